@@ -1,0 +1,15 @@
+#include "app/mainwindow.h"
+
+#include <QApplication>
+#include <QIcon>
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("orbitrak"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Halvstar"));
+
+    MainWindow window;
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/icon_halvstar.png")));
+    window.show();
+    return application.exec();
+}

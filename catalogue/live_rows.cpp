@@ -1,0 +1,3 @@
+#include "catalogue/live_rows.h"
+
+double currentJd = 0.0;
