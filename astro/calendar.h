@@ -1,0 +1,39 @@
+#pragma once
+
+// Calendar values and their conversion to and from Julian dates.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+struct UtcTable;
+
+// Also the byte layout of the dates inside the table file, hence the fixed size.
+struct CalendarTime {
+    std::int32_t year = 0; // astronomical numbering: year 0 is 1 BC
+    std::uint16_t month = 1;
+    std::uint16_t day = 1;
+    std::uint16_t hour = 0;
+    std::uint16_t minute = 0;
+    std::uint16_t second = 0; // 60 inside an inserted leap second
+    std::uint16_t millisecond = 0;
+};
+static_assert(sizeof(CalendarTime) == 16, "CalendarTime must stay 16 bytes");
+
+// Field by field in declaration order (year signed, the rest unsigned): -1, 0 or +1.
+int compare_calendar(const CalendarTime& a, const CalendarTime& b);
+
+// The table's calendar: Julian before its reform date unless the table is proleptic;
+// with no table (nullptr) always the proleptic Gregorian calendar.
+double calendar_to_jd(const UtcTable* table, const CalendarTime& c);
+
+// Inverse of calendar_to_jd. The time of day is truncated, never rounded, so a date a hair
+// below a whole second gives the previous second with millisecond 999. A date that is not
+// finite or lies beyond about +-1.9e9 years gives all fields zero (month 0 marks it).
+CalendarTime jd_to_calendar(const UtcTable* table, double jd);
+
+// "YYYY-MM-DD hh:mm:ss.mmm" (the clock's format; 'T' also accepted as the separator when
+// parsing, seconds and milliseconds optional, a trailing 'Z' allowed). Parsing checks every
+// field against the proleptic Gregorian calendar and allows second 60.
+std::string format_calendar(const CalendarTime& c);
+std::optional<CalendarTime> parse_calendar(const std::string& text);

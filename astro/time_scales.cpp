@@ -1,0 +1,390 @@
+#include "astro/time_scales.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kMjdOffset = 2400000.5;
+constexpr double kTenSecondsDays = 0.00011574074074074075;
+// An inserted leap second is labelled 23:59:60 by stepping back this far and adding it again.
+constexpr std::uint16_t kLeapLabelSeconds = 10;
+// Enough to cross the few ulps that the conversion chain can lose.
+constexpr int kMaxNudges = 64;
+
+std::int64_t floor_div(std::int64_t a, std::int64_t b) {
+    std::int64_t q = a / b;
+    if ((a % b) != 0 && a < 0)
+        --q;
+    return q;
+}
+
+double long_term_delta_t(double year) {
+    const double u = (year - 1800.0) / 100.0;
+    return 44.3 * u * u + 320.0 * u + 1360.0;
+}
+
+CalendarTime midnight_of(std::int32_t year, std::uint16_t month, std::uint16_t day) {
+    CalendarTime c;
+    c.year = year;
+    c.month = month;
+    c.day = day;
+    return c;
+}
+
+// The UTC date at which record r gives this TAI.
+double utc_for_record(double tai, const LeapRecord& r) {
+    const double rate = static_cast<double>(r.rate) / kSecondsPerDay;
+    return (tai - r.offset / kSecondsPerDay +
+            (static_cast<double>(r.ref_mjd) + kMjdOffset) * rate) /
+           (rate + 1.0);
+}
+
+double three_step_delta_t(const UtcTable& table, double tt) {
+    const double d1 = delta_t(table, decimal_year(tt));
+    const double d2 = delta_t(table, decimal_year(tt - d1 / kSecondsPerDay));
+    return delta_t(table, decimal_year(tt - d2 / kSecondsPerDay));
+}
+
+std::optional<UtcTable> g_table;
+TimeInstant g_instant;
+
+} // namespace
+
+double decimal_year(double jd) {
+    return (jd - 2451545.0) / 365.25 + 2000.0;
+}
+
+double delta_t(const UtcTable& table, double y) {
+    const std::vector<DeltaTPoint>& p = table.points;
+    const auto m = static_cast<std::int64_t>(p.size());
+    if (std::isnan(y))
+        return y;
+    if (m == 0 || y < p[0].year)
+        return long_term_delta_t(y);
+    if (y > p[static_cast<std::size_t>(m - 1)].year)
+        return (table.a * y + table.b) * y + table.c;
+    if (m == 1)
+        return p[0].delta_t;
+
+    auto year_at = [&p](std::int64_t i) {
+        return static_cast<double>(p[static_cast<std::size_t>(i)].year);
+    };
+    const std::int64_t cache = table.search_cache;
+    std::int64_t lo;
+    std::int64_t hi;
+    if (cache < 0 || cache >= m) {
+        lo = -1;
+        hi = m;
+    } else if (y >= year_at(cache)) {
+        // Hunt upwards in growing steps from the interval found last.
+        lo = cache;
+        hi = cache + 1;
+        std::int64_t step = 1;
+        while (hi < m && year_at(hi) <= y) {
+            lo = hi;
+            step *= 2;
+            if (hi + step >= m) {
+                hi = m;
+                break;
+            }
+            hi += step;
+        }
+    } else {
+        lo = cache;
+        hi = cache + 1;
+        std::int64_t step = 1;
+        while (lo >= 0 && year_at(lo) > y) {
+            hi = lo;
+            step *= 2;
+            if (lo - step < 0) {
+                lo = -1;
+                break;
+            }
+            lo -= step;
+        }
+    }
+    while (hi - lo > 1) {
+        const std::int64_t mid = (lo + hi) >> 1;
+        if (year_at(mid) <= y)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    // Unsorted points could leave the bound outside; keep the index usable.
+    const std::int64_t i = std::max<std::int64_t>(0, std::min(lo, m - 2));
+    table.search_cache = static_cast<std::int32_t>(i);
+
+    const double y0 = year_at(i);
+    const double y1 = year_at(i + 1);
+    const double d0 = p[static_cast<std::size_t>(i)].delta_t;
+    const double d1 = p[static_cast<std::size_t>(i + 1)].delta_t;
+    if (y1 == y0)
+        return d0;
+    return d0 + (d1 - d0) * (y - y0) / (y1 - y0);
+}
+
+double tt_to_ut1(const UtcTable& table, double tt) {
+    return tt - three_step_delta_t(table, tt) / kSecondsPerDay;
+}
+
+double utc_calendar_to_tt(const UtcTable& table, const CalendarTime& c) {
+    const std::vector<LeapRecord>& leaps = table.leaps;
+    const double j = calendar_to_jd(&table, c);
+    if (leaps.empty() || date_before(c, leaps[0]))
+        return j + delta_t(table, decimal_year(j)) / kSecondsPerDay;
+
+    std::size_t k = 1;
+    while (k < leaps.size() && !date_before(c, leaps[k]))
+        ++k;
+    const LeapRecord& r = leaps[k - 1];
+    double tt = j + r.offset / kSecondsPerDay +
+                ((j - kMjdOffset) - static_cast<double>(r.ref_mjd)) * static_cast<double>(r.rate) /
+                    kSecondsPerDay +
+                kTtMinusTaiDays;
+    if (table.extrapolation_active && tt > table.extrapolation_start)
+        tt = j + delta_t(table, decimal_year(j)) / kSecondsPerDay + table.extrapolation_offset;
+    return tt;
+}
+
+CalendarTime tt_to_utc_calendar(const UtcTable& table, double tt) {
+    if (table.extrapolation_active && tt > table.extrapolation_start)
+        return jd_to_calendar(&table, tt - three_step_delta_t(table, tt) / kSecondsPerDay -
+                                          table.extrapolation_offset);
+
+    const std::vector<LeapRecord>& leaps = table.leaps;
+    CalendarTime c = jd_to_calendar(&table, tt_to_ut1(table, tt));
+    if (leaps.empty() || date_before(c, leaps[0]))
+        return c;
+
+    const double tai = tt - kTtMinusTaiDays;
+    std::size_t k = 1;
+    for (; k < leaps.size(); ++k) {
+        if (date_before(jd_to_calendar(&table, utc_for_record(tai, leaps[k])), leaps[k]))
+            break;
+    }
+    const double x = utc_for_record(tai, leaps[k - 1]);
+    c = jd_to_calendar(&table, x);
+    if (k < leaps.size() && !date_before(c, leaps[k])) {
+        // Past the next step's date by the old offset but not yet by the new one: the
+        // inserted second, shown as 23:59:60 of the day before.
+        c = jd_to_calendar(&table, x - kTenSecondsDays);
+        c.second = static_cast<std::uint16_t>(c.second + kLeapLabelSeconds);
+    }
+    return c;
+}
+
+bool setup_leap_extrapolation(UtcTable& table, double tolerance_s) {
+    table.extrapolation_active = false;
+    if (table.leaps.empty())
+        return false;
+
+    const LeapRecord& last = table.leaps.back();
+    CalendarTime c0 = midnight_of(last.year, last.month, last.day);
+    c0.hour = 12;
+    const double t0 = utc_calendar_to_tt(table, c0);
+    const double u0 = calendar_to_jd(&table, c0);
+    const double k = u0 - t0;
+    const double s0 = tt_to_ut1(table, t0) - u0;
+    if (std::fabs(s0) * kSecondsPerDay > tolerance_s) {
+        table.extrapolation_active = true;
+        table.extrapolation_start = t0;
+        table.extrapolation_offset = (s0 > 0 ? tolerance_s : -tolerance_s) / kSecondsPerDay;
+        return true;
+    }
+
+    CalendarTime c1 = midnight_of(20000, 1, 1);
+    c1.hour = 12;
+    const double t1 = utc_calendar_to_tt(table, c1);
+    const double s1 = tt_to_ut1(table, t1) - (t1 + k);
+    if (!(std::fabs(s1) * kSecondsPerDay > tolerance_s))
+        return false;
+
+    const double offset = (s1 > 0 ? tolerance_s : -tolerance_s) / kSecondsPerDay;
+    double lo = t0;
+    double hi = t1;
+    // Bounded for tables with absurd values; real ones need about 40 halvings.
+    for (int i = 0; i < 2000 && hi - lo > 1e-8; ++i) {
+        const double mid = lo + (hi - lo) / 2;
+        const double v = tt_to_ut1(table, mid) - (mid + k);
+        if ((v > offset) == (s1 > 0))
+            hi = mid;
+        else
+            lo = mid;
+    }
+    table.extrapolation_active = true;
+    table.extrapolation_start = lo;
+    table.extrapolation_offset = offset;
+    return true;
+}
+
+// --- TimeInstant ---
+
+double TimeInstant::fallback_tt_minus_utc_days() const {
+    return (leap_seconds_ + 19.0 + 32.184) / kSecondsPerDay;
+}
+
+void TimeInstant::set_jd(double jd) {
+    tt_ = jd + kWorkingToTtDays;
+    tt_valid_ = true;
+    calendar_valid_ = false;
+}
+
+void TimeInstant::set_utc_calendar(const CalendarTime& c) {
+    calendar_ = c;
+    calendar_valid_ = true;
+    tt_valid_ = false;
+}
+
+bool TimeInstant::ensure_tt() {
+    if (tt_valid_)
+        return true;
+    if (!calendar_valid_)
+        return false;
+    tt_ = table_ ? utc_calendar_to_tt(*table_, calendar_)
+                 : calendar_to_jd(nullptr, calendar_) + fallback_tt_minus_utc_days();
+    tt_valid_ = true;
+    return true;
+}
+
+double TimeInstant::get_ut1() {
+    if (!ensure_tt())
+        return kNaN;
+    return table_ ? tt_to_ut1(*table_, tt_) : tt_ - fallback_tt_minus_utc_days();
+}
+
+double TimeInstant::get_utc(bool* leap) {
+    if (!calendar_valid_) {
+        if (!tt_valid_) {
+            if (leap)
+                *leap = false;
+            return kNaN;
+        }
+        calendar_ = table_ ? tt_to_utc_calendar(*table_, tt_)
+                           : jd_to_calendar(nullptr, tt_ - fallback_tt_minus_utc_days());
+        calendar_valid_ = true;
+    }
+    if (leap)
+        *leap = calendar_.second >= 60;
+    return calendar_to_jd(table_, calendar_);
+}
+
+// --- Module state ---
+
+bool init_time_data(std::FILE* out) {
+    auto say = [out](const char* line) {
+        if (out) {
+            std::fputs(line, out);
+            std::fflush(out);
+        }
+    };
+    say("init_time_data\n");
+    // The shared instant must not keep pointing at the table about to be discarded.
+    g_instant = TimeInstant();
+    g_table.reset();
+
+    std::optional<UtcTable> user = load_utc_file("user_utc.bin");
+    std::optional<UtcTable> fallback = load_utc_file("utc.bin");
+    if (!user && !fallback)
+        return false;
+    bool keep_user = user.has_value();
+    if (user && fallback) {
+        const CalendarTime& u = user->table_date;
+        const CalendarTime& d = fallback->table_date;
+        keep_user = compare_calendar(midnight_of(u.year, u.month, u.day),
+                                     midnight_of(d.year, d.month, d.day)) >= 0;
+    }
+    g_table = std::move(keep_user ? user : fallback);
+    say(keep_user ? "init_time_data OK with user data\n" : "init_time_data OK with default data\n");
+    return true;
+}
+
+void setup_time_scales(std::FILE* out) {
+    if (init_time_data(out)) {
+        setup_leap_extrapolation(*g_table, 0.9);
+        g_instant = TimeInstant(&*g_table);
+        const CalendarTime& d = g_table->table_date;
+        g_instant.set_utc_calendar(midnight_of(d.year, d.month, d.day));
+    } else {
+        g_instant = TimeInstant();
+        g_instant.set_gps_leap_seconds(kFallbackGpsLeapSeconds);
+    }
+}
+
+const UtcTable* active_utc_table() {
+    return g_table ? &*g_table : nullptr;
+}
+
+TimeInstant& shared_time_instant() {
+    return g_instant;
+}
+
+double ut1_from_jd(double jd) {
+    g_instant.set_jd(jd);
+    return g_instant.get_ut1();
+}
+
+double utc_from_jd(double jd) {
+    g_instant.set_jd(jd);
+    return g_instant.get_utc();
+}
+
+CalendarTime utc_calendar_from_jd(double jd) {
+    g_instant.set_jd(jd);
+    g_instant.get_utc();
+    return g_instant.calendar();
+}
+
+double working_jd_from_utc_calendar(const CalendarTime& utc) {
+    g_instant.set_utc_calendar(utc);
+    if (!g_instant.ensure_tt())
+        return kNaN;
+    double jd = g_instant.tt() - kWorkingToTtDays;
+    // Calendars are truncated to the millisecond and a date near 2.46e6 resolves only about
+    // 40 microseconds, so the way back can land a hair short. Step by ulps until it lands on
+    // the calendar itself; should it jump past, keep the last date below.
+    int direction = 0;
+    double previous = jd;
+    for (int i = 0; i < kMaxNudges; ++i) {
+        const int cmp = compare_calendar(utc_calendar_from_jd(jd), utc);
+        if (cmp == 0)
+            return jd;
+        const int wanted = cmp < 0 ? 1 : -1;
+        if (direction != 0 && wanted != direction)
+            return cmp < 0 ? jd : previous;
+        direction = wanted;
+        previous = jd;
+        jd = std::nextafter(jd, wanted > 0 ? std::numeric_limits<double>::infinity()
+                                           : -std::numeric_limits<double>::infinity());
+    }
+    return previous;
+}
+
+double current_jd() {
+    return working_jd_from_utc_calendar(system_utc_calendar());
+}
+
+CalendarTime system_utc_calendar() {
+    using namespace std::chrono;
+    // system_clock counts Unix time (UTC without leap seconds) on every supported platform.
+    const std::int64_t ms =
+        duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+    const std::int64_t days = floor_div(ms, 86400000);
+    std::int64_t rest = ms - days * 86400000;
+    CalendarTime c = jd_to_calendar(nullptr, 2440587.5 + static_cast<double>(days));
+    c.hour = static_cast<std::uint16_t>(rest / 3600000);
+    rest %= 3600000;
+    c.minute = static_cast<std::uint16_t>(rest / 60000);
+    rest %= 60000;
+    c.second = static_cast<std::uint16_t>(rest / 1000);
+    c.millisecond = static_cast<std::uint16_t>(rest % 1000);
+    return c;
+}
+
+double system_time_jd() {
+    return calendar_to_jd(nullptr, system_utc_calendar());
+}

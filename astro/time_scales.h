@@ -1,0 +1,102 @@
+#pragma once
+
+// Time scales: TT, UT1 and UTC from one working Julian date, defined by TT = jd + 67.184 s.
+// The module keeps the active table and one shared TimeInstant for the whole process; they are
+// unsynchronised and belong to the GUI thread. Conversions never allocate.
+
+#include "astro/calendar.h"
+#include "astro/utc_table.h"
+
+#include <cstdio>
+
+constexpr double kSecondsPerDay = 86400.0;
+// TT - working date, by definition of the working scale.
+constexpr double kWorkingToTtDays = 0.0007775925925925925; // 67.184 s
+constexpr double kTtMinusTaiDays = 0.00037249999999999995; // 32.184 s
+// GPS - UTC assumed when no table is loaded; then TT - UTC = 18 + 19 + 32.184 s.
+constexpr double kFallbackGpsLeapSeconds = 18.0;
+
+// (jd - 2451545) / 365.25 + 2000
+double decimal_year(double jd);
+
+// Delta T = TT - UT1 in seconds at a decimal year: the long-term parabola before the first
+// point, the table's quadratic after the last one, linear interpolation in between. Updates
+// the table's search cache.
+double delta_t(const UtcTable& table, double year);
+
+double tt_to_ut1(const UtcTable& table, double tt);
+// A calendar before the first leap record is taken as UT1.
+double utc_calendar_to_tt(const UtcTable& table, const CalendarTime& c);
+// Inside an inserted leap second the result reads 23:59:60.mmm.
+CalendarTime tt_to_utc_calendar(const UtcTable& table, double tt);
+// Predicts when UT1 - UTC would leave +-tolerance_s without further leap seconds and from then
+// on keeps UTC at that fixed distance from UT1. Returns whether the extrapolation is active.
+bool setup_leap_extrapolation(UtcTable& table, double tolerance_s);
+
+// One instant, stored either as a TT Julian date or as a UTC calendar; the other form is
+// derived on demand and cached until the next store. The table must outlive the instant.
+class TimeInstant {
+public:
+    explicit TimeInstant(const UtcTable* table = nullptr) : table_(table) {}
+
+    void set_gps_leap_seconds(double s) { leap_seconds_ = s; }
+    void set_jd(double jd);
+    void set_utc_calendar(const CalendarTime& c);
+    // False when the instant holds neither form.
+    bool ensure_tt();
+    // NaN when the instant holds neither form. Without a table UT1 is taken equal to UTC.
+    double get_ut1();
+    // The UTC calendar's Julian date (a leap second counts from the following 00:00); NaN when
+    // the instant holds neither form. *leap tells whether the instant is inside a leap second.
+    double get_utc(bool* leap = nullptr);
+
+    const UtcTable* table() const { return table_; }
+    double gps_leap_seconds() const { return leap_seconds_; }
+    bool tt_valid() const { return tt_valid_; }
+    bool calendar_valid() const { return calendar_valid_; }
+    double tt() const { return tt_; }
+    // The UTC calendar; meaningful when calendar_valid(), e.g. after get_utc().
+    const CalendarTime& calendar() const { return calendar_; }
+
+private:
+    double fallback_tt_minus_utc_days() const;
+
+    const UtcTable* table_ = nullptr;
+    double leap_seconds_ = kFallbackGpsLeapSeconds;
+    bool tt_valid_ = false;
+    bool calendar_valid_ = false;
+    double tt_ = 0.0;
+    CalendarTime calendar_{0, 1, 1};
+};
+
+// --- Module state: the active table and the shared instant ---
+
+// Loads "user_utc.bin", then "utc.bin" from the working directory and keeps the one with the
+// later table date (the user file on a tie). Prints "init_time_data\n" and, on success,
+// "init_time_data OK with user data\n" or "init_time_data OK with default data\n" to `out`
+// (standard output by default), flushed. Discards the previous table and unbinds the shared
+// instant from it.
+bool init_time_data(std::FILE* out = stdout);
+// init_time_data, the leap extrapolation (0.9 s) and a new shared instant bound to the table
+// (its calendar set to the table date), or without a table the fallback leap count 18 s.
+void setup_time_scales(std::FILE* out = stdout);
+
+const UtcTable* active_utc_table();
+TimeInstant& shared_time_instant();
+
+// Each stores into the shared instant, overwriting earlier results.
+double ut1_from_jd(double jd);
+double utc_from_jd(double jd);
+// The UTC calendar of a working date, as the shared instant gives it (second 60 inside a
+// leap second).
+CalendarTime utc_calendar_from_jd(double jd);
+// The working date of a UTC instant: TT - 67.184 s, chosen so that utc_from_jd and
+// utc_calendar_from_jd reproduce the calendar to the millisecond.
+double working_jd_from_utc_calendar(const CalendarTime& utc);
+// The present instant on the working scale: working_jd_from_utc_calendar(system clock).
+double current_jd();
+
+// The system clock's UTC calendar, to the millisecond.
+CalendarTime system_utc_calendar();
+// The system clock's UTC as a Julian date (proleptic Gregorian, no table).
+double system_time_jd();

@@ -1,0 +1,65 @@
+#pragma once
+
+// The leap-second and Delta T table and its binary file format ("UTCBIN00", little-endian):
+//   magic[8] | int32 year, uint16 month, uint16 day (table date) | uint32 N | N x LeapRecord |
+//   uint32 M | M x DeltaTPoint | float64 a, b, c
+// LeapRecord: int32 year, uint16 month, uint16 day, float64 offset s, float32 reference MJD,
+// float32 rate s/day. DeltaTPoint: float32 decimal year, float32 Delta T s. Bytes after c are
+// ignored.
+
+#include "astro/calendar.h"
+
+#include <cfloat>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// One step of TAI - UTC. From its UTC date (00:00) on:
+// TAI - UTC = offset + (MJD_UTC - ref_mjd) * rate seconds, with MJD = JD - 2400000.5.
+struct LeapRecord {
+    std::int32_t year = 0;
+    std::uint16_t month = 1;
+    std::uint16_t day = 1;
+    double offset = 0.0; // s
+    float ref_mjd = 0.0f;
+    float rate = 0.0f; // s/day; 0 for every step after 1972
+};
+static_assert(sizeof(LeapRecord) == 24, "LeapRecord must stay 24 bytes");
+
+// Delta T = TT - UT1 at a decimal year (JD - 2451545) / 365.25 + 2000.
+struct DeltaTPoint {
+    float year = 0.0f;
+    float delta_t = 0.0f; // s
+};
+static_assert(sizeof(DeltaTPoint) == 8, "DeltaTPoint must stay 8 bytes");
+
+struct UtcTable {
+    bool proleptic = false; // false: Julian calendar before the reform date
+    CalendarTime reform_date{1582, 10, 15};
+    double reform_jd = 2299160.5;
+    std::vector<LeapRecord> leaps;   // ascending dates expected, not verified
+    std::vector<DeltaTPoint> points; // ascending years expected, not verified
+    // Index of the points interval found last; a lookup cache, hence mutable.
+    mutable std::int32_t search_cache = -1;
+    CalendarTime table_date; // issue date of the table (only year, month, day are used)
+    // Delta T after the last point: (a * y + b) * y + c seconds.
+    double a = 0.0;
+    double b = 0.0;
+    double c = 0.0;
+    bool extrapolation_active = false;
+    double extrapolation_start = DBL_MAX; // TT Julian date
+    double extrapolation_offset = 0.0;    // days
+};
+
+// True when the date (year, month, day) of c lies before the date of r; the time is ignored.
+bool date_before(const CalendarTime& c, const LeapRecord& r);
+
+// Reads a table file. Nothing is returned when the file cannot be opened or read in full,
+// has the wrong magic, has no leap records, fewer than 12 Delta T points, counts that the
+// file's size cannot hold, or a table date more than two days after the last point.
+std::optional<UtcTable> load_utc_file(const std::string& path);
+
+// The file image of a table (counts taken from the sequences), and writing it to a file.
+std::vector<unsigned char> encode_utc_table(const UtcTable& table);
+bool write_utc_file(const std::string& path, const UtcTable& table);

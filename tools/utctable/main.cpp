@@ -1,0 +1,99 @@
+// orbitrak-utctable: builds the leap-second and Delta T table file read at start-up.
+
+#include "astro/utc_table.h"
+#include "tools/utctable/utc_csv.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#ifndef ORBITRAK_DATA_DIR
+#define ORBITRAK_DATA_DIR "data"
+#endif
+
+namespace {
+
+constexpr int kExitUsage = 2;
+
+void print_help() {
+    std::printf("Usage: orbitrak-utctable [-o FILE] [--tai-utc CSV] [--delta-t CSV]\n"
+                "\n"
+                "Builds the leap-second and Delta T table that Orbitrak reads at start-up\n"
+                "(utc.bin, or user_utc.bin to override it) from the TAI-UTC history and the\n"
+                "Delta T series. After the last Delta T point the table keeps Delta T constant.\n"
+                "\n"
+                "  -o FILE          output file (default: utc.bin in the current directory)\n"
+                "  --tai-utc CSV    TAI-UTC history (default: %s/tai-utc.csv)\n"
+                "  --delta-t CSV    Delta T series (default: %s/delta-t.csv)\n"
+                "  -h, --help       show this help and exit\n",
+                ORBITRAK_DATA_DIR, ORBITRAK_DATA_DIR);
+}
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "orbitrak-utctable: %s\n", message.c_str());
+    return kExitUsage;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string output = "utc.bin";
+    std::string tai_utc_path = std::string(ORBITRAK_DATA_DIR) + "/tai-utc.csv";
+    std::string delta_t_path = std::string(ORBITRAK_DATA_DIR) + "/delta-t.csv";
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            print_help();
+            return 0;
+        }
+        std::string* target = nullptr;
+        if (arg == "-o")
+            target = &output;
+        else if (arg == "--tai-utc")
+            target = &tai_utc_path;
+        else if (arg == "--delta-t")
+            target = &delta_t_path;
+        else
+            return fail("unknown option '" + arg + "' (try --help)");
+        if (i + 1 >= argc || argv[i + 1][0] == '\0')
+            return fail("option " + arg + " needs a value");
+        *target = argv[++i];
+    }
+
+    std::vector<LeapRecord> leaps;
+    std::vector<DeltaTRow> rows;
+    std::string error;
+    {
+        std::ifstream in(tai_utc_path);
+        if (!in)
+            return fail("cannot open " + tai_utc_path);
+        if (!read_tai_utc_csv(in, leaps, error))
+            return fail(tai_utc_path + ": " + error);
+    }
+    {
+        std::ifstream in(delta_t_path);
+        if (!in)
+            return fail("cannot open " + delta_t_path);
+        if (!read_delta_t_csv(in, rows, error))
+            return fail(delta_t_path + ": " + error);
+    }
+    UtcTable table;
+    if (!build_utc_table(leaps, rows, table, error))
+        return fail(error);
+    if (!write_utc_file(output, table)) {
+        std::remove(output.c_str());
+        return fail("cannot write " + output);
+    }
+    // What the program would refuse is not worth leaving behind.
+    if (!load_utc_file(output)) {
+        std::remove(output.c_str());
+        return fail("the table written to " + output + " does not read back");
+    }
+    std::printf("%s: %zu leap records, %zu Delta T points, table date %04d-%02d-%02d\n",
+                output.c_str(), table.leaps.size(), table.points.size(),
+                static_cast<int>(table.table_date.year), table.table_date.month,
+                table.table_date.day);
+    return 0;
+}

@@ -1,0 +1,204 @@
+#include "tools/utctable/utc_csv.h"
+
+#include "astro/time_scales.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace {
+
+constexpr std::size_t kMinDeltaTRows = 12;
+
+std::string trim(const std::string& s) {
+    const char* space = " \t\r\n";
+    const std::size_t first = s.find_first_not_of(space);
+    if (first == std::string::npos)
+        return {};
+    return s.substr(first, s.find_last_not_of(space) - first + 1);
+}
+
+std::vector<std::string> split_fields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = line.find(',', start);
+        fields.push_back(trim(line.substr(start, comma - start)));
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    return fields;
+}
+
+template <typename T> bool parse_number(const std::string& text, T& value) {
+    if (text.empty())
+        return false;
+    const char* end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, value);
+    return result.ec == std::errc() && result.ptr == end;
+}
+
+bool parse_finite(const std::string& text, double& value) {
+    return parse_number(text, value) && std::isfinite(value);
+}
+
+bool valid_date(long year, long month, long day) {
+    static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year < -99999 || year > 99999 || month < 1 || month > 12 || day < 1)
+        return false;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day <= (month == 2 && leap ? 29 : days[month - 1]);
+}
+
+// Feeds the data rows (after the header) to `row`; false with `error` set on the first fault.
+template <typename RowFn>
+bool for_each_row(std::istream& in, const char* header, std::size_t field_count, std::string& error,
+                  RowFn row) {
+    std::string line;
+    int number = 0;
+    bool seen_header = false;
+    while (std::getline(in, line)) {
+        ++number;
+        const std::string text = trim(line);
+        if (text.empty() || text[0] == '#')
+            continue;
+        const std::string where = "line " + std::to_string(number) + ": ";
+        if (!seen_header) {
+            if (text != header) {
+                error = where + "expected the header \"" + header + "\"";
+                return false;
+            }
+            seen_header = true;
+            continue;
+        }
+        const std::vector<std::string> fields = split_fields(text);
+        if (fields.size() != field_count) {
+            error = where + "expected " + std::to_string(field_count) + " fields, found " +
+                    std::to_string(fields.size());
+            return false;
+        }
+        std::string what;
+        if (!row(fields, what)) {
+            error = where + what;
+            return false;
+        }
+    }
+    if (in.bad()) {
+        error = "read error";
+        return false;
+    }
+    if (!seen_header) {
+        error = std::string("missing the header \"") + header + "\"";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool read_tai_utc_csv(std::istream& in, std::vector<LeapRecord>& out, std::string& error) {
+    out.clear();
+    const bool ok = for_each_row(
+        in, "year,month,day,offset_s,ref_mjd,rate_s_per_day", 6, error,
+        [&out](const std::vector<std::string>& f, std::string& what) {
+            long year = 0, month = 0, day = 0;
+            double offset = 0, ref_mjd = 0, rate = 0;
+            if (!parse_number(f[0], year) || !parse_number(f[1], month) ||
+                !parse_number(f[2], day) || !valid_date(year, month, day)) {
+                what = "invalid date";
+                return false;
+            }
+            if (!parse_finite(f[3], offset) || !parse_finite(f[4], ref_mjd) ||
+                !parse_finite(f[5], rate)) {
+                what = "invalid number";
+                return false;
+            }
+            LeapRecord r;
+            r.year = static_cast<std::int32_t>(year);
+            r.month = static_cast<std::uint16_t>(month);
+            r.day = static_cast<std::uint16_t>(day);
+            r.offset = offset;
+            r.ref_mjd = static_cast<float>(ref_mjd);
+            r.rate = static_cast<float>(rate);
+            if (!out.empty() &&
+                !date_before(CalendarTime{out.back().year, out.back().month, out.back().day}, r)) {
+                what = "dates must be strictly ascending";
+                return false;
+            }
+            out.push_back(r);
+            return true;
+        });
+    if (ok && out.empty()) {
+        error = "no TAI-UTC rows";
+        return false;
+    }
+    return ok;
+}
+
+bool read_delta_t_csv(std::istream& in, std::vector<DeltaTRow>& out, std::string& error) {
+    out.clear();
+    const bool ok =
+        for_each_row(in, "tt_jd,decimal_year,delta_t_s", 3, error,
+                     [&out](const std::vector<std::string>& f, std::string& what) {
+                         DeltaTRow row;
+                         double listed_year = 0;
+                         if (!parse_finite(f[0], row.tt_jd) || !parse_finite(f[1], listed_year) ||
+                             !parse_finite(f[2], row.delta_t)) {
+                             what = "invalid number";
+                             return false;
+                         }
+                         // Years from -4712 to 9999 keep the float32 year of the file meaningful.
+                         if (row.tt_jd < 0.0 || row.tt_jd > 5373484.5) {
+                             what = "Julian date out of range";
+                             return false;
+                         }
+                         row.year = decimal_year(row.tt_jd);
+                         if (std::fabs(row.year - listed_year) > 0.001) {
+                             what = "decimal year does not match the Julian date";
+                             return false;
+                         }
+                         if (!out.empty() && !(row.tt_jd > out.back().tt_jd)) {
+                             what = "Julian dates must be strictly ascending";
+                             return false;
+                         }
+                         out.push_back(row);
+                         return true;
+                     });
+    if (ok && out.size() < kMinDeltaTRows) {
+        error = "at least " + std::to_string(kMinDeltaTRows) + " Delta T rows are needed, found " +
+                std::to_string(out.size());
+        return false;
+    }
+    return ok;
+}
+
+bool build_utc_table(const std::vector<LeapRecord>& leaps, const std::vector<DeltaTRow>& rows,
+                     UtcTable& out, std::string& error) {
+    if (leaps.empty() || rows.size() < kMinDeltaTRows) {
+        error = "not enough data for a table";
+        return false;
+    }
+    UtcTable table;
+    table.leaps = leaps;
+    table.points.reserve(rows.size());
+    for (const DeltaTRow& row : rows) {
+        DeltaTPoint p;
+        p.year = static_cast<float>(row.year);
+        p.delta_t = static_cast<float>(row.delta_t);
+        if (!table.points.empty() && !(p.year > table.points.back().year)) {
+            error = "Delta T rows closer together than the file's year resolution";
+            return false;
+        }
+        table.points.push_back(p);
+    }
+    const CalendarTime last = jd_to_calendar(nullptr, rows.back().tt_jd);
+    table.table_date.year = last.year;
+    table.table_date.month = last.month;
+    table.table_date.day = last.day;
+    // Continuous with the stored (float) last point.
+    table.a = 0.0;
+    table.b = 0.0;
+    table.c = static_cast<double>(table.points.back().delta_t);
+    out = std::move(table);
+    return true;
+}
