@@ -2,8 +2,12 @@
 
 #include "app/log_model.h"
 #include "app/mainwindow_form.h"
+#include "app/mountsettings.h"
+#include "app/settings.h"
 #include "astro/time_scales.h"
 #include "catalogue/live_rows.h"
+#include "catalogue/sort_filter_proxy.h"
+#include "catalogue/tle_satellite_model.h"
 
 #include <QHeaderView>
 #include <QTableView>
@@ -13,12 +17,6 @@
 // dropping it.
 static void registerResources() {
     Q_INIT_RESOURCE(resources);
-}
-
-// The header's font-based minimum would otherwise round the compact rows up.
-static void setFixedRowHeight(QTableView* view, int height) {
-    view->verticalHeader()->setMinimumSectionSize(height);
-    view->verticalHeader()->setDefaultSectionSize(height);
 }
 
 MainWindow::MainWindow(QWidget* parent, quint16 mountPort)
@@ -32,31 +30,39 @@ MainWindow::MainWindow(QWidget* parent, quint16 mountPort)
 
     ui->setupUi(this);
 
-    currentJd = current_jd();
+    satelliteModel = std::make_unique<TLE_Satellite_Model>();
+    proxy = std::make_unique<MySortFilterProxyModel>();
+    reloadCatalogue();
+    setupSatelliteTable();
 
     connect(ui->actionLoad_TLEs, &QAction::triggered, this, &MainWindow::do_loadTLE);
     connect(ui->actionSetup, &QAction::triggered, this, &MainWindow::do_setupMount);
 
-    ui->tableView->horizontalHeader()->setSortIndicatorShown(true);
-    ui->tableView->verticalHeader()->setVisible(false);
-    ui->tableView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    setFixedRowHeight(ui->tableView, 18);
+    setupSatelliteTableHeaders();
+    connect(ui->tableView->horizontalHeader(), SIGNAL(sortIndicatorChanged(int, Qt::SortOrder)),
+            this, SLOT(sortByColumn(int, Qt::SortOrder)));
 
-    logModel = new Log_Model();
-    ui->tableViewLog->setModel(logModel);
+    logModel = std::make_unique<Log_Model>();
+    ui->tableViewLog->setModel(logModel.get());
     logModel->addEntry(tr("Start"), LogLevel::Info);
     ui->tableViewLog->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
-    ui->tableViewLog->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    setFixedRowHeight(ui->tableViewLog, 18);
+    Ui::setFixedRowHeight(ui->tableViewLog, 18);
     ui->tableViewLog->setShowGrid(false);
+
+    mountSettings = std::make_unique<MountSettings>();
+    readSettings();
 }
 
 MainWindow::~MainWindow() {
+    shutDownLinkForExit();
+    writeSettings();
     delete ui;
 }
 
 void MainWindow::invalidateComputation() {
     currentJd = current_jd();
+    recomputeLiveRows();
+    satelliteModel->refreshSatelliteTable();
     showUtcClock();
 }
 

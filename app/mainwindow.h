@@ -4,10 +4,20 @@
 #include <QByteArray>
 #include <QMainWindow>
 #include <QModelIndex>
+#include <QQueue>
 #include <QString>
+
+#include <memory>
+
+#include "mount/firmware_version.h"
+#include "mount/link_types.h"
 
 class QTimer;
 class Log_Model;
+class TLE_Satellite_Model;
+class MySortFilterProxyModel;
+class MountSettings;
+class QTcpSocket;
 
 namespace Ui {
 class MainWindow;
@@ -64,8 +74,41 @@ private slots:
 private:
     void showUtcClock();
 
+    // --- satellite table (catalogue/mainwindow_table_slots.cpp) ---
+    void reloadCatalogue();
+    void setupSatelliteTable();
+    void setupSatelliteTableHeaders();
+
+    // --- mount link (mount/mainwindow_*.cpp, app/mainwindow_setup.cpp) ---
+    friend class TestMountLink;
+    void queueCommand(const QByteArray& command, ReplyKind replyKind, ResponseHandler handler);
+    void dispatchHead();
+    void sendDirect(const QByteArray& command, const char* receiver);
+    void disconnectResponseReceivers();
+    void startLink();
+    void endLinkOnRequest();
+    void closeLink();
+    void failLink();
+    void releaseSocket();
+    void shutDownLinkForExit();
+
+    LinkState linkState = LinkState::Disconnected;
+    QTcpSocket* socket = nullptr; // no parent; released with deleteLater() and forgotten at once
+    QByteArray receiveBuffer;
+    ReplyKind expectedReply = ReplyKind::None;
+    bool mountReady = false;
+    QQueue<PendingRequest> pendingRequests;
+    FirmwareVersion firmwareVersion;
+    bool dispatching = false;     // dispatchHead is on the stack
+    bool dispatchPending = false; // ... and a completed transaction asked for the next head
+    std::unique_ptr<MountSettings> mountSettings;
+
     Ui::MainWindow* ui;
     QTimer* refreshTimer = nullptr;
-    Log_Model* logModel = nullptr;
+    // The models outlive the views' use of them; owned here so that nothing leaks when a
+    // window is destroyed.
+    std::unique_ptr<TLE_Satellite_Model> satelliteModel;
+    std::unique_ptr<MySortFilterProxyModel> proxy;
+    std::unique_ptr<Log_Model> logModel;
     const quint16 mountPort;
 };

@@ -135,4 +135,10 @@ void MainWindow::retranslateUi(QMainWindow* window) {
     menuTLEs->setTitle(tr("TLEs"));
 }
 
+void setFixedRowHeight(QTableView* view, int height) {
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setMinimumSectionSize(height);
+    view->verticalHeader()->setDefaultSectionSize(height);
+}
+
 } // namespace Ui

@@ -51,4 +51,8 @@ public:
     void retranslateUi(QMainWindow* window);
 };
 
+// Fixed rows of the given height. The header's font-based minimum would otherwise round compact
+// rows up.
+void setFixedRowHeight(QTableView* view, int height);
+
 } // namespace Ui

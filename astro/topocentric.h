@@ -1,0 +1,30 @@
+#pragma once
+
+#include "astro/site.h"
+#include "astro/vec3.h"
+
+// The site on the WGS-84 ellipsoid, in its own meridian plane.
+struct SiteMeridianPosition {
+    double rho = 0.0; // distance from the Earth's axis, metres
+    double z = 0.0;   // height above the equator plane, metres
+    double sinLatitude = 0.0;
+    double cosLatitude = 1.0;
+};
+
+// The exact geodetic-to-geocentric conversion of the site.
+SiteMeridianPosition site_meridian_position(const Site& site);
+
+// The site at one instant: everything the reduction needs that does not depend on the
+// satellite, so a whole catalogue can share it.
+struct HorizonFrame {
+    SiteMeridianPosition site;
+    double sinTheta = 0.0;
+    double cosTheta = 1.0;
+};
+
+// theta: the local mean sidereal angle (Greenwich mean sidereal time - west longitude), radians.
+HorizonFrame horizon_frame(const SiteMeridianPosition& site, double theta);
+
+// The vector from the site to a satellite in the site's horizon frame (east, north, up;
+// metres). satellite: Earth-centred position in metres on the propagator's axes.
+Vec3 horizon_vector(const Vec3& satellite, const HorizonFrame& frame);

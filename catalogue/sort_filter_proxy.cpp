@@ -1,0 +1,19 @@
+#include "catalogue/sort_filter_proxy.h"
+
+#include <cmath>
+
+MySortFilterProxyModel::MySortFilterProxyModel(QObject* parent) : QSortFilterProxyModel(parent) {}
+
+bool MySortFilterProxyModel::lessThan(const QModelIndex& left, const QModelIndex& right) const {
+    const QVariant a = sourceModel()->data(left, Qt::UserRole);
+    const QVariant b = sourceModel()->data(right, Qt::UserRole);
+    if (a.userType() == QMetaType::QString)
+        return QString::localeAwareCompare(a.toString(), b.toString()) < 0;
+    // A satellite without a position (NaN) sorts below every number; a plain < would make
+    // the order inconsistent, which the sort must never see.
+    const double x = a.toDouble();
+    const double y = b.toDouble();
+    if (std::isnan(x))
+        return !std::isnan(y);
+    return !std::isnan(y) && x < y;
+}

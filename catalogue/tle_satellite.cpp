@@ -1,0 +1,63 @@
+#include "catalogue/tle_satellite.h"
+
+#include "orbit/sgp4.h"
+#include "orbit/tle.h"
+
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+std::vector<TLE_Satellite> satellite_list;
+
+namespace {
+
+constexpr int kWgs72 = 1;
+constexpr std::size_t kNameField = 24;
+
+bool blankAt(const char* line, std::size_t length, std::size_t column) {
+    return column <= length && line[column - 1] == ' ';
+}
+
+// A name line that carries further columns after a 14-character name.
+bool hasShortNameLayout(const char* nameLine) {
+    const std::size_t length = std::strlen(nameLine);
+    if (length < 37)
+        return false;
+    const char marker = nameLine[36];
+    return blankAt(nameLine, length, 15) && blankAt(nameLine, length, 16) &&
+           blankAt(nameLine, length, 21) && blankAt(nameLine, length, 26) &&
+           blankAt(nameLine, length, 36) && (marker == 'd' || marker == 'v');
+}
+
+void buildDisplayName(char (&name)[64], const char* nameLine, const char* line1) {
+    std::memset(name, 0, sizeof name);
+    const std::size_t width = hasShortNameLayout(nameLine) ? 14 : kNameField;
+    for (std::size_t i = 0; i < width && nameLine[i] != '\0'; ++i)
+        name[i] = nameLine[i];
+    std::size_t end = 0;
+    while (end < kNameField && name[end] != '\0' && name[end] != '\r' && name[end] != '\n')
+        ++end;
+    std::memset(name + end, ' ', kNameField - end);
+    // The catalogue-number field, columns 3 to 7 of line 1, as it stands in the file.
+    const char* number = std::strlen(line1) >= 2 ? line1 + 2 : "";
+    std::snprintf(name + kNameField, sizeof name - kNameField, " (%5.5s)", number);
+}
+
+} // namespace
+
+void fill_TLE_Satellite(TLE_Satellite& entry, const char* nameLine, char* line1, char* line2) {
+    double start = 0.0, stop = 0.0, step = 0.0;
+    parse_TLE(line1, line2, 'c', 'm', 'a', kWgs72, start, stop, step, entry.elements);
+    buildDisplayName(entry.display_name, nameLine, line1);
+}
+
+int propagate_satellite(TLE_Satellite& satellite, double jd) {
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+    double r[3] = {nan, nan, nan};
+    double v[3];
+    const double tsince = (jd - satellite.elements.jdsatepoch) * 1440.0;
+    sgp4_propagate(kWgs72, satellite.elements, tsince, r, v);
+    for (int i = 0; i < 3; ++i)
+        satellite.position[i] = 1000.0 * r[i];
+    return 0;
+}

@@ -1,0 +1,108 @@
+#include "catalogue/tle_satellite_model.h"
+
+#include "catalogue/live_rows.h"
+#include "catalogue/tle_satellite.h"
+
+#include <QBrush>
+#include <QCoreApplication>
+
+namespace {
+
+// Built once: the view asks for a colour for every visible cell on every repaint.
+const QBrush& altitudeBrush(double altitudeDeg) {
+    static const QBrush above(QColor(0, 204, 0));
+    static const QBrush low(QColor(0, 0, 0));
+    static const QBrush below(QColor(153, 0, 0));
+    if (altitudeDeg > 20.0)
+        return above;
+    if (altitudeDeg > 0.0)
+        return low;
+    return below; // also NaN
+}
+
+double columnValue(const LiveRow& row, int column) {
+    switch (column) {
+    case TLE_Satellite_Model::Altitude:
+        return row.altitudeDeg;
+    case TLE_Satellite_Model::Azimuth:
+        return row.azimuthDeg;
+    case TLE_Satellite_Model::Distance:
+        return row.distanceKm;
+    default:
+        return row.speedDegPerSec;
+    }
+}
+
+int columnDecimals(int column) {
+    switch (column) {
+    case TLE_Satellite_Model::Distance:
+        return 0;
+    case TLE_Satellite_Model::Speed:
+        return 2;
+    default:
+        return 1;
+    }
+}
+
+} // namespace
+
+TLE_Satellite_Model::TLE_Satellite_Model(QObject* parent) : QAbstractTableModel(parent) {}
+
+int TLE_Satellite_Model::rowCount(const QModelIndex&) const {
+    return int(satellite_list.size());
+}
+
+int TLE_Satellite_Model::columnCount(const QModelIndex&) const {
+    return ColumnCount;
+}
+
+QVariant TLE_Satellite_Model::data(const QModelIndex& index, int role) const {
+    const int row = index.row();
+    const int column = index.column();
+    if (!index.isValid() || row < 0 || std::size_t(row) >= satellite_list.size() ||
+        std::size_t(row) >= liveRows.size())
+        return QVariant();
+    const TLE_Satellite& satellite = satellite_list[std::size_t(row)];
+    const LiveRow& live = liveRows[std::size_t(row)];
+
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+    case SortRole:
+        if (column == Name)
+            return QString::fromUtf8(satellite.display_name);
+        if (column < 0 || column >= ColumnCount)
+            return QVariant();
+        if (role == SortRole)
+            return columnValue(live, column);
+        return QString::number(columnValue(live, column), 'f', columnDecimals(column));
+    case Qt::TextAlignmentRole:
+        return column == Name ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
+    case Qt::ForegroundRole:
+        return altitudeBrush(live.altitudeDeg);
+    case NameLineRole:
+        return QString::fromStdString(satellite.name_line);
+    case Line1Role:
+        return QString::fromStdString(satellite.line1);
+    case Line2Role:
+        return QString::fromStdString(satellite.line2);
+    default:
+        return QVariant();
+    }
+}
+
+QVariant TLE_Satellite_Model::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QVariant();
+    static const char* const titles[ColumnCount] = {"Name", "Altitude (deg)", "Azimuth (deg)",
+                                                    "Distance (km)", "Speed (deg/s)"};
+    if (section < 0 || section >= ColumnCount)
+        return QVariant();
+    return QCoreApplication::translate("TLE_Satellite_Model", titles[section]);
+}
+
+void TLE_Satellite_Model::refreshSatelliteTable() {
+    if (satellite_list.empty())
+        return;
+    emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1), {});
+}
