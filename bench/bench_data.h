@@ -1,0 +1,31 @@
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+// Absolute path of a file in bench/data.
+std::string bench_data_path(const std::string& name);
+
+// One three-line group as the catalogue file holds it, each line in a 256-byte buffer filled
+// the way fgets fills it (line feed kept).
+struct TleText {
+    char name[256];
+    char line1[256];
+    char line2[256];
+};
+
+// All groups of a three-line file; empty if it cannot be read.
+std::vector<TleText> read_tle_text(const std::string& path);
+
+// The real catalogue bench/data/active-2026-03.txt, read once.
+const std::vector<TleText>& bench_catalogue();
+
+// Adds the statistic "min" to a benchmark run with --benchmark_repetitions, the figure to
+// compare across programs ("best of N").
+void add_min_statistic(benchmark::internal::Benchmark* b);
+
+// A counter that reports the time per item (seconds; the console shows e.g. "250.1ns"), given the
+// items done in one iteration.
+benchmark::Counter ns_per_item(double items_per_iteration);

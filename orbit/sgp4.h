@@ -1,0 +1,31 @@
+#pragma once
+
+#include "orbit/element_set.h"
+
+#include <cstdint>
+
+// Error codes left in ElementSet::error by sgp4_propagate.
+enum Sgp4Error {
+    kSgp4Ok = 0,
+    kSgp4MeanEccentricity = 1,      // mean eccentricity >= 1 or < -0.001 (or not a number)
+    kSgp4MeanMotion = 2,            // mean motion <= 0 (or not a number)
+    kSgp4PerturbedEccentricity = 3, // perturbed eccentricity < 0 or > 1 (deep space)
+    kSgp4SemiLatusRectum = 4,       // semi-latus rectum < 0
+    kSgp4Decayed = 6,               // radius below one Earth radius; position still written
+};
+
+// Initialises satrec from mean elements (radians, rad/min, epoch in days since 1950 January
+// 0.0 UTC) and propagates it once to the epoch; the outcome of that shows in satrec.error.
+// Always returns true.
+bool sgp4_init(int gravitySelector, char opsMode, std::int32_t satnum, double epoch, double bstar,
+               double ecco, double argpo, double inclo, double mo, double no, double nodeo,
+               ElementSet& satrec);
+
+// Propagates satrec to tsince minutes from its epoch: position (km) and velocity (km/s) in the
+// TEME frame. Returns false with the code in satrec.error on failure; codes 1-4 write nothing
+// to r and v, code 6 writes them. Allocates nothing.
+bool sgp4_propagate(int gravitySelector, ElementSet& satrec, double tsince, double r[3],
+                    double v[3]);
+
+// Greenwich mean sidereal time (IAU 1982) in radians, [0, 2 pi), of a UT1 Julian date.
+double gmst_from_jd(double jdut1);
