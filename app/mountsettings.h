@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+namespace Ui {
+class MountSettings;
+}
+
+// The setup dialog: one line edit for the mount's IP address. The main window keeps one
+// instance and reuses it, so its size and position persist while the program runs.
+class MountSettings : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit MountSettings(QWidget* parent = nullptr);
+    ~MountSettings() override;
+
+    void setIp(const QString& ip);
+    QString ip() const;
+
+private:
+    Ui::MountSettings* ui;
+};

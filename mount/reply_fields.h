@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Splits a reply into fields. The walk stops at the first carriage return or line feed.
+// Outside quotes each separator ends a field (empty fields are kept); with quoting on, '"'
+// toggles the quoted state and is dropped. The last field is always appended, so a non-empty
+// walk gives at least one field; an empty text gives none.
+QStringList splitFields(const QString& text, const QString& separators, bool quoting);
+
+struct SexagesimalValue {
+    double value = 0.0;
+    bool valid = false; // at least one number was found, and the result is finite
+};
+
+// Reads an angle or distance as the mount writes it: an optional sign before the first digit,
+// then numbers (runs of digits and '.') separated by anything else, the first taken whole, the
+// second in sixtieths, the third in 3600ths and so on. "+48*30:15.2" is 48.504222...
+SexagesimalValue parseSexagesimal(const QByteArray& text);

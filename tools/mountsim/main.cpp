@@ -1,0 +1,141 @@
+// orbitrak-mountsim: a stand-in for the Halvstar mount, for tests and for trying the program
+// without hardware.
+#include "tools/mountsim/sim_server.h"
+#include "tools/mountsim/simulated_mount.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QHostAddress>
+
+#include <cmath>
+#include <cstdio>
+
+static const char* const description =
+    "Plays a Halvstar mount with satellite-tracking firmware on a TCP port, for trying Orbitrak\n"
+    "without hardware and for tests. It serves one client at a time (a new connection\n"
+    "replaces the previous one) and answers:\n"
+    "  :GVN#   the firmware version (--firmware)\n"
+    "  :Gt#    the site latitude as sDD*MM:SS.S\n"
+    "  :Gg#    the site longitude, WEST positive as the mount counts it, as sDDD*MM:SS.S\n"
+    "  :Gev#   the site elevation in metres as sXXXX.X\n"
+    "and takes :U2#, :STOP#, :KA# (park) and :PO# (unpark) without an answer. Any other\n"
+    "command gets no answer, as on the real mount.\n"
+    "\n"
+    "Every command received is logged on its own line (to standard error, or to --log FILE);\n"
+    "lines starting with '#' report connections. Once listening it prints one line\n"
+    "\"listening on ADDRESS:PORT\" on standard output, so --port 0 lets the system pick a\n"
+    "free port and tells which.";
+
+static int fail(const QString& message) {
+    std::fprintf(stderr, "orbitrak-mountsim: %s\n", qPrintable(message));
+    return 2;
+}
+
+static bool readNumber(const QString& text, double low, double high, double& value) {
+    bool ok = false;
+    value = text.toDouble(&ok);
+    return ok && std::isfinite(value) && value >= low && value <= high;
+}
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("orbitrak-mountsim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(description));
+    parser.addHelpOption();
+    const QCommandLineOption listenOption("listen", "Address to listen on (default 127.0.0.1).",
+                                          "ADDR", "127.0.0.1");
+    const QCommandLineOption portOption("port", "TCP port (default 3490; 0 picks a free one).", "N",
+                                        "3490");
+    const QCommandLineOption firmwareOption(
+        "firmware", "Firmware version to report (default 2.15.14).", "VERSION", "2.15.14");
+    const QCommandLineOption latOption(
+        "lat", "Site latitude in degrees, north positive (default 47.5).", "DEG", "47.5");
+    const QCommandLineOption lonOption(
+        "lon", "Site longitude in degrees, EAST positive (default 8.5).", "DEG", "8.5");
+    const QCommandLineOption elevOption("elev", "Site elevation in metres (default 450).", "M",
+                                        "450");
+    const QCommandLineOption logOption("log", "Log the commands to FILE instead of standard error.",
+                                       "FILE");
+    const QCommandLineOption fragmentOption(
+        "fragment", "Send every reply in pieces of one or two bytes, with short pauses.");
+    const QCommandLineOption strayOption(
+        "stray", "Send TEXT unasked just before the first reply of each connection.", "TEXT");
+    const QCommandLineOption dropOption(
+        "drop-after",
+        "Close the connection on receiving the Nth command of a connection, without "
+        "answering it (commands count from 1; #:U2#:GVN# is two).",
+        "N");
+    const QCommandLineOption muteOption(
+        "mute",
+        "Never answer CMD (repeatable). With its '#' (\":Gt#\") it names one command; "
+        "without (\":TLEL0\") every command starting so. The leading ':' may be left out.",
+        "CMD");
+    parser.addOptions({listenOption, portOption, firmwareOption, latOption, lonOption, elevOption,
+                       logOption, fragmentOption, strayOption, dropOption, muteOption});
+    parser.process(app);
+
+    const QHostAddress address(parser.value(listenOption));
+    if (address.isNull())
+        return fail("--listen needs an IP address, not " + parser.value(listenOption));
+    bool ok = false;
+    const uint port = parser.value(portOption).toUInt(&ok);
+    if (!ok || port > 65535)
+        return fail("--port needs a number from 0 to 65535");
+
+    SimulatedMount::Config config;
+    config.firmware = parser.value(firmwareOption).toLatin1();
+    if (config.firmware.contains('#'))
+        return fail("--firmware cannot contain '#'");
+    if (!readNumber(parser.value(latOption), -90.0, 90.0, config.site.latitude))
+        return fail("--lat needs degrees from -90 to 90");
+    if (!readNumber(parser.value(lonOption), -360.0, 360.0, config.site.longitude))
+        return fail("--lon needs degrees from -360 to 360");
+    if (config.site.longitude > 180.0)
+        config.site.longitude -= 360.0;
+    if (config.site.longitude <= -180.0)
+        config.site.longitude += 360.0;
+    if (!readNumber(parser.value(elevOption), -99999.0, 99999.0, config.site.elevation))
+        return fail("--elev needs metres from -99999 to 99999");
+    for (const QString& name : parser.values(muteOption)) {
+        const QByteArray command = SimulatedMount::normaliseCommandName(name.toLatin1());
+        if (command.size() < 2)
+            return fail("--mute needs a command name");
+        config.muted.append(command);
+    }
+
+    Misbehaviour misbehaviour;
+    misbehaviour.fragment = parser.isSet(fragmentOption);
+    misbehaviour.stray = parser.value(strayOption).toLatin1();
+    if (parser.isSet(dropOption)) {
+        misbehaviour.dropAfter = parser.value(dropOption).toInt(&ok);
+        if (!ok || misbehaviour.dropAfter < 1)
+            return fail("--drop-after needs a count of 1 or more");
+    }
+
+    QFile log;
+    if (parser.isSet(logOption)) {
+        log.setFileName(parser.value(logOption));
+        if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return fail("cannot write the log " + parser.value(logOption) + ": " +
+                        log.errorString());
+    } else if (!log.open(stderr, QIODevice::WriteOnly)) {
+        return fail("cannot write to standard error");
+    }
+
+    SimulatedMount mount(config);
+    SimServer server(mount, misbehaviour, log);
+    if (!server.listen(address, quint16(port)))
+        return fail("cannot listen on " + address.toString() + " port " + QString::number(port) +
+                    ": " + server.errorString());
+
+    const QHostAddress bound = server.serverAddress();
+    const QString shown = bound.protocol() == QAbstractSocket::IPv6Protocol
+                              ? '[' + bound.toString() + ']'
+                              : bound.toString();
+    std::printf("listening on %s:%u\n", qPrintable(shown), unsigned(server.serverPort()));
+    std::fflush(stdout);
+    return app.exec();
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+// The site as the simulator is configured: latitude north positive, longitude EAST positive
+// (the usual map convention), elevation in metres.
+struct SimulatedSite {
+    double latitude = 47.5;
+    double longitude = 8.5;
+    double elevation = 450.0;
+};
+
+// The replies' text forms: latitude "sDD*MM:SS.S", longitude "sDDD*MM:SS.S" (the sign given
+// by the caller's convention), elevation "sXXXX.X".
+QByteArray formatLatitude(double degrees);
+QByteArray formatLongitude(double degrees);
+QByteArray formatElevation(double metres);
+
+// The mount's side of the command protocol, without any networking: one command in, its reply
+// (with the '#') or nothing out. Commands it does not know get no reply, as on the real mount.
+class SimulatedMount {
+public:
+    enum class Motion { Idle, Slewing, Tracking };
+
+    struct Config {
+        QByteArray firmware = "2.15.14";
+        SimulatedSite site;
+        // Commands never answered. An entry ending in '#' matches that command exactly; any
+        // other entry matches every command that starts with it.
+        QList<QByteArray> muted;
+    };
+
+    explicit SimulatedMount(Config config);
+
+    std::optional<QByteArray> answer(const QByteArray& command);
+
+    bool isParked() const { return parked; }
+    Motion motion() const { return currentMotion; }
+    bool highPrecision() const { return precise; }
+
+    // Brings a command name from the command line to its wire form (":Gt#", ":TLEL0").
+    static QByteArray normaliseCommandName(const QByteArray& name);
+
+private:
+    using Handler = std::function<std::optional<QByteArray>(const QByteArray& parameters)>;
+    struct Rule {
+        QByteArray prefix; // from the ':' on
+        bool exact;        // the whole command, '#' included, rather than a prefix
+        Handler handler;   // gets what lies between the prefix and the closing '#'
+    };
+
+    void addExact(const QByteArray& command, Handler handler);
+    void addPrefix(const QByteArray& prefix, Handler handler);
+    bool isMuted(const QByteArray& command) const;
+
+    Config config;
+    std::vector<Rule> rules;
+    bool parked = false;
+    bool precise = false;
+    Motion currentMotion = Motion::Idle;
+};
