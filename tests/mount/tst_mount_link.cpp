@@ -472,6 +472,7 @@ void TestMountLink::checkingAgainOpensNoSecondConnection() {
 void TestMountLink::reconnectingRightAfterUnchecking() {
     STEP(openLink());
     STEP(handshake());
+    const int row = logSize();
     clickBox();
     clickBox();
     QCOMPARE(window->linkState, LinkState::Connecting);
@@ -483,6 +484,9 @@ void TestMountLink::reconnectingRightAfterUnchecking() {
     window->ui->pushButton_Stop->click();
     QTRY_COMPARE(mount->received(1), handshakeBytes + ":STOP#");
     QVERIFY(!mount->isOpen(0));
+    // The old connection's end is logged once; its late destruction is not news.
+    QCOMPARE(logSince(row).mid(0, 3), (QStringList{disconnected, connecting, connected}));
+    QCOMPARE(logSince(row).count(disconnected), 1);
 }
 
 void TestMountLink::longRunOfReplylessCommands() {
