@@ -1,6 +1,7 @@
 #include "orbit/deep_space.h"
 
 #include "orbit/exact_math.h"
+#include "orbit/sincos.h"
 
 #include <cmath>
 
@@ -372,30 +373,36 @@ ResonanceRates resonance_rates(const ElementSet& rec) {
     const double xli = rec.xli;
     ResonanceRates r;
     if (rec.irez != 2) {
-        r.xndt = rec.del1 * std::sin(xli - fasx2) + rec.del2 * std::sin(2.0 * (xli - fasx4)) +
-                 rec.del3 * std::sin(3.0 * (xli - fasx6));
+        double s1, c1, s2, c2, s3, c3;
+        sin_cos(xli - fasx2, s1, c1);
+        sin_cos(2.0 * (xli - fasx4), s2, c2);
+        sin_cos(3.0 * (xli - fasx6), s3, c3);
+        r.xndt = rec.del1 * s1 + rec.del2 * s2 + rec.del3 * s3;
         r.xldot = rec.xni + rec.xfact;
-        r.xnddt = rec.del1 * std::cos(xli - fasx2) +
-                  2.0 * rec.del2 * std::cos(2.0 * (xli - fasx4)) +
-                  3.0 * rec.del3 * std::cos(3.0 * (xli - fasx6));
+        r.xnddt = rec.del1 * c1 + 2.0 * rec.del2 * c2 + 3.0 * rec.del3 * c3;
         r.xnddt = r.xnddt * r.xldot;
     } else {
         const double xomi = rec.argpo + rec.argpdot * rec.atime;
         const double x2omi = xomi + xomi;
         const double x2li = xli + xli;
-        r.xndt = rec.d2201 * std::sin(x2omi + xli - g22) + rec.d2211 * std::sin(xli - g22) +
-                 rec.d3210 * std::sin(xomi + xli - g32) + rec.d3222 * std::sin(-xomi + xli - g32) +
-                 rec.d4410 * std::sin(x2omi + x2li - g44) + rec.d4422 * std::sin(x2li - g44) +
-                 rec.d5220 * std::sin(xomi + xli - g52) + rec.d5232 * std::sin(-xomi + xli - g52) +
-                 rec.d5421 * std::sin(xomi + x2li - g54) + rec.d5433 * std::sin(-xomi + x2li - g54);
+        double s[10], c[10];
+        sin_cos(x2omi + xli - g22, s[0], c[0]);
+        sin_cos(xli - g22, s[1], c[1]);
+        sin_cos(xomi + xli - g32, s[2], c[2]);
+        sin_cos(-xomi + xli - g32, s[3], c[3]);
+        sin_cos(x2omi + x2li - g44, s[4], c[4]);
+        sin_cos(x2li - g44, s[5], c[5]);
+        sin_cos(xomi + xli - g52, s[6], c[6]);
+        sin_cos(-xomi + xli - g52, s[7], c[7]);
+        sin_cos(xomi + x2li - g54, s[8], c[8]);
+        sin_cos(-xomi + x2li - g54, s[9], c[9]);
+        r.xndt = rec.d2201 * s[0] + rec.d2211 * s[1] + rec.d3210 * s[2] + rec.d3222 * s[3] +
+                 rec.d4410 * s[4] + rec.d4422 * s[5] + rec.d5220 * s[6] + rec.d5232 * s[7] +
+                 rec.d5421 * s[8] + rec.d5433 * s[9];
         r.xldot = rec.xni + rec.xfact;
-        r.xnddt =
-            rec.d2201 * std::cos(x2omi + xli - g22) + rec.d2211 * std::cos(xli - g22) +
-            rec.d3210 * std::cos(xomi + xli - g32) + rec.d3222 * std::cos(-xomi + xli - g32) +
-            rec.d5220 * std::cos(xomi + xli - g52) + rec.d5232 * std::cos(-xomi + xli - g52) +
-            2.0 * (rec.d4410 * std::cos(x2omi + x2li - g44) + rec.d4422 * std::cos(x2li - g44) +
-                   rec.d5421 * std::cos(xomi + x2li - g54) +
-                   rec.d5433 * std::cos(-xomi + x2li - g54));
+        r.xnddt = rec.d2201 * c[0] + rec.d2211 * c[1] + rec.d3210 * c[2] + rec.d3222 * c[3] +
+                  rec.d5220 * c[6] + rec.d5232 * c[7] +
+                  2.0 * (rec.d4410 * c[4] + rec.d4422 * c[5] + rec.d5421 * c[8] + rec.d5433 * c[9]);
         r.xnddt = r.xnddt * r.xldot;
     }
     return r;
@@ -419,7 +426,7 @@ void deep_space_secular(ElementSet& rec, double& em, double& argpm, double& incl
     if (rec.irez == 0)
         return;
 
-    const double theta = std::fmod(rec.gsto + t * rptim, kTwoPi);
+    const double theta = wrap_two_pi(rec.gsto + t * rptim);
     if (!(std::fabs(t) <= kMaxResonanceSpan)) {
         // Beyond the integrator's reach (or not a number): no mean motion, reported as code 2.
         nm = std::nan("");
@@ -459,10 +466,12 @@ void deep_space_periodics(const ElementSet& rec, double& ep, double& inclp, doub
 
     // Sun.
     double zm = rec.zmos + zns * t;
-    double zf = zm + 2.0 * zes * std::sin(zm);
-    double sinzf = std::sin(zf);
+    double sinzm, coszm, sinzf, coszf;
+    sin_cos(zm, sinzm, coszm);
+    double zf = zm + 2.0 * zes * sinzm;
+    sin_cos(zf, sinzf, coszf);
     double f2 = 0.5 * sinzf * sinzf - 0.25;
-    double f3 = -0.5 * sinzf * std::cos(zf);
+    double f3 = -0.5 * sinzf * coszf;
     const double ses = rec.se2 * f2 + rec.se3 * f3;
     const double sis = rec.si2 * f2 + rec.si3 * f3;
     const double sls = rec.sl2 * f2 + rec.sl3 * f3 + rec.sl4 * sinzf;
@@ -471,10 +480,11 @@ void deep_space_periodics(const ElementSet& rec, double& ep, double& inclp, doub
 
     // Moon.
     zm = rec.zmol + znl * t;
-    zf = zm + 2.0 * zel * std::sin(zm);
-    sinzf = std::sin(zf);
+    sin_cos(zm, sinzm, coszm);
+    zf = zm + 2.0 * zel * sinzm;
+    sin_cos(zf, sinzf, coszf);
     f2 = 0.5 * sinzf * sinzf - 0.25;
-    f3 = -0.5 * sinzf * std::cos(zf);
+    f3 = -0.5 * sinzf * coszf;
     const double sel = rec.ee2 * f2 + rec.e3 * f3;
     const double sil = rec.xi2 * f2 + rec.xi3 * f3;
     const double sll = rec.xl2 * f2 + rec.xl3 * f3 + rec.xl4 * sinzf;
@@ -494,8 +504,8 @@ void deep_space_periodics(const ElementSet& rec, double& ep, double& inclp, doub
     ph = ph - rec.pho;
     inclp = inclp + pinc;
     ep = ep + pe;
-    const double sinip = std::sin(inclp);
-    const double cosip = std::cos(inclp);
+    double sinip, cosip;
+    sin_cos(inclp, sinip, cosip);
 
     if (inclp >= 0.2) {
         // Direct form.
@@ -508,15 +518,15 @@ void deep_space_periodics(const ElementSet& rec, double& ep, double& inclp, doub
     }
 
     // Lyddane's form for low inclinations, where the node is ill-defined.
-    const double sinop = std::sin(nodep);
-    const double cosop = std::cos(nodep);
+    double sinop, cosop;
+    sin_cos(nodep, sinop, cosop);
     double alfdp = sinip * sinop;
     double betdp = sinip * cosop;
     const double dalf = ph * cosop + pinc * cosip * sinop;
     const double dbet = -ph * sinop + pinc * cosip * cosop;
     alfdp = alfdp + dalf;
     betdp = betdp + dbet;
-    nodep = std::fmod(nodep, kTwoPi);
+    nodep = wrap_two_pi(nodep);
     // AFSPC compatibility: the node is used below without a trigonometric function ahead.
     if (nodep < 0.0 && rec.operationmode == 'a')
         nodep = nodep + kTwoPi;

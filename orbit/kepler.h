@@ -1,5 +1,7 @@
 #pragma once
 
+#include "orbit/sincos.h"
+
 #include <cmath>
 
 namespace orbit_detail {
@@ -20,8 +22,7 @@ inline KeplerSolution solve_kepler(double u, double axnl, double aynl) {
     double sineo1 = 0.0, coseo1 = 0.0;
     int steps = 0;
     while (std::fabs(tem5) >= 1.0e-12 && steps < 10) {
-        sineo1 = std::sin(eo1);
-        coseo1 = std::cos(eo1);
+        sin_cos(eo1, sineo1, coseo1);
         tem5 = 1.0 - coseo1 * axnl - sineo1 * aynl;
         tem5 = (u - aynl * coseo1 + axnl * sineo1 - eo1) / tem5;
         if (std::fabs(tem5) >= 0.95)

@@ -4,6 +4,7 @@
 #include "orbit/exact_math.h"
 #include "orbit/gravity.h"
 #include "orbit/kepler.h"
+#include "orbit/sincos.h"
 
 #include <cmath>
 #include <limits>
@@ -207,14 +208,18 @@ bool secular_update(ElementSet& rec, const GravityConstants& g, bool fixed_selec
 
     if (rec.isimp != 1) {
         const double delomg = rec.omgcof * t;
-        const double delm = rec.xmcof * (std::pow(1.0 + rec.eta * std::cos(xmdf), 3) - rec.delmo);
+        double sinxmdf, cosxmdf;
+        sin_cos(xmdf, sinxmdf, cosxmdf);
+        const double delm = rec.xmcof * (std::pow(1.0 + rec.eta * cosxmdf, 3) - rec.delmo);
         const double temp = delomg + delm;
         mm = xmdf + temp;
         argpm = argpdf - temp;
         const double t3 = t2 * t;
         const double t4 = t3 * t;
         tempa = tempa - rec.d2 * t2 - rec.d3 * t3 - rec.d4 * t4;
-        tempe = tempe + rec.bstar * rec.cc5 * (std::sin(mm) - rec.sinmao);
+        double sinmm, cosmm;
+        sin_cos(mm, sinmm, cosmm);
+        tempe = tempe + rec.bstar * rec.cc5 * (sinmm - rec.sinmao);
         templ = templ + rec.t3cof * t3 + t4 * (rec.t4cof + t * rec.t5cof);
     }
 
@@ -344,8 +349,7 @@ bool sgp4_propagate(int gravitySelector, ElementSet& satrec, double tsince, doub
             return false;
         }
         // Long-period coefficients follow the perturbed inclination.
-        sinip = std::sin(xincp);
-        cosip = std::cos(xincp);
+        sin_cos(xincp, sinip, cosip);
         satrec.aycof = -0.5 * g.j3oj2 * sinip;
         if (std::fabs(cosip + 1.0) > 1.5e-12)
             satrec.xlcof = -0.25 * g.j3oj2 * sinip * (3.0 + 5.0 * cosip) / (1.0 + cosip);
@@ -359,9 +363,11 @@ bool sgp4_propagate(int gravitySelector, ElementSet& satrec, double tsince, doub
 
     // Long-period periodics.
     const double am = m.am;
-    const double axnl = ep * std::cos(argpp);
+    double sinargpp, cosargpp;
+    sin_cos(argpp, sinargpp, cosargpp);
+    const double axnl = ep * cosargpp;
     double temp = 1.0 / (am * (1.0 - ep * ep));
-    const double aynl = ep * std::sin(argpp) + temp * satrec.aycof;
+    const double aynl = ep * sinargpp + temp * satrec.aycof;
     const double xl = mp + argpp + nodep + temp * satrec.xlcof * axnl;
 
     const double u = wrap_two_pi(xl - nodep);
@@ -409,12 +415,10 @@ bool sgp4_propagate(int gravitySelector, ElementSet& satrec, double tsince, doub
         rvdotl + m.nm * temp1 * (satrec.x1mth2 * cos2u + 1.5 * satrec.con41) / g.xke;
 
     // Orientation vectors.
-    const double sinsu = std::sin(su);
-    const double cossu = std::cos(su);
-    const double snod = std::sin(xnode);
-    const double cnod = std::cos(xnode);
-    const double sini = std::sin(xinc);
-    const double cosi = std::cos(xinc);
+    double sinsu, cossu, snod, cnod, sini, cosi;
+    sin_cos(su, sinsu, cossu);
+    sin_cos(xnode, snod, cnod);
+    sin_cos(xinc, sini, cosi);
     const double xmx = -snod * cosi;
     const double xmy = cnod * cosi;
     const double ux = xmx * sinsu + cnod * cossu;

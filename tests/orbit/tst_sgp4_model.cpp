@@ -6,6 +6,7 @@
 #include "orbit/gravity.h"
 #include "orbit/kepler.h"
 #include "orbit/sgp4.h"
+#include "orbit/sincos.h"
 #include "orbit/tle.h"
 
 #include <QFile>
@@ -92,6 +93,7 @@ private slots:
     void noAllocation();
     void wrapTwoPiEqualsFmod();
     void powThreeHalvesEqualsPow();
+    void sinCosWithinOneUlpOfLibrary();
 
 private:
     std::vector<TextSet> sets_;
@@ -386,6 +388,52 @@ void TestSgp4Model::powThreeHalvesEqualsPow() {
         else
             QVERIFY2(sameBits(&a, &b, 1), QByteArray::number(x, 'g', 17).constData());
     }
+}
+
+void TestSgp4Model::sinCosWithinOneUlpOfLibrary() {
+    auto ulps = [](double a, double b) {
+        std::int64_t x, y;
+        std::memcpy(&x, &a, 8);
+        std::memcpy(&y, &b, 8);
+        if (x < 0)
+            x = INT64_MIN - x;
+        if (y < 0)
+            y = INT64_MIN - y;
+        return x > y ? x - y : y - x;
+    };
+    std::vector<double> values = {0.0,         -0.0,     1e-300,   -4.9e-324,
+                                  0x1p-27,     -0x1p-28, 0x1p16,   std::nextafter(0x1p16, 0.0),
+                                  -0x1p16,     1e22,     HUGE_VAL, -HUGE_VAL,
+                                  std::nan("")};
+    std::mt19937_64 rng(17);
+    std::uniform_real_distribution<double> angle(-20.0, 20.0), wide(-65000.0, 65000.0);
+    for (int i = 0; i < 1000000; ++i) {
+        values.push_back(angle(rng));
+        values.push_back(wide(rng));
+        values.push_back(std::ldexp(angle(rng), -int(rng() % 40)));
+        // Near multiples of the table step, where the reduction cancels most.
+        const double k = double(std::int64_t(rng() % 4000) - 2000);
+        values.push_back(k * (kPi / 64) + angle(rng) * 1e-12);
+    }
+    std::int64_t worst = 0;
+    long equal = 0;
+    for (double x : values) {
+        double s, c;
+        orbit_detail::sin_cos(x, s, c);
+        const double ls = std::sin(x), lc = std::cos(x);
+        if (std::isnan(ls) || std::isnan(lc)) {
+            QVERIFY(std::isnan(s) && std::isnan(c));
+            continue;
+        }
+        const std::int64_t u = std::max(ulps(s, ls), ulps(c, lc));
+        worst = std::max(worst, u);
+        equal += u == 0;
+        QVERIFY2(u <= 1, QByteArray::number(x, 'g', 17).constData());
+    }
+    QVERIFY(equal > 0.95 * values.size());
+    double s, c;
+    orbit_detail::sin_cos(-0.0, s, c);
+    QVERIFY(std::signbit(s) && c == 1.0);
 }
 
 QTEST_APPLESS_MAIN(TestSgp4Model)
