@@ -1,0 +1,16 @@
+#pragma once
+
+// The commands of orbitrak-cli. Each takes the arguments after its name and returns the exit
+// status: 0 done, 1 output could not be written, 2 bad arguments or unreadable input (with one
+// line on standard error).
+
+#include <string>
+#include <vector>
+
+int run_propagate(const std::vector<std::string>& args);
+
+// Writes "orbitrak-cli: <message>" as one line to standard error and returns 2.
+int usage_error(const std::string& message);
+
+// Flushes standard output; 0 if everything written got out, else a message and 1.
+int finish_output();

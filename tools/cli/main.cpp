@@ -1,0 +1,57 @@
+// orbitrak-cli: the orbit and sky computations of Orbitrak from the command line.
+#include "tools/cli/commands.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Command {
+    const char* name;
+    const char* summary;
+    int (*run)(const std::vector<std::string>& args);
+};
+
+const Command kCommands[] = {
+    {"propagate", "positions and velocities of element sets at minutes from their epochs (CSV)",
+     run_propagate},
+};
+
+void print_help(std::FILE* out) {
+    std::fprintf(out, "Usage: orbitrak-cli <command> [options]\n"
+                      "       orbitrak-cli <command> --help\n\n"
+                      "Commands:\n");
+    for (const Command& c : kCommands)
+        std::fprintf(out, "  %-12s %s\n", c.name, c.summary);
+}
+
+} // namespace
+
+int usage_error(const std::string& message) {
+    std::fprintf(stderr, "orbitrak-cli: %s\n", message.c_str());
+    return 2;
+}
+
+int finish_output() {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "orbitrak-cli: cannot write the output\n");
+        return 1;
+    }
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    if (argc < 2)
+        return usage_error("no command given (see orbitrak-cli --help)");
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        print_help(stdout);
+        return finish_output();
+    }
+    for (const Command& c : kCommands)
+        if (name == c.name)
+            return c.run(std::vector<std::string>(argv + 2, argv + argc));
+    return usage_error("unknown command '" + name + "' (see orbitrak-cli --help)");
+}

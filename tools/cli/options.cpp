@@ -1,0 +1,87 @@
+#include "tools/cli/options.h"
+
+#include <charconv>
+#include <cmath>
+
+std::string ParsedOptions::value(const std::string& name) const {
+    const auto it = values_.find(name);
+    return it == values_.end() ? std::string() : it->second;
+}
+
+bool parse_options(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+                   ParsedOptions& out, std::string& error) {
+    out = ParsedOptions();
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 3 || arg.compare(0, 2, "--") != 0) {
+            if (arg == "--") {
+                optionsEnded = true;
+                continue;
+            }
+            out.positional_.push_back(arg);
+            continue;
+        }
+        const std::size_t eq = arg.find('=');
+        const std::string name =
+            arg.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
+        const OptionSpec* spec = nullptr;
+        for (const OptionSpec& s : specs)
+            if (s.name == name)
+                spec = &s;
+        if (!spec) {
+            error = "unknown option --" + name;
+            return false;
+        }
+        if (!spec->takesValue) {
+            if (eq != std::string::npos) {
+                error = "option --" + name + " takes no value";
+                return false;
+            }
+            out.values_[name] = std::string();
+        } else if (eq != std::string::npos) {
+            out.values_[name] = arg.substr(eq + 1);
+        } else if (i + 1 < args.size()) {
+            out.values_[name] = args[++i];
+        } else {
+            error = "option --" + name + " needs a value";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool parse_number(const std::string& text, double& value) {
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (first != last && *first == '+' && last - first > 1 && first[1] != '-' && first[1] != '+')
+        ++first;
+    double v = 0;
+    const auto result = std::from_chars(first, last, v);
+    if (result.ec != std::errc() || result.ptr != last || !std::isfinite(v))
+        return false;
+    value = v;
+    return true;
+}
+
+bool parse_number_list(const std::string& text, std::vector<double>& values) {
+    std::vector<double> parsed;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', start);
+        std::string item =
+            text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        const std::size_t b = item.find_first_not_of(" \t");
+        const std::size_t e = item.find_last_not_of(" \t");
+        item = b == std::string::npos ? std::string() : item.substr(b, e - b + 1);
+        double v;
+        if (!parse_number(item, v))
+            return false;
+        parsed.push_back(v);
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    values = parsed;
+    return true;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+// Command-line options of orbitrak-cli commands: "--name value" and "--name=value". An option
+// declared to take a value takes the next argument whatever it looks like, so negative numbers
+// pass ("--lon -147.72"). "--" ends the options.
+
+#include <map>
+#include <string>
+#include <vector>
+
+struct OptionSpec {
+    std::string name; // without the leading "--"
+    bool takesValue;
+};
+
+class ParsedOptions {
+public:
+    bool has(const std::string& name) const { return values_.count(name) != 0; }
+    // The value given last, or an empty string.
+    std::string value(const std::string& name) const;
+    const std::vector<std::string>& positional() const { return positional_; }
+
+private:
+    friend bool parse_options(const std::vector<std::string>&, const std::vector<OptionSpec>&,
+                              ParsedOptions&, std::string&);
+    std::map<std::string, std::string> values_;
+    std::vector<std::string> positional_;
+};
+
+// Parses the arguments after the command name. On failure returns false with a one-line
+// message ("unknown option --x", "option --tle needs a value", ...).
+bool parse_options(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+                   ParsedOptions& out, std::string& error);
+
+// A finite decimal number that fills the whole text ("-147.72", "+5", "1e3"), read the same
+// in every locale.
+bool parse_number(const std::string& text, double& value);
+
+// Comma-separated numbers ("-1440,0,1440"); blanks around each number are allowed, empty items
+// are not.
+bool parse_number_list(const std::string& text, std::vector<double>& values);
