@@ -23,10 +23,9 @@ const GravityConstants& constants_for(int selector, GravityConstants& unknown) {
     return unknown;
 }
 
-// Everything propagation derives per call stays in a record of its own; sgp4_init zeroes it.
+// Zeroes the model's working values, keeping what the parser set.
 void clear_working_values(ElementSet& r) {
     ElementSet fresh;
-    // Keep what the parser set; the model's own values start from zero.
     fresh.epochyr = r.epochyr;
     fresh.a = r.a;
     fresh.altp = r.altp;
@@ -233,7 +232,8 @@ bool secular_update(ElementSet& rec, const GravityConstants& g, bool fixed_selec
         rec.error = kSgp4MeanMotion;
         return false;
     }
-    // For near-Earth orbits nm is the epoch mean motion, whose part of a initialisation knew.
+    // Near-Earth orbits still have the epoch mean motion here, so initialisation already knows
+    // (xke / nm)^(2/3).
     const double aofnm =
         (rec.method == 'n' && fixed_selector) ? rec.aofno : std::pow(g.xke / nm, x2o3);
     const double am = aofnm * tempa * tempa;
@@ -261,6 +261,136 @@ bool secular_update(ElementSet& rec, const GravityConstants& g, bool fixed_selec
     m.nodem = nodem;
     m.nm = nm;
     m.am = am;
+    return true;
+}
+
+// Elements after the lunar-solar periodics (deep space); near-Earth orbits keep the mean ones.
+struct PeriodicElements {
+    double ep, xincp, argpp, nodep, mp;
+    double sinip, cosip;
+};
+
+bool lunar_solar_periodics(ElementSet& rec, const GravityConstants& g, const MeanElements& m,
+                           PeriodicElements& p) {
+    p.ep = m.em;
+    p.xincp = m.inclm;
+    p.argpp = m.argpm;
+    p.nodep = m.nodem;
+    p.mp = m.mm;
+    if (rec.method != 'd') {
+        // Near-Earth inclination is constant.
+        p.sinip = rec.sinio;
+        p.cosip = rec.cosio;
+        return true;
+    }
+    deep_space_periodics(rec, p.ep, p.xincp, p.nodep, p.argpp, p.mp);
+    if (p.xincp < 0.0) {
+        p.xincp = -p.xincp;
+        p.nodep = p.nodep + kPi;
+        p.argpp = p.argpp - kPi;
+    }
+    if (p.ep < 0.0 || p.ep > 1.0) {
+        rec.error = kSgp4PerturbedEccentricity;
+        return false;
+    }
+    // Long-period coefficients follow the perturbed inclination.
+    sin_cos(p.xincp, p.sinip, p.cosip);
+    rec.aycof = -0.5 * g.j3oj2 * p.sinip;
+    if (std::fabs(p.cosip + 1.0) > 1.5e-12)
+        rec.xlcof = -0.25 * g.j3oj2 * p.sinip * (3.0 + 5.0 * p.cosip) / (1.0 + p.cosip);
+    else
+        rec.xlcof = -0.25 * g.j3oj2 * p.sinip * (3.0 + 5.0 * p.cosip) / temp4;
+    return true;
+}
+
+// Long-period periodics, in the variables Kepler's equation is solved in.
+struct LongPeriod {
+    double axnl, aynl, xl;
+};
+
+LongPeriod long_period_terms(const ElementSet& rec, double am, const PeriodicElements& p) {
+    double sinargpp, cosargpp;
+    sin_cos(p.argpp, sinargpp, cosargpp);
+    LongPeriod lp;
+    lp.axnl = p.ep * cosargpp;
+    const double temp = 1.0 / (am * (1.0 - p.ep * p.ep));
+    lp.aynl = p.ep * sinargpp + temp * rec.aycof;
+    lp.xl = p.mp + p.argpp + p.nodep + temp * rec.xlcof * lp.axnl;
+    return lp;
+}
+
+// Short-period periodics and the state vector: position (km) and velocity (km/s). Code 4
+// writes nothing; code 6 (below the surface) writes the state.
+bool short_period_state(ElementSet& rec, const GravityConstants& g, const MeanElements& m,
+                        const PeriodicElements& p, const LongPeriod& lp, const KeplerSolution& k,
+                        double r[3], double v[3]) {
+    const double am = m.am;
+    const double axnl = lp.axnl, aynl = lp.aynl;
+    const double sineo1 = k.sineo1, coseo1 = k.coseo1;
+
+    const double ecose = axnl * coseo1 + aynl * sineo1;
+    const double esine = axnl * sineo1 - aynl * coseo1;
+    const double el2 = axnl * axnl + aynl * aynl;
+    const double pl = am * (1.0 - el2);
+    if (pl < 0.0) {
+        rec.error = kSgp4SemiLatusRectum;
+        return false;
+    }
+    const double rl = am * (1.0 - ecose);
+    const double rdotl = std::sqrt(am) * esine / rl;
+    const double rvdotl = std::sqrt(pl) / rl;
+    const double betal = std::sqrt(1.0 - el2);
+    double temp = esine / (1.0 + betal);
+    const double sinu = am / rl * (sineo1 - aynl - axnl * temp);
+    const double cosu = am / rl * (coseo1 - axnl + aynl * temp);
+    double su = std::atan2(sinu, cosu);
+    const double sin2u = (cosu + cosu) * sinu;
+    const double cos2u = 1.0 - 2.0 * sinu * sinu;
+    temp = 1.0 / pl;
+    const double temp1 = 0.5 * g.j2 * temp;
+    const double temp2 = temp1 * temp;
+
+    if (rec.method == 'd') {
+        const double cosisq = p.cosip * p.cosip;
+        rec.con41 = 3.0 * cosisq - 1.0;
+        rec.x1mth2 = 1.0 - cosisq;
+        rec.x7thm1 = 7.0 * cosisq - 1.0;
+    }
+    const double mrt =
+        rl * (1.0 - 1.5 * temp2 * betal * rec.con41) + 0.5 * temp1 * rec.x1mth2 * cos2u;
+    su = su - 0.25 * temp2 * rec.x7thm1 * sin2u;
+    const double xnode = p.nodep + 1.5 * temp2 * p.cosip * sin2u;
+    const double xinc = p.xincp + 1.5 * temp2 * p.cosip * p.sinip * cos2u;
+    const double mvt = rdotl - m.nm * temp1 * rec.x1mth2 * sin2u / g.xke;
+    const double rvdot = rvdotl + m.nm * temp1 * (rec.x1mth2 * cos2u + 1.5 * rec.con41) / g.xke;
+
+    // Orientation vectors.
+    double sinsu, cossu, snod, cnod, sini, cosi;
+    sin_cos(su, sinsu, cossu);
+    sin_cos(xnode, snod, cnod);
+    sin_cos(xinc, sini, cosi);
+    const double xmx = -snod * cosi;
+    const double xmy = cnod * cosi;
+    const double ux = xmx * sinsu + cnod * cossu;
+    const double uy = xmy * sinsu + snod * cossu;
+    const double uz = sini * sinsu;
+    const double vx = xmx * cossu - cnod * sinsu;
+    const double vy = xmy * cossu - snod * sinsu;
+    const double vz = sini * cossu;
+
+    const double vkmpersec = g.radiusearthkm * g.xke / 60.0;
+    r[0] = (mrt * ux) * g.radiusearthkm;
+    r[1] = (mrt * uy) * g.radiusearthkm;
+    r[2] = (mrt * uz) * g.radiusearthkm;
+    v[0] = (mvt * ux + rvdot * vx) * vkmpersec;
+    v[1] = (mvt * uy + rvdot * vy) * vkmpersec;
+    v[2] = (mvt * uz + rvdot * vz) * vkmpersec;
+
+    // Below the surface: decayed, though the state stands.
+    if (!(mrt >= 1.0)) {
+        rec.error = kSgp4Decayed;
+        return false;
+    }
     return true;
 }
 
@@ -321,7 +451,6 @@ bool sgp4_propagate(int gravitySelector, ElementSet& satrec, double tsince, doub
                     double v[3]) {
     GravityConstants unknown;
     const GravityConstants& g = constants_for(gravitySelector, unknown);
-    const double vkmpersec = g.radiusearthkm * g.xke / 60.0;
 
     satrec.t = tsince;
     satrec.error = 0;
@@ -329,119 +458,12 @@ bool sgp4_propagate(int gravitySelector, ElementSet& satrec, double tsince, doub
     MeanElements m;
     if (!secular_update(satrec, g, gravitySelector == satrec.gravity, m))
         return false;
-
-    // Lunar-solar periodics.
-    double ep = m.em;
-    double xincp = m.inclm;
-    double argpp = m.argpm;
-    double nodep = m.nodem;
-    double mp = m.mm;
-    double sinip, cosip;
-    if (satrec.method == 'd') {
-        deep_space_periodics(satrec, ep, xincp, nodep, argpp, mp);
-        if (xincp < 0.0) {
-            xincp = -xincp;
-            nodep = nodep + kPi;
-            argpp = argpp - kPi;
-        }
-        if (ep < 0.0 || ep > 1.0) {
-            satrec.error = kSgp4PerturbedEccentricity;
-            return false;
-        }
-        // Long-period coefficients follow the perturbed inclination.
-        sin_cos(xincp, sinip, cosip);
-        satrec.aycof = -0.5 * g.j3oj2 * sinip;
-        if (std::fabs(cosip + 1.0) > 1.5e-12)
-            satrec.xlcof = -0.25 * g.j3oj2 * sinip * (3.0 + 5.0 * cosip) / (1.0 + cosip);
-        else
-            satrec.xlcof = -0.25 * g.j3oj2 * sinip * (3.0 + 5.0 * cosip) / temp4;
-    } else {
-        // Near-Earth inclination is constant.
-        sinip = satrec.sinio;
-        cosip = satrec.cosio;
-    }
-
-    // Long-period periodics.
-    const double am = m.am;
-    double sinargpp, cosargpp;
-    sin_cos(argpp, sinargpp, cosargpp);
-    const double axnl = ep * cosargpp;
-    double temp = 1.0 / (am * (1.0 - ep * ep));
-    const double aynl = ep * sinargpp + temp * satrec.aycof;
-    const double xl = mp + argpp + nodep + temp * satrec.xlcof * axnl;
-
-    const double u = wrap_two_pi(xl - nodep);
-    const KeplerSolution k = solve_kepler(u, axnl, aynl);
-    const double sineo1 = k.sineo1;
-    const double coseo1 = k.coseo1;
-
-    // Short-period preliminaries.
-    const double ecose = axnl * coseo1 + aynl * sineo1;
-    const double esine = axnl * sineo1 - aynl * coseo1;
-    const double el2 = axnl * axnl + aynl * aynl;
-    const double pl = am * (1.0 - el2);
-    if (pl < 0.0) {
-        satrec.error = kSgp4SemiLatusRectum;
+    PeriodicElements p;
+    if (!lunar_solar_periodics(satrec, g, m, p))
         return false;
-    }
-    const double rl = am * (1.0 - ecose);
-    const double rdotl = std::sqrt(am) * esine / rl;
-    const double rvdotl = std::sqrt(pl) / rl;
-    const double betal = std::sqrt(1.0 - el2);
-    temp = esine / (1.0 + betal);
-    const double sinu = am / rl * (sineo1 - aynl - axnl * temp);
-    const double cosu = am / rl * (coseo1 - axnl + aynl * temp);
-    double su = std::atan2(sinu, cosu);
-    const double sin2u = (cosu + cosu) * sinu;
-    const double cos2u = 1.0 - 2.0 * sinu * sinu;
-    temp = 1.0 / pl;
-    const double temp1 = 0.5 * g.j2 * temp;
-    const double temp2 = temp1 * temp;
-
-    // Short-period periodics.
-    if (satrec.method == 'd') {
-        const double cosisq = cosip * cosip;
-        satrec.con41 = 3.0 * cosisq - 1.0;
-        satrec.x1mth2 = 1.0 - cosisq;
-        satrec.x7thm1 = 7.0 * cosisq - 1.0;
-    }
-    const double mrt =
-        rl * (1.0 - 1.5 * temp2 * betal * satrec.con41) + 0.5 * temp1 * satrec.x1mth2 * cos2u;
-    su = su - 0.25 * temp2 * satrec.x7thm1 * sin2u;
-    const double xnode = nodep + 1.5 * temp2 * cosip * sin2u;
-    const double xinc = xincp + 1.5 * temp2 * cosip * sinip * cos2u;
-    const double mvt = rdotl - m.nm * temp1 * satrec.x1mth2 * sin2u / g.xke;
-    const double rvdot =
-        rvdotl + m.nm * temp1 * (satrec.x1mth2 * cos2u + 1.5 * satrec.con41) / g.xke;
-
-    // Orientation vectors.
-    double sinsu, cossu, snod, cnod, sini, cosi;
-    sin_cos(su, sinsu, cossu);
-    sin_cos(xnode, snod, cnod);
-    sin_cos(xinc, sini, cosi);
-    const double xmx = -snod * cosi;
-    const double xmy = cnod * cosi;
-    const double ux = xmx * sinsu + cnod * cossu;
-    const double uy = xmy * sinsu + snod * cossu;
-    const double uz = sini * sinsu;
-    const double vx = xmx * cossu - cnod * sinsu;
-    const double vy = xmy * cossu - snod * sinsu;
-    const double vz = sini * cossu;
-
-    // Position (km) and velocity (km/s).
-    r[0] = (mrt * ux) * g.radiusearthkm;
-    r[1] = (mrt * uy) * g.radiusearthkm;
-    r[2] = (mrt * uz) * g.radiusearthkm;
-    v[0] = (mvt * ux + rvdot * vx) * vkmpersec;
-    v[1] = (mvt * uy + rvdot * vy) * vkmpersec;
-    v[2] = (mvt * uz + rvdot * vz) * vkmpersec;
-
-    // Below the surface: decayed, though the position stands.
-    if (!(mrt >= 1.0)) {
-        satrec.error = kSgp4Decayed;
-        return false;
-    }
-    return true;
+    const LongPeriod lp = long_period_terms(satrec, m.am, p);
+    const KeplerSolution k = solve_kepler(wrap_two_pi(lp.xl - p.nodep), lp.axnl, lp.aynl);
+    return short_period_state(satrec, g, m, p, lp, k, r, v);
 }
 
 double gmst_from_jd(double jdut1) {
