@@ -1,17 +1,10 @@
 #include "orbit/tle_scan.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
-
-#ifdef _WIN32
-#include <locale.h>
-#else
-#include <clocale>
-#if defined(__APPLE__)
-#include <xlocale.h>
-#endif
-#endif
+#include <system_error>
 
 namespace {
 
@@ -30,20 +23,40 @@ int to_lower(int c) {
     return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
 }
 
-// Decimal conversion of the characters a float conversion collected. Plain decimals of up to
-// 15 significant digits with a small power of ten are the exact quotient or product of two
-// exactly representable numbers, so one IEEE operation gives the correctly rounded value, the
-// same as strtod. Everything else (exponents, hex, inf, nan) goes to strtod in the "C" locale.
-double strtod_c(const char* s, char** end) {
-#ifdef _WIN32
-    static _locale_t c_locale = _create_locale(LC_ALL, "C");
-    return _strtod_l(s, end, c_locale);
-#else
-    static locale_t c_locale = newlocale(LC_ALL_MASK, "C", locale_t(0));
-    if (c_locale)
-        return strtod_l(s, end, c_locale);
-    return std::strtod(s, end);
-#endif
+// Conversion of the characters a float conversion collected, with strtod's result in the "C"
+// locale. Plain decimals of up to 15 significant digits with a small power of ten are the exact
+// quotient of two exactly representable numbers, so one IEEE division gives the correctly
+// rounded value (fast_decimal). Everything else (exponents, hex, inf, nan) goes to from_chars,
+// which rounds the same way but needs no locale and allocates nothing.
+bool c_number(const char* s, int n, double& value) {
+    const char* p = s;
+    const char* const end = s + n;
+    bool negative = false;
+    if (p < end && (*p == '-' || *p == '+'))
+        negative = *p++ == '-';
+    const bool hex = end - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
+    double v = 0.0;
+    std::from_chars_result r;
+    if (hex) {
+        r = std::from_chars(p + 2, end, v, std::chars_format::hex);
+        if (r.ec == std::errc::invalid_argument) { // "0x" without digits: the "0" alone
+            v = 0.0;
+            r.ec = std::errc();
+        }
+    } else {
+        r = std::from_chars(p, end, v, std::chars_format::general);
+        if (r.ec == std::errc::invalid_argument)
+            return false;
+    }
+    if (r.ec == std::errc::result_out_of_range) {
+        // strtod gives infinity or zero. Tokens here are at most 12 characters, too short for
+        // the digits to outweigh an exponent that large, so the exponent's sign decides.
+        const int marker = hex ? 'p' : 'e';
+        const char* e = std::find_if(p, r.ptr, [marker](char c) { return to_lower(c) == marker; });
+        v = (e + 1 < r.ptr && e[1] == '-') ? 0.0 : HUGE_VAL;
+    }
+    value = negative ? -v : v;
+    return true;
 }
 
 bool fast_decimal(const char* s, int n, double& value) {
@@ -304,17 +317,9 @@ private:
         failed_ = true;
         return false;
     }
-    bool convert(char* buf, int n, double& out) {
+    bool convert(const char* buf, int n, double& out) {
         double value;
-        if (fast_decimal(buf, n, value)) {
-            out = value;
-            ++assigned_;
-            return true;
-        }
-        buf[n] = '\0';
-        char* end = nullptr;
-        value = strtod_c(buf, &end);
-        if (end == buf)
+        if (!fast_decimal(buf, n, value) && !c_number(buf, n, value))
             return fail();
         out = value;
         ++assigned_;

@@ -334,10 +334,12 @@ void TestTleParse::malformedNumbers() {
 void TestTleParse::scanAgreesWithSscanf() {
     std::mt19937 rng(20260319);
     const std::string alphabet = "0123456789+-.eExXnNaAiIfFtTyYpP \t\n_U";
-    const std::string tokens[] = {"1e5", "1E+5", "1e-400", "1e400", "4.9e-324", "0x1p3",
-                                  "0x",  "0x.",  "0xp",    "inf",   "infinity", "infinit",
-                                  "nan", "-nan", "-0",     "-.",    ".",        "1.e5",
-                                  "1e",  "1e+",  "00",     "-",     "+",        "123456789012"};
+    const std::string tokens[] = {"1e5",          "1E+5",    "1e-400", "1e400",       "4.9e-324",
+                                  "2.47032e-324", "1.8e308", "0x1p3",  "0x1p1024",    "0x1p-1075",
+                                  "0x.8p-1074",   "0x",      "0x.",    "0xp",         "inf",
+                                  "infinity",     "infinit", "nan",    "-nan",        "-0",
+                                  "-.",           ".",       "1.e5",   "1e",          "1e+",
+                                  "00",           "-",       "+",      "123456789012"};
     const std::string bases[] = {kLine1.toStdString() + "\n", kLine2.toStdString() + "\n",
                                  "1 16925U 86065D   06151.67415771  .02550794 -30915-6  "
                                  "18784-3 0  4486\n",
@@ -366,7 +368,8 @@ void TestTleParse::scanAgreesWithSscanf() {
             break;
         default:
             for (int k = 1 + rng() % 12; k > 0; --k) {
-                s += (rng() % 4 == 0) ? std::to_string(rng() % 100000) : tokens[rng() % 24];
+                s += (rng() % 4 == 0) ? std::to_string(rng() % 100000)
+                                      : tokens[rng() % (sizeof tokens / sizeof *tokens)];
                 if (rng() % 3)
                     s += ' ';
             }
