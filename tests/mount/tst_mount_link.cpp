@@ -5,7 +5,7 @@
 #include "astro/site.h"
 #include "mount/reply_cutter.h"
 #include "tests/mount/dialog_driver.h"
-#include "tests/mount/scripted_mount.h"
+#include "tests/common/scripted_mount.h"
 #include "tests/mount/window_test_main.h"
 
 #include <QSignalSpy>
