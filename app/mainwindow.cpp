@@ -64,6 +64,7 @@ void MainWindow::invalidateComputation() {
     recomputeLiveRows();
     satelliteModel->refreshSatelliteTable();
     showUtcClock();
+    pollTrackingStatus();
 }
 
 void MainWindow::showUtcClock() {

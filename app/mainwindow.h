@@ -103,6 +103,10 @@ private:
     bool dispatchPending = false; // ... and a completed transaction asked for the next head
     std::unique_ptr<MountSettings> mountSettings;
 
+    // --- tracking (tracking/mainwindow_*.cpp) ---
+    void pollTrackingStatus();
+    QString trackingStatusText; // the last known tracking state; the errors are added when shown
+
     Ui::MainWindow* ui;
     QTimer* refreshTimer = nullptr;
     // The models outlive the views' use of them; owned here so that nothing leaks when a

@@ -234,6 +234,8 @@ void TestMountSimProcess::badArguments_data() {
     QTest::newRow("firmware with hash") << QStringList{"--firmware", "2.15#"};
     QTest::newRow("drop after zero") << QStringList{"--drop-after", "0"};
     QTest::newRow("empty mute") << QStringList{"--mute", " "};
+    QTest::newRow("negative slew") << QStringList{"--slew-seconds", "-1"};
+    QTest::newRow("slew beyond an hour") << QStringList{"--slew-seconds", "3601"};
     QTest::newRow("unknown option") << QStringList{"--frobnicate"};
 }
 
@@ -255,7 +257,8 @@ void TestMountSimProcess::helpNamesEveryOption() {
     QCOMPARE(process.exitCode(), 0);
     const QByteArray help = process.readAllStandardOutput();
     for (const char* option : {"--listen", "--port", "--firmware", "--lat", "--lon", "--elev",
-                               "--log", "--fragment", "--stray", "--drop-after", "--mute"})
+                               "--slew-seconds", "--log", "--fragment", "--stray", "--drop-after",
+                               "--mute", ":TLEL0", ":TLEP", ":TLES#", ":TLESCK#", ":GaE#"})
         QVERIFY2(help.contains(option), option);
 }
 

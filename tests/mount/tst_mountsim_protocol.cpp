@@ -127,7 +127,7 @@ void TestMountSimProtocol::answersHandshakeAndMotion() {
     QCOMPARE(mount.answer(":KA#"), std::nullopt);
     QVERIFY(mount.isParked());
     QCOMPARE(mount.answer(":STOP#"), std::nullopt);
-    QCOMPARE(mount.motion(), SimulatedMount::Motion::Idle);
+    QCOMPARE(mount.satellites().state(0.0), 'E');
     QCOMPARE(mount.answer(":PO#"), std::nullopt);
     QVERIFY(!mount.isParked());
 }

@@ -19,8 +19,38 @@ static const char* const description =
     "  :Gt#    the site latitude as sDD*MM:SS.S\n"
     "  :Gg#    the site longitude, WEST positive as the mount counts it, as sDDD*MM:SS.S\n"
     "  :Gev#   the site elevation in metres as sXXXX.X\n"
-    "and takes :U2#, :STOP#, :KA# (park) and :PO# (unpark) without an answer. Any other\n"
-    "command gets no answer, as on the real mount.\n"
+    "and takes :U2#, :STOP#, :KA# (park) and :PO# (unpark) without an answer.\n"
+    "\n"
+    "It follows satellites like the real mount, computing with Orbitrak's own orbit model\n"
+    "and sky geometry from its site (--lat, --lon, --elev) and the system clock (UTC with\n"
+    "today's leap seconds, UT1 taken as UTC; no leap-second table is read):\n"
+    "  :TLEL0<set>#    an element set, escaped ($$ $0a $23 $2C for $, line feed, #, ,).\n"
+    "                  \"V\" when it has a name line and two element lines with their line\n"
+    "                  numbers, check digits, one catalogue number and fields that parse;\n"
+    "                  else \"E\" (also for a raw, unescaped line feed). A new set\n"
+    "                  forgets the pass and ends the tracking.\n"
+    "  :TLEP<jd>,<n>#  the next pass from the working Julian date jd: the first one under\n"
+    "                  way at jd or rising within the next 24 hours (sampled every 30 s,\n"
+    "                  rise and set refined to 0.05 s; a pass still up after 24 hours ends\n"
+    "                  there). The answer is START,END,PEAK: working Julian dates with six\n"
+    "                  decimals and the highest altitude in degrees, for example\n"
+    "                  2461381.402130,2461381.651877,88.7; or \"E\" when there is no pass,\n"
+    "                  no set, jd lies outside 1900-2100 or more than ten years from the\n"
+    "                  set's epoch, or the parameters are not a number and an integer.\n"
+    "                  n is read but not used. Ends the tracking of an earlier pass.\n"
+    "  :TLES#          \"F\" when parked, \"E\" without a pass, \"Q\" when it has ended,\n"
+    "                  \"S\" when the satellite is up (slew to it), \"V\" before the pass\n"
+    "                  (slew to where it rises). Every slew takes --slew-seconds.\n"
+    "  :TLESCK#        the tracking state: E before a slew or after :STOP#/:KA#, V or S\n"
+    "                  while slewing, P waiting at the start point, T tracking while the\n"
+    "                  satellite is up, Q after the pass.\n"
+    "  :GaE#           only firmware 2.15.14 or later answers it (older firmware, as on the\n"
+    "                  real mount, leaves it unanswered): AZ,ALT,ERR1,\"STATE,SECONDS\",ERR2\n"
+    "                  with the satellite's azimuth and altitude in degrees (0,0 without a\n"
+    "                  set), the two axis errors in degrees (a few arc-seconds, varying\n"
+    "                  smoothly, while tracking; 0 otherwise), and, quoted, the state letter\n"
+    "                  and the seconds since the slew began.\n"
+    "Any other command gets no answer, as on the real mount.\n"
     "\n"
     "Every command received is logged on its own line (to standard error, or to --log FILE);\n"
     "lines starting with '#' report connections. Once listening it prints one line\n"
@@ -57,6 +87,8 @@ int main(int argc, char* argv[]) {
         "lon", "Site longitude in degrees, EAST positive (default 8.5).", "DEG", "8.5");
     const QCommandLineOption elevOption("elev", "Site elevation in metres (default 450).", "M",
                                         "450");
+    const QCommandLineOption slewOption(
+        "slew-seconds", "How long every slew takes, 0 to 3600 seconds (default 5).", "S", "5");
     const QCommandLineOption logOption("log", "Log the commands to FILE instead of standard error.",
                                        "FILE");
     const QCommandLineOption fragmentOption(
@@ -74,7 +106,7 @@ int main(int argc, char* argv[]) {
         "without (\":TLEL0\") every command starting so. The leading ':' may be left out.",
         "CMD");
     parser.addOptions({listenOption, portOption, firmwareOption, latOption, lonOption, elevOption,
-                       logOption, fragmentOption, strayOption, dropOption, muteOption});
+                       slewOption, logOption, fragmentOption, strayOption, dropOption, muteOption});
     parser.process(app);
 
     const QHostAddress address(parser.value(listenOption));
@@ -99,6 +131,8 @@ int main(int argc, char* argv[]) {
         config.site.longitude += 360.0;
     if (!readNumber(parser.value(elevOption), -99999.0, 99999.0, config.site.elevation))
         return fail("--elev needs metres from -99999 to 99999");
+    if (!readNumber(parser.value(slewOption), 0.0, 3600.0, config.slewSeconds))
+        return fail("--slew-seconds needs seconds from 0 to 3600");
     for (const QString& name : parser.values(muteOption)) {
         const QByteArray command = SimulatedMount::normaliseCommandName(name.toLatin1());
         if (command.size() < 2)

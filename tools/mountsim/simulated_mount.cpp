@@ -1,5 +1,8 @@
 #include "tools/mountsim/simulated_mount.h"
 
+#include "astro/time_scales.h"
+#include "mount/firmware_version.h"
+
 #include <QString>
 
 #include <cmath>
@@ -37,7 +40,17 @@ QByteArray formatElevation(double metres) {
     return QString::asprintf("%c%04lld.%d", sign, tenths / 10, int(tenths % 10)).toLatin1();
 }
 
-SimulatedMount::SimulatedMount(Config config) : config(std::move(config)) {
+Site siteRecord(const SimulatedSite& site) {
+    constexpr double radiansPerDegree = 0.017453292519943295;
+    return Site{site.latitude * radiansPerDegree, -site.longitude * radiansPerDegree,
+                site.elevation};
+}
+
+SimulatedMount::SimulatedMount(Config config)
+    : config(std::move(config)),
+      axisErrors(
+          FirmwareVersion::fromReply(this->config.firmware).isAtLeast(axisErrorReadoutFirmware)),
+      tracker(siteRecord(this->config.site), this->config.slewSeconds) {
     using Reply = std::optional<QByteArray>;
     addExact(":U2#", [this](const QByteArray&) -> Reply {
         precise = true;
@@ -55,11 +68,11 @@ SimulatedMount::SimulatedMount(Config config) : config(std::move(config)) {
         return formatElevation(this->config.site.elevation) + '#';
     });
     addExact(":STOP#", [this](const QByteArray&) -> Reply {
-        currentMotion = Motion::Idle;
+        tracker.stop();
         return std::nullopt;
     });
     addExact(":KA#", [this](const QByteArray&) -> Reply {
-        currentMotion = Motion::Idle;
+        tracker.stop();
         parked = true;
         return std::nullopt;
     });
@@ -67,6 +80,21 @@ SimulatedMount::SimulatedMount(Config config) : config(std::move(config)) {
         parked = false;
         return std::nullopt;
     });
+
+    addPrefix(":TLEL0",
+              [this](const QByteArray& text) -> Reply { return tracker.load(text) + '#'; });
+    addPrefix(":TLEP", [this](const QByteArray& parameters) -> Reply {
+        return tracker.computePass(parameters) + '#';
+    });
+    addExact(":TLES#",
+             [this](const QByteArray&) -> Reply { return tracker.slew(now, parked) + '#'; });
+    addExact(":TLESCK#", [this](const QByteArray&) -> Reply {
+        return QByteArray(1, tracker.state(now)) + '#';
+    });
+    // Older firmware does not know the command and, like every unknown one, leaves it unanswered.
+    if (axisErrors)
+        addExact(":GaE#",
+                 [this](const QByteArray&) -> Reply { return tracker.axisErrors(now) + '#'; });
 }
 
 void SimulatedMount::addExact(const QByteArray& command, Handler handler) {
@@ -78,6 +106,11 @@ void SimulatedMount::addPrefix(const QByteArray& prefix, Handler handler) {
 }
 
 std::optional<QByteArray> SimulatedMount::answer(const QByteArray& command) {
+    return answer(command, current_jd());
+}
+
+std::optional<QByteArray> SimulatedMount::answer(const QByteArray& command, double instant) {
+    now = instant;
     if (command.size() < 2 || !command.startsWith(':') || !command.endsWith('#'))
         return std::nullopt;
     const Rule* match = nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tools/mountsim/satellite_tracker.h"
+
 #include <QByteArray>
 #include <QList>
 
@@ -21,15 +23,16 @@ QByteArray formatLatitude(double degrees);
 QByteArray formatLongitude(double degrees);
 QByteArray formatElevation(double metres);
 
-// The mount's side of the command protocol, without any networking: one command in, its reply
-// (with the '#') or nothing out. Commands it does not know get no reply, as on the real mount.
+// The mount's side of the command protocol, without any networking: one command and the
+// instant it arrives in, its reply (with the '#') or nothing out. Commands it does not know get
+// no reply, as on the real mount. The satellite commands are computed with the program's own
+// orbit model and sky geometry from the configured site.
 class SimulatedMount {
 public:
-    enum class Motion { Idle, Slewing, Tracking };
-
     struct Config {
         QByteArray firmware = "2.15.14";
         SimulatedSite site;
+        double slewSeconds = 5.0; // how long every slew takes
         // Commands never answered. An entry ending in '#' matches that command exactly; any
         // other entry matches every command that starts with it.
         QList<QByteArray> muted;
@@ -37,11 +40,16 @@ public:
 
     explicit SimulatedMount(Config config);
 
+    // now: the working Julian date the command arrives at (see astro/time_scales.h).
+    std::optional<QByteArray> answer(const QByteArray& command, double now);
+    // The same at the system clock's present instant.
     std::optional<QByteArray> answer(const QByteArray& command);
 
     bool isParked() const { return parked; }
-    Motion motion() const { return currentMotion; }
     bool highPrecision() const { return precise; }
+    // Whether the firmware has the axis-error readout, which ":GaE#" needs.
+    bool reportsAxisErrors() const { return axisErrors; }
+    const SatelliteTracker& satellites() const { return tracker; }
 
     // Brings a command name from the command line to its wire form (":Gt#", ":TLEL0").
     static QByteArray normaliseCommandName(const QByteArray& name);
@@ -62,5 +70,10 @@ private:
     std::vector<Rule> rules;
     bool parked = false;
     bool precise = false;
-    Motion currentMotion = Motion::Idle;
+    bool axisErrors = false;
+    SatelliteTracker tracker;
+    double now = 0.0; // the instant of the command being answered
 };
+
+// The simulator's site in the observing-site record's terms (radians, west positive).
+Site siteRecord(const SimulatedSite& site);

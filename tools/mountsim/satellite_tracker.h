@@ -1,0 +1,60 @@
+#pragma once
+
+#include "astro/site.h"
+#include "catalogue/tle_satellite.h"
+#include "tools/mountsim/pass_search.h"
+
+#include <QByteArray>
+
+#include <optional>
+
+// The stand-in's satellite side: the element set it holds, the pass it computed and the
+// transit it follows. Every answer depends only on this state, the command's parameters and
+// the instant given (a working Julian date), so it can be driven at any pace without a clock.
+class SatelliteTracker {
+public:
+    // How far from the element set's epoch a pass is still looked for. Beyond it the orbit
+    // means nothing, and the deep-space integrator would take ever longer.
+    static constexpr double maxDaysFromEpoch = 3650.0;
+
+    SatelliteTracker(const Site& site, double slewSeconds, PassSearch search = PassSearch());
+
+    // ":TLEL0": "V" with the escaped element set taken, else "E" with nothing changed (a raw
+    // line feed counts as a fault of the escaping). A new element set forgets the pass and
+    // ends any transit.
+    QByteArray load(const QByteArray& escapedText);
+    // ":TLEP<jd>,<n>": the next pass from jd; "start,end,peak" (working dates with six
+    // decimals, degrees with one) or "E". Either way the transit followed so far ends.
+    QByteArray computePass(const QByteArray& parameters);
+    // ":TLES#": "F" parked, "E" without a pass, "Q" after it, "S" while the satellite is up
+    // (slew to it), "V" before the pass (slew to where it begins).
+    QByteArray slew(double now, bool parked);
+    // ":STOP#", ":KA#": the transit ends; the pass is kept.
+    void stop();
+
+    // ":TLESCK#": E, V or S while slewing, P, T or Q.
+    char state(double now) const;
+    // ":GaE#": "azimuth,altitude,error1,"state,seconds",error2", errors in degrees.
+    QByteArray axisErrors(double now);
+
+    bool hasSatellite() const { return satellite.has_value(); }
+    const std::optional<Pass>& currentPass() const { return pass; }
+
+    // The small, smooth errors of a mount following a satellite, in degrees, t seconds into
+    // the tracking.
+    static double firstAxisError(double t);
+    static double secondAxisError(double t);
+
+private:
+    enum class Slew { None, ToStart, ToSatellite };
+
+    double slewEnd() const { return slewStart + slewDays; }
+
+    Site site;
+    double slewDays;
+    PassSearch search;
+    std::optional<TLE_Satellite> satellite;
+    std::optional<Pass> pass;
+    Slew slewKind = Slew::None;
+    double slewStart = 0.0;
+};
