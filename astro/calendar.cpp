@@ -134,6 +134,19 @@ std::string format_calendar(const CalendarTime& c) {
 namespace {
 
 // Reads exactly `width` decimal digits at text[pos].
+// A decimal fraction of a second with at least one digit, truncated to milliseconds.
+bool read_fraction_ms(const std::string& text, std::size_t& pos, int& millisecond) {
+    const std::size_t start = pos;
+    millisecond = 0;
+    int scale = 100;
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
+        millisecond += scale * (text[pos] - '0');
+        scale /= 10;
+        ++pos;
+    }
+    return pos > start;
+}
+
 bool read_digits(const std::string& text, std::size_t& pos, int width, int& value) {
     if (pos + static_cast<std::size_t>(width) > text.size())
         return false;
@@ -179,7 +192,7 @@ std::optional<CalendarTime> parse_calendar(const std::string& text) {
     if (expect(text, pos, ':')) {
         if (!read_digits(text, pos, 2, second))
             return std::nullopt;
-        if (expect(text, pos, '.') && !read_digits(text, pos, 3, millisecond))
+        if (expect(text, pos, '.') && !read_fraction_ms(text, pos, millisecond))
             return std::nullopt;
     }
     expect(text, pos, 'Z');

@@ -33,7 +33,8 @@ double calendar_to_jd(const UtcTable* table, const CalendarTime& c);
 CalendarTime jd_to_calendar(const UtcTable* table, double jd);
 
 // "YYYY-MM-DD hh:mm:ss.mmm" (the clock's format; 'T' also accepted as the separator when
-// parsing, seconds and milliseconds optional, a trailing 'Z' allowed). Parsing checks every
-// field against the proleptic Gregorian calendar and allows second 60.
+// parsing, seconds and their fraction optional, the fraction truncated to milliseconds, a
+// trailing 'Z' allowed). Parsing checks every field against the proleptic Gregorian calendar
+// and allows second 60.
 std::string format_calendar(const CalendarTime& c);
 std::optional<CalendarTime> parse_calendar(const std::string& text);

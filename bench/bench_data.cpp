@@ -32,7 +32,7 @@ void add_min_statistic(benchmark::internal::Benchmark* b) {
     });
 }
 
-benchmark::Counter ns_per_item(double items_per_iteration) {
+benchmark::Counter time_per_item(double items_per_iteration) {
     // Inverted rate: seconds per item, shown with an SI prefix (e.g. "250.1ns").
     return benchmark::Counter(items_per_iteration, benchmark::Counter::kIsIterationInvariantRate |
                                                        benchmark::Counter::kInvert);

@@ -28,4 +28,4 @@ void add_min_statistic(benchmark::internal::Benchmark* b);
 
 // A counter that reports the time per item (seconds; the console shows e.g. "250.1ns"), given the
 // items done in one iteration.
-benchmark::Counter ns_per_item(double items_per_iteration);
+benchmark::Counter time_per_item(double items_per_iteration);

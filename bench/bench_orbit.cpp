@@ -43,7 +43,7 @@ void BM_Propagate(benchmark::State& state) {
         }
     }
     const double props = double(sets.size()) * kTimes;
-    state.counters["ns_per_prop"] = ns_per_item(props);
+    state.counters["ns_per_prop"] = time_per_item(props);
     state.SetItemsProcessed(std::int64_t(state.iterations() * props));
 }
 BENCHMARK(BM_Propagate)->Unit(benchmark::kMillisecond)->Apply(add_min_statistic);
@@ -66,7 +66,7 @@ void BM_Init(benchmark::State& state) {
             benchmark::DoNotOptimize(set);
         }
     }
-    state.counters["ns_per_set"] = ns_per_item(double(catalogue.size()));
+    state.counters["ns_per_set"] = time_per_item(double(catalogue.size()));
     state.SetItemsProcessed(std::int64_t(state.iterations() * catalogue.size()));
 }
 BENCHMARK(BM_Init)->Unit(benchmark::kMillisecond)->Apply(add_min_statistic);

@@ -57,6 +57,10 @@ private:
         return end > 0;
     }
 
+public:
+    bool failed() const { return std::ferror(file) != 0; }
+
+private:
     std::FILE* file;
     char buffer[1 << 16];
     std::size_t pos = 0;
@@ -92,7 +96,13 @@ int read_TLE_file(const char* path, std::size_t maxSets) {
         if (++count == maxSets)
             break;
     }
+    // A file that cannot be read to its end (a folder, a failing disk) counts as unreadable.
+    const bool failed = reader->failed();
     std::fclose(file);
+    if (failed) {
+        satellite_list.clear();
+        return 1;
+    }
     return 0;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
-// Sine and cosine of one angle together, inline, for the propagator's hot path: about a third
-// of the cost of the C library's sincos call. Worst error about 1.02 ulp (the library's: 0.52);
+// Sine and cosine of one angle together for the propagator. By default the C library computes
+// them. Configured with ORBITRAK_FAST_TRIG=ON, an inline version takes about a third of the
+// cost of the C library's sincos call. Worst error about 1.02 ulp (the library's: 0.52);
 // equal to the library's result in about 98 of 100 cases and never more than one ulp from it.
 // Propagated positions differ from ones computed with the library by less than 1e-10 km.
 //
@@ -11,8 +12,7 @@
 // terms are below 2^-58 of the result. Arguments from 2^16 on, and non-numbers, go to the C
 // library.
 //
-// gen_sincos_table.py writes the table rows and the reduction constants. Configure with
-// ORBITRAK_LIBRARY_TRIG=ON to have the C library compute every sine and cosine instead.
+// gen_sincos_table.py writes the table rows and the reduction constants.
 
 #include <cmath>
 
@@ -170,10 +170,10 @@ __attribute__((always_inline))
 inline void
 sin_cos(double x, double& s, double& c) {
     using namespace sincos_table;
-#if defined(ORBITRAK_LIBRARY_TRIG)
-    const bool library = true;
-#else
+#if defined(ORBITRAK_FAST_TRIG)
     const bool library = !(std::fabs(x) < 0x1p16);
+#else
+    const bool library = true;
 #endif
     if (library) {
         s = std::sin(x);

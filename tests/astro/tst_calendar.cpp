@@ -208,8 +208,12 @@ private slots:
                                   << "";
         QTest::newRow("hour 24") << "2024-01-01 24:00:00"
                                  << "";
-        QTest::newRow("two-digit ms") << "2024-01-01 00:00:00.12"
-                                      << "";
+        QTest::newRow("two fraction digits") << "2024-01-01 00:00:00.12"
+                                             << "2024-01-01 00:00:00.120";
+        QTest::newRow("fraction beyond ms truncated") << "2024-01-01T00:00:00.2509999Z"
+                                                      << "2024-01-01 00:00:00.250";
+        QTest::newRow("point without digits") << "2024-01-01 00:00:00."
+                                              << "";
         QTest::newRow("trailing text") << "2024-01-01 00:00:00 x"
                                        << "";
         QTest::newRow("signs") << "+024-01-01 00:00:00"

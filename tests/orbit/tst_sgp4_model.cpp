@@ -391,6 +391,9 @@ void TestSgp4Model::powThreeHalvesEqualsPow() {
 }
 
 void TestSgp4Model::sinCosWithinOneUlpOfLibrary() {
+#if !defined(ORBITRAK_FAST_TRIG)
+    QSKIP("the C library computes every sine and cosine in this build");
+#endif
     auto ulps = [](double a, double b) {
         std::int64_t x, y;
         std::memcpy(&x, &a, 8);

@@ -1,7 +1,8 @@
 // orbitrak-cli propagate: every element set of a three-line file, initialised as the catalogue
 // does (AFSPC mode 'a', WGS-72), propagated to given minutes from its own epoch.
+#include "catalogue/tle_reader.h"
+#include "catalogue/tle_satellite.h"
 #include "orbit/sgp4.h"
-#include "orbit/tle.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/options.h"
 
@@ -34,27 +35,6 @@ const char kHelp[] =
     "\n"
     "Exit status: 0 done, 1 output not written, 2 bad arguments or unreadable file.\n";
 
-struct ElementText {
-    char line1[256];
-    char line2[256];
-};
-
-// Three-line groups as fgets reads them into 256-byte buffers; a trailing incomplete group is
-// ignored. False if the file cannot be read.
-bool read_element_text(const std::string& path, std::vector<ElementText>& out) {
-    std::FILE* f = std::fopen(path.c_str(), "r");
-    if (!f)
-        return false;
-    char name[256];
-    ElementText t;
-    while (std::fgets(name, sizeof name, f) && std::fgets(t.line1, sizeof t.line1, f) &&
-           std::fgets(t.line2, sizeof t.line2, f))
-        out.push_back(t);
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    return !failed;
-}
-
 void print_number(double x) {
     if (std::isnan(x))
         std::fputs(",nan", stdout);
@@ -84,15 +64,12 @@ int run_propagate(const std::vector<std::string>& args) {
         return usage_error("propagate: --minutes needs comma-separated numbers, got '" +
                            options.value("minutes") + "'");
 
-    std::vector<ElementText> texts;
-    if (!read_element_text(options.value("tle"), texts))
+    if (read_TLE_file(options.value("tle").c_str(), 0) != 0)
         return usage_error("propagate: cannot read '" + options.value("tle") + "'");
 
     std::puts("catalog,tsince_min,x_km,y_km,z_km,vx_km_s,vy_km_s,vz_km_s,error");
-    for (ElementText& text : texts) {
-        ElementSet set;
-        double start, stop, step;
-        parse_TLE(text.line1, text.line2, 'c', 'm', 'a', 1, start, stop, step, set);
+    for (const TLE_Satellite& satellite : satellite_list) {
+        ElementSet set = satellite.elements;
         for (double t : minutes) {
             double r[3], v[3];
             sgp4_propagate(1, set, t, r, v);

@@ -17,6 +17,7 @@ struct Command {
 const Command kCommands[] = {
     {"propagate", "positions and velocities of element sets at minutes from their epochs (CSV)",
      run_propagate},
+    {"sky", "the live satellite table for one instant and site, as the window shows it", run_sky},
 };
 
 void print_help(std::FILE* out) {

@@ -1,0 +1,172 @@
+// orbitrak-cli sky: the live satellite table for one instant, computed as the window computes
+// it: same reader, same time conversions, same reduction to the site.
+#include "astro/calendar.h"
+#include "astro/site.h"
+#include "astro/time_scales.h"
+#include "catalogue/live_rows.h"
+#include "catalogue/tle_reader.h"
+#include "catalogue/tle_satellite.h"
+#include "tools/cli/commands.h"
+#include "tools/cli/options.h"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kHelp[] =
+    "Usage: orbitrak-cli sky [--tle FILE] [--at TIME] [--lat DEG --lon DEG --elev M]\n"
+    "                        [--limit N] [--csv]\n"
+    "\n"
+    "Prints where every satellite of FILE stands in the sky from a site at one instant: the\n"
+    "window's live table, computed the same way (altitude, azimuth from north through east,\n"
+    "distance, and the angle the line of sight turned during the last second). The time table\n"
+    "(user_utc.bin or utc.bin) is read from the current directory, as the window reads it.\n"
+    "\n"
+    "Options:\n"
+    "  --tle FILE     element sets, three lines each (default satell.txt)\n"
+    "  --at TIME      UTC instant, ISO 8601, e.g. 2026-03-19T12:00:00.250Z (default now)\n"
+    "  --lat DEG      site latitude, north positive (default 45)\n"
+    "  --lon DEG      site longitude, EAST positive (default 45)\n"
+    "  --elev M       site elevation above the WGS-84 ellipsoid in metres (default 120)\n"
+    "  --limit N      read at most N sets (default 500, 0 for all)\n"
+    "  --csv          CSV instead of the aligned table:\n"
+    "                   catalog,name,altitude_deg,azimuth_deg,distance_km,speed_deg_s\n"
+    "                 (angles and speed with 9 decimals, distance with 6); the time table's\n"
+    "                 start-up lines then go to standard error\n"
+    "  --help         this text\n"
+    "\n"
+    "Exit status: 0 done, 1 output not written, 2 bad arguments or unreadable file.\n";
+
+constexpr double kRadiansPerDegree = 0.017453292519943295;
+
+// The window's number texts: fixed notation, C locale, "nan" for a satellite without a place.
+std::string fixed(double value, int decimals) {
+    if (std::isnan(value))
+        return "nan";
+    if (std::isinf(value))
+        return value > 0 ? "inf" : "-inf";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+std::string trimmed(const std::string& text) {
+    const char* blanks = " \t\r\n\v\f";
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+// A CSV field, quoted when it holds a separator, a quote or a line end.
+std::string csv_field(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+void print_csv() {
+    std::puts("catalog,name,altitude_deg,azimuth_deg,distance_km,speed_deg_s");
+    for (std::size_t i = 0; i < satellite_list.size(); ++i) {
+        const TLE_Satellite& satellite = satellite_list[i];
+        const LiveRow& row = liveRows[i];
+        std::printf("%d,%s,%s,%s,%s,%s\n", int(satellite.elements.satnum),
+                    csv_field(trimmed(satellite.name_line)).c_str(),
+                    fixed(row.altitudeDeg, 9).c_str(), fixed(row.azimuthDeg, 9).c_str(),
+                    fixed(row.distanceKm, 6).c_str(), fixed(row.speedDegPerSec, 9).c_str());
+    }
+}
+
+void print_table() {
+    const char* format = "%-32s  %14s  %13s  %13s  %13s\n";
+    std::printf(format, "Name", "Altitude (deg)", "Azimuth (deg)", "Distance (km)",
+                "Speed (deg/s)");
+    for (std::size_t i = 0; i < satellite_list.size(); ++i) {
+        const LiveRow& row = liveRows[i];
+        std::printf(format, satellite_list[i].display_name, fixed(row.altitudeDeg, 1).c_str(),
+                    fixed(row.azimuthDeg, 1).c_str(), fixed(row.distanceKm, 0).c_str(),
+                    fixed(row.speedDegPerSec, 2).c_str());
+    }
+}
+
+bool read_coordinate(const ParsedOptions& options, const char* name, double low, double high,
+                     double& value, std::string& error) {
+    if (!options.has(name))
+        return true;
+    if (!parse_number(options.value(name), value) || value < low || value > high) {
+        error = std::string("--") + name + " needs a number from " + fixed(low, 0) + " to " +
+                fixed(high, 0) + ", got '" + options.value(name) + "'";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int run_sky(const std::vector<std::string>& args) {
+    ParsedOptions options;
+    std::string error;
+    const std::vector<OptionSpec> specs = {{"tle", true},  {"at", true},   {"lat", true},
+                                           {"lon", true},  {"elev", true}, {"limit", true},
+                                           {"csv", false}, {"help", false}};
+    if (!parse_options(args, specs, options, error))
+        return usage_error("sky: " + error);
+    if (options.has("help")) {
+        std::fputs(kHelp, stdout);
+        return finish_output();
+    }
+    if (!options.positional().empty())
+        return usage_error("sky: unexpected argument '" + options.positional().front() + "'");
+
+    const Site defaults;
+    double latitude = defaults.latitude / kRadiansPerDegree;
+    double eastLongitude = -defaults.longitude / kRadiansPerDegree;
+    double elevation = defaults.elevation;
+    if (!read_coordinate(options, "lat", -90, 90, latitude, error) ||
+        !read_coordinate(options, "lon", -360, 360, eastLongitude, error) ||
+        !read_coordinate(options, "elev", -1e6, 1e8, elevation, error))
+        return usage_error("sky: " + error);
+
+    double limit = 500;
+    if (options.has("limit") && (!parse_number(options.value("limit"), limit) || limit < 0 ||
+                                 limit != std::floor(limit) || limit > 1e9))
+        return usage_error("sky: --limit needs a whole number from 0 on, got '" +
+                           options.value("limit") + "'");
+
+    std::optional<CalendarTime> at;
+    if (options.has("at")) {
+        at = parse_calendar(options.value("at"));
+        if (!at)
+            return usage_error("sky: --at needs a UTC instant such as 2026-03-19T12:00:00.250Z, "
+                               "got '" +
+                               options.value("at") + "'");
+    }
+
+    const bool csv = options.has("csv");
+    setup_time_scales(csv ? stderr : stdout);
+    const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
+    if (read_TLE_file(path.c_str(), std::size_t(limit)) != 0)
+        return usage_error("sky: cannot read '" + path + "'");
+
+    Site site;
+    site.latitude = latitude * kRadiansPerDegree;
+    site.longitude = -eastLongitude * kRadiansPerDegree;
+    site.elevation = elevation;
+    const double jd = at ? working_jd_from_utc_calendar(*at) : current_jd();
+    recomputeLiveRows(jd, site);
+
+    if (csv)
+        print_csv();
+    else
+        print_table();
+    return finish_output();
+}
