@@ -3,6 +3,8 @@
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libbenchmark-dev
                 fonts-dejavu-core)
+SANITIZE_PACKAGES=()
+FUZZ_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev)
 
 # Installs whatever of the given packages is missing. As root it does so with apt-get; otherwise
 # it prints the one command that would and fails, since nothing else can build without them.
@@ -46,4 +48,16 @@ configure_and_build() {
     else
         cmake --build "$dir" -j "$(nproc)"
     fi
+}
+
+# The sanitizers' run-time options for ./test --sanitize.
+sanitizer_environment() {
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+}
+
+# run_fuzz_targets <build dir> <seconds each>: filled in with the fuzz targets.
+run_fuzz_targets() {
+    echo "no fuzz targets yet" >&2
+    return 1
 }
