@@ -3,7 +3,13 @@
 #include "catalogue/observation.h"
 #include "catalogue/tle_satellite.h"
 
+#include "orbit/sgp4.h"
+
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <system_error>
+#include <thread>
 
 double currentJd = 0.0;
 std::vector<LiveRow> liveRows;
@@ -12,6 +18,53 @@ namespace {
 constexpr double kDegreesPerRadian = 57.29577951308232;
 constexpr double kOneSecondInDays = 1.1574074074074073e-05;
 constexpr double kTwoPi = 6.283185307179586;
+constexpr int kWgs72 = 1;
+// Below this many resonance steps in all (a few milliseconds) threads would cost more than
+// they save; ordinary ticks need none.
+constexpr double kStepsWorthThreads = 20000.0;
+
+// A deep-space resonant set whose epoch lies years away integrates from its epoch in 720-minute
+// steps: at a load, decades of steps per set, nearly all of the cost. The integrator's state at
+// an instant depends on nothing but the instant, so such sets are brought to the instant on
+// every core first; the serial pass then continues from there and computes bit for bit what it
+// would have computed alone. Each thread takes whole sets, and no set is touched twice at once.
+void advanceResonanceIntegrators(double utcJd) {
+    std::vector<std::size_t> heavy;
+    double steps = 0.0;
+    for (std::size_t i = 0; i < satellite_list.size(); ++i) {
+        const ElementSet& set = satellite_list[i].elements;
+        const double n = sgp4_resonance_steps(set, (utcJd - set.jdsatepoch) * 1440.0);
+        if (n >= 1.0) {
+            heavy.push_back(i);
+            steps += n;
+        }
+    }
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    if (steps < kStepsWorthThreads || heavy.size() < 2 || cores < 2)
+        return;
+
+    std::atomic<std::size_t> next{0};
+    auto work = [&heavy, &next, utcJd] {
+        for (std::size_t k = next++; k < heavy.size(); k = next++) {
+            ElementSet& set = satellite_list[heavy[k]].elements;
+            double r[3], v[3];
+            sgp4_propagate(kWgs72, set, (utcJd - set.jdsatepoch) * 1440.0, r, v);
+        }
+    };
+    const std::size_t helpers = std::min<std::size_t>({cores - 1, heavy.size() - 1, 15});
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < helpers; ++i) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // fewer helpers; whatever is left, this thread and the serial pass do
+        }
+    }
+    work();
+    for (std::thread& t : threads)
+        t.join();
+}
+
 } // namespace
 
 LiveRow live_row(const Vec3& secondBefore, const Vec3& now) {
@@ -33,6 +86,7 @@ void recomputeLiveRows(double jd, const Site& site) {
         return;
     const ObservationInstant before = observation_instant(jd - kOneSecondInDays, site);
     const ObservationInstant now = observation_instant(jd, site);
+    advanceResonanceIntegrators(before.utcJd);
     for (std::size_t i = 0; i < satellite_list.size(); ++i) {
         TLE_Satellite& satellite = satellite_list[i];
         const Vec3 a = topocentric_enu(satellite, before);

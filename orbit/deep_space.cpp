@@ -408,7 +408,18 @@ ResonanceRates resonance_rates(const ElementSet& rec) {
     return r;
 }
 
+bool resonance_restarts(const ElementSet& rec, double t) {
+    return rec.atime == 0.0 || t * rec.atime <= 0.0 || std::fabs(t) < std::fabs(rec.atime);
+}
+
 } // namespace
+
+double resonance_steps(const ElementSet& rec, double t) {
+    if (rec.method != 'd' || rec.irez == 0 || !(std::fabs(t) <= kMaxResonanceSpan))
+        return 0.0;
+    const double from = resonance_restarts(rec, t) ? 0.0 : rec.atime;
+    return std::floor(std::fabs(t - from) / 720.0);
+}
 
 void deep_space_secular(ElementSet& rec, double& em, double& argpm, double& inclm, double& mm,
                         double& nodem, double& nm) {
@@ -435,7 +446,7 @@ void deep_space_secular(ElementSet& rec, double& em, double& argpm, double& incl
 
     // Integrate from the epoch in whole steps towards t, restarting when t lies on the other
     // side of the epoch or behind the last state; the result is independent of earlier calls.
-    if (rec.atime == 0.0 || t * rec.atime <= 0.0 || std::fabs(t) < std::fabs(rec.atime)) {
+    if (resonance_restarts(rec, t)) {
         rec.atime = 0.0;
         rec.xni = rec.no;
         rec.xli = rec.xlamo;

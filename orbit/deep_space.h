@@ -35,6 +35,10 @@ void deep_space_init(ElementSet& rec, const GravityConstants& g, const DeepSpace
 void deep_space_secular(ElementSet& rec, double& em, double& argpm, double& inclm, double& mm,
                         double& nodem, double& nm);
 
+// The 720-minute resonance steps that integrating to t would take from the record's present
+// state (from the epoch when the integrator restarts); 0 without resonance or beyond its reach.
+double resonance_steps(const ElementSet& rec, double t);
+
 // Lunar-solar periodics at rec.t added to the mean elements (dpper after initialisation).
 void deep_space_periodics(const ElementSet& rec, double& ep, double& inclp, double& nodep,
                           double& argpp, double& mp);

@@ -466,6 +466,10 @@ bool sgp4_propagate(int gravitySelector, ElementSet& satrec, double tsince, doub
     return short_period_state(satrec, g, m, p, lp, k, r, v);
 }
 
+double sgp4_resonance_steps(const ElementSet& satrec, double tsince) {
+    return resonance_steps(satrec, tsince);
+}
+
 double gmst_from_jd(double jdut1) {
     constexpr double deg2rad = kPi / 180.0;
     const double tut1 = (jdut1 - 2451545.0) / 36525.0;

@@ -27,5 +27,11 @@ bool sgp4_init(int gravitySelector, char opsMode, std::int32_t satnum, double ep
 bool sgp4_propagate(int gravitySelector, ElementSet& satrec, double tsince, double r[3],
                     double v[3]);
 
+// How many 720-minute resonance steps propagating satrec to tsince would integrate: 0 for orbits
+// without resonance. The integrator's state at an instant depends on that instant alone (its
+// steps always start at the epoch), so a caller may bring sets to an instant early, on other
+// threads, without changing any later result.
+double sgp4_resonance_steps(const ElementSet& satrec, double tsince);
+
 // Greenwich mean sidereal time (IAU 1982) in radians, [0, 2 pi), of a UT1 Julian date.
 double gmst_from_jd(double jdut1);
