@@ -53,7 +53,8 @@ static const char* const description =
     "Any other command gets no answer, as on the real mount.\n"
     "\n"
     "Every command received is logged on its own line (to standard error, or to --log FILE);\n"
-    "lines starting with '#' report connections. Once listening it prints one line\n"
+    "lines starting with '#' report connections, misbehaviour and (--log-replies) what is sent. "
+    "Once listening it prints one line\n"
     "\"listening on ADDRESS:PORT\" on standard output, so --port 0 lets the system pick a\n"
     "free port and tells which.";
 
@@ -105,8 +106,18 @@ int main(int argc, char* argv[]) {
         "Never answer CMD (repeatable). With its '#' (\":Gt#\") it names one command; "
         "without (\":TLEL0\") every command starting so. The leading ':' may be left out.",
         "CMD");
+    const QCommandLineOption chaosOption(
+        "chaos",
+        "Misbehave at random, differently on every connection, from the random SEED: replies "
+        "in pieces, stray text before a reply, a command left unanswered, the connection "
+        "closed on receiving a command. The connection breaks only while the client waits "
+        "for an answer. Implies --log-replies; the log tells each connection's plan.",
+        "SEED");
+    const QCommandLineOption logRepliesOption(
+        "log-replies", "Also log every piece of text sent, on a line \"#> \" + the text.");
     parser.addOptions({listenOption, portOption, firmwareOption, latOption, lonOption, elevOption,
-                       slewOption, logOption, fragmentOption, strayOption, dropOption, muteOption});
+                       slewOption, logOption, fragmentOption, strayOption, dropOption, muteOption,
+                       chaosOption, logRepliesOption});
     parser.process(app);
 
     const QHostAddress address(parser.value(listenOption));
@@ -148,6 +159,14 @@ int main(int argc, char* argv[]) {
         if (!ok || misbehaviour.dropAfter < 1)
             return fail("--drop-after needs a count of 1 or more");
     }
+
+    if (parser.isSet(chaosOption)) {
+        misbehaviour.chaos = true;
+        misbehaviour.chaosSeed = parser.value(chaosOption).toUInt(&ok);
+        if (!ok)
+            return fail("--chaos needs a whole number from 0 to 4294967295");
+    }
+    misbehaviour.logReplies = misbehaviour.chaos || parser.isSet(logRepliesOption);
 
     QFile log;
     if (parser.isSet(logOption)) {

@@ -22,10 +22,20 @@ static QByteArray printable(const QByteArray& bytes) {
     return text;
 }
 
+// Commands after which the client waits for an answer: all but the three motion commands.
+static bool awaitsReply(const QByteArray& command) {
+    return command != ":STOP#" && command != ":KA#" && command != ":PO#";
+}
+
+// An entry ending in '#' names one command; any other entry every command starting so.
+static bool matches(const QByteArray& name, const QByteArray& command) {
+    return name.endsWith('#') ? command == name : command.startsWith(name);
+}
+
 SimServer::SimServer(SimulatedMount& mount, Misbehaviour misbehaviour, QIODevice& log,
                      QObject* parent)
     : QObject(parent), mount(mount), misbehaviour(std::move(misbehaviour)), log(log),
-      server(new QTcpServer(this)) {
+      server(new QTcpServer(this)), chaosRandom(this->misbehaviour.chaosSeed) {
     connect(server, &QTcpServer::newConnection, this, &SimServer::acceptClient);
     pieceTimer.setInterval(pieceIntervalMs);
     connect(&pieceTimer, &QTimer::timeout, this, &SimServer::sendNextPiece);
@@ -63,9 +73,49 @@ void SimServer::acceptClient() {
         outgoing.clear();
         nextPieceSize = 1;
         pieceTimer.stop();
+        repliesSent = 0;
+        plan = misbehaviour.chaos ? drawPlan() : ChaosPlan();
         logLine("# connected " + client->peerAddress().toString().toLatin1() + ':' +
                 QByteArray::number(client->peerPort()));
+        if (misbehaviour.chaos) {
+            QByteArray text = "# plan: drop at command " + QByteArray::number(plan.dropAt);
+            if (plan.fragment)
+                text += ", replies in pieces";
+            if (!plan.stray.isEmpty())
+                text += ", stray \"" + printable(plan.stray) + "\" before reply " +
+                        QByteArray::number(plan.strayBefore);
+            if (!plan.muted.isEmpty())
+                text += ", " + plan.muted + " unanswered, closed " +
+                        QByteArray::number(plan.muteCloseMs) + " ms later";
+            logLine(text);
+        }
     }
+}
+
+SimServer::ChaosPlan SimServer::drawPlan() {
+    auto between = [this](int low, int high) {
+        return low + int(chaosRandom() % unsigned(high - low + 1));
+    };
+    auto chance = [&between](int percent) {
+        return between(1, 100) <= percent;
+    };
+    ChaosPlan p;
+    p.fragment = chance(30);
+    if (chance(25)) {
+        static const char* const strays[] = {"X", "??", " ", "\r\n", "stray"};
+        p.stray = strays[between(0, 4)];
+        p.strayBefore = between(1, 12);
+    }
+    // Most connections end after a few commands (within the handshake for the first five),
+    // some run longer.
+    p.dropAt = chance(80) ? between(1, 25) : between(26, 80);
+    if (chance(20)) {
+        static const char* const commands[] = {":GVN#", ":Gt#",   ":Gg#",     ":Gev#", ":TLEL0",
+                                               ":TLEP", ":TLES#", ":TLESCK#", ":GaE#"};
+        p.muted = commands[between(0, 8)];
+        p.muteCloseMs = between(50, 600);
+    }
+    return p;
 }
 
 void SimServer::readClient() {
@@ -89,6 +139,23 @@ void SimServer::handle(const QByteArray& command) {
         dropClient();
         return;
     }
+    if (misbehaviour.chaos && commandsReceived >= plan.dropAt && awaitsReply(command)) {
+        logLine("# dropping the connection at command " + QByteArray::number(commandsReceived));
+        client->disconnectFromHost();
+        dropClient();
+        return;
+    }
+    if (!plan.muted.isEmpty() && matches(plan.muted, command)) {
+        const QPointer<QTcpSocket> hung = client;
+        QTimer::singleShot(plan.muteCloseMs, this, [this, hung] {
+            if (!hung || hung != client)
+                return;
+            logLine("# dropping the connection that waits for an answer");
+            client->disconnectFromHost();
+            dropClient();
+        });
+        return;
+    }
     const std::optional<QByteArray> reply = mount.answer(command);
     if (!reply)
         return;
@@ -96,13 +163,17 @@ void SimServer::handle(const QByteArray& command) {
         straySent = true;
         send(misbehaviour.stray);
     }
+    if (!plan.stray.isEmpty() && ++repliesSent == plan.strayBefore)
+        send(plan.stray);
     send(*reply);
 }
 
 void SimServer::send(const QByteArray& bytes) {
     if (!client)
         return;
-    if (!misbehaviour.fragment) {
+    if (misbehaviour.logReplies)
+        logLine("#> " + printable(bytes));
+    if (!fragmenting()) {
         client->write(bytes);
         return;
     }
