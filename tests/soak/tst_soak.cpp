@@ -35,6 +35,19 @@ namespace {
 
 constexpr int kPatienceMs = 20000;
 
+// AddressSanitizer keeps freed memory back for a while, so resident size grows by design there.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMemoryIsMeasurable = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kMemoryIsMeasurable = false;
+#else
+constexpr bool kMemoryIsMeasurable = true;
+#endif
+#else
+constexpr bool kMemoryIsMeasurable = true;
+#endif
+
 // Resident set size of this process in bytes, 0 where it cannot be read.
 qint64 residentBytes() {
     QFile statm(QStringLiteral("/proc/self/statm"));
@@ -65,6 +78,14 @@ QByteArray expectedUpload(const QString& name, const QString& line1, const QStri
 
 class TestSoak : public QObject {
     Q_OBJECT
+
+public:
+    // Qt Test stops a test function after five minutes unless told otherwise before it starts.
+    TestSoak() {
+        const int minutes = qEnvironmentVariableIntValue("ORBITRAK_SOAK_MINUTES");
+        if (!qEnvironmentVariableIsSet("QTEST_FUNCTION_TIMEOUT"))
+            qputenv("QTEST_FUNCTION_TIMEOUT", QByteArray::number((qMax(minutes, 1) + 5) * 60000));
+    }
 
 private slots:
     void initTestCase();
@@ -327,7 +348,7 @@ void TestSoak::misbehavingMount() {
     QVERIFY(check.brokenHandshakes >= 1);
     QVERIFY(check.repetitions >= 1);
     QVERIFY(clicks[3] >= 1);
-    if (baseline > 0)
+    if (kMemoryIsMeasurable && baseline > 0)
         QVERIFY2(growth <= 4 * 1048576 + logShare,
                  qPrintable(QStringLiteral("resident size grew by %1 KiB").arg(growth / 1024)));
 }

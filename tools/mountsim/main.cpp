@@ -53,8 +53,8 @@ static const char* const description =
     "Any other command gets no answer, as on the real mount.\n"
     "\n"
     "Every command received is logged on its own line (to standard error, or to --log FILE);\n"
-    "lines starting with '#' report connections, misbehaviour and (--log-replies) what is sent. "
-    "Once listening it prints one line\n"
+    "lines starting with '#' report connections, misbehaviour and (--log-replies) what is\n"
+    "sent. Once listening it prints one line\n"
     "\"listening on ADDRESS:PORT\" on standard output, so --port 0 lets the system pick a\n"
     "free port and tells which.";
 
