@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <exception>
 #include <system_error>
 #include <thread>
 
@@ -51,8 +52,13 @@ void advanceResonanceIntegrators(double utcJd) {
             sgp4_propagate(kWgs72, set, (utcJd - set.jdsatepoch) * 1440.0, r, v);
         }
     };
-    const std::size_t helpers = std::min<std::size_t>({cores - 1, heavy.size() - 1, 15});
+    std::size_t helpers = std::min<std::size_t>({cores - 1, heavy.size() - 1, 15});
     std::vector<std::thread> threads;
+    try {
+        threads.reserve(helpers); // no reallocation once a thread runs
+    } catch (const std::exception&) {
+        helpers = 0;
+    }
     for (std::size_t i = 0; i < helpers; ++i) {
         try {
             threads.emplace_back(work);
