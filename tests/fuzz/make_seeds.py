@@ -1,0 +1,197 @@
+#!/usr/bin/env python3
+"""Writes the fuzz targets' seed corpora (corpus/<target>/) from the project's own data.
+
+Run from anywhere: python3 tests/fuzz/make_seeds.py. The seeds are committed; run it again only
+to change them. Each seed is a small, realistic input; the fuzzer mutates copies of them.
+"""
+
+import csv
+import math
+import struct
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+ROOT = HERE.parents[1]
+CORPUS = HERE / "corpus"
+
+
+def write(target, name, data):
+    folder = CORPUS / target
+    folder.mkdir(parents=True, exist_ok=True)
+    (folder / name).write_bytes(data if isinstance(data, bytes) else data.encode("latin-1"))
+
+
+# --- Catalogues ---------------------------------------------------------------------------
+
+
+def catalogue_groups(path, numbers):
+    lines = (ROOT / path).read_text().splitlines()
+    groups = {}
+    for i in range(0, len(lines) - 2):
+        if lines[i + 1].startswith("1 ") and lines[i + 2].startswith("2 "):
+            groups.setdefault(lines[i + 1][2:7], (lines[i], lines[i + 1], lines[i + 2]))
+    return [groups[n] for n in numbers]
+
+
+def verification_groups(numbers):
+    """Element lines of the verification file, cut to their 69 columns, with a name."""
+    lines = (ROOT / "tests/data/sgp4/SGP4-VER.TLE").read_text().splitlines()
+    out = []
+    for i, line in enumerate(lines[:-1]):
+        if line.startswith("1 ") and line[2:7] in numbers:
+            out.append(("TEST " + line[2:7], line[:69], lines[i + 1][:69]))
+    return out
+
+
+def text(groups, end="\n", final=True):
+    body = end.join(end.join(g) for g in groups)
+    return body + (end if final else "")
+
+
+def catalogue_seeds():
+    active = catalogue_groups("tests/data/catalogue/active-2026-03.txt", ["00900", "00902", "01361"])
+    deep = verification_groups(["08195", "09998", "11801", "16925", "28350"])
+    t = "fuzz_catalogue"
+    write(t, "active_lf.txt", text(active))
+    write(t, "active_crlf.txt", text(active, "\r\n"))
+    write(t, "deep_space_and_decay.txt", text(deep))
+    write(t, "no_final_line_feed.txt", text(active[:2], final=False))
+    # A name line with further columns after a 14-character name, and an Alpha-5 number.
+    name, l1, l2 = active[0]
+    short_name = "CALSPHERE 1    00900 64063C   1.2 3.4     v 5"
+    write(t, "short_name_alpha5.txt",
+          text([(short_name, l1, l2), ("ALPHA", "1 A0001" + l1[7:], "2 A0001" + l2[7:])]))
+    # Short and blank lines: every later group shifts.
+    write(t, "short_lines.txt", "NAME\n1 00900U\n2 00900  90.2170\n\n\n\n" + text(active[:1]))
+
+
+# --- Time tables --------------------------------------------------------------------------
+
+
+def leap_rows():
+    rows = []
+    with open(ROOT / "data/tai-utc.csv") as f:
+        for r in csv.reader(line for line in f if not line.startswith("#")):
+            if r[0] == "year":
+                continue
+            rows.append((int(r[0]), int(r[1]), int(r[2]), float(r[3]), float(r[4]), float(r[5])))
+    return rows
+
+
+def delta_t_rows():
+    rows = []
+    with open(ROOT / "data/delta-t.csv") as f:
+        for r in csv.reader(line for line in f if not line.startswith("#")):
+            if r[0] == "tt_jd":
+                continue
+            rows.append((float(r[0]), float(r[1]), float(r[2])))
+    return rows
+
+
+def calendar_date(jd):
+    """Gregorian calendar date of a Julian date (at or after 1582)."""
+    z = math.floor(jd + 0.5)
+    a = math.floor((z - 1867216.25) / 36524.25)
+    a = z + 1 + a - math.floor(a / 4)
+    b = a + 1524
+    c = math.floor((b - 122.1) / 365.25)
+    d = math.floor(365.25 * c)
+    e = math.floor((b - d) / 30.6001)
+    day = b - d - math.floor(30.6001 * e)
+    month = e - 1 if e < 14 else e - 13
+    year = c - 4716 if month > 2 else c - 4715
+    return year, month, day
+
+
+def table(leaps, points, date=None, abc=None):
+    if date is None:
+        date = calendar_date(points[-1][0])
+    if abc is None:
+        abc = (0.0, 0.0, points[-1][2])
+    out = b"UTCBIN00" + struct.pack("<iHHI", date[0], date[1], date[2], len(leaps))
+    for y, m, d, offset, ref, rate in leaps:
+        out += struct.pack("<iHHdff", y, m, d, offset, ref, rate)
+    out += struct.pack("<I", len(points))
+    for _, year, dt in points:
+        out += struct.pack("<ff", year, dt)
+    out += struct.pack("<ddd", *abc)
+    return out
+
+
+def table_seeds():
+    leaps = leap_rows()
+    points = delta_t_rows()
+    t = "fuzz_utc_table"
+    modern = [r for r in leaps if r[0] >= 1972]
+    write(t, "leaps_since_1972.bin", table(modern, points[-16:]))
+    write(t, "drifting_utc_1960s.bin",
+          table(leaps[:6], [p for p in points if 1955 <= p[1] <= 1966][:12]))
+    write(t, "one_leap_twelve_points.bin", table(leaps[-1:], points[-12:]))
+    # A growing parabola after the last point: the leap extrapolation then switches on.
+    write(t, "parabola_after_table.bin", table(modern[-3:], points[-12:], abc=(0.00032, -1.2, 1100.0)))
+    # Rejected files: a table date three days after the last point, a short last value.
+    y, m, d = calendar_date(points[-1][0] + 3)
+    write(t, "date_after_points.bin", table(modern[-2:], points[-12:], date=(y, m, d)))
+    write(t, "truncated.bin", table(modern[-2:], points[-12:])[:-5])
+
+
+# --- Mount replies ------------------------------------------------------------------------
+
+
+def arrivals(replies, lengths=None, flood=False):
+    """A stream of replies ('#' added), cut at the reply boundaries unless lengths are given."""
+    stream = "".join(r + "#" for r in replies)
+    if lengths is None:
+        lengths = [len(r) + 1 for r in replies]
+    assert len(lengths) <= 15 and all(0 <= n <= 255 for n in lengths)
+    header = len(lengths) | (0x80 if flood else 0)
+    return bytes([header] + lengths) + stream.encode("latin-1")
+
+
+def reply_seeds():
+    t = "fuzz_mount_replies"
+    handshake = ["2.15.14", "+48*30:15.2", "-011*35:00", "+0450.3"]
+    running = ["T", '12.5,45.0,0.0025,"T,12.0",-0.001', "V", "2461118.512,2461118.520,41.2", "V",
+               "E", "Q"]
+    write(t, "handshake_and_tracking.bin", arrivals(handshake + running))
+    write(t, "byte_by_byte.bin", arrivals(handshake + running[:2], lengths=[1]))
+    write(t, "old_firmware.bin", arrivals(["2.15.1", "+00*30:00", "+000*00:00", "1234.5", "P"]))
+    write(t, "refused_then_accepted.bin",
+          arrivals(["2.14.9", "2.16", "-00*30:00", "+090*00:00.5", "0", "S", ",,,,", "E"]))
+    write(t, "pieces_and_empty_replies.bin",
+          arrivals(["3.0.0", "", "", "", "X", 'a,b,"1,2",c,d', "N"], lengths=[3, 0, 7, 1]))
+    write(t, "flood_without_hash.bin", bytes([0x81, 250]) + b"x" * 250)
+
+
+# --- Client commands for the stand-in ----------------------------------------------------
+
+
+def escape(s):
+    return s.replace("$", "$$").replace("\n", "$0a").replace("#", "$23").replace(",", "$2C")
+
+
+def command_seeds():
+    t = "fuzz_mountsim_commands"
+    (name, l1, l2), = catalogue_groups("tests/data/catalogue/active-2026-03.txt", ["00900"])
+    upload = ":TLEL0" + escape(name + "\n" + l1 + "\n" + l2 + "\n") + "#"
+    chain = (upload + ":TLEP2461118.50000000,10#:TLES#:TLESCK#:GaE#:TLESCK#:GaE#"
+             ":TLESCK#:GaE#:STOP#:TLESCK#")
+    write(t, "handshake.txt", "0#:U2#:GVN#:Gt#:Gg#:Gev#:TLESCK#:GaE#")
+    write(t, "upload_pass_slew_track.txt", "0" + chain)
+    write(t, "upload_in_pieces.bin", bytes([3, 5, 1, 64]) + chain.encode())
+    # '@' (bit 6): the target puts the right check digits into every upload it answers.
+    write(t, "upload_sums_repaired.txt", "@" + upload.replace("90.2170", "90.2171") +
+          ":TLEP2461118.5,10#:TLES#:TLESCK#:GaE#")
+    write(t, "park_unpark_noise.txt",
+          "0xx#:KA#\r\n:TLES#:PO#::GVN#garbage:TLEP2461118.5,10#:TLEP1e9,x#:TLEL0$zz#:NOPE#")
+    deep = verification_groups(["08195"])[0]
+    write(t, "deep_space_upload.txt",
+          "0:TLEL0" + escape("\n".join(deep) + "\n") + "#:TLEP2453912.5,10#:TLES#:TLESCK#:GaE#")
+    write(t, "unterminated_command.bin", bytes([0x81, 250]) + b":" + b"y" * 250)
+
+
+if __name__ == "__main__":
+    catalogue_seeds()
+    table_seeds()
+    reply_seeds()
+    command_seeds()
