@@ -8,6 +8,7 @@
 #include "app/settings.h"
 #include "astro/time_scales.h"
 #include "astro/utc_table.h"
+#include "tests/common/window_probe.h"
 #include "tests/mount/window_test_main.h"
 
 #include <QCheckBox>
@@ -122,12 +123,7 @@ void TestBadFiles::cleanup() {
 }
 
 QStringList TestBadFiles::windowLog() const {
-    QStringList lines;
-    const QAbstractItemModel* log =
-        window->findChild<QTableView*>(QStringLiteral("tableViewLog"))->model();
-    for (int r = 0; r < log->rowCount(); ++r)
-        lines << log->data(log->index(r, 1)).toString();
-    return lines;
+    return windowLogEvents(window.get());
 }
 
 // Cut at every byte: rejected, the fixed leap count is used, and the clock still reads.

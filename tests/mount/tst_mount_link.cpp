@@ -4,22 +4,15 @@
 #include "app/settings.h"
 #include "astro/site.h"
 #include "mount/reply_cutter.h"
-#include "tests/mount/dialog_driver.h"
 #include "tests/common/scripted_mount.h"
+#include "tests/common/window_probe.h"
+#include "tests/mount/dialog_driver.h"
 #include "tests/mount/window_test_main.h"
 
 #include <QSignalSpy>
 #include <QTimer>
 
 #include <memory>
-
-// Runs a helper that may fail a check, and stops the test function if it did.
-#define STEP(call)                                                                                 \
-    do {                                                                                           \
-        call;                                                                                      \
-        if (QTest::currentTestFailed())                                                            \
-            return;                                                                                \
-    } while (false)
 
 static const QString connecting = QStringLiteral("Connecting to mount...");
 static const QString connected = QStringLiteral("Connected to mount.");

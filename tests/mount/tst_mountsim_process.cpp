@@ -2,6 +2,8 @@
 #include "app/mainwindow.h"
 #include "app/settings.h"
 #include "astro/site.h"
+#include "tests/common/mountsim_process.h"
+#include "tests/common/window_probe.h"
 #include "tests/mount/window_test_main.h"
 
 #include <QCheckBox>
@@ -50,7 +52,7 @@ private:
     }
 
     QTemporaryDir scratch;
-    std::unique_ptr<QProcess> sim;
+    MountSimProcess sim;
     MainWindow* window = nullptr;
 };
 
@@ -63,51 +65,20 @@ void TestMountSimProcess::init() {
 void TestMountSimProcess::cleanup() {
     delete window;
     window = nullptr;
-    if (sim) {
-        sim->kill();
-        sim->waitForFinished(5000);
-        sim.reset();
-    }
+    sim.stop();
 }
 
 // Starts the stand-in on a free port and returns that port, 0 on failure.
 quint16 TestMountSimProcess::startSim(const QStringList& options) {
-    sim = std::make_unique<QProcess>();
-    sim->setProcessChannelMode(QProcess::SeparateChannels);
-    sim->start(QStringLiteral(ORBITRAK_MOUNTSIM),
-               options + QStringList{"--port", "0", "--log", scratch.filePath("sim.log")});
-    if (!sim->waitForStarted(10000))
-        return 0;
-    while (!sim->canReadLine()) {
-        if (!sim->waitForReadyRead(10000))
-            return 0;
-    }
-    const QString line = QString::fromLatin1(sim->readLine()).trimmed();
-    const QRegularExpressionMatch match =
-        QRegularExpression("^listening on 127\\.0\\.0\\.1:(\\d+)$").match(line);
-    return match.hasMatch() ? quint16(match.captured(1).toUInt()) : 0;
+    return sim.start(options, scratch.filePath("sim.log"));
 }
 
 QStringList TestMountSimProcess::simLog(bool commandsOnly) const {
-    QFile file(scratch.filePath("sim.log"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QStringList lines;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (line.isEmpty() || (commandsOnly && line.startsWith('#')))
-            continue;
-        lines << QString::fromLatin1(line);
-    }
-    return lines;
+    return mountSimLog(scratch.filePath("sim.log"), commandsOnly);
 }
 
 QStringList TestMountSimProcess::windowLog() const {
-    QStringList lines;
-    const QAbstractItemModel* log =
-        window->findChild<QTableView*>(QStringLiteral("tableViewLog"))->model();
-    for (int r = 0; r < log->rowCount(); ++r)
-        lines << log->data(log->index(r, 1)).toString();
-    return lines;
+    return windowLogEvents(window);
 }
 
 void TestMountSimProcess::openWindow(quint16 port) {

@@ -1,6 +1,8 @@
 // The stand-in's random misbehaviour (--chaos SEED) that the soak test relies on: the same seed
 // gives the same plans, and a connection is never broken while only commands without an answer
 // may be under way.
+#include "tests/common/mountsim_process.h"
+
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpSocket>
@@ -25,31 +27,15 @@ private:
     QList<QByteArray> plans(quint32 seed, const QString& log);
 
     QTemporaryDir scratch;
-    std::unique_ptr<QProcess> sim;
+    MountSimProcess sim;
 };
 
 void TestMountSimChaos::cleanup() {
-    if (sim) {
-        sim->kill();
-        sim->waitForFinished(5000);
-        sim.reset();
-    }
+    sim.stop();
 }
 
 quint16 TestMountSimChaos::startSim(const QStringList& options, const QString& log) {
-    sim = std::make_unique<QProcess>();
-    sim->start(QStringLiteral(ORBITRAK_MOUNTSIM),
-               options + QStringList{"--port", "0", "--log", scratch.filePath(log)});
-    if (!sim->waitForStarted(10000))
-        return 0;
-    while (!sim->canReadLine()) {
-        if (!sim->waitForReadyRead(10000))
-            return 0;
-    }
-    const QRegularExpressionMatch match =
-        QRegularExpression("^listening on 127\\.0\\.0\\.1:(\\d+)$")
-            .match(QString::fromLatin1(sim->readLine()).trimmed());
-    return match.hasMatch() ? quint16(match.captured(1).toUInt()) : 0;
+    return sim.start(options, scratch.filePath(log));
 }
 
 QList<QByteArray> TestMountSimChaos::logLines(const QString& log, const QByteArray& prefix) const {

@@ -12,6 +12,7 @@
 // logs.
 #include "app/mainwindow.h"
 #include "app/settings.h"
+#include "tests/common/mountsim_process.h"
 #include "tests/mount/window_test_main.h"
 #include "tests/soak/command_log_check.h"
 
@@ -115,7 +116,7 @@ private:
     QTemporaryDir scratch;
     quint32 seed = 0;
     QRandomGenerator random;
-    std::unique_ptr<QProcess> sim;
+    MountSimProcess sim;
     std::unique_ptr<MainWindow> window;
     QList<QByteArray> queued; // the user's commands, in the order queued
     QTimer actions;
@@ -163,27 +164,11 @@ void TestSoak::initTestCase() {
 void TestSoak::cleanupTestCase() {
     actions.stop();
     window.reset();
-    if (sim) {
-        sim->kill();
-        sim->waitForFinished(5000);
-    }
+    sim.stop();
 }
 
 quint16 TestSoak::startSim(const QStringList& options, const QString& log, quint16 port) {
-    sim = std::make_unique<QProcess>();
-    sim->start(QStringLiteral(ORBITRAK_MOUNTSIM),
-               options + QStringList{"--port", QString::number(port), "--log", log,
-                                     "--slew-seconds", "1"});
-    if (!sim->waitForStarted(kPatienceMs))
-        return 0;
-    while (!sim->canReadLine()) {
-        if (!sim->waitForReadyRead(kPatienceMs))
-            return 0;
-    }
-    const QRegularExpressionMatch match =
-        QRegularExpression("^listening on 127\\.0\\.0\\.1:(\\d+)$")
-            .match(QString::fromLatin1(sim->readLine()).trimmed());
-    return match.hasMatch() ? quint16(match.captured(1).toUInt()) : 0;
+    return sim.start(options + QStringList{"--slew-seconds", "1"}, log, port, kPatienceMs);
 }
 
 // One random user action: Stop, Park, Unpark or a double-click on a visible satellite.

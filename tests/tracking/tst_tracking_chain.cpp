@@ -3,6 +3,7 @@
 #include "app/settings.h"
 #include "catalogue/live_rows.h"
 #include "tests/common/scripted_mount.h"
+#include "tests/common/window_probe.h"
 #include "tests/mount/window_test_main.h"
 
 #include <QCheckBox>
@@ -13,14 +14,6 @@
 #include <QTimer>
 
 #include <memory>
-
-// Runs a helper that may fail a check, and stops the test function if it did.
-#define STEP(call)                                                                                 \
-    do {                                                                                           \
-        call;                                                                                      \
-        if (QTest::currentTestFailed())                                                            \
-            return;                                                                                \
-    } while (false)
 
 static const QByteArray opener = QByteArrayLiteral("#:U2#:GVN#");
 static const QByteArray handshakeBytes = QByteArrayLiteral("#:U2#:GVN#:Gt#:Gg#:Gev#");

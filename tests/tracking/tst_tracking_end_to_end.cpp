@@ -3,6 +3,7 @@
 #include "app/settings.h"
 #include "astro/time_scales.h"
 #include "tests/common/ground_point.h"
+#include "tests/common/mountsim_process.h"
 #include "tests/mount/window_test_main.h"
 
 #include <QCheckBox>
@@ -50,7 +51,7 @@ private:
     QString testDir; // where the screenshot is left, beside the test's other output
     QTemporaryDir scratch;
     QList<ThreeLines> navstar;
-    std::unique_ptr<QProcess> sim;
+    MountSimProcess sim;
     MainWindow* window = nullptr;
 };
 
@@ -75,39 +76,15 @@ void TestTrackingEndToEnd::init() {
 void TestTrackingEndToEnd::cleanup() {
     delete window;
     window = nullptr;
-    if (sim) {
-        sim->kill();
-        sim->waitForFinished(5000);
-        sim.reset();
-    }
+    sim.stop();
 }
 
 quint16 TestTrackingEndToEnd::startSim(const QStringList& options) {
-    sim = std::make_unique<QProcess>();
-    sim->start(QStringLiteral(ORBITRAK_MOUNTSIM),
-               options + QStringList{"--port", "0", "--log", scratch.filePath("sim.log")});
-    if (!sim->waitForStarted(kPatienceMs))
-        return 0;
-    while (!sim->canReadLine()) {
-        if (!sim->waitForReadyRead(kPatienceMs))
-            return 0;
-    }
-    const QRegularExpressionMatch match =
-        QRegularExpression("^listening on 127\\.0\\.0\\.1:(\\d+)$")
-            .match(QString::fromLatin1(sim->readLine()).trimmed());
-    return match.hasMatch() ? quint16(match.captured(1).toUInt()) : 0;
+    return sim.start(options, scratch.filePath("sim.log"), 0, kPatienceMs);
 }
 
 QStringList TestTrackingEndToEnd::simCommands() const {
-    QFile file(scratch.filePath("sim.log"));
-    QStringList lines;
-    if (!file.open(QIODevice::ReadOnly))
-        return lines;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (!line.isEmpty() && !line.startsWith('#'))
-            lines << QString::fromLatin1(line);
-    }
-    return lines;
+    return mountSimLog(scratch.filePath("sim.log"), true);
 }
 
 QStringList TestTrackingEndToEnd::logSince(int row) const {
