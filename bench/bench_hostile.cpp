@@ -3,6 +3,7 @@
 // epoch, so a load, and any tick at which an integrator has to start again from the epoch,
 // costs decades of steps per set.
 #include "bench/bench_data.h"
+#include "bench/bench_window_support.h"
 
 #include "app/mainwindow.h"
 #include "astro/time_scales.h"
@@ -29,33 +30,6 @@
 
 namespace {
 
-// The benchmarks share one application object: another file may have made it already.
-void application() {
-    if (QApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "orbitrak-bench";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-}
-
-// A scratch folder holding satell.txt, the working directory while it lives.
-struct CatalogueFolder {
-    explicit CatalogueFolder(const std::string& catalogue) {
-        previous = QDir::currentPath();
-        QDir::setCurrent(folder.path());
-        QFile file("satell.txt");
-        file.open(QIODevice::WriteOnly);
-        file.write(catalogue.data(), qint64(catalogue.size()));
-    }
-    ~CatalogueFolder() { QDir::setCurrent(previous); }
-
-    QTemporaryDir folder;
-    QString previous;
-};
-
 double milliseconds(std::chrono::steady_clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
@@ -76,7 +50,6 @@ void reportTicks(benchmark::State& state, std::vector<double> ticks) {
 // that such a crossing comes a few seconds after the load; one iteration ticks across it (its
 // time includes the waits between ticks; the counters are the figures).
 void BM_TickHostile500(benchmark::State& state) {
-    application();
     constexpr double kSecond = 1.0 / 86400.0;
     constexpr double kCrossingAfter = 8.0; // seconds after the catalogue is written
     std::FILE* quiet = std::fopen("/dev/null", "w");
@@ -88,31 +61,24 @@ void BM_TickHostile500(benchmark::State& state) {
         setup_time_scales(quiet ? quiet : stdout);
         const double crossing = utc_from_jd(current_jd()) + kCrossingAfter * kSecond;
         const double epoch = crossing + std::round(30 * 365.25 * 2.0) / 2.0;
-        CatalogueFolder folder(hostile::text(hostile::resonantSets(500, epoch)));
-        auto window = std::make_unique<MainWindow>();
-        for (QTimer* timer : window->findChildren<QTimer*>())
-            timer->stop();
-        window->show();
-        auto* table = window->findChild<QTableView*>("tableView");
-        table->horizontalHeader()->setSortIndicator(1, Qt::DescendingOrder);
-        QApplication::processEvents();
+        auto bench = std::make_unique<BenchWindow>(
+            QByteArray::fromStdString(hostile::text(hostile::resonantSets(500, epoch))));
         state.ResumeTiming();
 
         auto due = std::chrono::steady_clock::now();
         while (utc_from_jd(current_jd()) < crossing + 3.0 * kSecond) {
             std::this_thread::sleep_until(due);
             const auto start = std::chrono::steady_clock::now();
-            QMetaObject::invokeMethod(window.get(), "invalidateComputation");
-            QApplication::processEvents();
+            bench->tick();
             const auto end = std::chrono::steady_clock::now();
             ticks.push_back(milliseconds(end - start));
             if (ticks.back() > 100.0)
                 ++slow;
             due = std::max(due + std::chrono::milliseconds(333), end);
         }
-        state.counters["rows"] = table->model()->rowCount();
+        state.counters["rows"] = bench->table->model()->rowCount();
         state.PauseTiming();
-        window.reset();
+        bench.reset();
         state.ResumeTiming();
     }
     state.counters["ticks"] = double(ticks.size());
@@ -125,10 +91,11 @@ void BM_TickHostile500(benchmark::State& state) {
 // The catalogue reload (read, initialise, first recomputation) of 500 half-day resonant sets of
 // epoch 1957: each integrator steps 69 years from its epoch to now.
 void BM_LoadHostile500(benchmark::State& state) {
-    application();
+    ensure_application();
     std::FILE* quiet = std::fopen("/dev/null", "w");
     setup_time_scales(quiet ? quiet : stdout);
-    CatalogueFolder folder(hostile::text(hostile::resonantSets(500, hostile::earliestEpoch())));
+    CatalogueFolder folder(QByteArray::fromStdString(
+        hostile::text(hostile::resonantSets(500, hostile::earliestEpoch()))));
     std::vector<double> loads;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
