@@ -115,10 +115,10 @@ bool read_coordinate(const ParsedOptions& options, const char* name, double low,
 int run_sky(const std::vector<std::string>& args) {
     ParsedOptions options;
     std::string error;
-    const std::vector<OptionSpec> specs = {{"tle", true},  {"at", true},   {"lat", true},
+    const std::vector<OptionRule> rules = {{"tle", true},  {"at", true},   {"lat", true},
                                            {"lon", true},  {"elev", true}, {"limit", true},
                                            {"csv", false}, {"help", false}};
-    if (!parse_options(args, specs, options, error))
+    if (!parse_options(args, rules, options, error))
         return usage_error("sky: " + error);
     if (options.has("help")) {
         std::fputs(kHelp, stdout);

@@ -8,7 +8,7 @@ std::string ParsedOptions::value(const std::string& name) const {
     return it == values_.end() ? std::string() : it->second;
 }
 
-bool parse_options(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+bool parse_options(const std::vector<std::string>& args, const std::vector<OptionRule>& rules,
                    ParsedOptions& out, std::string& error) {
     out = ParsedOptions();
     bool optionsEnded = false;
@@ -25,15 +25,15 @@ bool parse_options(const std::vector<std::string>& args, const std::vector<Optio
         const std::size_t eq = arg.find('=');
         const std::string name =
             arg.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& s : specs)
+        const OptionRule* rule = nullptr;
+        for (const OptionRule& s : rules)
             if (s.name == name)
-                spec = &s;
-        if (!spec) {
+                rule = &s;
+        if (!rule) {
             error = "unknown option --" + name;
             return false;
         }
-        if (!spec->takesValue) {
+        if (!rule->takesValue) {
             if (eq != std::string::npos) {
                 error = "option --" + name + " takes no value";
                 return false;

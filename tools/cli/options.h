@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-struct OptionSpec {
+struct OptionRule {
     std::string name; // without the leading "--"
     bool takesValue;
 };
@@ -21,7 +21,7 @@ public:
     const std::vector<std::string>& positional() const { return positional_; }
 
 private:
-    friend bool parse_options(const std::vector<std::string>&, const std::vector<OptionSpec>&,
+    friend bool parse_options(const std::vector<std::string>&, const std::vector<OptionRule>&,
                               ParsedOptions&, std::string&);
     std::map<std::string, std::string> values_;
     std::vector<std::string> positional_;
@@ -29,7 +29,7 @@ private:
 
 // Parses the arguments after the command name. On failure returns false with a one-line
 // message ("unknown option --x", "option --tle needs a value", ...).
-bool parse_options(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+bool parse_options(const std::vector<std::string>& args, const std::vector<OptionRule>& rules,
                    ParsedOptions& out, std::string& error);
 
 // A finite decimal number that fills the whole text ("-147.72", "+5", "1e3"), read the same
