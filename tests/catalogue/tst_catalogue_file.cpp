@@ -1,4 +1,5 @@
 #include "catalogue/catalogue_file.h"
+#include "tests/common/file_bytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,21 +19,10 @@ private slots:
     void leavesNoTemporaryFilesBehind();
 };
 
-static void write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
-static QByteArray read(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 void TestCatalogueFile::init() {
     for (const QString& name : QDir(".").entryList(QDir::Files | QDir::Hidden))
         QFile::remove(name);
-    write("satell.txt", "old catalogue\n");
+    QVERIFY(writeBytes("satell.txt", "old catalogue\n"));
 }
 
 void TestCatalogueFile::copiesTheChosenFile() {
@@ -40,45 +30,45 @@ void TestCatalogueFile::copiesTheChosenFile() {
     QByteArray big;
     for (int i = 0; i < 20000; ++i)
         big += "line " + QByteArray::number(i) + "\r\n";
-    write("downloads/new.txt", big);
+    QVERIFY(writeBytes("downloads/new.txt", big));
     QVERIFY(replace_catalogue_file("downloads/new.txt", "satell.txt"));
-    QCOMPARE(read("satell.txt"), big);
-    QCOMPARE(read("downloads/new.txt"), big);
+    QCOMPARE(readBytes("satell.txt"), big);
+    QCOMPARE(readBytes("downloads/new.txt"), big);
 }
 
 void TestCatalogueFile::keepsTheOldFileWhenTheSourceIsMissing() {
     QVERIFY(!replace_catalogue_file("nowhere.txt", "satell.txt"));
-    QCOMPARE(read("satell.txt"), QByteArray("old catalogue\n"));
+    QCOMPARE(readBytes("satell.txt"), QByteArray("old catalogue\n"));
 }
 
 void TestCatalogueFile::keepsTheOldFileWhenTheSourceIsItself() {
     QVERIFY(is_same_file("satell.txt", QDir::current().absoluteFilePath("satell.txt")));
     QVERIFY(!replace_catalogue_file(QDir::current().absoluteFilePath("satell.txt"), "satell.txt"));
     QVERIFY(!replace_catalogue_file("./satell.txt", "satell.txt"));
-    QCOMPARE(read("satell.txt"), QByteArray("old catalogue\n"));
+    QCOMPARE(readBytes("satell.txt"), QByteArray("old catalogue\n"));
 }
 
 void TestCatalogueFile::keepsTheOldFileWhenTheSourceCannotBeRead() {
     QDir().mkpath("folder.txt");
     QVERIFY(!replace_catalogue_file("folder.txt", "satell.txt"));
-    write("locked.txt", "secret");
+    QVERIFY(writeBytes("locked.txt", "secret"));
     QFile::setPermissions("locked.txt", QFileDevice::Permissions());
     QFile probe("locked.txt");
     if (probe.open(QIODevice::ReadOnly))
         QSKIP("running with rights that read any file");
     QVERIFY(!replace_catalogue_file("locked.txt", "satell.txt"));
-    QCOMPARE(read("satell.txt"), QByteArray("old catalogue\n"));
+    QCOMPARE(readBytes("satell.txt"), QByteArray("old catalogue\n"));
 }
 
 void TestCatalogueFile::createsTheFileWhenThereIsNone() {
     QFile::remove("satell.txt");
-    write("new.txt", "fresh\n");
+    QVERIFY(writeBytes("new.txt", "fresh\n"));
     QVERIFY(replace_catalogue_file("new.txt", "satell.txt"));
-    QCOMPARE(read("satell.txt"), QByteArray("fresh\n"));
+    QCOMPARE(readBytes("satell.txt"), QByteArray("fresh\n"));
 }
 
 void TestCatalogueFile::leavesNoTemporaryFilesBehind() {
-    write("new.txt", "fresh\n");
+    QVERIFY(writeBytes("new.txt", "fresh\n"));
     QVERIFY(replace_catalogue_file("new.txt", "satell.txt"));
     QVERIFY(!replace_catalogue_file("missing.txt", "satell.txt"));
     QCOMPARE(QDir(".").entryList(QDir::Files | QDir::Hidden),

@@ -1,5 +1,6 @@
 // "Load TLEs..." in the running window: the dialog, the safe replacement and the reload.
 #include "app/mainwindow.h"
+#include "tests/common/file_bytes.h"
 
 #include <QAction>
 #include <QApplication>
@@ -43,21 +44,10 @@ static QByteArray catalogue(int sets) {
     return text;
 }
 
-static void write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
-static QByteArray read(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 void TestLoadTles::init() {
-    write("satell.txt", catalogue(2));
+    QVERIFY(writeBytes("satell.txt", catalogue(2)));
     QDir().mkpath("downloads");
-    write("downloads/fresh.txt", catalogue(5));
+    QVERIFY(writeBytes("downloads/fresh.txt", catalogue(5)));
 }
 
 void TestLoadTles::answerDialog(const QString& path) {
@@ -87,7 +77,7 @@ void TestLoadTles::cancelChangesNothing() {
     QCOMPARE(rows(window), 2);
     answerDialog(QString());
     loadTles(window);
-    QCOMPARE(read("satell.txt"), catalogue(2));
+    QCOMPARE(readBytes("satell.txt"), catalogue(2));
     QCOMPARE(rows(window), 2);
 }
 
@@ -95,7 +85,7 @@ void TestLoadTles::chosenFileReplacesTheCatalogueAndReloads() {
     MainWindow window;
     answerDialog("downloads/fresh.txt");
     loadTles(window);
-    QCOMPARE(read("satell.txt"), catalogue(5));
+    QCOMPARE(readBytes("satell.txt"), catalogue(5));
     QCOMPARE(rows(window), 5);
     QVERIFY(QFile::exists("downloads/fresh.txt"));
     // A later start reads the copy.
@@ -107,7 +97,7 @@ void TestLoadTles::choosingTheCatalogueItselfChangesNothing() {
     MainWindow window;
     answerDialog("satell.txt");
     loadTles(window);
-    QCOMPARE(read("satell.txt"), catalogue(2));
+    QCOMPARE(readBytes("satell.txt"), catalogue(2));
     QCOMPARE(rows(window), 2);
 }
 

@@ -8,6 +8,7 @@
 #include "app/settings.h"
 #include "astro/time_scales.h"
 #include "astro/utc_table.h"
+#include "tests/common/file_bytes.h"
 #include "tests/common/window_probe.h"
 #include "tests/mount/window_test_main.h"
 
@@ -46,12 +47,6 @@ QByteArray startTimeScales() {
         text += buffer;
     std::fclose(out);
     return text;
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
 }
 
 QByteArray image(const UtcTable& table) {
@@ -129,12 +124,12 @@ QStringList TestBadFiles::windowLog() const {
 // Cut at every byte: rejected, the fixed leap count is used, and the clock still reads.
 void TestBadFiles::truncatedTableFallsBackToTheFixedCount() {
     const QByteArray full = image(sound);
-    QVERIFY(writeFile("utc.bin", full));
+    QVERIFY(writeBytes("utc.bin", full));
     QCOMPARE(startTimeScales(),
              QByteArray("init_time_data\ninit_time_data OK with default data\n"));
     QVERIFY(conversionsReturn(true));
     for (int length = 0; length < full.size(); ++length) {
-        QVERIFY(writeFile("utc.bin", full.left(length)));
+        QVERIFY(writeBytes("utc.bin", full.left(length)));
         const QByteArray said = startTimeScales();
         if (said != "init_time_data\n" || active_utc_table())
             QFAIL(qPrintable(QString("a table cut to %1 of %2 bytes was used: %3")
@@ -152,14 +147,14 @@ void TestBadFiles::truncatedTableFallsBackToTheFixedCount() {
 // A user table cut short beside a sound default one: the default one is used.
 void TestBadFiles::truncatedUserTableLeavesTheDefault() {
     const QByteArray full = image(sound);
-    QVERIFY(writeFile("utc.bin", full));
+    QVERIFY(writeBytes("utc.bin", full));
     for (int length : {0, 7, 8, 20, 21, full.size() / 2, full.size() - 25, full.size() - 1}) {
-        QVERIFY(writeFile("user_utc.bin", full.left(length)));
+        QVERIFY(writeBytes("user_utc.bin", full.left(length)));
         QCOMPARE(startTimeScales(),
                  QByteArray("init_time_data\ninit_time_data OK with default data\n"));
         QVERIFY(active_utc_table());
     }
-    QVERIFY(writeFile("user_utc.bin", full));
+    QVERIFY(writeBytes("user_utc.bin", full));
     QCOMPARE(startTimeScales(), QByteArray("init_time_data\ninit_time_data OK with user data\n"));
 }
 
@@ -272,7 +267,7 @@ void TestBadFiles::acceptedOrRejectedAsTheChecksSay() {
         for (int i = 0; i < 4; ++i)
             bytes[at + i] = char((count >> (8 * i)) & 0xff);
     }
-    QVERIFY(writeFile("utc.bin", bytes));
+    QVERIFY(writeBytes("utc.bin", bytes));
     const QByteArray said = startTimeScales();
     QCOMPARE(said, accepted ? QByteArray("init_time_data\ninit_time_data OK with default data\n")
                             : QByteArray("init_time_data\n"));
@@ -288,7 +283,7 @@ void TestBadFiles::windowRunsOnANonsenseTable() {
         r.offset = kNaN;
     for (DeltaTPoint& p : table.points)
         p.delta_t = std::numeric_limits<float>::quiet_NaN();
-    QVERIFY(writeFile("utc.bin", image(table)));
+    QVERIFY(writeBytes("utc.bin", image(table)));
     window = std::make_unique<MainWindow>(nullptr, quint16(1));
     QVERIFY(active_utc_table());
     for (int i = 0; i < 3; ++i)
@@ -347,7 +342,7 @@ void TestBadFiles::badStoreOrAddressFailsTheConnectionOnly() {
     if (folder)
         QVERIFY(QDir().mkpath(file));
     else
-        QVERIFY(writeFile(file, store));
+        QVERIFY(writeBytes(file, store));
 
     QTcpServer listener; // on the port the window would use: nothing may arrive
     QVERIFY(listener.listen(QHostAddress::Any));
