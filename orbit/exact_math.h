@@ -1,6 +1,6 @@
 #pragma once
 
-// Faster forms of two library calls the propagator makes on every call, with results equal to
+// Faster forms of three library calls the propagator makes on every call, with results equal to
 // the library's bit for bit.
 
 #include <cmath>
@@ -56,11 +56,27 @@ inline double from_bits(std::uint64_t u) {
 
 } // namespace exact
 
-// pow(x, 1.5). x * sqrt(x) is worked out to about 100 bits and rounded once, which gives the
-// correctly rounded power. The C library's pow is within 0.54 ulp of the exact power (0.51 for
-// the small powers met here), so it returns the same double whenever the exact value lies more
-// than 0.04 ulp from a rounding midpoint; closer than 0.05 ulp (about one input in ten), and
-// outside the range checked here, the library decides.
+// The double nearest to hi + tail (|tail| below one ulp of hi, the pair carrying about 100
+// bits of an exact value), in `out`. The C library's pow is within 0.54 ulp of the exact power
+// (0.51 for the small powers met here), so it returns that same double whenever the exact value
+// lies more than 0.04 ulp from a rounding midpoint. False when it lies closer than 0.05 ulp
+// (about one input in ten) or hi is a power of two (ulps differ on either side): the caller then
+// lets the library decide.
+inline bool round_clear_of_midpoint(double hi, double tail, double& out) {
+    const double y = hi + tail;
+    const double residual = (hi - y) + tail; // exact value minus y
+    const std::uint64_t yb = exact::bits(y);
+    if ((yb & 0x000FFFFFFFFFFFFFull) == 0)
+        return false;
+    const double ulp = exact::from_bits((yb & 0x7FF0000000000000ull) - (52ull << 52));
+    const double distance = 0.5 * ulp - std::fabs(residual); // to the nearer midpoint
+    if (distance < 0.05 * ulp)
+        return false;
+    out = y;
+    return true;
+}
+
+// pow(x, 1.5): x * sqrt(x) worked out to about 100 bits and rounded once.
 inline double pow_three_halves(double x) {
     if (!(x >= 0x1p-400 && x <= 0x1p400))
         return std::pow(x, 1.5);
@@ -71,17 +87,21 @@ inline double pow_three_halves(double x) {
     double p, p_lo;
     exact::two_product(x, s, p, p_lo);
     // x^1.5 = x (s + r / 2s) = p + p_lo + r s / 2 (x / s^2 = 1 to 2^-52, ample for a tail).
-    const double tail = p_lo + 0.5 * r * s;
-    const double y = p + tail;
-    const double residual = (p - y) + tail; // exact value minus y
-    const std::uint64_t yb = exact::bits(y);
-    if ((yb & 0x000FFFFFFFFFFFFFull) == 0) // a power of two: ulps differ on either side
-        return std::pow(x, 1.5);
-    const double ulp = exact::from_bits((yb & 0x7FF0000000000000ull) - (52ull << 52));
-    const double distance = 0.5 * ulp - std::fabs(residual); // to the nearer midpoint
-    if (distance < 0.05 * ulp)
-        return std::pow(x, 1.5);
-    return y;
+    double y;
+    return round_clear_of_midpoint(p, p_lo + 0.5 * r * s, y) ? y : std::pow(x, 1.5);
+}
+
+// pow(x, 3): x^2 = s + s_lo and s x = p + p_lo exactly, so x^3 = p + p_lo + s_lo x, where only
+// the last, tiny product is rounded.
+inline double pow_three(double x) {
+    const double ax = std::fabs(x);
+    if (!(ax >= 0x1p-300 && ax <= 0x1p300))
+        return std::pow(x, 3.0);
+    double s, s_lo, p, p_lo;
+    exact::two_product(x, x, s, s_lo);
+    exact::two_product(s, x, p, p_lo);
+    double y;
+    return round_clear_of_midpoint(p, p_lo + s_lo * x, y) ? y : std::pow(x, 3.0);
 }
 
 } // namespace orbit_detail

@@ -209,7 +209,7 @@ bool secular_update(ElementSet& rec, const GravityConstants& g, bool fixed_selec
         const double delomg = rec.omgcof * t;
         double sinxmdf, cosxmdf;
         sin_cos(xmdf, sinxmdf, cosxmdf);
-        const double delm = rec.xmcof * (std::pow(1.0 + rec.eta * cosxmdf, 3) - rec.delmo);
+        const double delm = rec.xmcof * (pow_three(1.0 + rec.eta * cosxmdf) - rec.delmo);
         const double temp = delomg + delm;
         mm = xmdf + temp;
         argpm = argpdf - temp;

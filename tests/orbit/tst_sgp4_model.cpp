@@ -92,7 +92,8 @@ private slots:
     void unknownGravitySelector();
     void noAllocation();
     void wrapTwoPiEqualsFmod();
-    void powThreeHalvesEqualsPow();
+    void powersEqualPow_data();
+    void powersEqualPow();
     void sinCosWithinOneUlpOfLibrary();
 
 private:
@@ -372,17 +373,35 @@ void TestSgp4Model::wrapTwoPiEqualsFmod() {
     }
 }
 
-void TestSgp4Model::powThreeHalvesEqualsPow() {
-    std::vector<double> values = {0.0,   -1.0,     1.0,          4.0, 0.25,     1e-300,
-                                  1e300, HUGE_VAL, std::nan(""), 2.0, 0x1p-400, 0x1p400};
+void TestSgp4Model::powersEqualPow_data() {
+    QTest::addColumn<double>("exponent");
+    QTest::addColumn<double>("typicalLow");
+    QTest::addColumn<double>("typicalHigh");
+    // Semi-major axes in Earth radii; 1 + eta cos(M) with eta in [0, 1).
+    QTest::newRow("x^1.5") << 1.5 << 0.8 << 12.0;
+    QTest::newRow("x^3") << 3.0 << 0.0 << 2.0;
+}
+
+void TestSgp4Model::powersEqualPow() {
+    QFETCH(double, exponent);
+    QFETCH(double, typicalLow);
+    QFETCH(double, typicalHigh);
+    const auto power = [exponent](double x) {
+        return exponent == 3.0 ? orbit_detail::pow_three(x) : orbit_detail::pow_three_halves(x);
+    };
+    std::vector<double> values = {0.0,          -0.0,     -1.0,         1.0,      4.0,
+                                  0.25,         1e-300,   1e300,        HUGE_VAL, -HUGE_VAL,
+                                  std::nan(""), 2.0,      0x1p-400,     0x1p400,  0x1p-300,
+                                  0x1p300,      -0x1p300, 1.0 + 0x1p-52};
     std::mt19937_64 rng(13);
-    std::uniform_real_distribution<double> typical(0.8, 12.0), exponent(-500.0, 500.0);
+    std::uniform_real_distribution<double> typical(typicalLow, typicalHigh), scale(-500.0, 500.0);
     for (int i = 0; i < 1000000; ++i) {
         values.push_back(typical(rng));
-        values.push_back(std::exp2(exponent(rng)) * typical(rng));
+        values.push_back(std::exp2(scale(rng)) * typical(rng));
+        values.push_back(-std::exp2(scale(rng)) * typical(rng));
     }
     for (double x : values) {
-        const double a = orbit_detail::pow_three_halves(x), b = std::pow(x, 1.5);
+        const double a = power(x), b = std::pow(x, exponent);
         if (std::isnan(b))
             QVERIFY(std::isnan(a));
         else
