@@ -92,7 +92,7 @@ inline double pow_three_halves(double x) {
 }
 
 // pow(x, 3): x^2 = s + s_lo and s x = p + p_lo exactly, so x^3 = p + p_lo + s_lo x, where only
-// the last, tiny product is rounded.
+// the tail p_lo + s_lo x, far below the last bit of p, carries rounding errors.
 inline double pow_three(double x) {
     const double ax = std::fabs(x);
     if (!(ax >= 0x1p-300 && ax <= 0x1p300))
