@@ -201,13 +201,5 @@ std::optional<CalendarTime> parse_calendar(const std::string& text) {
     if (month < 1 || month > 12 || day < 1 || day > days_in_month(year, month) || hour > 23 ||
         minute > 59 || second > 60)
         return std::nullopt;
-    CalendarTime c;
-    c.year = year;
-    c.month = static_cast<std::uint16_t>(month);
-    c.day = static_cast<std::uint16_t>(day);
-    c.hour = static_cast<std::uint16_t>(hour);
-    c.minute = static_cast<std::uint16_t>(minute);
-    c.second = static_cast<std::uint16_t>(second);
-    c.millisecond = static_cast<std::uint16_t>(millisecond);
-    return c;
+    return make_calendar(year, month, day, hour, minute, second, millisecond);
 }

@@ -20,6 +20,20 @@ struct CalendarTime {
 };
 static_assert(sizeof(CalendarTime) == 16, "CalendarTime must stay 16 bytes");
 
+// A calendar time from its fields; no range checks.
+inline CalendarTime make_calendar(std::int32_t year, int month, int day, int hour = 0,
+                                  int minute = 0, int second = 0, int millisecond = 0) {
+    CalendarTime c;
+    c.year = year;
+    c.month = static_cast<std::uint16_t>(month);
+    c.day = static_cast<std::uint16_t>(day);
+    c.hour = static_cast<std::uint16_t>(hour);
+    c.minute = static_cast<std::uint16_t>(minute);
+    c.second = static_cast<std::uint16_t>(second);
+    c.millisecond = static_cast<std::uint16_t>(millisecond);
+    return c;
+}
+
 // Field by field in declaration order (year signed, the rest unsigned): -1, 0 or +1.
 int compare_calendar(const CalendarTime& a, const CalendarTime& b);
 

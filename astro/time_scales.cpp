@@ -29,11 +29,7 @@ double long_term_delta_t(double year) {
 }
 
 CalendarTime midnight_of(std::int32_t year, std::uint16_t month, std::uint16_t day) {
-    CalendarTime c;
-    c.year = year;
-    c.month = month;
-    c.day = day;
-    return c;
+    return make_calendar(year, month, day);
 }
 
 // The UTC date at which record r gives this TAI.

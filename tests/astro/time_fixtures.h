@@ -12,19 +12,6 @@
 
 #include <vector>
 
-inline CalendarTime cal(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
-                        int ms = 0) {
-    CalendarTime c;
-    c.year = year;
-    c.month = static_cast<std::uint16_t>(month);
-    c.day = static_cast<std::uint16_t>(day);
-    c.hour = static_cast<std::uint16_t>(hour);
-    c.minute = static_cast<std::uint16_t>(minute);
-    c.second = static_cast<std::uint16_t>(second);
-    c.millisecond = static_cast<std::uint16_t>(ms);
-    return c;
-}
-
 inline LeapRecord leap(int year, int month, int day, double offset, float ref_mjd = 41317.0f,
                        float rate = 0.0f) {
     LeapRecord r;
@@ -53,11 +40,11 @@ inline UtcTable fixture_table() {
                leap(2015, 7, 1, 36.0), leap(2017, 1, 1, 37.0)};
     for (int i = 0; i < 15; ++i) {
         DeltaTPoint p;
-        p.year = static_cast<float>(year_of(cal(1950 + 5 * i, 1, 1)));
+        p.year = static_cast<float>(year_of(make_calendar(1950 + 5 * i, 1, 1)));
         p.delta_t = static_cast<float>(delta_t[i]);
         t.points.push_back(p);
     }
-    t.table_date = cal(2020, 1, 1);
+    t.table_date = make_calendar(2020, 1, 1);
     t.c = t.points.back().delta_t;
     return t;
 }

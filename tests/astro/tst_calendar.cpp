@@ -20,21 +20,23 @@ private slots:
         QTest::addColumn<bool>("withTable");
         QTest::addColumn<CalendarTime>("calendar");
         QTest::addColumn<double>("jd");
-        QTest::newRow("J2000 day start") << false << cal(2000, 1, 1) << 2451544.5;
-        QTest::newRow("J2000 noon") << true << cal(2000, 1, 1, 12) << 2451545.0;
-        QTest::newRow("reform, Gregorian side") << true << cal(1582, 10, 15) << 2299160.5;
-        QTest::newRow("reform, no table") << false << cal(1582, 10, 15) << 2299160.5;
-        QTest::newRow("last Julian day") << true << cal(1582, 10, 4) << 2299159.5;
-        QTest::newRow("1582-10-04 proleptic Gregorian") << false << cal(1582, 10, 4) << 2299149.5;
-        QTest::newRow("2017-01-01") << true << cal(2017, 1, 1) << 2457754.5;
-        QTest::newRow("Unix epoch") << false << cal(1970, 1, 1) << 2440587.5;
-        QTest::newRow("MJD zero") << true << cal(1858, 11, 17) << 2400000.5;
-        QTest::newRow("JD zero, Julian") << true << cal(-4712, 1, 1, 12) << 0.0;
-        QTest::newRow("JD zero, Gregorian") << false << cal(-4713, 11, 24, 12) << 0.0;
-        QTest::newRow("year 0 leap day, Julian") << true << cal(0, 2, 29) << 1721116.5;
-        QTest::newRow("year 0 leap day, Gregorian") << false << cal(0, 2, 29) << 1721118.5;
-        QTest::newRow("18:00") << false << cal(2000, 1, 1, 18) << 2451545.25;
-        QTest::newRow("before JD zero") << true << cal(-4800, 3, 1) << -32082.5;
+        QTest::newRow("J2000 day start") << false << make_calendar(2000, 1, 1) << 2451544.5;
+        QTest::newRow("J2000 noon") << true << make_calendar(2000, 1, 1, 12) << 2451545.0;
+        QTest::newRow("reform, Gregorian side") << true << make_calendar(1582, 10, 15) << 2299160.5;
+        QTest::newRow("reform, no table") << false << make_calendar(1582, 10, 15) << 2299160.5;
+        QTest::newRow("last Julian day") << true << make_calendar(1582, 10, 4) << 2299159.5;
+        QTest::newRow("1582-10-04 proleptic Gregorian")
+            << false << make_calendar(1582, 10, 4) << 2299149.5;
+        QTest::newRow("2017-01-01") << true << make_calendar(2017, 1, 1) << 2457754.5;
+        QTest::newRow("Unix epoch") << false << make_calendar(1970, 1, 1) << 2440587.5;
+        QTest::newRow("MJD zero") << true << make_calendar(1858, 11, 17) << 2400000.5;
+        QTest::newRow("JD zero, Julian") << true << make_calendar(-4712, 1, 1, 12) << 0.0;
+        QTest::newRow("JD zero, Gregorian") << false << make_calendar(-4713, 11, 24, 12) << 0.0;
+        QTest::newRow("year 0 leap day, Julian") << true << make_calendar(0, 2, 29) << 1721116.5;
+        QTest::newRow("year 0 leap day, Gregorian")
+            << false << make_calendar(0, 2, 29) << 1721118.5;
+        QTest::newRow("18:00") << false << make_calendar(2000, 1, 1, 18) << 2451545.25;
+        QTest::newRow("before JD zero") << true << make_calendar(-4800, 3, 1) << -32082.5;
     }
 
     void examples() {
@@ -57,8 +59,8 @@ private slots:
     void dailyRoundTrips() {
         QFETCH(bool, withTable);
         const UtcTable* t = withTable ? &table_ : nullptr;
-        const double first = calendar_to_jd(t, cal(-5000, 1, 1));
-        const double last = calendar_to_jd(t, cal(5000, 12, 31));
+        const double first = calendar_to_jd(t, make_calendar(-5000, 1, 1));
+        const double last = calendar_to_jd(t, make_calendar(5000, 12, 31));
         QCOMPARE(jd_to_calendar(t, first).year, -5000);
         CalendarTime previous = jd_to_calendar(t, first);
         for (double jd = first + 1; jd <= last; jd += 1) {
@@ -100,14 +102,15 @@ private slots:
         QFETCH(int, year);
         QFETCH(bool, hasFeb29);
         const UtcTable* t = withTable ? &table_ : nullptr;
-        const CalendarTime after_feb28 = jd_to_calendar(t, calendar_to_jd(t, cal(year, 2, 28)) + 1);
+        const CalendarTime after_feb28 =
+            jd_to_calendar(t, calendar_to_jd(t, make_calendar(year, 2, 28)) + 1);
         QCOMPARE(after_feb28.month, std::uint16_t(hasFeb29 ? 2 : 3));
         QCOMPARE(after_feb28.year, year);
     }
 
     void timeOfDayIsTruncated() {
         // A hair below a whole second is still the second before.
-        const double noon_plus_1s = calendar_to_jd(nullptr, cal(2000, 1, 1, 12, 0, 1));
+        const double noon_plus_1s = calendar_to_jd(nullptr, make_calendar(2000, 1, 1, 12, 0, 1));
         const double below = std::nextafter(noon_plus_1s - 1e-9, 0.0);
         QCOMPARE(describe(jd_to_calendar(nullptr, below)), QByteArray("2000-01-01 12:00:00.999"));
         QCOMPARE(describe(jd_to_calendar(nullptr, std::nextafter(2451545.5, 0.0))),
@@ -139,8 +142,8 @@ private slots:
 
     void extremeFieldsStayDefined() {
         // Any bytes of a table file can become a date; none may overflow.
-        CalendarTime c =
-            cal(std::numeric_limits<std::int32_t>::max(), 65535, 65535, 65535, 65535, 65535, 65535);
+        CalendarTime c = make_calendar(std::numeric_limits<std::int32_t>::max(), 65535, 65535,
+                                       65535, 65535, 65535, 65535);
         QVERIFY(std::isfinite(calendar_to_jd(nullptr, c)));
         c.year = std::numeric_limits<std::int32_t>::min();
         c.month = 0;
@@ -153,15 +156,18 @@ private slots:
         QTest::addColumn<CalendarTime>("a");
         QTest::addColumn<CalendarTime>("b");
         QTest::addColumn<int>("result");
-        QTest::newRow("equal") << cal(2020, 5, 6, 7, 8, 9, 10) << cal(2020, 5, 6, 7, 8, 9, 10) << 0;
-        QTest::newRow("signed year") << cal(-1, 12, 31) << cal(0, 1, 1) << -1;
-        QTest::newRow("year first") << cal(2021, 1, 1) << cal(2020, 12, 31, 23, 59, 60, 999) << 1;
-        QTest::newRow("month") << cal(2020, 2, 1) << cal(2020, 11, 1) << -1;
-        QTest::newRow("leap second after 59")
-            << cal(2016, 12, 31, 23, 59, 60) << cal(2016, 12, 31, 23, 59, 59, 999) << 1;
+        QTest::newRow("equal") << make_calendar(2020, 5, 6, 7, 8, 9, 10)
+                               << make_calendar(2020, 5, 6, 7, 8, 9, 10) << 0;
+        QTest::newRow("signed year") << make_calendar(-1, 12, 31) << make_calendar(0, 1, 1) << -1;
+        QTest::newRow("year first")
+            << make_calendar(2021, 1, 1) << make_calendar(2020, 12, 31, 23, 59, 60, 999) << 1;
+        QTest::newRow("month") << make_calendar(2020, 2, 1) << make_calendar(2020, 11, 1) << -1;
+        QTest::newRow("leap second after 59") << make_calendar(2016, 12, 31, 23, 59, 60)
+                                              << make_calendar(2016, 12, 31, 23, 59, 59, 999) << 1;
         QTest::newRow("millisecond")
-            << cal(2020, 2, 2, 0, 0, 0, 1) << cal(2020, 2, 2, 0, 0, 0, 2) << -1;
-        QTest::newRow("unsigned month") << cal(2020, 65535, 1) << cal(2020, 1, 1) << 1;
+            << make_calendar(2020, 2, 2, 0, 0, 0, 1) << make_calendar(2020, 2, 2, 0, 0, 0, 2) << -1;
+        QTest::newRow("unsigned month")
+            << make_calendar(2020, 65535, 1) << make_calendar(2020, 1, 1) << 1;
     }
 
     void compareCalendar() {
@@ -177,12 +183,12 @@ private slots:
         QTest::addColumn<bool>("before");
         // Against the step of 2017-01-01.
         QTest::newRow("last moment of the day before")
-            << cal(2016, 12, 31, 23, 59, 60, 999) << true;
-        QTest::newRow("the day itself") << cal(2017, 1, 1) << false;
-        QTest::newRow("later that day") << cal(2017, 1, 1, 23, 59, 59) << false;
-        QTest::newRow("earlier year, later month") << cal(2016, 12, 31) << true;
-        QTest::newRow("later year, earlier month") << cal(2018, 1, 1) << false;
-        QTest::newRow("negative year") << cal(-2017, 6, 1) << true;
+            << make_calendar(2016, 12, 31, 23, 59, 60, 999) << true;
+        QTest::newRow("the day itself") << make_calendar(2017, 1, 1) << false;
+        QTest::newRow("later that day") << make_calendar(2017, 1, 1, 23, 59, 59) << false;
+        QTest::newRow("earlier year, later month") << make_calendar(2016, 12, 31) << true;
+        QTest::newRow("later year, earlier month") << make_calendar(2018, 1, 1) << false;
+        QTest::newRow("negative year") << make_calendar(-2017, 6, 1) << true;
     }
 
     void dateBeforeIgnoresTime() {

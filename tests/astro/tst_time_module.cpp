@@ -26,8 +26,8 @@ enum class Content { None, Fixture, Later, Broken };
 // A fixture whose table date is a week later (its last point moved with it).
 UtcTable later_table() {
     UtcTable t = fixture_table();
-    t.points.back().year = static_cast<float>(year_of(cal(2020, 1, 8)));
-    t.table_date = cal(2020, 1, 8);
+    t.points.back().year = static_cast<float>(year_of(make_calendar(2020, 1, 8)));
+    t.table_date = make_calendar(2020, 1, 8);
     return t;
 }
 
@@ -77,8 +77,8 @@ bool setup_returning_table(std::FILE* f) {
 }
 
 CalendarTime random_calendar(QRandomGenerator& rng, int first_year, int last_year) {
-    const double first = calendar_to_jd(nullptr, cal(first_year, 1, 1));
-    const double last = calendar_to_jd(nullptr, cal(last_year + 1, 1, 1));
+    const double first = calendar_to_jd(nullptr, make_calendar(first_year, 1, 1));
+    const double last = calendar_to_jd(nullptr, make_calendar(last_year + 1, 1, 1));
     CalendarTime c = jd_to_calendar(nullptr, first + std::floor(rng.bounded(last - first)));
     c.hour = static_cast<std::uint16_t>(rng.bounded(24));
     c.minute = static_cast<std::uint16_t>(rng.bounded(60));
@@ -146,7 +146,7 @@ private slots:
             QCOMPARE(active_utc_table() != nullptr, tableDay != 0);
             if (tableDay)
                 QCOMPARE(describe(active_utc_table()->table_date),
-                         describe(cal(2020, 1, tableDay)));
+                         describe(make_calendar(2020, 1, tableDay)));
             // The shared instant never keeps a discarded table.
             QCOMPARE(shared_time_instant().table(), static_cast<const UtcTable*>(nullptr));
         });
@@ -263,20 +263,20 @@ private slots:
             // Whole seconds and their neighbours, where truncation bites.
             for (int s = 0; s < 60; ++s)
                 for (int ms : {0, 1, 999}) {
-                    check_round_trip(cal(2024, 6, 30, 23, 59, s, ms));
+                    check_round_trip(make_calendar(2024, 6, 30, 23, 59, s, ms));
                     if (QTest::currentTestFailed())
                         return;
                 }
             if (withTable) {
                 for (int ms = 0; ms < 1000; ++ms) {
-                    check_round_trip(cal(2016, 12, 31, 23, 59, 60, ms));
-                    check_round_trip(cal(2015, 6, 30, 23, 59, 60, ms));
+                    check_round_trip(make_calendar(2016, 12, 31, 23, 59, 60, ms));
+                    check_round_trip(make_calendar(2015, 6, 30, 23, 59, 60, ms));
                     if (QTest::currentTestFailed())
                         return;
                 }
             } else {
                 // Without a table the working date runs 2 s ahead of the clock.
-                const CalendarTime c = cal(2025, 2, 3, 4, 5, 6, 789);
+                const CalendarTime c = make_calendar(2025, 2, 3, 4, 5, 6, 789);
                 const double ahead =
                     (working_jd_from_utc_calendar(c) - calendar_to_jd(nullptr, c)) / kSecond;
                 QVERIFY(std::fabs(ahead - 2.0) < 1e-4);

@@ -173,14 +173,16 @@ private slots:
     void utcToTt_data() {
         QTest::addColumn<CalendarTime>("utc");
         QTest::addColumn<double>("taiMinusUtc"); // NaN: before the table, UT1 stands for UTC
-        QTest::newRow("2020, after the last step") << cal(2020, 6, 1, 3, 4, 5, 6) << 37.0;
-        QTest::newRow("last day before a step") << cal(2016, 12, 31, 23, 59, 59, 999) << 36.0;
-        QTest::newRow("first moment of a step") << cal(2017, 1, 1) << 37.0;
-        QTest::newRow("the inserted second") << cal(2016, 12, 31, 23, 59, 60, 500) << 36.0;
-        QTest::newRow("1972-01-01") << cal(1972, 1, 1) << 10.0;
+        QTest::newRow("2020, after the last step") << make_calendar(2020, 6, 1, 3, 4, 5, 6) << 37.0;
+        QTest::newRow("last day before a step")
+            << make_calendar(2016, 12, 31, 23, 59, 59, 999) << 36.0;
+        QTest::newRow("first moment of a step") << make_calendar(2017, 1, 1) << 37.0;
+        QTest::newRow("the inserted second")
+            << make_calendar(2016, 12, 31, 23, 59, 60, 500) << 36.0;
+        QTest::newRow("1972-01-01") << make_calendar(1972, 1, 1) << 10.0;
         QTest::newRow("1970-01-01, drifting")
-            << cal(1970, 1, 1) << 4.2131700 + (40587.0 - 39126.0) * double(0.002592f);
-        QTest::newRow("1960, before the table") << cal(1960, 3, 1) << std::nan("");
+            << make_calendar(1970, 1, 1) << 4.2131700 + (40587.0 - 39126.0) * double(0.002592f);
+        QTest::newRow("1960, before the table") << make_calendar(1960, 3, 1) << std::nan("");
     }
 
     void utcToTt() {
@@ -202,9 +204,9 @@ private slots:
     void insertedLeapSecond() {
         const UtcTable t = fixture_table();
         QList<int> seconds;
-        CalendarTime previous = cal(2016, 12, 31, 23, 59, 58);
+        CalendarTime previous = make_calendar(2016, 12, 31, 23, 59, 58);
         for (int step = 0; step < 30; ++step) {
-            const double tt = tt_of_tai(cal(2017, 1, 1, 0, 0, 35, 50 + 100 * step));
+            const double tt = tt_of_tai(make_calendar(2017, 1, 1, 0, 0, 35, 50 + 100 * step));
             TimeInstant instant(&t);
             instant.set_jd(tt - kWorkingToTtDays);
             bool leap = false;
@@ -217,7 +219,7 @@ private slots:
             if (c.second == 60) {
                 QVERIFY(describe(c).startsWith("2016-12-31 23:59:60."));
                 // Counted from the following midnight.
-                CalendarTime next = cal(2017, 1, 1, 0, 0, 0, c.millisecond);
+                CalendarTime next = make_calendar(2017, 1, 1, 0, 0, 0, c.millisecond);
                 QVERIFY(std::fabs(jd - calendar_to_jd(&t, next)) < 1e-9);
                 QVERIFY(std::fabs(utc_calendar_to_tt(t, c) - tt) < kMs + 1e-9);
             }
@@ -230,11 +232,11 @@ private slots:
 
     void beforeTheTableUt1StandsForUtc() {
         const UtcTable t = fixture_table();
-        const double tt = calendar_to_jd(&t, cal(1955, 5, 5, 12));
+        const double tt = calendar_to_jd(&t, make_calendar(1955, 5, 5, 12));
         QCOMPARE(describe(tt_to_utc_calendar(t, tt)),
                  describe(jd_to_calendar(&t, tt_to_ut1(t, tt))));
         // Also before the reform, in the Julian calendar.
-        const double old = calendar_to_jd(&t, cal(1500, 3, 1, 12));
+        const double old = calendar_to_jd(&t, make_calendar(1500, 3, 1, 12));
         QVERIFY(describe(tt_to_utc_calendar(t, old)).startsWith("1500-03-01 1"));
     }
 
@@ -293,7 +295,7 @@ private slots:
             p.delta_t = 68.0f; // UT1 - UTC = 1.184 s at the last step
         t.c = 68.0;
         QVERIFY(setup_leap_extrapolation(t, 0.9));
-        QCOMPARE(t.extrapolation_start, utc_calendar_to_tt(t, cal(2017, 1, 1, 12)));
+        QCOMPARE(t.extrapolation_start, utc_calendar_to_tt(t, make_calendar(2017, 1, 1, 12)));
         QCOMPARE(t.extrapolation_offset, 0.9 / 86400.0);
         // A wider tolerance leaves it off.
         QVERIFY(!setup_leap_extrapolation(t, 1.5));
@@ -323,11 +325,11 @@ private slots:
         QVERIFY(instant.calendar_valid());
         QVERIFY(instant.tt_valid());
 
-        instant.set_utc_calendar(cal(2020, 6, 1));
+        instant.set_utc_calendar(make_calendar(2020, 6, 1));
         QVERIFY(!instant.tt_valid());
         QVERIFY(instant.calendar_valid());
         QVERIFY(instant.ensure_tt());
-        QCOMPARE(instant.tt(), utc_calendar_to_tt(t, cal(2020, 6, 1)));
+        QCOMPARE(instant.tt(), utc_calendar_to_tt(t, make_calendar(2020, 6, 1)));
         QCOMPARE(instant.get_ut1(), tt_to_ut1(t, instant.tt()));
     }
 
@@ -343,19 +345,19 @@ private slots:
         QVERIFY(utc <= ut1 + 1e-9 && utc > ut1 - kMs - 1e-9);
         QCOMPARE(instant.table(), static_cast<const UtcTable*>(nullptr));
 
-        instant.set_utc_calendar(cal(2024, 3, 1, 12));
+        instant.set_utc_calendar(make_calendar(2024, 3, 1, 12));
         QVERIFY(instant.ensure_tt());
-        QVERIFY(std::fabs(instant.tt() - (calendar_to_jd(nullptr, cal(2024, 3, 1, 12)) +
+        QVERIFY(std::fabs(instant.tt() - (calendar_to_jd(nullptr, make_calendar(2024, 3, 1, 12)) +
                                           69.184 * kSecond)) < 1e-10);
 
         instant.set_gps_leap_seconds(20.0);
         instant.set_jd(x);
         QVERIFY(std::fabs(instant.get_ut1() - (x - 4 * kSecond)) < 1e-9);
         // Without a table dates before the reform stay Gregorian.
-        instant.set_utc_calendar(cal(1500, 3, 1));
+        instant.set_utc_calendar(make_calendar(1500, 3, 1));
         instant.ensure_tt();
-        QVERIFY(std::fabs(instant.tt() -
-                          (calendar_to_jd(nullptr, cal(1500, 3, 1)) + 71.184 * kSecond)) < 1e-9);
+        QVERIFY(std::fabs(instant.tt() - (calendar_to_jd(nullptr, make_calendar(1500, 3, 1)) +
+                                          71.184 * kSecond)) < 1e-9);
     }
 };
 

@@ -68,7 +68,7 @@ private slots:
     void fileLayoutIsLittleEndianWithoutPadding() {
         UtcTable t = fixture_table();
         t.leaps = {leap(1972, 1, 1, 10.0, 41317.0f, 0.5f)};
-        t.table_date = cal(2020, 1, 1);
+        t.table_date = make_calendar(2020, 1, 1);
         const std::vector<unsigned char> b = encode_utc_table(t);
         QCOMPARE(b.size(), std::size_t(20 + 24 + 4 + 8 * 15 + 24));
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(b.data()), 8), QByteArray("UTCBIN00"));
@@ -107,11 +107,14 @@ private slots:
         QTest::newRow("M = 0") << TableEdit([](UtcTable& t) { t.points.clear(); }) << intact
                                << false;
         QTest::newRow("table date 1 day after last point")
-            << TableEdit([](UtcTable& t) { t.table_date = cal(2020, 1, 2); }) << intact << true;
+            << TableEdit([](UtcTable& t) { t.table_date = make_calendar(2020, 1, 2); }) << intact
+            << true;
         QTest::newRow("table date 3 days after last point")
-            << TableEdit([](UtcTable& t) { t.table_date = cal(2020, 1, 4); }) << intact << false;
+            << TableEdit([](UtcTable& t) { t.table_date = make_calendar(2020, 1, 4); }) << intact
+            << false;
         QTest::newRow("table date long before last point")
-            << TableEdit([](UtcTable& t) { t.table_date = cal(1900, 6, 30); }) << intact << true;
+            << TableEdit([](UtcTable& t) { t.table_date = make_calendar(1900, 6, 30); }) << intact
+            << true;
         QTest::newRow("wrong magic")
             << same << ByteEdit([](std::vector<unsigned char>& b) { b[7] = '1'; }) << false;
         QTest::newRow("lower-case magic")
