@@ -1,12 +1,11 @@
 #pragma once
 
+#include "mount/log_level.h"
+
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QString>
 #include <QVector>
-
-// Severity of an event-log line; it only selects the colour.
-enum class LogLevel { Info = 0, Success = 1, Warning = 2, Error = 3 };
 
 struct LogEntry {
     QString time; // local wall-clock time "hh:mm:ss.zzz"

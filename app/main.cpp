@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "astro/time_scales.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -8,7 +9,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("orbitrak"));
     QCoreApplication::setOrganizationName(QStringLiteral("Halvstar"));
 
-    MainWindow window;
+    const TimeScales scales = TimeScales::fromWorkingDirectory(stdout);
+    MainWindow window(scales);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/icon_halvstar.png")));
     window.show();
     return application.exec();

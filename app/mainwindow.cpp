@@ -1,17 +1,32 @@
 #include "app/mainwindow.h"
 
 #include "app/log_model.h"
-#include "app/mainwindow_form.h"
 #include "app/mountsettings.h"
 #include "app/settings.h"
 #include "astro/time_scales.h"
-#include "catalogue/live_rows.h"
-#include "catalogue/sort_filter_proxy.h"
+#include "catalogue/catalogue_file.h"
+#include "catalogue/numeric_sort_proxy.h"
+#include "catalogue/sky_computation.h"
 #include "catalogue/tle_satellite_model.h"
+#include "tracking/status_poll.h"
+#include "tracking/transit_chain.h"
+#include "ui_mainwindow.h"
 
+#include <QFileDialog>
 #include <QHeaderView>
-#include <QTableView>
 #include <QTimer>
+
+namespace {
+
+// Fixed rows of the given height. The header's font-based minimum would otherwise round compact
+// rows up.
+void setFixedRowHeight(QTableView* view, int height) {
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setMinimumSectionSize(height);
+    view->verticalHeader()->setDefaultSectionSize(height);
+}
+
+} // namespace
 
 // The icon bundle sits in a static library; naming its initialiser keeps the linker from
 // dropping it.
@@ -19,56 +34,132 @@ static void registerResources() {
     Q_INIT_RESOURCE(resources);
 }
 
-MainWindow::MainWindow(QWidget* parent, quint16 mountPort)
-    : QMainWindow(parent), ui(new Ui::MainWindow), mountPort(mountPort) {
+MainWindow::MainWindow(const TimeScales& scales, quint16 mountPort, QWidget* parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()), scales(scales),
+      sky(std::make_unique<SkyComputation>(scales)) {
     registerResources();
-    setup_time_scales();
-
     refreshTimer = new QTimer(this);
-    connect(refreshTimer, SIGNAL(timeout()), this, SLOT(invalidateComputation()));
+    connect(refreshTimer, &QTimer::timeout, this, &MainWindow::tick);
     refreshTimer->start(333);
 
     ui->setupUi(this);
-
-    satelliteModel = std::make_unique<TLE_Satellite_Model>();
-    proxy = std::make_unique<MySortFilterProxyModel>();
+    satelliteModel = new TLE_Satellite_Model(this);
+    proxy = new NumericSortProxyModel(this);
     reloadCatalogue();
-    setupSatelliteTable();
+    setUpSatelliteTable();
+    connect(ui->actionLoad_TLEs, &QAction::triggered, this, &MainWindow::loadTles);
+    connect(ui->actionSetup, &QAction::triggered, this, &MainWindow::editMountAddress);
+    setUpLog();
 
-    connect(ui->actionLoad_TLEs, &QAction::triggered, this, &MainWindow::do_loadTLE);
-    connect(ui->actionSetup, &QAction::triggered, this, &MainWindow::do_setupMount);
+    link = new MountLink(mountPort, this);
+    transit = new TransitChain(*link, [this] { return currentJd; }, this);
+    statusPoll = new TrackingStatusPoll(*link, this);
+    wireMount();
 
-    setupSatelliteTableHeaders();
-    connect(ui->tableView->horizontalHeader(), SIGNAL(sortIndicatorChanged(int, Qt::SortOrder)),
-            this, SLOT(sortByColumn(int, Qt::SortOrder)));
-
-    logModel = std::make_unique<Log_Model>();
-    ui->tableViewLog->setModel(logModel.get());
-    logModel->addEntry(tr("Start"), LogLevel::Info);
-    ui->tableViewLog->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
-    Ui::setFixedRowHeight(ui->tableViewLog, 18);
-    ui->tableViewLog->setShowGrid(false);
-
-    mountSettings = std::make_unique<MountSettings>();
-    readSettings();
+    setupDialog = std::make_unique<MountSettings>();
+    mountIp = readMountIp();
 }
 
 MainWindow::~MainWindow() {
-    shutDownLinkForExit();
-    writeSettings();
-    delete ui;
+    writeMountIp(mountIp);
 }
 
-void MainWindow::invalidateComputation() {
-    currentJd = current_jd();
-    recomputeLiveRows();
-    satelliteModel->refreshSatelliteTable();
+void MainWindow::setUpSatelliteTable() {
+    proxy->setSourceModel(satelliteModel);
+    proxy->setDynamicSortFilter(true);
+    proxy->setFilterKeyColumn(0);
+    proxy->setFilterCaseSensitivity(Qt::CaseInsensitive);
+    ui->tableView->setModel(proxy);
+
+    QHeaderView* header = ui->tableView->horizontalHeader();
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    header->setSortIndicatorShown(true);
+    ui->tableView->verticalHeader()->setVisible(false);
+    setFixedRowHeight(ui->tableView, 18);
+    connect(header, &QHeaderView::sortIndicatorChanged, ui->tableView,
+            qOverload<int, Qt::SortOrder>(&QTableView::sortByColumn));
+
+    const auto filter = [this] { proxy->setFilterFixedString(ui->lineEdit->text()); };
+    connect(ui->lineEdit, &QLineEdit::textEdited, this, filter);
+    connect(ui->lineEdit, &QLineEdit::editingFinished, this, filter);
+    connect(ui->tableView, &QTableView::doubleClicked, this, &MainWindow::followSatellite);
+}
+
+void MainWindow::setUpLog() {
+    logModel = new Log_Model(this);
+    ui->tableViewLog->setModel(logModel);
+    logModel->addEntry(tr("Start"), LogLevel::Info);
+    ui->tableViewLog->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    setFixedRowHeight(ui->tableViewLog, 18);
+    ui->tableViewLog->setShowGrid(false);
+}
+
+void MainWindow::wireMount() {
+    connect(ui->checkBox, &QCheckBox::clicked, this, [this](bool checked) {
+        if (checked)
+            link->open(mountIp);
+        else
+            link->close();
+    });
+    connect(link, &MountLink::stateChanged, this, [this](LinkState state) {
+        if (state == LinkState::Disconnected || state == LinkState::Failed)
+            ui->checkBox->setChecked(false);
+    });
+    connect(ui->pushButton_Stop, &QPushButton::clicked, link, &MountLink::stop);
+    connect(ui->pushButton_Park, &QPushButton::clicked, link, &MountLink::park);
+    connect(ui->pushButton_Unpark, &QPushButton::clicked, link, &MountLink::unpark);
+    connect(statusPoll, &TrackingStatusPoll::statusLine, ui->lineEditStatus, &QLineEdit::setText);
+    connect(link, &MountLink::logEvent, logModel, &Log_Model::addEntry);
+    connect(transit, &TransitChain::logEvent, logModel, &Log_Model::addEntry);
+    connect(statusPoll, &TrackingStatusPoll::logEvent, logModel, &Log_Model::addEntry);
+}
+
+void MainWindow::reloadCatalogue() {
+    Catalogue catalogue;
+    read_TLE_file(kCatalogueFileName, kWindowSetLimit, catalogue);
+    currentJd = scales.current_jd();
+    std::vector<LiveRow> rows = sky->compute(catalogue, currentJd, link ? link->site() : Site{});
+    satelliteModel->setCatalogue(std::move(catalogue), std::move(rows));
+}
+
+void MainWindow::loadTles() {
+    const QString chosen = QFileDialog::getOpenFileName(this, tr("Open TLE elements file"),
+                                                        QString(), tr("TLE files (*.txt)"));
+    const QString target = QString::fromLatin1(kCatalogueFileName);
+    if (chosen.isEmpty() || is_same_file(chosen, target))
+        return;
+    // On failure the old file stays whole, and the reload shows what it holds.
+    replace_catalogue_file(chosen, target);
+    reloadCatalogue();
+}
+
+// The address changes in memory only: it takes effect at the next connection and reaches the
+// store when the window is destroyed.
+void MainWindow::editMountAddress() {
+    setupDialog->setIp(mountIp);
+    if (setupDialog->exec() == QDialog::Accepted)
+        mountIp = setupDialog->ip();
+}
+
+void MainWindow::followSatellite(const QModelIndex& index) {
+    if (!index.isValid())
+        return;
+    // Read through the proxy: the index is the view's, and the proxy maps it to the source row.
+    transit->start(index.sibling(index.row(), TLE_Satellite_Model::Name).data().toString(),
+                   index.data(TLE_Satellite_Model::NameLineRole).toString(),
+                   index.data(TLE_Satellite_Model::Line1Role).toString(),
+                   index.data(TLE_Satellite_Model::Line2Role).toString());
+}
+
+void MainWindow::tick() {
+    currentJd = scales.current_jd();
+    satelliteModel->setRows(sky->compute(satelliteModel->catalogue(), currentJd, link->site()));
     showUtcClock();
-    pollTrackingStatus();
+    statusPoll->poll();
 }
 
 void MainWindow::showUtcClock() {
-    const CalendarTime c = utc_calendar_from_jd(currentJd);
+    const CalendarTime c = scales.utc_calendar_from_jd(currentJd);
     ui->lineTime->setText(QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d.%03d", int(c.year),
                                             int(c.month), int(c.day), int(c.hour), int(c.minute),
                                             int(c.second), int(c.millisecond)));

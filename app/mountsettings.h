@@ -3,12 +3,14 @@
 #include <QDialog>
 #include <QString>
 
+#include <memory>
+
 namespace Ui {
 class MountSettings;
 }
 
-// The setup dialog: one line edit for the mount's IP address. The main window keeps one
-// instance and reuses it, so its size and position persist while the program runs.
+// The setup dialog: one line edit for the mount's IP address. The window keeps one instance
+// and reuses it, so its size and position persist while the program runs.
 class MountSettings : public QDialog {
     Q_OBJECT
 
@@ -20,5 +22,5 @@ public:
     QString ip() const;
 
 private:
-    Ui::MountSettings* ui;
+    std::unique_ptr<Ui::MountSettings> ui;
 };

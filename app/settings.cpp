@@ -2,18 +2,20 @@
 
 #include <QSettings>
 
-QString mountIp;
+namespace {
 
-static const char* const organisation = "Halvstar";
-static const char* const application = "Orbitrak";
-static const char* const mountIpKey = "mount_IP";
+const char* const organisation = "Halvstar";
+const char* const application = "Orbitrak";
+const char* const mountIpKey = "mount_IP";
 
-void readSettings() {
+} // namespace
+
+QString readMountIp() {
     QSettings settings(QString::fromLatin1(organisation), QString::fromLatin1(application));
-    mountIp = settings.value(QString::fromLatin1(mountIpKey), QString()).toString();
+    return settings.value(QString::fromLatin1(mountIpKey), QString()).toString();
 }
 
-bool writeSettings() {
+bool writeMountIp(const QString& mountIp) {
     try {
         QSettings settings(QString::fromLatin1(organisation), QString::fromLatin1(application));
         settings.setValue(QString::fromLatin1(mountIpKey), mountIp);

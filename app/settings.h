@@ -2,13 +2,12 @@
 
 #include <QString>
 
-// The mount's address exactly as the user typed it; empty until the settings are read.
-extern QString mountIp;
+// The per-user settings store: organisation "Halvstar", application "Orbitrak".
 
-// Reads mountIp from the per-user store (organisation "Halvstar", application "Orbitrak",
-// key "mount_IP"); a missing key gives the empty text.
-void readSettings();
+// The mount's address under "mount_IP", exactly as the user typed it; the empty text when the
+// key is missing.
+QString readMountIp();
 
-// Stores mountIp under "mount_IP" and forces the store to disk. Returns whether the store
+// Stores the address under "mount_IP" and forces the store to disk. Returns whether the store
 // reports success.
-bool writeSettings();
+bool writeMountIp(const QString& mountIp);

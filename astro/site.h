@@ -8,7 +8,3 @@ struct Site {
     double longitude = -0.7853981633974483; // 45 degrees east
     double elevation = 120.0;
 };
-
-// The site the live table is computed for. The mount handshake overwrites it with the mount's
-// own site; nothing else writes it.
-inline Site observingSite;

@@ -46,9 +46,6 @@ double three_step_delta_t(const UtcTable& table, double tt) {
     return delta_t(table, decimal_year(tt - d2 / kSecondsPerDay));
 }
 
-std::optional<UtcTable> g_table;
-TimeInstant g_instant;
-
 } // namespace
 
 double decimal_year(double jd) {
@@ -269,9 +266,9 @@ double TimeInstant::get_utc(bool* leap) {
     return calendar_to_jd(table_, calendar_);
 }
 
-// --- Module state ---
+// --- The table file and the scales ---
 
-bool init_time_data(std::FILE* out) {
+std::optional<UtcTable> init_time_data(std::FILE* out) {
     auto say = [out](const char* line) {
         if (out) {
             std::fputs(line, out);
@@ -279,14 +276,10 @@ bool init_time_data(std::FILE* out) {
         }
     };
     say("init_time_data\n");
-    // The shared instant must not keep pointing at the table about to be discarded.
-    g_instant = TimeInstant();
-    g_table.reset();
-
     std::optional<UtcTable> user = load_utc_file("user_utc.bin");
     std::optional<UtcTable> fallback = load_utc_file("utc.bin");
     if (!user && !fallback)
-        return false;
+        return std::nullopt;
     bool keep_user = user.has_value();
     if (user && fallback) {
         const CalendarTime& u = user->table_date;
@@ -294,58 +287,57 @@ bool init_time_data(std::FILE* out) {
         keep_user = compare_calendar(midnight_of(u.year, u.month, u.day),
                                      midnight_of(d.year, d.month, d.day)) >= 0;
     }
-    g_table = std::move(keep_user ? user : fallback);
     say(keep_user ? "init_time_data OK with user data\n" : "init_time_data OK with default data\n");
-    return true;
+    return std::move(keep_user ? user : fallback);
 }
 
-void setup_time_scales(std::FILE* out) {
-    if (init_time_data(out)) {
-        setup_leap_extrapolation(*g_table, 0.9);
-        g_instant = TimeInstant(&*g_table);
-        const CalendarTime& d = g_table->table_date;
-        g_instant.set_utc_calendar(midnight_of(d.year, d.month, d.day));
-    } else {
-        g_instant = TimeInstant();
-        g_instant.set_gps_leap_seconds(kFallbackGpsLeapSeconds);
-    }
+TimeScales::TimeScales(UtcTable table) : table_(std::move(table)) {
+    setup_leap_extrapolation(*table_, 0.9);
 }
 
-const UtcTable* active_utc_table() {
-    return g_table ? &*g_table : nullptr;
+TimeScales TimeScales::fromWorkingDirectory(std::FILE* out) {
+    std::optional<UtcTable> table = init_time_data(out);
+    return table ? TimeScales(std::move(*table)) : TimeScales();
 }
 
-TimeInstant& shared_time_instant() {
-    return g_instant;
+TimeInstant TimeScales::instant() const {
+    TimeInstant instant(table());
+    if (!table_)
+        instant.set_gps_leap_seconds(kFallbackGpsLeapSeconds);
+    return instant;
 }
 
-double ut1_from_jd(double jd) {
-    g_instant.set_jd(jd);
-    return g_instant.get_ut1();
+double TimeScales::ut1_from_jd(double jd) const {
+    TimeInstant i = instant();
+    i.set_jd(jd);
+    return i.get_ut1();
 }
 
-double utc_from_jd(double jd) {
-    g_instant.set_jd(jd);
-    return g_instant.get_utc();
+double TimeScales::utc_from_jd(double jd) const {
+    TimeInstant i = instant();
+    i.set_jd(jd);
+    return i.get_utc();
 }
 
-CalendarTime utc_calendar_from_jd(double jd) {
-    g_instant.set_jd(jd);
-    g_instant.get_utc();
-    return g_instant.calendar();
+CalendarTime TimeScales::utc_calendar_from_jd(double jd) const {
+    TimeInstant i = instant();
+    i.set_jd(jd);
+    i.get_utc();
+    return i.calendar();
 }
 
-double working_jd_from_utc_calendar(const CalendarTime& utc) {
-    g_instant.set_utc_calendar(utc);
-    if (!g_instant.ensure_tt())
+double TimeScales::working_jd_from_utc_calendar(const CalendarTime& utc) const {
+    TimeInstant i = instant();
+    i.set_utc_calendar(utc);
+    if (!i.ensure_tt())
         return kNaN;
-    double jd = g_instant.tt() - kWorkingToTtDays;
+    double jd = i.tt() - kWorkingToTtDays;
     // Calendars are truncated to the millisecond and a date near 2.46e6 resolves only about
     // 40 microseconds, so the way back can land a hair short. Step by ulps until it lands on
     // the calendar itself; should it jump past, keep the last date below.
     int direction = 0;
     double previous = jd;
-    for (int i = 0; i < kMaxNudges; ++i) {
+    for (int n = 0; n < kMaxNudges; ++n) {
         const int cmp = compare_calendar(utc_calendar_from_jd(jd), utc);
         if (cmp == 0)
             return jd;
@@ -360,7 +352,7 @@ double working_jd_from_utc_calendar(const CalendarTime& utc) {
     return previous;
 }
 
-double current_jd() {
+double TimeScales::current_jd() const {
     return working_jd_from_utc_calendar(system_utc_calendar());
 }
 

@@ -1,13 +1,13 @@
 #pragma once
 
 // Time scales: TT, UT1 and UTC from one working Julian date, defined by TT = jd + 67.184 s.
-// The module keeps the active table and one shared TimeInstant for the whole process; they are
-// unsynchronised and belong to the GUI thread. Conversions never allocate.
+// Conversions never allocate.
 
 #include "astro/calendar.h"
 #include "astro/utc_table.h"
 
 #include <cstdio>
+#include <optional>
 
 constexpr double kSecondsPerDay = 86400.0;
 // TT - working date, by definition of the working scale.
@@ -69,32 +69,42 @@ private:
     CalendarTime calendar_{0, 1, 1};
 };
 
-// --- Module state: the active table and the shared instant ---
-
-// Loads "user_utc.bin", then "utc.bin" from the working directory and keeps the one with the
-// later table date (the user file on a tie). Prints "init_time_data\n" and, on success,
+// The table file of the working directory: "user_utc.bin", then "utc.bin", keeping the one with
+// the later table date (the user file on a tie). Prints "init_time_data\n" and, on success,
 // "init_time_data OK with user data\n" or "init_time_data OK with default data\n" to `out`
-// (standard output by default), flushed. Discards the previous table and unbinds the shared
-// instant from it.
-bool init_time_data(std::FILE* out = stdout);
-// init_time_data, the leap extrapolation (0.9 s) and a new shared instant bound to the table
-// (its calendar set to the table date), or without a table the fallback leap count 18 s.
-void setup_time_scales(std::FILE* out = stdout);
+// (nothing when `out` is null), flushed. Nothing when neither file loads.
+std::optional<UtcTable> init_time_data(std::FILE* out = stdout);
 
-const UtcTable* active_utc_table();
-TimeInstant& shared_time_instant();
+// Every conversion the program makes from a working Julian date, for one table or for none
+// (then the fallback leap count: TT - UTC = 69.184 s, UT1 = UTC). Each conversion works on an
+// instant of its own, so results never depend on earlier calls. A table's search cache is not
+// synchronised: a thread that converts in the background works on a copy.
+class TimeScales {
+public:
+    TimeScales() = default;
+    // Sets up the leap extrapolation (0.9 s) on the table.
+    explicit TimeScales(UtcTable table);
 
-// Each stores into the shared instant, overwriting earlier results.
-double ut1_from_jd(double jd);
-double utc_from_jd(double jd);
-// The UTC calendar of a working date, as the shared instant gives it (second 60 inside a
-// leap second).
-CalendarTime utc_calendar_from_jd(double jd);
-// The working date of a UTC instant: TT - 67.184 s, chosen so that utc_from_jd and
-// utc_calendar_from_jd reproduce the calendar to the millisecond.
-double working_jd_from_utc_calendar(const CalendarTime& utc);
-// The present instant on the working scale: working_jd_from_utc_calendar(system clock).
-double current_jd();
+    // init_time_data, then a table's scales or the fallback's.
+    static TimeScales fromWorkingDirectory(std::FILE* out = stdout);
+
+    const UtcTable* table() const { return table_ ? &*table_ : nullptr; }
+    // An instant bound to this table (or the fallback leap count), holding nothing yet.
+    TimeInstant instant() const;
+
+    double ut1_from_jd(double jd) const;
+    double utc_from_jd(double jd) const;
+    // The UTC calendar of a working date (second 60 inside a leap second).
+    CalendarTime utc_calendar_from_jd(double jd) const;
+    // The working date of a UTC instant: TT - 67.184 s, chosen so that utc_from_jd and
+    // utc_calendar_from_jd reproduce the calendar to the millisecond.
+    double working_jd_from_utc_calendar(const CalendarTime& utc) const;
+    // The present instant on the working scale.
+    double current_jd() const;
+
+private:
+    std::optional<UtcTable> table_;
+};
 
 // The system clock's UTC calendar, to the millisecond.
 CalendarTime system_utc_calendar();

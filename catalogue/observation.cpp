@@ -3,9 +3,9 @@
 #include "astro/time_scales.h"
 #include "orbit/sgp4.h"
 
-ObservationInstant observation_instant(double jd, const Site& site) {
-    const double ut1 = ut1_from_jd(jd);
-    const double utc = utc_from_jd(jd);
+ObservationInstant observation_instant(const TimeScales& scales, double jd, const Site& site) {
+    const double ut1 = scales.ut1_from_jd(jd);
+    const double utc = scales.utc_from_jd(jd);
     const double theta = gmst_from_jd(ut1) - site.longitude;
     return {utc, horizon_frame(site_meridian_position(site), theta)};
 }
@@ -14,9 +14,4 @@ Vec3 topocentric_enu(TLE_Satellite& satellite, const ObservationInstant& instant
     propagate_satellite(satellite, instant.utcJd);
     const Vec3 position{satellite.position[0], satellite.position[1], satellite.position[2]};
     return horizon_vector(position, instant.frame);
-}
-
-Vec3& topocentric_enu(Vec3& out, TLE_Satellite& satellite, double jd) {
-    out = topocentric_enu(satellite, observation_instant(jd, observingSite));
-    return out;
 }

@@ -7,8 +7,6 @@
 #include <cstring>
 #include <limits>
 
-std::vector<TLE_Satellite> satellite_list;
-
 namespace {
 
 constexpr int kWgs72 = 1;

@@ -17,9 +17,6 @@ struct TLE_Satellite {
     std::string line2;
 };
 
-// The process-wide catalogue, in file order; its index is the row of the satellite table.
-extern std::vector<TLE_Satellite> satellite_list;
-
 // Parses and initialises the element lines (modified in place) and builds the display name.
 void fill_TLE_Satellite(TLE_Satellite& entry, const char* nameLine, char* line1, char* line2);
 

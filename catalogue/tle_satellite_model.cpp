@@ -1,7 +1,5 @@
 #include "catalogue/tle_satellite_model.h"
 
-#include "catalogue/live_rows.h"
-#include "catalogue/tle_satellite.h"
 
 #include <QBrush>
 #include <QCoreApplication>
@@ -49,7 +47,7 @@ int columnDecimals(int column) {
 TLE_Satellite_Model::TLE_Satellite_Model(QObject* parent) : QAbstractTableModel(parent) {}
 
 int TLE_Satellite_Model::rowCount(const QModelIndex&) const {
-    return int(satellite_list.size());
+    return int(sets.size());
 }
 
 int TLE_Satellite_Model::columnCount(const QModelIndex&) const {
@@ -59,11 +57,11 @@ int TLE_Satellite_Model::columnCount(const QModelIndex&) const {
 QVariant TLE_Satellite_Model::data(const QModelIndex& index, int role) const {
     const int row = index.row();
     const int column = index.column();
-    if (!index.isValid() || row < 0 || std::size_t(row) >= satellite_list.size() ||
-        std::size_t(row) >= liveRows.size())
+    if (!index.isValid() || row < 0 || std::size_t(row) >= sets.size() ||
+        std::size_t(row) >= live.size())
         return QVariant();
-    const TLE_Satellite& satellite = satellite_list[std::size_t(row)];
-    const LiveRow& live = liveRows[std::size_t(row)];
+    const TLE_Satellite& satellite = sets[std::size_t(row)];
+    const LiveRow& values = live[std::size_t(row)];
 
     switch (role) {
     case Qt::DisplayRole:
@@ -74,12 +72,12 @@ QVariant TLE_Satellite_Model::data(const QModelIndex& index, int role) const {
         if (column < 0 || column >= ColumnCount)
             return QVariant();
         if (role == SortRole)
-            return columnValue(live, column);
-        return QString::number(columnValue(live, column), 'f', columnDecimals(column));
+            return columnValue(values, column);
+        return QString::number(columnValue(values, column), 'f', columnDecimals(column));
     case Qt::TextAlignmentRole:
         return column == Name ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
     case Qt::ForegroundRole:
-        return altitudeBrush(live.altitudeDeg);
+        return altitudeBrush(values.altitudeDeg);
     case NameLineRole:
         return QString::fromStdString(satellite.name_line);
     case Line1Role:
@@ -101,8 +99,18 @@ QVariant TLE_Satellite_Model::headerData(int section, Qt::Orientation orientatio
     return QCoreApplication::translate("TLE_Satellite_Model", titles[section]);
 }
 
-void TLE_Satellite_Model::refreshSatelliteTable() {
-    if (satellite_list.empty())
+void TLE_Satellite_Model::setCatalogue(Catalogue catalogue, std::vector<LiveRow> rows) {
+    beginResetModel();
+    sets = std::move(catalogue);
+    live = std::move(rows);
+    live.resize(sets.size());
+    endResetModel();
+}
+
+void TLE_Satellite_Model::setRows(std::vector<LiveRow> rows) {
+    live = std::move(rows);
+    live.resize(sets.size());
+    if (sets.empty())
         return;
     emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1), {});
 }

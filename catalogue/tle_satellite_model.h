@@ -1,10 +1,14 @@
 #pragma once
 
+#include "catalogue/catalogue.h"
+#include "catalogue/sky_computation.h"
+
 #include <QAbstractTableModel>
 
-// The live satellite table: one row per entry of satellite_list, its values from liveRows.
-// Holds no data of its own; the main window recomputes the rows and calls
-// refreshSatelliteTable once per tick.
+#include <vector>
+
+// The live satellite table: one row per set of its catalogue, with the set's live values. It
+// owns both; the window hands it a new catalogue at a load and new rows at every tick.
 class TLE_Satellite_Model : public QAbstractTableModel {
 public:
     enum Column { Name = 0, Altitude, Azimuth, Distance, Speed, ColumnCount };
@@ -24,10 +28,17 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    // One change notification for every cell and every role.
-    void refreshSatelliteTable();
+    // A new catalogue and its first rows, as one model reset.
+    void setCatalogue(Catalogue catalogue, std::vector<LiveRow> rows);
+    // New values for every row: one change notification for every cell and every role.
+    void setRows(std::vector<LiveRow> rows);
 
-    // The catalogue reload brackets the whole file read with these.
-    using QAbstractTableModel::beginResetModel;
-    using QAbstractTableModel::endResetModel;
+    // The sky computation propagates the sets in place.
+    Catalogue& catalogue() { return sets; }
+    const Catalogue& catalogue() const { return sets; }
+    const std::vector<LiveRow>& rows() const { return live; }
+
+private:
+    Catalogue sets;
+    std::vector<LiveRow> live;
 };

@@ -5,7 +5,7 @@
 function(orbitrak_add_qtest name)
     cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;RESOURCE_LOCK" ${ARGN})
     add_executable(${name} ${T_SOURCES})
-    target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
+    target_link_libraries(${name} PRIVATE Qt::Test ${T_LIBS})
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
     target_compile_definitions(${name} PRIVATE
         ORBITRAK_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMetaType>
 #include <QtGlobal>
 
 // The mount's firmware version, compared numerically field by field (2.15.9 < 2.15.14).
@@ -18,6 +19,7 @@ struct FirmwareVersion {
     bool operator==(const FirmwareVersion& other) const;
     bool operator!=(const FirmwareVersion& other) const { return !(*this == other); }
 };
+Q_DECLARE_METATYPE(FirmwareVersion)
 
 // The first firmware with the satellite commands, and the first that reports the real-time
 // axis tracking errors.

@@ -1,6 +1,6 @@
 // orbitrak-cli propagate: every element set of a three-line file, initialised as the catalogue
 // does (AFSPC mode 'a', WGS-72), propagated to given minutes from its own epoch.
-#include "catalogue/tle_reader.h"
+#include "catalogue/catalogue.h"
 #include "catalogue/tle_satellite.h"
 #include "orbit/sgp4.h"
 #include "tools/cli/commands.h"
@@ -64,11 +64,12 @@ int run_propagate(const std::vector<std::string>& args) {
         return usage_error("propagate: --minutes needs comma-separated numbers, got '" +
                            options.value("minutes") + "'");
 
-    if (read_TLE_file(options.value("tle").c_str(), 0) != 0)
+    Catalogue catalogue;
+    if (read_TLE_file(options.value("tle").c_str(), 0, catalogue) != 0)
         return usage_error("propagate: cannot read '" + options.value("tle") + "'");
 
     std::puts("catalog,tsince_min,x_km,y_km,z_km,vx_km_s,vy_km_s,vz_km_s,error");
-    for (const TLE_Satellite& satellite : satellite_list) {
+    for (const TLE_Satellite& satellite : catalogue.satellites) {
         ElementSet set = satellite.elements;
         for (double t : minutes) {
             double r[3], v[3];

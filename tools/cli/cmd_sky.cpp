@@ -3,9 +3,8 @@
 #include "astro/calendar.h"
 #include "astro/site.h"
 #include "astro/time_scales.h"
-#include "catalogue/live_rows.h"
-#include "catalogue/tle_reader.h"
-#include "catalogue/tle_satellite.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/sky_computation.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/options.h"
 
@@ -74,11 +73,11 @@ std::string csv_field(const std::string& text) {
     return quoted + '"';
 }
 
-void print_csv() {
+void print_csv(const Catalogue& catalogue, const std::vector<LiveRow>& rows) {
     std::puts("catalog,name,altitude_deg,azimuth_deg,distance_km,speed_deg_s");
-    for (std::size_t i = 0; i < satellite_list.size(); ++i) {
-        const TLE_Satellite& satellite = satellite_list[i];
-        const LiveRow& row = liveRows[i];
+    for (std::size_t i = 0; i < catalogue.size(); ++i) {
+        const TLE_Satellite& satellite = catalogue[i];
+        const LiveRow& row = rows[i];
         std::printf("%d,%s,%s,%s,%s,%s\n", int(satellite.elements.satnum),
                     csv_field(trimmed(satellite.name_line)).c_str(),
                     fixed(row.altitudeDeg, 9).c_str(), fixed(row.azimuthDeg, 9).c_str(),
@@ -86,13 +85,13 @@ void print_csv() {
     }
 }
 
-void print_table() {
+void print_table(const Catalogue& catalogue, const std::vector<LiveRow>& rows) {
     const char* format = "%-32s  %14s  %13s  %13s  %13s\n";
     std::printf(format, "Name", "Altitude (deg)", "Azimuth (deg)", "Distance (km)",
                 "Speed (deg/s)");
-    for (std::size_t i = 0; i < satellite_list.size(); ++i) {
-        const LiveRow& row = liveRows[i];
-        std::printf(format, satellite_list[i].display_name, fixed(row.altitudeDeg, 1).c_str(),
+    for (std::size_t i = 0; i < catalogue.size(); ++i) {
+        const LiveRow& row = rows[i];
+        std::printf(format, catalogue[i].display_name, fixed(row.altitudeDeg, 1).c_str(),
                     fixed(row.azimuthDeg, 1).c_str(), fixed(row.distanceKm, 0).c_str(),
                     fixed(row.speedDegPerSec, 2).c_str());
     }
@@ -152,21 +151,24 @@ int run_sky(const std::vector<std::string>& args) {
     }
 
     const bool csv = options.has("csv");
-    setup_time_scales(csv ? stderr : stdout);
+    const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
     const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
-    if (read_TLE_file(path.c_str(), std::size_t(limit)) != 0)
+    Catalogue catalogue;
+    if (read_TLE_file(path.c_str(), std::size_t(limit), catalogue) != 0)
         return usage_error("sky: cannot read '" + path + "'");
 
     Site site;
     site.latitude = latitude * kRadiansPerDegree;
     site.longitude = -eastLongitude * kRadiansPerDegree;
     site.elevation = elevation;
-    const double jd = at ? working_jd_from_utc_calendar(*at) : current_jd();
-    recomputeLiveRows(jd, site);
+    const double jd = at ? scales.working_jd_from_utc_calendar(*at) : scales.current_jd();
+    SkyComputation sky(scales);
+    const std::vector<LiveRow> rows =
+        sky.compute(catalogue, jd, site, SkyComputation::Wait::ForEverySet);
 
     if (csv)
-        print_csv();
+        print_csv(catalogue, rows);
     else
-        print_table();
+        print_table(catalogue, rows);
     return finish_output();
 }

@@ -1,5 +1,6 @@
 #include "tools/mountsim/pass_search.h"
 
+#include "astro/time_scales.h"
 #include "astro/vec3.h"
 #include "catalogue/observation.h"
 
@@ -12,8 +13,9 @@ static constexpr double kTwoPi = 6.283185307179586;
 // Enough halvings to go from any sane step to well below the precision.
 static constexpr int kMaxHalvings = 60;
 
+// The stand-in reads no time table: UTC from the built-in leap count, UT1 = UTC.
 SkyPoint skyPoint(TLE_Satellite& satellite, const Site& site, double jd) {
-    const Vec3 enu = topocentric_enu(satellite, observation_instant(jd, site));
+    const Vec3 enu = topocentric_enu(satellite, observation_instant(TimeScales(), jd, site));
     const SphericalAngles angles = spherical_angles(enu);
     double azimuth = kHalfPi - angles.lambda;
     if (azimuth < 0.0)

@@ -1,10 +1,10 @@
-#include "catalogue/sort_filter_proxy.h"
+#include "catalogue/numeric_sort_proxy.h"
 
 #include <cmath>
 
-MySortFilterProxyModel::MySortFilterProxyModel(QObject* parent) : QSortFilterProxyModel(parent) {}
+NumericSortProxyModel::NumericSortProxyModel(QObject* parent) : QSortFilterProxyModel(parent) {}
 
-bool MySortFilterProxyModel::lessThan(const QModelIndex& left, const QModelIndex& right) const {
+bool NumericSortProxyModel::lessThan(const QModelIndex& left, const QModelIndex& right) const {
     const QVariant a = sourceModel()->data(left, Qt::UserRole);
     const QVariant b = sourceModel()->data(right, Qt::UserRole);
     if (a.userType() == QMetaType::QString)

@@ -1,6 +1,4 @@
-#include "catalogue/tle_reader.h"
-
-#include "catalogue/tle_satellite.h"
+#include "catalogue/catalogue.h"
 
 #include <cstdio>
 #include <cstring>
@@ -69,9 +67,10 @@ private:
 
 } // namespace
 
-int read_TLE_file(const char* path, std::size_t maxSets) {
+int read_TLE_file(const char* path, std::size_t maxSets, Catalogue& catalogue) {
     std::FILE* file = std::fopen(path, "rb");
-    satellite_list.clear();
+    std::vector<TLE_Satellite>& satellites = catalogue.satellites;
+    satellites.clear();
     if (!file)
         return 1;
 
@@ -92,7 +91,7 @@ int read_TLE_file(const char* path, std::size_t maxSets) {
         entry.line1 = line1;
         entry.line2 = line2;
         fill_TLE_Satellite(entry, name, line1, line2);
-        satellite_list.push_back(std::move(entry));
+        satellites.push_back(std::move(entry));
         if (++count == maxSets)
             break;
     }
@@ -100,12 +99,8 @@ int read_TLE_file(const char* path, std::size_t maxSets) {
     const bool failed = reader->failed();
     std::fclose(file);
     if (failed) {
-        satellite_list.clear();
+        satellites.clear();
         return 1;
     }
     return 0;
-}
-
-int load_TLEs() {
-    return read_TLE_file(kCatalogueFileName, kWindowSetLimit);
 }

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "catalogue/tle_satellite.h"
+
+#include <cstddef>
+#include <vector>
+
+// The window's catalogue file, in the working directory, and how many of its sets it shows.
+extern const char* const kCatalogueFileName;
+constexpr std::size_t kWindowSetLimit = 500;
+
+// The loaded element sets, in file order: the row order of the satellite table. Propagation
+// updates the sets' working values in place.
+struct Catalogue {
+    std::vector<TLE_Satellite> satellites;
+
+    std::size_t size() const { return satellites.size(); }
+    bool empty() const { return satellites.empty(); }
+    TLE_Satellite& operator[](std::size_t i) { return satellites[i]; }
+    const TLE_Satellite& operator[](std::size_t i) const { return satellites[i]; }
+};
+
+// Replaces the catalogue by the three-line groups of a text file, at most maxSets of them
+// (0: no limit). Returns 1 when the file cannot be opened or read (the catalogue is then
+// empty), else 0.
+int read_TLE_file(const char* path, std::size_t maxSets, Catalogue& catalogue);

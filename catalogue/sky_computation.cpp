@@ -1,0 +1,250 @@
+#include "catalogue/sky_computation.h"
+
+#include "catalogue/observation.h"
+#include "orbit/sgp4.h"
+
+#include <algorithm>
+#include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <limits>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+constexpr double kDegreesPerRadian = 57.29577951308232;
+constexpr double kOneSecondInDays = 1.1574074074074073e-05;
+constexpr double kTwoPi = 6.283185307179586;
+constexpr int kWgs72 = 1;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+// Resonance steps a call integrates itself: a few milliseconds. An ordinary tick needs at most
+// one step per resonant set; a catalogue of sets with epochs decades away needs millions.
+constexpr double kStepsPerCall = 20000.0;
+constexpr unsigned kMostWorkers = 15;
+
+double minutesSinceEpoch(const TLE_Satellite& satellite, double utcJd) {
+    return (utcJd - satellite.elements.jdsatepoch) * 1440.0;
+}
+
+// A set on its way to an instant. The lines tell which set it was: the catalogue it came from
+// may have been replaced by the time it is back.
+struct WarmUp {
+    std::size_t index = 0;
+    std::string line1;
+    std::string line2;
+    ElementSet set;
+    double minutes = 0.0;
+
+    bool isFor(const TLE_Satellite& satellite) const {
+        return satellite.line1 == line1 && satellite.line2 == line2;
+    }
+};
+
+} // namespace
+
+LiveRow live_row(const Vec3& secondBefore, const Vec3& now) {
+    const SphericalAngles angles = spherical_angles(now);
+    double azimuth = kTwoPi / 4 - angles.lambda;
+    if (azimuth < 0)
+        azimuth += kTwoPi;
+    LiveRow row;
+    row.distanceKm = length(now) * 0.001;
+    row.azimuthDeg = azimuth * kDegreesPerRadian;
+    row.altitudeDeg = angles.beta * kDegreesPerRadian;
+    row.speedDegPerSec = angle_between(secondBefore, now) * kDegreesPerRadian;
+    return row;
+}
+
+// Worker threads, started at the first set that needs them and joined when the computation
+// ends. Each takes whole sets, on copies, so the catalogue is only ever touched by the caller.
+class SkyComputation::WarmUpPool {
+public:
+    ~WarmUpPool() {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stopping = true;
+        }
+        wake.notify_all();
+        for (std::thread& t : threads)
+            t.join();
+    }
+
+    void submit(WarmUp job) {
+        startWorkers();
+        if (threads.empty()) {
+            // No thread could be started: the caller does the work.
+            integrate(job);
+            std::lock_guard<std::mutex> lock(mutex);
+            finished.push_back(std::move(job));
+            return;
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            queued.push_back(std::move(job));
+        }
+        wake.notify_one();
+    }
+
+    std::vector<WarmUp> takeFinished() {
+        std::lock_guard<std::mutex> lock(mutex);
+        std::vector<WarmUp> done;
+        done.swap(finished);
+        return done;
+    }
+
+    // The caller works beside the threads until every submitted set is done.
+    void finishAll() {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (!queued.empty()) {
+            WarmUp job = std::move(queued.front());
+            queued.pop_front();
+            ++running;
+            lock.unlock();
+            integrate(job);
+            lock.lock();
+            --running;
+            finished.push_back(std::move(job));
+        }
+        idle.wait(lock, [this] { return running == 0; });
+    }
+
+private:
+    static void integrate(WarmUp& job) {
+        double r[3], v[3];
+        sgp4_propagate(kWgs72, job.set, job.minutes, r, v);
+    }
+
+    void startWorkers() {
+        if (started)
+            return;
+        started = true;
+        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        const unsigned count = std::min(std::max(1u, cores - 1), kMostWorkers);
+        try {
+            threads.reserve(count); // no reallocation once a thread runs
+            for (unsigned i = 0; i < count; ++i)
+                threads.emplace_back([this] { run(); });
+        } catch (const std::exception&) {
+            // Fewer workers, or none: submit copes with either.
+        }
+    }
+
+    void run() {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (true) {
+            wake.wait(lock, [this] { return stopping || !queued.empty(); });
+            if (stopping)
+                return;
+            WarmUp job = std::move(queued.front());
+            queued.pop_front();
+            ++running;
+            lock.unlock();
+            integrate(job);
+            lock.lock();
+            --running;
+            finished.push_back(std::move(job));
+            idle.notify_all();
+        }
+    }
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable idle;
+    std::deque<WarmUp> queued;
+    std::vector<WarmUp> finished;
+    std::size_t running = 0;
+    bool stopping = false;
+    bool started = false;
+    std::vector<std::thread> threads;
+};
+
+SkyComputation::SkyComputation(const TimeScales& scales)
+    : scales(scales), pool(std::make_unique<WarmUpPool>()) {}
+
+SkyComputation::~SkyComputation() = default;
+
+std::size_t SkyComputation::setsInPreparation() const {
+    return inPreparation.size();
+}
+
+bool SkyComputation::isInPreparation(std::size_t index, const TLE_Satellite& satellite) const {
+    for (const Preparation& p : inPreparation)
+        if (p.index == index && p.line1 == satellite.line1 && p.line2 == satellite.line2)
+            return true;
+    return false;
+}
+
+void SkyComputation::prepare(std::size_t index, const TLE_Satellite& satellite, double minutes) {
+    if (isInPreparation(index, satellite))
+        return;
+    inPreparation.push_back({index, satellite.line1, satellite.line2});
+    pool->submit(WarmUp{index, satellite.line1, satellite.line2, satellite.elements, minutes});
+}
+
+void SkyComputation::takePreparedSets(Catalogue& catalogue) {
+    for (WarmUp& done : pool->takeFinished()) {
+        inPreparation.erase(std::remove_if(inPreparation.begin(), inPreparation.end(),
+                                           [&done](const Preparation& p) {
+                                               return p.index == done.index &&
+                                                      p.line1 == done.line1 &&
+                                                      p.line2 == done.line2;
+                                           }),
+                            inPreparation.end());
+        if (done.index < catalogue.size() && done.isFor(catalogue[done.index]))
+            catalogue[done.index].elements = done.set;
+    }
+}
+
+std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, const Site& site,
+                                             Wait wait) {
+    std::vector<LiveRow> rows(catalogue.size(), LiveRow{kNaN, kNaN, kNaN, kNaN});
+    if (catalogue.empty())
+        return rows;
+    const ObservationInstant before = observation_instant(scales, jd - kOneSecondInDays, site);
+    const ObservationInstant now = observation_instant(scales, jd, site);
+    takePreparedSets(catalogue);
+
+    // Each of the two propagations may have to integrate; whatever would take the call past its
+    // budget is handed to the pool instead.
+    double budget = kStepsPerCall;
+    auto affordable = [&budget](const TLE_Satellite& satellite, double minutes) {
+        const double steps = sgp4_resonance_steps(satellite.elements, minutes);
+        if (steps > budget)
+            return false;
+        budget -= steps;
+        return true;
+    };
+    std::vector<std::size_t> handedOver;
+    for (std::size_t i = 0; i < catalogue.size(); ++i) {
+        TLE_Satellite& satellite = catalogue[i];
+        if (!inPreparation.empty() && isInPreparation(i, satellite))
+            continue;
+        const double minutesBefore = minutesSinceEpoch(satellite, before.utcJd);
+        if (!affordable(satellite, minutesBefore)) {
+            prepare(i, satellite, minutesBefore);
+            handedOver.push_back(i);
+            continue;
+        }
+        const Vec3 a = topocentric_enu(satellite, before);
+        if (!affordable(satellite, minutesSinceEpoch(satellite, now.utcJd))) {
+            prepare(i, satellite, minutesBefore);
+            handedOver.push_back(i);
+            continue;
+        }
+        rows[i] = live_row(a, topocentric_enu(satellite, now));
+    }
+
+    if (wait == Wait::ForEverySet && !handedOver.empty()) {
+        pool->finishAll();
+        takePreparedSets(catalogue);
+        for (std::size_t i : handedOver) {
+            TLE_Satellite& satellite = catalogue[i];
+            const Vec3 a = topocentric_enu(satellite, before);
+            rows[i] = live_row(a, topocentric_enu(satellite, now));
+        }
+    }
+    return rows;
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "astro/site.h"
+#include "astro/time_scales.h"
+#include "astro/vec3.h"
+#include "catalogue/catalogue.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+// What the table shows of one satellite, as seen from the site. NaN throughout when there is
+// no position (the model failed, or the set is still being brought to the instant).
+struct LiveRow {
+    double distanceKm = 0.0;
+    double azimuthDeg = 0.0;  // from north through east, [0, 360)
+    double altitudeDeg = 0.0; // above the site's horizontal plane
+    double speedDegPerSec = 0.0;
+};
+
+// The row for the horizon vectors of one satellite one second apart.
+LiveRow live_row(const Vec3& secondBefore, const Vec3& now);
+
+// Where every satellite of a catalogue stands in the sky from a site at an instant: for each,
+// the horizon vectors one second apart, propagated in place.
+//
+// A deep-space resonant set whose epoch lies far from the instant integrates from its epoch in
+// 720-minute steps, seconds of work for a catalogue of them. Such sets are brought to the
+// instant by a pool of worker threads that lives as long as the computation. The integrator's
+// state at an instant depends on nothing but the instant, so this changes no result.
+class SkyComputation {
+public:
+    enum class Wait {
+        ForEverySet, // every row has its position on return (command-line tools, tests)
+        // Sets that need more than a tick's worth of integration are handed to the pool and
+        // their rows are NaN until a later call finds them ready (the window's tick).
+        NoLongerThanATick,
+    };
+
+    explicit SkyComputation(const TimeScales& scales);
+    ~SkyComputation();
+    SkyComputation(const SkyComputation&) = delete;
+    SkyComputation& operator=(const SkyComputation&) = delete;
+
+    // Rows parallel to catalogue.satellites for a working Julian date.
+    std::vector<LiveRow> compute(Catalogue& catalogue, double jd, const Site& site,
+                                 Wait wait = Wait::NoLongerThanATick);
+
+    // Sets handed to the pool and not yet back in a catalogue.
+    std::size_t setsInPreparation() const;
+
+private:
+    class WarmUpPool;
+    struct Preparation {
+        std::size_t index;
+        std::string line1;
+        std::string line2;
+    };
+
+    bool isInPreparation(std::size_t index, const TLE_Satellite& satellite) const;
+    void prepare(std::size_t index, const TLE_Satellite& satellite, double minutes);
+    void takePreparedSets(Catalogue& catalogue);
+
+    const TimeScales& scales;
+    std::unique_ptr<WarmUpPool> pool;
+    std::vector<Preparation> inPreparation;
+};

@@ -1,0 +1,263 @@
+#include "mount/mount_link.h"
+
+#include "mount/reply_cutter.h"
+#include "mount/reply_fields.h"
+
+#include <QCoreApplication>
+#include <QTcpSocket>
+
+namespace {
+
+constexpr double kRadiansPerDegree = 0.017453292519943295;
+constexpr double kDegreesPerRadian = 57.29577951308232;
+
+// The link's texts belong to the window they are shown in.
+QString text(const char* source) {
+    return QCoreApplication::translate("MainWindow", source);
+}
+
+} // namespace
+
+MountLink::MountLink(quint16 port, QObject* parent) : QObject(parent), port(port) {
+    qRegisterMetaType<LinkState>();
+    qRegisterMetaType<LogLevel>();
+    qRegisterMetaType<Site>();
+    qRegisterMetaType<FirmwareVersion>();
+}
+
+// Closes at once and quietly: nothing is left to hear about the connection.
+MountLink::~MountLink() {
+    if (!socket)
+        return;
+    QTcpSocket* last = socket;
+    socket = nullptr;
+    disconnect(last, nullptr, this, nullptr);
+    delete last;
+}
+
+void MountLink::setState(LinkState state) {
+    linkState = state;
+    emit stateChanged(state);
+}
+
+void MountLink::log(LogLevel level, const char* source) {
+    emit logEvent(text(source), level);
+}
+
+void MountLink::open(const QString& address) {
+    if (linkState == LinkState::Connecting || linkState == LinkState::Connected)
+        return;
+    releaseSocket();
+    socket = new QTcpSocket();
+    connect(socket, &QTcpSocket::readyRead, this, &MountLink::socketReadyRead);
+    connect(socket, &QTcpSocket::disconnected, this, &MountLink::closeLink);
+    connect(socket, &QTcpSocket::errorOccurred, this, &MountLink::failLink);
+    connect(socket, &QTcpSocket::connected, this, &MountLink::socketConnected);
+    connect(socket, &QObject::destroyed, this, &MountLink::socketDestroyed);
+    // State and log line come first: an address that fails at once (no route, for instance)
+    // reports its error from inside connectToHost.
+    setState(LinkState::Connecting);
+    log(LogLevel::Info, "Connecting to mount...");
+    socket->connectToHost(address, port, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
+}
+
+void MountLink::close() {
+    switch (linkState) {
+    case LinkState::Disconnected:
+        return;
+    case LinkState::Failed:
+        setState(LinkState::Disconnected);
+        return;
+    case LinkState::Connecting:
+    case LinkState::Connected:
+        if (socket)
+            socket->disconnectFromHost();
+        // A socket still connecting, or still flushing, has not reported its disconnection;
+        // settle the state now so that nothing is written to it and the link can open again.
+        if (socket)
+            closeLink();
+        return;
+    }
+}
+
+void MountLink::closeLink() {
+    ready = false;
+    handshake.clear();
+    setState(LinkState::Disconnected);
+    log(LogLevel::Info, "Disconnected from mount.");
+    releaseSocket();
+}
+
+void MountLink::failLink() {
+    ready = false;
+    handshake.clear();
+    setState(LinkState::Failed);
+    log(LogLevel::Error, "Connection error.");
+    releaseSocket();
+}
+
+// Only the destruction is still of interest once a socket is let go: its later signals
+// (a disconnection after an error, data already under way) belong to a connection that ended.
+void MountLink::releaseSocket() {
+    if (!socket)
+        return;
+    QTcpSocket* released = socket;
+    socket = nullptr;
+    disconnect(released, nullptr, this, nullptr);
+    connect(released, &QObject::destroyed, this, &MountLink::socketDestroyed);
+    released->deleteLater();
+}
+
+void MountLink::socketDestroyed(QObject* destroyed) {
+    // A connection released earlier is gone while a newer one is under way: that one is not
+    // affected.
+    if (socket && destroyed != socket)
+        return;
+    socket = nullptr;
+    ready = false;
+    handshake.clear();
+    setState(LinkState::Disconnected);
+    log(LogLevel::Info, "Disconnected from mount.");
+}
+
+void MountLink::socketConnected() {
+    if (!socket)
+        return;
+    log(LogLevel::Info, "Connected to mount.");
+    setState(LinkState::Connected);
+    receiveBuffer.clear();
+    expectedReply = ReplyKind::None;
+    auto step = [this](void (MountLink::*received)(const QByteArray&)) {
+        return [this, received](const QByteArray& reply) { (this->*received)(reply); };
+    };
+    handshake = {
+        {QByteArrayLiteral("#:U2#:GVN#"), ReplyKind::HashTerminated,
+         step(&MountLink::versionReceived)},
+        {QByteArrayLiteral(":Gt#"), ReplyKind::HashTerminated, step(&MountLink::latitudeReceived)},
+        {QByteArrayLiteral(":Gg#"), ReplyKind::HashTerminated,
+         step(&MountLink::longitudeReceived)},
+        {QByteArrayLiteral(":Gev#"), ReplyKind::HashTerminated,
+         step(&MountLink::elevationReceived)},
+    };
+    dispatchHead();
+}
+
+void MountLink::socketReadyRead() {
+    if (!socket)
+        return;
+    const ReplyCut cut = cutReply(receiveBuffer, expectedReply, socket->readAll());
+    if (cut.outcome == ReplyCut::Overflow)
+        failLink();
+    else if (cut.outcome == ReplyCut::Reply)
+        completeHead(cut.reply);
+}
+
+// --- Transactions ---
+
+void MountLink::queueCommand(const QByteArray& command, ReplyKind replyKind,
+                             ReplyHandler handler) {
+    const bool wasEmpty = queue.empty();
+    queue.push_back(Transaction{command, replyKind, std::move(handler)});
+    if (wasEmpty && ready)
+        dispatchHead();
+}
+
+void MountLink::stop() {
+    queueCommand(QByteArrayLiteral(":STOP#"), ReplyKind::None);
+}
+
+void MountLink::park() {
+    queueCommand(QByteArrayLiteral(":KA#"), ReplyKind::None);
+}
+
+void MountLink::unpark() {
+    queueCommand(QByteArrayLiteral(":PO#"), ReplyKind::None);
+}
+
+// The handshake's steps come first on every connection; the queue only once the link is ready.
+MountLink::Transaction* MountLink::head() {
+    if (!handshake.empty())
+        return &handshake.front();
+    if (ready && !queue.empty())
+        return &queue.front();
+    return nullptr;
+}
+
+// A reply-less head completes inside this call, and its completion asks for the next head.
+// That request is served by the loop here rather than by a nested call, so a long run of
+// queued reply-less commands cannot exhaust the stack.
+void MountLink::dispatchHead() {
+    if (dispatching) {
+        dispatchPending = true;
+        return;
+    }
+    dispatching = true;
+    do {
+        dispatchPending = false;
+        Transaction* next = head();
+        if (!socket || !next)
+            break;
+        socket->write(next->command);
+        socket->flush();
+        expectedReply = next->replyKind;
+        if (next->replyKind == ReplyKind::None)
+            completeHead(QByteArray());
+    } while (dispatchPending);
+    dispatching = false;
+}
+
+void MountLink::completeHead(const QByteArray& reply) {
+    if (!handshake.empty()) {
+        // A step may end the connection, which drops the steps after it.
+        const ReplyHandler handler = std::move(handshake.front().handler);
+        handshake.pop_front();
+        handler(reply);
+    } else if (!queue.empty()) {
+        // The head stays queued while its handler runs, so a command the handler queues waits
+        // behind it instead of being written from inside the handler.
+        const ReplyHandler handler = queue.front().handler;
+        if (handler)
+            handler(reply);
+        queue.pop_front();
+    }
+    if (head())
+        dispatchHead();
+}
+
+// --- The handshake ---
+
+void MountLink::versionReceived(const QByteArray& reply) {
+    emit logEvent(text("Mount firmware version: ") + QString::fromLatin1(reply), LogLevel::Info);
+    firmwareVersion = FirmwareVersion::fromReply(reply);
+    emit firmwareReported(firmwareVersion);
+    if (firmwareVersion < satelliteTrackingFirmware) {
+        log(LogLevel::Error, "This firmware doesn't support satellite tracking commands. "
+                             "Upgrade at least to 2.15.1.");
+        closeLink();
+        return;
+    }
+    if (firmwareVersion < axisErrorReadoutFirmware)
+        log(LogLevel::Warning, "This firmware doesn't support real-time tracking error readout. "
+                               "To enable it upgrade at least to 2.15.14.");
+}
+
+void MountLink::latitudeReceived(const QByteArray& reply) {
+    observingSite.latitude = parseSexagesimal(reply).value * kRadiansPerDegree;
+    emit siteChanged(observingSite);
+}
+
+// The mount counts longitude positive toward the west, as the site record does.
+void MountLink::longitudeReceived(const QByteArray& reply) {
+    observingSite.longitude = parseSexagesimal(reply).value * kRadiansPerDegree;
+    emit siteChanged(observingSite);
+}
+
+void MountLink::elevationReceived(const QByteArray& reply) {
+    observingSite.elevation = parseSexagesimal(reply).value;
+    emit siteChanged(observingSite);
+    emit logEvent(text("Received site information: lat = %1 deg, lon = %2 deg, elev = %3 m")
+                      .arg(QString::number(observingSite.latitude * kDegreesPerRadian, 'f', 2),
+                           QString::number(observingSite.longitude * kDegreesPerRadian, 'f', 2),
+                           QString::asprintf("%g", observingSite.elevation)), LogLevel::Info);
+    ready = true;
+}
