@@ -1,10 +1,11 @@
 #pragma once
 
-// Sine and cosine of one angle together for the propagator. By default the C library computes
-// them. Configured with ORBITRAK_FAST_TRIG=ON, an inline version takes about a third of the
-// cost of the C library's sincos call. Worst error about 1.02 ulp (the library's: 0.52);
-// equal to the library's result in about 98 of 100 cases and never more than one ulp from it.
-// Propagated positions differ from ones computed with the library by less than 1e-10 km.
+// Sine and cosine of one angle together for the propagator, inline: about a third of the cost
+// of the C library's sincos call, and the same bits wherever the program runs. Worst error
+// about 1.02 ulp (the library's: 0.52); equal to the library's result in about 98 of 100 cases
+// and never more than one ulp from it. Propagated positions differ from ones computed with the
+// library by less than 1e-10 km. Configured with ORBITRAK_LIBRARY_TRIG=ON, the C library
+// computes them.
 //
 // x = k pi/64 + r with |r| <= pi/128 (Cody-Waite: pi/64 in three parts, the first two short
 // enough that k times them is exact for |k| < 2^20). sin and cos of k pi/64 come from a table
@@ -170,10 +171,10 @@ __attribute__((always_inline))
 inline void
 sin_cos(double x, double& s, double& c) {
     using namespace sincos_table;
-#if defined(ORBITRAK_FAST_TRIG)
-    const bool library = !(std::fabs(x) < 0x1p16);
-#else
+#if defined(ORBITRAK_LIBRARY_TRIG)
     const bool library = true;
+#else
+    const bool library = !(std::fabs(x) < 0x1p16);
 #endif
     if (library) {
         s = std::sin(x);
