@@ -1,0 +1,431 @@
+// Reading element lines (fix-ups, scans, epochs, catalogue numbers), the model's behaviour
+// beyond the verification run, and orbitrak-cli propagate from the outside.
+#include "orbit/sgp4.h"
+#include "orbit/tle.h"
+#include "orbit/tle_scan.h"
+#include "tests/common/file_bytes.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <atomic>
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <random>
+#include <string>
+#include <vector>
+
+// Counts every allocation through operator new in this program.
+static std::atomic<long> g_allocations{0};
+void* operator new(std::size_t n) {
+    ++g_allocations;
+    if (void* p = std::malloc(n ? n : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kXpdotp = 1440.0 / (2.0 * kPi); // rev/day per rad/min
+const QByteArray kLine1 = "1 00005U 58002B   00179.78495062  .00000023  00000-0  28098-4 0  4753";
+const QByteArray kLine2 = "2 00005  34.2682 348.7242 1859667 331.7664  19.3264 10.82419157413667";
+
+struct Parsed {
+    ElementSet set;
+    QByteArray line1, line2; // the buffers after parsing
+    bool tailsIntact = true; // nothing read or written past a line's end
+};
+
+// Parses from buffers that still hold an older line's bytes after the NUL, as a reader's do.
+Parsed parse(const QByteArray& l1, const QByteArray& l2, char opsMode = 'a') {
+    char b[2][256];
+    const QByteArray* lines[2] = {&l1, &l2};
+    for (int i = 0; i < 2; ++i) {
+        for (int k = 0; k < 256; ++k)
+            b[i][k] = k % 2 ? '7' : ' ';
+        std::memcpy(b[i], lines[i]->constData(), std::min(int(lines[i]->size()) + 1, 255));
+    }
+    char before[2][256];
+    std::memcpy(before, b, sizeof b);
+    Parsed p;
+    double start, stop, step;
+    parse_TLE(b[0], b[1], 'c', 'm', opsMode, 1, start, stop, step, p.set);
+    p.line1 = b[0];
+    p.line2 = b[1];
+    for (int i = 0; i < 2; ++i) {
+        const int end = std::min(int(lines[i]->size()) + 1, 255);
+        p.tailsIntact &= std::memcmp(b[i] + end, before[i] + end, 256 - end) == 0;
+    }
+    return p;
+}
+
+// The line with text written from a 1-based column on.
+QByteArray put(QByteArray line, int column, const QByteArray& text) {
+    return line.replace(column - 1, text.size(), text);
+}
+
+// What a table row checks: a field in the TLE's own units, or a part of a buffer ("line1@44").
+QByteArray field(const Parsed& p, const QByteArray& what, int width) {
+    if (what.startsWith("line"))
+        return (what[4] == '1' ? p.line1 : p.line2).mid(what.mid(6).toInt() - 1, width);
+    const ElementSet& s = p.set;
+    const double tumin = 13.446839696959309; // WGS-72
+    const double value = what == "satnum"      ? s.satnum
+                         : what == "jd"        ? s.jdsatepoch
+                         : what == "epochdays" ? s.epochdays
+                         : what == "nddot"     ? s.nddot * kXpdotp * 1440.0 * 1440.0
+                         : what == "bstar"     ? s.bstar
+                         : what == "ecco"      ? s.ecco
+                         : what == "revPerDay" ? std::pow(s.a, -1.5) / tumin * kXpdotp
+                                               : NAN;
+    return QByteArray::number(value, 'g', 12);
+}
+
+std::vector<std::pair<QByteArray, QByteArray>> verificationSets() {
+    std::vector<std::pair<QByteArray, QByteArray>> sets;
+    const QList<QByteArray> lines = readBytes(ORBITRAK_TEST_DATA "/sgp4/SGP4-VER.TLE").split('\n');
+    for (int i = 0; i + 1 < lines.size(); ++i)
+        if (lines[i].startsWith("1 ") && lines[i + 1].startsWith("2 "))
+            sets.push_back({lines[i].left(69) + '\n', lines[i + 1].left(69) + '\n'});
+    return sets;
+}
+
+bool sameBits(const double* a, const double* b, int n) {
+    return std::memcmp(a, b, sizeof(double) * n) == 0;
+}
+
+// Near-Earth, the same in the Alpha-5 form, one failing at its epoch (code 3), one decaying
+// within an hour (code 6).
+const char kCatalogue[] = "SET ONE\n"
+                          "1 00005U 58002B   00179.78495062  .00000023  00000-0  28098-4 0  4753\n"
+                          "2 00005  34.2682 348.7242 1859667 331.7664  19.3264 10.82419157413667\n"
+                          "SET ALPHA\n"
+                          "1 A0005U 58002B   00179.78495062  .00000023  00000-0  28098-4 0  4753\n"
+                          "2 A0005  34.2682 348.7242 1859667 331.7664  19.3264 10.82419157413667\n"
+                          "FAILS AT EPOCH\n"
+                          "1 33334U 78066F   06174.85818871  .00000620  00000-0  10000-3 0  6809\n"
+                          "2 33334  68.4714 236.1303 5602877 123.7484 302.5767  0.00001000 67521\n"
+                          "DECAYS\n"
+                          "1 28872U 05037B   05333.02012661  .25992681  00000-0  24476-3 0  1534\n"
+                          "2 28872  96.4736 157.9986 0303955 244.0492 110.6523 16.46015938 10708\n";
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out, err;
+};
+
+Run cli(const QStringList& args) {
+    QProcess p;
+    p.start(ORBITRAK_CLI, args);
+    Run r;
+    if (p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit)
+        r = {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+    return r;
+}
+
+} // namespace
+
+class TestOrbit : public QObject {
+    Q_OBJECT
+
+    std::vector<std::pair<QByteArray, QByteArray>> sets_;
+    QTemporaryDir dir_;
+
+private slots:
+    void initTestCase() {
+        std::setlocale(LC_ALL, "C");
+        sets_ = verificationSets();
+        QCOMPARE(int(sets_.size()), 33);
+        QVERIFY(writeBytes(dir_.filePath("sets.txt"), kCatalogue));
+    }
+
+    void parsing_data() {
+        QTest::addColumn<QByteArray>("line1");
+        QTest::addColumn<QByteArray>("line2");
+        QTest::addColumn<QByteArray>("what");
+        QTest::addColumn<QByteArray>("expected");
+        const auto row = [](const char* name, const QByteArray& l1, const QByteArray& l2,
+                            const char* what, const char* expected) {
+            QTest::newRow(name) << l1 << l2 << QByteArray(what) << QByteArray(expected);
+        };
+        const QByteArray nddotNegative = put(kLine1, 45, "-30915-6");
+        row("n'': blank sign, zero", put(kLine1, 45, " 00000-0"), kLine2, "nddot", "0");
+        row("n'': sign moved, point set", nddotNegative, kLine2, "line1@44", "-.30915-6");
+        row("n'': negative", nddotNegative, kLine2, "nddot", "-3.0915e-07");
+        row("n'': blank digits", put(kLine1, 45, " 1 2 3-5"), kLine2, "nddot", "1.0203e-06");
+        row("n'': blank exponent", put(kLine1, 45, " 12345- "), kLine2, "nddot", "0.12345");
+        row("B*: point set", kLine1, kLine2, "line1@53", " .28098-4");
+        row("B*: -11606-4", put(kLine1, 54, "-11606-4"), kLine2, "bstar", "-1.1606e-05");
+        row("B*: +28098+0", put(kLine1, 54, "+28098+0"), kLine2, "bstar", "0.28098");
+        row("e: point set", kLine1, kLine2, "line2@26", ".1859667");
+        row("e: 0006703", kLine1, put(kLine2, 27, "0006703"), "ecco", "0.0006703");
+        row("e: leading blanks", kLine1, put(kLine2, 27, "   6703"), "ecco", "0.0006703");
+        row("e: inner blank", kLine1, put(kLine2, 27, "12 4567"), "ecco", "0.1204567");
+        row("e: all blank", kLine1, put(kLine2, 27, "       "), "ecco", "0");
+        const QByteArray noDesignator = put(kLine1, 8, "          ");
+        row("blank class and designator", noDesignator, kLine2, "line1@8", "U .______ ");
+        row("blank designator still scans", noDesignator, kLine2, "epochdays", "179.78495062");
+        row("epoch year 56 is 2056", put(kLine1, 19, "56001.00000000"), kLine2, "jd", "2471998.5");
+        row("epoch year 57 is 1957", put(kLine1, 19, "57001.00000000"), kLine2, "jd", "2435839.5");
+        row("day 1.5 is noon", put(kLine1, 19, "00001.50000000"), kLine2, "jd", "2451545");
+        row("2000 day 60 is Feb 29", put(kLine1, 19, "00060.00000000"), kLine2, "jd", "2451603.5");
+        row("2001 day 60 is Mar 1", put(kLine1, 19, "01060.00000000"), kLine2, "jd", "2451969.5");
+        row("n: column 53 blank", kLine1, put(kLine2, 53, " 1.00270000"), "revPerDay", "1.0027");
+        row("n: column 53 set", kLine1, put(kLine2, 53, "15.72125391"), "revPerDay", "15.72125391");
+        // Line 2's catalogue number is the one kept.
+        row("number: line 2 wins", kLine1, put(kLine2, 3, "00006"), "satnum", "6");
+        row("number: leading blanks", kLine1, put(kLine2, 3, "    6"), "satnum", "6");
+        row("Alpha-5 A0001", kLine1, put(kLine2, 3, "A0001"), "satnum", "100001");
+        row("Alpha-5 Z9999", kLine1, put(kLine2, 3, "Z9999"), "satnum", "339999");
+        row("Alpha-5 J follows H", kLine1, put(kLine2, 3, "J0000"), "satnum", "180000");
+        row("Alpha-5 P follows N", kLine1, put(kLine2, 3, "P1234"), "satnum", "231234");
+        row("Alpha-5 in line 1", put(kLine1, 3, "B0042"), "2\n", "satnum", "110042");
+        row("I is no Alpha-5 letter", kLine1, put(kLine2, 3, "I0001"), "satnum", "5");
+        row("scan stops at a bad number", put(kLine1, 3, "a0001"), kLine2, "epochdays", "0");
+        const QByteArray short1 = "1 00005U 58002B   00179.78495062\n";
+        row("short line 1 read to its end", short1, kLine2 + '\n', "epochdays", "179.78495062");
+        row("short line 1, no field beyond", short1, kLine2 + '\n', "bstar", "0");
+        row("line 2 cut short", kLine1 + '\n', "2 00005  34.2682 348.724\n", "ecco", "0");
+        row("line 2 too short for a number", kLine1, "2\n", "satnum", "5");
+        row("CR LF ends", kLine1 + "\r\n", kLine2 + "\r\n", "revPerDay", "10.82419157");
+        row("blank after the line", kLine1 + " \n", kLine2 + " \n", "bstar", "2.8098e-05");
+    }
+
+    void parsing() {
+        QFETCH(QByteArray, line1);
+        QFETCH(QByteArray, line2);
+        QFETCH(QByteArray, what);
+        QFETCH(QByteArray, expected);
+        const Parsed p = parse(line1, line2);
+        QCOMPARE(field(p, what, int(expected.size())), expected);
+        QVERIFY(p.tailsIntact);
+    }
+
+    // The hand-written scanner against sscanf itself, on real lines after random edits and on
+    // random text made of the characters that matter to number scanning.
+    void scanAgreesWithSscanf() {
+        std::mt19937 rng(20260319);
+        const std::string alphabet = "0123456789+-.eExXnNaAiIfFtTyYpP \t\n_U";
+        const std::string bases[] = {kLine1.toStdString() + "\n", kLine2.toStdString() + "\n",
+                                     "1 16925U 86065D   06151.67415771  .02550794 -30915-6  "
+                                     "18784-3 0  4486\n",
+                                     "2 04632  11.4628 273.1101 1450506 207.6000 143.9350  "
+                                     "1.20231981 44145\n"};
+        int mismatches = 0;
+        for (int i = 0; i < 60000; ++i) {
+            std::string s;
+            if (i % 2 == 0) {
+                s = bases[rng() % 4];
+                for (int k = 1 + rng() % 6; k > 0; --k) {
+                    const std::size_t pos = rng() % (s.size() + 1);
+                    const char c = alphabet[rng() % alphabet.size()];
+                    if (rng() % 2 && pos < s.size())
+                        s[pos] = c;
+                    else
+                        s.insert(s.begin() + pos, c);
+                }
+            } else {
+                for (int k = rng() % 80; k > 0; --k)
+                    s += alphabet[rng() % alphabet.size()];
+            }
+            Line1Fields a, b;
+            int na = scan_line1(s.c_str(), a, CatalogueNumbers::Digits);
+            int nb = std::sscanf(
+                s.c_str(), "%2d %5ld %1c %10s %2d %12lf %11lf %7lf %2d %7lf %2d %2d %6ld ",
+                &b.cardnumb, &b.satnum, &b.classification, b.intldesg, &b.epochyr, &b.epochdays,
+                &b.ndot, &b.nddot, &b.nexp, &b.bstar, &b.ibexp, &b.numb, &b.elnum);
+            const double da[] = {a.epochdays, a.ndot, a.nddot, a.bstar};
+            const double db[] = {b.epochdays, b.ndot, b.nddot, b.bstar};
+            bool same = na == std::max(nb, 0) && a.cardnumb == b.cardnumb && a.satnum == b.satnum &&
+                        a.classification == b.classification &&
+                        std::strcmp(a.intldesg, b.intldesg) == 0 && a.epochyr == b.epochyr &&
+                        sameBits(da, db, 4) && a.nexp == b.nexp && a.ibexp == b.ibexp &&
+                        a.numb == b.numb && a.elnum == b.elnum;
+            const bool wide = rng() % 2;
+            Line2Fields c, d;
+            na = scan_line2(s.c_str(), wide, c, CatalogueNumbers::Digits);
+            nb = std::sscanf(s.c_str(),
+                             wide ? "%2d %5ld %9lf %9lf %8lf %9lf %9lf %11lf %6ld \n"
+                                  : "%2d %5ld %9lf %9lf %8lf %9lf %9lf %10lf %6ld \n",
+                             &d.cardnumb, &d.satnum, &d.inclo, &d.nodeo, &d.ecco, &d.argpo, &d.mo,
+                             &d.no, &d.revnum);
+            const double dc[] = {c.inclo, c.nodeo, c.ecco, c.argpo, c.mo, c.no};
+            const double dd[] = {d.inclo, d.nodeo, d.ecco, d.argpo, d.mo, d.no};
+            same = same && na == std::max(nb, 0) && c.cardnumb == d.cardnumb &&
+                   c.satnum == d.satnum && sameBits(dc, dd, 6) && c.revnum == d.revnum;
+            if (!same && ++mismatches < 5)
+                qWarning("the scans differ from sscanf on [%s]", s.c_str());
+        }
+        QCOMPARE(mismatches, 0);
+    }
+
+    // Time 0 reproduces initialisation; a resonant set's result does not depend on the calls
+    // before it, even across a change of sign.
+    void stateCarriedBetweenCalls() {
+        int resonant = 0;
+        for (const auto& [line1, line2] : sets_) {
+            const ElementSet initialised = parse(line1, line2).set;
+            ElementSet set = initialised, fresh = initialised;
+            double r[3][3], v[3][3];
+            sgp4_propagate(1, set, 0.0, r[0], v[0]);
+            QVERIFY2(std::memcmp(&set, &initialised, sizeof set) == 0, line1.constData());
+            if (set.irez == 0 || set.error != 0)
+                continue;
+            ++resonant;
+            sgp4_propagate(1, set, 3000.0, r[0], v[0]);
+            sgp4_propagate(1, set, -100.0, r[1], v[1]);
+            sgp4_propagate(1, set, 3000.0, r[1], v[1]);
+            sgp4_propagate(1, fresh, 3000.0, r[2], v[2]);
+            QVERIFY(sameBits(r[0], r[1], 3) && sameBits(v[0], v[1], 3));
+            QVERIFY(sameBits(r[0], r[2], 3) && sameBits(v[0], v[2], 3));
+        }
+        QVERIFY(resonant >= 4);
+    }
+
+    // Codes 1 to 4 leave position and velocity alone, code 6 writes them; the result agrees.
+    void errorCodes() {
+        QList<int> seen;
+        for (const auto& [line1, line2] : sets_) {
+            ElementSet set = parse(line1, line2).set;
+            for (double t = 0.0; t <= 3000.0; t += 5.0) {
+                double r[3] = {1234.5, 1234.5, 1234.5}, v[3] = {6.5, 6.5, 6.5};
+                const bool ok = sgp4_propagate(1, set, t, r, v);
+                QCOMPARE(ok, set.error == 0);
+                if (set.error == 0)
+                    continue;
+                if (!seen.contains(set.error))
+                    seen.append(set.error);
+                QCOMPARE(r[0] != 1234.5 && v[0] != 6.5, set.error == kSgp4Decayed);
+                break;
+            }
+        }
+        std::sort(seen.begin(), seen.end());
+        QCOMPARE(seen, (QList<int>{1, 3, 4, 6}));
+    }
+
+    // Malformed numbers and far or undefined times: no hang, and no success without a result.
+    void noSuccessWithoutAResult() {
+        auto sets = sets_;
+        sets.push_back({put(kLine1, 21, "inf         "), kLine2});
+        sets.push_back({put(kLine1, 19, "99999999999999"), kLine2});
+        for (const char* n : {"nan        ", "1e999      ", "0          ", "-1.0       "})
+            sets.push_back({kLine1, put(kLine2, 53, n)});
+        for (const auto& [line1, line2] : sets) {
+            ElementSet set = parse(line1, line2).set;
+            for (double t : {0.0, -1440.0, 1.0e12, -1.0e12, HUGE_VAL, std::nan("")}) {
+                double r[3], v[3];
+                const bool ok = sgp4_propagate(1, set, t, r, v);
+                QCOMPARE(ok, set.error == 0);
+                QVERIFY(!ok || (std::isfinite(r[0]) && std::isfinite(v[2]) && std::fabs(t) < 1e9));
+            }
+        }
+    }
+
+    // Periods of 225 minutes and more (from the Brouwer mean motion) are deep space.
+    void deepSpaceBoundary() {
+        auto init = [](double kozai) {
+            ElementSet s;
+            sgp4_init(1, 'a', 1, 20000.0, 0.0, 0.01, 0.0, 1.0, 0.0, kozai, 0.0, s);
+            return s;
+        };
+        double lo = 2.0 * kPi / 226.0, hi = 2.0 * kPi / 224.0; // 'd' at lo, 'n' at hi
+        QCOMPARE(init(lo).method, 'd');
+        QCOMPARE(init(hi).method, 'n');
+        for (double mid = lo + (hi - lo) / 2; mid > lo && mid < hi; mid = lo + (hi - lo) / 2)
+            (init(mid).method == 'd' ? lo : hi) = mid;
+        QVERIFY(2.0 * kPi / init(lo).no >= 225.0);
+        QVERIFY(2.0 * kPi / init(hi).no < 225.0);
+    }
+
+    void noAllocation() {
+        char b1[256] = {}, b2[256] = {};
+        double start, stop, step, r[3], v[3];
+        const long before = g_allocations;
+        for (const auto& [line1, line2] : sets_) {
+            std::memcpy(b1, line1.constData(), line1.size());
+            std::memcpy(b2, line2.constData(), line2.size());
+            ElementSet set;
+            parse_TLE(b1, b2, 'c', 'm', 'a', 1, start, stop, step, set);
+            for (double t = -1440.0; t <= 1440.0; t += 144.0)
+                sgp4_propagate(1, set, t, r, v);
+        }
+        QCOMPARE(g_allocations - before, 0L);
+    }
+
+    // The rows are the model's own numbers with 9 decimals, nan where it gave no position.
+    void cliPropagate() {
+        const Run r = cli({"propagate", "--tle", dir_.filePath("sets.txt"), "--minutes", "0,60"});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.err.isEmpty());
+        QStringList expected{"catalog,tsince_min,x_km,y_km,z_km,vx_km_s,vy_km_s,vz_km_s,error"};
+        const QList<QByteArray> lines = QByteArray(kCatalogue).split('\n');
+        for (int g = 0; g + 2 < lines.size(); g += 3) {
+            ElementSet set = parse(lines[g + 1] + '\n', lines[g + 2] + '\n').set;
+            for (double t : {0.0, 60.0}) {
+                double rv[6];
+                sgp4_propagate(1, set, t, rv, rv + 3);
+                QString row = QString::asprintf("%d,%.9f", set.satnum, t);
+                for (double x : rv)
+                    row += set.error == 0 || set.error == 6 ? QString::asprintf(",%.9f", x)
+                                                            : QString(",nan");
+                expected << row + "," + QString::number(set.error);
+            }
+        }
+        const QStringList got = QString::fromLatin1(r.out).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(got, expected);
+        QVERIFY(got[1].startsWith("5,0.000000000,7022.46529"));
+        QVERIFY(got[3].startsWith("100005,0.000000000,7022.46529"));
+        QCOMPARE(got[5], QString("33334,0.000000000,nan,nan,nan,nan,nan,nan,3"));
+        QVERIFY(got[8].startsWith("28872,60.000000000,") && got[8].endsWith(",6"));
+        QVERIFY(!got[8].contains("nan"));
+
+        const Run help = cli({"propagate", "--help"});
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY(help.out.contains(expected.front().toLatin1()));
+    }
+
+    void cliBadArguments_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("no command") << QStringList{};
+        QTest::newRow("unknown command") << QStringList{"orbit"};
+        QTest::newRow("no --tle") << QStringList{"propagate", "--minutes", "0"};
+        QTest::newRow("no --minutes") << QStringList{"propagate", "--tle", "FILE"};
+        QTest::newRow("--tle without value") << QStringList{"propagate", "--minutes", "0", "--tle"};
+        QTest::newRow("bad minutes")
+            << QStringList{"propagate", "--tle", "FILE", "--minutes", "1,,2"};
+        QTest::newRow("unreadable file")
+            << QStringList{"propagate", "--tle", "MISSING", "--minutes", "0"};
+        QTest::newRow("unknown option")
+            << QStringList{"propagate", "--tle", "FILE", "--minutes", "0", "--step", "5"};
+        QTest::newRow("extra argument")
+            << QStringList{"propagate", "--tle", "FILE", "--minutes", "0", "more"};
+    }
+
+    void cliBadArguments() {
+        QFETCH(QStringList, args);
+        args.replaceInStrings("FILE", dir_.filePath("sets.txt"));
+        args.replaceInStrings("MISSING", dir_.filePath("missing.txt"));
+        const Run r = cli(args);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY2(r.err.startsWith("orbitrak-cli: ") && r.err.count('\n') == 1 &&
+                     r.err.endsWith('\n'),
+                 r.err.constData());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOrbit)
+#include "tst_orbit.moc"
