@@ -43,6 +43,19 @@ struct WarmUp {
     }
 };
 
+// The later of the two instants, leaving a resonant set's integrator at the earlier one. The next
+// call's earlier instant then never lies before it; otherwise, whenever a 720-minute step fell
+// inside the second between the two, the next call would restart the integration from the
+// epoch, years of steps for a set of long ago.
+Vec3 horizonVectorAfter(TLE_Satellite& satellite, const ObservationInstant& later) {
+    if (satellite.elements.irez == 0)
+        return topocentric_enu(satellite, later);
+    const ElementSet kept = satellite.elements;
+    const Vec3 v = topocentric_enu(satellite, later);
+    satellite.elements = kept;
+    return v;
+}
+
 } // namespace
 
 LiveRow live_row(const Vec3& secondBefore, const Vec3& now) {
@@ -234,7 +247,7 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
             handedOver.push_back(i);
             continue;
         }
-        rows[i] = live_row(a, topocentric_enu(satellite, now));
+        rows[i] = live_row(a, horizonVectorAfter(satellite, now));
     }
 
     if (wait == Wait::ForEverySet && !handedOver.empty()) {
@@ -243,7 +256,7 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
         for (std::size_t i : handedOver) {
             TLE_Satellite& satellite = catalogue[i];
             const Vec3 a = topocentric_enu(satellite, before);
-            rows[i] = live_row(a, topocentric_enu(satellite, now));
+            rows[i] = live_row(a, horizonVectorAfter(satellite, now));
         }
     }
     return rows;

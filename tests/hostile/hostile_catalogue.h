@@ -46,12 +46,8 @@ inline std::string epochField(double jd) {
 inline std::string withChecksum(std::string line) {
     line.resize(68, ' ');
     int sum = 0;
-    for (char ch : line) {
-        if (ch >= '0' && ch <= '9')
-            sum += ch - '0';
-        else if (ch == '-')
-            ++sum;
-    }
+    for (char ch : line)
+        sum += ch == '-' ? 1 : ch >= '0' && ch <= '9' ? ch - '0' : 0;
     return line + char('0' + sum % 10);
 }
 
@@ -83,30 +79,16 @@ inline std::string printableNoise(unsigned seed, int lines) {
     };
     std::string out;
     for (int i = 0; i < lines; ++i) {
-        std::string line;
-        switch (below(6)) {
-        case 0:
-            line = "1 ";
-            break;
-        case 1:
-            line = "2 ";
-            break;
-        default:
-            break;
-        }
+        std::string line = below(3) == 0 ? (below(2) == 0 ? "1 " : "2 ") : "";
         const unsigned length = below(4) == 0 ? below(300) : below(80);
+        // Digits, blanks, signs and points most of the time, as element lines hold them.
         while (line.size() < length) {
-            // Digits, blanks, signs and points most of the time, as element lines hold them.
             const unsigned pick = below(10);
-            if (pick < 4)
-                line += char('0' + below(10));
-            else if (pick < 6)
-                line += " -+."[below(4)];
-            else
-                line += char(0x20 + below(0x5f));
+            line += pick < 4   ? char('0' + below(10))
+                    : pick < 6 ? " -+."[below(4)]
+                               : char(0x20 + below(0x5f));
         }
-        out += line;
-        out += below(8) == 0 ? "\r\n" : "\n";
+        out += line + (below(8) == 0 ? "\r\n" : "\n");
     }
     return out;
 }
@@ -143,12 +125,9 @@ inline Group resonantSet(int index, double epochJd) {
             line2(catalogue, 5.0, node, 6000000, 270.0, anomaly, 2.00491383)};
 }
 
-// The farthest epochs that two-digit years allow: 1957 January 1 and 2056 December 31.
+// The farthest past epoch that two-digit years allow: 1957 January 1.
 inline double earliestEpoch() {
     return calendar_to_jd(nullptr, CalendarTime{1957, 1, 1});
-}
-inline double latestEpoch() {
-    return calendar_to_jd(nullptr, CalendarTime{2056, 12, 31});
 }
 
 // count resonant sets with the given epoch.

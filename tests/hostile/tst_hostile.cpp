@@ -1,0 +1,351 @@
+// Hostile input. Catalogues a user may really load: noise, element sets that fail in every way
+// the model knows, deep-space resonant sets with epochs decades away. Files the program meets
+// at start-up: time tables cut short or full of nonsense, settings stores that lead nowhere.
+// Nothing crashes, every row is a number in range or NaN, and the window goes on working.
+#include "app/mainwindow.h"
+#include "app/settings.h"
+#include "astro/time_scales.h"
+#include "astro/utc_table.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/sky_computation.h"
+#include "tests/common/file_bytes.h"
+#include "tests/hostile/hostile_catalogue.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTableView>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <limits>
+
+using TableEdit = std::function<void(UtcTable&)>;
+
+namespace {
+
+constexpr double kNowUtc = 2461119.0; // 2026-03-19 12:00 UTC
+// Without a table UTC is the working date less 2 s.
+constexpr double kNowWorking = kNowUtc + 2.0 / 86400.0;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+const QByteArray kAbsent = "<absent>";
+
+// A number in its column's range, or NaN (no position).
+bool saneRow(const LiveRow& r) {
+    auto within = [](double x, double low, double high) {
+        return std::isnan(x) || (x >= low && x <= high);
+    };
+    return within(r.azimuthDeg, 0.0, 360.0) && within(r.altitudeDeg, -90.0, 90.0) &&
+           within(r.speedDegPerSec, 0.0, 180.0) && within(r.distanceKm, 0.0, kInf);
+}
+
+// The groups a catalogue text holds when every line read takes at most 255 characters (a longer
+// line is read in pieces) and CR LF reads as one line feed.
+std::size_t groupsIn(const std::string& text) {
+    std::size_t reads = 0;
+    std::size_t start = 0;
+    std::size_t end;
+    while ((end = text.find('\n', start)) != std::string::npos) {
+        std::size_t length = end - start + 1;
+        if (length >= 2 && text[end - 1] == '\r')
+            --length;
+        reads += (length + 254) / 255;
+        start = end + 1;
+    }
+    return reads / 3; // an unfinished last line never completes a group
+}
+
+Catalogue loadCatalogue(const std::string& text) {
+    Catalogue catalogue;
+    if (writeBytes("satell.txt", QByteArray::fromStdString(text)))
+        read_TLE_file("satell.txt", kWindowSetLimit, catalogue);
+    return catalogue;
+}
+
+QByteArray image(const UtcTable& table) {
+    const std::vector<unsigned char> bytes = encode_utc_table(table);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), int(bytes.size()));
+}
+
+// The time scales as the program builds them at start-up, and what it printed.
+TimeScales startTimeScales(QByteArray& printed) {
+    std::FILE* out = std::tmpfile();
+    TimeScales scales = TimeScales::fromWorkingDirectory(out);
+    std::rewind(out);
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, out))
+        printed += buffer;
+    std::fclose(out);
+    return scales;
+}
+
+// Ascending: the rows without a number first, then the numbers in order.
+bool sortedWithNaNFirst(const QAbstractItemModel& model, int column, Qt::SortOrder order) {
+    std::vector<double> values;
+    for (int row = 0; row < model.rowCount(); ++row)
+        values.push_back(model.index(row, column).data(Qt::UserRole).toDouble());
+    const auto below = [](double a, double b) {
+        return !std::isnan(b) && (std::isnan(a) || a < b);
+    };
+    return order == Qt::AscendingOrder ? std::is_sorted(values.begin(), values.end(), below)
+                                       : std::is_sorted(values.rbegin(), values.rend(), below);
+}
+
+// Whether every row whose name starts with the prefix has (or lacks) a position.
+bool rowsNamedHavePositions(const QAbstractItemModel& model, const QString& prefix, bool have) {
+    for (int row = 0; row < model.rowCount(); ++row)
+        if (model.index(row, 0).data().toString().startsWith(prefix) &&
+            std::isnan(model.index(row, 1).data(Qt::UserRole).toDouble()) == have)
+            return false;
+    return true;
+}
+
+QStringList logEvents(const MainWindow& window) {
+    const QAbstractItemModel* log =
+        window.findChild<QTableView*>(QStringLiteral("tableViewLog"))->model();
+    QStringList lines;
+    for (int row = 0; row < log->rowCount(); ++row)
+        lines << log->index(row, 1).data().toString();
+    return lines;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(TableEdit)
+
+class TestHostile : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir scratch;
+    const TimeScales scales; // no table: the fixed leap count
+    UtcTable sound;
+
+private slots:
+    void initTestCase() {
+        QVERIFY(scratch.isValid());
+        QVERIFY(QDir::setCurrent(scratch.path()));
+        // The table the build makes from data/: real leap seconds, Delta T and extrapolation.
+        std::optional<UtcTable> table = load_utc_file(ORBITRAK_BINARY_DIR "/utc.bin");
+        QVERIFY(table);
+        sound = *table;
+    }
+
+    void init() {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, scratch.filePath("cfg"));
+        for (const char* name : {"satell.txt", "utc.bin", "user_utc.bin"})
+            QFile::remove(QString::fromLatin1(name));
+    }
+
+    void noiseIsKeptAndStaysSane_data() {
+        QTest::addColumn<unsigned>("seed");
+        for (unsigned seed : {1u, 2u, 3u, 20260319u, 0xdeadbeefu})
+            QTest::addRow("seed %u", seed) << seed;
+    }
+
+    // Every group is listed whatever it holds, with a 32-character name, and every row is a
+    // number in range or NaN at instants near and far from any epoch.
+    void noiseIsKeptAndStaysSane() {
+        QFETCH(unsigned, seed);
+        const std::string noise = hostile::printableNoise(seed, 1200);
+        Catalogue catalogue = loadCatalogue(noise);
+        QCOMPARE(catalogue.size(), std::min<std::size_t>(kWindowSetLimit, groupsIn(noise)));
+        // 32 printable characters; a short line 1 brings its line end into the catalogue field.
+        const QRegularExpression name("^[\\x20-\\x7e]{26}[\\x20-\\x7e\r\n]{6}$");
+        for (const TLE_Satellite& s : catalogue.satellites)
+            QVERIFY2(name.match(QString::fromLatin1(s.display_name)).hasMatch(), s.display_name);
+        SkyComputation sky(scales);
+        for (double jd : {kNowWorking, kNowWorking + 36525.0, kNowWorking - 25000.0, 2451545.0}) {
+            const std::vector<LiveRow> rows =
+                sky.compute(catalogue, jd, Site(), SkyComputation::Wait::ForEverySet);
+            for (std::size_t i = 0; i < rows.size(); ++i)
+                QVERIFY2(saneRow(rows[i]), catalogue[i].line1.c_str());
+        }
+    }
+
+    // The designed sets fail as built, through the reader: no position for codes 1 to 4 (NaN
+    // rows), a position inside the Earth for code 6.
+    void failingSetsReachEveryCode() {
+        const std::vector<hostile::Group> groups = hostile::failingSets(kNowUtc);
+        Catalogue catalogue = loadCatalogue(hostile::text(groups));
+        QCOMPARE(catalogue.size(), groups.size());
+        const std::vector<LiveRow> rows = SkyComputation(scales).compute(
+            catalogue, kNowWorking, Site(), SkyComputation::Wait::ForEverySet);
+        QList<int> codes;
+        for (std::size_t i = 0; i < groups.size(); ++i) {
+            propagate_satellite(catalogue[i], kNowUtc);
+            codes << catalogue[i].elements.error;
+            QVERIFY(saneRow(rows[i]));
+            QVERIFY(groups[i].code == 6 ? rows[i].distanceKm < 6378.135
+                                        : std::isnan(rows[i].altitudeDeg));
+        }
+        QCOMPARE(codes, QList<int>({1, 2, 3, 4, 6}));
+    }
+
+    void windowHoldsUp_data() {
+        QTest::addColumn<QByteArray>("catalogue");
+        QTest::addColumn<int>("rows");
+        const std::string noise = hostile::printableNoise(7, 1500);
+        QTest::newRow("noise") << QByteArray::fromStdString(noise)
+                               << int(std::min<std::size_t>(kWindowSetLimit, groupsIn(noise)));
+        std::vector<hostile::Group> worst = hostile::resonantSets(40, hostile::earliestEpoch());
+        const std::vector<hostile::Group> failing = hostile::failingSets(kNowUtc);
+        worst.insert(worst.begin() + 7, failing.begin(), failing.end());
+        QTest::newRow("far-epoch resonant and failing")
+            << QByteArray::fromStdString(hostile::text(worst)) << int(worst.size());
+    }
+
+    // The window starts without waiting for the far-epoch sets, sorts on every column both ways
+    // with the rows without a position below every number, shows the far sets once they are
+    // prepared, and keeps the order as the values change.
+    void windowHoldsUp() {
+        QFETCH(QByteArray, catalogue);
+        QFETCH(int, rows);
+        QVERIFY(writeBytes("satell.txt", catalogue));
+        MainWindow window(scales, 1);
+        auto* table = window.findChild<QTableView*>(QStringLiteral("tableView"));
+        const QAbstractItemModel& model = *table->model();
+        QCOMPARE(model.rowCount(), rows);
+        QVERIFY(rowsNamedHavePositions(model, "RESONANT", false));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        for (int column = 0; column < model.columnCount(); ++column) {
+            for (Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+                table->horizontalHeader()->setSortIndicator(column, order);
+                QVERIFY(column == 0 || sortedWithNaNFirst(model, column, order));
+            }
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(rowsNamedHavePositions(model, "RESONANT", true), 60000);
+        QVERIFY(sortedWithNaNFirst(model, model.columnCount() - 1, Qt::DescendingOrder));
+    }
+
+    void timeTableAtStartUp_data() {
+        QTest::addColumn<QByteArray>("user");     // user_utc.bin, or kAbsent
+        QTest::addColumn<QByteArray>("standard"); // utc.bin, or kAbsent
+        QTest::addColumn<QByteArray>("printed");
+        QTest::addColumn<bool>("used");
+        const QByteArray full = image(sound);
+        const QByteArray none = "init_time_data\n";
+        const QByteArray standard = none + "init_time_data OK with default data\n";
+        const QByteArray user = none + "init_time_data OK with user data\n";
+        const auto edited = [this](const TableEdit& edit) {
+            UtcTable table = sound;
+            edit(table);
+            return image(table);
+        };
+        QTest::newRow("no table") << kAbsent << kAbsent << none << false;
+        QTest::newRow("sound table") << kAbsent << full << standard << true;
+        QTest::newRow("user table beside it") << full << full << user << true;
+        QTest::newRow("cut in half") << kAbsent << full.left(full.size() / 2) << none << false;
+        QTest::newRow("one byte short") << kAbsent << full.left(full.size() - 1) << none << false;
+        QTest::newRow("user table cut short beside a sound one")
+            << full.left(full.size() / 2) << full << standard << true;
+        // Values and order are not checked: such tables load and are used.
+        QTest::newRow("every number NaN") << kAbsent << edited([](UtcTable& t) {
+            t.a = t.b = t.c = kNaN;
+            for (LeapRecord& r : t.leaps)
+                r.offset = kNaN;
+            for (DeltaTPoint& p : t.points)
+                p.delta_t = std::numeric_limits<float>::quiet_NaN();
+        }) << standard << true;
+        QTest::newRow("leap records reversed")
+            << kAbsent << edited([](UtcTable& t) { std::reverse(t.leaps.begin(), t.leaps.end()); })
+            << standard << true;
+        // The one value check: the table date may not lie after the last point.
+        QTest::newRow("last point at minus infinity") << kAbsent << edited([](UtcTable& t) {
+            t.points.back().year = -std::numeric_limits<float>::infinity();
+        }) << none << false;
+    }
+
+    // The start-up lines name the table used; every conversion returns whatever the table
+    // holds; the window starts on the time scales and its clock runs.
+    void timeTableAtStartUp() {
+        QFETCH(QByteArray, user);
+        QFETCH(QByteArray, standard);
+        QFETCH(QByteArray, printed);
+        QFETCH(bool, used);
+        QVERIFY(user == kAbsent || writeBytes("user_utc.bin", user));
+        QVERIFY(standard == kAbsent || writeBytes("utc.bin", standard));
+        QByteArray said;
+        const TimeScales scales = startTimeScales(said);
+        QCOMPARE(said, printed);
+        QCOMPARE(scales.table() != nullptr, used);
+        const double now = scales.current_jd();
+        for (double jd : {now, 2299150.5, 2441317.5, 2457754.49999, 2488000.0, 9.0e6, -1.0e12,
+                          1.0e300, -kInf, kInf, kNaN}) {
+            scales.ut1_from_jd(jd);
+            scales.utc_from_jd(jd);
+            scales.utc_calendar_from_jd(jd);
+        }
+        QVERIFY(used || std::fabs(scales.utc_from_jd(now) - (now - 2.0 / 86400.0)) < 2e-8);
+        MainWindow window(scales, 1);
+        auto* clock = window.findChild<QLineEdit*>(QStringLiteral("lineTime"));
+        QTRY_VERIFY(!clock->text().isEmpty());
+        QVERIFY2(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}$")
+                     .match(clock->text())
+                     .hasMatch(),
+                 qPrintable(clock->text()));
+    }
+
+    void settingsStoreLeadingNowhere_data() {
+        QTest::addColumn<QByteArray>("store"); // the store file; kAbsent: a folder in its place
+        QTest::addColumn<QString>("address");  // the address read from it
+        const QByteArray general = "[General]\nmount_IP=";
+        QByteArray garbage;
+        for (int i = 0; i < 4096; ++i)
+            garbage += char((i * 7919 + 13) % 256);
+        QTest::newRow("store is a folder") << kAbsent << QString();
+        QTest::newRow("store is binary garbage") << garbage << QString();
+        QTest::newRow("address 100,000 characters long") << general + QByteArray(100000, '7') + "\n"
+                                                         << QString(100000, '7');
+        QTest::newRow("address unresolvable") << general + "mount.invalid\n"
+                                              << "mount.invalid";
+        QTest::newRow("address a list, no text") << general + "127.0.0.1, 127.0.0.2\n" << QString();
+        QTest::newRow("address with control characters") << general + "127.0.0.1\\x1\\t\n"
+                                                         << QString("127.0.0.1\x01\t");
+    }
+
+    // Whatever the store holds, the window starts; ticking "Connect mount" logs the attempt
+    // and "Connection error.", the box comes back unchecked, nothing reaches the port, and it
+    // all happens again the same way on a second attempt.
+    void settingsStoreLeadingNowhere() {
+        QFETCH(QByteArray, store);
+        QFETCH(QString, address);
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path());
+        const QString file = home.filePath("Halvstar/Orbitrak.conf");
+        QVERIFY(QDir().mkpath(store == kAbsent ? file : home.filePath("Halvstar")));
+        QVERIFY(store == kAbsent || writeBytes(file, store));
+        QCOMPARE(readMountIp(), address);
+
+        QTcpServer listener; // on the port the window would use
+        QVERIFY(listener.listen(QHostAddress::Any));
+        int arrived = 0;
+        connect(&listener, &QTcpServer::newConnection, this, [&arrived] { ++arrived; });
+        MainWindow window(scales, listener.serverPort());
+        auto* box = window.findChild<QCheckBox*>(QStringLiteral("checkBox"));
+        QStringList expected("Start");
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            box->click();
+            expected << "Connecting to mount..."
+                     << "Connection error."
+                     << "Disconnected from mount.";
+            QTRY_COMPARE_WITH_TIMEOUT(logEvents(window), expected, 20000);
+            QVERIFY(!box->isChecked());
+        }
+        QCOMPARE(arrived, 0);
+    }
+};
+
+QTEST_MAIN(TestHostile)
+#include "tst_hostile.moc"
