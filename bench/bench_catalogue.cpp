@@ -2,33 +2,34 @@
 #include "bench/bench_data.h"
 
 #include "astro/time_scales.h"
-#include "catalogue/live_rows.h"
-#include "catalogue/tle_reader.h"
-#include "catalogue/tle_satellite.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/sky_computation.h"
 
 #include <cstdio>
 
 namespace {
 
 void BM_RecomputeAll(benchmark::State& state) {
+    // The table file of the working directory, as the program would read it.
     std::FILE* quiet = std::fopen("/dev/null", "w");
-    setup_time_scales(quiet ? quiet : stdout);
-    if (read_TLE_file(bench_data_path("active-2026-03.txt").c_str(), 0) != 0) {
+    const TimeScales scales = TimeScales::fromWorkingDirectory(quiet ? quiet : stdout);
+    if (quiet)
+        std::fclose(quiet);
+    Catalogue catalogue;
+    if (read_TLE_file(bench_data_path("active-2026-03.txt").c_str(), 0, catalogue) != 0) {
         state.SkipWithError("cannot read the catalogue");
         return;
     }
+    SkyComputation sky(scales);
     const Site site{0.7853981633974483, -0.19, 300.0};
-    const double jd = working_jd_from_utc_calendar({2026, 3, 20, 12, 0, 0, 0});
+    const double jd = scales.working_jd_from_utc_calendar({2026, 3, 20, 12, 0, 0, 0});
     for (auto _ : state) {
-        recomputeLiveRows(jd, site);
-        benchmark::DoNotOptimize(liveRows.data());
+        const std::vector<LiveRow> rows =
+            sky.compute(catalogue, jd, site, SkyComputation::Wait::ForEverySet);
+        benchmark::DoNotOptimize(rows.data());
     }
-    state.counters["sets"] = double(satellite_list.size());
+    state.counters["sets"] = double(catalogue.size());
     state.counters["ms_per_pass"] = time_per_item(1.0);
-    satellite_list.clear();
-    liveRows.clear();
-    if (quiet)
-        std::fclose(quiet);
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include "bench/bench_data.h"
 #include "bench/bench_window_support.h"
 
+#include "astro/time_scales.h"
+
 #include <QFile>
 
 namespace {
@@ -17,7 +19,8 @@ QByteArray firstSets(int sets) {
 }
 
 void BM_Tick500(benchmark::State& state) {
-    BenchWindow bench(firstSets(500));
+    const TimeScales scales; // no table: as the window without a table file
+    BenchWindow bench(firstSets(500), scales);
     bench.painted.paints = 0;
     for (auto _ : state)
         bench.tick();

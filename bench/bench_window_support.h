@@ -13,6 +13,10 @@
 
 #include <memory>
 
+class QTimer;
+class TLE_Satellite_Model;
+class TimeScales;
+
 void ensure_application();
 
 // A scratch folder holding satell.txt; the working directory while it lives.
@@ -27,12 +31,14 @@ struct CatalogueFolder {
 // The window over a catalogue, shown offscreen and sorted on Altitude (descending), its refresh
 // timer stopped so that only tick() recomputes.
 struct BenchWindow {
-    explicit BenchWindow(const QByteArray& catalogue);
+    BenchWindow(const QByteArray& catalogue, const TimeScales& scales);
     ~BenchWindow();
 
-    // The slot, then what the event loop does after it: the delayed relayout of the sorted rows
-    // and the repaint of what changed.
+    // The refresh timer's slot, then what the event loop does after it: the delayed relayout
+    // of the sorted rows and the repaint of what changed.
     void tick();
+    // Every row has its position (none is waiting for the warm-up pool).
+    bool complete() const;
 
     // Counts the table's repaints, to show that ticks paint.
     struct PaintCounter : QObject {
@@ -43,5 +49,7 @@ struct BenchWindow {
     CatalogueFolder folder;
     std::unique_ptr<MainWindow> window;
     QTableView* table = nullptr;
+    QTimer* refresh = nullptr;
+    const TLE_Satellite_Model* model = nullptr;
     PaintCounter painted;
 };

@@ -46,13 +46,17 @@ struct WarmUp {
 // The later of the two instants, leaving a resonant set's integrator at the earlier one. The next
 // call's earlier instant then never lies before it; otherwise, whenever a 720-minute step fell
 // inside the second between the two, the next call would restart the integration from the
-// epoch, years of steps for a set of long ago.
+// epoch, years of steps for a set of long ago. The integrator's state is all that is kept: every
+// other working value a propagation writes, it writes before it reads.
 Vec3 horizonVectorAfter(TLE_Satellite& satellite, const ObservationInstant& later) {
-    if (satellite.elements.irez == 0)
+    ElementSet& set = satellite.elements;
+    if (set.irez == 0)
         return topocentric_enu(satellite, later);
-    const ElementSet kept = satellite.elements;
+    const double atime = set.atime, xli = set.xli, xni = set.xni;
     const Vec3 v = topocentric_enu(satellite, later);
-    satellite.elements = kept;
+    set.atime = atime;
+    set.xli = xli;
+    set.xni = xni;
     return v;
 }
 
@@ -233,8 +237,11 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
     std::vector<std::size_t> handedOver;
     for (std::size_t i = 0; i < catalogue.size(); ++i) {
         TLE_Satellite& satellite = catalogue[i];
-        if (!inPreparation.empty() && isInPreparation(i, satellite))
+        if (!inPreparation.empty() && isInPreparation(i, satellite)) {
+            if (wait == Wait::ForEverySet)
+                handedOver.push_back(i); // handed over by an earlier call: waited for too
             continue;
+        }
         const double minutesBefore = minutesSinceEpoch(satellite, before.utcJd);
         if (!affordable(satellite, minutesBefore)) {
             prepare(i, satellite, minutesBefore);

@@ -318,6 +318,15 @@ private slots:
         for (std::size_t i = 0; i < fresh.size(); ++i)
             QVERIFY2(sameBits(rows[i], last[i]), catalogue[i].name_line.c_str());
 
+        // A call that waits for every set also waits for those an earlier tick handed over.
+        Catalogue mixed = fresh;
+        SkyComputation both(scales);
+        both.compute(mixed, jd, site);
+        rows = both.compute(mixed, jd, site, SkyComputation::Wait::ForEverySet);
+        QCOMPARE(both.setsInPreparation(), std::size_t(0));
+        for (std::size_t i = 0; i < fresh.size(); ++i)
+            QVERIFY(sameBits(rows[i], last[i]));
+
         // Ticks across one of the far sets' 720-minute steps (at 12:00 UTC): the second between
         // a tick's two instants straddles it, and no tick may start an integration anew.
         jd = scales.working_jd_from_utc_calendar(make_calendar(2026, 3, 19, 11, 59, 58));

@@ -1,10 +1,9 @@
 // Arbitrary bytes from the mount, arriving in arbitrary pieces (see fuzz_input.h), through the
-// link's side of the protocol: the reply cutting with its receive bound, the handshake's
-// version gate and site readers, and then the transactions of a running link (status poll,
-// axis errors, a reply-less motion command, the upload chain's reply checks).
-//
-// The window's slots read from a live socket, so this drives the pieces they are made of in
-// the order the slots use them; the slots add only the log lines and the queue.
+// pieces the mount link and its users are made of, in the order they use them: the reply cutting
+// with its receive bound, the handshake's version gate and site readers, then the transactions
+// of a ready link (status poll, axis errors, a reply-less motion command, the transit chain's
+// reply checks). The link's socket and queue stay out: they would tie every input to an event
+// loop and a connection.
 
 #include "mount/firmware_version.h"
 #include "mount/reply_cutter.h"
@@ -18,19 +17,9 @@
 
 namespace {
 
-// What the link is waiting for: the handshake's four steps, then a cycle of transactions.
-enum class Step {
-    Version,
-    Latitude,
-    Longitude,
-    Elevation,
-    Status,
-    AxisErrors,
-    Stop, // reply-less: the next arrival finds nothing awaited
-    Upload,
-    Pass,
-    Slew,
-};
+// What the link waits for: the handshake's four steps, then a cycle of transactions.
+// Stop is reply-less: what arrives after it waits for the next command.
+enum Step { Version, Latitude, Longitude, Elevation, Status, Errors, Stop, Upload, Pass, Slew };
 
 class Link {
 public:
@@ -39,26 +28,21 @@ public:
         const ReplyCut cut = cutReply(buffer, expected, bytes);
         if (buffer.size() > maxReceiveBuffer)
             fuzz::fail("receive buffer above its bound");
-        switch (cut.outcome) {
-        case ReplyCut::Overflow:
+        if (cut.outcome == ReplyCut::Overflow) {
             if (!buffer.isEmpty())
                 fuzz::fail("overflow left bytes behind");
             reconnect();
-            return;
-        case ReplyCut::Waiting:
-            if (expected == ReplyKind::None)
-                readyForNext();
-            return;
-        case ReplyCut::Reply:
-            if (cut.reply.contains('#'))
-                fuzz::fail("a reply holds a '#'");
-            if (expected != ReplyKind::None)
-                fuzz::fail("a reply left a reply awaited");
+        } else if (cut.outcome == ReplyCut::Waiting && step == Stop) {
+            // The bytes stay buffered; then an upload is written and its reply cut from a later
+            // arrival.
+            await(Upload);
+        } else if (cut.outcome == ReplyCut::Reply) {
+            if (cut.reply.contains('#') || expected != ReplyKind::None)
+                fuzz::fail("a reply holding a '#', or leaving a reply awaited");
             delivered += cut.reply.size() + 1;
             if (delivered + buffer.size() != received)
                 fuzz::fail("bytes lost or duplicated by the cutting");
             handle(cut.reply);
-            return;
         }
     }
 
@@ -66,60 +50,46 @@ private:
     void reconnect() {
         buffer.clear();
         received = delivered = 0;
-        step = Step::Version;
-        expected = ReplyKind::HashTerminated;
-    }
-
-    // A reply-less command leaves nothing awaited, so what arrives next stays buffered; then the
-    // next transaction (an upload) is written and its reply cut from a later arrival.
-    void readyForNext() {
-        if (step == Step::Stop) {
-            step = Step::Upload;
-            expected = ReplyKind::HashTerminated;
-        }
+        await(Version);
     }
 
     void await(Step next) {
         step = next;
-        expected = next == Step::Stop ? ReplyKind::None : ReplyKind::HashTerminated;
+        expected = next == Stop ? ReplyKind::None : ReplyKind::HashTerminated;
     }
 
     void handle(const QByteArray& reply) {
         if (fuzz::verbose())
             std::fprintf(stderr, "step %d: reply \"%s\"\n", int(step), reply.constData());
         switch (step) {
-        case Step::Version:
+        case Version:
             firmware = FirmwareVersion::fromReply(reply);
-            if (firmware.isAtLeast(satelliteTrackingFirmware) !=
-                !(firmware < satelliteTrackingFirmware))
+            if (firmware.isAtLeast(satelliteTrackingFirmware) ==
+                (firmware < satelliteTrackingFirmware))
                 fuzz::fail("version comparison not a total order");
-            // A refused firmware closes the link; the next connection starts again.
+            // A refused firmware ends the connection; the next one starts again.
             if (firmware < satelliteTrackingFirmware)
                 reconnect();
             else
-                await(Step::Latitude);
+                await(Latitude);
             return;
-        case Step::Latitude:
-        case Step::Longitude:
-        case Step::Elevation: {
-            const SexagesimalValue value = parseSexagesimal(reply);
-            if (!std::isfinite(value.value))
+        case Latitude:
+        case Longitude:
+        case Elevation: {
+            const double value = parseSexagesimal(reply).value;
+            if (!std::isfinite(value))
                 fuzz::fail("a site value that is not finite");
-            if (step == Step::Elevation)
-                QString::asprintf("%g", value.value);
-            else
-                QString::number(value.value, 'f', 2);
-            await(step == Step::Latitude    ? Step::Longitude
-                  : step == Step::Longitude ? Step::Elevation
-                                            : Step::Status);
+            QString::asprintf("%g", value);
+            QString::number(value, 'f', 2);
+            await(Step(step + 1));
             return;
         }
-        case Step::Status:
+        case Status:
             if (const std::optional<QString> state = trackingStatusFromReply(reply))
                 statusText = *state;
-            await(firmware.isAtLeast(axisErrorReadoutFirmware) ? Step::AxisErrors : Step::Stop);
+            await(firmware.isAtLeast(axisErrorReadoutFirmware) ? Errors : Stop);
             return;
-        case Step::AxisErrors: {
+        case Errors: {
             const AxisErrorReading reading = readAxisErrors(reply);
             if (reading.outcome == AxisErrorReading::Numbers) {
                 if (!std::isfinite(reading.firstDegrees) || !std::isfinite(reading.secondDegrees))
@@ -127,26 +97,26 @@ private:
                 statusLineWithErrors(statusText, reading.firstDegrees, reading.secondDegrees);
             }
             splitFields(QString::fromLatin1(reply), QStringLiteral("."), false);
-            await(Step::Stop);
+            await(Stop);
             return;
         }
-        case Step::Stop:
+        case Stop:
             fuzz::fail("a reply delivered while none was awaited");
-        case Step::Upload:
-            await(reply.startsWith('V') ? Step::Pass : Step::Status);
+        case Upload:
+            await(reply.startsWith('V') ? Pass : Status);
             return;
-        case Step::Pass:
-            await(reply == "E" || reply == "N" ? Step::Status : Step::Slew);
+        case Pass:
+            await(reply == "E" || reply == "N" ? Status : Slew);
             return;
-        case Step::Slew:
-            await(Step::Status);
+        case Slew:
+            await(Status);
             return;
         }
     }
 
     QByteArray buffer;
     ReplyKind expected = ReplyKind::HashTerminated;
-    Step step = Step::Version;
+    Step step = Version;
     FirmwareVersion firmware;
     QString statusText;
     qint64 received = 0;  // since the connection began
@@ -156,9 +126,8 @@ private:
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const fuzz::Arrivals arrivals = fuzz::cutIntoArrivals(data, size);
     Link link;
-    for (const std::vector<std::uint8_t>& piece : arrivals.pieces)
+    for (const fuzz::Piece& piece : fuzz::cutIntoArrivals(data, size))
         link.arrive(QByteArray(reinterpret_cast<const char*>(piece.data()), int(piece.size())));
     return 0;
 }

@@ -31,18 +31,6 @@ constexpr Run kRuns[] = {
 
 constexpr double kSecondsPerDay = 86400.0;
 
-void checkCommand(const QByteArray& command) {
-    if (command.size() < 2 || !command.startsWith(':') || !command.endsWith('#') ||
-        command.count('#') != 1 || command.size() > CommandSplitter::maxCommandLength)
-        fuzz::fail("splitter produced a malformed command");
-}
-
-// The client relies on replies that end in '#' and hold no other.
-void checkReply(const std::optional<QByteArray>& reply) {
-    if (reply && (!reply->endsWith('#') || reply->count('#') != 1))
-        fuzz::fail("reply without exactly one closing '#'");
-}
-
 QByteArray withCheckDigits(const QByteArray& command) {
     static const QByteArray upload = QByteArrayLiteral(":TLEL0");
     if (!command.startsWith(upload))
@@ -70,48 +58,48 @@ double afterPassReply(const QByteArray& command, const std::optional<QByteArray>
     return ok ? start - 3.0 / kSecondsPerDay : now;
 }
 
+// Every command of the stream, answered at instants that advance as the run says.
+void answerStream(SimulatedMount& mount, const std::vector<fuzz::Piece>& pieces, bool repairSums,
+                  const Run& run) {
+    CommandSplitter splitter;
+    double now = run.startJd;
+    for (const fuzz::Piece& piece : pieces) {
+        const QByteArray bytes(reinterpret_cast<const char*>(piece.data()), int(piece.size()));
+        for (QByteArray command : splitter.feed(bytes)) {
+            if (command.size() < 2 || !command.startsWith(':') || !command.endsWith('#') ||
+                command.count('#') != 1 || command.size() > CommandSplitter::maxCommandLength)
+                fuzz::fail("splitter produced a malformed command");
+            if (repairSums)
+                command = withCheckDigits(command);
+            // The client relies on replies that end in '#' and hold no other.
+            const std::optional<QByteArray> reply = mount.answer(command, now);
+            if (reply && (!reply->endsWith('#') || reply->count('#') != 1))
+                fuzz::fail("reply without exactly one closing '#'");
+            if (fuzz::verbose())
+                std::fprintf(stderr, "%.6f %s -> %s\n", now, command.left(40).constData(),
+                             reply ? reply->constData() : "(nothing)");
+            if (run.followPassDates)
+                now = afterPassReply(command, reply, now);
+            now += run.secondsPerStep / kSecondsPerDay;
+        }
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const fuzz::Arrivals arrivals = fuzz::cutIntoArrivals(data, size);
+    const std::vector<fuzz::Piece> pieces = fuzz::cutIntoArrivals(data, size);
     const bool repairSums = size > 0 && (data[0] & 0x40) != 0;
     for (const Run& run : kRuns) {
         SimulatedMount::Config config;
         config.muted = {QByteArrayLiteral(":Gev#"), QByteArrayLiteral(":TLEP9")};
         SimulatedMount mount(config);
-        CommandSplitter splitter;
-        double now = run.startJd;
-        for (const std::vector<std::uint8_t>& piece : arrivals.pieces) {
-            const QByteArray bytes(reinterpret_cast<const char*>(piece.data()), int(piece.size()));
-            const QList<QByteArray> commands = splitter.feed(bytes);
-            for (QByteArray command : commands) {
-                checkCommand(command);
-                if (repairSums)
-                    command = withCheckDigits(command);
-                const std::optional<QByteArray> reply = mount.answer(command, now);
-                checkReply(reply);
-                if (fuzz::verbose())
-                    std::fprintf(stderr, "%.6f %s -> %s\n", now, command.left(40).constData(),
-                                 reply ? reply->constData() : "(nothing)");
-                if (run.followPassDates)
-                    now = afterPassReply(command, reply, now);
-                now += run.secondsPerStep / kSecondsPerDay;
-            }
-        }
-        // A second, old firmware without the axis-error command answers the same stream.
-        if (&run == &kRuns[0]) {
-            SimulatedMount::Config old;
-            old.firmware = "2.15.1";
-            SimulatedMount oldMount(old);
-            CommandSplitter oldSplitter;
-            for (const std::vector<std::uint8_t>& piece : arrivals.pieces) {
-                const QByteArray bytes(reinterpret_cast<const char*>(piece.data()),
-                                       int(piece.size()));
-                for (const QByteArray& command : oldSplitter.feed(bytes))
-                    checkReply(oldMount.answer(repairSums ? withCheckDigits(command) : command,
-                                               run.startJd));
-            }
-        }
+        answerStream(mount, pieces, repairSums, run);
     }
+    // An old firmware, without the axis-error command, answers the same stream.
+    SimulatedMount::Config old;
+    old.firmware = "2.15.1";
+    SimulatedMount oldMount(old);
+    answerStream(oldMount, pieces, repairSums, {kRuns[0].startJd, 0.0, false});
     return 0;
 }

@@ -15,71 +15,46 @@ extern "C" int fuzzUtcTableOneInput(const std::uint8_t* data, std::size_t size);
 extern "C" int fuzzMountRepliesOneInput(const std::uint8_t* data, std::size_t size);
 extern "C" int fuzzMountsimCommandsOneInput(const std::uint8_t* data, std::size_t size);
 
-namespace {
-
 using EntryPoint = int (*)(const std::uint8_t*, std::size_t);
-
-struct Target {
-    const char* name;
-    EntryPoint entry;
-};
-
-const Target kTargets[] = {
-    {"fuzz_catalogue", fuzzCatalogueOneInput},
-    {"fuzz_utc_table", fuzzUtcTableOneInput},
-    {"fuzz_mount_replies", fuzzMountRepliesOneInput},
-    {"fuzz_mountsim_commands", fuzzMountsimCommandsOneInput},
-};
-
-QString corpusFolder(const char* target) {
-    const QByteArray other = qgetenv("ORBITRAK_FUZZ_CORPUS");
-    const QString root =
-        other.isEmpty() ? QStringLiteral(ORBITRAK_FUZZ_CORPUS) : QString::fromLocal8Bit(other);
-    return root + QLatin1Char('/') + QLatin1String(target);
-}
-
-} // namespace
-
 Q_DECLARE_METATYPE(EntryPoint)
 
 class TestFuzzSeeds : public QObject {
     Q_OBJECT
 
 private slots:
-    void everyTargetHasSeeds();
-    void seedPasses_data();
-    void seedPasses();
+    void seedPasses_data() {
+        QTest::addColumn<EntryPoint>("entry");
+        QTest::addColumn<QString>("path");
+        const QByteArray other = qgetenv("ORBITRAK_FUZZ_CORPUS");
+        const QDir root(other.isEmpty() ? QStringLiteral(ORBITRAK_FUZZ_CORPUS)
+                                        : QString::fromLocal8Bit(other));
+        const std::pair<const char*, EntryPoint> targets[] = {
+            {"fuzz_catalogue", fuzzCatalogueOneInput},
+            {"fuzz_utc_table", fuzzUtcTableOneInput},
+            {"fuzz_mount_replies", fuzzMountRepliesOneInput},
+            {"fuzz_mountsim_commands", fuzzMountsimCommandsOneInput},
+        };
+        for (const auto& [name, entry] : targets) {
+            const QDir folder(root.filePath(QLatin1String(name)));
+            const QStringList files = folder.entryList(QDir::Files, QDir::Name);
+            QVERIFY2(files.size() >= 3, name); // every target has seeds
+            for (const QString& file : files)
+                QTest::addRow("%s/%s", name, qPrintable(file)) << entry << folder.filePath(file);
+        }
+    }
+
+    // A seed that fails stops the program with the target's own message, as the fuzzer would.
+    void seedPasses() {
+        QFETCH(EntryPoint, entry);
+        QFETCH(QString, path);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QCOMPARE(entry(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                       std::size_t(bytes.size())),
+                 0);
+    }
 };
-
-void TestFuzzSeeds::everyTargetHasSeeds() {
-    for (const Target& target : kTargets) {
-        const QDir folder(corpusFolder(target.name));
-        QVERIFY2(folder.entryList(QDir::Files).size() >= 3, target.name);
-    }
-}
-
-void TestFuzzSeeds::seedPasses_data() {
-    QTest::addColumn<EntryPoint>("entry");
-    QTest::addColumn<QString>("path");
-    for (const Target& target : kTargets) {
-        const QDir folder(corpusFolder(target.name));
-        for (const QString& file : folder.entryList(QDir::Files, QDir::Name))
-            QTest::addRow("%s/%s", target.name, qPrintable(file))
-                << target.entry << folder.filePath(file);
-    }
-}
-
-// A seed that fails stops the program with the target's own message, as the fuzzer would.
-void TestFuzzSeeds::seedPasses() {
-    QFETCH(EntryPoint, entry);
-    QFETCH(QString, path);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    QCOMPARE(
-        entry(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())),
-        0);
-}
 
 QTEST_GUILESS_MAIN(TestFuzzSeeds)
 #include "tst_fuzz_seeds.moc"

@@ -1,8 +1,13 @@
 # Shared by ./run and ./test: Debian packages and the CMake build.
 # shellcheck shell=bash
 
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libbenchmark-dev
-                fonts-dejavu-core)
+# Every build: the tool chain, and a font for windows drawn offscreen.
+TOOL_PACKAGES=(cmake ninja-build g++ pkg-config fonts-dejavu-core)
+# The default build: Qt 5 and Google Benchmark.
+BUILD_PACKAGES=("${TOOL_PACKAGES[@]}" qtbase5-dev qtbase5-dev-tools libbenchmark-dev)
+# ./test --qt6, without Qt 5 or the benchmarks. Qt 6's CMake packages need the OpenGL headers
+# (libgl-dev), and its offscreen platform plugin comes in qt6-qpa-plugins.
+QT6_PACKAGES=("${TOOL_PACKAGES[@]}" qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev)
 SANITIZE_PACKAGES=()
 FUZZ_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev)
 
