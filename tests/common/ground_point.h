@@ -9,7 +9,6 @@
 #include <QList>
 
 #include <cmath>
-#include <optional>
 #include <vector>
 
 // The point on the ground straight below a satellite at a working Julian date, by the program's
@@ -20,12 +19,12 @@ struct GroundPoint {
     double eastLongitudeDeg = 0.0; // (-180, 180]
 };
 
-inline GroundPoint groundPoint(TLE_Satellite& satellite, double jd) {
+inline GroundPoint groundPoint(TLE_Satellite& satellite, double jd,
+                               const TimeScales& scales = TimeScales()) {
     constexpr double degreesPerRadian = 57.29577951308232;
     constexpr double pi = 3.141592653589793;
-    const double ut1 = ut1_from_jd(jd);
-    const double utc = utc_from_jd(jd);
-    propagate_satellite(satellite, utc);
+    const double ut1 = scales.ut1_from_jd(jd);
+    propagate_satellite(satellite, scales.utc_from_jd(jd));
     const double x = satellite.position[0];
     const double y = satellite.position[1];
     const double z = satellite.position[2];

@@ -1,11 +1,33 @@
 #pragma once
 
+#include "mount/mount_link.h"
+
 #include <QByteArray>
 #include <QHostAddress>
+#include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QtTest>
 
 #include <deque>
+
+// Runs a helper that may fail a check, and stops the test function if it did.
+#define STEP(call)                                                                                 \
+    do {                                                                                           \
+        call;                                                                                      \
+        if (QTest::currentTestFailed())                                                            \
+            return;                                                                                \
+    } while (false)
+
+// What every connection of the link writes first, and the whole handshake.
+inline const QByteArray kOpener = QByteArrayLiteral("#:U2#:GVN#");
+inline const QByteArray kHandshake = QByteArrayLiteral("#:U2#:GVN#:Gt#:Gg#:Gev#");
+
+// A log line as the tests compare them: "Level: text".
+inline QString logLine(LogLevel level, const QString& text) {
+    static const char* const names[] = {"Info", "Success", "Warning", "Error"};
+    return QString::fromLatin1(names[int(level)]) + QStringLiteral(": ") + text;
+}
 
 // A mount played by the test: a loopback server on a port of its own that records every byte
 // each connection sends and answers only what the test tells it to.
@@ -18,7 +40,6 @@ public:
 
     bool isListening() const { return server.isListening(); }
     quint16 port() const { return server.serverPort(); }
-
     int connectionCount() const { return int(connections.size()); }
 
     // What the given connection (default: the latest) has received so far.
@@ -26,6 +47,8 @@ public:
         const Connection* c = pick(connection);
         return c ? c->received : QByteArray();
     }
+    // What the latest connection has received after the handshake.
+    QByteArray afterHandshake() const { return received().mid(kHandshake.size()); }
 
     bool isOpen(int connection = -1) const {
         const Connection* c = pick(connection);
@@ -34,15 +57,30 @@ public:
 
     // Writes to the latest connection at once, as one piece.
     void send(const QByteArray& bytes) {
-        if (Connection* c = pick(-1)) {
+        if (const Connection* c = pick(-1)) {
             c->socket->write(bytes);
             c->socket->flush();
         }
     }
 
     void hangUp() {
-        if (Connection* c = pick(-1))
+        if (const Connection* c = pick(-1))
             c->socket->disconnectFromHost();
+    }
+
+    // Answers the four handshake steps of the latest connection, each once its command has
+    // arrived, so that anything written out of turn shows in the bytes compared.
+    void handshake(const QByteArray& version = "2.15.14", const QByteArray& latitude = "+48*30:00",
+                   const QByteArray& longitude = "-011*35:00",
+                   const QByteArray& elevation = "520") {
+        const QByteArray steps[] = {kOpener, ":Gt#", ":Gg#", ":Gev#"};
+        const QByteArray replies[] = {version, latitude, longitude, elevation};
+        QByteArray expected;
+        for (int i = 0; i < 4; ++i) {
+            expected += steps[i];
+            QTRY_COMPARE(received(), expected);
+            send(replies[i] + '#');
+        }
     }
 
 private:
@@ -68,10 +106,42 @@ private:
         const std::size_t index = connection < 0 ? connections.size() - 1 : std::size_t(connection);
         return index < connections.size() ? &connections[index] : nullptr;
     }
-    Connection* pick(int connection) {
-        return const_cast<Connection*>(static_cast<const ScriptedMount*>(this)->pick(connection));
-    }
 
     QTcpServer server;
     std::deque<Connection> connections;
+};
+
+// A link to a scripted mount, and the lines that it and whatever else is recorded log.
+struct LinkRig {
+    ScriptedMount mount;
+    MountLink link;
+    QStringList log;
+
+    // A link to another port, one where nothing listens for instance, when given.
+    explicit LinkRig(quint16 port = 0) : link(port ? port : mount.port()) { record(&link); }
+
+    template <typename Source> void record(Source* source) {
+        QObject::connect(source, &Source::logEvent, [this](const QString& text, LogLevel level) {
+            log << logLine(level, text);
+        });
+    }
+
+    // Opens a connection and waits until the mount has the opening bytes.
+    void open() {
+        const int before = mount.connectionCount();
+        link.open(QStringLiteral("127.0.0.1"));
+        QTRY_COMPARE(mount.connectionCount(), before + 1);
+        QTRY_COMPARE(mount.received(), kOpener);
+    }
+
+    // Opens a connection and plays its handshake until the link is ready.
+    void connect(const QByteArray& version = "2.15.14") {
+        open();
+        if (QTest::currentTestFailed())
+            return;
+        mount.handshake(version);
+        if (QTest::currentTestFailed())
+            return;
+        QTRY_VERIFY(link.isReady());
+    }
 };

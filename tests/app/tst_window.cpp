@@ -1,0 +1,394 @@
+#include "app/log_model.h"
+#include "app/mainwindow.h"
+#include "app/mountsettings.h"
+#include "app/settings.h"
+#include "astro/time_scales.h"
+#include "tests/common/scripted_mount.h"
+#include "tests/common/window_probe.h"
+#include "tests/mount/window_test_main.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSet>
+#include <QTimer>
+
+#include <ctime>
+#include <functional>
+#include <memory>
+
+static const QByteArray line1 =
+    "1 00900U 64063C   26078.25058051  .00000586  00000+0  58848-3 0  9991\n";
+static const QByteArray line2 =
+    "2 00900  90.2170  69.6682 0024457 200.0471 222.5878 13.76510242 59057\n";
+
+static QStringList headers(const QTableView* view) {
+    QStringList texts;
+    for (int section = 0; section < view->model()->columnCount(); ++section)
+        texts << view->model()->headerData(section, Qt::Horizontal).toString();
+    return texts;
+}
+
+// The window seen from outside, its widgets found by object name: the form, the clock, the
+// log, the setting and its dialog, and the wiring of the mount link, the transit chain and the
+// status poll to the widgets, against a mount scripted byte by byte. The refresh tick is stopped
+// unless a test runs it.
+class TestWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        // A zone far from UTC, so that the UTC clock and the local log times differ.
+        qputenv("TZ", "<+0545>-5:45");
+        tzset();
+        QVERIFY(scratch.isValid());
+        QVERIFY(QDir::setCurrent(scratch.path()));
+        QFile file(QStringLiteral("satell.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("US$ 1,#2\n" + line1 + line2);
+    }
+
+    void init() {
+        mount = std::make_unique<ScriptedMount>();
+        QVERIFY(mount->isListening());
+        QVERIFY(writeMountIp(QStringLiteral("127.0.0.1")));
+        newWindow();
+    }
+
+    void cleanup() {
+        window.reset();
+        mount.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void form_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        const char* const texts[][2] = {
+            {"pushButton_Stop", "Stop"},      {"pushButton_Unpark", "Unpark"},
+            {"pushButton_Park", "Park"},      {"label_2", "Connect mount"},
+            {"checkBox", "Connect mount"},    {"label_3", "Status"},
+            {"label", "Filter TLEs by name"}, {"labelTime", "Current UTC time"},
+            {"menuMount", "Mount"},           {"menuTLEs", "TLEs"},
+            {"actionSetup", "Setup..."},      {"actionLoad_TLEs", "Load TLEs..."}};
+        for (const auto& row : texts)
+            QTest::newRow(row[0]) << row[0] << row[1];
+    }
+
+    void form() {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QObject* object = window->findChild<QObject*>(name);
+        QVERIFY2(object, qPrintable(name));
+        const char* property = qobject_cast<QMenu*>(object) ? "title" : "text";
+        QCOMPARE(object->property(property).toString(), text);
+    }
+
+    void windowMenusAndTables() {
+        QCOMPARE(window->objectName(), QString("MainWindow"));
+        QCOMPARE(window->windowTitle(), QString("Halvstar Orbitrak"));
+        QCOMPARE(window->size(), QSize(677, 585));
+        const QList<QAction*> menus = window->menuBar()->actions();
+        QCOMPARE(menus.size(), 2);
+        QCOMPARE(menus[0]->menu(), child<QMenu>("menuMount"));
+        QCOMPARE(menus[1]->menu(), child<QMenu>("menuTLEs"));
+        QCOMPARE(menus[0]->menu()->actions(), QList<QAction*>{child<QAction>("actionSetup")});
+        QCOMPARE(menus[1]->menu()->actions(), QList<QAction*>{child<QAction>("actionLoad_TLEs")});
+        QVERIFY(child<QLineEdit>("lineEditStatus")->isReadOnly() &&
+                child<QLineEdit>("lineTime")->isReadOnly());
+
+        auto* table = child<QTableView>("tableView");
+        QCOMPARE(headers(table), (QStringList{"Name", "Altitude (deg)", "Azimuth (deg)",
+                                              "Distance (km)", "Speed (deg/s)"}));
+        QCOMPARE(table->horizontalHeader()->sectionResizeMode(0), QHeaderView::Stretch);
+        QCOMPARE(table->horizontalHeader()->sectionResizeMode(1), QHeaderView::Interactive);
+        QVERIFY(table->horizontalHeader()->isSortIndicatorShown());
+        QVERIFY(table->verticalHeader()->isHidden());
+        QCOMPARE(table->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+
+        auto* log = child<QTableView>("tableViewLog");
+        QCOMPARE(headers(log), (QStringList{"Time", "Event"}));
+        QCOMPARE(log->horizontalHeader()->sectionResizeMode(1), QHeaderView::Stretch);
+        QVERIFY(!log->verticalHeader()->isHidden());
+        QCOMPARE(log->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+        QVERIFY(!log->showGrid());
+    }
+
+    // Each tick shows the instant it computed for, which lies between the readings of the system's
+    // UTC clock taken around it.
+    void clockShowsUtc() {
+        auto* clock = child<QLineEdit>("lineTime");
+        QSignalSpy ticks(clock, &QLineEdit::textChanged);
+        refreshTimer()->start();
+        for (int round = 0; round < 2; ++round) {
+            const QDateTime before = QDateTime::currentDateTimeUtc();
+            QVERIFY(ticks.wait());
+            const QDateTime after = QDateTime::currentDateTimeUtc();
+            const QString text = clock->text();
+            QVERIFY2(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}$")
+                         .match(text)
+                         .hasMatch(),
+                     qPrintable(text));
+            // The fixed-width form sorts as the instants do.
+            const QString format = QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz");
+            QVERIFY2(before.toString(format) <= text && text <= after.toString(format),
+                     qPrintable(text + " not within " + before.toString(format) + " .. " +
+                                after.toString(format)));
+        }
+    }
+
+    // Every level has a colour of its own, in both columns; entries keep their order however fast
+    // they come, each stamped with the local time.
+    void logModel() {
+        Log_Model model;
+        QSet<QRgb> colours;
+        const QTime before = QTime::currentTime();
+        for (int i = 0; i < 1000; ++i) {
+            const LogLevel level = LogLevel(i % 4);
+            model.addEntry(QString::number(i), level);
+            for (int column = 0; column < 2; ++column) {
+                const QModelIndex index = model.index(i, column);
+                const QBrush brush = index.data(Qt::ForegroundRole).value<QBrush>();
+                QCOMPARE(brush.style(), Qt::SolidPattern);
+                QCOMPARE(brush.color(), Log_Model::colourFor(level));
+            }
+            colours << Log_Model::colourFor(level).rgba();
+        }
+        const QTime after = QTime::currentTime();
+        QCOMPARE(colours.size(), 4);
+        QCOMPARE(model.rowCount(), 1000);
+        for (int i = 0; i < 1000; ++i)
+            QCOMPARE(model.index(i, 1).data().toString(), QString::number(i));
+        const QString stamp = model.index(0, 0).data().toString();
+        QVERIFY2(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}$").match(stamp).hasMatch(),
+                 qPrintable(stamp));
+        const QTime shown = QTime::fromString(stamp, "hh:mm:ss.zzz");
+        if (before <= after) // not across midnight
+            QVERIFY(shown >= before && shown <= after);
+        // The window's log begins with Start.
+        QCOMPARE(windowLog(window.get()), QStringList{logLine(LogLevel::Info, "Start")});
+    }
+
+    void setupOkIsKeptForTheNextWindow() {
+        const QString shown = runSetup([](MountSettings* dialog) {
+            QCOMPARE(dialog->windowTitle(), QString("Halvstar Orbitrak setup"));
+            QCOMPARE(addressEdit(dialog)->placeholderText(), QString("xxx.xxx.xxx.xxx"));
+            addressEdit(dialog)->setText(QStringLiteral(" 192.0.2.50 x "));
+            press(dialog, QDialogButtonBox::Ok);
+        });
+        QCOMPARE(shown, QString("127.0.0.1")); // read at start
+        // Kept in memory, as typed; the store learns it when the window goes.
+        QCOMPARE(runSetup([](MountSettings* dialog) { dialog->reject(); }),
+                 QString(" 192.0.2.50 x "));
+        QCOMPARE(readMountIp(), QString("127.0.0.1"));
+        window.reset();
+        QCOMPARE(readMountIp(), QString(" 192.0.2.50 x "));
+        newWindow();
+        QCOMPARE(runSetup([](MountSettings* dialog) { dialog->reject(); }),
+                 QString(" 192.0.2.50 x "));
+    }
+
+    void setupCancelKeepsTheAddress_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Cancel") << "cancel";
+        QTest::newRow("Escape") << "escape";
+        QTest::newRow("closed") << "close";
+    }
+
+    void setupCancelKeepsTheAddress() {
+        QFETCH(QString, how);
+        runSetup([how](MountSettings* dialog) {
+            addressEdit(dialog)->setText(QStringLiteral("10.9.9.9"));
+            if (how == "cancel")
+                press(dialog, QDialogButtonBox::Cancel);
+            else if (how == "escape")
+                QTest::keyClick(addressEdit(dialog), Qt::Key_Escape);
+            else
+                dialog->close();
+        });
+        QCOMPARE(runSetup([](MountSettings* dialog) { dialog->reject(); }), QString("127.0.0.1"));
+        window.reset();
+        QCOMPARE(readMountIp(), QString("127.0.0.1"));
+    }
+
+    void connectBoxOpensAndClosesTheLink() {
+        auto* box = child<QCheckBox>("checkBox");
+        STEP(connectMount("2.15.9"));
+        QCOMPARE(
+            windowLog(window.get()),
+            (QStringList{
+                logLine(LogLevel::Info, "Start"), logLine(LogLevel::Info, "Connecting to mount..."),
+                logLine(LogLevel::Info, "Connected to mount."),
+                logLine(LogLevel::Info, "Mount firmware version: 2.15.9"),
+                logLine(LogLevel::Warning,
+                        "This firmware doesn't support real-time tracking error readout. To "
+                        "enable it upgrade at least to 2.15.14."),
+                logLine(LogLevel::Info, "Received site information: lat = 48.50 deg, lon = "
+                                        "-11.58 deg, elev = 520 m")}));
+        const QString disconnected = logLine(LogLevel::Info, "Disconnected from mount.");
+        box->click();
+        QVERIFY(!box->isChecked());
+        QTRY_VERIFY(!mount->isOpen());
+        QTRY_COMPARE(windowLog(window.get()).mid(6), (QStringList{disconnected, disconnected}));
+
+        // The link's end unticks the box.
+        box->click();
+        QTRY_COMPARE(mount->connectionCount(), 2);
+        QTRY_COMPARE(mount->received(), kOpener);
+        mount->hangUp();
+        QTRY_VERIFY(!box->isChecked());
+        QTRY_COMPARE(windowLog(window.get()).mid(10),
+                     (QStringList{logLine(LogLevel::Error, "Connection error."), disconnected}));
+    }
+
+    void motionButtons() {
+        STEP(connectMount());
+        child<QPushButton>("pushButton_Stop")->click();
+        child<QPushButton>("pushButton_Park")->click();
+        child<QPushButton>("pushButton_Unpark")->click();
+        QTRY_COMPARE(mount->afterHandshake(), QByteArray(":STOP#:KA#:PO#"));
+    }
+
+    void doubleClickStartsTheUpload() {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        STEP(connectMount());
+        auto* table = child<QTableView>("tableView");
+        QCOMPARE(table->model()->rowCount(), 1);
+        const QPoint cell = table->visualRect(table->model()->index(0, 0)).center();
+        // The view takes a double click only on the row that the first click pressed.
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
+        QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
+        const QByteArray upload =
+            ":TLEL0US$$ 1$2C$232$0a" + line1.trimmed() + "$0a" + line2.trimmed() + "$0a#";
+        QTRY_COMPARE(mount->afterHandshake(), upload);
+        QCOMPARE(windowLog(window.get()).last(),
+                 logLine(LogLevel::Info,
+                         "Selected " + table->model()->index(0, 0).data().toString() + "."));
+        mount->send("V#");
+        QTRY_VERIFY(mount->afterHandshake().size() > upload.size());
+        const QByteArray pass = mount->afterHandshake().mid(upload.size());
+        QVERIFY2(QRegularExpression("^:TLEP\\d{7}\\.\\d{8},10#$").match(pass).hasMatch(),
+                 pass.constData());
+        mount->send("1,2,3#");
+        QTRY_COMPARE(mount->afterHandshake(), upload + pass + ":TLES#");
+        mount->send("V#");
+        QTRY_COMPARE(windowLog(window.get()).last(),
+                     logLine(LogLevel::Success, "Slewing to start of transit."));
+    }
+
+    // Ticks are counted by the clock they set. A poll queued out of turn would show on the wire
+    // before the motion command clicked after the ticks.
+    void tickPollsWhenReadyAndIdle() {
+        QSignalSpy ticks(child<QLineEdit>("lineTime"), &QLineEdit::textChanged);
+        refreshTimer()->start();
+        child<QCheckBox>("checkBox")->click();
+        QTRY_COMPARE(mount->received(), kOpener);
+        const int connected = ticks.count();
+        QTRY_VERIFY(ticks.count() >= connected + 2); // during the handshake
+        child<QPushButton>("pushButton_Stop")->click();
+        STEP(mount->handshake());
+        QTRY_COMPARE(mount->afterHandshake(), QByteArray(":STOP#:TLESCK#"));
+        mount->send("T#");
+        QTRY_COMPARE(mount->afterHandshake(), QByteArray(":STOP#:TLESCK#:GaE#"));
+        const int seen = ticks.count();
+        QTRY_VERIFY(ticks.count() >= seen + 2); // with a poll in flight
+        child<QPushButton>("pushButton_Park")->click();
+        auto* status = child<QLineEdit>("lineEditStatus");
+        QCOMPARE(status->text(), QString());
+        mount->send("0,0,0.0025,0,-0.001#");
+        QTRY_COMPARE(status->text(), QString("Tracking satellite  errors: 9.00\", -3.60\""));
+        QTRY_COMPARE(mount->afterHandshake(), QByteArray(":STOP#:TLESCK#:GaE#:KA#:TLESCK#"));
+    }
+
+    void setupWhileConnectedKeepsTheLink() {
+        STEP(connectMount());
+        const int rows = windowLog(window.get()).size();
+        runSetup([](MountSettings* dialog) {
+            addressEdit(dialog)->setText(QStringLiteral("192.0.2.1"));
+            press(dialog, QDialogButtonBox::Ok);
+        });
+        QCOMPARE(windowLog(window.get()).size(), rows);
+        QVERIFY(mount->isOpen());
+        child<QPushButton>("pushButton_Stop")->click();
+        QTRY_COMPARE(mount->afterHandshake(), QByteArray(":STOP#"));
+        QCOMPARE(mount->connectionCount(), 1);
+    }
+
+    void closingTheWindowWhileConnected() {
+        STEP(connectMount());
+        child<QPushButton>("pushButton_Park")->click();
+        window.reset();
+        QTRY_VERIFY(!mount->isOpen());
+        QCOMPARE(mount->received(), kHandshake + ":KA#");
+    }
+
+private:
+    template <typename T> T* child(const char* name) const {
+        return window->findChild<T*>(QString::fromLatin1(name));
+    }
+
+    QTimer* refreshTimer() const {
+        return window->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
+    }
+
+    void newWindow() {
+        window = std::make_unique<MainWindow>(scales, mount->port());
+        refreshTimer()->stop();
+    }
+
+    void connectMount(const QByteArray& version = "2.15.14") {
+        child<QCheckBox>("checkBox")->click();
+        QVERIFY(child<QCheckBox>("checkBox")->isChecked());
+        STEP(mount->handshake(version));
+        QTRY_VERIFY(windowLogEvents(window.get()).last().startsWith("Received site information"));
+    }
+
+    // Opens the setup dialog through the menu, lets `act` work it, and returns the address it
+    // showed when it opened.
+    QString runSetup(const std::function<void(MountSettings*)>& act) {
+        QString shown = QStringLiteral("<dialog never shown>");
+        QTimer poll;
+        int polls = 0;
+        connect(&poll, &QTimer::timeout, [&] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* dialog = qobject_cast<MountSettings*>(widget);
+                if (dialog && dialog->isVisible()) {
+                    poll.stop();
+                    shown = addressEdit(dialog)->text();
+                    act(dialog);
+                    return;
+                }
+            }
+            // Never left hanging: a dialog that does not show within ten seconds is given up.
+            if (++polls > 1000) {
+                poll.stop();
+                if (QWidget* modal = QApplication::activeModalWidget())
+                    modal->close();
+            }
+        });
+        poll.start(10);
+        child<QAction>("actionSetup")->trigger();
+        return shown;
+    }
+
+    static void press(MountSettings* dialog, QDialogButtonBox::StandardButton which) {
+        dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))->button(which)->click();
+    }
+
+    static QLineEdit* addressEdit(MountSettings* dialog) {
+        return dialog->findChild<QLineEdit*>(QStringLiteral("lineEdit"));
+    }
+
+    QTemporaryDir scratch;
+    const TimeScales scales;
+    std::unique_ptr<ScriptedMount> mount;
+    std::unique_ptr<MainWindow> window;
+};
+
+ORBITRAK_WINDOW_TEST_MAIN(TestWindow)
+#include "tst_window.moc"

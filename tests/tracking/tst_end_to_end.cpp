@@ -1,0 +1,349 @@
+#include "app/mainwindow.h"
+#include "app/settings.h"
+#include "tests/common/ground_point.h"
+#include "tests/common/mountsim_process.h"
+#include "tests/common/window_probe.h"
+#include "tests/mount/window_test_main.h"
+#include "tools/mountsim/element_set_check.h"
+#include "tools/mountsim/simulated_mount.h"
+#include "tracking/tracking_status.h"
+#include "tracking/upload_text.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QRegularExpression>
+
+#include <cmath>
+#include <initializer_list>
+#include <memory>
+
+// Process-level waits on a loaded machine: generous, and never a fixed sleep.
+static constexpr int kPatienceMs = 20000;
+static constexpr double kSecond = 1.0 / 86400.0;
+// 2026-03-20 0h on the working scale, two days after the test sets' epochs.
+static constexpr double kT0 = 2461119.5;
+
+static QString catalogue() {
+    return QStringLiteral(ORBITRAK_TEST_DATA "/catalogue/active-2026-03.txt");
+}
+
+static QByteArray upload(const ThreeLines& set) {
+    return ":TLEL0" + escapeUploadText(QString::fromLatin1(set.text())).toLatin1() + '#';
+}
+
+// One command to the stand-in, some seconds after a start, and its answer ("" for none).
+struct Step {
+    double seconds;
+    QByteArray command;
+    QByteArray answer;
+};
+
+// An element line with its check digit put right after a change of columns (from 1).
+static QByteArray changed(const QByteArray& line, int column, const QByteArray& text) {
+    QByteArray result = line.left(68);
+    result.replace(column - 1, text.size(), text);
+    return result.left(68) + QByteArray::number(elementLineCheckDigit(result.toStdString())) + '\n';
+}
+
+// The stand-in, orbitrak-mountsim: first its protocol and satellite behaviour driven directly at
+// chosen instants, then the whole job as a user does it, the real window against the stand-in
+// run as a process, with its site right under a navigation satellite.
+class TestEndToEnd : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        testDir = QDir::currentPath();
+        QVERIFY(scratch.isValid());
+        QVERIFY(QDir::setCurrent(scratch.path()));
+        // GPS orbits stay meaningful for months after their epoch.
+        navstar = setsNamed(catalogue(), "NAVSTAR");
+        QVERIFY(navstar.size() > 20);
+        QFile file(QStringLiteral("satell.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (const ThreeLines& set : navstar)
+            file.write(set.text());
+    }
+
+    void cleanup() {
+        window.reset();
+        sim.stop();
+    }
+
+    void standInHandshakeAndMotion() {
+        SimulatedMount::Config config;
+        config.firmware = "2.15.9";
+        config.site = SimulatedSite{-33.5, 151.25, 58.0};
+        SimulatedMount mount(config);
+        // East 151.25 is west -151.25 on the wire; 2.15.9 leaves ":GaE#" unanswered.
+        STEP(play(mount, kT0,
+                  {{0, ":U2#", ""},
+                   {0, ":GVN#", "2.15.9#"},
+                   {0, ":Gt#", "-33*30:00.0#"},
+                   {0, ":Gg#", "-151*15:00.0#"},
+                   {0, ":Gev#", "+0058.0#"},
+                   {0, ":GaE#", ""},
+                   {0, ":GVNX#", ""},
+                   {0, "GVN#", ""},
+                   {0, ":KA#", ""}}));
+        QVERIFY(mount.isParked());
+        STEP(play(mount, kT0, {{0, ":PO#", ""}}));
+        QVERIFY(!mount.isParked());
+    }
+
+    void standInChecksUploads_data() {
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QByteArray>("answer");
+
+        const ThreeLines set = navstar.first();
+        const auto row = [](const char* name, const QByteArray& text, const char* answer) {
+            QTest::newRow(name) << ":TLEL0" +
+                                       escapeUploadText(QString::fromLatin1(text)).toLatin1() + '#'
+                                << QByteArray(answer);
+        };
+        row("three lines", set.text(), "V#");
+        row("carriage returns",
+            set.name.trimmed() + "\r\n" + set.line1.trimmed() + "\r\n" + set.line2, "V#");
+        QByteArray badDigit = set.line1;
+        badDigit[68] = badDigit[68] == '0' ? '1' : '0';
+        row("check digit", set.name + badDigit + set.line2, "E#");
+        row("lines swapped", set.name + set.line2 + set.line1, "E#");
+        row("catalogue numbers differ", set.name + set.line1 + changed(set.line2, 3, "99999"),
+            "E#");
+        row("short line", set.name + set.line1.left(60) + "\n" + set.line2, "E#");
+        row("letter in a number", set.name + set.line1 + changed(set.line2, 9, " 55.9X37"), "E#");
+        row("two lines only", set.line1 + set.line2, "E#");
+        row("NUL in the name", QByteArray("N\0X\n", 4) + set.line1 + set.line2, "E#");
+        const QByteArray escaped = upload(set);
+        QTest::newRow("upper-case escapes")
+            << QByteArray(escaped).replace("$0a", "$0A") << QByteArray("V#");
+        QTest::newRow("unknown escape")
+            << QByteArray(escaped).replace("$0a", "$zz") << QByteArray("E#");
+        QTest::newRow("raw line feeds")
+            << QByteArray(escaped).replace("$0a", "\n") << QByteArray("E#");
+        QTest::newRow("empty") << QByteArray(":TLEL0#") << QByteArray("E#");
+    }
+
+    void standInChecksUploads() {
+        QFETCH(QByteArray, command);
+        QFETCH(QByteArray, answer);
+        SimulatedMount mount({});
+        QCOMPARE(mount.answer(command, kT0).value_or("(none)"), answer);
+        QCOMPARE(mount.satellites().hasSatellite(), answer == "V#");
+    }
+
+    // The site right under the satellite: the pass is under way, the slew goes to the satellite,
+    // tracking follows the slew; stop, park and a new set end the tracking; the pass ends.
+    void standInPassUnderWay() {
+        SimulatedMount mount(underGps(kT0));
+        const QByteArray gps = upload(navstar.first());
+        STEP(play(mount, kT0,
+                  {{0, ":TLES#", "E#"},
+                   {0, ":TLEP2461119.5,10#", "E#"},
+                   {0, gps, "V#"},
+                   {0, ":TLESCK#", "E#"},
+                   {0, ":TLEP2461119.5#", "E#"},
+                   {0, ":TLEPx,10#", "E#"},
+                   {0, ":TLEP2461119.5,1.5#", "E#"},
+                   {0, ":TLEP2400000.5,10#", "E#"},
+                   {0, ":TLEP2464800.5,10#", "E#"},
+                   {0, ":TLES#", "E#"}}));
+
+        const QByteArray passData = pass(mount, kT0);
+        const QRegularExpressionMatch match =
+            QRegularExpression("^(\\d+\\.\\d{6}),(\\d+\\.\\d{6}),(\\d+\\.\\d)#$").match(passData);
+        QVERIFY2(match.hasMatch(), passData.constData());
+        QCOMPARE(match.captured(1).toDouble(), kT0);
+        QVERIFY(match.captured(2).toDouble() > kT0 + 2.0 / 24.0); // a GPS pass lasts hours
+        QVERIFY(match.captured(3).toDouble() > 89.0);
+
+        STEP(play(mount, kT0,
+                  {{60, ":TLES#", "S#"},
+                   {64.9, ":TLESCK#", "S#"},
+                   {65.1, ":TLESCK#", "T#"},
+                   {70, ":STOP#", ""},
+                   {71, ":TLESCK#", "E#"},
+                   {80, ":TLES#", "S#"},
+                   {90, ":KA#", ""},
+                   {91, ":TLESCK#", "E#"},
+                   {92, ":TLES#", "F#"},
+                   {93, ":PO#", ""},
+                   {94, ":TLES#", "S#"}}));
+        // While tracking: errors of a few arc-seconds, the state quoted with the seconds since the
+        // slew began.
+        const QByteArray errors = mount.answer(":GaE#", kT0 + 114 * kSecond).value_or("");
+        QVERIFY2(errors.contains(",\"T,20.0\","), errors.constData());
+        const AxisErrorReading reading = readAxisErrors(errors.chopped(1));
+        QCOMPARE(reading.outcome, AxisErrorReading::Numbers);
+        QVERIFY(reading.firstDegrees != 0.0 && std::fabs(reading.firstDegrees) < 3.0 / 3600.0);
+        QVERIFY(reading.secondDegrees != 0.0 && std::fabs(reading.secondDegrees) < 3.0 / 3600.0);
+        STEP(play(mount, kT0,
+                  {{43200, ":TLESCK#", "Q#"},
+                   {43200, ":TLES#", "Q#"},
+                   {43201, gps, "V#"},
+                   {43202, ":TLESCK#", "E#"},
+                   {43203, ":TLES#", "E#"}}));
+    }
+
+    // From well before the rise: a slew to where the pass begins, then waiting, then tracking.
+    void standInPassToCome() {
+        const SimulatedMount::Config config = underGps(kT0);
+        TLE_Satellite satellite = satelliteOf(navstar.first());
+        const Site site = siteRecord(config.site);
+        double before = kT0;
+        while (skyPoint(satellite, site, before).altitudeDeg > -10.0 && before > kT0 - 1.0)
+            before -= 600 * kSecond;
+        QVERIFY(skyPoint(satellite, site, before).altitudeDeg <= -10.0);
+
+        SimulatedMount mount(config);
+        STEP(play(mount, before, {{0, upload(navstar.first()), "V#"}}));
+        const QByteArray passData = pass(mount, before);
+        const double start = passData.split(',').at(0).toDouble();
+        QVERIFY2(start > before + 600 * kSecond && start < kT0, passData.constData());
+        QVERIFY(skyPoint(satellite, site, start - 0.1 * kSecond).altitudeDeg < 0.0);
+        QVERIFY(skyPoint(satellite, site, start + 0.1 * kSecond).altitudeDeg > 0.0);
+        STEP(play(mount, before,
+                  {{0, ":TLES#", "V#"}, {1, ":TLESCK#", "V#"}, {6, ":TLESCK#", "P#"}}));
+        STEP(play(mount, start, {{-1, ":TLESCK#", "P#"}, {1, ":TLESCK#", "T#"}}));
+    }
+
+    // A geostationary satellite never rises on the other side of the Earth; right under it, it is
+    // up all day and the pass ends with the search window.
+    void standInNoPassFromTheFarSide() {
+        const ThreeLines set = setsNamed(catalogue(), "EUTELSAT 139 WEST A").value(0);
+        TLE_Satellite satellite = satelliteOf(set);
+        const GroundPoint below = groundPoint(satellite, kT0);
+        SimulatedMount::Config config;
+        config.site = SimulatedSite{-below.latitudeDeg, below.eastLongitudeDeg + 180.0, 0.0};
+        SimulatedMount farSide(config);
+        STEP(play(farSide, kT0,
+                  {{0, upload(set), "V#"}, {0, passCommand(kT0), "E#"}, {0, ":TLES#", "E#"}}));
+
+        config.site = SimulatedSite{below.latitudeDeg, below.eastLongitudeDeg, 0.0};
+        SimulatedMount overhead(config);
+        STEP(play(overhead, kT0, {{0, upload(set), "V#"}}));
+        QCOMPARE(pass(overhead, kT0).left(29), QByteArray("2461119.500000,2461120.500000"));
+    }
+
+    void tracksTheSatelliteOverhead_data() {
+        QTest::addColumn<QString>("firmware");
+        QTest::newRow("2.15.14: state and errors") << "2.15.14";
+        QTest::newRow("2.15.13: the state alone") << "2.15.13";
+    }
+
+    // Connect, double-click the satellite, and watch the mount slew and track.
+    void tracksTheSatelliteOverhead() {
+        QFETCH(QString, firmware);
+        const bool withErrors = firmware == "2.15.14";
+        TLE_Satellite satellite = satelliteOf(navstar.first());
+        const GroundPoint below = groundPoint(satellite, scales.current_jd(), scales);
+        const QString log = scratch.filePath("sim-" + firmware + ".log");
+        const quint16 port = sim.start(
+            {"--firmware", firmware, "--lat", QString::number(below.latitudeDeg, 'f', 6), "--lon",
+             QString::number(below.eastLongitudeDeg, 'f', 6), "--elev", "0", "--slew-seconds", "1"},
+            log, 0, kPatienceMs);
+        QVERIFY(port != 0);
+
+        writeMountIp(QStringLiteral("127.0.0.1"));
+        window = std::make_unique<MainWindow>(scales, port);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        auto* table = window->findChild<QTableView*>(QStringLiteral("tableView"));
+        auto* status = window->findChild<QLineEdit*>(QStringLiteral("lineEditStatus"));
+        QStringList shown;
+        connect(status, &QLineEdit::textChanged, [&shown](const QString& text) { shown << text; });
+
+        window->findChild<QCheckBox*>(QStringLiteral("checkBox"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(windowLogEvents(window.get()).join('\n').contains("Received site"),
+                                 kPatienceMs);
+        QCOMPARE(mountSimLog(log, true).mid(0, 5),
+                 (QStringList{":U2#", ":GVN#", ":Gt#", ":Gg#", ":Gev#"}));
+        // The window sees the satellite overhead from the site the stand-in reported.
+        QTRY_VERIFY_WITH_TIMEOUT(table->model()->index(0, 1).data().toDouble() > 85.0, kPatienceMs);
+
+        const int row = windowLog(window.get()).size();
+        const QRect cell = table->visualRect(table->model()->index(0, 0));
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+        QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+        const QString name = table->model()->index(0, 0).data().toString();
+        QTRY_COMPARE_WITH_TIMEOUT(
+            windowLog(window.get()).mid(row),
+            (QStringList{logLine(LogLevel::Info, "Selected " + name + "."),
+                         logLine(LogLevel::Success, "Slewing to transiting TLE.")}),
+            kPatienceMs);
+
+        // The upload exactly as escaped, then the pass and the slew, and no poll between them. A
+        // poll in flight at the double-click has its error reading queued behind the upload.
+        const ThreeLines& set = navstar.first();
+        const QString uploaded = ":TLEL0" + QString::fromLatin1(set.name.trimmed()) + "$0a" +
+                                 QString::fromLatin1(set.line1.trimmed()) + "$0a" +
+                                 QString::fromLatin1(set.line2.trimmed()) + "$0a#";
+        QStringList commands = mountSimLog(log, true);
+        const int at = commands.indexOf(uploaded);
+        QVERIFY2(at >= 0, qPrintable(commands.join('\n')));
+        commands = commands.mid(at + 1);
+        if (!commands.isEmpty() && commands.first() == ":GaE#")
+            commands.removeFirst();
+        QVERIFY2(commands.size() >= 2, qPrintable(commands.join('\n')));
+        QVERIFY2(QRegularExpression("^:TLEP\\d{7}\\.\\d{8},10#$").match(commands[0]).hasMatch(),
+                 qPrintable(commands[0]));
+        QCOMPARE(commands[1], QString(":TLES#"));
+
+        // Before the tracking only the idle state and the slew, with zero errors when read.
+        const QString zero = withErrors ? "  errors: 0.00\", 0.00\"" : "";
+        const QRegularExpression tracking(withErrors
+                                              ? "^Tracking satellite  errors: -?\\d+\\.\\d\\d\","
+                                                " -?\\d+\\.\\d\\d\"$"
+                                              : "^Tracking satellite$");
+        QTRY_VERIFY_WITH_TIMEOUT(tracking.match(status->text()).hasMatch(), kPatienceMs);
+        QCOMPARE(mountSimLog(log, true).contains(":GaE#"), withErrors);
+        for (const QString& text : shown.mid(0, shown.size() - 1))
+            QVERIFY2(text == "No transit tracking requested" + zero ||
+                         text == "Slewing to catch satellite" + zero ||
+                         tracking.match(text).hasMatch(),
+                     qPrintable(text));
+        if (withErrors) {
+            // A picture for the user guide: wide enough for the column headers, the latest log
+            // lines in view.
+            window->resize(820, 640);
+            window->findChild<QTableView*>(QStringLiteral("tableViewLog"))->scrollToBottom();
+            QVERIFY(window->grab().save(QDir(testDir).filePath("tracking.png")));
+        }
+    }
+
+private:
+    SimulatedMount::Config underGps(double jd) const {
+        TLE_Satellite satellite = satelliteOf(navstar.first());
+        const GroundPoint below = groundPoint(satellite, jd);
+        SimulatedMount::Config config;
+        config.site = SimulatedSite{below.latitudeDeg, below.eastLongitudeDeg, 0.0};
+        config.slewSeconds = 5.0;
+        return config;
+    }
+
+    static void play(SimulatedMount& mount, double start, std::initializer_list<Step> steps) {
+        for (const Step& step : steps) {
+            const std::optional<QByteArray> answer =
+                mount.answer(step.command, start + step.seconds * kSecond);
+            QVERIFY2(answer.value_or("") == step.answer,
+                     qPrintable(
+                         QString::asprintf("%s at %g s: ", step.command.constData(), step.seconds) +
+                         QString::fromLatin1(answer.value_or("(none)"))));
+        }
+    }
+
+    static QByteArray pass(SimulatedMount& mount, double jd) {
+        return mount.answer(passCommand(jd), jd).value_or("");
+    }
+
+    const TimeScales scales; // the window's, outliving it
+    QString testDir;         // where the screenshot is left, beside the test's other output
+    QTemporaryDir scratch;
+    QList<ThreeLines> navstar;
+    MountSimProcess sim;
+    std::unique_ptr<MainWindow> window;
+};
+
+ORBITRAK_WINDOW_TEST_MAIN(TestEndToEnd)
+#include "tst_end_to_end.moc"
