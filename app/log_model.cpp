@@ -2,9 +2,10 @@
 
 #include <QBrush>
 #include <QCoreApplication>
-#include <QDateTime>
 
-Log_Model::Log_Model(QObject* parent) : QAbstractTableModel(parent) {}
+Log_Model::Log_Model(QObject* parent, Clock clock)
+    : QAbstractTableModel(parent),
+      clock(clock ? std::move(clock) : [] { return QDateTime::currentDateTime(); }) {}
 
 QColor Log_Model::colourFor(LogLevel level) {
     switch (level) {
@@ -21,15 +22,57 @@ QColor Log_Model::colourFor(LogLevel level) {
 }
 
 void Log_Model::addEntry(const QString& text, LogLevel level) {
-    const int row = entries.size();
+    const QDateTime now = clock();
+    const bool coalesced = level == LogLevel::Warning || level == LogLevel::Error;
+    const QString key = QString::number(int(level)) + QLatin1Char(' ') + text;
+    if (coalesced && repeatLatest(key, now))
+        return;
+
+    const int row = int(entries.size());
     beginInsertRows(QModelIndex(), row, row);
-    entries.append(
-        LogEntry{QDateTime::currentDateTime().toString("hh:mm:ss.zzz"), text, colourFor(level)});
+    entries.push_back(Entry{now.toString(QStringLiteral("hh:mm:ss.zzz")), text, colourFor(level),
+                            text, now.toMSecsSinceEpoch(), 1});
     endInsertRows();
+    if (coalesced)
+        lastSerialByText.insert(key, firstSerial + quint64(row));
+
+    if (entries.size() > std::size_t(maxEntries)) {
+        beginRemoveRows(QModelIndex(), 0, 0);
+        entries.pop_front();
+        ++firstSerial;
+        endRemoveRows();
+        // Forget the texts of dropped rows now and then, so that the index stays small.
+        if (lastSerialByText.size() > maxEntries) {
+            for (auto i = lastSerialByText.begin(); i != lastSerialByText.end();)
+                i = *i < firstSerial ? lastSerialByText.erase(i) : std::next(i);
+        }
+    }
+}
+
+bool Log_Model::repeatLatest(const QString& key, const QDateTime& now) {
+    const auto found = lastSerialByText.constFind(key);
+    if (found == lastSerialByText.cend())
+        return false;
+    if (*found < firstSerial) { // the row has been dropped
+        lastSerialByText.erase(found);
+        return false;
+    }
+    const int row = int(*found - firstSerial);
+    Entry& entry = entries[std::size_t(row)];
+    const qint64 at = now.toMSecsSinceEpoch();
+    if (at - entry.atMs > repeatWindowMs)
+        return false;
+    ++entry.occurrences;
+    entry.atMs = at;
+    entry.time = now.toString(QStringLiteral("hh:mm:ss.zzz"));
+    entry.event = entry.text + QCoreApplication::translate("Log_Model", " (repeated %1 times)")
+                                   .arg(entry.occurrences);
+    emit dataChanged(index(row, 0), index(row, 1));
+    return true;
 }
 
 int Log_Model::rowCount(const QModelIndex&) const {
-    return entries.size();
+    return int(entries.size());
 }
 
 int Log_Model::columnCount(const QModelIndex&) const {
@@ -37,9 +80,9 @@ int Log_Model::columnCount(const QModelIndex&) const {
 }
 
 QVariant Log_Model::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() < 0 || index.row() >= entries.size())
+    if (!index.isValid() || index.row() < 0 || index.row() >= rowCount())
         return QVariant();
-    const LogEntry& entry = entries.at(index.row());
+    const Entry& entry = entries[std::size_t(index.row())];
     switch (role) {
     case Qt::DisplayRole:
         if (index.column() == 0)

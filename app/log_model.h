@@ -4,20 +4,26 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QDateTime>
+#include <QHash>
 #include <QString>
-#include <QVector>
 
-struct LogEntry {
-    QString time; // local wall-clock time "hh:mm:ss.zzz"
-    QString event;
-    QColor colour;
-};
+#include <deque>
+#include <functional>
 
-// The running record of what happened, shown in the lower table of the window.
-// Entries are only ever appended; the list lives in memory for the whole run.
+// The running record of what happened, shown in the lower table of the window. It keeps the
+// newest rows only, and an Error or Warning that repeats its text within a minute updates the
+// row it repeats (" (repeated N times)", N counting every occurrence, and the time of the
+// latest) instead of adding one: a mount that answers badly three times a second must not bury
+// everything else.
 class Log_Model : public QAbstractTableModel {
 public:
-    explicit Log_Model(QObject* parent = nullptr);
+    static constexpr int maxEntries = 10000;
+    static constexpr qint64 repeatWindowMs = 60 * 1000;
+    using Clock = std::function<QDateTime()>;
+
+    // clock: the local time of each entry (tests pass their own).
+    explicit Log_Model(QObject* parent = nullptr, Clock clock = {});
 
     void addEntry(const QString& text, LogLevel level);
 
@@ -30,5 +36,19 @@ public:
     static QColor colourFor(LogLevel level);
 
 private:
-    QVector<LogEntry> entries;
+    struct Entry {
+        QString time; // local wall-clock time "hh:mm:ss.zzz"
+        QString event;
+        QColor colour;
+        QString text;    // as added, without the repeat count
+        qint64 atMs = 0; // of the latest occurrence
+        int occurrences = 1;
+    };
+
+    bool repeatLatest(const QString& key, const QDateTime& now);
+
+    Clock clock;
+    std::deque<Entry> entries;
+    quint64 firstSerial = 0;                  // serial of entries.front()
+    QHash<QString, quint64> lastSerialByText; // Errors and Warnings, by level and text
 };

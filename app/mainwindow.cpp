@@ -12,9 +12,14 @@
 #include "tracking/transit_chain.h"
 #include "ui_mainwindow.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QTimer>
+
+#include <memory>
 
 namespace {
 
@@ -43,13 +48,13 @@ MainWindow::MainWindow(const TimeScales& scales, quint16 mountPort, QWidget* par
     refreshTimer->start(333);
 
     ui->setupUi(this);
+    setUpLog();
     satelliteModel = new TLE_Satellite_Model(this);
     proxy = new NumericSortProxyModel(this);
     reloadCatalogue();
     setUpSatelliteTable();
     connect(ui->actionLoad_TLEs, &QAction::triggered, this, &MainWindow::loadTles);
     connect(ui->actionSetup, &QAction::triggered, this, &MainWindow::editMountAddress);
-    setUpLog();
 
     link = new MountLink(mountPort, this);
     transit = new TransitChain(*link, [this] { return currentJd; }, this);
@@ -92,6 +97,17 @@ void MainWindow::setUpLog() {
     ui->tableViewLog->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     setFixedRowHeight(ui->tableViewLog, 18);
     ui->tableViewLog->setShowGrid(false);
+
+    // Follow new rows while the view shows the bottom; leave it where the user scrolled to.
+    auto atBottom = std::make_shared<bool>(true);
+    connect(logModel, &QAbstractItemModel::rowsAboutToBeInserted, this, [this, atBottom] {
+        const QScrollBar* bar = ui->tableViewLog->verticalScrollBar();
+        *atBottom = bar->value() == bar->maximum();
+    });
+    connect(logModel, &QAbstractItemModel::rowsInserted, this, [this, atBottom] {
+        if (*atBottom)
+            ui->tableViewLog->scrollToBottom();
+    });
 }
 
 void MainWindow::wireMount() {
@@ -116,7 +132,18 @@ void MainWindow::wireMount() {
 
 void MainWindow::reloadCatalogue() {
     Catalogue catalogue;
-    read_TLE_file(kCatalogueFileName, kWindowSetLimit, catalogue);
+    if (read_TLE_file(kCatalogueFileName, kWindowSetLimit, catalogue) != 0 &&
+        QFileInfo::exists(QString::fromLatin1(kCatalogueFileName)))
+        logModel->addEntry(tr("Cannot read %1.")
+                               .arg(QDir::toNativeSeparators(
+                                   QFileInfo(QString::fromLatin1(kCatalogueFileName))
+                                       .absoluteFilePath())),
+                           LogLevel::Warning);
+    if (catalogue.setsInFile > catalogue.size())
+        logModel->addEntry(tr("Showing the first %1 of %2 element sets.")
+                               .arg(catalogue.size())
+                               .arg(catalogue.setsInFile),
+                           LogLevel::Warning);
     currentJd = scales.current_jd();
     std::vector<LiveRow> rows = sky->compute(catalogue, currentJd, link ? link->site() : Site{});
     satelliteModel->setCatalogue(std::move(catalogue), std::move(rows));
@@ -129,16 +156,21 @@ void MainWindow::loadTles() {
     if (chosen.isEmpty() || is_same_file(chosen, target))
         return;
     // On failure the old file stays whole, and the reload shows what it holds.
-    replace_catalogue_file(chosen, target);
+    if (!replace_catalogue_file(chosen, target))
+        logModel->addEntry(tr("Could not copy %1 to %2; the catalogue is unchanged.")
+                               .arg(QDir::toNativeSeparators(chosen), target),
+                           LogLevel::Error);
     reloadCatalogue();
 }
 
-// The address changes in memory only: it takes effect at the next connection and reaches the
-// store when the window is destroyed.
+// The address takes effect at the next connection. It is stored at once, so that a crash
+// loses nothing, and again when the window is destroyed.
 void MainWindow::editMountAddress() {
     setupDialog->setIp(mountIp);
-    if (setupDialog->exec() == QDialog::Accepted)
-        mountIp = setupDialog->ip();
+    if (setupDialog->exec() != QDialog::Accepted)
+        return;
+    mountIp = setupDialog->ip();
+    writeMountIp(mountIp);
 }
 
 void MainWindow::followSatellite(const QModelIndex& index) {

@@ -65,12 +65,20 @@ private:
     std::size_t end = 0;
 };
 
+bool isBlank(const char* line) {
+    for (; *line != '\0'; ++line)
+        if (*line != ' ' && *line != '\t' && *line != '\r' && *line != '\n')
+            return false;
+    return true;
+}
+
 } // namespace
 
 int read_TLE_file(const char* path, std::size_t maxSets, Catalogue& catalogue) {
     std::FILE* file = std::fopen(path, "rb");
     std::vector<TLE_Satellite>& satellites = catalogue.satellites;
     satellites.clear();
+    catalogue.setsInFile = 0;
     if (!file)
         return 1;
 
@@ -78,28 +86,35 @@ int read_TLE_file(const char* path, std::size_t maxSets, Catalogue& catalogue) {
     char name[kLineBufferSize] = {};
     char line1[kLineBufferSize] = {};
     char line2[kLineBufferSize] = {};
-    std::size_t count = 0;
     while (true) {
-        // All three reads happen, as a stdio loop would do them, before the end is judged.
-        bool complete = reader->readLine(name, kLineBufferSize);
-        complete = reader->readLine(line1, kLineBufferSize) && complete;
-        complete = reader->readLine(line2, kLineBufferSize) && complete;
-        if (!complete)
+        // Blank lines between sets are passed over: one stray line must not shift every set
+        // after it.
+        bool more = reader->readLine(name, kLineBufferSize);
+        while (more && isBlank(name))
+            more = reader->readLine(name, kLineBufferSize);
+        if (isBlank(name))
             break;
+        reader->readLine(line1, kLineBufferSize);
+        reader->readLine(line2, kLineBufferSize);
+        // Fewer than three lines left. A last line without a line feed still counts.
+        if (line2[0] == '\0')
+            break;
+        ++catalogue.setsInFile;
+        if (maxSets != 0 && satellites.size() >= maxSets)
+            continue; // only counted
         TLE_Satellite entry;
         entry.name_line = name;
         entry.line1 = line1;
         entry.line2 = line2;
         fill_TLE_Satellite(entry, name, line1, line2);
         satellites.push_back(std::move(entry));
-        if (++count == maxSets)
-            break;
     }
     // A file that cannot be read to its end (a folder, a failing disk) counts as unreadable.
     const bool failed = reader->failed();
     std::fclose(file);
     if (failed) {
         satellites.clear();
+        catalogue.setsInFile = 0;
         return 1;
     }
     return 0;

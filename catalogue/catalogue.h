@@ -13,6 +13,8 @@ constexpr std::size_t kWindowSetLimit = 500;
 // updates the sets' working values in place.
 struct Catalogue {
     std::vector<TLE_Satellite> satellites;
+    // Complete sets in the file read, also those beyond the limit of the read.
+    std::size_t setsInFile = 0;
 
     std::size_t size() const { return satellites.size(); }
     bool empty() const { return satellites.empty(); }
@@ -21,6 +23,7 @@ struct Catalogue {
 };
 
 // Replaces the catalogue by the three-line groups of a text file, at most maxSets of them
-// (0: no limit). Returns 1 when the file cannot be opened or read (the catalogue is then
-// empty), else 0.
+// (0: no limit), and counts them all. Blank lines between groups are passed over; the last
+// group needs no final line feed. Returns 1 when the file cannot be opened or read (the
+// catalogue is then empty), else 0.
 int read_TLE_file(const char* path, std::size_t maxSets, Catalogue& catalogue);

@@ -5,11 +5,23 @@
 
 #include <QCoreApplication>
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace {
 
 constexpr double kRadiansPerDegree = 0.017453292519943295;
 constexpr double kDegreesPerRadian = 57.29577951308232;
+// A command named in the log is cut to this many characters.
+constexpr int kCommandShown = 20;
+// So is a reply that cannot be read, to keep the log readable.
+constexpr int kReplyShown = 40;
+
+QString shown(const QByteArray& bytes, int length) {
+    QString text = QString::fromLatin1(bytes.left(length));
+    if (bytes.size() > length)
+        text += QStringLiteral("...");
+    return text;
+}
 
 // The link's texts belong to the window they are shown in.
 QString text(const char* source) {
@@ -18,7 +30,11 @@ QString text(const char* source) {
 
 } // namespace
 
-MountLink::MountLink(quint16 port, QObject* parent) : QObject(parent), port(port) {
+MountLink::MountLink(quint16 port, QObject* parent)
+    : QObject(parent), port(port), replyTimer(new QTimer(this)) {
+    replyTimer->setSingleShot(true);
+    replyTimer->setInterval(defaultReplyTimeoutMs);
+    connect(replyTimer, &QTimer::timeout, this, &MountLink::replyOverdue);
     qRegisterMetaType<LinkState>();
     qRegisterMetaType<LogLevel>();
     qRegisterMetaType<Site>();
@@ -33,6 +49,10 @@ MountLink::~MountLink() {
     socket = nullptr;
     disconnect(last, nullptr, this, nullptr);
     delete last;
+}
+
+void MountLink::setReplyTimeout(int milliseconds) {
+    replyTimer->setInterval(milliseconds);
 }
 
 void MountLink::setState(LinkState state) {
@@ -80,20 +100,32 @@ void MountLink::close() {
     }
 }
 
-void MountLink::closeLink() {
+void MountLink::endLink(LinkState state, const QString& line, LogLevel level) {
     ready = false;
     handshake.clear();
-    setState(LinkState::Disconnected);
-    log(LogLevel::Info, "Disconnected from mount.");
+    replyTimer->stop();
+    setState(state);
+    emit logEvent(line, level);
     releaseSocket();
 }
 
+void MountLink::closeLink() {
+    endLink(LinkState::Disconnected, text("Disconnected from mount."), LogLevel::Info);
+}
+
 void MountLink::failLink() {
-    ready = false;
-    handshake.clear();
-    setState(LinkState::Failed);
-    log(LogLevel::Error, "Connection error.");
-    releaseSocket();
+    endLink(LinkState::Failed, text("Connection error."), LogLevel::Error);
+}
+
+// A mount that stays silent may be hung; the command is written again after the next handshake.
+void MountLink::replyOverdue() {
+    if (!socket || expectedReply == ReplyKind::None)
+        return;
+    endLink(LinkState::Failed,
+            text("Mount did not answer %1 within %2 s.")
+                .arg(shown(awaitedCommand, kCommandShown),
+                     QString::number(replyTimer->interval() / 1000.0)),
+            LogLevel::Error);
 }
 
 // Only the destruction is still of interest once a socket is let go: its later signals
@@ -116,6 +148,7 @@ void MountLink::socketDestroyed(QObject* destroyed) {
     socket = nullptr;
     ready = false;
     handshake.clear();
+    replyTimer->stop();
     setState(LinkState::Disconnected);
     log(LogLevel::Info, "Disconnected from mount.");
 }
@@ -127,6 +160,9 @@ void MountLink::socketConnected() {
     setState(LinkState::Connected);
     receiveBuffer.clear();
     expectedReply = ReplyKind::None;
+    warnedUnexpected = false;
+    reportedSite = observingSite;
+    siteUnreadable = false;
     auto step = [this](void (MountLink::*received)(const QByteArray&)) {
         return [this, received](const QByteArray& reply) { (this->*received)(reply); };
     };
@@ -142,14 +178,39 @@ void MountLink::socketConnected() {
     dispatchHead();
 }
 
+// Every complete reply is delivered at once, each to the command it answers.
 void MountLink::socketReadyRead() {
     if (!socket)
         return;
-    const ReplyCut cut = cutReply(receiveBuffer, expectedReply, socket->readAll());
-    if (cut.outcome == ReplyCut::Overflow)
-        failLink();
-    else if (cut.outcome == ReplyCut::Reply)
+    const QByteArray arrived = socket->readAll();
+    if (expectedReply == ReplyKind::None) {
+        if (!arrived.isEmpty())
+            dropUnexpectedBytes();
+        return;
+    }
+    ReplyCut cut = cutReply(receiveBuffer, expectedReply, arrived);
+    while (cut.outcome == ReplyCut::Reply) {
         completeHead(cut.reply);
+        if (!socket || expectedReply == ReplyKind::None)
+            break;
+        cut = cutReply(receiveBuffer, expectedReply, QByteArray());
+    }
+    if (cut.outcome == ReplyCut::Overflow) {
+        failLink();
+        return;
+    }
+    // What is left once nothing is awaited answers nothing that was asked.
+    if (socket && expectedReply == ReplyKind::None && !receiveBuffer.isEmpty()) {
+        receiveBuffer.clear();
+        dropUnexpectedBytes();
+    }
+}
+
+void MountLink::dropUnexpectedBytes() {
+    if (warnedUnexpected)
+        return;
+    warnedUnexpected = true;
+    log(LogLevel::Warning, "Ignored unexpected data from mount.");
 }
 
 // --- Transactions ---
@@ -162,7 +223,14 @@ void MountLink::queueCommand(const QByteArray& command, ReplyKind replyKind,
         dispatchHead();
 }
 
+// A moving telescope must not wait behind a reply that may never come. Stop has no reply, so
+// writing it between a command and its reply leaves every reply where it was.
 void MountLink::stop() {
+    if (linkState == LinkState::Connected && socket) {
+        socket->write(QByteArrayLiteral(":STOP#"));
+        socket->flush();
+        return;
+    }
     queueCommand(QByteArrayLiteral(":STOP#"), ReplyKind::None);
 }
 
@@ -200,13 +268,18 @@ void MountLink::dispatchHead() {
         socket->write(next->command);
         socket->flush();
         expectedReply = next->replyKind;
-        if (next->replyKind == ReplyKind::None)
+        if (next->replyKind == ReplyKind::None) {
             completeHead(QByteArray());
+        } else {
+            awaitedCommand = next->command;
+            replyTimer->start();
+        }
     } while (dispatchPending);
     dispatching = false;
 }
 
 void MountLink::completeHead(const QByteArray& reply) {
+    replyTimer->stop();
     if (!handshake.empty()) {
         // A step may end the connection, which drops the steps after it.
         const ReplyHandler handler = std::move(handshake.front().handler);
@@ -241,23 +314,49 @@ void MountLink::versionReceived(const QByteArray& reply) {
                                "To enable it upgrade at least to 2.15.14.");
 }
 
+// A field is taken only when the whole reply reads as one number in range; a site with any
+// unreadable field is not taken at all, so the table never moves to a place the mount did not
+// mean.
+bool MountLink::readSiteField(const char* field, const QByteArray& reply, double low, double high,
+                              double& value) {
+    const SexagesimalValue reading = parseSexagesimal(reply);
+    if (reading.complete && reading.value >= low && reading.value <= high) {
+        value = reading.value;
+        return true;
+    }
+    siteUnreadable = true;
+    emit logEvent(text("Unreadable site from mount: %1 '%2'.")
+                      .arg(QLatin1String(field), shown(reply, kReplyShown)),
+                  LogLevel::Error);
+    return false;
+}
+
 void MountLink::latitudeReceived(const QByteArray& reply) {
-    observingSite.latitude = parseSexagesimal(reply).value * kRadiansPerDegree;
-    emit siteChanged(observingSite);
+    double degrees = 0.0;
+    if (readSiteField("latitude", reply, -90.0, 90.0, degrees))
+        reportedSite.latitude = degrees * kRadiansPerDegree;
 }
 
 // The mount counts longitude positive toward the west, as the site record does.
 void MountLink::longitudeReceived(const QByteArray& reply) {
-    observingSite.longitude = parseSexagesimal(reply).value * kRadiansPerDegree;
-    emit siteChanged(observingSite);
+    double degrees = 0.0;
+    if (readSiteField("longitude", reply, -360.0, 360.0, degrees))
+        reportedSite.longitude = degrees * kRadiansPerDegree;
 }
 
 void MountLink::elevationReceived(const QByteArray& reply) {
-    observingSite.elevation = parseSexagesimal(reply).value;
-    emit siteChanged(observingSite);
-    emit logEvent(text("Received site information: lat = %1 deg, lon = %2 deg, elev = %3 m")
-                      .arg(QString::number(observingSite.latitude * kDegreesPerRadian, 'f', 2),
-                           QString::number(observingSite.longitude * kDegreesPerRadian, 'f', 2),
-                           QString::asprintf("%g", observingSite.elevation)), LogLevel::Info);
+    double metres = 0.0;
+    if (readSiteField("elevation", reply, -500.0, 10000.0, metres))
+        reportedSite.elevation = metres;
+    if (!siteUnreadable) {
+        observingSite = reportedSite;
+        emit siteChanged(observingSite);
+        emit logEvent(
+            text("Received site information: lat = %1 deg, lon = %2 deg, elev = %3 m")
+                .arg(QString::number(observingSite.latitude * kDegreesPerRadian, 'f', 2),
+                     QString::number(observingSite.longitude * kDegreesPerRadian, 'f', 2),
+                     QString::asprintf("%g", observingSite.elevation)),
+            LogLevel::Info);
+    }
     ready = true;
 }

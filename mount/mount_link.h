@@ -13,6 +13,7 @@
 #include <functional>
 
 class QTcpSocket;
+class QTimer;
 
 // The one TCP connection to the mount and the one-at-a-time transactions over it.
 //
@@ -23,11 +24,19 @@ class QTcpSocket;
 // handshake. Every connection opens with the handshake, the first transactions on it: the
 // firmware version, which may refuse the mount, then the site's latitude, longitude and
 // elevation. Only then is the link ready and the queue released.
+//
+// What a misbehaving mount meets: Stop is written at once while connected, even while another
+// command awaits its reply (it has none, so the replies stay in order). Every awaited reply has
+// a time limit; a mount that misses it is taken as failed and the connection ends. Every
+// complete reply the buffer holds is delivered, and bytes that arrive while no reply is
+// awaited are dropped, so a stray reply cannot shift later replies onto the wrong command. A
+// site that does not read as one is not taken.
 class MountLink : public QObject {
     Q_OBJECT
 
 public:
     static constexpr quint16 defaultPort = 3490;
+    static constexpr int defaultReplyTimeoutMs = 10000;
     using ReplyHandler = std::function<void(const QByteArray& reply)>;
 
     explicit MountLink(quint16 port = defaultPort, QObject* parent = nullptr);
@@ -39,6 +48,7 @@ public:
     void close();
 
     void queueCommand(const QByteArray& command, ReplyKind replyKind, ReplyHandler handler = {});
+    // Written at once while connected; queued while not.
     void stop();
     void park();
     void unpark();
@@ -53,6 +63,9 @@ public:
     const FirmwareVersion& firmware() const { return firmwareVersion; }
     // The site as the mount reported it; the default site until it has.
     const Site& site() const { return observingSite; }
+
+    // How long a reply may take (tests shorten it).
+    void setReplyTimeout(int milliseconds);
 
 signals:
     void stateChanged(LinkState state);
@@ -69,8 +82,11 @@ private:
 
     void setState(LinkState state);
     void log(LogLevel level, const char* text);
+    void endLink(LinkState state, const QString& line, LogLevel level);
     void closeLink();
     void failLink();
+    void replyOverdue();
+    void dropUnexpectedBytes();
     void releaseSocket();
     void socketConnected();
     void socketReadyRead();
@@ -84,12 +100,17 @@ private:
     void latitudeReceived(const QByteArray& reply);
     void longitudeReceived(const QByteArray& reply);
     void elevationReceived(const QByteArray& reply);
+    bool readSiteField(const char* field, const QByteArray& reply, double low, double high,
+                       double& value);
 
     const quint16 port;
     LinkState linkState = LinkState::Disconnected;
     QTcpSocket* socket = nullptr; // released with deleteLater() and forgotten at once
     QByteArray receiveBuffer;
     ReplyKind expectedReply = ReplyKind::None;
+    QByteArray awaitedCommand; // the command whose reply is awaited, for the time-out's message
+    QTimer* replyTimer;
+    bool warnedUnexpected = false; // once per connection
     bool ready = false;
     std::deque<Transaction> handshake; // the current connection's opening transactions
     std::deque<Transaction> queue;     // the user's commands
@@ -97,6 +118,8 @@ private:
     bool dispatchPending = false;      // ... and a completed transaction asked for the next head
     FirmwareVersion firmwareVersion;
     Site observingSite;
+    Site reportedSite;    // this handshake's readings, taken when all three are good
+    bool siteUnreadable = false;
 };
 
 Q_DECLARE_METATYPE(Site)

@@ -55,6 +55,43 @@ static double runValue(const char* begin, const char* end) {
     return value;
 }
 
+static bool isSeparatorChar(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 0x20 && u != 0x7f && !isNumberChar(c) && c != '+' && c != '-';
+}
+
+static bool isBlankChar(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// Whether the whole text is one sexagesimal value, with nothing passed over.
+static bool isComplete(const char* p, const char* end) {
+    while (p != end && isBlankChar(*p))
+        ++p;
+    if (p != end && (*p == '+' || *p == '-'))
+        ++p;
+    int numbers = 0;
+    while (true) {
+        const char* start = p;
+        int points = 0;
+        for (; p != end && isNumberChar(*p); ++p)
+            points += *p == '.';
+        if (p == start || points > 1 || p - start == points || ++numbers > 3)
+            return false;
+        const char* separators = p;
+        while (p != end && isSeparatorChar(*p) && !isBlankChar(*p) && p - separators < 2)
+            ++p;
+        const char* afterSeparators = p;
+        while (p != end && isBlankChar(*p))
+            ++p;
+        if (p == end)
+            return true;
+        // A blank alone may part two numbers.
+        if (!isNumberChar(*p) || (afterSeparators == separators && p == separators))
+            return false;
+    }
+}
+
 SexagesimalValue parseSexagesimal(const QByteArray& text) {
     const char* p = text.constData();
     const char* const end = p + text.size();
@@ -86,10 +123,12 @@ SexagesimalValue parseSexagesimal(const QByteArray& text) {
     SexagesimalValue result;
     result.value = sign * sum;
     result.valid = count > 0;
+    result.complete = isComplete(text.constData(), end);
     // An absurdly long digit run must not put infinity into the site record.
     if (!std::isfinite(result.value)) {
         result.value = 0.0;
         result.valid = false;
+        result.complete = false;
     }
     return result;
 }

@@ -13,6 +13,11 @@ QStringList splitFields(const QString& text, const QString& separators, bool quo
 struct SexagesimalValue {
     double value = 0.0;
     bool valid = false; // at least one number was found, and the result is finite
+    // Nothing in the text was passed over: blanks and at most one sign, then one to three
+    // numbers (digits with at most one point) apart by one or two separator characters (any
+    // printable character but a digit, a point or a sign), then at most two more separators
+    // and blanks. "+48*30:15.2" is complete; "12.3.4", "+4-5", "4::::5" and "1:2:3:4" are not.
+    bool complete = false;
 };
 
 // Reads an angle or distance as the mount writes it: an optional sign before the first digit,

@@ -106,6 +106,16 @@ int main(int argc, char* argv[]) {
         "Never answer CMD (repeatable). With its '#' (\":Gt#\") it names one command; "
         "without (\":TLEL0\") every command starting so. The leading ':' may be left out.",
         "CMD");
+    const QCommandLineOption strayAfterOption(
+        "stray-after",
+        "Send TEXT unasked right after the Nth reply to the command CMD, on every connection, "
+        "as CMD:N:TEXT (\":TLESCK#:3:T#\": a stray reply after the third status reply).",
+        "CMD:N:TEXT");
+    const QCommandLineOption siteReplyOption(
+        "site-reply",
+        "Answer FIELD (latitude, longitude or elevation) with TEXT instead of the site's value, "
+        "as FIELD=TEXT (\"latitude=+95*00:00\"); repeatable.",
+        "FIELD=TEXT");
     const QCommandLineOption chaosOption(
         "chaos",
         "Misbehave at random, differently on every connection, from the random SEED: replies "
@@ -117,7 +127,7 @@ int main(int argc, char* argv[]) {
         "log-replies", "Also log every piece of text sent, on a line \"#> \" + the text.");
     parser.addOptions({listenOption, portOption, firmwareOption, latOption, lonOption, elevOption,
                        slewOption, logOption, fragmentOption, strayOption, dropOption, muteOption,
-                       chaosOption, logRepliesOption});
+                       strayAfterOption, siteReplyOption, chaosOption, logRepliesOption});
     parser.process(app);
 
     const QHostAddress address(parser.value(listenOption));
@@ -151,6 +161,19 @@ int main(int argc, char* argv[]) {
         config.muted.append(command);
     }
 
+    for (const QString& given : parser.values(siteReplyOption)) {
+        const QByteArray field = given.section('=', 0, 0).toLatin1();
+        const QByteArray text = given.section('=', 1).toLatin1();
+        QByteArray* reply = field == "latitude"    ? &config.latitudeReply
+                            : field == "longitude" ? &config.longitudeReply
+                            : field == "elevation" ? &config.elevationReply
+                                                   : nullptr;
+        if (!reply || !given.contains('=') || text.isEmpty() || text.contains('#'))
+            return fail("--site-reply needs latitude, longitude or elevation, '=' and a text "
+                        "without '#'");
+        *reply = text;
+    }
+
     Misbehaviour misbehaviour;
     misbehaviour.fragment = parser.isSet(fragmentOption);
     misbehaviour.stray = parser.value(strayOption).toLatin1();
@@ -158,6 +181,19 @@ int main(int argc, char* argv[]) {
         misbehaviour.dropAfter = parser.value(dropOption).toInt(&ok);
         if (!ok || misbehaviour.dropAfter < 1)
             return fail("--drop-after needs a count of 1 or more");
+    }
+
+    if (parser.isSet(strayAfterOption)) {
+        // CMD ends at its '#'; the count and the text follow, each after a ':'.
+        const QByteArray given = parser.value(strayAfterOption).toLatin1();
+        const int hash = given.indexOf('#');
+        const int colon = given.indexOf(':', hash + 2);
+        misbehaviour.strayAfterCommand = SimulatedMount::normaliseCommandName(given.left(hash + 1));
+        misbehaviour.strayAfterCount = given.mid(hash + 2, colon - hash - 2).toInt(&ok);
+        misbehaviour.strayAfterText = given.mid(colon + 1);
+        if (hash < 1 || given.mid(hash + 1, 1) != ":" || colon < 0 || !ok ||
+            misbehaviour.strayAfterCount < 1 || misbehaviour.strayAfterText.isEmpty())
+            return fail("--stray-after needs CMD:N:TEXT, for example :TLESCK#:3:T#");
     }
 
     if (parser.isSet(chaosOption)) {

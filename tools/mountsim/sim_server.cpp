@@ -74,6 +74,7 @@ void SimServer::acceptClient() {
         nextPieceSize = 1;
         pieceTimer.stop();
         repliesSent = 0;
+        repliesToStrayCommand = 0;
         plan = misbehaviour.chaos ? drawPlan() : ChaosPlan();
         logLine("# connected " + client->peerAddress().toString().toLatin1() + ':' +
                 QByteArray::number(client->peerPort()));
@@ -166,6 +167,12 @@ void SimServer::handle(const QByteArray& command) {
     if (!plan.stray.isEmpty() && ++repliesSent == plan.strayBefore)
         send(plan.stray);
     send(*reply);
+    if (command == misbehaviour.strayAfterCommand &&
+        ++repliesToStrayCommand == misbehaviour.strayAfterCount) {
+        logLine("# stray text after reply " + QByteArray::number(repliesToStrayCommand) + " to " +
+                command);
+        send(misbehaviour.strayAfterText);
+    }
 }
 
 void SimServer::send(const QByteArray& bytes) {

@@ -20,6 +20,10 @@ struct Misbehaviour {
     bool fragment = false; // send every reply in pieces of one or two bytes, with pauses
     QByteArray stray;      // sent unasked just before the first reply of each connection
     int dropAfter = 0;     // close the connection on receiving this command (0: never)
+    // Sent unasked right after the Nth reply (from 1) to this command, on every connection.
+    QByteArray strayAfterCommand;
+    int strayAfterCount = 0;
+    QByteArray strayAfterText;
     // Random misbehaviour, drawn afresh for every connection from this seed (see ChaosPlan).
     bool chaos = false;
     quint32 chaosSeed = 0;
@@ -82,4 +86,5 @@ private:
     std::mt19937 chaosRandom;
     ChaosPlan plan;
     int repliesSent = 0;
+    int repliesToStrayCommand = 0;
 };

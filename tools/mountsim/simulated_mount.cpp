@@ -57,15 +57,18 @@ SimulatedMount::SimulatedMount(Config config)
         return std::nullopt;
     });
     addExact(":GVN#", [this](const QByteArray&) -> Reply { return this->config.firmware + '#'; });
-    addExact(":Gt#", [this](const QByteArray&) -> Reply {
-        return formatLatitude(this->config.site.latitude) + '#';
+    const auto either = [](const QByteArray& given, const QByteArray& own) {
+        return (given.isEmpty() ? own : given) + '#';
+    };
+    addExact(":Gt#", [this, either](const QByteArray&) -> Reply {
+        return either(this->config.latitudeReply, formatLatitude(this->config.site.latitude));
     });
     // The mount counts longitude positive toward the west.
-    addExact(":Gg#", [this](const QByteArray&) -> Reply {
-        return formatLongitude(-this->config.site.longitude) + '#';
+    addExact(":Gg#", [this, either](const QByteArray&) -> Reply {
+        return either(this->config.longitudeReply, formatLongitude(-this->config.site.longitude));
     });
-    addExact(":Gev#", [this](const QByteArray&) -> Reply {
-        return formatElevation(this->config.site.elevation) + '#';
+    addExact(":Gev#", [this, either](const QByteArray&) -> Reply {
+        return either(this->config.elevationReply, formatElevation(this->config.site.elevation));
     });
     addExact(":STOP#", [this](const QByteArray&) -> Reply {
         tracker.stop();

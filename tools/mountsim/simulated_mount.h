@@ -36,6 +36,10 @@ public:
         // Commands never answered. An entry ending in '#' matches that command exactly; any
         // other entry matches every command that starts with it.
         QList<QByteArray> muted;
+        // Replies, without their '#', given instead of the site's (empty: the site's own).
+        QByteArray latitudeReply;
+        QByteArray longitudeReply;
+        QByteArray elevationReply;
     };
 
     explicit SimulatedMount(Config config);
