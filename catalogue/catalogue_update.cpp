@@ -157,14 +157,15 @@ void CatalogueUpdater::onReplyFinished(int index) {
     QNetworkReply* reply = source.reply;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
-    if (error == QNetworkReply::InsecureRedirectError ||
-        error == QNetworkReply::TooManyRedirectsError ||
-        (error != QNetworkReply::NoError && !status.isValid()))
+    // The connection's and the protocol's own failures (refused, TLS, cut short, a redirect
+    // refused or failing) say more than the status of the answer they may have followed.
+    const bool httpError = (error >= QNetworkReply::ContentAccessDenied &&
+                            error < QNetworkReply::ProtocolUnknownError) ||
+                           error >= QNetworkReply::InternalServerError;
+    if (error != QNetworkReply::NoError && !(httpError && status.isValid()))
         fail(source, reply->errorString());
     else if (status.toInt() != 200)
         fail(source, tr("HTTP status %1").arg(status.toInt()));
-    else if (error != QNetworkReply::NoError) // a body cut short, for one
-        fail(source, reply->errorString());
     else if (source.body.size() + reply->bytesAvailable() > limits_.maxBytes)
         fail(source, tooLarge());
     else

@@ -2,7 +2,7 @@
 # shellcheck shell=bash
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libbenchmark-dev
-                fonts-dejavu-core)
+                fonts-dejavu-core libssl3 ca-certificates)
 SANITIZE_PACKAGES=()
 FUZZ_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev)
 
