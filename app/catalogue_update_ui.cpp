@@ -77,9 +77,11 @@ void CatalogueUpdateUi::updateIfDue() {
     const QFileInfo file(catalogueFile);
     if (file.exists() && file.lastModified().secsTo(QDateTime::currentDateTime()) <= days * 86400LL)
         return;
-    emit logEvent(
-        tr("%1 is older than %2 days: updating from the sources.").arg(file.fileName()).arg(days),
-        LogLevel::Info);
+    emit logEvent(file.exists() ? tr("%1 is older than %2 day(s): updating from the sources.")
+                                      .arg(file.fileName())
+                                      .arg(days)
+                                : tr("No %1: updating from the sources.").arg(file.fileName()),
+                  LogLevel::Info);
     update();
 }
 

@@ -88,6 +88,7 @@ private slots:
     void update_data();
     void update();
     void window();
+    void autoUpdate();
     void cli_data();
     void cli();
     void httpsAvailable();
@@ -285,6 +286,25 @@ void TestUpdate::window() {
     QCOMPARE(logOf(&window).last(), "Cannot update from " + server.url("/slow") + ": cancelled.");
     QCOMPARE(readFile("satell.txt"), sets[0] + sets[1] + sets[2]);
     QVERIFY(update->isEnabled());
+}
+
+void TestUpdate::autoUpdate() {
+    writeFile("satell.txt", sets[5]);
+    QFile file("satell.txt");
+    QVERIFY(file.open(QIODevice::Append) &&
+            file.setFileTime(QDateTime::currentDateTime().addDays(-2),
+                             QFileDevice::FileModificationTime));
+    file.close();
+    QVERIFY(writeTleSources({fileSource}));
+    QSettings("Halvstar", "Orbitrak").setValue("tle_auto_update_days", 1);
+    const TimeScales scales;
+    MainWindow window(scales, 1);
+    QCOMPARE(logOf(&window).last(),
+             "satell.txt is older than 1 day(s): updating from the sources.");
+    QTRY_VERIFY_WITH_TIMEOUT(logOf(&window).contains("Updated 2 element sets from 1 source."),
+                             60000);
+    QCOMPARE(readFile("satell.txt"), sets[3] + sets[4]);
+    QSettings("Halvstar", "Orbitrak").remove("tle_auto_update_days");
 }
 
 void TestUpdate::cli_data() {
