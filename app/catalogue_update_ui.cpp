@@ -45,6 +45,7 @@ void CatalogueUpdateUi::update() {
     progress->setMinimumDuration(500);
     QProgressDialog* dialog = progress;
     connect(dialog, &QProgressDialog::canceled, updater, &CatalogueUpdater::cancel);
+    connect(dialog, &QDialog::rejected, updater, &CatalogueUpdater::cancel); // Escape
     connect(updater, &CatalogueUpdater::progress, dialog,
             [dialog](int done, int count, qint64 received) {
                 dialog->setValue(done);
@@ -77,11 +78,12 @@ void CatalogueUpdateUi::updateIfDue() {
     const QFileInfo file(catalogueFile);
     if (file.exists() && file.lastModified().secsTo(QDateTime::currentDateTime()) <= days * 86400LL)
         return;
-    emit logEvent(file.exists() ? tr("%1 is older than %2 day(s): updating from the sources.")
-                                      .arg(file.fileName())
-                                      .arg(days)
-                                : tr("No %1: updating from the sources.").arg(file.fileName()),
-                  LogLevel::Info);
+    const QString age = days == 1 ? tr("1 day") : tr("%1 days").arg(days);
+    emit logEvent(
+        file.exists()
+            ? tr("%1 is older than %2: updating from the sources.").arg(file.fileName(), age)
+            : tr("No %1: updating from the sources.").arg(file.fileName()),
+        LogLevel::Info);
     update();
 }
 

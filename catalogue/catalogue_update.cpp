@@ -8,6 +8,8 @@
 #include <QNetworkRequest>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kMaxRedirects = 5;
@@ -64,6 +66,7 @@ bool CatalogueUpdater::start(const QStringList& urls, const QString& targetFile)
     target = targetFile;
     outcome_ = UpdateOutcome();
     outcome_.sourceCount = urls.size();
+    received = 0;
     sources.assign(std::size_t(urls.size()), Source());
     bool anyFile = false;
     for (int i = 0; i < urls.size(); ++i) {
@@ -119,6 +122,7 @@ void CatalogueUpdater::readFileSources() {
             continue;
         }
         const QByteArray body = file.read(limits_.maxBytes + 1);
+        received += body.size();
         if (body.size() > limits_.maxBytes)
             fail(source, tooLarge());
         else
@@ -137,19 +141,13 @@ void CatalogueUpdater::onMetaData(int index) {
 
 void CatalogueUpdater::onReadyRead(int index) {
     Source& source = sources[std::size_t(index)];
-    source.body += source.reply->read(limits_.maxBytes + 1 - source.body.size());
+    const QByteArray data = source.reply->read(limits_.maxBytes + 1 - source.body.size());
+    source.body += data;
+    received += data.size();
     if (source.body.size() > limits_.maxBytes) {
         fail(source, tooLarge());
-        finishIfDone();
-        return;
     }
-    qint64 received = 0;
-    int done = 0;
-    for (const Source& s : sources) {
-        received += s.body.size();
-        done += s.done;
-    }
-    emit progress(done, int(sources.size()), received);
+    finishIfDone();
 }
 
 void CatalogueUpdater::onReplyFinished(int index) {
@@ -221,13 +219,15 @@ void CatalogueUpdater::fail(Source& source, const QString& reason) {
     }
 }
 
+// Reports progress, and the outcome once every source is settled.
 void CatalogueUpdater::finishIfDone() {
     if (!running)
         return;
-    for (const Source& source : sources) {
-        if (!source.done)
-            return;
-    }
+    const int done =
+        int(std::count_if(sources.begin(), sources.end(), [](const Source& s) { return s.done; }));
+    emit progress(done, int(sources.size()), received);
+    if (done < int(sources.size()))
+        return;
     deadline.stop();
     for (const Source& source : sources) {
         if (!source.failure.isEmpty())

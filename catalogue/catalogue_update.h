@@ -103,6 +103,7 @@ private:
     Limits limits_{kMaxSourceBytes, kSourceTimeoutMs};
     std::vector<Source> sources;
     QString target;
+    qint64 received = 0; // bytes of every source so far
     bool running = false;
     UpdateOutcome outcome_;
 };

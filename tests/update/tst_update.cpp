@@ -299,8 +299,7 @@ void TestUpdate::autoUpdate() {
     QSettings("Halvstar", "Orbitrak").setValue("tle_auto_update_days", 1);
     const TimeScales scales;
     MainWindow window(scales, 1);
-    QCOMPARE(logOf(&window).last(),
-             "satell.txt is older than 1 day(s): updating from the sources.");
+    QCOMPARE(logOf(&window).last(), "satell.txt is older than 1 day: updating from the sources.");
     QTRY_VERIFY_WITH_TIMEOUT(logOf(&window).contains("Updated 2 element sets from 1 source."),
                              60000);
     QCOMPARE(readFile("satell.txt"), sets[3] + sets[4]);
