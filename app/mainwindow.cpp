@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/catalogue_update_ui.h"
 #include "app/log_model.h"
 #include "app/mountsettings.h"
 #include "app/settings.h"
@@ -51,6 +52,10 @@ MainWindow::MainWindow(const TimeScales& scales, quint16 mountPort, QWidget* par
     setUpLog();
     satelliteModel = new TLE_Satellite_Model(this);
     proxy = new NumericSortProxyModel(this);
+    updates = new CatalogueUpdateUi(this, ui->actionSources, ui->actionUpdate_from_sources,
+                                    QString::fromLatin1(kCatalogueFileName));
+    connect(updates, &CatalogueUpdateUi::logEvent, logModel, &Log_Model::addEntry);
+    connect(updates, &CatalogueUpdateUi::catalogueReplaced, this, &MainWindow::reloadCatalogue);
     reloadCatalogue();
     setUpSatelliteTable();
     connect(ui->actionLoad_TLEs, &QAction::triggered, this, &MainWindow::loadTles);
@@ -63,6 +68,7 @@ MainWindow::MainWindow(const TimeScales& scales, quint16 mountPort, QWidget* par
 
     setupDialog = std::make_unique<MountSettings>();
     mountIp = readMountIp();
+    updates->updateIfDue();
 }
 
 MainWindow::~MainWindow() {
@@ -147,6 +153,7 @@ void MainWindow::reloadCatalogue() {
     currentJd = scales.current_jd();
     std::vector<LiveRow> rows = sky->compute(catalogue, currentJd, link ? link->site() : Site{});
     satelliteModel->setCatalogue(std::move(catalogue), std::move(rows));
+    updates->warnIfStale(satelliteModel->catalogue(), scales.utc_from_jd(currentJd));
 }
 
 void MainWindow::loadTles() {

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class CatalogueUpdateUi;
 class Log_Model;
 class MountSettings;
 class NumericSortProxyModel;
@@ -58,5 +59,6 @@ private:
     TLE_Satellite_Model* satelliteModel = nullptr;
     NumericSortProxyModel* proxy = nullptr;
     Log_Model* logModel = nullptr;
+    CatalogueUpdateUi* updates = nullptr;       // TLEs > Sources... and Update from sources
     std::unique_ptr<MountSettings> setupDialog; // a top-level window of its own
 };

@@ -1,5 +1,6 @@
 #include "catalogue/catalogue.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -118,4 +119,19 @@ int read_TLE_file(const char* path, std::size_t maxSets, Catalogue& catalogue) {
         return 1;
     }
     return 0;
+}
+
+std::optional<double> median_age_days(const Catalogue& catalogue, double utcJd) {
+    if (catalogue.empty())
+        return std::nullopt;
+    std::vector<double> ages;
+    ages.reserve(catalogue.size());
+    for (const TLE_Satellite& satellite : catalogue.satellites)
+        ages.push_back(utcJd - satellite.elements.jdsatepoch);
+    const std::size_t middle = ages.size() / 2;
+    std::nth_element(ages.begin(), ages.begin() + middle, ages.end());
+    if (ages.size() % 2 == 1)
+        return ages[middle];
+    const double below = *std::max_element(ages.begin(), ages.begin() + middle);
+    return (below + ages[middle]) / 2.0;
 }

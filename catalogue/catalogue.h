@@ -3,6 +3,7 @@
 #include "catalogue/tle_satellite.h"
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 // The window's catalogue file, in the working directory, and how many of its sets it shows.
@@ -27,3 +28,7 @@ struct Catalogue {
 // group needs no final line feed. Returns 1 when the file cannot be opened or read (the
 // catalogue is then empty), else 0.
 int read_TLE_file(const char* path, std::size_t maxSets, Catalogue& catalogue);
+
+// The median of the sets' ages in days at a UTC Julian date (the date less each epoch); none
+// for an empty catalogue.
+std::optional<double> median_age_days(const Catalogue& catalogue, double utcJd);

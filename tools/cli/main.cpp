@@ -18,6 +18,7 @@ const Command kCommands[] = {
     {"propagate", "positions and velocities of element sets at minutes from their epochs (CSV)",
      run_propagate},
     {"sky", "the live satellite table for one instant and site, as the window shows it", run_sky},
+    {"update", "fresh element sets from the settings' sources or given URLs", run_update},
 };
 
 void print_help(std::FILE* out) {

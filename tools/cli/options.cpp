@@ -5,7 +5,12 @@
 
 std::string ParsedOptions::value(const std::string& name) const {
     const auto it = values_.find(name);
-    return it == values_.end() ? std::string() : it->second;
+    return it == values_.end() ? std::string() : it->second.back();
+}
+
+std::vector<std::string> ParsedOptions::values(const std::string& name) const {
+    const auto it = values_.find(name);
+    return it == values_.end() ? std::vector<std::string>() : it->second;
 }
 
 bool parse_options(const std::vector<std::string>& args, const std::vector<OptionRule>& rules,
@@ -38,11 +43,11 @@ bool parse_options(const std::vector<std::string>& args, const std::vector<Optio
                 error = "option --" + name + " takes no value";
                 return false;
             }
-            out.values_[name] = std::string();
+            out.values_[name].push_back(std::string());
         } else if (eq != std::string::npos) {
-            out.values_[name] = arg.substr(eq + 1);
+            out.values_[name].push_back(arg.substr(eq + 1));
         } else if (i + 1 < args.size()) {
-            out.values_[name] = args[++i];
+            out.values_[name].push_back(args[++i]);
         } else {
             error = "option --" + name + " needs a value";
             return false;

@@ -18,12 +18,14 @@ public:
     bool has(const std::string& name) const { return values_.count(name) != 0; }
     // The value given last, or an empty string.
     std::string value(const std::string& name) const;
+    // Every value given, in order (an option that may be repeated).
+    std::vector<std::string> values(const std::string& name) const;
     const std::vector<std::string>& positional() const { return positional_; }
 
 private:
     friend bool parse_options(const std::vector<std::string>&, const std::vector<OptionRule>&,
                               ParsedOptions&, std::string&);
-    std::map<std::string, std::string> values_;
+    std::map<std::string, std::vector<std::string>> values_;
     std::vector<std::string> positional_;
 };
 

@@ -1,8 +1,10 @@
 # Shared by ./run and ./test: Debian packages and the CMake build.
 # shellcheck shell=bash
 
-# Every build: the tool chain, and a font for windows drawn offscreen.
-TOOL_PACKAGES=(cmake ninja-build g++ pkg-config fonts-dejavu-core)
+# Every build: the tool chain, a font for windows drawn offscreen, and what HTTPS needs at run
+# time (Qt loads OpenSSL only when a secure connection is made; a fresh system has no CA
+# certificates).
+TOOL_PACKAGES=(cmake ninja-build g++ pkg-config fonts-dejavu-core libssl3 ca-certificates)
 # The default build: Qt 5 and Google Benchmark.
 BUILD_PACKAGES=("${TOOL_PACKAGES[@]}" qtbase5-dev qtbase5-dev-tools libbenchmark-dev)
 # ./test --qt6, without Qt 5 or the benchmarks. Qt 6's CMake packages need the OpenGL headers

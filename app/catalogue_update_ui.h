@@ -1,0 +1,51 @@
+#pragma once
+
+#include "mount/log_level.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class CatalogueUpdater;
+class QAction;
+class QProgressDialog;
+class QWidget;
+struct Catalogue;
+
+// The window's side of fresh element sets: TLEs > Sources... and TLEs > Update from sources
+// with its progress dialog, the update at start when the settings ask for it, and the warning
+// when the loaded sets are old. The download runs in the event loop, so the window and its
+// tick go on meanwhile.
+class CatalogueUpdateUi : public QObject {
+    Q_OBJECT
+
+public:
+    // Sets older than this (their median) are worth a warning.
+    static constexpr double kStaleAfterDays = 3.0;
+
+    // The actions are wired here; catalogueFile is the file an update replaces.
+    CatalogueUpdateUi(QWidget* window, QAction* sourcesAction, QAction* updateAction,
+                      const QString& catalogueFile);
+    ~CatalogueUpdateUi() override;
+
+    void editSources();
+    void update();
+    // At start: an update when tle_auto_update_days is set and the file is older than that.
+    void updateIfDue();
+    // After each load, with the present instant as a UTC Julian date.
+    void warnIfStale(const Catalogue& catalogue, double utcJd);
+
+signals:
+    void logEvent(const QString& text, LogLevel level);
+    // The file holds new sets: time to reload.
+    void catalogueReplaced();
+
+private:
+    void finished();
+
+    QWidget* window;
+    QAction* updateAction;
+    QString catalogueFile;
+    CatalogueUpdater* updater;
+    QPointer<QProgressDialog> progress;
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+// Element sets as downloaded: the checks a set must pass before it may reach the catalogue
+// file, and the merge of several sources into one file.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// One set that passed the checks: its three lines without line ends, its catalogue number
+// (Alpha-5 decoded: A0001 is 100001) and its epoch as year * 1000 + day of year.
+struct CheckedElementSet {
+    std::string nameLine;
+    std::string line1;
+    std::string line2;
+    long catalogueNumber = 0;
+    double epoch = 0.0;
+};
+
+struct CheckedText {
+    std::vector<CheckedElementSet> sets; // in text order
+    std::size_t skipped = 0;             // sets that failed a check
+};
+
+// The check digit of an element line: its digits over the first 68 columns, each '-' counting
+// one, everything else nothing, modulo 10.
+int element_line_check_digit(const std::string& line);
+
+// The three-line sets of a text. Blank lines and text between sets (a page around them) are
+// passed over; a name line followed by lines starting "1 " and "2 " is a set, and so is an
+// element line out of place. A set is kept when both element lines have 69 columns (trailing
+// blanks and CR aside), printable ASCII, the right check digit, one catalogue number and a
+// readable epoch, and its name line is short printable text. The others are counted as skipped.
+CheckedText check_element_sets(const std::string& text);
+
+// The sets of several sources in source order, each catalogue number once: where a number
+// comes again, the set with the newest epoch takes the place of the number's first appearance
+// (on equal epochs the earlier one stays).
+std::vector<CheckedElementSet>
+merge_element_sets(const std::vector<std::vector<CheckedElementSet>>& sources);
+
+// The catalogue file's text: three lines per set, each ending in a line feed.
+std::string catalogue_text(const std::vector<CheckedElementSet>& sets);

@@ -1,0 +1,79 @@
+// orbitrak-cli update: the window's TLEs > Update from sources, for scripts and timers.
+#include "catalogue/catalogue.h"
+#include "catalogue/catalogue_update.h"
+#include "catalogue/update_settings.h"
+#include "tools/cli/commands.h"
+#include "tools/cli/options.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kHelp[] =
+    "Usage: orbitrak-cli update [--source URL]... [--out FILE] [--timeout S]\n"
+    "\n"
+    "Downloads every source, checks each element set (lines starting \"1 \" and \"2 \", check\n"
+    "digits, one catalogue number on both lines; the others are skipped and counted) and merges\n"
+    "them in source order, the set with the newest epoch taking the place of a catalogue number\n"
+    "given more than once. FILE is replaced only when every source gave at least one valid set;\n"
+    "otherwise it stays as it was. Standard error gets the lines the window's log shows.\n"
+    "\n"
+    "Options:\n"
+    "  --source URL   an http, https or file URL (file:///path/to/sets.txt); repeat it for\n"
+    "                 several (default: the settings' tle_sources)\n"
+    "  --out FILE     the catalogue file to replace (default satell.txt)\n"
+    "  --timeout S    seconds each source may take, up to 3600 (default 30)\n"
+    "  --help         this text\n"
+    "\n"
+    "Exit status: 0 FILE replaced, 1 a source failed or FILE could not be written (FILE\n"
+    "unchanged), 2 bad arguments.\n";
+
+} // namespace
+
+int run_update(const std::vector<std::string>& args) {
+    ParsedOptions options;
+    std::string error;
+    const std::vector<OptionRule> rules = {
+        {"source", true}, {"out", true}, {"timeout", true}, {"help", false}};
+    if (!parse_options(args, rules, options, error))
+        return usage_error("update: " + error);
+    if (options.has("help")) {
+        std::fputs(kHelp, stdout);
+        return finish_output();
+    }
+    if (!options.positional().empty())
+        return usage_error("update: unexpected argument '" + options.positional().front() + "'");
+    double seconds = kSourceTimeoutMs / 1000.0;
+    if (options.has("timeout") &&
+        (!parse_number(options.value("timeout"), seconds) || seconds <= 0 || seconds > 3600))
+        return usage_error("update: --timeout needs seconds above 0 and up to 3600, got '" +
+                           options.value("timeout") + "'");
+    QStringList sources;
+    for (const std::string& source : options.values("source")) {
+        if (source.empty())
+            return usage_error("update: --source needs a URL");
+        sources << QString::fromStdString(source);
+    }
+    const std::string out = options.has("out") ? options.value("out") : kCatalogueFileName;
+    if (out.empty())
+        return usage_error("update: --out needs a file name");
+
+    int argc = 1;
+    char name[] = "orbitrak-cli";
+    char* argv[] = {name, nullptr};
+    QCoreApplication application(argc, argv);
+    if (sources.isEmpty())
+        sources = readTleSources();
+    CatalogueUpdater updater;
+    updater.setLimits({kMaxSourceBytes, int(seconds * 1000.0 + 0.5)});
+    QObject::connect(&updater, &CatalogueUpdater::finished, &application, &QCoreApplication::quit);
+    updater.start(sources, QString::fromStdString(out));
+    application.exec();
+    for (const UpdateMessage& message : update_messages(updater.outcome()))
+        std::fprintf(stderr, "%s\n", message.text.toLocal8Bit().constData());
+    return updater.outcome().replaced ? 0 : 1;
+}
