@@ -9,6 +9,7 @@
 
 int run_propagate(const std::vector<std::string>& args);
 int run_sky(const std::vector<std::string>& args);
+int run_passes(const std::vector<std::string>& args);
 
 // Writes "orbitrak-cli: <message>" as one line to standard error and returns 2.
 int usage_error(const std::string& message);

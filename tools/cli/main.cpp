@@ -18,6 +18,7 @@ const Command kCommands[] = {
     {"propagate", "positions and velocities of element sets at minutes from their epochs (CSV)",
      run_propagate},
     {"sky", "the live satellite table for one instant and site, as the window shows it", run_sky},
+    {"passes", "the passes of every satellite over a site within a time window", run_passes},
 };
 
 void print_help(std::FILE* out) {
