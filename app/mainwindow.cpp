@@ -3,6 +3,7 @@
 #include "app/catalogue_update_ui.h"
 #include "app/log_model.h"
 #include "app/mountsettings.h"
+#include "app/passes_panel.h"
 #include "app/settings.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue_file.h"
@@ -14,6 +15,7 @@
 #include "ui_mainwindow.h"
 
 #include <QDir>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -21,6 +23,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <algorithm>
 
 namespace {
 
@@ -65,6 +68,7 @@ MainWindow::MainWindow(const TimeScales& scales, quint16 mountPort, QWidget* par
     transit = new TransitChain(*link, [this] { return currentJd; }, this);
     statusPoll = new TrackingStatusPoll(*link, this);
     wireMount();
+    setUpPasses();
 
     setupDialog = std::make_unique<MountSettings>();
     mountIp = readMountIp();
@@ -72,6 +76,8 @@ MainWindow::MainWindow(const TimeScales& scales, quint16 mountPort, QWidget* par
 }
 
 MainWindow::~MainWindow() {
+    // Closing the window hides the dock too, which is not the user's choice.
+    disconnect(passesDock->toggleViewAction(), nullptr, this, nullptr);
     writeMountIp(mountIp);
 }
 
@@ -85,6 +91,10 @@ void MainWindow::setUpSatelliteTable() {
     QHeaderView* header = ui->tableView->horizontalHeader();
     header->setSectionResizeMode(0, QHeaderView::Stretch);
     header->setSortIndicatorShown(true);
+    // Wide enough for every title, sort indicator included.
+    for (int column = 1; column < TLE_Satellite_Model::ColumnCount; ++column)
+        header->resizeSection(
+            column, std::max(header->sectionSize(column), header->sectionSizeHint(column)));
     ui->tableView->verticalHeader()->setVisible(false);
     setFixedRowHeight(ui->tableView, 18);
     connect(header, &QHeaderView::sortIndicatorChanged, ui->tableView,
@@ -136,6 +146,31 @@ void MainWindow::wireMount() {
     connect(statusPoll, &TrackingStatusPoll::logEvent, logModel, &Log_Model::addEntry);
 }
 
+void MainWindow::setUpPasses() {
+    passesPanel = new PassesPanel(scales, *satelliteModel, this);
+    passesDock = new QDockWidget(tr("Passes"), this);
+    passesDock->setObjectName(QStringLiteral("dockPasses"));
+    passesDock->setWidget(passesPanel);
+    addDockWidget(Qt::BottomDockWidgetArea, passesDock);
+    passesDock->setVisible(readPassesVisible());
+
+    QAction* showPasses = passesDock->toggleViewAction();
+    showPasses->setObjectName(QStringLiteral("actionPasses"));
+    ui->menuView->addAction(showPasses);
+    connect(showPasses, &QAction::toggled, this, [](bool shown) { writePassesVisible(shown); });
+
+    passesPanel->catalogueChanged(link->site(), currentJd);
+    connect(link, &MountLink::siteChanged, passesPanel, &PassesPanel::siteChanged);
+    // A row that only moved as the table re-sorted is no new choice.
+    connect(ui->tableView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current, const QModelIndex& previous) {
+                const int row = proxy->mapToSource(current).row();
+                if (current.isValid() && row != proxy->mapToSource(previous).row())
+                    passesPanel->selectSatellite(std::size_t(row));
+            });
+    connect(passesPanel, &PassesPanel::passActivated, this, &MainWindow::followRow);
+}
+
 void MainWindow::reloadCatalogue() {
     Catalogue catalogue;
     if (read_TLE_file(kCatalogueFileName, kWindowSetLimit, catalogue) != 0 &&
@@ -154,6 +189,8 @@ void MainWindow::reloadCatalogue() {
     std::vector<LiveRow> rows = sky->compute(catalogue, currentJd, link ? link->site() : Site{});
     satelliteModel->setCatalogue(std::move(catalogue), std::move(rows));
     updates->warnIfStale(satelliteModel->catalogue(), scales.utc_from_jd(currentJd));
+    if (passesPanel)
+        passesPanel->catalogueChanged(link->site(), currentJd);
 }
 
 void MainWindow::loadTles() {
@@ -180,11 +217,18 @@ void MainWindow::editMountAddress() {
     writeMountIp(mountIp);
 }
 
+// index: the view's, through the proxy.
 void MainWindow::followSatellite(const QModelIndex& index) {
+    if (index.isValid())
+        followRow(proxy->mapToSource(index).row());
+}
+
+// row: of the catalogue.
+void MainWindow::followRow(int row) {
+    const QModelIndex index = satelliteModel->index(row, TLE_Satellite_Model::Name);
     if (!index.isValid())
         return;
-    // Read through the proxy: the index is the view's, and the proxy maps it to the source row.
-    transit->start(index.sibling(index.row(), TLE_Satellite_Model::Name).data().toString(),
+    transit->start(index.data().toString(),
                    index.data(TLE_Satellite_Model::NameLineRole).toString(),
                    index.data(TLE_Satellite_Model::Line1Role).toString(),
                    index.data(TLE_Satellite_Model::Line2Role).toString());
@@ -193,6 +237,7 @@ void MainWindow::followSatellite(const QModelIndex& index) {
 void MainWindow::tick() {
     currentJd = scales.current_jd();
     satelliteModel->setRows(sky->compute(satelliteModel->catalogue(), currentJd, link->site()));
+    passesPanel->advance(currentJd);
     showUtcClock();
     statusPoll->poll();
 }

@@ -12,6 +12,8 @@ class CatalogueUpdateUi;
 class Log_Model;
 class MountSettings;
 class NumericSortProxyModel;
+class PassesPanel;
+class QDockWidget;
 class QTimer;
 class SkyComputation;
 class TLE_Satellite_Model;
@@ -25,8 +27,8 @@ class MainWindow;
 
 // The one window. It wires the form's widgets to the objects that do the work: the mount link
 // with its transit chain and status poll, the satellite table over the catalogue and its sky
-// computation, and the event log. Every 333 ms it recomputes the table, shows the UTC clock
-// and lets the status poll ask the mount.
+// computation, the pass planner's panel in a dock (View, Passes) and the event log. Every
+// 333 ms it recomputes the table, shows the UTC clock and lets the status poll ask the mount.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -40,10 +42,12 @@ private:
     void setUpSatelliteTable();
     void setUpLog();
     void wireMount();
+    void setUpPasses();
     void reloadCatalogue();
     void loadTles();
     void editMountAddress();
     void followSatellite(const QModelIndex& index);
+    void followRow(int row);
     void tick();
     void showUtcClock();
 
@@ -60,5 +64,7 @@ private:
     NumericSortProxyModel* proxy = nullptr;
     Log_Model* logModel = nullptr;
     CatalogueUpdateUi* updates = nullptr;       // TLEs > Sources... and Update from sources
+    PassesPanel* passesPanel = nullptr;
+    QDockWidget* passesDock = nullptr;
     std::unique_ptr<MountSettings> setupDialog; // a top-level window of its own
 };

@@ -11,3 +11,8 @@ QString readMountIp();
 // Stores the address under "mount_IP" and forces the store to disk. Returns whether the store
 // reports success.
 bool writeMountIp(const QString& mountIp);
+
+// Whether the pass planner's panel is shown, under "passes_visible"; false when the key is
+// missing.
+bool readPassesVisible();
+bool writePassesVisible(bool visible);

@@ -1,5 +1,6 @@
 #include "catalogue/sky_computation.h"
 
+#include "astro/sun.h"
 #include "catalogue/observation.h"
 #include "orbit/sgp4.h"
 
@@ -223,6 +224,15 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
     const ObservationInstant before = observation_instant(scales, jd - kOneSecondInDays, site);
     const ObservationInstant now = observation_instant(scales, jd, site);
     takePreparedSets(catalogue);
+    const Vec3 sun = sun_position(jd + kWorkingToTtDays);
+    // Every row shows its age; a row with a position also its sunlight.
+    const auto complete = [&sun](LiveRow& row, const TLE_Satellite& satellite) {
+        const Vec3 position{satellite.position[0], satellite.position[1], satellite.position[2]};
+        if (std::isfinite(length(position)))
+            row.sunlight = is_sunlit(position, sun) ? Sunlight::Sunlit : Sunlight::Shadow;
+    };
+    for (std::size_t i = 0; i < catalogue.size(); ++i)
+        rows[i].ageDays = now.utcJd - catalogue[i].elements.jdsatepoch;
 
     // Each of the two propagations may have to integrate; whatever would take the call past its
     // budget is handed to the pool instead.
@@ -255,6 +265,7 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
             continue;
         }
         rows[i] = live_row(a, horizonVectorAfter(satellite, now));
+        complete(rows[i], satellite);
     }
 
     if (wait == Wait::ForEverySet && !handedOver.empty()) {
@@ -264,6 +275,7 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
             TLE_Satellite& satellite = catalogue[i];
             const Vec3 a = topocentric_enu(satellite, before);
             rows[i] = live_row(a, horizonVectorAfter(satellite, now));
+            complete(rows[i], satellite);
         }
     }
     return rows;

@@ -10,13 +10,19 @@
 #include <string>
 #include <vector>
 
-// What the table shows of one satellite, as seen from the site. NaN throughout when there is
-// no position (the model failed, or the set is still being brought to the instant).
+// Whether any of the Sun's disc shows from the satellite past the Earth.
+enum class Sunlight : signed char { Unknown = -1, Shadow = 0, Sunlit = 1 };
+
+// What the table shows of one satellite, as seen from the site. NaN throughout, the sunlight
+// unknown, when there is no position (the model failed, or the set is still being brought to
+// the instant); the age is known even then.
 struct LiveRow {
     double distanceKm = 0.0;
     double azimuthDeg = 0.0;  // from north through east, [0, 360)
     double altitudeDeg = 0.0; // above the site's horizontal plane
     double speedDegPerSec = 0.0;
+    double ageDays = 0.0; // from the set's epoch to the instant
+    Sunlight sunlight = Sunlight::Unknown;
 };
 
 // The row for the horizon vectors of one satellite one second apart.

@@ -1,6 +1,5 @@
 #include "catalogue/tle_satellite_model.h"
 
-
 #include <QBrush>
 #include <QCoreApplication>
 
@@ -18,8 +17,23 @@ const QBrush& altitudeBrush(double altitudeDeg) {
     return below; // also NaN
 }
 
+// Element sets drift: after a few days positions are off by kilometres, after ten by far more.
+const QBrush* ageBrush(double ageDays) {
+    static const QBrush stale(QColor(230, 140, 0));
+    static const QBrush old(QColor(204, 0, 0));
+    if (ageDays > 10.0)
+        return &old;
+    if (ageDays > 3.0)
+        return &stale;
+    return nullptr;
+}
+
 double columnValue(const LiveRow& row, int column) {
     switch (column) {
+    case TLE_Satellite_Model::Age:
+        return row.ageDays;
+    case TLE_Satellite_Model::Sunlit:
+        return double(row.sunlight);
     case TLE_Satellite_Model::Altitude:
         return row.altitudeDeg;
     case TLE_Satellite_Model::Azimuth:
@@ -73,10 +87,19 @@ QVariant TLE_Satellite_Model::data(const QModelIndex& index, int role) const {
             return QVariant();
         if (role == SortRole)
             return columnValue(values, column);
+        if (column == Sunlit) {
+            if (values.sunlight == Sunlight::Unknown)
+                return QString();
+            return QCoreApplication::translate("TLE_Satellite_Model",
+                                               values.sunlight == Sunlight::Sunlit ? "yes" : "no");
+        }
         return QString::number(columnValue(values, column), 'f', columnDecimals(column));
     case Qt::TextAlignmentRole:
         return column == Name ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
     case Qt::ForegroundRole:
+        if (column == Age)
+            if (const QBrush* brush = ageBrush(values.ageDays))
+                return *brush;
         return altitudeBrush(values.altitudeDeg);
     case NameLineRole:
         return QString::fromStdString(satellite.name_line);
@@ -92,8 +115,9 @@ QVariant TLE_Satellite_Model::data(const QModelIndex& index, int role) const {
 QVariant TLE_Satellite_Model::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QVariant();
-    static const char* const titles[ColumnCount] = {"Name", "Altitude (deg)", "Azimuth (deg)",
-                                                    "Distance (km)", "Speed (deg/s)"};
+    static const char* const titles[ColumnCount] = {
+        "Name",          "Altitude (deg)", "Azimuth (deg)", "Distance (km)",
+        "Speed (deg/s)", "Age (d)",        "Sunlit"};
     if (section < 0 || section >= ColumnCount)
         return QVariant();
     return QCoreApplication::translate("TLE_Satellite_Model", titles[section]);

@@ -8,10 +8,11 @@
 #include <vector>
 
 // The live satellite table: one row per set of its catalogue, with the set's live values. It
-// owns both; the window hands it a new catalogue at a load and new rows at every tick.
+// owns both; the window hands it a new catalogue at a load and new rows at every tick. Rows are
+// coloured by altitude, except that an Age cell turns amber after 3 days and red after 10.
 class TLE_Satellite_Model : public QAbstractTableModel {
 public:
-    enum Column { Name = 0, Altitude, Azimuth, Distance, Speed, ColumnCount };
+    enum Column { Name = 0, Altitude, Azimuth, Distance, Speed, Age, Sunlit, ColumnCount };
     // The raw value a column sorts by, and the three stored lines of the entry.
     enum Role {
         SortRole = Qt::UserRole,

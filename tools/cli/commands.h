@@ -11,6 +11,7 @@ int run_propagate(const std::vector<std::string>& args);
 int run_sky(const std::vector<std::string>& args);
 // Exit status 0 replaced, 1 a source failed (the file untouched), 2 bad arguments.
 int run_update(const std::vector<std::string>& args);
+int run_passes(const std::vector<std::string>& args);
 
 // Writes "orbitrak-cli: <message>" as one line to standard error and returns 2.
 int usage_error(const std::string& message);

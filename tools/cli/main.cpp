@@ -19,6 +19,7 @@ const Command kCommands[] = {
      run_propagate},
     {"sky", "the live satellite table for one instant and site, as the window shows it", run_sky},
     {"update", "fresh element sets from the settings' sources or given URLs", run_update},
+    {"passes", "the passes of every satellite over a site within a time window", run_passes},
 };
 
 void print_help(std::FILE* out) {

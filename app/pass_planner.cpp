@@ -1,0 +1,87 @@
+#include "app/pass_planner.h"
+
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace {
+
+constexpr double kHalfSecond = 0.5 / kSecondsPerDay;
+
+// UTC to the nearest second, "YYYY-MM-DD hh:mm:ss".
+QString utcText(const TimeScales& scales, double jd) {
+    const CalendarTime c = scales.utc_calendar_from_jd(jd + kHalfSecond);
+    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", int(c.year), int(c.month), int(c.day),
+                             int(c.hour), int(c.minute), int(c.second));
+}
+
+} // namespace
+
+PassPlanner::PassPlanner(const TimeScales& scales, QObject* parent)
+    : QObject(parent), scales(scales) {
+    connect(&watcher, &QFutureWatcher<std::vector<PlannedPass>>::finished, this,
+            &PassPlanner::finished);
+}
+
+PassPlanner::~PassPlanner() {
+    abandon();
+    watcher.waitForFinished();
+}
+
+void PassPlanner::plan(const Catalogue& catalogue, const Site& site, double jd) {
+    Job job{catalogue, scales, site, PassWindow{jd, jd + kWindowDays, 0.0},
+            std::make_shared<std::atomic<bool>>(false)};
+    if (watcher.isRunning()) {
+        *runningAbandoned = true;
+        pending = std::move(job);
+        return;
+    }
+    start(std::move(job));
+}
+
+void PassPlanner::abandon() {
+    if (runningAbandoned)
+        *runningAbandoned = true;
+    pending.reset();
+}
+
+void PassPlanner::start(Job job) {
+    runningAbandoned = job.abandoned;
+    watcher.setFuture(QtConcurrent::run([job] { return run(job); }));
+}
+
+void PassPlanner::finished() {
+    const bool abandoned = runningAbandoned && *runningAbandoned;
+    runningAbandoned.reset();
+    if (pending) {
+        Job next = std::move(*pending);
+        pending.reset();
+        start(std::move(next));
+        return;
+    }
+    if (!abandoned)
+        emit planned(watcher.result());
+}
+
+std::vector<PlannedPass> PassPlanner::run(Job job) {
+    const std::atomic<bool>& abandoned = *job.abandoned;
+    const std::vector<CataloguePass> found =
+        find_catalogue_passes(job.catalogue, job.scales, job.site, job.window, kTrackPoints,
+                              [&abandoned] { return !abandoned; });
+    std::vector<PlannedPass> passes;
+    if (abandoned)
+        return passes;
+    passes.reserve(found.size());
+    for (const CataloguePass& f : found) {
+        PlannedPass p;
+        p.satellite = f.index;
+        p.name = QString::fromUtf8(job.catalogue[f.index].display_name);
+        p.pass = f.pass;
+        if (f.pass.hasRise)
+            p.rise = utcText(job.scales, f.pass.rise.jd);
+        p.culmination = utcText(job.scales, f.pass.culmination.jd);
+        if (f.pass.hasSet)
+            p.set = utcText(job.scales, f.pass.set.jd);
+        p.track = f.track;
+        passes.push_back(std::move(p));
+    }
+    return passes;
+}

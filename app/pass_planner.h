@@ -1,0 +1,58 @@
+#pragma once
+
+#include "astro/site.h"
+#include "astro/time_scales.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/passes.h"
+#include "catalogue/passes_model.h"
+
+#include <QFutureWatcher>
+#include <QObject>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// Searches the coming passes of a whole catalogue on a worker thread. Each search works on
+// copies of the catalogue and the time scales (propagation changes a set's working values, and
+// the time table's lookup cache is not shared between threads), so the window's tick never
+// waits for it. A new request abandons a search still running for older inputs.
+class PassPlanner : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr double kWindowDays = 0.5;
+    static constexpr int kTrackPoints = 33;
+
+    explicit PassPlanner(const TimeScales& scales, QObject* parent = nullptr);
+    ~PassPlanner() override;
+
+    // The passes over the 12 hours from the working date jd.
+    void plan(const Catalogue& catalogue, const Site& site, double jd);
+    // Drops the search under way and the one waiting: their results are never announced.
+    void abandon();
+    bool isPlanning() const { return watcher.isRunning() || pending.has_value(); }
+
+signals:
+    // The passes of the latest request, in time order.
+    void planned(const std::vector<PlannedPass>& passes);
+
+private:
+    struct Job {
+        Catalogue catalogue;
+        TimeScales scales;
+        Site site;
+        PassWindow window;
+        std::shared_ptr<std::atomic<bool>> abandoned;
+    };
+
+    void start(Job job);
+    void finished();
+    static std::vector<PlannedPass> run(Job job);
+
+    const TimeScales& scales;
+    QFutureWatcher<std::vector<PlannedPass>> watcher;
+    std::shared_ptr<std::atomic<bool>> runningAbandoned;
+    std::optional<Job> pending;
+};

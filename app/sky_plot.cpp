@@ -1,0 +1,126 @@
+#include "app/sky_plot.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kRadiansPerDegree = 0.017453292519943295;
+
+const QColor kTrackColour(0, 110, 200);
+const QColor kRiseColour(0, 160, 0);
+const QColor kSetColour(180, 0, 0);
+const QColor kNowColour(240, 150, 0);
+
+} // namespace
+
+SkyPlot::SkyPlot(QWidget* parent) : QWidget(parent) {
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+}
+
+void SkyPlot::setPass(const SatellitePass& shown, std::vector<PassPoint> points) {
+    hasPass = true;
+    pass = shown;
+    track = std::move(points);
+    update();
+}
+
+void SkyPlot::clearPass() {
+    hasPass = false;
+    track.clear();
+    update();
+}
+
+void SkyPlot::setPosition(double azimuth, double altitude) {
+    const bool shown = std::isfinite(azimuth) && std::isfinite(altitude) && altitude >= 0;
+    if (shown == hasPosition && azimuth == azimuthDeg && altitude == altitudeDeg)
+        return;
+    hasPosition = shown;
+    azimuthDeg = azimuth;
+    altitudeDeg = altitude;
+    update();
+}
+
+void SkyPlot::clearPosition() {
+    setPosition(0.0, -90.0);
+}
+
+QSize SkyPlot::sizeHint() const {
+    return {280, 280};
+}
+
+QSize SkyPlot::minimumSizeHint() const {
+    return {160, 160};
+}
+
+// Distance from the centre grows with the zenith distance; below the horizon stays on it.
+QPointF SkyPlot::toPlot(double azimuth, double altitude) const {
+    const double margin = 2.0 * fontMetrics().height();
+    const double radius = std::max(1.0, std::min(width(), height()) / 2.0 - margin);
+    const double d = radius * (90.0 - std::clamp(altitude, 0.0, 90.0)) / 90.0;
+    const double a = azimuth * kRadiansPerDegree;
+    return {width() / 2.0 + d * std::sin(a), height() / 2.0 - d * std::cos(a)};
+}
+
+void SkyPlot::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(rect(), palette().base());
+
+    const QPointF centre = toPlot(0.0, 90.0);
+    const double radius = centre.y() - toPlot(0.0, 0.0).y();
+    painter.setPen(QPen(palette().color(QPalette::Mid), 1.0));
+    for (int altitude = 0; altitude < 90; altitude += 30) {
+        const double r = radius * (90 - altitude) / 90.0;
+        painter.drawEllipse(centre, r, r);
+    }
+    painter.drawLine(toPlot(0, 0), toPlot(180, 0));
+    painter.drawLine(toPlot(90, 0), toPlot(270, 0));
+
+    painter.setPen(palette().color(QPalette::Text));
+    const double labelDistance = radius + fontMetrics().height() * 0.9;
+    const char* const directions[] = {QT_TR_NOOP("N"), QT_TR_NOOP("E"), QT_TR_NOOP("S"),
+                                      QT_TR_NOOP("W")};
+    for (int k = 0; k < 4; ++k) {
+        const double a = k * 90.0 * kRadiansPerDegree;
+        const QPointF at(centre.x() + labelDistance * std::sin(a),
+                         centre.y() - labelDistance * std::cos(a));
+        const QString text = tr(directions[k]);
+        const QRectF box(at.x() - 20, at.y() - 10, 40, 20);
+        painter.drawText(box, Qt::AlignCenter, text);
+    }
+
+    if (hasPass && !track.empty()) {
+        QPainterPath path(toPlot(track.front().azimuthDeg, track.front().altitudeDeg));
+        for (const PassPoint& p : track)
+            path.lineTo(toPlot(p.azimuthDeg, p.altitudeDeg));
+        painter.setPen(QPen(kTrackColour, 2.0));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(path);
+
+        const auto mark = [&painter, this](const PassPoint& p, const QColor& colour,
+                                           const QString& label) {
+            const QPointF at = toPlot(p.azimuthDeg, p.altitudeDeg);
+            painter.setPen(QPen(colour, 1.5));
+            painter.setBrush(colour);
+            painter.drawEllipse(at, 4.0, 4.0);
+            painter.drawText(at + QPointF(6, -4), label);
+        };
+        const PassPoint& first = pass.hasRise ? pass.rise : track.front();
+        const PassPoint& last = pass.hasSet ? pass.set : track.back();
+        mark(first, kRiseColour, pass.hasRise ? tr("Rise") : QString());
+        mark(last, kSetColour, pass.hasSet ? tr("Set") : QString());
+        mark(pass.culmination, kTrackColour,
+             QString::number(pass.culmination.altitudeDeg, 'f', 1) + QChar(0x00B0));
+    }
+
+    if (hasPosition) {
+        const QPointF at = toPlot(azimuthDeg, altitudeDeg);
+        painter.setPen(QPen(palette().color(QPalette::Text), 1.5));
+        painter.setBrush(kNowColour);
+        painter.drawEllipse(at, 6.0, 6.0);
+    }
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "catalogue/passes.h"
+
+#include <QWidget>
+
+#include <vector>
+
+// The sky of the site as a polar plot seen from above: the horizon is the outer circle, the
+// zenith the centre, rings every 30 deg of altitude, north up and east to the right. It shows
+// one pass as a track with its rise, culmination and set, and where the satellite is now.
+class SkyPlot : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit SkyPlot(QWidget* parent = nullptr);
+
+    // The track from the first to the last instant; no track when empty.
+    void setPass(const SatellitePass& pass, std::vector<PassPoint> track);
+    void clearPass();
+    // The satellite's place now; drawn while it stands above the horizon.
+    void setPosition(double azimuthDeg, double altitudeDeg);
+    void clearPosition();
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QPointF toPlot(double azimuthDeg, double altitudeDeg) const;
+
+    bool hasPass = false;
+    SatellitePass pass;
+    std::vector<PassPoint> track;
+    bool hasPosition = false;
+    double azimuthDeg = 0.0;
+    double altitudeDeg = 0.0;
+};

@@ -1,0 +1,439 @@
+#include "catalogue/passes.h"
+
+#include "astro/sun.h"
+#include "astro/time_scales.h"
+#include "catalogue/observation.h"
+#include "orbit/sgp4.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kDegreesPerRadian = 57.29577951308232;
+constexpr double kTwoPi = 6.283185307179586;
+// The crossings end within kCrossingTolerance of the true instant, the maxima within twice
+// kMaximumTolerance (seconds).
+constexpr double kCrossingTolerance = 0.0005;
+constexpr double kMaximumTolerance = 0.00025;
+// A probe this far inside the window tells whether the altitude rises or falls at its edge.
+constexpr double kEdgeProbe = 0.001;
+// Sampling: 1/32 of the orbit in true anomaly. The altitude has one maximum and one minimum
+// per orbit, half an orbit of anomaly apart, so every maximum shows among the samples.
+constexpr double kSamplesPerOrbit = 32.0;
+constexpr double kShortestStep = 10.0; // seconds
+// The Earth turns 5 deg in this time: the longest step, for orbits of a day and more.
+constexpr double kLongestStep = 1200.0;
+constexpr double kModelEarthRadius = 6378135.0; // metres, the model's unit of length
+constexpr double kEarthMu = 398600.8e9;         // m^3/s^2, the model's (WGS-72)
+constexpr double kEarthRotation = 7.292115e-5;  // rad/s
+constexpr double kSiteSpeed = 466.0;            // m/s, at most: the equator turning
+// The altitude given to an instant without a position: below every threshold.
+constexpr double kNoAltitude = -1000.0;
+// Both refinements end far sooner (golden sections alone would need about 40 steps); this
+// only bounds the work should arithmetic ever keep them from converging.
+constexpr int kMostSteps = 200;
+
+struct Sample {
+    double t = 0.0; // seconds from the window's start
+    double altitudeDeg = kNoAltitude;
+    Vec3 enu;      // from the site, metres
+    Vec3 position; // from the Earth's centre, metres, the model's axes
+};
+
+// The instants of a window reduced as the live table reduces them (observation_instant), less
+// two costs repeated at every instant. The site's place on the ellipsoid is the same
+// throughout. TT - UTC only changes at a leap second, and finding it through the UTC calendar,
+// as the live table does once a tick, takes several times as long as the propagation: it is
+// taken at the window's start and carried over the window when its end has the same. Carried,
+// UTC is not cut to the millisecond as the calendar cuts it, so the search's instants lie
+// within 1 ms of the live table's.
+class WindowClock {
+public:
+    WindowClock(const TimeScales& scales, const Site& site, double fromJd, double toJd)
+        : scales(scales), site(site), sitePosition(site_meridian_position(site)) {
+        const double atStart = utcMinusWorking(fromJd);
+        steadyUtc = std::fabs(utcMinusWorking(toJd) - atStart) < kSteadyUtc;
+        utcOffset = atStart;
+    }
+
+    ObservationInstant at(double jd) const {
+        if (!steadyUtc)
+            return observation_instant(scales, jd, site);
+        const double theta = gmst_from_jd(scales.ut1_from_jd(jd)) - site.longitude;
+        return {jd + utcOffset, horizon_frame(sitePosition, theta)};
+    }
+
+private:
+    // Taken at the instant that starts the UTC millisecond, where the calendar cuts nothing.
+    double utcMinusWorking(double jd) const {
+        const double start = scales.working_jd_from_utc_calendar(scales.utc_calendar_from_jd(jd));
+        return scales.utc_from_jd(start) - start; // NaN when there is no such instant
+    }
+
+    static constexpr double kSteadyUtc = 1e-9; // days, 86 microseconds
+    const TimeScales& scales;
+    const Site& site;
+    SiteMeridianPosition sitePosition;
+    bool steadyUtc = false;
+    double utcOffset = 0.0;
+};
+
+// The satellite's altitude from the site as a function of time.
+class AltitudeCurve {
+public:
+    AltitudeCurve(TLE_Satellite& satellite, const WindowClock& clock, double fromJd)
+        : satellite(satellite), clock(clock), fromJd(fromJd) {}
+
+    double jd(double t) const { return fromJd + t / kSecondsPerDay; }
+
+    Sample at(double t) {
+        ++propagations;
+        Sample s;
+        s.t = t;
+        s.enu = topocentric_enu(satellite, clock.at(jd(t)));
+        s.position = {satellite.position[0], satellite.position[1], satellite.position[2]};
+        const double altitude = spherical_angles(s.enu).beta;
+        if (std::isfinite(altitude))
+            s.altitudeDeg = altitude * kDegreesPerRadian;
+        return s;
+    }
+
+    // The time the orbit takes to sweep its share of true anomaly from where the sample is:
+    // short near perigee, long near apogee.
+    double stepAfter(const Sample& s) const {
+        const ElementSet& e = satellite.elements;
+        double step = kTwoPi / e.no * 60.0 / kSamplesPerOrbit;
+        const double r = length(s.position);
+        const double a = e.a * kModelEarthRadius;
+        if (std::isfinite(r) && a > 0 && e.ecco >= 0 && e.ecco < 1)
+            step *= (r / a) * (r / a) / std::sqrt(1 - e.ecco * e.ecco);
+        if (!(step >= kShortestStep)) // also NaN
+            return kShortestStep;
+        return std::min(step, kLongestStep);
+    }
+
+    // Whether the altitude can climb from the sample to the threshold within `seconds`. The
+    // line of sight turns at most at v / range plus the Earth's rotation, where v bounds the
+    // satellite's speed (at perigee, with a margin for the perturbations) plus the site's, and
+    // the range shrinks at most at v.
+    bool mayReach(const Sample& s, double seconds, double threshold) const {
+        const ElementSet& e = satellite.elements;
+        const double a = e.a * kModelEarthRadius;
+        const double perigeeSpeed = std::sqrt(kEarthMu * (1 + e.ecco) / (a * (1 - e.ecco)));
+        const double v = 1.05 * perigeeSpeed + kSiteSpeed;
+        const double range = length(s.enu);
+        const double closest = range - v * seconds;
+        if (!(closest > 0)) // also NaN
+            return true;
+        const double climb = std::log(range / closest) + kEarthRotation * seconds;
+        return s.altitudeDeg + climb * kDegreesPerRadian >= threshold;
+    }
+
+    PassPoint point(const Sample& s) const {
+        const SphericalAngles angles = spherical_angles(s.enu);
+        double azimuth = kTwoPi / 4 - angles.lambda;
+        if (azimuth < 0)
+            azimuth += kTwoPi;
+        return {jd(s.t), azimuth * kDegreesPerRadian, s.altitudeDeg};
+    }
+
+    std::size_t propagations = 0;
+
+private:
+    TLE_Satellite& satellite;
+    const WindowClock& clock;
+    double fromJd;
+};
+
+// Brent's root finder (zeroin) for altitude = threshold between two samples on either side of
+// it: the sample at the crossing.
+Sample crossing(AltitudeCurve& curve, Sample a, Sample b, double threshold) {
+    const auto g = [threshold](const Sample& s) {
+        return s.altitudeDeg - threshold;
+    };
+    double fa = g(a), fb = g(b);
+    Sample c = a;
+    double fc = fa;
+    double d = b.t - a.t, e = d;
+    for (int step = 0; step < kMostSteps; ++step) {
+        if ((fb > 0) == (fc > 0)) {
+            c = a;
+            fc = fa;
+            d = e = b.t - a.t;
+        }
+        if (std::fabs(fc) < std::fabs(fb)) {
+            a = b;
+            b = c;
+            c = a;
+            fa = fb;
+            fb = fc;
+            fc = fa;
+        }
+        const double tol = 0.5 * kCrossingTolerance;
+        const double xm = 0.5 * (c.t - b.t);
+        if (std::fabs(xm) <= tol || fb == 0)
+            return b;
+        if (std::fabs(e) >= tol && std::fabs(fa) > std::fabs(fb)) {
+            // Inverse quadratic interpolation, or the secant when only two points differ.
+            const double s = fb / fa;
+            double p, q;
+            if (a.t == c.t) {
+                p = 2 * xm * s;
+                q = 1 - s;
+            } else {
+                const double qa = fa / fc, r = fb / fc;
+                p = s * (2 * xm * qa * (qa - r) - (b.t - a.t) * (r - 1));
+                q = (qa - 1) * (r - 1) * (s - 1);
+            }
+            if (p > 0)
+                q = -q;
+            else
+                p = -p;
+            if (2 * p < std::min(3 * xm * q - std::fabs(tol * q), std::fabs(e * q))) {
+                e = d;
+                d = p / q;
+            } else {
+                d = e = xm;
+            }
+        } else {
+            d = e = xm;
+        }
+        a = b;
+        fa = fb;
+        const double next = b.t + (std::fabs(d) > tol ? d : (xm > 0 ? tol : -tol));
+        b = curve.at(next);
+        fb = g(b);
+    }
+    return b;
+}
+
+// Brent's minimiser (localmin) turned to the altitude's maximum between lo and hi, starting
+// from x, the highest of the three samples.
+Sample maximum(AltitudeCurve& curve, const Sample& lo, Sample x, const Sample& hi) {
+    constexpr double golden = 0.3819660112501051; // (3 - sqrt 5) / 2
+    double a = lo.t, b = hi.t;
+    Sample w = lo, v = hi;
+    if (w.altitudeDeg < v.altitudeDeg)
+        std::swap(w, v);
+    double d = b - a, e = d;
+    for (int step = 0; step < kMostSteps; ++step) {
+        const double m = 0.5 * (a + b);
+        const double tol = kMaximumTolerance;
+        if (std::fabs(x.t - m) <= 2 * tol - 0.5 * (b - a))
+            return x;
+        double p = 0, q = 0, r = 0;
+        if (std::fabs(e) > tol) {
+            // A parabola through x, w and v.
+            r = (x.t - w.t) * (v.altitudeDeg - x.altitudeDeg);
+            q = (x.t - v.t) * (w.altitudeDeg - x.altitudeDeg);
+            p = (x.t - v.t) * q - (x.t - w.t) * r;
+            q = 2 * (q - r);
+            if (q > 0)
+                p = -p;
+            else
+                q = -q;
+            r = e;
+            e = d;
+        }
+        if (std::fabs(p) < std::fabs(0.5 * q * r) && p > q * (a - x.t) && p < q * (b - x.t)) {
+            d = p / q;
+            const double u = x.t + d;
+            if (u - a < 2 * tol || b - u < 2 * tol)
+                d = x.t < m ? tol : -tol;
+        } else {
+            e = (x.t < m ? b : a) - x.t;
+            d = golden * e;
+        }
+        const Sample u = curve.at(x.t + (std::fabs(d) >= tol ? d : (d > 0 ? tol : -tol)));
+        if (u.altitudeDeg >= x.altitudeDeg) {
+            if (u.t < x.t)
+                b = x.t;
+            else
+                a = x.t;
+            v = w;
+            w = x;
+            x = u;
+        } else {
+            if (u.t < x.t)
+                a = u.t;
+            else
+                b = u.t;
+            if (u.altitudeDeg >= w.altitudeDeg || w.t == x.t) {
+                v = w;
+                w = u;
+            } else if (u.altitudeDeg >= v.altitudeDeg || v.t == x.t || v.t == w.t) {
+                v = u;
+            }
+        }
+    }
+    return x;
+}
+
+// The highest point near sample j, which stands at least as high as its neighbours. At an edge
+// of the window the highest point may be the edge itself.
+Sample peakNear(AltitudeCurve& curve, const std::vector<Sample>& samples, std::size_t j) {
+    const std::size_t last = samples.size() - 1;
+    if (last == 0)
+        return samples[0];
+    if (j == 0 || j == last) {
+        const Sample& edge = samples[j];
+        const Sample& inner = samples[j == 0 ? 1 : last - 1];
+        const Sample probe = curve.at(edge.t + (j == 0 ? kEdgeProbe : -kEdgeProbe));
+        if (probe.altitudeDeg <= edge.altitudeDeg)
+            return edge; // falling away from the edge
+        return j == 0 ? maximum(curve, edge, probe, inner) : maximum(curve, inner, probe, edge);
+    }
+    return maximum(curve, samples[j - 1], samples[j], samples[j + 1]);
+}
+
+struct Found {
+    bool hasRise = false;
+    Sample rise;
+    bool hasSet = false;
+    Sample set;
+    std::size_t best = 0; // the highest sample, when the pass holds any
+    bool peakKnown = false;
+    Sample peak;
+};
+
+} // namespace
+
+std::vector<SatellitePass> find_passes(TLE_Satellite& satellite, const TimeScales& scales,
+                                       const Site& site, const PassWindow& window,
+                                       std::size_t* propagations) {
+    std::vector<SatellitePass> passes;
+    const double span = (window.toJd - window.fromJd) * kSecondsPerDay;
+    if (!(span >= 0) || !std::isfinite(span))
+        return passes;
+    const WindowClock clock(scales, site, window.fromJd, window.toJd);
+    AltitudeCurve curve(satellite, clock, window.fromJd);
+    const double threshold = window.minAltitudeDeg;
+    const auto above = [threshold](const Sample& s) {
+        return s.altitudeDeg > threshold;
+    };
+
+    std::vector<Sample> samples;
+    for (double t = 0;;) {
+        samples.push_back(curve.at(t));
+        if (t >= span)
+            break;
+        t = std::min(span, t + curve.stepAfter(samples.back()));
+    }
+    const std::size_t n = samples.size();
+
+    std::vector<Found> found;
+    Found current;
+    bool open = above(samples[0]);
+    for (std::size_t i = 0; i < n; ++i) {
+        const Sample& s = samples[i];
+        if (i > 0 && above(samples[i - 1]) != above(s)) {
+            const Sample x = crossing(curve, samples[i - 1], s, threshold);
+            if (above(s)) {
+                current = Found();
+                current.hasRise = true;
+                current.rise = x;
+                current.best = i;
+                open = true;
+            } else {
+                current.hasSet = true;
+                current.set = x;
+                found.push_back(current);
+                open = false;
+            }
+        }
+        if (open && s.altitudeDeg > samples[current.best].altitudeDeg)
+            current.best = i;
+        // A maximum of the samples below the threshold: a short pass may hide between them.
+        const bool higherThanBefore = i == 0 || s.altitudeDeg > samples[i - 1].altitudeDeg;
+        const bool notLowerThanAfter = i == n - 1 || s.altitudeDeg >= samples[i + 1].altitudeDeg;
+        const double reach = std::max(i > 0 ? s.t - samples[i - 1].t : 0.0,
+                                      i < n - 1 ? samples[i + 1].t - s.t : 0.0);
+        if (!above(s) && s.altitudeDeg > kNoAltitude && higherThanBefore && notLowerThanAfter &&
+            n > 1 && curve.mayReach(s, reach, threshold)) {
+            const Sample peak = peakNear(curve, samples, i);
+            if (above(peak)) {
+                // The peak lies strictly between the samples around it, both below.
+                Found hidden;
+                hidden.peakKnown = true;
+                hidden.peak = peak;
+                hidden.hasRise = hidden.hasSet = true;
+                hidden.rise = crossing(curve, peak.t < s.t ? samples[i - 1] : s, peak, threshold);
+                hidden.set = crossing(curve, peak, peak.t > s.t ? samples[i + 1] : s, threshold);
+                found.push_back(hidden);
+            }
+        }
+    }
+    if (open)
+        found.push_back(current); // still up at the window's end
+
+    for (Found& f : found) {
+        if (!f.peakKnown)
+            f.peak = peakNear(curve, samples, f.best);
+        SatellitePass pass;
+        pass.hasRise = f.hasRise;
+        pass.rise = curve.point(f.rise);
+        pass.culmination = curve.point(f.peak);
+        pass.hasSet = f.hasSet;
+        pass.set = curve.point(f.set);
+        pass.startJd = f.hasRise ? pass.rise.jd : window.fromJd;
+        pass.endJd = f.hasSet ? pass.set.jd : window.toJd;
+
+        const double jd = pass.culmination.jd;
+        const Vec3 sun = sun_position(jd + kWorkingToTtDays);
+        pass.sunAltitudeDeg = altitude_deg(sun, clock.at(jd).frame);
+        pass.sunlit = is_sunlit(f.peak.position, sun);
+        pass.visible = pass.sunlit && pass.sunAltitudeDeg < kVisibleSunAltitudeDeg;
+        passes.push_back(pass);
+    }
+    if (propagations)
+        *propagations += curve.propagations;
+    return passes;
+}
+
+std::vector<PassPoint> pass_track(TLE_Satellite& satellite, const TimeScales& scales,
+                                  const Site& site, const SatellitePass& pass, int count) {
+    const WindowClock clock(scales, site, pass.startJd, pass.endJd);
+    AltitudeCurve curve(satellite, clock, pass.startJd);
+    const double span = (pass.endJd - pass.startJd) * kSecondsPerDay;
+    const double culmination = (pass.culmination.jd - pass.startJd) * kSecondsPerDay;
+    count = std::max(count, 2);
+    std::vector<PassPoint> track;
+    track.reserve(std::size_t(count) + 1);
+    bool culminationDone = false;
+    for (int k = 0; k < count; ++k) {
+        const double t = span * k / (count - 1);
+        if (!culminationDone && t >= culmination) {
+            culminationDone = true;
+            if (t > culmination)
+                track.push_back(pass.culmination);
+        }
+        track.push_back(curve.point(curve.at(t)));
+    }
+    return track;
+}
+
+std::vector<CataloguePass> find_catalogue_passes(Catalogue& catalogue, const TimeScales& scales,
+                                                 const Site& site, const PassWindow& window,
+                                                 int trackPoints,
+                                                 const std::function<bool()>& carryOn) {
+    std::vector<CataloguePass> all;
+    for (std::size_t i = 0; i < catalogue.size(); ++i) {
+        if (carryOn && !carryOn())
+            break;
+        TLE_Satellite& satellite = catalogue[i];
+        for (const SatellitePass& pass : find_passes(satellite, scales, site, window)) {
+            CataloguePass entry{i, pass, {}};
+            if (trackPoints > 0)
+                entry.track = pass_track(satellite, scales, site, pass, trackPoints);
+            all.push_back(std::move(entry));
+        }
+    }
+    std::stable_sort(
+        all.begin(), all.end(), [&catalogue](const CataloguePass& x, const CataloguePass& y) {
+            if (x.pass.startJd != y.pass.startJd)
+                return x.pass.startJd < y.pass.startJd;
+            return catalogue[x.index].elements.satnum < catalogue[y.index].elements.satnum;
+        });
+    return all;
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+// The pass planner's search: when a satellite is above a site's horizon threshold within a
+// time window, computed exactly as the live table computes altitudes (same orbit model, time
+// scales and reduction to the site).
+
+#include "astro/site.h"
+#include "catalogue/catalogue.h"
+
+#include <cstddef>
+#include <functional>
+#include <vector>
+
+class TimeScales;
+
+// Sunlit and a Sun lower than this at the site make a pass visible (civil twilight).
+constexpr double kVisibleSunAltitudeDeg = -6.0;
+
+// Where the satellite stands at one instant of a pass.
+struct PassPoint {
+    double jd = 0.0; // working Julian date
+    double azimuthDeg = 0.0;
+    double altitudeDeg = 0.0;
+};
+
+// One interval during which the satellite stands above the threshold. Rise and set are found
+// to 1 ms. So is the instant of the highest altitude the search meets; but the altitude is flat
+// there and, computed, carries rounding of about 1e-6 deg, so the culmination of a low pass is
+// only defined to some 0.1 s (of a geostationary one, to minutes). Its altitude is not affected.
+struct SatellitePass {
+    bool hasRise = false; // false: the pass was under way when the window opened
+    PassPoint rise;
+    PassPoint culmination; // the highest point within the window
+    bool hasSet = false;   // false: still under way when the window closes
+    PassPoint set;
+    double startJd = 0.0; // the rise, or the window's start
+    double endJd = 0.0;   // the set, or the window's end
+    // At culmination.
+    bool sunlit = false;
+    double sunAltitudeDeg = 0.0;
+    bool visible = false;
+};
+
+struct PassWindow {
+    double fromJd = 0.0; // working Julian dates
+    double toJd = 0.0;
+    double minAltitudeDeg = 0.0; // the horizon threshold
+};
+
+// Every pass of the satellite within the window, in time order. Propagates the satellite, and
+// adds the propagations made to *propagations when given. A set without a position stands
+// below every threshold.
+//
+// The altitude is sampled at a step sized from the orbit (a fixed share of the orbit's true
+// anomaly, so that eccentric orbits are sampled densely near perigee); every local maximum of
+// the samples that stays below the threshold and could reach it is refined, so that a pass
+// shorter than a step is found as well. About 600 propagations per satellite-day, at most 800
+// over the whole catalogue of March 2026 from any latitude.
+std::vector<SatellitePass> find_passes(TLE_Satellite& satellite, const TimeScales& scales,
+                                       const Site& site, const PassWindow& window,
+                                       std::size_t* propagations = nullptr);
+
+// Points along a pass from its first to its last instant, culmination included, for drawing:
+// `count` instants evenly spaced (at least two). Propagates the satellite.
+std::vector<PassPoint> pass_track(TLE_Satellite& satellite, const TimeScales& scales,
+                                  const Site& site, const SatellitePass& pass, int count);
+
+struct CataloguePass {
+    std::size_t index = 0; // of the satellite in its catalogue
+    SatellitePass pass;
+    std::vector<PassPoint> track; // empty unless asked for
+};
+
+// The passes of every satellite of a catalogue, ordered by their first instant in the window,
+// then by catalogue number. trackPoints > 0 adds a track of that many points to each pass.
+// `carryOn`, when given, is asked before each satellite; the search stops early (with what it
+// has found) once it says no.
+std::vector<CataloguePass> find_catalogue_passes(Catalogue& catalogue, const TimeScales& scales,
+                                                 const Site& site, const PassWindow& window,
+                                                 int trackPoints = 0,
+                                                 const std::function<bool()>& carryOn = {});

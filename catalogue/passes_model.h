@@ -1,0 +1,69 @@
+#pragma once
+
+#include "catalogue/numeric_sort_proxy.h"
+#include "catalogue/passes.h"
+
+#include <QAbstractTableModel>
+#include <QString>
+
+#include <vector>
+
+// One row of the pass table: a pass with what the table shows of it, made ready off the GUI
+// thread.
+struct PlannedPass {
+    std::size_t satellite = 0; // the satellite's row in the live table's catalogue
+    QString name;              // its display name
+    SatellitePass pass;
+    // UTC, "YYYY-MM-DD hh:mm:ss"; empty without a rise or a set.
+    QString rise;
+    QString culmination;
+    QString set;
+    std::vector<PassPoint> track; // for the sky plot
+};
+
+// The coming passes of the catalogue, one row per pass.
+class PassesModel : public QAbstractTableModel {
+public:
+    enum Column { Name = 0, Rise, Culmination, MaxAltitude, Set, Sunlit, Visible, ColumnCount };
+    enum Role {
+        SortRole = Qt::UserRole, // the raw value: text, Julian date, degrees or 0/1
+        SatelliteRole = Qt::UserRole + 1,
+        VisibleRole = Qt::UserRole + 2,
+    };
+
+    explicit PassesModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    void setPasses(std::vector<PlannedPass> passes);
+    // Removes the passes that have set before the working date jd.
+    void dropEndedBefore(double jd);
+
+    const PlannedPass& pass(int row) const { return passes[std::size_t(row)]; }
+    // The row of the satellite's first pass, or -1.
+    int nextPassOf(std::size_t satellite) const;
+    // The row of the satellite's pass that culminates within a minute of jd, or -1.
+    int passOf(std::size_t satellite, double culminationJd) const;
+
+private:
+    std::vector<PlannedPass> passes;
+};
+
+// Sorts the pass table like the live table and can hide every pass that is not visible.
+class PassesProxyModel : public NumericSortProxyModel {
+    Q_OBJECT
+
+public:
+    explicit PassesProxyModel(QObject* parent = nullptr);
+    void setVisibleOnly(bool visibleOnly);
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
+
+private:
+    bool visibleOnly = false;
+};

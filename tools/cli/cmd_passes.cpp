@@ -1,0 +1,225 @@
+// orbitrak-cli passes: the pass planner's search over a catalogue, from one site over a window,
+// computed as the window computes it.
+#include "astro/calendar.h"
+#include "astro/site.h"
+#include "astro/time_scales.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/passes.h"
+#include "tools/cli/commands.h"
+#include "tools/cli/options.h"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kHelp[] =
+    "Usage: orbitrak-cli passes [--tle FILE] [--from TIME] [--hours H]\n"
+    "                           [--lat DEG --lon DEG --elev M] [--min-alt DEG] [--limit N] "
+    "[--csv]\n"
+    "\n"
+    "Lists every pass of the satellites of FILE above a site's horizon threshold within a time\n"
+    "window: rise, culmination and set (to the millisecond), whether the satellite is sunlit at\n"
+    "culmination, the Sun's altitude then, and whether the pass is visible (sunlit while the Sun\n"
+    "stands below -6 deg). A pass under way when the window opens has no rise, one still under\n"
+    "way when it closes no set. The time table (user_utc.bin or utc.bin) is read from the\n"
+    "current directory, as the window reads it.\n"
+    "\n"
+    "Options:\n"
+    "  --tle FILE     element sets, three lines each (default satell.txt)\n"
+    "  --from TIME    start of the window, UTC, ISO 8601, e.g. 2026-03-19T12:00:00.250Z\n"
+    "                 (default now)\n"
+    "  --hours H      length of the window in hours (default 24)\n"
+    "  --lat DEG      site latitude, north positive (default 45)\n"
+    "  --lon DEG      site longitude, EAST positive (default 45)\n"
+    "  --elev M       site elevation above the WGS-84 ellipsoid in metres (default 120)\n"
+    "  --min-alt DEG  the horizon threshold (default 0)\n"
+    "  --limit N      read at most N sets (default 500, 0 for all)\n"
+    "  --csv          CSV instead of the aligned table:\n"
+    "                   catalog,name,rise_utc,rise_azimuth_deg,culmination_utc,\n"
+    "                   culmination_altitude_deg,culmination_azimuth_deg,set_utc,\n"
+    "                   set_azimuth_deg,sunlit,sun_altitude_deg,visible\n"
+    "                 (times with milliseconds, empty without a rise or set; angles with 6\n"
+    "                 decimals; yes/no); the time table's start-up lines then go to standard\n"
+    "                 error\n"
+    "  --help         this text\n"
+    "\n"
+    "Passes are listed by their first instant in the window, then by catalogue number.\n"
+    "Exit status: 0 done, 1 output not written, 2 bad arguments or unreadable file.\n";
+
+constexpr double kRadiansPerDegree = 0.017453292519943295;
+constexpr double kHalfMillisecond = 0.0005 / kSecondsPerDay;
+
+// The UTC calendar of a working date, to the nearest millisecond.
+CalendarTime utc(const TimeScales& scales, double jd) {
+    return scales.utc_calendar_from_jd(jd + kHalfMillisecond);
+}
+
+std::string iso_time(const TimeScales& scales, double jd) {
+    const CalendarTime c = utc(scales, jd);
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", int(c.year),
+                  int(c.month), int(c.day), int(c.hour), int(c.minute), int(c.second),
+                  int(c.millisecond));
+    return text;
+}
+
+std::string table_time(const TimeScales& scales, double jd) {
+    const CalendarTime c = utc(scales, jd);
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", int(c.year), int(c.month),
+                  int(c.day), int(c.hour), int(c.minute), int(c.second));
+    return text;
+}
+
+std::string number(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+const char* yes_no(bool value) {
+    return value ? "yes" : "no";
+}
+
+// A CSV field, quoted when it holds a separator, a quote or a line end.
+std::string csv_field(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+std::string trimmed(const std::string& text) {
+    const char* blanks = " \t\r\n\v\f";
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+void print_csv(const Catalogue& catalogue, const std::vector<CataloguePass>& passes,
+               const TimeScales& scales) {
+    std::puts("catalog,name,rise_utc,rise_azimuth_deg,culmination_utc,culmination_altitude_deg,"
+              "culmination_azimuth_deg,set_utc,set_azimuth_deg,sunlit,sun_altitude_deg,visible");
+    for (const CataloguePass& entry : passes) {
+        const TLE_Satellite& satellite = catalogue[entry.index];
+        const SatellitePass& p = entry.pass;
+        std::printf("%d,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s\n", int(satellite.elements.satnum),
+                    csv_field(trimmed(satellite.name_line)).c_str(),
+                    p.hasRise ? iso_time(scales, p.rise.jd).c_str() : "",
+                    p.hasRise ? number(p.rise.azimuthDeg, 6).c_str() : "",
+                    iso_time(scales, p.culmination.jd).c_str(),
+                    number(p.culmination.altitudeDeg, 6).c_str(),
+                    number(p.culmination.azimuthDeg, 6).c_str(),
+                    p.hasSet ? iso_time(scales, p.set.jd).c_str() : "",
+                    p.hasSet ? number(p.set.azimuthDeg, 6).c_str() : "", yes_no(p.sunlit),
+                    number(p.sunAltitudeDeg, 6).c_str(), yes_no(p.visible));
+    }
+}
+
+// The window's pass table.
+void print_table(const Catalogue& catalogue, const std::vector<CataloguePass>& passes,
+                 const TimeScales& scales) {
+    const char* format = "%-32s  %-19s  %-19s  %13s  %-19s  %-6s  %-7s\n";
+    std::printf(format, "Name", "Rise (UTC)", "Culmination (UTC)", "Max alt (deg)", "Set (UTC)",
+                "Sunlit", "Visible");
+    for (const CataloguePass& entry : passes) {
+        const SatellitePass& p = entry.pass;
+        std::printf(format, catalogue[entry.index].display_name,
+                    p.hasRise ? table_time(scales, p.rise.jd).c_str() : "",
+                    table_time(scales, p.culmination.jd).c_str(),
+                    number(p.culmination.altitudeDeg, 1).c_str(),
+                    p.hasSet ? table_time(scales, p.set.jd).c_str() : "", yes_no(p.sunlit),
+                    yes_no(p.visible));
+    }
+}
+
+// Reads --name into value when given: a number from low to high.
+bool read_number(const ParsedOptions& options, const char* name, double low, double high,
+                 double& value, std::string& error) {
+    if (!options.has(name))
+        return true;
+    if (!parse_number(options.value(name), value) || value < low || value > high) {
+        error = std::string("--") + name + " needs a number from " + number(low, 0) + " to " +
+                number(high, 0) + ", got '" + options.value(name) + "'";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int run_passes(const std::vector<std::string>& args) {
+    ParsedOptions options;
+    std::string error;
+    const std::vector<OptionRule> rules = {
+        {"tle", true},  {"from", true},    {"hours", true}, {"lat", true},  {"lon", true},
+        {"elev", true}, {"min-alt", true}, {"limit", true}, {"csv", false}, {"help", false}};
+    if (!parse_options(args, rules, options, error))
+        return usage_error("passes: " + error);
+    if (options.has("help")) {
+        std::fputs(kHelp, stdout);
+        return finish_output();
+    }
+    if (!options.positional().empty())
+        return usage_error("passes: unexpected argument '" + options.positional().front() + "'");
+
+    const Site defaults;
+    double latitude = defaults.latitude / kRadiansPerDegree;
+    double eastLongitude = -defaults.longitude / kRadiansPerDegree;
+    double elevation = defaults.elevation;
+    double hours = 24;
+    double minAltitude = 0;
+    double limit = 500;
+    if (!read_number(options, "lat", -90, 90, latitude, error) ||
+        !read_number(options, "lon", -360, 360, eastLongitude, error) ||
+        !read_number(options, "elev", -1e6, 1e8, elevation, error) ||
+        !read_number(options, "hours", 0, 8784, hours, error) ||
+        !read_number(options, "min-alt", -90, 90, minAltitude, error) ||
+        !read_number(options, "limit", 0, 1e9, limit, error))
+        return usage_error("passes: " + error);
+    if (limit != std::floor(limit))
+        return usage_error("passes: --limit needs a whole number, got '" + options.value("limit") +
+                           "'");
+
+    std::optional<CalendarTime> from;
+    if (options.has("from")) {
+        from = parse_calendar(options.value("from"));
+        if (!from)
+            return usage_error("passes: --from needs a UTC instant such as "
+                               "2026-03-19T12:00:00.250Z, got '" +
+                               options.value("from") + "'");
+    }
+
+    const bool csv = options.has("csv");
+    const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
+    const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
+    Catalogue catalogue;
+    if (read_TLE_file(path.c_str(), std::size_t(limit), catalogue) != 0)
+        return usage_error("passes: cannot read '" + path + "'");
+
+    Site site;
+    site.latitude = latitude * kRadiansPerDegree;
+    site.longitude = -eastLongitude * kRadiansPerDegree;
+    site.elevation = elevation;
+    PassWindow window;
+    window.fromJd = from ? scales.working_jd_from_utc_calendar(*from) : scales.current_jd();
+    window.toJd = window.fromJd + hours / 24.0;
+    window.minAltitudeDeg = minAltitude;
+    const std::vector<CataloguePass> passes =
+        find_catalogue_passes(catalogue, scales, site, window);
+
+    if (csv)
+        print_csv(catalogue, passes, scales);
+    else
+        print_table(catalogue, passes, scales);
+    return finish_output();
+}
