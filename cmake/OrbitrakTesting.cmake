@@ -17,7 +17,7 @@ function(orbitrak_add_qtest name)
         set(T_TIMEOUT 300)
     endif()
     set_tests_properties(${name} PROPERTIES
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${workdir}/config;XDG_RUNTIME_DIR=${workdir}/runtime"
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${workdir}/config;XDG_DATA_HOME=${workdir}/data;XDG_RUNTIME_DIR=${workdir}/runtime"
         TIMEOUT ${T_TIMEOUT})
     if(T_LABELS)
         set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")

@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -46,8 +47,9 @@ QByteArray numberedGroups(int count) {
     return text;
 }
 
+// The numbers bit for bit, NaN included, and the sunlight; the padding after it holds nothing.
 bool sameBits(const LiveRow& a, const LiveRow& b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
+    return std::memcmp(&a, &b, offsetof(LiveRow, sunlight)) == 0 && a.sunlight == b.sunlight;
 }
 
 // Rows with the given altitudes (the other columns follow them) and names.

@@ -9,6 +9,7 @@
 #include "tests/fuzz/fuzz_input.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -61,7 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (tick.size() != catalogue.size() || all.size() != catalogue.size())
             fuzz::fail("rows not parallel to the catalogue");
         for (std::size_t i = 0; i < all.size(); ++i) {
-            if (!std::isnan(tick[i].distanceKm) && std::memcmp(&tick[i], &all[i], sizeof(LiveRow)))
+            // The numbers bit for bit and the sunlight; the padding after it holds nothing.
+            if (!std::isnan(tick[i].distanceKm) &&
+                (std::memcmp(&tick[i], &all[i], offsetof(LiveRow, sunlight)) != 0 ||
+                 tick[i].sunlight != all[i].sunlight))
                 fuzz::fail("a row depends on whether the tick waited for its set");
         }
     }
