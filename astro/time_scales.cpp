@@ -268,7 +268,22 @@ double TimeInstant::get_utc(bool* leap) {
 
 // --- The table file and the scales ---
 
-std::optional<UtcTable> init_time_data(std::FILE* out) {
+namespace {
+
+std::optional<UtcTable> load_first(const std::vector<std::string>& folders, const char* name) {
+    for (const std::string& folder : folders) {
+        std::string path = folder;
+        if (!path.empty() && path.back() != '/')
+            path += '/';
+        if (std::optional<UtcTable> table = load_utc_file(path + name))
+            return table;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<UtcTable> init_time_data(std::FILE* out, const std::vector<std::string>& folders) {
     auto say = [out](const char* line) {
         if (out) {
             std::fputs(line, out);
@@ -276,8 +291,8 @@ std::optional<UtcTable> init_time_data(std::FILE* out) {
         }
     };
     say("init_time_data\n");
-    std::optional<UtcTable> user = load_utc_file("user_utc.bin");
-    std::optional<UtcTable> fallback = load_utc_file("utc.bin");
+    std::optional<UtcTable> user = load_first(folders, "user_utc.bin");
+    std::optional<UtcTable> fallback = load_first(folders, "utc.bin");
     if (!user && !fallback)
         return std::nullopt;
     bool keep_user = user.has_value();
@@ -296,7 +311,11 @@ TimeScales::TimeScales(UtcTable table) : table_(std::move(table)) {
 }
 
 TimeScales TimeScales::fromWorkingDirectory(std::FILE* out) {
-    std::optional<UtcTable> table = init_time_data(out);
+    return fromFolders(out, {""});
+}
+
+TimeScales TimeScales::fromFolders(std::FILE* out, const std::vector<std::string>& folders) {
+    std::optional<UtcTable> table = init_time_data(out, folders);
     return table ? TimeScales(std::move(*table)) : TimeScales();
 }
 

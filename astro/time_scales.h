@@ -8,6 +8,8 @@
 
 #include <cstdio>
 #include <optional>
+#include <string>
+#include <vector>
 
 constexpr double kSecondsPerDay = 86400.0;
 // TT - working date, by definition of the working scale.
@@ -69,11 +71,13 @@ private:
     CalendarTime calendar_{0, 1, 1};
 };
 
-// The table file of the working directory: "user_utc.bin", then "utc.bin", keeping the one with
-// the later table date (the user file on a tie). Prints "init_time_data\n" and, on success,
-// "init_time_data OK with user data\n" or "init_time_data OK with default data\n" to `out`
-// (nothing when `out` is null), flushed. Nothing when neither file loads.
-std::optional<UtcTable> init_time_data(std::FILE* out = stdout);
+// The table file: "user_utc.bin" and "utc.bin", each taken from the first of the folders that
+// holds a loadable one ("" is the working directory), keeping the one with the later table date
+// (the user file on a tie). Prints "init_time_data\n" and, on success, "init_time_data OK with
+// user data\n" or "init_time_data OK with default data\n" to `out` (nothing when `out` is
+// null), flushed. Nothing when neither file loads.
+std::optional<UtcTable> init_time_data(std::FILE* out = stdout,
+                                       const std::vector<std::string>& folders = {""});
 
 // Every conversion the program makes from a working Julian date, for one table or for none
 // (then the fallback leap count: TT - UTC = 69.184 s, UT1 = UTC). Each conversion works on an
@@ -87,6 +91,7 @@ public:
 
     // init_time_data, then a table's scales or the fallback's.
     static TimeScales fromWorkingDirectory(std::FILE* out = stdout);
+    static TimeScales fromFolders(std::FILE* out, const std::vector<std::string>& folders);
 
     const UtcTable* table() const { return table_ ? &*table_ : nullptr; }
     // An instant bound to this table (or the fallback leap count), holding nothing yet.

@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
-"""Draws the application icon (icon_halvstar.png, 256 x 256 RGBA) with the standard library only.
+"""Draws the application icon with the standard library only: icon_halvstar.png (256 x 256 RGBA,
+the window's) and the installed sizes, hicolor/<N>x<N>/apps/orbitrak.png.
 
-A night-sky disc, a planet, a tilted orbit and a satellite on it. Each pixel is the average of
-4 x 4 samples, which gives smooth edges. Run it from this folder: python3 make_icon.py
+A night-sky disc, a planet, a tilted orbit and a satellite on it, drawn on a 256-unit canvas.
+Each pixel is the average of many samples (4 x 4 at 256 pixels, more at the small sizes), which
+gives smooth edges. Run it from this folder: python3 make_icon.py
 """
+import os
 import math
 import struct
 import zlib
@@ -76,38 +79,45 @@ def sample(x, y):
     return col
 
 
-def render():
+def render(size):
+    scale = SIZE / size
+    sub = max(SUB, SUB * SIZE // (size * 4))
     rows = []
-    for py in range(SIZE):
+    for py in range(size):
         row = bytearray([0])
-        for px in range(SIZE):
+        for px in range(size):
             acc = [0.0, 0.0, 0.0]
             hits = 0
-            for sy in range(SUB):
-                for sx in range(SUB):
-                    s = sample(px + (sx + 0.5) / SUB, py + (sy + 0.5) / SUB)
+            for sy in range(sub):
+                for sx in range(sub):
+                    s = sample((px + (sx + 0.5) / sub) * scale, (py + (sy + 0.5) / sub) * scale)
                     if s is not None:
                         hits += 1
                         for i in range(3):
                             acc[i] += s[i]
             if hits:
                 row += bytes(int(round(acc[i] / hits)) for i in range(3))
-                row.append(int(round(255 * hits / (SUB * SUB))))
+                row.append(int(round(255 * hits / (sub * sub))))
             else:
                 row += b"\0\0\0\0"
         rows.append(bytes(row))
     return b"".join(rows)
 
 
-def png(data):
+def png(data, size):
     def chunk(kind, body):
         return (struct.pack(">I", len(body)) + kind + body
                 + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
-    header = struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0)
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
             + chunk(b"IDAT", zlib.compress(data, 9)) + chunk(b"IEND", b""))
 
 
 if __name__ == "__main__":
     with open("icon_halvstar.png", "wb") as f:
-        f.write(png(render()))
+        f.write(png(render(SIZE), SIZE))
+    for n in (16, 24, 32, 48, 64, 128, 256):
+        folder = os.path.join("hicolor", "%dx%d" % (n, n), "apps")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "orbitrak.png"), "wb") as f:
+            f.write(png(render(n), n))

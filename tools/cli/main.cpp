@@ -1,4 +1,5 @@
 // orbitrak-cli: the orbit and sky computations of Orbitrak from the command line.
+#include "orbitrak_version.h"
 #include "tools/cli/commands.h"
 
 #include <cstdio>
@@ -24,7 +25,8 @@ const Command kCommands[] = {
 
 void print_help(std::FILE* out) {
     std::fprintf(out, "Usage: orbitrak-cli <command> [options]\n"
-                      "       orbitrak-cli <command> --help\n\n"
+                      "       orbitrak-cli <command> --help\n"
+                      "       orbitrak-cli --version\n\n"
                       "Commands:\n");
     for (const Command& c : kCommands)
         std::fprintf(out, "  %-12s %s\n", c.name, c.summary);
@@ -51,6 +53,10 @@ int main(int argc, char** argv) {
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         print_help(stdout);
+        return finish_output();
+    }
+    if (name == "--version") {
+        std::printf("orbitrak-cli %s\n", ORBITRAK_VERSION);
         return finish_output();
     }
     for (const Command& c : kCommands)

@@ -1,5 +1,6 @@
 // orbitrak-mountsim: a stand-in for the Halvstar mount, for tests and for trying the program
 // without hardware.
+#include "orbitrak_version.h"
 #include "tools/mountsim/sim_server.h"
 #include "tools/mountsim/simulated_mount.h"
 
@@ -72,10 +73,12 @@ static bool readNumber(const QString& text, double low, double high, double& val
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("orbitrak-mountsim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORBITRAK_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(description));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption listenOption("listen", "Address to listen on (default 127.0.0.1).",
                                           "ADDR", "127.0.0.1");
     const QCommandLineOption portOption("port", "TCP port (default 3490; 0 picks a free one).", "N",

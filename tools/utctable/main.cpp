@@ -3,6 +3,8 @@
 #include "astro/utc_table.h"
 #include "tools/utctable/utc_csv.h"
 
+#include "orbitrak_version.h"
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -26,7 +28,8 @@ void print_help() {
                 "  -o FILE          output file (default: utc.bin in the current directory)\n"
                 "  --tai-utc CSV    TAI-UTC history (default: %s/tai-utc.csv)\n"
                 "  --delta-t CSV    Delta T series (default: %s/delta-t.csv)\n"
-                "  -h, --help       show this help and exit\n",
+                "  -h, --help       show this help and exit\n"
+                "  --version        show the version and exit\n",
                 ORBITRAK_DATA_DIR, ORBITRAK_DATA_DIR);
 }
 
@@ -46,6 +49,10 @@ int main(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") {
             print_help();
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("orbitrak-utctable %s\n", ORBITRAK_VERSION);
             return 0;
         }
         std::string* target = nullptr;
