@@ -7,15 +7,16 @@
 
 #include <QAction>
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QProgressDialog>
 
 #include <cmath>
 
 CatalogueUpdateUi::CatalogueUpdateUi(QWidget* window, QAction* sourcesAction, QAction* updateAction,
-                                     const QString& catalogueFile)
-    : QObject(window), window(window), updateAction(updateAction), catalogueFile(catalogueFile),
-      updater(new CatalogueUpdater(this)) {
+                                     std::function<QString()> catalogueFile)
+    : QObject(window), window(window), updateAction(updateAction),
+      catalogueFile(std::move(catalogueFile)), updater(new CatalogueUpdater(this)) {
     connect(sourcesAction, &QAction::triggered, this, &CatalogueUpdateUi::editSources);
     connect(updateAction, &QAction::triggered, this, &CatalogueUpdateUi::update);
     connect(updater, &CatalogueUpdater::finished, this, &CatalogueUpdateUi::finished);
@@ -32,7 +33,9 @@ void CatalogueUpdateUi::editSources() {
 
 void CatalogueUpdateUi::update() {
     const QStringList sources = readTleSources();
-    if (!updater->start(sources, catalogueFile))
+    const QString target = catalogueFile();
+    QDir().mkpath(QFileInfo(target).absolutePath()); // a first catalogue in the per-user folder
+    if (!updater->start(sources, target))
         return;
     updateAction->setEnabled(false);
     // Shown only when the download takes a while; Cancel fails the sources still running.
@@ -75,7 +78,7 @@ void CatalogueUpdateUi::updateIfDue() {
     const int days = readAutoUpdateDays();
     if (days == 0)
         return;
-    const QFileInfo file(catalogueFile);
+    const QFileInfo file(catalogueFile());
     if (file.exists() && file.lastModified().secsTo(QDateTime::currentDateTime()) <= days * 86400LL)
         return;
     const QString age = days == 1 ? tr("1 day") : tr("%1 days").arg(days);

@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
+
 class CatalogueUpdater;
 class QAction;
 class QProgressDialog;
@@ -23,9 +25,10 @@ public:
     // Sets older than this (their median) are worth a warning.
     static constexpr double kStaleAfterDays = 3.0;
 
-    // The actions are wired here; catalogueFile is the file an update replaces.
+    // The actions are wired here; catalogueFile names the file an update replaces, asked anew
+    // at every update.
     CatalogueUpdateUi(QWidget* window, QAction* sourcesAction, QAction* updateAction,
-                      const QString& catalogueFile);
+                      std::function<QString()> catalogueFile);
     ~CatalogueUpdateUi() override;
 
     void editSources();
@@ -45,7 +48,7 @@ private:
 
     QWidget* window;
     QAction* updateAction;
-    QString catalogueFile;
+    std::function<QString()> catalogueFile;
     CatalogueUpdater* updater;
     QPointer<QProgressDialog> progress;
 };

@@ -1,3 +1,4 @@
+#include "app/data_paths.h"
 #include "app/mainwindow.h"
 #include "astro/time_scales.h"
 #include "orbitrak_version.h"
@@ -51,7 +52,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setOrganizationName(QStringLiteral("Halvstar"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ORBITRAK_VERSION));
 
-    const TimeScales scales = TimeScales::fromWorkingDirectory(stdout);
+    const TimeScales scales = TimeScales::fromFolders(stdout, data_paths::timeTableFolders());
     MainWindow window(scales);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/icon_halvstar.png")));
     window.show();

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/catalogue_update_ui.h"
+#include "app/data_paths.h"
 #include "app/log_model.h"
 #include "app/mountsettings.h"
 #include "app/passes_panel.h"
@@ -10,6 +11,7 @@
 #include "catalogue/numeric_sort_proxy.h"
 #include "catalogue/sky_computation.h"
 #include "catalogue/tle_satellite_model.h"
+#include "orbitrak_version.h"
 #include "tracking/status_poll.h"
 #include "tracking/transit_chain.h"
 #include "ui_mainwindow.h"
@@ -19,11 +21,17 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLoggingCategory>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QTimer>
 
-#include <memory>
 #include <algorithm>
+#include <memory>
+
+// Which catalogue was read, for a user or a script asking with
+// QT_LOGGING_RULES="orbitrak.catalogue.info=true"; silent otherwise.
+Q_LOGGING_CATEGORY(catalogueLog, "orbitrak.catalogue", QtWarningMsg)
 
 namespace {
 
@@ -56,7 +64,7 @@ MainWindow::MainWindow(const TimeScales& scales, quint16 mountPort, QWidget* par
     satelliteModel = new TLE_Satellite_Model(this);
     proxy = new NumericSortProxyModel(this);
     updates = new CatalogueUpdateUi(this, ui->actionSources, ui->actionUpdate_from_sources,
-                                    QString::fromLatin1(kCatalogueFileName));
+                                    &data_paths::catalogueFile);
     connect(updates, &CatalogueUpdateUi::logEvent, logModel, &Log_Model::addEntry);
     connect(updates, &CatalogueUpdateUi::catalogueReplaced, this, &MainWindow::reloadCatalogue);
     reloadCatalogue();
@@ -65,13 +73,17 @@ MainWindow::MainWindow(const TimeScales& scales, quint16 mountPort, QWidget* par
     connect(ui->actionSetup, &QAction::triggered, this, &MainWindow::editMountAddress);
 
     link = new MountLink(mountPort, this);
-    transit = new TransitChain(*link, [this] { return currentJd; }, this);
+    transit = new TransitChain(
+        *link, [this] { return currentJd; }, this);
     statusPoll = new TrackingStatusPoll(*link, this);
     wireMount();
     setUpPasses();
 
     setupDialog = std::make_unique<MountSettings>();
     mountIp = readMountIp();
+    connect(ui->actionAbout, &QAction::triggered, this, &MainWindow::showAbout);
+    connect(ui->actionAbout_Qt, &QAction::triggered, qApp, &QApplication::aboutQt);
+    restoreWindowState();
     updates->updateIfDue();
 }
 
@@ -79,6 +91,52 @@ MainWindow::~MainWindow() {
     // Closing the window hides the dock too, which is not the user's choice.
     disconnect(passesDock->toggleViewAction(), nullptr, this, nullptr);
     writeMountIp(mountIp);
+    saveWindowState();
+}
+
+// The first start opens as the form says; later ones as the window was left.
+void MainWindow::restoreWindowState() {
+    const WindowState state = readWindowState();
+    if (!state.geometry.isEmpty())
+        restoreGeometry(state.geometry);
+    QHeaderView* header = ui->tableView->horizontalHeader();
+    for (int i = 0; i < state.columnWidths.size() && i + 1 < header->count(); ++i)
+        header->resizeSection(i + 1, state.columnWidths[i]);
+    if (state.sortColumn >= 0 && state.sortColumn < header->count())
+        header->setSortIndicator(state.sortColumn, state.sortOrder); // sorts, as a click does
+    if (!state.filter.isEmpty()) {
+        ui->lineEdit->setText(state.filter);
+        proxy->setFilterFixedString(state.filter);
+    }
+}
+
+void MainWindow::saveWindowState() const {
+    WindowState state;
+    state.geometry = saveGeometry();
+    const QHeaderView* header = ui->tableView->horizontalHeader();
+    for (int section = 1; section < header->count(); ++section)
+        state.columnWidths.append(header->sectionSize(section));
+    state.sortColumn = proxy->sortColumn();
+    state.sortOrder = proxy->sortOrder();
+    state.filter = ui->lineEdit->text();
+    writeWindowState(state);
+}
+
+void MainWindow::showAbout() {
+    QMessageBox::about(
+        this, tr("About Orbitrak"),
+        tr("<h3>Orbitrak %1</h3>"
+           "<p>Follows artificial satellites with a Halvstar telescope mount: where every "
+           "satellite of the catalogue stands in the sky, the coming passes, and the mount's "
+           "tracking.</p>"
+           "<p>Licence: MIT. Copyright 2026 Halvstar.</p>"
+           "<p>Data: element sets from the sources you choose (TLEs, Sources...; by default "
+           "CelesTrak's bright satellites); leap seconds from the IERS and the USNO; Delta T "
+           "from Stephenson, Morrison and others, and from IERS Earth orientation data. "
+           "Orbits with SGP4/SDP4 as published in <i>Revisiting Spacetrack Report #3</i> "
+           "(2006).</p>"
+           "<p>Built with Qt %2.</p>")
+            .arg(QStringLiteral(ORBITRAK_VERSION), QString::fromLatin1(qVersion())));
 }
 
 void MainWindow::setUpSatelliteTable() {
@@ -100,7 +158,9 @@ void MainWindow::setUpSatelliteTable() {
     connect(header, &QHeaderView::sortIndicatorChanged, ui->tableView,
             qOverload<int, Qt::SortOrder>(&QTableView::sortByColumn));
 
-    const auto filter = [this] { proxy->setFilterFixedString(ui->lineEdit->text()); };
+    const auto filter = [this] {
+        proxy->setFilterFixedString(ui->lineEdit->text());
+    };
     connect(ui->lineEdit, &QLineEdit::textEdited, this, filter);
     connect(ui->lineEdit, &QLineEdit::editingFinished, this, filter);
     connect(ui->tableView, &QTableView::doubleClicked, this, &MainWindow::followSatellite);
@@ -172,14 +232,21 @@ void MainWindow::setUpPasses() {
 }
 
 void MainWindow::reloadCatalogue() {
+    const QString file = data_paths::catalogueFile();
     Catalogue catalogue;
-    if (read_TLE_file(kCatalogueFileName, kWindowSetLimit, catalogue) != 0 &&
-        QFileInfo::exists(QString::fromLatin1(kCatalogueFileName)))
-        logModel->addEntry(tr("Cannot read %1.")
-                               .arg(QDir::toNativeSeparators(
-                                   QFileInfo(QString::fromLatin1(kCatalogueFileName))
-                                       .absoluteFilePath())),
-                           LogLevel::Warning);
+    if (read_TLE_file(QFile::encodeName(file).constData(), kWindowSetLimit, catalogue) != 0) {
+        if (QFileInfo::exists(file))
+            logModel->addEntry(
+                tr("Cannot read %1.")
+                    .arg(QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath())),
+                LogLevel::Warning);
+        else
+            logModel->addEntry(tr("No element sets yet: get them with TLEs > Load TLEs... or "
+                                  "TLEs > Update from sources."),
+                               LogLevel::Info);
+    }
+    qCInfo(catalogueLog).noquote() << "read" << catalogue.size() << "element sets from"
+                                   << QFileInfo(file).absoluteFilePath();
     if (catalogue.setsInFile > catalogue.size())
         logModel->addEntry(tr("Showing the first %1 of %2 element sets.")
                                .arg(catalogue.size())
@@ -193,17 +260,21 @@ void MainWindow::reloadCatalogue() {
         passesPanel->catalogueChanged(link->site(), currentJd);
 }
 
+// The chosen file replaces the catalogue that was read, or makes the first one in the per-user
+// folder.
 void MainWindow::loadTles() {
     const QString chosen = QFileDialog::getOpenFileName(this, tr("Open TLE elements file"),
                                                         QString(), tr("TLE files (*.txt)"));
-    const QString target = QString::fromLatin1(kCatalogueFileName);
+    const QString target = data_paths::catalogueFile();
     if (chosen.isEmpty() || is_same_file(chosen, target))
         return;
+    QDir().mkpath(QFileInfo(target).absolutePath());
     // On failure the old file stays whole, and the reload shows what it holds.
     if (!replace_catalogue_file(chosen, target))
-        logModel->addEntry(tr("Could not copy %1 to %2; the catalogue is unchanged.")
-                               .arg(QDir::toNativeSeparators(chosen), target),
-                           LogLevel::Error);
+        logModel->addEntry(
+            tr("Could not copy %1 to %2; the catalogue is unchanged.")
+                .arg(QDir::toNativeSeparators(chosen), QDir::toNativeSeparators(target)),
+            LogLevel::Error);
     reloadCatalogue();
 }
 

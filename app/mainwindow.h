@@ -50,6 +50,9 @@ private:
     void followRow(int row);
     void tick();
     void showUtcClock();
+    void restoreWindowState();
+    void saveWindowState() const;
+    void showAbout();
 
     std::unique_ptr<Ui::MainWindow> ui;
     const TimeScales& scales;

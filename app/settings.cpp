@@ -2,43 +2,82 @@
 
 #include <QSettings>
 
+#include <functional>
+
 namespace {
 
-const char* const organisation = "Halvstar";
-const char* const application = "Orbitrak";
-const char* const mountIpKey = "mount_IP";
-const char* const passesVisibleKey = "passes_visible";
+QSettings store() {
+    return QSettings(QStringLiteral("Halvstar"), QStringLiteral("Orbitrak"));
+}
+
+// Writes, forces the store to disk and says whether the store reports success.
+bool write(const std::function<void(QSettings&)>& values) {
+    try {
+        QSettings settings = store();
+        values(settings);
+        settings.sync();
+        return settings.status() == QSettings::NoError;
+    } catch (...) {
+        return false;
+    }
+}
+
+const QString mountIpKey = QStringLiteral("mount_IP");
+const QString passesVisibleKey = QStringLiteral("passes_visible");
+const QString geometryKey = QStringLiteral("window_geometry");
+const QString widthsKey = QStringLiteral("column_widths");
+const QString sortColumnKey = QStringLiteral("sort_column");
+const QString sortDescendingKey = QStringLiteral("sort_descending");
+const QString filterKey = QStringLiteral("filter_text");
 
 } // namespace
 
 QString readMountIp() {
-    QSettings settings(QString::fromLatin1(organisation), QString::fromLatin1(application));
-    return settings.value(QString::fromLatin1(mountIpKey), QString()).toString();
+    return store().value(mountIpKey, QString()).toString();
 }
 
 bool writeMountIp(const QString& mountIp) {
-    try {
-        QSettings settings(QString::fromLatin1(organisation), QString::fromLatin1(application));
-        settings.setValue(QString::fromLatin1(mountIpKey), mountIp);
-        settings.sync();
-        return settings.status() == QSettings::NoError;
-    } catch (...) {
-        return false;
-    }
+    return write([&mountIp](QSettings& s) { s.setValue(mountIpKey, mountIp); });
 }
 
 bool readPassesVisible() {
-    QSettings settings(QString::fromLatin1(organisation), QString::fromLatin1(application));
-    return settings.value(QString::fromLatin1(passesVisibleKey), false).toBool();
+    return store().value(passesVisibleKey, false).toBool();
 }
 
 bool writePassesVisible(bool visible) {
-    try {
-        QSettings settings(QString::fromLatin1(organisation), QString::fromLatin1(application));
-        settings.setValue(QString::fromLatin1(passesVisibleKey), visible);
-        settings.sync();
-        return settings.status() == QSettings::NoError;
-    } catch (...) {
-        return false;
+    return write([visible](QSettings& s) { s.setValue(passesVisibleKey, visible); });
+}
+
+WindowState readWindowState() {
+    const QSettings settings = store();
+    WindowState state;
+    state.geometry = settings.value(geometryKey).toByteArray();
+    for (const QString& width : settings.value(widthsKey).toStringList()) {
+        bool ok = false;
+        const int pixels = width.toInt(&ok);
+        if (!ok || pixels < 0 || pixels > 10000)
+            return WindowState{state.geometry, {}, -1, Qt::AscendingOrder, QString()};
+        state.columnWidths.append(pixels);
     }
+    bool ok = false;
+    state.sortColumn = settings.value(sortColumnKey, -1).toInt(&ok);
+    if (!ok)
+        state.sortColumn = -1;
+    state.sortOrder = settings.value(sortDescendingKey, false).toBool() ? Qt::DescendingOrder
+                                                                        : Qt::AscendingOrder;
+    state.filter = settings.value(filterKey).toString();
+    return state;
+}
+
+bool writeWindowState(const WindowState& state) {
+    return write([&state](QSettings& s) {
+        s.setValue(geometryKey, state.geometry);
+        QStringList widths;
+        for (int width : state.columnWidths)
+            widths << QString::number(width);
+        s.setValue(widthsKey, widths);
+        s.setValue(sortColumnKey, state.sortColumn);
+        s.setValue(sortDescendingKey, state.sortOrder == Qt::DescendingOrder);
+        s.setValue(filterKey, state.filter);
+    });
 }

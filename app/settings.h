@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 
 // The per-user settings store: organisation "Halvstar", application "Orbitrak".
@@ -16,3 +18,16 @@ bool writeMountIp(const QString& mountIp);
 // missing.
 bool readPassesVisible();
 bool writePassesVisible(bool visible);
+
+// What the window looks like when it closes, for the next start: its geometry, the live
+// table's column widths (from the second column on; the first stretches), the column it is
+// sorted by (-1: none) and the filter text. Empty and -1 when nothing was stored.
+struct WindowState {
+    QByteArray geometry;
+    QList<int> columnWidths;
+    int sortColumn = -1;
+    Qt::SortOrder sortOrder = Qt::AscendingOrder;
+    QString filter;
+};
+WindowState readWindowState();
+bool writeWindowState(const WindowState& state);

@@ -74,6 +74,8 @@ the mount slew to the pass and shows the tracking state and axis errors.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt opens OpenSSL only when a secure connection is made, which shlibdeps cannot see.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libssl3, ca-certificates")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_GENERATOR DEB)

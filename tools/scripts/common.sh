@@ -4,12 +4,16 @@
 # Every build: the tool chain, a font for windows drawn offscreen, and what HTTPS needs at run
 # time (Qt loads OpenSSL only when a secure connection is made; a fresh system has no CA
 # certificates).
-TOOL_PACKAGES=(cmake ninja-build g++ pkg-config fonts-dejavu-core libssl3 ca-certificates)
+# help2man writes the man pages from the programs' --help.
+TOOL_PACKAGES=(cmake ninja-build g++ pkg-config fonts-dejavu-core libssl3 ca-certificates help2man)
 # The default build: Qt 5 and Google Benchmark.
 BUILD_PACKAGES=("${TOOL_PACKAGES[@]}" qtbase5-dev qtbase5-dev-tools libbenchmark-dev)
 # ./test --qt6, without Qt 5 or the benchmarks. Qt 6's CMake packages need the OpenGL headers
 # (libgl-dev), and its offscreen platform plugin comes in qt6-qpa-plugins.
 QT6_PACKAGES=("${TOOL_PACKAGES[@]}" qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev)
+# ./test --package: shlibdeps for the package's dependencies, and the validators of the desktop
+# entry and the AppStream metadata.
+PACKAGE_PACKAGES=(dpkg-dev desktop-file-utils appstream)
 SANITIZE_PACKAGES=()
 FUZZ_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev)
 
@@ -123,4 +127,49 @@ run_fuzz_targets() {
         echo "fuzz targets failed: ${failed[*]}" >&2
         return 1
     fi
+}
+
+# check_package <build dir>: makes orbitrak_<version>_<arch>.deb there, lists its files and
+# dependencies, validates its desktop entry and metadata, installs it with apt-get (root only),
+# starts the installed program from / with an empty home folder and a catalogue in the per-user
+# data folder, checks that it read that catalogue and the installed time table, and removes the
+# package again.
+check_package() {
+    local dir deb home out status
+    dir=$(cd "$1" && pwd)
+    rm -f "$dir"/orbitrak_*.deb
+    (cd "$dir" && cpack -G DEB >/dev/null)
+    deb=$(ls "$dir"/orbitrak_*.deb)
+    echo "== $(basename "$deb")"
+    dpkg-deb --contents "$deb" | awk '{print $6}'
+    echo "Depends: $(dpkg-deb --field "$deb" Depends)"
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "installing the package needs root; stopping after the listing" >&2
+        return 1
+    fi
+    apt-get install -y -qq "$deb" >/dev/null
+    status=0
+    (
+        set -e
+        desktop-file-validate /usr/share/applications/org.halvstar.orbitrak.desktop
+        appstreamcli validate --no-net /usr/share/metainfo/org.halvstar.orbitrak.metainfo.xml
+        for program in orbitrak orbitrak-cli orbitrak-mountsim orbitrak-utctable; do
+            "$program" --version
+            [ -f "/usr/share/man/man1/$program.1.gz" ]
+        done
+        home=$(mktemp -d)
+        mkdir -p "$home/.local/share/Halvstar/Orbitrak"
+        head -n 30 tests/data/catalogue/active-2026-03.txt \
+            >"$home/.local/share/Halvstar/Orbitrak/satell.txt"
+        out=$(mktemp)
+        (cd / && env -i PATH=/usr/bin:/bin HOME="$home" QT_QPA_PLATFORM=offscreen \
+            QT_LOGGING_RULES="orbitrak.catalogue.info=true" timeout 5 orbitrak >"$out" 2>&1) || true
+        cat "$out"
+        grep -q "^init_time_data OK with default data" "$out"
+        grep -q "read 10 element sets from $home/.local/share/Halvstar/Orbitrak/satell.txt" "$out"
+        rm -rf "$home" "$out"
+        echo "the installed program read the per-user catalogue and the installed time table"
+    ) || status=$?
+    apt-get remove -y -qq orbitrak >/dev/null
+    return $status
 }
