@@ -1,0 +1,149 @@
+#include "app/data_paths.h"
+#include "app/mainwindow.h"
+#include "astro/time_scales.h"
+#include "orbitrak_version.h"
+#include "tests/common/file_bytes.h"
+#include "tests/common/window_probe.h"
+
+#include <QAction>
+#include <QDir>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProcess>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+const QByteArray kSet = "ISS (ZARYA)\n"
+                        "1 25544U 98067A   26078.51782528  .00016717  00000-0  30597-3 0  9993\n"
+                        "2 25544  51.6416 247.4627 0006703 130.5360 325.0288 15.49503057500451\n";
+
+} // namespace
+
+// Where the window looks for its files, what it keeps from one run to the next, and the
+// versions the programs report. Each test starts in an empty working directory with an empty
+// per-user data folder (CTest gives the program an XDG_DATA_HOME of its own).
+class TestDesktop : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        work = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir::setCurrent(work->path()));
+        QVERIFY(QDir(data_paths::userFolder()).removeRecursively());
+        QSettings(QStringLiteral("Halvstar"), QStringLiteral("Orbitrak")).clear();
+    }
+
+    void catalogueFromTheWorkingDirectoryElseThePerUserFolder() {
+        const QString user = data_paths::userFolder() + QStringLiteral("/satell.txt");
+        QCOMPARE(data_paths::catalogueFile(), user);
+        {
+            // Nowhere: an empty table and one line that says how to get element sets.
+            MainWindow window(scales);
+            QCOMPARE(rows(window), 0);
+            QCOMPARE(windowLogEvents(&window).size(), 2);
+            QVERIFY(windowLogEvents(&window).last().contains(QStringLiteral("Load TLEs")));
+        }
+        QVERIFY(QDir().mkpath(data_paths::userFolder()));
+        QVERIFY(writeBytes(user, kSet + kSet));
+        QCOMPARE(rows(MainWindow(scales)), 2);
+        QVERIFY(writeBytes(QStringLiteral("satell.txt"), kSet));
+        QCOMPARE(data_paths::catalogueFile(), QStringLiteral("satell.txt"));
+        QCOMPARE(rows(MainWindow(scales)), 1);
+    }
+
+    // The working directory, then the per-user folder, then what was installed beside the
+    // program; a table in a later folder is found when the earlier ones have none.
+    void timeTableFolders() {
+        const std::vector<std::string> folders = data_paths::timeTableFolders();
+        QCOMPARE(int(folders.size()), 3);
+        QCOMPARE(folders[0], std::string());
+        QCOMPARE(QString::fromStdString(folders[1]), data_paths::userFolder());
+        QCOMPARE(QString::fromStdString(folders[2]),
+                 QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/orbitrak"));
+
+        QVERIFY(QDir().mkpath(data_paths::userFolder()));
+        QVERIFY(QFile::copy(QStringLiteral(ORBITRAK_BINARY_DIR "/utc.bin"),
+                            data_paths::userFolder() + QStringLiteral("/utc.bin")));
+        std::FILE* out = std::tmpfile();
+        QVERIFY(TimeScales::fromFolders(out, folders).table() != nullptr);
+        std::rewind(out);
+        char text[200] = {};
+        QCOMPARE(std::fread(text, 1, sizeof text - 1, out) > 0, true);
+        std::fclose(out);
+        QCOMPARE(QByteArray(text),
+                 QByteArray("init_time_data\ninit_time_data OK with default data\n"));
+    }
+
+    // The first start opens as the form says; the next as the last one was left.
+    void windowStateIsRemembered() {
+        QVERIFY(writeBytes(QStringLiteral("satell.txt"),
+                           kSet + QByteArray(kSet).replace("ISS (ZARYA)", "NOAA 19")));
+        {
+            MainWindow window(scales);
+            QCOMPARE(window.size(), QSize(677, 585));
+            window.resize(800, 640);
+            QHeaderView* header = table(window)->horizontalHeader();
+            header->resizeSection(2, 123);
+            header->setSortIndicator(3, Qt::DescendingOrder);
+            window.findChild<QLineEdit*>(QStringLiteral("lineEdit"))
+                ->setText(QStringLiteral("iss"));
+        }
+        MainWindow window(scales);
+        QCOMPARE(window.size(), QSize(800, 640));
+        QHeaderView* header = table(window)->horizontalHeader();
+        QCOMPARE(header->sectionSize(2), 123);
+        const auto* proxy = qobject_cast<const QSortFilterProxyModel*>(table(window)->model());
+        QCOMPARE(proxy->sortColumn(), 3);
+        QCOMPARE(proxy->sortOrder(), Qt::DescendingOrder);
+        QCOMPARE(window.findChild<QLineEdit*>(QStringLiteral("lineEdit"))->text(),
+                 QStringLiteral("iss"));
+        QCOMPARE(proxy->rowCount(), 1);
+    }
+
+    void helpMenu() {
+        MainWindow window(scales);
+        auto* help = window.findChild<QMenu*>(QStringLiteral("menuHelp"));
+        QVERIFY(help);
+        QStringList texts;
+        for (const QAction* action : help->actions())
+            texts << action->text();
+        QCOMPARE(texts, (QStringList{"About Orbitrak", "About Qt"}));
+    }
+
+    // Every program says the one version, the window without a display too.
+    void versions() {
+        for (const QString& program : QStringLiteral(ORBITRAK_PROGRAMS).split('|')) {
+            QProcess process;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+            environment.remove(QStringLiteral("DISPLAY"));
+            process.setProcessEnvironment(environment);
+            process.start(program, {QStringLiteral("--version")});
+            QVERIFY(process.waitForFinished(10000));
+            QCOMPARE(process.exitCode(), 0);
+            QCOMPARE(process.readAllStandardOutput(),
+                     QFileInfo(program).fileName().toUtf8() + " " ORBITRAK_VERSION "\n");
+        }
+    }
+
+private:
+    static QTableView* table(const MainWindow& window) {
+        return window.findChild<QTableView*>(QStringLiteral("tableView"));
+    }
+    static int rows(const MainWindow& window) { return table(window)->model()->rowCount(); }
+
+    const TimeScales scales;
+    std::unique_ptr<QTemporaryDir> work;
+};
+
+QTEST_MAIN(TestDesktop)
+#include "tst_desktop.moc"
