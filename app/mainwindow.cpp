@@ -149,6 +149,8 @@ void MainWindow::setUpSatelliteTable() {
     QHeaderView* header = ui->tableView->horizontalHeader();
     header->setSectionResizeMode(0, QHeaderView::Stretch);
     header->setSortIndicatorShown(true);
+    // No arrow until the user sorts: the rows come in file order.
+    header->setSortIndicator(-1, Qt::AscendingOrder);
     // Wide enough for every title, sort indicator included.
     for (int column = 1; column < TLE_Satellite_Model::ColumnCount; ++column)
         header->resizeSection(
@@ -171,6 +173,7 @@ void MainWindow::setUpLog() {
     ui->tableViewLog->setModel(logModel);
     logModel->addEntry(tr("Start"), LogLevel::Info);
     ui->tableViewLog->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    ui->tableViewLog->resizeColumnToContents(0); // the whole time, milliseconds included
     setFixedRowHeight(ui->tableViewLog, 18);
     ui->tableViewLog->setShowGrid(false);
 
