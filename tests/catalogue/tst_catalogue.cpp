@@ -7,6 +7,7 @@
 #include "catalogue/sky_computation.h"
 #include "catalogue/tle_satellite_model.h"
 #include "tests/common/file_bytes.h"
+#include "tests/common/window_probe.h"
 #include "tests/hostile/hostile_catalogue.h"
 
 #include <QAction>
@@ -116,45 +117,53 @@ private slots:
     void reader_data() {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<int>("sets");
+        QTest::addColumn<int>("inFile");          // complete sets counted
         QTest::addColumn<QByteArray>("lastName"); // display name of the last set listed
         const QByteArray one = group(kName);
-        QTest::newRow("empty file") << QByteArray() << 0 << QByteArray();
-        QTest::newRow("one line") << kName << 0 << QByteArray();
-        QTest::newRow("two lines") << kName + kLine1 << 0 << QByteArray();
-        QTest::newRow("one group") << one << 1 << kIssName;
+        const QByteArray sat = "SAT                      (25544)";
+        QTest::newRow("empty file") << QByteArray() << 0 << 0 << QByteArray();
+        QTest::newRow("one line") << kName << 0 << 0 << QByteArray();
+        QTest::newRow("two lines") << kName + kLine1 << 0 << 0 << QByteArray();
+        QTest::newRow("one group") << one << 1 << 1 << kIssName;
         QTest::newRow("last group without a final line feed")
-            << one + "SAT\n" + kLine1 + kLine2.left(kLine2.size() - 1) << 1 << kIssName;
-        QTest::newRow("CR LF reads as LF") << QByteArray(one + group("SAT\n")).replace("\n", "\r\n")
-                                           << 2 << QByteArray("SAT                      (25544)");
-        QTest::newRow("blank lines are lines") << "\n\n\n" + one << 2 << kIssName;
+            << one + "SAT\n" + kLine1 + kLine2.left(kLine2.size() - 1) << 2 << 2 << sat;
+        QTest::newRow("CR LF reads as LF")
+            << QByteArray(one + group("SAT\n")).replace("\n", "\r\n") << 2 << 2 << sat;
+        QTest::newRow("blank lines between groups passed over")
+            << "\n \t\n\r\n" + one + "\n  \n" + group("SAT\n") + "\n\n"
+            << 2 << 2 << sat;
         QTest::newRow("unparsable group still listed")
-            << QByteArray("x\ny\nz\n") << 1 << "x" + QByteArray(23, ' ') + " (     )";
+            << QByteArray("x\ny\nz\n") << 1 << 1 << "x" + QByteArray(23, ' ') + " (     )";
         QTest::newRow("short line 1 brings its line end")
-            << "SHORT\n1 255\n" + kLine2 << 1 << "SHORT" + QByteArray(19, ' ') + " ( 255\n)";
-        QTest::newRow("padded to 24")
-            << group("TESTSAT 1\n", "12345") << 1 << QByteArray("TESTSAT 1                (12345)");
-        QTest::newRow("leading zeros kept")
-            << group("TESTSAT 1\n", "00005") << 1 << QByteArray("TESTSAT 1                (00005)");
-        QTest::newRow("30 characters cut to 24") << group("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\n") << 1
-                                                 << QByteArray("ABCDEFGHIJKLMNOPQRSTUVWX (25544)");
+            << "SHORT\n1 255\n" + kLine2 << 1 << 1 << "SHORT" + QByteArray(19, ' ') + " ( 255\n)";
+        QTest::newRow("padded to 24") << group("TESTSAT 1\n", "12345") << 1 << 1
+                                      << QByteArray("TESTSAT 1                (12345)");
+        QTest::newRow("leading zeros kept") << group("TESTSAT 1\n", "00005") << 1 << 1
+                                            << QByteArray("TESTSAT 1                (00005)");
+        QTest::newRow("30 characters cut to 24")
+            << group("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\n") << 1 << 1
+            << QByteArray("ABCDEFGHIJKLMNOPQRSTUVWX (25544)");
         // Blanks at columns 15, 16, 21, 26, 36 and 'v' or 'd' at 37: a 14-character name.
-        QTest::newRow("14-character layout") << group("ABCDEFGHIJKLMN  1234 1234 123456789 v 99\n")
-                                             << 1 << QByteArray("ABCDEFGHIJKLMN           (25544)");
+        QTest::newRow("14-character layout")
+            << group("ABCDEFGHIJKLMN  1234 1234 123456789 v 99\n") << 1 << 1
+            << QByteArray("ABCDEFGHIJKLMN           (25544)");
         QTest::newRow("layout without its marker")
-            << group("ABCDEFGHIJKLMN  1234 1234 123456789 x 99\n") << 1
+            << group("ABCDEFGHIJKLMN  1234 1234 123456789 x 99\n") << 1 << 1
             << QByteArray("ABCDEFGHIJKLMN  1234 123 (25544)");
-        QTest::newRow("at most 500, in file order")
-            << numberedGroups(501) << 500 << QByteArray("SAT 499                  (25544)");
+        QTest::newRow("at most 500, in file order, all counted")
+            << numberedGroups(501) << 500 << 501 << QByteArray("SAT 499                  (25544)");
     }
 
     void reader() {
         QFETCH(QByteArray, file);
         QFETCH(int, sets);
+        QFETCH(int, inFile);
         QFETCH(QByteArray, lastName);
         QVERIFY(writeBytes("catalogue.txt", file));
         Catalogue catalogue;
         QCOMPARE(read_TLE_file("catalogue.txt", kWindowSetLimit, catalogue), 0);
         QCOMPARE(int(catalogue.size()), sets);
+        QCOMPARE(int(catalogue.setsInFile), inFile);
         if (sets > 0)
             QCOMPARE(QByteArray(catalogue.satellites.back().display_name), lastName);
     }
@@ -255,7 +264,8 @@ private slots:
         model.setRows(model.rows());
         QCOMPARE(changed.count(), 1);
         QCOMPARE(changed[0][0].value<QModelIndex>(), model.index(0, 0));
-        QCOMPARE(changed[0][1].value<QModelIndex>(), model.index(2, 4));
+        QCOMPARE(changed[0][1].value<QModelIndex>(),
+                 model.index(2, TLE_Satellite_Model::ColumnCount - 1));
         QVERIFY(changed[0][2].value<QVector<int>>().isEmpty());
     }
 
@@ -358,6 +368,30 @@ private slots:
         QCOMPARE(names(*satelliteTable(window)), all);
     }
 
+    void windowWarnsOfWhatItCannotShow_data() {
+        QTest::addColumn<QByteArray>("file"); // empty: satell.txt is a folder
+        QTest::addColumn<QStringList>("warnings");
+        QTest::newRow("500 sets") << numberedGroups(500) << QStringList();
+        QTest::newRow("501 sets") << numberedGroups(501)
+                                  << QStringList(
+                                         "Warning: Showing the first 500 of 501 element sets.");
+        QTest::newRow("a folder") << QByteArray()
+                                  << QStringList("Warning: Cannot read " +
+                                                 QDir::current().absoluteFilePath("satell.txt") +
+                                                 ".");
+    }
+
+    void windowWarnsOfWhatItCannotShow() {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, warnings);
+        QFile::remove("satell.txt");
+        QVERIFY(file.isEmpty() ? QDir().mkdir("satell.txt") : writeBytes("satell.txt", file));
+        MainWindow window(scales);
+        QDir().rmdir("satell.txt");
+        QCOMPARE(windowLog(&window).filter(QRegularExpression("Showing the first|Cannot read")),
+                 warnings);
+    }
+
     void loadTles_data() {
         QTest::addColumn<QString>("choice"); // empty: the user cancels
         QTest::addColumn<int>("sets");       // what satell.txt holds afterwards
@@ -369,7 +403,8 @@ private slots:
             QTest::newRow("a copy that fails") << "downloads/broken.txt" << 2;
     }
 
-    // The old file stays whole unless a new one was copied in full; the table shows the result.
+    // The old file stays whole unless a new one was copied in full; the table shows the result,
+    // and a failed copy is named in an Error.
     void loadTles() {
         QFETCH(QString, choice);
         QFETCH(int, sets);
@@ -386,6 +421,12 @@ private slots:
         QCOMPARE(satelliteTable(window)->rowCount(), sets);
         QCOMPARE(QDir().entryList({"satell*"}, QDir::Files | QDir::Hidden),
                  QStringList("satell.txt"));
+        QCOMPARE(windowLog(&window).filter("Could not copy"),
+                 choice.endsWith("broken.txt")
+                     ? QStringList("Error: Could not copy " +
+                                   QDir::current().absoluteFilePath(choice) +
+                                   " to satell.txt; the catalogue is unchanged.")
+                     : QStringList());
     }
 };
 

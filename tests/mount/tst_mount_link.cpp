@@ -61,48 +61,51 @@ private slots:
         QCOMPARE(mount.received(0), kHandshake);
     }
 
-    // The first half of the latitude comes with the version, so it has surely arrived before the
-    // second half is sent; then the whole latitude and the longitude arrive in one piece.
+    // A reply may come in pieces; every complete reply an arrival holds is delivered at once,
+    // the second to the command written after the first. A '#' alone is an empty reply.
     void replyArrivals() {
-        const Site start;
         STEP(rig->open());
         rig->mount.send("2.15.14#+48*30");
         QTRY_COMPARE(rig->mount.received(), kOpener + ":Gt#");
-        QCOMPARE(rig->link.site().latitude, start.latitude);
         rig->mount.send(":15#-011*35:00#");
-        QTRY_COMPARE(rig->mount.received(), kOpener + ":Gt#:Gg#");
-        QCOMPARE(rig->link.site().latitude, (48.0 + 30.0 / 60 + 15.0 / 3600) * kRadiansPerDegree);
-        // The longitude is complete but waits for the next arrival.
-        QCOMPARE(rig->link.site().longitude, start.longitude);
-        rig->mount.send("+0");
         QTRY_COMPARE(rig->mount.received(), kHandshake);
-        QCOMPARE(rig->link.site().longitude, -(11.0 + 35.0 / 60) * kRadiansPerDegree);
-    }
-
-    void hashAloneIsAnEmptyReply() {
-        STEP(rig->connect());
-        queue(":TLESCK#");
-        QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLESCK#"));
-        rig->mount.send("#");
-        QTRY_COMPARE(replies, QList<QByteArray>{QByteArray("")});
-        QVERIFY(rig->link.isIdle());
-    }
-
-    // The X comes behind the last handshake reply, while no reply is awaited.
-    void strayBytesStartTheNextReply() {
-        STEP(rig->open());
-        rig->mount.send("2.15.14#");
-        QTRY_COMPARE(rig->mount.received(), kOpener + ":Gt#");
-        rig->mount.send("+10#");
-        QTRY_COMPARE(rig->mount.received(), kOpener + ":Gt#:Gg#");
-        rig->mount.send("+20#");
-        QTRY_COMPARE(rig->mount.received(), kHandshake);
-        rig->mount.send("30#X");
+        rig->mount.send("+0#");
         QTRY_VERIFY(rig->link.isReady());
+        QCOMPARE(rig->link.site().latitude, (48.0 + 30.0 / 60 + 15.0 / 3600) * kRadiansPerDegree);
+        QCOMPARE(rig->link.site().longitude, -(11.0 + 35.0 / 60) * kRadiansPerDegree);
         queue(":TLES#");
+        queue(":TLESCK#");
         QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLES#"));
-        rig->mount.send("V#");
-        QTRY_COMPARE(replies, QList<QByteArray>{QByteArray("XV")});
+        rig->mount.send("V##");
+        QTRY_COMPARE(replies, (QList<QByteArray>{"V", ""}));
+        QVERIFY(rig->link.isIdle());
+        QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLES#:TLESCK#"));
+    }
+
+    // Bytes that answer nothing are dropped, with one warning per connection, whether they come
+    // behind a reply or while nothing is awaited: a stray reply shifts no later reply.
+    void unexpectedBytesAreDropped() {
+        const QString ignored = logLine(LogLevel::Warning, "Ignored unexpected data from mount.");
+        for (int connection = 1; connection <= 2; ++connection) {
+            replies.clear();
+            STEP(rig->open());
+            STEP(rig->mount.handshake("2.15.14", "+48*30:00", "-011*35:00",
+                                      connection == 1 ? "520#X" : "520"));
+            QTRY_VERIFY(rig->link.isReady());
+            if (connection == 2)
+                rig->mount.send("X#");
+            QTRY_COMPARE(rig->log.count(ignored), connection);
+            queue(":TLES#");
+            QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLES#"));
+            rig->mount.send("V#??#");
+            QTRY_COMPARE(replies, QList<QByteArray>{"V"});
+            queue(":TLESCK#");
+            QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLES#:TLESCK#"));
+            rig->mount.send("T#");
+            QTRY_COMPARE(replies, (QList<QByteArray>{"V", "T"}));
+            QCOMPARE(rig->log.count(ignored), connection);
+            rig->link.close();
+        }
     }
 
     // A handler runs while its command is still the head: what it queues waits behind what was
@@ -114,11 +117,11 @@ private slots:
                 replies << reply << QByteArray::number(rig->link.queuedCommands());
                 queue(":GaE#");
             });
-        rig->link.stop();
+        rig->link.park();
         QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLES#"));
         QCOMPARE(rig->link.queuedCommands(), 2);
         rig->mount.send("V#");
-        QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLES#:STOP#:GaE#"));
+        QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLES#:KA#:GaE#"));
         QCOMPARE(replies, (QList<QByteArray>{"V", "2"}));
         rig->mount.send("1,2,3,4,5#");
         QTRY_VERIFY(rig->link.isIdle());
@@ -129,19 +132,34 @@ private slots:
         rig->link.park();
         rig->link.unpark();
         QVERIFY(rig->link.isIdle());
-        QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLES#:STOP#:GaE#:STOP#:KA#:PO#"));
+        QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLES#:KA#:GaE#:STOP#:KA#:PO#"));
     }
 
-    void commandsWaitForTheHandshake() {
-        rig->link.stop();
+    // While connected, Stop goes out at once, within the handshake or between a command and its
+    // reply, and every reply still reaches its command; Park keeps its place. While down, every
+    // command waits for the handshake, in order.
+    void stopGoesOutAtOnceWhileConnected() {
         rig->link.park();
+        rig->link.stop();
         rig->link.unpark();
         QCOMPARE(rig->link.queuedCommands(), 3);
-        QCOMPARE(rig->mount.connectionCount(), 0);
         STEP(rig->open());
-        STEP(rig->mount.handshake());
-        QTRY_COMPARE(rig->mount.received(), kHandshake + ":STOP#:KA#:PO#");
+        rig->link.stop();
+        QTRY_COMPARE(rig->mount.received(), kOpener + ":STOP#");
+        rig->mount.send("2.15.14#");
+        QTRY_COMPARE(rig->mount.received(), kOpener + ":STOP#:Gt#");
+        rig->mount.send("+48*30:00#-011*35:00#520#");
+        const QByteArray ready = kOpener + ":STOP#:Gt#:Gg#:Gev#:KA#:STOP#:PO#";
+        QTRY_COMPARE(rig->mount.received(), ready);
         QVERIFY(rig->link.isIdle());
+        queue(":TLESCK#");
+        rig->link.stop();
+        rig->link.park();
+        QTRY_COMPARE(rig->mount.received(), ready + ":TLESCK#:STOP#");
+        QCOMPARE(rig->link.queuedCommands(), 2);
+        rig->mount.send("T#");
+        QTRY_COMPARE(rig->mount.received(), ready + ":TLESCK#:STOP#:KA#");
+        QCOMPARE(replies, QList<QByteArray>{"T"});
     }
 
     void inFlightHeadIsWrittenAgainAfterReconnection() {
@@ -226,7 +244,13 @@ private slots:
         QTest::addColumn<double>("latitudeDegrees");
         QTest::addColumn<double>("longitudeDegrees");
         QTest::addColumn<double>("metres");
+        // The site taken, or the Error of the field refused; a refused site keeps the default.
         QTest::addColumn<QString>("line");
+        const auto refused = [](const char* name, const QByteArray& lat, const QByteArray& lon,
+                                const QByteArray& elev, const QString& field) {
+            QTest::newRow(name) << lat << lon << elev << 45.0 << -45.0 << 120.0
+                                << "Error: Unreadable site from mount: " + field + ".";
+        };
 
         QTest::newRow("typical") << QByteArray("+48*30:15.2") << QByteArray("-011*35:00")
                                  << QByteArray("+0520.0") << 48.0 + 30.0 / 60 + 15.2 / 3600
@@ -235,12 +259,22 @@ private slots:
         QTest::newRow("sign before the first digit")
             << QByteArray("-00*30:00") << QByteArray("+000*00:00") << QByteArray("1234.5") << -0.5
             << 0.0 << 1234.5 << "lat = -0.50 deg, lon = 0.00 deg, elev = 1234.5 m";
-        QTest::newRow("no digits store zero")
-            << QByteArray("") << QByteArray("?") << QByteArray("0") << 0.0 << 0.0 << 0.0
-            << "lat = 0.00 deg, lon = 0.00 deg, elev = 0 m";
-        QTest::newRow("exponent form, odd separators")
-            << QByteArray("45 0 0") << QByteArray("+120-30") << QByteArray("1234567") << 45.0
-            << 120.5 << 1234567.0 << "lat = 45.00 deg, lon = 120.50 deg, elev = 1.23457e+06 m";
+        QTest::newRow("blanks, two-byte and trailing separators, the limits")
+            << QByteArray(" -90 0 0 ") << QByteArray("+359\u00b060'") << QByteArray("-500") << -90.0
+            << 360.0 << -500.0 << "lat = -90.00 deg, lon = 360.00 deg, elev = -500 m";
+        QTest::newRow("highest") << QByteArray("90") << QByteArray("-360.0") << QByteArray("10000")
+                                 << 90.0 << -360.0 << 10000.0
+                                 << "lat = 90.00 deg, lon = -360.00 deg, elev = 10000 m";
+        refused("latitude out of range", "+95*00:00", "0", "0", "latitude '+95*00:00'");
+        refused("longitude out of range", "0", "-360*00:01", "0", "longitude '-360*00:01'");
+        refused("elevation out of range", "0", "0", "10000.1", "elevation '10000.1'");
+        refused("trailing garbage", "0", "-011*35:00 W", "0", "longitude '-011*35:00 W'");
+        refused("two points", "0", "0", "520.0.5", "elevation '520.0.5'");
+        refused("a fourth number", "+48*30:15:02", "0", "0", "latitude '+48*30:15:02'");
+        refused("empty", "0", "0", "", "elevation ''");
+        refused("a sign inside", "0", "+120-30", "0", "longitude '+120-30'");
+        refused("long reply cut", QByteArray(45, '9'), "0", "0",
+                "latitude '" + QString(40, '9') + "...'");
     }
 
     void siteReadings() {
@@ -256,12 +290,61 @@ private slots:
         STEP(rig->open());
         STEP(rig->mount.handshake("2.15.14", latitude, longitude, elevation));
         QTRY_VERIFY(rig->link.isReady());
-        QCOMPARE(rig->log.last(), logLine(LogLevel::Info, "Received site information: " + line));
+        const bool taken = !line.startsWith("Error");
+        QCOMPARE(rig->log.mid(3),
+                 QStringList(taken ? logLine(LogLevel::Info, "Received site information: " + line)
+                                   : line));
+        QCOMPARE(changes.count(), int(taken));
         const Site site = rig->link.site();
         QVERIFY(qAbs(site.latitude - latitudeDegrees * kRadiansPerDegree) < 1e-15);
         QVERIFY(qAbs(site.longitude - longitudeDegrees * kRadiansPerDegree) < 1e-15);
         QCOMPARE(site.elevation, metres);
-        QCOMPARE(changes.last().first().value<Site>().elevation, metres);
+    }
+
+    void replyTimeLimit_data() {
+        QTest::addColumn<QByteArray>("command"); // empty: the handshake's :Gg#
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("handshake step") << QByteArray() << ":Gg#";
+        QTest::newRow("queued transaction") << QByteArray(":GaE#") << ":GaE#";
+        QTest::newRow("20 characters")
+            << QByteArray(":TLEL0ABCDEFGHIJKLM#") << ":TLEL0ABCDEFGHIJKLM#";
+        QTest::newRow("longer, cut")
+            << QByteArray(":TLEL0ABCDEFGHIJKLMNOP#") << ":TLEL0ABCDEFGHIJKLMN...";
+    }
+
+    // A reply that does not come within the limit fails the link, named in an Error; the command
+    // in flight is written again after the next handshake.
+    void replyTimeLimit() {
+        QFETCH(QByteArray, command);
+        QFETCH(QString, shown);
+        QSignalSpy states(&rig->link, &MountLink::stateChanged);
+        STEP(rig->open());
+        if (command.isEmpty()) {
+            rig->mount.send("2.15.14#+48*30:00#");
+            QTRY_COMPARE(rig->mount.received(), kOpener + ":Gt#:Gg#");
+        } else {
+            STEP(rig->mount.handshake());
+            QTRY_VERIFY(rig->link.isReady());
+        }
+        const int row = rig->log.size();
+        rig->link.setReplyTimeout(200); // also the limit of the reply awaited now
+        if (!command.isEmpty())
+            queue(command);
+        QTRY_COMPARE(rig->log.mid(row),
+                     (QStringList{logLine(LogLevel::Error,
+                                          "Mount did not answer " + shown + " within 0.2 s."),
+                                  disconnected}));
+        QCOMPARE(states.at(states.size() - 2).first().value<LinkState>(), LinkState::Failed);
+        QCOMPARE(rig->link.state(), LinkState::Disconnected);
+        QTRY_VERIFY(!rig->mount.isOpen(0));
+
+        rig->link.setReplyTimeout(MountLink::defaultReplyTimeoutMs);
+        STEP(rig->connect());
+        if (command.isEmpty())
+            return;
+        QTRY_COMPARE(rig->mount.afterHandshake(), command);
+        rig->mount.send("1#");
+        QTRY_COMPARE(replies, QList<QByteArray>{"1"});
     }
 
     void receiveBound_data() {

@@ -1,19 +1,24 @@
 #pragma once
 
 // Judges a stand-in's log (orbitrak-mountsim with --log-replies) against the rules of the mount
-// link, given the commands the user queued in order:
+// link, given the commands the user gave in order:
 //  - every connection opens with the handshake :U2# :GVN# :Gt# :Gg# :Gev#, each step written
 //    after the reply to the one before, and nothing else before the reply to :Gev#;
 //  - one command on the wire at a time: nothing follows an awaited command before its reply;
 //  - across connections, the commands written after handshakes are the queue in order, each
 //    once, except that an awaited command left without its reply when a connection ended is
 //    written again first after the next completed handshake (a "repetition");
-//  - the user's commands (:STOP# :KA# :PO# :TLEL0...) among them are exactly the ones queued;
+//  - the user's queued commands (:STOP# :KA# :PO# :TLEL0...) among them are exactly the ones
+//    queued, and none comes before a Stop given before it;
+//  - a Stop given while connected is written at once on that connection, once, in the order
+//    given: during the handshake or between a command and its reply too. Only the connection's
+//    end may lose it, and then nothing given after it reached the mount on that connection;
 //  - the window's own follow-ups are there once each: :TLEP after an upload answered V, :TLES#
 //    after a pass that is not E or N, :GaE# after each status reply; a status poll (:TLESCK#)
 //    never comes while one of these is still to be written.
 // The reply a command got is what the window read: the text sent up to the next '#', with any
-// stray text sent before it.
+// stray text sent before it. On a connection that the window ended because a reply was late,
+// it read no reply to its last awaited command, whatever the log shows after it.
 
 #include <QByteArray>
 #include <QList>
@@ -24,6 +29,13 @@
 
 namespace soak {
 
+// A command the user gave. A Stop given while the link was connected is written at once, on
+// that connection (numbered from 1 as the log counts them); any other command is queued.
+struct UserCommand {
+    QByteArray command;
+    int atOnceOn = 0; // 0: queued
+};
+
 struct LogCheck {
     int connections = 0;
     int handshakes = 0;       // completed
@@ -31,14 +43,15 @@ struct LogCheck {
     int written = 0;          // commands written after handshakes, repetitions included
     int repetitions = 0;
     int userCommands = 0; // of the queued ones, written so far
+    int stopsAtOnce = 0;  // of the Stops given at once, written
+    int stopsLost = 0;    // ... and lost with their connection
+    int pending = 0;      // user commands neither written nor lost
     int outstanding = 0;  // follow-ups still to be written
     QByteArray inFlight;  // awaited, unanswered when the last connection ended
     QStringList violations;
 
-    // Every queued command written, nothing in flight, no follow-up to come.
-    bool drained(int queued) const {
-        return userCommands == queued && inFlight.isEmpty() && outstanding == 0;
-    }
+    // Every user command written (or lost), nothing in flight, no follow-up to come.
+    bool drained() const { return pending == 0 && inFlight.isEmpty() && outstanding == 0; }
 };
 
 // Undoes the stand-in's escaping of a log line ("\\" and "\xNN").
@@ -52,8 +65,10 @@ inline QByteArray unescapeLogText(const QByteArray& text) {
     return out;
 }
 
-// The log as the stand-in wrote it, its lines parted by line feeds.
-inline LogCheck checkCommandLog(const QByteArray& log, const QList<QByteArray>& queued) {
+// The log as the stand-in wrote it, its lines parted by line feeds; timedOut: the connections
+// the window ended at its reply limit.
+inline LogCheck checkCommandLog(const QByteArray& log, const QList<UserCommand>& given,
+                                const QList<int>& timedOut = {}) {
     static const QList<QByteArray> handshake = {":U2#", ":GVN#", ":Gt#", ":Gg#", ":Gev#"};
     LogCheck r;
     auto violation = [&r](const QByteArray& text) {
@@ -61,13 +76,22 @@ inline LogCheck checkCommandLog(const QByteArray& log, const QList<QByteArray>& 
             r.violations << QString::fromLatin1("connection " + QByteArray::number(r.connections) +
                                                 ": " + text);
     };
+    // The next queued command and the next Stop given at once, as places in `given`.
+    auto next = [&given](int from, bool atOnce) {
+        while (from < given.size() && (given[from].atOnceOn > 0) != atOnce)
+            ++from;
+        return from;
+    };
+    int queuedAt = next(0, false), atOnceAt = next(0, true);
     // Follow-ups that the replies so far call for, and those written.
     int owedPasses = 0, passes = 0, owedSlews = 0, slews = 0, owedErrors = 0, errors = 0;
     // The connection being read.
-    int commands = 0;    // written
-    int repliesCut = 0;  // by the window, handshake replies included
-    QByteArray received; // sent to the window, not yet cut
-    QByteArray awaiting; // written after the handshake, its reply not yet cut
+    int commands = 0;       // written, the handshake included, the Stops at once not
+    int repliesCut = 0;     // by the window, handshake replies included
+    QByteArray received;    // sent to the window, not yet cut
+    QByteArray awaiting;    // written after the handshake, its reply not yet cut
+    QByteArray lastAwaited; // the last command written after the handshake that awaits a reply
+    int* credit = nullptr;  // the follow-up its reply called for
 
     auto endConnection = [&] {
         if (commands < handshake.size() || repliesCut < handshake.size() - 1) {
@@ -75,6 +99,11 @@ inline LogCheck checkCommandLog(const QByteArray& log, const QList<QByteArray>& 
             return;
         }
         ++r.handshakes;
+        if (timedOut.contains(r.connections) && !lastAwaited.isEmpty()) {
+            awaiting = lastAwaited;
+            if (credit)
+                --*credit;
+        }
         if (!awaiting.isEmpty())
             r.inFlight = awaiting;
     };
@@ -85,6 +114,10 @@ inline LogCheck checkCommandLog(const QByteArray& log, const QList<QByteArray>& 
             commands = repliesCut = 0;
             received.clear();
             awaiting.clear();
+            lastAwaited.clear();
+            for (; atOnceAt < given.size() && given[atOnceAt].atOnceOn < r.connections;
+                 atOnceAt = next(atOnceAt + 1, true))
+                ++r.stopsLost;
         } else if (r.connections == 0 || line.isEmpty() ||
                    (line.startsWith('#') && !line.startsWith("#> "))) {
             continue;
@@ -98,16 +131,27 @@ inline LogCheck checkCommandLog(const QByteArray& log, const QList<QByteArray>& 
                     continue;
                 if (awaiting.isEmpty())
                     violation("a reply nothing waited for: " + reply);
-                else if (awaiting.startsWith(":TLEL0") && reply.startsWith('V'))
-                    ++owedPasses;
-                else if (awaiting.startsWith(":TLEP") && reply != "E" && reply != "N")
-                    ++owedSlews;
-                else if (awaiting == ":TLESCK#")
-                    ++owedErrors;
+                credit = awaiting.startsWith(":TLEL0") && reply.startsWith('V') ? &owedPasses
+                         : awaiting.startsWith(":TLEP") && reply != "E" && reply != "N" ? &owedSlews
+                         : awaiting == ":TLESCK#" ? &owedErrors
+                                                  : nullptr;
+                if (credit)
+                    ++*credit;
                 awaiting.clear();
             }
         } else {
             const QByteArray command = unescapeLogText(line);
+            // A Stop given at once on this connection, unless a queued one given before it may
+            // be written here.
+            const bool queueMayGo = repliesCut >= handshake.size() - 1 && awaiting.isEmpty() &&
+                                    r.inFlight.isEmpty() && queuedAt < atOnceAt &&
+                                    given[queuedAt].command == command;
+            if (command == ":STOP#" && atOnceAt < given.size() &&
+                given[atOnceAt].atOnceOn == r.connections && !queueMayGo) {
+                ++r.stopsAtOnce;
+                atOnceAt = next(atOnceAt + 1, true);
+                continue;
+            }
             const int step = commands++;
             if (step < handshake.size() && command == handshake[step]) {
                 // :Gt# waits for the version, :Gg# for the latitude, :Gev# for the longitude.
@@ -123,9 +167,10 @@ inline LogCheck checkCommandLog(const QByteArray& log, const QList<QByteArray>& 
                 violation("written while " + awaiting.left(40) +
                           " still waited for its reply: " + command.left(60));
             ++r.written;
+            credit = nullptr;
             const bool motion = command == ":STOP#" || command == ":KA#" || command == ":PO#";
             if (!motion) // the mount answers every other command
-                awaiting = command;
+                awaiting = lastAwaited = command;
             const QByteArray lastInFlight = std::exchange(r.inFlight, QByteArray());
             if (command == lastInFlight) {
                 ++r.repetitions;
@@ -144,14 +189,19 @@ inline LogCheck checkCommandLog(const QByteArray& log, const QList<QByteArray>& 
                      (passes < owedPasses || slews < owedSlews || errors < owedErrors))
                 violation("status poll while a chain step was still to be written");
             if (motion || command.startsWith(":TLEL0")) {
-                if (r.userCommands >= queued.size() || queued[r.userCommands] != command)
+                if (queuedAt >= given.size() || given[queuedAt].command != command)
                     violation("user command out of order, lost or repeated: " + command.left(60));
+                else if (atOnceAt < queuedAt)
+                    violation("written before the Stop given at once before it: " +
+                              command.left(60));
                 ++r.userCommands;
+                queuedAt = next(queuedAt + 1, false);
             }
         }
     }
     endConnection();
     r.outstanding = (owedPasses - passes) + (owedSlews - slews) + (owedErrors - errors);
+    r.pending = int(given.size()) - r.userCommands - r.stopsAtOnce - r.stopsLost;
     return r;
 }
 

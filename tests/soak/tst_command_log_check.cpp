@@ -1,12 +1,15 @@
 // The judge of the soak test on hand-made stand-in logs: it must pass the link's rules and
-// catch each way of breaking them. A log or a queue is written as its lines joined by '|'.
+// catch each way of breaking them. A log or the user's commands are written as their lines
+// joined by '|'; among the commands, ":STOP#@N" is a Stop given at once on connection N, and
+// "timeout@N" says that the window ended connection N at its reply limit.
 #include "tests/soak/command_log_check.h"
 
 #include <QtTest>
 
 const QByteArray kOpening = "# connected 127.0.0.1:4000|:U2#|:GVN#|";
-const QByteArray kHandshake =
-    kOpening + "#> 2.15.14#|:Gt#|#> +47*30:00.0#|:Gg#|#> -008*30:00.0#|:Gev#|#> +0450.0#|";
+const QByteArray kReplies =
+    "#> 2.15.14#|:Gt#|#> +47*30:00.0#|:Gg#|#> -008*30:00.0#|:Gev#|#> +0450.0#|";
+const QByteArray kHandshake = kOpening + kReplies;
 const QByteArray kUpload = ":TLEL0SAT$0a1 ...$0a2 ...$0a#";
 const QByteArray kChain = kUpload + "|#> V#|:TLEP2461119.50000000,10#|#> 1,2,30.0#|:TLES#|#> V#|";
 const QByteArray kPoll = ":TLESCK#|#> E#|:GaE#|#> 0,0,0,\"E,0\",0#|";
@@ -49,6 +52,17 @@ void TestCommandLogCheck::judges_data() {
         << kHandshake + ":STOP#" << QByteArray(":STOP#|:KA#") << "pending, 0 again";
     QTest::newRow("still to come: the pass request")
         << kHandshake + kUpload + "|#> V#" << kUpload << "pending, 0 again";
+    QTest::newRow("Stops at once within the handshake and a transaction, one queued before")
+        << kOpening + ":STOP#|" + kReplies + ":STOP#|:TLESCK#|:STOP#|#> E#|:KA#|:GaE#|#> 0#"
+        << QByteArray(":STOP#|:STOP#@1|:STOP#@1|:KA#") << "drained, 0 again";
+    QTest::newRow("Stop at once lost with its connection")
+        << kHandshake + ":TLESCK#|" + kHandshake + ":TLESCK#|#> E#|:GaE#|#> 0#"
+        << QByteArray(":STOP#@1") << "drained, 1 again";
+    QTest::newRow("reply after the window's limit unread")
+        << kHandshake + ":TLESCK#|#> E#|# disconnected|" + kHandshake + ":TLESCK#|#> E#|:GaE#|#> 0#"
+        << QByteArray("timeout@1") << "drained, 1 again";
+    QTest::newRow("still to come: a Stop at once")
+        << kHandshake + ":TLESCK#" << QByteArray(":STOP#@1") << "pending, 0 again";
 
     QTest::newRow("written before the handshake")
         << kOpening + ":STOP#|#> 2.15.14#" << QByteArray(":STOP#") << "unsound";
@@ -74,19 +88,33 @@ void TestCommandLogCheck::judges_data() {
         << kHandshake + ":GaE#|#> 0,0,0,0,0#" << QByteArray() << "unsound";
     QTest::newRow("a reply before any command")
         << kHandshake + "#> \\x0d\\x0aE#" << QByteArray() << "unsound";
+    QTest::newRow("Stop at once missing")
+        << kHandshake + ":KA#" << QByteArray(":STOP#@1|:KA#") << "unsound";
+    QTest::newRow("Stop at once twice")
+        << kHandshake + ":TLESCK#|:STOP#|:STOP#|#> E#" << QByteArray(":STOP#@1") << "unsound";
+    QTest::newRow("Stop at once on a later connection")
+        << kHandshake + ":TLESCK#|" + kHandshake + ":STOP#" << QByteArray(":STOP#@1") << "unsound";
 }
 
 void TestCommandLogCheck::judges() {
     QFETCH(QByteArray, log);
     QFETCH(QByteArray, queued);
     QFETCH(QString, verdict);
-    const QList<QByteArray> commands = queued.isEmpty() ? QList<QByteArray>() : queued.split('|');
-    const soak::LogCheck r = soak::checkCommandLog(QByteArray(log).replace('|', '\n'), commands);
-    const QString found = !r.violations.isEmpty()
-                              ? QStringLiteral("unsound")
-                              : QStringLiteral("%1, %2 again")
-                                    .arg(r.drained(commands.size()) ? "drained" : "pending")
-                                    .arg(r.repetitions);
+    QList<soak::UserCommand> commands;
+    QList<int> timedOut;
+    for (const QByteArray& entry : queued.isEmpty() ? QList<QByteArray>() : queued.split('|')) {
+        const QList<QByteArray> parts = entry.split('@');
+        if (parts[0] == "timeout")
+            timedOut << parts[1].toInt();
+        else
+            commands << soak::UserCommand{parts[0], parts.value(1).toInt()};
+    }
+    const soak::LogCheck r =
+        soak::checkCommandLog(QByteArray(log).replace('|', '\n'), commands, timedOut);
+    const QString found = !r.violations.isEmpty() ? QStringLiteral("unsound")
+                                                  : QStringLiteral("%1, %2 again")
+                                                        .arg(r.drained() ? "drained" : "pending")
+                                                        .arg(r.repetitions);
     QVERIFY2(found == verdict, qPrintable(found + '\n' + r.violations.join('\n')));
 }
 

@@ -5,7 +5,9 @@
 // stand-in takes over on the same port, the queue drains, and the stand-ins' logs are judged
 // (command_log_check.h): every queued command reached the mount once per completed handshake,
 // in queue order, the command in flight at a break being the only one written again, and
-// nothing before a handshake. The window's resident memory must stay flat after a warm-up.
+// nothing before a handshake but a Stop given while connected, which goes out at once; links
+// the window ended at its (shortened) reply limit included. The window's resident memory must
+// stay flat after a warm-up.
 //
 // ORBITRAK_SOAK_MINUTES sets the misbehaving part's length (default: half a minute);
 // ORBITRAK_SOAK_SEED repeats a run (the seed is printed); ORBITRAK_SOAK_KEEP keeps the stand-ins'
@@ -19,6 +21,7 @@
 #include "app/settings.h"
 #include "astro/time_scales.h"
 #include "catalogue/tle_satellite_model.h"
+#include "mount/mount_link.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/mountsim_process.h"
 #include "tests/soak/command_log_check.h"
@@ -143,10 +146,22 @@ void TestSoak::misbehavingMount() {
     const QAbstractItemModel* log =
         window.findChild<QTableView*>(QStringLiteral("tableViewLog"))->model();
     QCOMPARE(table->model()->rowCount(), 10);
+    // Below the stand-in's longest hang (600 ms), so that the window ends some links itself. The
+    // link's connections are counted as the stand-ins' logs count them.
+    MountLink* link = window.findChild<MountLink*>();
+    link->setReplyTimeout(400);
+    int connections = 0;
+    QList<int> timedOut;
+    connect(link, &MountLink::stateChanged, link,
+            [&](LinkState state) { connections += state == LinkState::Connected; });
+    connect(link, &MountLink::logEvent, link, [&](const QString& text) {
+        if (text.startsWith(QLatin1String("Mount did not answer")))
+            timedOut << connections;
+    });
 
     // One random user action: Stop, Park, Unpark or a double-click on a visible satellite.
-    QList<QByteArray> queued; // the user's commands, in the order queued
-    int clicks[4] = {};       // Stop, Park, Unpark, uploads
+    QList<soak::UserCommand> queued; // the user's commands, in the order given
+    int clicks[4] = {};              // Stop, Park, Unpark, uploads
     bool acting = true, reconnecting = true;
     const auto act = [&] {
         const quint32 pick = random.bounded(100u);
@@ -157,8 +172,9 @@ void TestSoak::misbehavingMount() {
             static const char* const buttons[] = {"pushButton_Stop", "pushButton_Park",
                                                   "pushButton_Unpark"};
             static const char* const commands[] = {":STOP#", ":KA#", ":PO#"};
+            const bool atOnce = kind == 0 && link->state() == LinkState::Connected;
             window.findChild<QPushButton*>(QLatin1String(buttons[kind]))->click();
-            queued << commands[kind];
+            queued << soak::UserCommand{commands[kind], atOnce ? connections : 0};
             ++clicks[kind];
             return;
         }
@@ -177,7 +193,7 @@ void TestSoak::misbehavingMount() {
                                row.data(TLE_Satellite_Model::Line2Role).toString())
                                   .toUtf8();
             text.replace("$", "$$").replace("\n", "$0a").replace("#", "$23").replace(",", "$2C");
-            queued << ":TLEL0" + text + "#";
+            queued << soak::UserCommand{":TLEL0" + text + "#"};
             ++clicks[3];
         }
     };
@@ -246,8 +262,8 @@ void TestSoak::misbehavingMount() {
         [&] {
             check = soak::checkCommandLog(readBytes(scratch.filePath("chaos.log"), "") +
                                               readBytes(scratch.filePath("calm.log"), ""),
-                                          queued);
-            return !check.violations.isEmpty() || check.drained(queued.size());
+                                          queued, timedOut);
+            return !check.violations.isEmpty() || check.drained();
         },
         60000);
     reconnecting = false;
@@ -255,12 +271,14 @@ void TestSoak::misbehavingMount() {
     const qint64 growth = highest - baseline;
     const qint64 logShare = addedRows * 512; // two short strings and a colour, generously
     qInfo("soak figures: %.1f minutes misbehaving, %d connections (%d handshakes completed, "
-          "%d ended before), %d commands written after handshakes, %d repeated after a break; "
-          "queued by the user: %d (%d Stop, %d Park, %d Unpark, %d uploads), %d written; in flight "
-          "\"%s\", %d follow-ups to come",
+          "%d ended before, %d by the window's reply limit), %d commands written after "
+          "handshakes, %d repeated after a break; given by the user: %d (%d Stop, %d Park, "
+          "%d Unpark, %d uploads), %d queued ones written, %d Stops at once written and %d lost "
+          "with their connection; in flight \"%s\", %d follow-ups to come",
           double(chaosMs) / 60000.0, check.connections, check.handshakes, check.brokenHandshakes,
-          check.written, check.repetitions, int(queued.size()), clicks[0], clicks[1], clicks[2],
-          clicks[3], check.userCommands, check.inFlight.left(40).constData(), check.outstanding);
+          int(timedOut.size()), check.written, check.repetitions, int(queued.size()), clicks[0],
+          clicks[1], clicks[2], clicks[3], check.userCommands, check.stopsAtOnce, check.stopsLost,
+          check.inFlight.left(40).constData(), check.outstanding);
     qInfo("soak memory: resident %.1f MiB after warm-up, highest later %.1f MiB (+%lld KiB); "
           "event log +%d rows (allowed %lld KiB for them)",
           double(baseline) / 1048576.0, double(highest) / 1048576.0, growth / 1024, addedRows,

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 #include "app/settings.h"
+#include "mount/mount_link.h"
 #include "tests/common/ground_point.h"
 #include "tests/common/mountsim_process.h"
 #include "tests/common/window_probe.h"
@@ -310,6 +311,34 @@ private slots:
             window->findChild<QTableView*>(QStringLiteral("tableViewLog"))->scrollToBottom();
             QVERIFY(window->grab().save(QDir(testDir).filePath("tracking.png")));
         }
+    }
+
+    // A stand-in that reports a latitude of 95 degrees and sends a stray reply after the second
+    // status reply: the window keeps the site it had, warns once, and stays in step.
+    void windowCopesWithAMisbehavingMount() {
+        const QString log = scratch.filePath("sim-misbehaving.log");
+        const quint16 port = sim.start(
+            {"--site-reply", "latitude=+95*00:00", "--stray-after", ":TLESCK#:2:X#"}, log);
+        QVERIFY(port != 0);
+        writeMountIp(QStringLiteral("127.0.0.1"));
+        window = std::make_unique<MainWindow>(scales, port);
+        window->findChild<QCheckBox*>(QStringLiteral("checkBox"))->click();
+        const QString ignored = logLine(LogLevel::Warning, "Ignored unexpected data from mount.");
+        QTRY_VERIFY_WITH_TIMEOUT(windowLog(window.get()).contains(ignored), kPatienceMs);
+        QVERIFY(windowLog(window.get())
+                    .contains(logLine(LogLevel::Error,
+                                      "Unreadable site from mount: latitude '+95*00:00'.")));
+        QVERIFY(windowLogEvents(window.get()).filter("Received site").isEmpty());
+        const Site site = window->findChild<MountLink*>()->site();
+        QCOMPARE(QList<double>({site.latitude, site.longitude, site.elevation}),
+                 QList<double>({Site().latitude, Site().longitude, Site().elevation}));
+        // The status line is set anew from the replies to the polls that follow.
+        auto* status = window->findChild<QLineEdit*>(QStringLiteral("lineEditStatus"));
+        status->clear();
+        QTRY_COMPARE_WITH_TIMEOUT(status->text(),
+                                  QString("No transit tracking requested  errors: 0.00\", 0.00\""),
+                                  kPatienceMs);
+        QCOMPARE(windowLogEvents(window.get()).filter("unexpected data").size(), 1);
     }
 
 private:
