@@ -3,9 +3,11 @@
 #include "app/mountsettings.h"
 #include "app/settings.h"
 #include "astro/time_scales.h"
+#include "tests/common/file_bytes.h"
 #include "tests/common/scripted_mount.h"
+#include "tests/common/test_sets.h"
 #include "tests/common/window_probe.h"
-#include "tests/mount/window_test_main.h"
+#include "tests/common/window_test_main.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -30,10 +32,8 @@ static QByteArray withTodaysEpoch(QByteArray line) {
         18, 14,
         QString::asprintf("%02d%03d.00000000", today.year() % 100, today.dayOfYear()).toLatin1());
 }
-static const QByteArray line1 =
-    withTodaysEpoch("1 00900U 64063C   26078.25058051  .00000586  00000+0  58848-3 0  9991\n");
-static const QByteArray line2 =
-    "2 00900  90.2170  69.6682 0024457 200.0471 222.5878 13.76510242 59057\n";
+static const QByteArray line1 = withTodaysEpoch(kCalsphereLine1);
+static const QByteArray& line2 = kCalsphereLine2;
 
 static QStringList headers(const QTableView* view) {
     QStringList texts;
@@ -56,9 +56,7 @@ private slots:
         tzset();
         QVERIFY(scratch.isValid());
         QVERIFY(QDir::setCurrent(scratch.path()));
-        QFile file(QStringLiteral("satell.txt"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("US$ 1,#2\n" + line1 + line2);
+        QVERIFY(writeBytes("satell.txt", "US$ 1,#2\n" + line1 + line2));
     }
 
     void init() {
@@ -84,7 +82,12 @@ private slots:
             {"label", "Filter TLEs by name"}, {"labelTime", "Current UTC time"},
             {"menuMount", "Mount"},           {"menuTLEs", "TLEs"},
             {"actionSetup", "Setup..."},      {"actionLoad_TLEs", "Load TLEs..."}};
+        const char* const help[][2] = {{"menuHelp", "Help"},
+                                       {"actionAbout", "About Orbitrak"},
+                                       {"actionAbout_Qt", "About Qt"}};
         for (const auto& row : texts)
+            QTest::newRow(row[0]) << row[0] << row[1];
+        for (const auto& row : help)
             QTest::newRow(row[0]) << row[0] << row[1];
     }
 
@@ -107,6 +110,8 @@ private slots:
         QCOMPARE(menus[1]->menu(), child<QMenu>("menuTLEs"));
         QCOMPARE(menus[0]->menu()->actions(), QList<QAction*>{child<QAction>("actionSetup")});
         QCOMPARE(menus[1]->menu()->actions().value(0), child<QAction>("actionLoad_TLEs"));
+        QCOMPARE(menus[3]->menu()->actions(), (QList<QAction*>{child<QAction>("actionAbout"),
+                                                               child<QAction>("actionAbout_Qt")}));
         QVERIFY(child<QLineEdit>("lineEditStatus")->isReadOnly() &&
                 child<QLineEdit>("lineTime")->isReadOnly());
 
@@ -152,39 +157,31 @@ private slots:
     }
 
     // Every level has a colour of its own, in both columns; entries keep their order however fast
-    // they come, each stamped with the local time.
+    // they come, each stamped with the local time, and the newest 10,000 are kept.
     void logModel() {
         Log_Model model;
-        QSet<QRgb> colours;
         const QTime before = QTime::currentTime();
-        for (int i = 0; i < 1000; ++i) {
-            const LogLevel level = LogLevel(i % 4);
-            model.addEntry(QString::number(i), level);
-            for (int column = 0; column < 2; ++column) {
-                const QModelIndex index = model.index(i, column);
-                const QBrush brush = index.data(Qt::ForegroundRole).value<QBrush>();
-                QCOMPARE(brush.style(), Qt::SolidPattern);
-                QCOMPARE(brush.color(), Log_Model::colourFor(level));
-            }
-            colours << Log_Model::colourFor(level).rgba();
-        }
+        for (int i = 0; i < 10005; ++i)
+            model.addEntry(QString::number(i), LogLevel(i % 4));
         const QTime after = QTime::currentTime();
+        QCOMPARE(model.rowCount(), 10000);
+        QSet<QRgb> colours;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            const QColor colour = Log_Model::colourFor(LogLevel((row + 5) % 4));
+            QCOMPARE(model.index(row, 1).data().toString(), QString::number(row + 5));
+            for (int column = 0; column < 2; ++column) {
+                const QVariant brush = model.index(row, column).data(Qt::ForegroundRole);
+                QCOMPARE(brush.value<QBrush>().style(), Qt::SolidPattern);
+                QCOMPARE(brush.value<QBrush>().color(), colour);
+            }
+            colours << colour.rgba();
+        }
         QCOMPARE(colours.size(), 4);
-        QCOMPARE(model.rowCount(), 1000);
-        for (int i = 0; i < 1000; ++i)
-            QCOMPARE(model.index(i, 1).data().toString(), QString::number(i));
         const QString stamp = model.index(0, 0).data().toString();
-        QVERIFY2(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}$").match(stamp).hasMatch(),
-                 qPrintable(stamp));
         const QTime shown = QTime::fromString(stamp, "hh:mm:ss.zzz");
+        QVERIFY2(shown.isValid() && stamp.size() == 12, qPrintable(stamp));
         if (before <= after) // not across midnight
             QVERIFY(shown >= before && shown <= after);
-        // The newest 10,000 rows are kept.
-        for (int i = 1000; i < 10005; ++i)
-            model.addEntry(QString::number(i), LogLevel::Info);
-        QCOMPARE(model.rowCount(), 10000);
-        QCOMPARE(model.index(0, 1).data().toString(), QString("5"));
-        QCOMPARE(model.index(9999, 1).data().toString(), QString("10004"));
         // The window's log begins with Start.
         QCOMPARE(windowLog(window.get()), QStringList{logLine(LogLevel::Info, "Start")});
     }
@@ -341,16 +338,6 @@ private slots:
         QCOMPARE(windowLog(window.get()).last(),
                  logLine(LogLevel::Info,
                          "Selected " + table->model()->index(0, 0).data().toString() + "."));
-        mount->send("V#");
-        QTRY_VERIFY(mount->afterHandshake().size() > upload.size());
-        const QByteArray pass = mount->afterHandshake().mid(upload.size());
-        QVERIFY2(QRegularExpression("^:TLEP\\d{7}\\.\\d{8},10#$").match(pass).hasMatch(),
-                 pass.constData());
-        mount->send("1,2,3#");
-        QTRY_COMPARE(mount->afterHandshake(), upload + pass + ":TLES#");
-        mount->send("V#");
-        QTRY_COMPARE(windowLog(window.get()).last(),
-                     logLine(LogLevel::Success, "Slewing to start of transit."));
     }
 
     // Ticks are counted by the clock they set. A poll queued out of turn would show on the wire
@@ -427,26 +414,11 @@ private:
     // showed when it opened.
     QString runSetup(const std::function<void(MountSettings*)>& act) {
         QString shown = QStringLiteral("<dialog never shown>");
-        QTimer poll;
-        int polls = 0;
-        connect(&poll, &QTimer::timeout, [&] {
-            for (QWidget* widget : QApplication::topLevelWidgets()) {
-                auto* dialog = qobject_cast<MountSettings*>(widget);
-                if (dialog && dialog->isVisible()) {
-                    poll.stop();
-                    shown = addressEdit(dialog)->text();
-                    act(dialog);
-                    return;
-                }
-            }
-            // Never left hanging: a dialog that does not show within ten seconds is given up.
-            if (++polls > 1000) {
-                poll.stop();
-                if (QWidget* modal = QApplication::activeModalWidget())
-                    modal->close();
-            }
+        QObject scope;
+        answerNextDialog<MountSettings>(&scope, [&](MountSettings* dialog) {
+            shown = addressEdit(dialog)->text();
+            act(dialog);
         });
-        poll.start(10);
         child<QAction>("actionSetup")->trigger();
         return shown;
     }

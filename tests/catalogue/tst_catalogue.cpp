@@ -1,12 +1,18 @@
-// The satellite catalogue: the reader, the table model and its proxy, the sky computation's
-// background preparation of far-epoch sets, and the window's filter and "Load TLEs...".
+// The satellite catalogue: the reader, the table model and its proxy, where the satellites stand
+// in the sky against positions computed independently (another SGP4 implementation, 1982
+// sidereal time with UT1 = UTC, WGS-84 site) for hundreds of real satellites and sites, the sky
+// computation's background preparation of far-epoch sets, orbitrak-cli sky against the
+// computation, and the window's filter and "Load TLEs...".
 #include "app/mainwindow.h"
+#include "astro/calendar.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/numeric_sort_proxy.h"
 #include "catalogue/sky_computation.h"
 #include "catalogue/tle_satellite_model.h"
 #include "tests/common/file_bytes.h"
+#include "tests/common/run_program.h"
+#include "tests/common/test_sets.h"
 #include "tests/common/window_probe.h"
 #include "tests/hostile/hostile_catalogue.h"
 
@@ -19,26 +25,25 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <map>
+
+Q_DECLARE_METATYPE(LiveRow)
 
 namespace {
 
-const QByteArray kName = "ISS (ZARYA)\n";
-const QByteArray kLine1 = "1 25544U 98067A   26078.51782528  .00016717  00000-0  30597-3 0  9993\n";
-const QByteArray kLine2 = "2 25544  51.6416 247.4627 0006703 130.5360 325.0288 15.49503057500451\n";
-const QByteArray kIssName = "ISS (ZARYA)              (25544)";
+const QByteArray kIssDisplayName = "ISS (ZARYA)              (25544)";
 const double kNaN = std::nan("");
 
 // One three-line group, the catalogue field (columns 3 to 7) of both element lines replaced.
 QByteArray group(const QByteArray& name, const QByteArray& number = "25544") {
-    return name + QByteArray(kLine1).replace(2, 5, number) +
-           QByteArray(kLine2).replace(2, 5, number);
+    return name + QByteArray(kIssLine1).replace(2, 5, number) +
+           QByteArray(kIssLine2).replace(2, 5, number);
 }
 
 QByteArray numberedGroups(int count) {
@@ -63,8 +68,8 @@ void fill(TLE_Satellite_Model& model, const QList<double>& altitudes, QByteArray
         std::snprintf(entry.display_name, sizeof entry.display_name, "%-24.24s (25544)",
                       name.constData());
         entry.name_line = (name + "\n").toStdString();
-        entry.line1 = kLine1.toStdString();
-        entry.line2 = kLine2.toStdString();
+        entry.line1 = kIssLine1.toStdString();
+        entry.line2 = kIssLine2.toStdString();
         catalogue.satellites.push_back(entry);
         rows.push_back({1000.0 + altitudes[i], 180.0 + altitudes[i], altitudes[i], 0.5});
     }
@@ -82,36 +87,34 @@ QAbstractItemModel* satelliteTable(MainWindow& window) {
     return window.findChild<QTableView*>(QStringLiteral("tableView"))->model();
 }
 
+Site siteAt(double latitude, double eastLongitude, double elevation) {
+    constexpr double radiansPerDegree = 0.017453292519943295;
+    return {latitude * radiansPerDegree, -eastLongitude * radiansPerDegree, elevation};
+}
+
+std::vector<LiveRow> computeAt(Catalogue& catalogue, const TimeScales& scales, const QString& utc,
+                               const Site& site) {
+    const double jd = scales.working_jd_from_utc_calendar(*parse_calendar(utc.toStdString()));
+    return SkyComputation(scales).compute(catalogue, jd, site, SkyComputation::Wait::ForEverySet);
+}
+
 } // namespace
 
 class TestCatalogue : public QObject {
     Q_OBJECT
 
     QTemporaryDir scratch;
-    const TimeScales scales; // no table: the fixed leap count
-
-    // Answers the next file dialog: picks `path`, or cancels when it is empty.
-    void answerDialog(const QString& path) {
-        QTimer::singleShot(0, this, [this, path] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!dialog) {
-                answerDialog(path); // not shown yet
-                return;
-            }
-            if (path.isEmpty()) {
-                dialog->reject();
-                return;
-            }
-            dialog->selectFile(QDir::current().absoluteFilePath(path));
-            QMetaObject::invokeMethod(dialog, "accept");
-        });
-    }
+    const TimeScales scales; // no table: the fixed leap count, and UT1 = UTC as the sky reference
+    std::map<int, TLE_Satellite> bySatnum;
 
 private slots:
     void initTestCase() {
         QVERIFY(scratch.isValid());
         QVERIFY(QDir::setCurrent(scratch.path()));
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, scratch.filePath("cfg"));
+        QVERIFY(activeCatalogue().size() > 14000);
+        for (const TLE_Satellite& satellite : activeCatalogue().satellites)
+            bySatnum.emplace(satellite.elements.satnum, satellite);
     }
 
     void reader_data() {
@@ -119,39 +122,38 @@ private slots:
         QTest::addColumn<int>("sets");
         QTest::addColumn<int>("inFile");          // complete sets counted
         QTest::addColumn<QByteArray>("lastName"); // display name of the last set listed
-        const QByteArray one = group(kName);
+        const auto row = [](const char* name, const QByteArray& file, int sets, int inFile,
+                            const QByteArray& lastName = {}) {
+            QTest::newRow(name) << file << sets << inFile << lastName;
+        };
+        const QByteArray one = group(kIssName);
         const QByteArray sat = "SAT                      (25544)";
-        QTest::newRow("empty file") << QByteArray() << 0 << 0 << QByteArray();
-        QTest::newRow("one line") << kName << 0 << 0 << QByteArray();
-        QTest::newRow("two lines") << kName + kLine1 << 0 << 0 << QByteArray();
-        QTest::newRow("one group") << one << 1 << 1 << kIssName;
-        QTest::newRow("last group without a final line feed")
-            << one + "SAT\n" + kLine1 + kLine2.left(kLine2.size() - 1) << 2 << 2 << sat;
-        QTest::newRow("CR LF reads as LF")
-            << QByteArray(one + group("SAT\n")).replace("\n", "\r\n") << 2 << 2 << sat;
-        QTest::newRow("blank lines between groups passed over")
-            << "\n \t\n\r\n" + one + "\n  \n" + group("SAT\n") + "\n\n"
-            << 2 << 2 << sat;
-        QTest::newRow("unparsable group still listed")
-            << QByteArray("x\ny\nz\n") << 1 << 1 << "x" + QByteArray(23, ' ') + " (     )";
-        QTest::newRow("short line 1 brings its line end")
-            << "SHORT\n1 255\n" + kLine2 << 1 << 1 << "SHORT" + QByteArray(19, ' ') + " ( 255\n)";
-        QTest::newRow("padded to 24") << group("TESTSAT 1\n", "12345") << 1 << 1
-                                      << QByteArray("TESTSAT 1                (12345)");
-        QTest::newRow("leading zeros kept") << group("TESTSAT 1\n", "00005") << 1 << 1
-                                            << QByteArray("TESTSAT 1                (00005)");
-        QTest::newRow("30 characters cut to 24")
-            << group("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\n") << 1 << 1
-            << QByteArray("ABCDEFGHIJKLMNOPQRSTUVWX (25544)");
+        row("empty file", {}, 0, 0);
+        row("one line", kIssName, 0, 0);
+        row("two lines", kIssName + kIssLine1, 0, 0);
+        row("one group", one, 1, 1, kIssDisplayName);
+        row("last group without a final line feed",
+            one + "SAT\n" + kIssLine1 + kIssLine2.left(kIssLine2.size() - 1), 2, 2, sat);
+        row("CR LF reads as LF", QByteArray(one + group("SAT\n")).replace("\n", "\r\n"), 2, 2, sat);
+        row("blank lines between groups passed over",
+            "\n \t\n\r\n" + one + "\n  \n" + group("SAT\n") + "\n\n", 2, 2, sat);
+        row("unparsable group still listed", "x\ny\nz\n", 1, 1,
+            "x" + QByteArray(23, ' ') + " (     )");
+        row("short line 1 brings its line end", "SHORT\n1 255\n" + kIssLine2, 1, 1,
+            "SHORT" + QByteArray(19, ' ') + " ( 255\n)");
+        row("padded to 24", group("TESTSAT 1\n", "12345"), 1, 1,
+            "TESTSAT 1                (12345)");
+        row("leading zeros kept", group("TESTSAT 1\n", "00005"), 1, 1,
+            "TESTSAT 1                (00005)");
+        row("30 characters cut to 24", group("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\n"), 1, 1,
+            "ABCDEFGHIJKLMNOPQRSTUVWX (25544)");
         // Blanks at columns 15, 16, 21, 26, 36 and 'v' or 'd' at 37: a 14-character name.
-        QTest::newRow("14-character layout")
-            << group("ABCDEFGHIJKLMN  1234 1234 123456789 v 99\n") << 1 << 1
-            << QByteArray("ABCDEFGHIJKLMN           (25544)");
-        QTest::newRow("layout without its marker")
-            << group("ABCDEFGHIJKLMN  1234 1234 123456789 x 99\n") << 1 << 1
-            << QByteArray("ABCDEFGHIJKLMN  1234 123 (25544)");
-        QTest::newRow("at most 500, in file order, all counted")
-            << numberedGroups(501) << 500 << 501 << QByteArray("SAT 499                  (25544)");
+        row("14-character layout", group("ABCDEFGHIJKLMN  1234 1234 123456789 v 99\n"), 1, 1,
+            "ABCDEFGHIJKLMN           (25544)");
+        row("layout without its marker", group("ABCDEFGHIJKLMN  1234 1234 123456789 x 99\n"), 1, 1,
+            "ABCDEFGHIJKLMN  1234 123 (25544)");
+        row("at most 500, in file order, all counted", numberedGroups(501), 500, 501,
+            "SAT 499                  (25544)");
     }
 
     void reader() {
@@ -170,19 +172,19 @@ private slots:
 
     // The parser reads a blank classification column as 'U', in its own copy only.
     void storesTheLinesAsRead() {
-        const QByteArray blankClass = QByteArray(kLine1).replace(7, 1, " ");
+        const QByteArray blankClass = QByteArray(kIssLine1).replace(7, 1, " ");
         QVERIFY(writeBytes("catalogue.txt",
-                           QByteArray(kName + blankClass + kLine2).replace("\n", "\r\n")));
+                           QByteArray(kIssName + blankClass + kIssLine2).replace("\n", "\r\n")));
         Catalogue catalogue;
         QCOMPARE(read_TLE_file("catalogue.txt", kWindowSetLimit, catalogue), 0);
         QCOMPARE(int(catalogue.size()), 1);
-        QCOMPARE(QByteArray::fromStdString(catalogue[0].name_line), kName);
+        QCOMPARE(QByteArray::fromStdString(catalogue[0].name_line), kIssName);
         QCOMPARE(QByteArray::fromStdString(catalogue[0].line1), blankClass);
-        QCOMPARE(QByteArray::fromStdString(catalogue[0].line2), kLine2);
+        QCOMPARE(QByteArray::fromStdString(catalogue[0].line2), kIssLine2);
     }
 
     void unreadablePathEmptiesTheCatalogue() {
-        QVERIFY(writeBytes("catalogue.txt", group(kName)));
+        QVERIFY(writeBytes("catalogue.txt", group(kIssName)));
         for (const char* path : {"nowhere.txt", "."}) {
             Catalogue catalogue;
             QCOMPARE(read_TLE_file("catalogue.txt", kWindowSetLimit, catalogue), 0);
@@ -239,26 +241,22 @@ private slots:
         QVERIFY(std::memcmp(&raw, &value, sizeof raw) == 0);
     }
 
-    void rolesHeadersAndChangeNotification() {
+    void rolesAndChangeNotification() {
         TLE_Satellite_Model model;
-        const QStringList titles = {"Name", "Altitude (deg)", "Azimuth (deg)", "Distance (km)",
-                                    "Speed (deg/s)"};
-        for (int i = 0; i < 5; ++i)
-            QCOMPARE(model.headerData(i, Qt::Horizontal).toString(), titles[i]);
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         model.setRows({});
         QCOMPARE(changed.count(), 0); // nothing to announce in an empty table
 
         fill(model, {12.0, 1.0, 2.0}, {"ISS (ZARYA)"});
         const QModelIndex name = model.index(0, 0);
-        QCOMPARE(name.data().toString(), QString::fromLatin1(kIssName));
+        QCOMPARE(name.data().toString(), QString::fromLatin1(kIssDisplayName));
         QCOMPARE(name.data(TLE_Satellite_Model::SortRole).toString(), name.data().toString());
         QCOMPARE(name.data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignLeft | Qt::AlignVCenter));
         for (int column = 0; column < 5; ++column) {
             const QModelIndex index = model.index(0, column);
-            QCOMPARE(index.data(257).toString(), QString::fromLatin1(kName));
-            QCOMPARE(index.data(258).toString(), QString::fromLatin1(kLine1));
-            QCOMPARE(index.data(259).toString(), QString::fromLatin1(kLine2));
+            QCOMPARE(index.data(257).toString(), QString::fromLatin1(kIssName));
+            QCOMPARE(index.data(258).toString(), QString::fromLatin1(kIssLine1));
+            QCOMPARE(index.data(259).toString(), QString::fromLatin1(kIssLine2));
             QVERIFY(!(model.flags(index) & Qt::ItemIsEditable));
         }
         model.setRows(model.rows());
@@ -287,6 +285,105 @@ private slots:
         QCOMPARE(names(proxy), order);
     }
 
+    void matchesIndependentReference_data() {
+        QTest::addColumn<int>("satnum");
+        QTest::addColumn<QString>("utc");
+        QTest::addColumn<Site>("site");
+        QTest::addColumn<LiveRow>("reference");
+        QFile file(ORBITRAK_TEST_DATA "/sky/active-reference.csv");
+        QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QList<QByteArray> lines = file.readAll().trimmed().split('\n');
+        QCOMPARE(lines.size(), 1 + 375); // the header, then the cases
+        for (const QByteArray& line : lines.mid(1)) {
+            const QList<QByteArray> r = line.split(',');
+            QTest::addRow("%s@%s", r[0].constData(), r[1].constData())
+                << r[0].toInt() << QString::fromLatin1(r[1])
+                << siteAt(r[2].toDouble(), r[3].toDouble(), r[4].toDouble())
+                << LiveRow{r[7].toDouble(), r[6].toDouble(), r[5].toDouble(), r[8].toDouble()};
+        }
+    }
+
+    void matchesIndependentReference() {
+        QFETCH(int, satnum);
+        QFETCH(QString, utc);
+        QFETCH(Site, site);
+        QFETCH(LiveRow, reference);
+        const auto found = bySatnum.find(satnum);
+        QVERIFY2(found != bySatnum.end(), "satellite missing from the catalogue");
+        Catalogue one;
+        one.satellites.push_back(found->second);
+        const LiveRow row = computeAt(one, scales, utc, site)[0];
+        const QByteArray values =
+            QString::asprintf("altitude %.9f, azimuth %.9f, distance %.6f, speed %.9g",
+                              row.altitudeDeg, row.azimuthDeg, row.distanceKm, row.speedDegPerSec)
+                .toLatin1();
+        // Either instant may be truncated to the millisecond below.
+        const double angle = 1e-4 + reference.speedDegPerSec * 0.001;
+        QVERIFY2(std::abs(row.altitudeDeg - reference.altitudeDeg) <= angle, values);
+        QVERIFY2(std::abs(std::remainder(row.azimuthDeg - reference.azimuthDeg, 360.0)) <= angle,
+                 values);
+        QVERIFY2(row.azimuthDeg >= 0.0 && row.azimuthDeg < 360.0, values);
+        QVERIFY2(std::abs(row.distanceKm - reference.distanceKm) <= 0.001 + 0.01, values);
+        QVERIFY2(std::abs(row.speedDegPerSec - reference.speedDegPerSec) <=
+                     1e-6 + 0.0011 * reference.speedDegPerSec,
+                 values);
+    }
+
+    void cliCsvEqualsTheComputation_data() {
+        QTest::addColumn<QStringList>("siteArgs");
+        QTest::addColumn<Site>("site");
+        QTest::addColumn<bool>("withTable"); // utc.bin in the working directory
+        QTest::newRow("default site") << QStringList() << Site() << false;
+        QTest::newRow("options apart")
+            << QStringList({"--lat", "-33.5", "--lon", "-147.72", "--elev", "12"})
+            << siteAt(-33.5, -147.72, 12.0) << false;
+        QTest::newRow("options joined, with a time table")
+            << QStringList({"--lat=64.8", "--lon=-147.72", "--elev=-5"})
+            << siteAt(64.8, -147.72, -5.0) << true;
+    }
+
+    // Every printed digit of the CSV equals the computation's; the start-up lines go to stderr.
+    void cliCsvEqualsTheComputation() {
+        QFETCH(QStringList, siteArgs);
+        QFETCH(Site, site);
+        QFETCH(bool, withTable);
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        QVERIFY(!withTable ||
+                QFile::copy(ORBITRAK_BINARY_DIR "/utc.bin", folder.filePath("utc.bin")));
+        const QString at = "2026-03-19T12:00:00.250Z";
+        const ProgramRun cli = runProgram(ORBITRAK_CLI,
+                                          QStringList({"sky", "--tle", ORBITRAK_ACTIVE_CATALOGUE,
+                                                       "--at", at, "--csv", "--limit", "40"}) +
+                                              siteArgs,
+                                          folder.path());
+        QCOMPARE(cli.exitCode, 0);
+        QCOMPARE(cli.err,
+                 QByteArray(withTable ? "init_time_data\ninit_time_data OK with default data\n"
+                                      : "init_time_data\n"));
+
+        const std::optional<UtcTable> table = load_utc_file(ORBITRAK_BINARY_DIR "/utc.bin");
+        QVERIFY(table);
+        Catalogue catalogue;
+        QCOMPARE(read_TLE_file(ORBITRAK_ACTIVE_CATALOGUE, 40, catalogue), 0);
+        const std::vector<LiveRow> rows =
+            computeAt(catalogue, withTable ? TimeScales(*table) : TimeScales(), at, site);
+        const QList<QByteArray> lines = cli.out.split('\n');
+        QCOMPARE(lines.size(), 42); // header, 40 rows, the empty piece after the last line feed
+        QCOMPARE(lines[0],
+                 QByteArray("catalog,name,altitude_deg,azimuth_deg,distance_km,speed_deg_s"));
+        for (std::size_t i = 0; i < 40; ++i) {
+            const LiveRow& row = rows[i];
+            QCOMPARE(lines[int(i) + 1],
+                     QByteArray::number(catalogue[i].elements.satnum) + "," +
+                         QByteArray::fromStdString(catalogue[i].name_line).trimmed() + "," +
+                         QByteArray::number(row.altitudeDeg, 'f', 9) + "," +
+                         QByteArray::number(row.azimuthDeg, 'f', 9) + "," +
+                         QByteArray::number(row.distanceKm, 'f', 6) + "," +
+                         QByteArray::number(row.speedDegPerSec, 'f', 9));
+        }
+    }
+
     // A low orbit and resonant sets near their epoch are computed at once, every call; resonant
     // sets 69 years from theirs go to the pool with NaN rows, and come back with the very bits
     // a computation that waits for every set gives.
@@ -295,7 +392,7 @@ private slots:
         double jd = 2461119.25;
         const std::size_t ordinary = 3, distant = 8;
         const std::string text =
-            group(kName).toStdString() +
+            group(kIssName).toStdString() +
             hostile::text(hostile::resonantSets(ordinary - 1, jd - 2.0)) +
             hostile::text(hostile::resonantSets(distant, hostile::earliestEpoch()));
         QVERIFY(writeBytes("resonant.txt", QByteArray::fromStdString(text)));
@@ -415,7 +512,13 @@ private slots:
         QFile::link("/proc/self/mem", "downloads/broken.txt");
         MainWindow window(scales);
         QCOMPARE(satelliteTable(window)->rowCount(), 2);
-        answerDialog(choice);
+        // The file dialog picks the choice, or is cancelled.
+        answerNextDialog<QFileDialog>(&window, [choice](QFileDialog* dialog) {
+            if (choice.isEmpty())
+                return dialog->reject();
+            dialog->selectFile(QDir::current().absoluteFilePath(choice));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
         window.findChild<QAction*>(QStringLiteral("actionLoad_TLEs"))->trigger();
         QCOMPARE(readBytes("satell.txt"), numberedGroups(sets));
         QCOMPARE(satelliteTable(window)->rowCount(), sets);

@@ -3,13 +3,13 @@
 #include "astro/time_scales.h"
 #include "catalogue/tle_satellite.h"
 #include "orbit/sgp4.h"
+#include "tests/common/test_sets.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QList>
 
 #include <cmath>
-#include <vector>
+#include <string>
 
 // The point on the ground straight below a satellite at a working Julian date, by the program's
 // own orbit model: a site placed there has the satellite near its zenith (within the few tenths
@@ -33,38 +33,22 @@ inline GroundPoint groundPoint(TLE_Satellite& satellite, double jd,
     return {std::atan2(z, std::hypot(x, y)) * degreesPerRadian, longitude * degreesPerRadian};
 }
 
-// One three-line set as it stands in a file, line feeds included.
+// One three-line set of the real catalogue as it stands in the file, line feeds included, and as
+// the reader initialised it.
 struct ThreeLines {
     QByteArray name;
     QByteArray line1;
     QByteArray line2;
+    TLE_Satellite satellite;
     QByteArray text() const { return name + line1 + line2; }
 };
 
-// The sets of a catalogue file whose name line starts with the given text.
-inline QList<ThreeLines> setsNamed(const QString& path, const QByteArray& prefix) {
-    QFile file(path);
+// The sets of the real catalogue whose name line starts with the given text.
+inline QList<ThreeLines> setsNamed(const std::string& prefix) {
     QList<ThreeLines> sets;
-    if (!file.open(QIODevice::ReadOnly))
-        return sets;
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    for (int i = 0; i + 2 < lines.size(); i += 3) {
-        if (lines[i].startsWith(prefix))
-            sets.append({lines[i] + '\n', lines[i + 1] + '\n', lines[i + 2] + '\n'});
-    }
+    for (const TLE_Satellite& s : activeCatalogue().satellites)
+        if (s.name_line.compare(0, prefix.size(), prefix) == 0)
+            sets.append({QByteArray::fromStdString(s.name_line), QByteArray::fromStdString(s.line1),
+                         QByteArray::fromStdString(s.line2), s});
     return sets;
-}
-
-// The catalogue entry of a set, initialised as the window would.
-inline TLE_Satellite satelliteOf(const ThreeLines& set) {
-    TLE_Satellite entry;
-    std::vector<char> line1(set.line1.begin(), set.line1.end());
-    std::vector<char> line2(set.line2.begin(), set.line2.end());
-    line1.push_back('\0');
-    line2.push_back('\0');
-    entry.name_line = set.name.toStdString();
-    entry.line1 = set.line1.toStdString();
-    entry.line2 = set.line2.toStdString();
-    fill_TLE_Satellite(entry, set.name.constData(), line1.data(), line2.data());
-    return entry;
 }

@@ -48,17 +48,13 @@ private:
     std::unique_ptr<QProcess> process;
 };
 
-// The lines of a stand-in's command log; without the '#' lines that report connections when
-// commandsOnly is set.
-inline QStringList mountSimLog(const QString& path, bool commandsOnly) {
+// The lines of a stand-in's log that start with the prefix: ":" for the commands it received.
+inline QStringList mountSimLog(const QString& path, const QString& prefix) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
     QStringList lines;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (line.isEmpty() || (commandsOnly && line.startsWith('#')))
-            continue;
-        lines << QString::fromLatin1(line);
-    }
+    if (file.open(QIODevice::ReadOnly))
+        lines = QString::fromLatin1(file.readAll())
+                    .split('\n')
+                    .filter(QRegularExpression("^" + QRegularExpression::escape(prefix)));
     return lines;
 }

@@ -10,6 +10,8 @@
 #include <QtTest>
 
 #include <deque>
+#include <utility>
+#include <vector>
 
 // Runs a helper that may fail a check, and stops the test function if it did.
 #define STEP(call)                                                                                 \
@@ -63,6 +65,12 @@ public:
         }
     }
 
+    // From now on, answers each command that arrives with its reply at once: a mount that
+    // simply works, for tests about something else.
+    void answerAlways(std::vector<std::pair<QByteArray, QByteArray>> replies) {
+        standingReplies = std::move(replies);
+    }
+
     void hangUp() {
         if (const Connection* c = pick(-1))
             c->socket->disconnectFromHost();
@@ -94,8 +102,12 @@ private:
             const std::size_t index = connections.size();
             connections.push_back(Connection{socket, QByteArray()});
             socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, index] {
-                connections[index].received += connections[index].socket->readAll();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, index, socket] {
+                const QByteArray bytes = socket->readAll();
+                connections[index].received += bytes;
+                for (const auto& [command, reply] : standingReplies)
+                    if (bytes.contains(command))
+                        socket->write(reply);
             });
         }
     }
@@ -109,6 +121,7 @@ private:
 
     QTcpServer server;
     std::deque<Connection> connections;
+    std::vector<std::pair<QByteArray, QByteArray>> standingReplies;
 };
 
 // A link to a scripted mount, and the lines that it and whatever else is recorded log.

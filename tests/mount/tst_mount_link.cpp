@@ -1,5 +1,11 @@
+// The mount link, and the transit chain and status poll over it, byte by byte against a mount
+// that the test plays over loopback TCP.
 #include "mount/reply_cutter.h"
 #include "tests/common/scripted_mount.h"
+#include "tests/common/test_sets.h"
+#include "tracking/status_poll.h"
+#include "tracking/transit_chain.h"
+#include "tracking/upload_text.h"
 
 #include <QSignalSpy>
 
@@ -16,8 +22,11 @@ static const QString warning =
     logLine(LogLevel::Warning, "This firmware doesn't support real-time tracking error readout. "
                                "To enable it upgrade at least to 2.15.14.");
 static constexpr double kRadiansPerDegree = 0.017453292519943295;
+// The upload of the set named CALSPHERE 1, byte by byte.
+static const QByteArray upload =
+    ":TLEL0CALSPHERE 1$0a1 00900U 64063C   26078.25058051  .00000586  00000+0  58848-3 0  "
+    "9991$0a2 00900  90.2170  69.6682 0024457 200.0471 222.5878 13.76510242 59057$0a#";
 
-// MountLink against a mount that the test plays byte by byte over loopback TCP.
 class TestMountLink : public QObject {
     Q_OBJECT
 
@@ -26,9 +35,18 @@ private slots:
         rig = std::make_unique<LinkRig>();
         QVERIFY(rig->mount.isListening());
         replies.clear();
+        chain = std::make_unique<TransitChain>(rig->link, [this] { return jd; });
+        poll = std::make_unique<TrackingStatusPoll>(rig->link);
+        rig->record(chain.get());
+        rig->record(poll.get());
+        connect(poll.get(), &TrackingStatusPoll::statusLine,
+                [this](const QString& line) { statusLines << line; });
+        statusLines.clear();
     }
 
     void cleanup() {
+        poll.reset();
+        chain.reset();
         rig.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
@@ -184,21 +202,18 @@ private slots:
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QString>("message"); // empty: none
         QTest::addColumn<FirmwareVersion>("version");
-
-        QTest::newRow("2.15.1 warns")
-            << QByteArray("2.15.1") << warning << FirmwareVersion{2, 15, 1};
-        QTest::newRow("2.15.9 warns")
-            << QByteArray("2.15.9") << warning << FirmwareVersion{2, 15, 9};
-        QTest::newRow("2.15.14 silent")
-            << QByteArray("2.15.14") << QString() << FirmwareVersion{2, 15, 14};
-        QTest::newRow("3 silent") << QByteArray("3") << QString() << FirmwareVersion{3, 0, 0};
-        QTest::newRow("2.16 silent")
-            << QByteArray("2.16") << QString() << FirmwareVersion{2, 16, 0};
-        QTest::newRow("2.15.0 refused")
-            << QByteArray("2.15.0") << refusal << FirmwareVersion{2, 15, 0};
-        QTest::newRow("1.99.99 refused")
-            << QByteArray("1.99.99") << refusal << FirmwareVersion{1, 99, 99};
-        QTest::newRow("empty refused") << QByteArray() << refusal << FirmwareVersion{0, 0, 0};
+        const auto row = [](const char* name, const char* reply, const QString& message,
+                            FirmwareVersion version) {
+            QTest::newRow(name) << QByteArray(reply) << message << version;
+        };
+        row("2.15.1 warns", "2.15.1", warning, {2, 15, 1});
+        row("2.15.9 warns", "2.15.9", warning, {2, 15, 9});
+        row("2.15.14 silent", "2.15.14", QString(), {2, 15, 14});
+        row("3 silent", "3", QString(), {3, 0, 0});
+        row("2.16 silent", "2.16", QString(), {2, 16, 0});
+        row("2.15.0 refused", "2.15.0", refusal, {2, 15, 0});
+        row("1.99.99 refused", "1.99.99", refusal, {1, 99, 99});
+        row("empty refused", "", refusal, {0, 0, 0});
     }
 
     void firmwareGate() {
@@ -252,19 +267,20 @@ private slots:
                                 << "Error: Unreadable site from mount: " + field + ".";
         };
 
-        QTest::newRow("typical") << QByteArray("+48*30:15.2") << QByteArray("-011*35:00")
-                                 << QByteArray("+0520.0") << 48.0 + 30.0 / 60 + 15.2 / 3600
-                                 << -(11.0 + 35.0 / 60) << 520.0
-                                 << "lat = 48.50 deg, lon = -11.58 deg, elev = 520 m";
-        QTest::newRow("sign before the first digit")
-            << QByteArray("-00*30:00") << QByteArray("+000*00:00") << QByteArray("1234.5") << -0.5
-            << 0.0 << 1234.5 << "lat = -0.50 deg, lon = 0.00 deg, elev = 1234.5 m";
-        QTest::newRow("blanks, two-byte and trailing separators, the limits")
-            << QByteArray(" -90 0 0 ") << QByteArray("+359\u00b060'") << QByteArray("-500") << -90.0
-            << 360.0 << -500.0 << "lat = -90.00 deg, lon = 360.00 deg, elev = -500 m";
-        QTest::newRow("highest") << QByteArray("90") << QByteArray("-360.0") << QByteArray("10000")
-                                 << 90.0 << -360.0 << 10000.0
-                                 << "lat = 90.00 deg, lon = -360.00 deg, elev = 10000 m";
+        const auto taken = [](const char* name, const QByteArray& lat, const QByteArray& lon,
+                              const QByteArray& elev, double latitude, double longitude,
+                              double metres, const char* line) {
+            QTest::newRow(name) << lat << lon << elev << latitude << longitude << metres
+                                << QString(line);
+        };
+        taken("typical", "+48*30:15.2", "-011*35:00", "+0520.0", 48.0 + 30.0 / 60 + 15.2 / 3600,
+              -(11.0 + 35.0 / 60), 520.0, "lat = 48.50 deg, lon = -11.58 deg, elev = 520 m");
+        taken("sign before the first digit", "-00*30:00", "+000*00:00", "1234.5", -0.5, 0.0, 1234.5,
+              "lat = -0.50 deg, lon = 0.00 deg, elev = 1234.5 m");
+        taken("blanks, two-byte and trailing separators, the limits", " -90 0 0 ", "+359\u00b060'",
+              "-500", -90.0, 360.0, -500.0, "lat = -90.00 deg, lon = 360.00 deg, elev = -500 m");
+        taken("highest", "90", "-360.0", "10000", 90.0, -360.0, 10000.0,
+              "lat = 90.00 deg, lon = -360.00 deg, elev = 10000 m");
         refused("latitude out of range", "+95*00:00", "0", "0", "latitude '+95*00:00'");
         refused("longitude out of range", "0", "-360*00:01", "0", "longitude '-360*00:01'");
         refused("elevation out of range", "0", "0", "10000.1", "elevation '10000.1'");
@@ -349,13 +365,12 @@ private slots:
 
     void receiveBound_data() {
         QTest::addColumn<int>("length");
-        QTest::newRow("65,535 bytes and the hash") << 65535;
-        QTest::newRow("one more") << 65536;
+        QTest::newRow("the bound less one, and the hash") << maxReceiveBuffer - 1;
+        QTest::newRow("the bound") << maxReceiveBuffer;
     }
 
     void receiveBound() {
         QFETCH(int, length);
-        QCOMPARE(maxReceiveBuffer, 65536);
         rig->link.stop();
         STEP(rig->open());
         rig->mount.send(QByteArray(length, '7') + '#');
@@ -392,13 +407,13 @@ private slots:
             QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
             closedPort = probe.serverPort();
         }
-        rig = std::make_unique<LinkRig>(closedPort);
+        LinkRig refused(closedPort);
         for (int attempt = 0; attempt < 2; ++attempt) {
-            rig->link.open(QStringLiteral("127.0.0.1"));
-            QTRY_COMPARE(rig->log.size(), 3 * attempt + 3);
-            QCOMPARE(rig->log.mid(3 * attempt),
+            refused.link.open(QStringLiteral("127.0.0.1"));
+            QTRY_COMPARE(refused.log.size(), 3 * attempt + 3);
+            QCOMPARE(refused.log.mid(3 * attempt),
                      (QStringList{connecting, connectionError, disconnected}));
-            QCOMPARE(rig->link.state(), LinkState::Disconnected);
+            QCOMPARE(refused.link.state(), LinkState::Disconnected);
         }
     }
 
@@ -447,6 +462,151 @@ private slots:
         QCOMPARE(rig->mount.received().count(":STOP#"), count);
     }
 
+    // The transit chain and the status poll.
+    void uploadText_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("command");
+        // Only the dollar sign is doubled; the 0a after it stays as it is.
+        QTest::newRow("dollar before 0a") << "TAG $0a\n"
+                                          << QByteArray(":TLEL0TAG $$0a$0a1$0a2$0a#");
+        QTest::newRow("escapes not escaped again") << "$,#\n"
+                                                   << QByteArray(":TLEL0$$$2C$23$0a1$0a2$0a#");
+        QTest::newRow("sent as UTF-8") << QString::fromUtf8("K\xC3\xB8sat\r\n")
+                                       << QByteArray(":TLEL0K\xC3\xB8sat\r$0a1$0a2$0a#");
+    }
+
+    // Short element lines will do: the escapes are what is looked at.
+    void uploadText() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, command);
+        QCOMPARE(uploadCommand(name, "1\n", "2\n"), command);
+        const std::optional<QByteArray> back = unescapeUploadText(command.mid(6).chopped(1));
+        QCOMPARE(back.value_or("<refused>"), (name + "1\n2\n").toUtf8());
+    }
+
+    void passCommandHasEightDecimals() {
+        QCOMPARE(passCommand(2461015.5), QByteArray(":TLEP2461015.50000000,10#"));
+        QCOMPARE(passCommand(2461381.123456789), QByteArray(":TLEP2461381.12345679,10#"));
+    }
+
+    void chainReplies_data() {
+        QTest::addColumn<QByteArray>("uploadReply");
+        QTest::addColumn<QByteArray>("passReply"); // null: the pass is not asked for
+        QTest::addColumn<QByteArray>("slewReply"); // null: the slew is not asked for
+        QTest::addColumn<QString>("line");         // empty: nothing logged
+        const QString noPass = logLine(LogLevel::Warning, "TLE has no passes now.");
+        const QString invalid = logLine(LogLevel::Error, "TLE has invalid format.");
+        const QString toStart = logLine(LogLevel::Success, "Slewing to start of transit.");
+        const QString toSatellite = logLine(LogLevel::Success, "Slewing to transiting TLE.");
+        const auto row = [](const char* name, const char* toUpload, const char* toPass,
+                            const char* toSlew, const QString& line) {
+            QTest::newRow(name) << QByteArray(toUpload) << QByteArray(toPass) << QByteArray(toSlew)
+                                << line;
+        };
+        const char* const data = "2461015.512345,2461015.534567,45.0";
+        row("slew V", "V", data, "V", toStart);
+        row("slew S", "V", data, "S", toSatellite);
+        row("slew E", "V", data, "E", noPass);
+        row("slew F", "V", data, "F",
+            logLine(LogLevel::Warning, "Slew failed, mount is parked or blocked."));
+        row("slew Q", "V", data, "Q", logLine(LogLevel::Warning, "Transit already ended."));
+        row("first character decides", "Vx", data, "Sxyz", toSatellite);
+        row("slew T logs nothing", "V", data, "T", QString());
+        row("empty slew logs nothing", "V", data, "", QString());
+        row("pass E", "V", "E", nullptr, noPass);
+        row("pass N", "V", "N", nullptr, noPass);
+        row("pass EN is pass data", "V", "EN", "V", toStart);
+        row("empty pass is pass data", "V", "", "S", toSatellite);
+        row("upload E", "E", nullptr, nullptr, invalid);
+        row("upload empty", "", nullptr, nullptr, invalid);
+        row("upload lower-case v", "v", nullptr, nullptr, invalid);
+    }
+
+    // Each reply decides the next step. A Stop queued at the end must follow the chain's last
+    // command directly: nothing else is left queued.
+    void chainReplies() {
+        QFETCH(QByteArray, uploadReply);
+        QFETCH(QByteArray, passReply);
+        QFETCH(QByteArray, slewReply);
+        QFETCH(QString, line);
+
+        STEP(rig->connect());
+        const int row = rig->log.size();
+        jd = 1.0;
+        chain->start("CALSPHERE 1", "CALSPHERE 1\n", QString::fromLatin1(kCalsphereLine1),
+                     QString::fromLatin1(kCalsphereLine2));
+        QCOMPARE(rig->log.mid(row), QStringList{logLine(LogLevel::Info, "Selected CALSPHERE 1.")});
+        // The pass starts at the instant of its asking, not of the start.
+        jd = 2461015.5;
+        QByteArray sent = upload;
+        STEP(expectThenAnswer(sent, uploadReply));
+        if (!passReply.isNull()) {
+            sent += ":TLEP2461015.50000000,10#";
+            STEP(expectThenAnswer(sent, passReply));
+        }
+        if (!slewReply.isNull()) {
+            sent += ":TLES#";
+            STEP(expectThenAnswer(sent, slewReply));
+        }
+        rig->link.stop();
+        QTRY_COMPARE(rig->mount.afterHandshake(), sent + ":STOP#");
+        QCOMPARE(rig->log.mid(row + 1), line.isEmpty() ? QStringList() : QStringList{line});
+    }
+
+    void statusPoll_data() {
+        QTest::addColumn<QByteArray>("firmware");
+        QTest::addColumn<QByteArray>("state");
+        QTest::addColumn<QByteArray>("errors"); // null: not asked for
+        QTest::addColumn<QString>("line");      // the status line after the poll
+        QTest::addColumn<QString>("logged");
+        const auto row = [](const char* name, const char* firmware, const char* state,
+                            const char* errors, const QString& line, const QString& logged = {}) {
+            QTest::newRow(name) << QByteArray(firmware) << QByteArray(state) << QByteArray(errors)
+                                << line << logged;
+        };
+        const QString zero = "  errors: 0.00\", 0.00\"";
+        const char* const zeros = "1,2,0,4,0";
+        row("E", "2.15.14", "E", zeros, "No transit tracking requested" + zero);
+        row("P", "2.15.14", "P", zeros, "Waiting for transit" + zero);
+        row("Q", "2.15.14", "Q", zeros, "Transit ended" + zero);
+        row("S", "2.15.14", "S", zeros, "Slewing to catch satellite" + zero);
+        row("V", "2.15.14", "V", zeros, "Slewing to start of transit" + zero);
+        row("T with errors", "2.15.14", "T", "0,0,0.0025,0,-0.001",
+            "Tracking satellite  errors: 9.00\", -3.60\"");
+        row("four fields keep the line", "2.15.14", "S", "1,2,0.5,4", "Tracking satellite" + zero,
+            logLine(LogLevel::Error, "Couldn't get axis tracking errors."));
+        row("empty field 2", "2.15.14", "P", "1,2,,4,0.001", "Waiting for transit");
+        row("quoted field with a comma", "2.15.14", "T", "1,\"a,b\",0.001,x,0.002",
+            "Tracking satellite  errors: 3.60\", 7.20\"");
+        row("unknown code keeps the state", "2.15.14", "X", zeros, "Tracking satellite" + zero);
+        row("empty code keeps the state", "2.15.14", "", zeros, "Tracking satellite" + zero);
+        row("2.15.13: the state alone", "2.15.13", "P", nullptr, "Waiting for transit");
+        row("2.15.13: unknown code", "2.15.13", "X", nullptr, "Tracking satellite");
+    }
+
+    // A first poll of T, then the row's; a Stop queued after it follows at once.
+    void statusPoll() {
+        QFETCH(QByteArray, firmware);
+        QFETCH(QByteArray, state);
+        QFETCH(QByteArray, errors);
+        QFETCH(QString, line);
+        QFETCH(QString, logged);
+
+        const bool withErrors = !errors.isNull();
+        STEP(rig->connect(firmware));
+        const int row = rig->log.size();
+        STEP(answerPoll("T", withErrors ? QByteArray("0,0,0,0,0") : QByteArray()));
+        QCOMPARE(statusLines.size(), 1);
+        STEP(answerPoll(state, errors));
+        QCOMPARE(statusLines.size(), logged.isEmpty() ? 2 : 1);
+        QCOMPARE(statusLines.last(), line);
+        QCOMPARE(rig->log.mid(row), logged.isEmpty() ? QStringList() : QStringList{logged});
+
+        const QByteArray poll = withErrors ? ":TLESCK#:GaE#" : ":TLESCK#";
+        rig->link.stop();
+        QTRY_COMPARE(rig->mount.afterHandshake(), poll + poll + ":STOP#");
+    }
+
 private:
     // Queues a command whose reply lands in `replies`.
     void queue(const QByteArray& command) {
@@ -454,8 +614,28 @@ private:
                                [this](const QByteArray& reply) { replies << reply; });
     }
 
+    // One poll answered with the state and, unless null, the errors.
+    void answerPoll(const QByteArray& state, const QByteArray& errors) {
+        const QByteArray before = rig->mount.afterHandshake();
+        poll->poll();
+        STEP(expectThenAnswer(before + ":TLESCK#", state));
+        if (!errors.isNull())
+            STEP(expectThenAnswer(before + ":TLESCK#:GaE#", errors));
+        QTRY_VERIFY(rig->link.isIdle());
+    }
+
+    // Waits until the mount has this after the handshake, then answers.
+    void expectThenAnswer(const QByteArray& sent, const QByteArray& reply) {
+        QTRY_COMPARE(rig->mount.afterHandshake(), sent);
+        rig->mount.send(reply + '#');
+    }
+
     std::unique_ptr<LinkRig> rig;
     QList<QByteArray> replies;
+    std::unique_ptr<TransitChain> chain;
+    std::unique_ptr<TrackingStatusPoll> poll;
+    double jd = 0.0;
+    QStringList statusLines;
 };
 
 QTEST_GUILESS_MAIN(TestMountLink)

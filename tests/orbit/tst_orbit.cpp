@@ -1,11 +1,13 @@
-// Reading element lines (fix-ups, scans, epochs, catalogue numbers), the model's behaviour
-// beyond the verification run, and orbitrak-cli propagate from the outside.
+// The published SGP4/SDP4 verification run (AFSPC mode 'a', WGS-72) against its reference
+// output: every position within 1e-6 km, every velocity within 1e-8 km/s, every error code at
+// the same time step. Then reading element lines (fix-ups, scans, epochs, catalogue numbers), the
+// model's behaviour beyond the verification run, and orbitrak-cli propagate from the outside.
 #include "orbit/sgp4.h"
 #include "orbit/tle.h"
 #include "orbit/tle_scan.h"
 #include "tests/common/file_bytes.h"
+#include "tests/common/run_program.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -94,13 +96,56 @@ QByteArray field(const Parsed& p, const QByteArray& what, int width) {
     return QByteArray::number(value, 'g', 12);
 }
 
-std::vector<std::pair<QByteArray, QByteArray>> verificationSets() {
-    std::vector<std::pair<QByteArray, QByteArray>> sets;
-    const QList<QByteArray> lines = readBytes(ORBITRAK_TEST_DATA "/sgp4/SGP4-VER.TLE").split('\n');
-    for (int i = 0; i + 1 < lines.size(); ++i)
-        if (lines[i].startsWith("1 ") && lines[i + 1].startsWith("2 "))
-            sets.push_back({lines[i].left(69) + '\n', lines[i + 1].left(69) + '\n'});
-    return sets;
+struct Step {
+    double t = 0;
+    int error = 0; // 0: r and v hold the state
+    double rv[6] = {};
+};
+
+// A set of the verification run: its element lines, line 2 with the run's start, stop and step
+// after column 69, and the reference output.
+struct VerificationSet {
+    QByteArray name, line1, line2;
+    std::vector<Step> expected;
+};
+
+std::vector<VerificationSet> verificationSets() {
+    std::vector<VerificationSet> sets;
+    const QList<QByteArray> tle = readBytes(ORBITRAK_TEST_DATA "/sgp4/SGP4-VER.TLE").split('\n');
+    QByteArray comment;
+    for (int i = 0; i + 1 < tle.size(); ++i) {
+        if (tle[i].startsWith('#'))
+            comment = tle[i].mid(1).simplified();
+        else if (tle[i].startsWith("1 ") && tle[i + 1].startsWith("2 "))
+            sets.push_back({tle[i + 1].mid(2, 5).trimmed() + " " + comment,
+                            tle[i] + '\n',
+                            tle[++i] + '\n',
+                            {}});
+    }
+    // "<number> xx" opens a set; then a line per step (t, x, y, z, vx, vy, vz, ...) or
+    // "# error CODE at T" where the run of the set stops.
+    int current = -1;
+    for (const QByteArray& line :
+         readBytes(ORBITRAK_TEST_DATA "/sgp4/afspc-reference.out").split('\n')) {
+        const QList<QByteArray> f = line.simplified().split(' ');
+        Step s;
+        if (f.size() == 2 && f[1] == "xx")
+            ++current;
+        if (current < 0 || current >= int(sets.size()) || f.size() == 2)
+            continue;
+        if (line.startsWith("# error")) {
+            s.error = f.value(2).toInt();
+            s.t = f.value(4).toDouble();
+        } else if (f.size() >= 7) {
+            s.t = f[0].toDouble();
+            for (int k = 0; k < 6; ++k)
+                s.rv[k] = f[1 + k].toDouble();
+        } else {
+            continue;
+        }
+        sets[current].expected.push_back(s);
+    }
+    return current + 1 == int(sets.size()) ? sets : std::vector<VerificationSet>();
 }
 
 bool sameBits(const double* a, const double* b, int n) {
@@ -109,47 +154,79 @@ bool sameBits(const double* a, const double* b, int n) {
 
 // Near-Earth, the same in the Alpha-5 form, one failing at its epoch (code 3), one decaying
 // within an hour (code 6).
-const char kCatalogue[] = "SET ONE\n"
-                          "1 00005U 58002B   00179.78495062  .00000023  00000-0  28098-4 0  4753\n"
-                          "2 00005  34.2682 348.7242 1859667 331.7664  19.3264 10.82419157413667\n"
-                          "SET ALPHA\n"
-                          "1 A0005U 58002B   00179.78495062  .00000023  00000-0  28098-4 0  4753\n"
-                          "2 A0005  34.2682 348.7242 1859667 331.7664  19.3264 10.82419157413667\n"
-                          "FAILS AT EPOCH\n"
-                          "1 33334U 78066F   06174.85818871  .00000620  00000-0  10000-3 0  6809\n"
-                          "2 33334  68.4714 236.1303 5602877 123.7484 302.5767  0.00001000 67521\n"
-                          "DECAYS\n"
-                          "1 28872U 05037B   05333.02012661  .25992681  00000-0  24476-3 0  1534\n"
-                          "2 28872  96.4736 157.9986 0303955 244.0492 110.6523 16.46015938 10708\n";
-
-struct Run {
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
-Run cli(const QStringList& args) {
-    QProcess p;
-    p.start(ORBITRAK_CLI, args);
-    Run r;
-    if (p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit)
-        r = {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-    return r;
-}
+const QByteArray kCatalogue =
+    "SET ONE\n" + kLine1 + "\n" + kLine2 + "\nSET ALPHA\n" + put(kLine1, 3, "A0005") + "\n" +
+    put(kLine2, 3, "A0005") +
+    "\nFAILS AT EPOCH\n"
+    "1 33334U 78066F   06174.85818871  .00000620  00000-0  10000-3 0  6809\n"
+    "2 33334  68.4714 236.1303 5602877 123.7484 302.5767  0.00001000 67521\n"
+    "DECAYS\n"
+    "1 28872U 05037B   05333.02012661  .25992681  00000-0  24476-3 0  1534\n"
+    "2 28872  96.4736 157.9986 0303955 244.0492 110.6523 16.46015938 10708\n";
 
 } // namespace
 
 class TestOrbit : public QObject {
     Q_OBJECT
 
-    std::vector<std::pair<QByteArray, QByteArray>> sets_;
+    std::vector<VerificationSet> sets_;
     QTemporaryDir dir_;
 
 private slots:
     void initTestCase() {
         std::setlocale(LC_ALL, "C");
         sets_ = verificationSets();
-        QCOMPARE(int(sets_.size()), 33);
+        QCOMPARE(int(sets_.size()), 33); // each with its reference output
         QVERIFY(writeBytes(dir_.filePath("sets.txt"), kCatalogue));
+    }
+
+    void verification_data() {
+        QTest::addColumn<int>("index");
+        for (int i = 0; i < int(sets_.size()); ++i)
+            QTest::newRow(sets_[i].name.constData()) << i;
+    }
+
+    void verification() {
+        QFETCH(int, index);
+        const VerificationSet& set = sets_[index];
+        const QList<QByteArray> times = set.line2.mid(69).simplified().split(' ');
+        QCOMPARE(times.size(), 3);
+        const double start = times[0].toDouble(), stop = times[1].toDouble();
+        const double step = times[2].toDouble();
+        ElementSet satrec = parse(set.line1, set.line2).set;
+
+        // The epoch first, then start to stop by step, and stop itself; a failure ends the run.
+        std::vector<Step> got;
+        auto run = [&](double t) {
+            Step s;
+            s.t = t;
+            sgp4_propagate(1, satrec, t, s.rv, s.rv + 3);
+            s.error = satrec.error;
+            got.push_back(s);
+            return s.error == 0;
+        };
+        if (run(0.0)) {
+            double t = std::fabs(start) > 1e-8 ? start - step : start;
+            while (t < stop && run(t = std::min(t + step, stop))) {
+            }
+        }
+
+        QCOMPARE(got.size(), set.expected.size());
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            const Step &g = got[i], &e = set.expected[i];
+            const QByteArray at = "t = " + QByteArray::number(e.t, 'f', 8);
+            QVERIFY2(std::fabs(g.t - e.t) < 1e-6, at.constData());
+            QVERIFY2(g.error == e.error,
+                     (at + ": code " + QByteArray::number(g.error)).constData());
+            for (int k = 0; k < 6 && e.error == 0; ++k) {
+                const double tolerance = k < 3 ? 1e-6 : 1e-8;
+                QVERIFY2(std::fabs(g.rv[k] - e.rv[k]) <= tolerance,
+                         (at + ": component " + QByteArray::number(k) + " is " +
+                          QByteArray::number(g.rv[k], 'f', 10) + ", expected " +
+                          QByteArray::number(e.rv[k], 'f', 9))
+                             .constData());
+            }
+        }
     }
 
     void parsing_data() {
@@ -276,12 +353,12 @@ private slots:
     // before it, even across a change of sign.
     void stateCarriedBetweenCalls() {
         int resonant = 0;
-        for (const auto& [line1, line2] : sets_) {
-            const ElementSet initialised = parse(line1, line2).set;
+        for (const VerificationSet& verified : sets_) {
+            const ElementSet initialised = parse(verified.line1, verified.line2).set;
             ElementSet set = initialised, fresh = initialised;
             double r[3][3], v[3][3];
             sgp4_propagate(1, set, 0.0, r[0], v[0]);
-            QVERIFY2(std::memcmp(&set, &initialised, sizeof set) == 0, line1.constData());
+            QVERIFY2(std::memcmp(&set, &initialised, sizeof set) == 0, verified.name.constData());
             if (set.irez == 0 || set.error != 0)
                 continue;
             ++resonant;
@@ -298,8 +375,8 @@ private slots:
     // Codes 1 to 4 leave position and velocity alone, code 6 writes them; the result agrees.
     void errorCodes() {
         QList<int> seen;
-        for (const auto& [line1, line2] : sets_) {
-            ElementSet set = parse(line1, line2).set;
+        for (const VerificationSet& verified : sets_) {
+            ElementSet set = parse(verified.line1, verified.line2).set;
             for (double t = 0.0; t <= 3000.0; t += 5.0) {
                 double r[3] = {1234.5, 1234.5, 1234.5}, v[3] = {6.5, 6.5, 6.5};
                 const bool ok = sgp4_propagate(1, set, t, r, v);
@@ -318,7 +395,9 @@ private slots:
 
     // Malformed numbers and far or undefined times: no hang, and no success without a result.
     void noSuccessWithoutAResult() {
-        auto sets = sets_;
+        std::vector<std::pair<QByteArray, QByteArray>> sets;
+        for (const VerificationSet& verified : sets_)
+            sets.push_back({verified.line1, verified.line2});
         sets.push_back({put(kLine1, 21, "inf         "), kLine2});
         sets.push_back({put(kLine1, 19, "99999999999999"), kLine2});
         for (const char* n : {"nan        ", "1e999      ", "0          ", "-1.0       "})
@@ -354,9 +433,9 @@ private slots:
         char b1[256] = {}, b2[256] = {};
         double start, stop, step, r[3], v[3];
         const long before = g_allocations;
-        for (const auto& [line1, line2] : sets_) {
-            std::memcpy(b1, line1.constData(), line1.size());
-            std::memcpy(b2, line2.constData(), line2.size());
+        for (const VerificationSet& verified : sets_) {
+            std::memcpy(b1, verified.line1.constData(), verified.line1.size());
+            std::memcpy(b2, verified.line2.constData(), verified.line2.size());
             ElementSet set;
             parse_TLE(b1, b2, 'c', 'm', 'a', 1, start, stop, step, set);
             for (double t = -1440.0; t <= 1440.0; t += 144.0)
@@ -367,11 +446,12 @@ private slots:
 
     // The rows are the model's own numbers with 9 decimals, nan where it gave no position.
     void cliPropagate() {
-        const Run r = cli({"propagate", "--tle", dir_.filePath("sets.txt"), "--minutes", "0,60"});
+        const ProgramRun r = runProgram(
+            ORBITRAK_CLI, {"propagate", "--tle", dir_.filePath("sets.txt"), "--minutes", "0,60"});
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.err.isEmpty());
         QStringList expected{"catalog,tsince_min,x_km,y_km,z_km,vx_km_s,vy_km_s,vz_km_s,error"};
-        const QList<QByteArray> lines = QByteArray(kCatalogue).split('\n');
+        const QList<QByteArray> lines = kCatalogue.split('\n');
         for (int g = 0; g + 2 < lines.size(); g += 3) {
             ElementSet set = parse(lines[g + 1] + '\n', lines[g + 2] + '\n').set;
             for (double t : {0.0, 60.0}) {
@@ -392,33 +472,32 @@ private slots:
         QVERIFY(got[8].startsWith("28872,60.000000000,") && got[8].endsWith(",6"));
         QVERIFY(!got[8].contains("nan"));
 
-        const Run help = cli({"propagate", "--help"});
+        const ProgramRun help = runProgram(ORBITRAK_CLI, {"propagate", "--help"});
         QCOMPARE(help.exitCode, 0);
         QVERIFY(help.out.contains(expected.front().toLatin1()));
     }
 
     void cliBadArguments_data() {
         QTest::addColumn<QStringList>("args");
-        QTest::newRow("no command") << QStringList{};
-        QTest::newRow("unknown command") << QStringList{"orbit"};
-        QTest::newRow("no --tle") << QStringList{"propagate", "--minutes", "0"};
-        QTest::newRow("no --minutes") << QStringList{"propagate", "--tle", "FILE"};
-        QTest::newRow("--tle without value") << QStringList{"propagate", "--minutes", "0", "--tle"};
-        QTest::newRow("bad minutes")
-            << QStringList{"propagate", "--tle", "FILE", "--minutes", "1,,2"};
-        QTest::newRow("unreadable file")
-            << QStringList{"propagate", "--tle", "MISSING", "--minutes", "0"};
-        QTest::newRow("unknown option")
-            << QStringList{"propagate", "--tle", "FILE", "--minutes", "0", "--step", "5"};
-        QTest::newRow("extra argument")
-            << QStringList{"propagate", "--tle", "FILE", "--minutes", "0", "more"};
+        const auto row = [](const char* name, const char* args) {
+            QTest::newRow(name) << QString(args).split(' ', Qt::SkipEmptyParts);
+        };
+        row("no command", "");
+        row("unknown command", "orbit");
+        row("no --tle", "propagate --minutes 0");
+        row("no --minutes", "propagate --tle FILE");
+        row("--tle without value", "propagate --minutes 0 --tle");
+        row("bad minutes", "propagate --tle FILE --minutes 1,,2");
+        row("unreadable file", "propagate --tle MISSING --minutes 0");
+        row("unknown option", "propagate --tle FILE --minutes 0 --step 5");
+        row("extra argument", "propagate --tle FILE --minutes 0 more");
     }
 
     void cliBadArguments() {
         QFETCH(QStringList, args);
         args.replaceInStrings("FILE", dir_.filePath("sets.txt"));
         args.replaceInStrings("MISSING", dir_.filePath("missing.txt"));
-        const Run r = cli(args);
+        const ProgramRun r = runProgram(ORBITRAK_CLI, args);
         QCOMPARE(r.exitCode, 2);
         QVERIFY(r.out.isEmpty());
         QVERIFY2(r.err.startsWith("orbitrak-cli: ") && r.err.count('\n') == 1 &&

@@ -24,6 +24,9 @@
 #include "mount/mount_link.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/mountsim_process.h"
+#include "tests/common/run_program.h"
+#include "tests/common/test_sets.h"
+#include "tests/common/window_test_main.h"
 #include "tests/soak/command_log_check.h"
 
 #include <QtNetwork>
@@ -38,15 +41,13 @@ static qint64 residentBytes() {
            sysconf(_SC_PAGESIZE);
 }
 
-// The lines of a stand-in's log that start with the prefix.
-static QList<QByteArray> logLines(const QString& log, const QByteArray& prefix) {
-    QList<QByteArray> lines;
-    for (const QByteArray& line : readBytes(log, "").split('\n')) {
-        if (line.startsWith(prefix))
-            lines << line;
-    }
-    return lines;
-}
+// Room for a long run: Qt Test stops a test function after five minutes unless told otherwise
+// before it starts, and ends a stalled run after that limit.
+[[maybe_unused]] static const bool kFunctionTimeoutSet = [] {
+    const int minutes = qEnvironmentVariableIntValue("ORBITRAK_SOAK_MINUTES");
+    return qEnvironmentVariableIsSet("QTEST_FUNCTION_TIMEOUT") ||
+           qputenv("QTEST_FUNCTION_TIMEOUT", QByteArray::number((qMax(minutes, 1) + 5) * 60000));
+}();
 
 class TestSoak : public QObject {
     Q_OBJECT
@@ -55,18 +56,18 @@ class TestSoak : public QObject {
     MountSimProcess sim;
 
     // The plans of eight connections in a row.
-    QList<QByteArray> plans(quint32 seed, const QString& name) {
+    QStringList plans(quint32 seed, const QString& name) {
         const QString log = scratch.filePath(name);
         const quint16 port = sim.start({"--chaos", QString::number(seed)}, log);
         for (int i = 1; port != 0 && i <= 8; ++i) {
             QTcpSocket client;
             client.connectToHost(QHostAddress::LocalHost, port);
             if (!client.waitForConnected(5000) ||
-                !QTest::qWaitFor([&] { return logLines(log, "# plan").size() == i; }, 5000))
+                !QTest::qWaitFor([&] { return mountSimLog(log, "# plan").size() == i; }, 5000))
                 return {};
         }
         sim.stop();
-        return logLines(log, "# plan");
+        return mountSimLog(log, "# plan");
     }
 
 private slots:
@@ -74,7 +75,7 @@ private slots:
     void cleanup() { sim.stop(); }
 
     void chaosFollowsItsSeed() {
-        const QList<QByteArray> first = plans(20260319, "first.log");
+        const QStringList first = plans(20260319, "first.log");
         QCOMPARE(first.size(), 8);
         QCOMPARE(plans(20260319, "again.log"), first);
         QVERIFY(plans(20260320, "other.log") != first);
@@ -91,21 +92,19 @@ private slots:
             client.connectToHost(QHostAddress::LocalHost, port);
             QVERIFY(client.waitForConnected(5000));
             client.write(QByteArray(":STOP#:KA#:PO#").repeated(100));
-            QTRY_COMPARE(logLines(log, ":").size(), 301 * (i - 1) + 300);
-            QCOMPARE(logLines(log, "# dropping").size(), i - 1);
+            QTRY_COMPARE(mountSimLog(log, ":").size(), 301 * (i - 1) + 300);
+            QCOMPARE(mountSimLog(log, "# dropping").size(), i - 1);
             QCOMPARE(client.state(), QAbstractSocket::ConnectedState);
             client.write(":GVN#");
             QTRY_COMPARE_WITH_TIMEOUT(client.state(), QAbstractSocket::UnconnectedState, 5000);
-            QCOMPARE(logLines(log, "# dropping").size(), i);
+            QCOMPARE(mountSimLog(log, "# dropping").size(), i);
         }
     }
 
     void chaosRefusesABadSeed() {
-        QProcess process;
-        process.start(QStringLiteral(ORBITRAK_MOUNTSIM), {"--chaos", "random"});
-        QVERIFY(process.waitForFinished(10000));
-        QCOMPARE(process.exitCode(), 2);
-        QVERIFY(process.readAllStandardError().contains("--chaos"));
+        const ProgramRun run = runProgram(ORBITRAK_MOUNTSIM, {"--chaos", "random"});
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY(run.err.contains("--chaos"));
     }
 
     void misbehavingMount();
@@ -126,10 +125,8 @@ void TestSoak::misbehavingMount() {
     QRandomGenerator random(seed);
 
     // Ten real sets, one under a name that needs every escape.
-    QFile source(QStringLiteral(ORBITRAK_TEST_DATA "/catalogue/active-2026-03.txt"));
-    QVERIFY(source.open(QIODevice::ReadOnly));
-    QVERIFY(writeBytes("satell.txt",
-                       "US$ 1,#2\n" + source.readAll().split('\n').mid(1, 29).join('\n') + '\n'));
+    const QByteArray sets = readBytes(ORBITRAK_ACTIVE_CATALOGUE).split('\n').mid(1, 29).join('\n');
+    QVERIFY(writeBytes("satell.txt", "US$ 1,#2\n" + sets + '\n'));
     QVERIFY(writeMountIp(QStringLiteral("127.0.0.1")));
 
     const QStringList slews{"--slew-seconds", "1"};
@@ -300,18 +297,5 @@ void TestSoak::misbehavingMount() {
 #endif
 }
 
-// Like QTEST_MAIN, with the per-user settings in a scratch folder (run by hand, the test never
-// touches the real store) and room for a long run: Qt Test stops a test function after five
-// minutes unless told otherwise before it starts, and ends a stalled run after that limit.
-int main(int argc, char* argv[]) {
-    QTemporaryDir settingsHome;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(settingsHome.path()));
-    const int minutes = qEnvironmentVariableIntValue("ORBITRAK_SOAK_MINUTES");
-    if (!qEnvironmentVariableIsSet("QTEST_FUNCTION_TIMEOUT"))
-        qputenv("QTEST_FUNCTION_TIMEOUT", QByteArray::number((qMax(minutes, 1) + 5) * 60000));
-    QApplication app(argc, argv);
-    TestSoak test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+ORBITRAK_WINDOW_TEST_MAIN(TestSoak)
 #include "tst_soak.moc"

@@ -1,10 +1,11 @@
 #include "app/mainwindow.h"
 #include "app/settings.h"
 #include "mount/mount_link.h"
+#include "tests/common/file_bytes.h"
 #include "tests/common/ground_point.h"
 #include "tests/common/mountsim_process.h"
 #include "tests/common/window_probe.h"
-#include "tests/mount/window_test_main.h"
+#include "tests/common/window_test_main.h"
 #include "tools/mountsim/element_set_check.h"
 #include "tools/mountsim/simulated_mount.h"
 #include "tracking/tracking_status.h"
@@ -25,12 +26,8 @@ static constexpr double kSecond = 1.0 / 86400.0;
 // 2026-03-20 0h on the working scale, two days after the test sets' epochs.
 static constexpr double kT0 = 2461119.5;
 
-static QString catalogue() {
-    return QStringLiteral(ORBITRAK_TEST_DATA "/catalogue/active-2026-03.txt");
-}
-
-static QByteArray upload(const ThreeLines& set) {
-    return ":TLEL0" + escapeUploadText(QString::fromLatin1(set.text())).toLatin1() + '#';
+static QByteArray upload(const QByteArray& text) {
+    return ":TLEL0" + escapeUploadText(QString::fromLatin1(text)).toLatin1() + '#';
 }
 
 // One command to the stand-in, some seconds after a start, and its answer ("" for none).
@@ -59,12 +56,12 @@ private slots:
         QVERIFY(scratch.isValid());
         QVERIFY(QDir::setCurrent(scratch.path()));
         // GPS orbits stay meaningful for months after their epoch.
-        navstar = setsNamed(catalogue(), "NAVSTAR");
+        navstar = setsNamed("NAVSTAR");
         QVERIFY(navstar.size() > 20);
-        QFile file(QStringLiteral("satell.txt"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        QByteArray text;
         for (const ThreeLines& set : navstar)
-            file.write(set.text());
+            text += set.text();
+        QVERIFY(writeBytes("satell.txt", text));
     }
 
     void cleanup() {
@@ -99,9 +96,7 @@ private slots:
 
         const ThreeLines set = navstar.first();
         const auto row = [](const char* name, const QByteArray& text, const char* answer) {
-            QTest::newRow(name) << ":TLEL0" +
-                                       escapeUploadText(QString::fromLatin1(text)).toLatin1() + '#'
-                                << QByteArray(answer);
+            QTest::newRow(name) << upload(text) << QByteArray(answer);
         };
         row("three lines", set.text(), "V#");
         row("carriage returns",
@@ -116,7 +111,7 @@ private slots:
         row("letter in a number", set.name + set.line1 + changed(set.line2, 9, " 55.9X37"), "E#");
         row("two lines only", set.line1 + set.line2, "E#");
         row("NUL in the name", QByteArray("N\0X\n", 4) + set.line1 + set.line2, "E#");
-        const QByteArray escaped = upload(set);
+        const QByteArray escaped = upload(set.text());
         QTest::newRow("upper-case escapes")
             << QByteArray(escaped).replace("$0a", "$0A") << QByteArray("V#");
         QTest::newRow("unknown escape")
@@ -138,7 +133,7 @@ private slots:
     // tracking follows the slew; stop, park and a new set end the tracking; the pass ends.
     void standInPassUnderWay() {
         SimulatedMount mount(underGps(kT0));
-        const QByteArray gps = upload(navstar.first());
+        const QByteArray gps = upload(navstar.first().text());
         STEP(play(mount, kT0,
                   {{0, ":TLES#", "E#"},
                    {0, ":TLEP2461119.5,10#", "E#"},
@@ -190,7 +185,7 @@ private slots:
     // From well before the rise: a slew to where the pass begins, then waiting, then tracking.
     void standInPassToCome() {
         const SimulatedMount::Config config = underGps(kT0);
-        TLE_Satellite satellite = satelliteOf(navstar.first());
+        TLE_Satellite satellite = navstar.first().satellite;
         const Site site = siteRecord(config.site);
         double before = kT0;
         while (skyPoint(satellite, site, before).altitudeDeg > -10.0 && before > kT0 - 1.0)
@@ -198,7 +193,7 @@ private slots:
         QVERIFY(skyPoint(satellite, site, before).altitudeDeg <= -10.0);
 
         SimulatedMount mount(config);
-        STEP(play(mount, before, {{0, upload(navstar.first()), "V#"}}));
+        STEP(play(mount, before, {{0, upload(navstar.first().text()), "V#"}}));
         const QByteArray passData = pass(mount, before);
         const double start = passData.split(',').at(0).toDouble();
         QVERIFY2(start > before + 600 * kSecond && start < kT0, passData.constData());
@@ -212,18 +207,19 @@ private slots:
     // A geostationary satellite never rises on the other side of the Earth; right under it, it is
     // up all day and the pass ends with the search window.
     void standInNoPassFromTheFarSide() {
-        const ThreeLines set = setsNamed(catalogue(), "EUTELSAT 139 WEST A").value(0);
-        TLE_Satellite satellite = satelliteOf(set);
+        const ThreeLines set = setsNamed("EUTELSAT 139 WEST A").value(0);
+        TLE_Satellite satellite = set.satellite;
         const GroundPoint below = groundPoint(satellite, kT0);
         SimulatedMount::Config config;
         config.site = SimulatedSite{-below.latitudeDeg, below.eastLongitudeDeg + 180.0, 0.0};
         SimulatedMount farSide(config);
-        STEP(play(farSide, kT0,
-                  {{0, upload(set), "V#"}, {0, passCommand(kT0), "E#"}, {0, ":TLES#", "E#"}}));
+        STEP(play(
+            farSide, kT0,
+            {{0, upload(set.text()), "V#"}, {0, passCommand(kT0), "E#"}, {0, ":TLES#", "E#"}}));
 
         config.site = SimulatedSite{below.latitudeDeg, below.eastLongitudeDeg, 0.0};
         SimulatedMount overhead(config);
-        STEP(play(overhead, kT0, {{0, upload(set), "V#"}}));
+        STEP(play(overhead, kT0, {{0, upload(set.text()), "V#"}}));
         QCOMPARE(pass(overhead, kT0).left(29), QByteArray("2461119.500000,2461120.500000"));
     }
 
@@ -237,28 +233,21 @@ private slots:
     void tracksTheSatelliteOverhead() {
         QFETCH(QString, firmware);
         const bool withErrors = firmware == "2.15.14";
-        TLE_Satellite satellite = satelliteOf(navstar.first());
+        TLE_Satellite satellite = navstar.first().satellite;
         const GroundPoint below = groundPoint(satellite, scales.current_jd(), scales);
         const QString log = scratch.filePath("sim-" + firmware + ".log");
         const quint16 port = sim.start(
             {"--firmware", firmware, "--lat", QString::number(below.latitudeDeg, 'f', 6), "--lon",
              QString::number(below.eastLongitudeDeg, 'f', 6), "--elev", "0", "--slew-seconds", "1"},
-            log, 0, kPatienceMs);
-        QVERIFY(port != 0);
-
-        writeMountIp(QStringLiteral("127.0.0.1"));
-        window = std::make_unique<MainWindow>(scales, port);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+            log);
+        STEP(connectWindow(port));
         auto* table = window->findChild<QTableView*>(QStringLiteral("tableView"));
         auto* status = window->findChild<QLineEdit*>(QStringLiteral("lineEditStatus"));
         QStringList shown;
         connect(status, &QLineEdit::textChanged, [&shown](const QString& text) { shown << text; });
-
-        window->findChild<QCheckBox*>(QStringLiteral("checkBox"))->click();
         QTRY_VERIFY_WITH_TIMEOUT(windowLogEvents(window.get()).join('\n').contains("Received site"),
                                  kPatienceMs);
-        QCOMPARE(mountSimLog(log, true).mid(0, 5),
+        QCOMPARE(mountSimLog(log, ":").mid(0, 5),
                  (QStringList{":U2#", ":GVN#", ":Gt#", ":Gg#", ":Gev#"}));
         // The window sees the satellite overhead from the site the stand-in reported.
         QTRY_VERIFY_WITH_TIMEOUT(table->model()->index(0, 1).data().toDouble() > 85.0, kPatienceMs);
@@ -280,7 +269,7 @@ private slots:
         const QString uploaded = ":TLEL0" + QString::fromLatin1(set.name.trimmed()) + "$0a" +
                                  QString::fromLatin1(set.line1.trimmed()) + "$0a" +
                                  QString::fromLatin1(set.line2.trimmed()) + "$0a#";
-        QStringList commands = mountSimLog(log, true);
+        QStringList commands = mountSimLog(log, ":");
         const int at = commands.indexOf(uploaded);
         QVERIFY2(at >= 0, qPrintable(commands.join('\n')));
         commands = commands.mid(at + 1);
@@ -298,7 +287,7 @@ private slots:
                                                 " -?\\d+\\.\\d\\d\"$"
                                               : "^Tracking satellite$");
         QTRY_VERIFY_WITH_TIMEOUT(tracking.match(status->text()).hasMatch(), kPatienceMs);
-        QCOMPARE(mountSimLog(log, true).contains(":GaE#"), withErrors);
+        QCOMPARE(mountSimLog(log, ":").contains(":GaE#"), withErrors);
         for (const QString& text : shown.mid(0, shown.size() - 1))
             QVERIFY2(text == "No transit tracking requested" + zero ||
                          text == "Slewing to catch satellite" + zero ||
@@ -319,10 +308,7 @@ private slots:
         const QString log = scratch.filePath("sim-misbehaving.log");
         const quint16 port = sim.start(
             {"--site-reply", "latitude=+95*00:00", "--stray-after", ":TLESCK#:2:X#"}, log);
-        QVERIFY(port != 0);
-        writeMountIp(QStringLiteral("127.0.0.1"));
-        window = std::make_unique<MainWindow>(scales, port);
-        window->findChild<QCheckBox*>(QStringLiteral("checkBox"))->click();
+        STEP(connectWindow(port));
         const QString ignored = logLine(LogLevel::Warning, "Ignored unexpected data from mount.");
         QTRY_VERIFY_WITH_TIMEOUT(windowLog(window.get()).contains(ignored), kPatienceMs);
         QVERIFY(windowLog(window.get())
@@ -342,8 +328,18 @@ private slots:
     }
 
 private:
+    // A window, shown, that connects to the stand-in on the port.
+    void connectWindow(quint16 port) {
+        QVERIFY(port != 0);
+        QVERIFY(writeMountIp(QStringLiteral("127.0.0.1")));
+        window = std::make_unique<MainWindow>(scales, port);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->findChild<QCheckBox*>(QStringLiteral("checkBox"))->click();
+    }
+
     SimulatedMount::Config underGps(double jd) const {
-        TLE_Satellite satellite = satelliteOf(navstar.first());
+        TLE_Satellite satellite = navstar.first().satellite;
         const GroundPoint below = groundPoint(satellite, jd);
         SimulatedMount::Config config;
         config.site = SimulatedSite{below.latitudeDeg, below.eastLongitudeDeg, 0.0};

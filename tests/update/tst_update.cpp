@@ -3,31 +3,22 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_update.h"
 #include "catalogue/update_settings.h"
+#include "tests/common/file_bytes.h"
+#include "tests/common/run_program.h"
+#include "tests/common/test_sets.h"
+#include "tests/common/window_probe.h"
+#include "tests/common/window_test_main.h"
 #include "tests/update/http_test_server.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSettings>
-#include <QSignalSpy>
 #include <QSslSocket>
 #include <QTableView>
 #include <QTemporaryDir>
-#include <QtTest>
 
 namespace {
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-}
 
 // A set with the character at index `up` of a line raised by one and the one at `down` (unless
 // -1) lowered by one: a pair of digits so changed keeps the line's check digit.
@@ -64,14 +55,6 @@ QStringList expectedLines(QStringList expected, const QStringList& actual, const
     return expected;
 }
 
-QStringList logOf(QWidget* window) {
-    const QAbstractItemModel* log = window->findChild<QTableView*>("tableViewLog")->model();
-    QStringList lines;
-    for (int row = 0; row < log->rowCount(); ++row)
-        lines << log->index(row, 1).data().toString();
-    return lines;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(CatalogueUpdater::Limits)
@@ -79,295 +62,261 @@ Q_DECLARE_METATYPE(CatalogueUpdater::Limits)
 class TestUpdate : public QObject {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void checks_data();
-    void checks();
-    void medianAge();
-    void settings();
-    void update_data();
-    void update();
-    void window();
-    void autoUpdate();
-    void cli_data();
-    void cli();
-    void httpsAvailable();
-
-private:
     HttpTestServer server;
     QList<QByteArray> sets; // real ones, three lines each
     QTemporaryDir files;
     QString fileSource;
+
+private slots:
+    void initTestCase() {
+        QFile catalogue(ORBITRAK_ACTIVE_CATALOGUE);
+        QVERIFY(catalogue.open(QIODevice::ReadOnly));
+        for (int i = 0; i < 6; ++i) {
+            QByteArray set = catalogue.readLine(); // one read after the other
+            set += catalogue.readLine();
+            sets << set + catalogue.readLine();
+        }
+        const QByteArray abc = sets[0] + sets[1] + sets[2];
+        const QByteArray big = abc.repeated(20);
+        QMap<QByteArray, QByteArray>& answers = server.answers;
+        answers["/a"] = server.response("200 OK", abc);
+        answers["/b"] = server.response("200 OK", sets[3] + later(sets[1]) + earlier(sets[0]));
+        answers["/missing"] = server.response("404 Not Found", "no such page");
+        answers["/html"] = server.response("200 OK", "<html><body>Moved.</body></html>\n",
+                                           "Content-Type: text/html\r\n");
+        answers["/cut-short"] =
+            server.response("200 OK", abc.left(200),
+                            "Content-Length: " + QByteArray::number(abc.size()) + "\r\n", false);
+        answers["/cut-line"] = server.response("200 OK", abc.left(sets[0].size() + 100), {}, false);
+        answers["/bad"] =
+            server.response("200 OK", changed(sets[0], 1, 68, -1) + changed(sets[1], 2, 68, -1));
+        answers["/redirect"] = server.response("302 Found", {}, "Location: /a\r\n");
+        answers["/big"] = server.response("200 OK", big);
+        answers["/big-unsized"] = server.response("200 OK", big, {}, false);
+        QVERIFY(big.size() > 4096);
+        fileSource = QUrl::fromLocalFile(files.filePath("sets.txt")).toString();
+        QVERIFY(writeBytes(files.filePath("sets.txt"), sets[3] + sets[4]));
+    }
+
+    void checks_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("valid");
+        QTest::addColumn<int>("skipped");
+        QTest::addColumn<long>("firstNumber");
+        const QByteArray s = sets[0];
+        QByteArray alpha5 = s;
+        alpha5.replace("00900", "A0900"); // a letter counts 0 in the check digit, as '0' does
+        QByteArray crlf = "\n  \n" + s;
+        crlf.replace("\n", "   \r\n").chop(2);
+        QTest::newRow("real set") << s << 1 << 0 << 900L;
+        QTest::newRow("Alpha-5") << alpha5 << 1 << 0 << 100900L;
+        QTest::newRow("Alpha-5 with I")
+            << QByteArray(alpha5).replace("A0900", "I0900") << 0 << 1 << 0L;
+        QTest::newRow("two numbers") << changed(s, 2, 5, 4) << 0 << 1 << 0L;
+        QTest::newRow("check digit") << changed(s, 1, 68, -1) << 0 << 1 << 0L;
+        QTest::newRow("CR LF, blanks, no last line feed") << crlf << 1 << 0 << 900L;
+        QTest::newRow("no name line") << s.mid(s.indexOf('\n') + 1) + sets[1] << 1 << 1 << 902L;
+        QTest::newRow("line 2 missing")
+            << s.left(s.lastIndexOf('\n', -2) + 1) + sets[1] << 1 << 1 << 902L;
+        QTest::newRow("page around") << "<html><pre>\n" + s + "</pre></html>" << 1 << 0 << 900L;
+        QTest::newRow("page only") << QByteArray("<html>\n<p>1 2 3</p>\n</html>\n") << 0 << 0 << 0L;
+    }
+
+    void checks() {
+        QFETCH(QByteArray, text);
+        QFETCH(int, valid);
+        QFETCH(int, skipped);
+        QFETCH(long, firstNumber);
+        const CheckedText checked = check_element_sets(text.toStdString());
+        QCOMPARE(int(checked.sets.size()), valid);
+        QCOMPARE(int(checked.skipped), skipped);
+        if (valid > 0)
+            QCOMPARE(checked.sets[0].catalogueNumber, firstNumber);
+    }
+
+    void medianAge() {
+        Catalogue catalogue;
+        QVERIFY(!median_age_days(catalogue, 0));
+        for (double epoch : {10.0, 4.0, 9.0, 0.0}) {
+            catalogue.satellites.emplace_back();
+            catalogue.satellites.back().elements.jdsatepoch = epoch;
+            if (epoch == 9.0)
+                QCOMPARE(*median_age_days(catalogue, 12.0), 3.0); // ages 2, 8, 3
+        }
+        QCOMPARE(*median_age_days(catalogue, 12.0), 5.5); // and 12
+    }
+
+    void settings() {
+        QSettings store("Halvstar", "Orbitrak");
+        QCOMPARE(readTleSources(), QStringList{kDefaultTleSource});
+        QCOMPARE(readAutoUpdateDays(), 0);
+        QVERIFY(writeTleSources({"file:///a.txt", fileSource}));
+        QCOMPARE(readTleSources(), QStringList({"file:///a.txt", fileSource}));
+        QVERIFY(readBytes(store.fileName()).contains("tle_sources=file:///a.txt, "));
+        store.setValue("tle_sources", "file:///b.txt"); // as a person types it in the file
+        QCOMPARE(readTleSources(), QStringList{"file:///b.txt"});
+        QVERIFY(writeTleSources({}));
+        QCOMPARE(readTleSources(), QStringList{kDefaultTleSource});
+    }
+
+    void update_data() {
+        QTest::addColumn<QStringList>("sources");
+        QTest::addColumn<QByteArray>("result"); // empty: the old file must stay
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<CatalogueUpdater::Limits>("limits");
+        const auto row = [](const char* name, const char* sources, const QByteArray& result,
+                            const QStringList& messages,
+                            CatalogueUpdater::Limits limits = {kMaxSourceBytes, kSourceTimeoutMs}) {
+            QTest::newRow(name) << QString(sources).split(' ') << result << messages << limits;
+        };
+        row("merge", "URL/a URL/b", sets[0] + later(sets[1]) + sets[2] + sets[3],
+            {"Updated 4 element sets from 2 sources."});
+        row("redirect, file", "URL/redirect FILE", sets[0] + sets[1] + sets[2] + sets[3] + sets[4],
+            {"Updated 5 element sets from 2 sources."});
+        row("cut in a line", "URL/cut-line", sets[0],
+            {"Updated 1 element set from 1 source.",
+             "Skipped 1 element set that failed their checks."});
+        row("404", "URL/a URL/missing", {}, {"Cannot update from URL/missing: HTTP status 404."});
+        row("page", "URL/html", {}, {"Cannot update from URL/html: no valid element set."});
+        row("cut short", "URL/cut-short", {}, {"Cannot update from URL/cut-short: *"});
+        row("check digits", "URL/bad", {},
+            {"Skipped 2 element sets that failed their checks.",
+             "Cannot update from URL/bad: no valid element set."});
+        row("slow", "URL/slow", {}, {"Cannot update from URL/slow: no answer within 0.3 s."},
+            {kMaxSourceBytes, 300});
+        for (const char* path : {"big", "big-unsized"})
+            row(path, qPrintable(QString("URL/") + path), {},
+                {QString("Cannot update from URL/%1: more than 4096 bytes.").arg(path)},
+                {4096, kSourceTimeoutMs});
+        row("no file", "FILE.gone", {}, {"Cannot update from FILE.gone: cannot read the file."});
+    }
+
+    void update() {
+        QFETCH(QStringList, sources);
+        QFETCH(QByteArray, result);
+        QFETCH(QStringList, messages);
+        QFETCH(CatalogueUpdater::Limits, limits);
+        QTemporaryDir work;
+        const QString target = work.filePath("satell.txt");
+        QVERIFY(writeBytes(target, sets[5]));
+        for (QString& source : sources)
+            source.replace("URL", server.url("")).replace("FILE", fileSource);
+        CatalogueUpdater updater;
+        updater.setLimits(limits);
+        QSignalSpy finished(&updater, &CatalogueUpdater::finished);
+        QVERIFY(updater.start(sources, target));
+        QVERIFY(finished.wait(60000));
+        QStringList texts;
+        for (const UpdateMessage& message : update_messages(updater.outcome()))
+            texts << message.text;
+        QCOMPARE(texts, expectedLines(messages, texts, server.url(""), fileSource));
+        QCOMPARE(updater.outcome().replaced, !result.isEmpty());
+        QCOMPARE(readBytes(target), result.isEmpty() ? sets[5] : result);
+        QCOMPARE(QDir(work.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"satell.txt"});
+    }
+
+    // The window's side once: the age warning at start, an update through the menu that reloads
+    // the table, and one cancelled in its progress dialog.
+    void window() {
+        QVERIFY(writeBytes("satell.txt", yearsOld(sets[5])));
+        QVERIFY(writeTleSources({server.url("/a")}));
+        const TimeScales scales;
+        MainWindow window(scales, 1);
+        QCOMPARE(windowLogEvents(&window).size(), 2);
+        QVERIFY2(
+            QRegularExpression("^Element sets are \\d+ days old: TLEs > Update from sources\\.$")
+                .match(windowLogEvents(&window)[1])
+                .hasMatch(),
+            qPrintable(windowLogEvents(&window)[1]));
+        QAction* update = window.findChild<QAction*>("actionUpdate_from_sources");
+        update->trigger();
+        QVERIFY(!update->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            windowLogEvents(&window).contains("Updated 3 element sets from 1 source."), 60000);
+        QCOMPARE(window.findChild<QTableView*>("tableView")->model()->rowCount(), 3);
+        QCOMPARE(readBytes("satell.txt"), sets[0] + sets[1] + sets[2]);
+
+        QVERIFY(writeTleSources({server.url("/slow")}));
+        QTRY_VERIFY(update->isEnabled());
+        update->trigger();
+        QProgressDialog* progress = window.findChild<QProgressDialog*>();
+        QVERIFY(progress);
+        progress->findChild<QPushButton*>()->click();
+        QCOMPARE(windowLogEvents(&window).last(),
+                 "Cannot update from " + server.url("/slow") + ": cancelled.");
+        QCOMPARE(readBytes("satell.txt"), sets[0] + sets[1] + sets[2]);
+        QVERIFY(update->isEnabled());
+    }
+
+    void autoUpdate() {
+        QVERIFY(writeBytes("satell.txt", sets[5]));
+        QFile file("satell.txt");
+        QVERIFY(file.open(QIODevice::Append) &&
+                file.setFileTime(QDateTime::currentDateTime().addDays(-2),
+                                 QFileDevice::FileModificationTime));
+        file.close();
+        QVERIFY(writeTleSources({fileSource}));
+        QSettings("Halvstar", "Orbitrak").setValue("tle_auto_update_days", 1);
+        const TimeScales scales;
+        MainWindow window(scales, 1);
+        QCOMPARE(windowLogEvents(&window).last(),
+                 "satell.txt is older than 1 day: updating from the sources.");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            windowLogEvents(&window).contains("Updated 2 element sets from 1 source."), 60000);
+        QCOMPARE(readBytes("satell.txt"), sets[3] + sets[4]);
+        QSettings("Halvstar", "Orbitrak").remove("tle_auto_update_days");
+    }
+
+    void cli_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QByteArray>("result"); // empty: the old file must stay
+        const auto row = [](const char* name, const char* arguments, int status, const char* line,
+                            const QByteArray& result = {}) {
+            QTest::newRow(name) << QString(arguments).split(' ', Qt::SkipEmptyParts) << status
+                                << QStringList{line} << result;
+        };
+        row("replaced", "--source URL/a --out new.txt", 0, "Updated 3 element sets from 1 source.",
+            sets[0] + sets[1] + sets[2]);
+        row("settings' source", "", 0, "Updated 2 element sets from 1 source.", sets[3] + sets[4]);
+        row("404", "--source URL/a --source=URL/missing", 1,
+            "Cannot update from URL/missing: HTTP status 404.");
+        row("slow", "--source URL/slow --timeout 0.3", 1,
+            "Cannot update from URL/slow: no answer within 0.3 s.");
+        row("bad timeout", "--timeout soon", 2,
+            "orbitrak-cli: update: --timeout needs seconds above 0 and up to 3600, got 'soon'");
+        row("unknown option", "--from URL/a", 2, "orbitrak-cli: update: unknown option --from");
+    }
+
+    void cli() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QStringList, lines);
+        QFETCH(QByteArray, result);
+        QTemporaryDir work;
+        QVERIFY(writeBytes(work.filePath("satell.txt"), sets[5]));
+        QVERIFY(writeTleSources({fileSource}));
+        for (QString& argument : arguments)
+            argument.replace("URL", server.url(""));
+        // The server answers from this event loop, which turns meanwhile.
+        const ProgramRun cli =
+            runProgram(ORBITRAK_CLI, QStringList{"update"} + arguments, work.path());
+        QCOMPARE(cli.exitCode, status);
+        QStringList actual = QString::fromLocal8Bit(cli.err).split('\n');
+        QCOMPARE(actual.takeLast(), QString());
+        QCOMPARE(actual, expectedLines(lines, actual, server.url(""), fileSource));
+        const QString target =
+            work.filePath(arguments.contains("--out") ? "new.txt" : "satell.txt");
+        QCOMPARE(readBytes(target), result.isEmpty() ? sets[5] : result);
+    }
+
+    // Qt finds the system's OpenSSL (and on Qt 6 its TLS plugin), so https sources work.
+    void httpsAvailable() {
+        QVERIFY2(QSslSocket::supportsSsl(), qPrintable(QSslSocket::sslLibraryBuildVersionString()));
+    }
 };
 
-void TestUpdate::initTestCase() {
-    QFile catalogue(ORBITRAK_TEST_DATA "/catalogue/active-2026-03.txt");
-    QVERIFY(catalogue.open(QIODevice::ReadOnly));
-    for (int i = 0; i < 6; ++i) {
-        QByteArray set = catalogue.readLine(); // one read after the other
-        set += catalogue.readLine();
-        sets << set + catalogue.readLine();
-    }
-    qRegisterMetaType<QProcess::ExitStatus>();
-    const QByteArray abc = sets[0] + sets[1] + sets[2];
-    const QByteArray big = abc.repeated(20);
-    QMap<QByteArray, QByteArray>& answers = server.answers;
-    answers["/a"] = server.response("200 OK", abc);
-    answers["/b"] = server.response("200 OK", sets[3] + later(sets[1]) + earlier(sets[0]));
-    answers["/missing"] = server.response("404 Not Found", "no such page");
-    answers["/html"] = server.response("200 OK", "<html><body>Moved.</body></html>\n",
-                                       "Content-Type: text/html\r\n");
-    answers["/cut-short"] =
-        server.response("200 OK", abc.left(200),
-                        "Content-Length: " + QByteArray::number(abc.size()) + "\r\n", false);
-    answers["/cut-line"] = server.response("200 OK", abc.left(sets[0].size() + 100), {}, false);
-    answers["/bad"] =
-        server.response("200 OK", changed(sets[0], 1, 68, -1) + changed(sets[1], 2, 68, -1));
-    answers["/redirect"] = server.response("302 Found", {}, "Location: /a\r\n");
-    answers["/big"] = server.response("200 OK", big);
-    answers["/big-unsized"] = server.response("200 OK", big, {}, false);
-    QVERIFY(big.size() > 4096);
-    fileSource = QUrl::fromLocalFile(files.filePath("sets.txt")).toString();
-    writeFile(files.filePath("sets.txt"), sets[3] + sets[4]);
-}
-
-void TestUpdate::checks_data() {
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<int>("valid");
-    QTest::addColumn<int>("skipped");
-    QTest::addColumn<long>("firstNumber");
-    const QByteArray s = sets[0];
-    QByteArray alpha5 = s;
-    alpha5.replace("00900", "A0900"); // a letter counts 0 in the check digit, as '0' does
-    QByteArray crlf = "\n  \n" + s;
-    crlf.replace("\n", "   \r\n").chop(2);
-    QTest::newRow("real set") << s << 1 << 0 << 900L;
-    QTest::newRow("Alpha-5") << alpha5 << 1 << 0 << 100900L;
-    QTest::newRow("Alpha-5 with I") << QByteArray(alpha5).replace("A0900", "I0900") << 0 << 1 << 0L;
-    QTest::newRow("two numbers") << changed(s, 2, 5, 4) << 0 << 1 << 0L;
-    QTest::newRow("check digit") << changed(s, 1, 68, -1) << 0 << 1 << 0L;
-    QTest::newRow("CR LF, blanks, no last line feed") << crlf << 1 << 0 << 900L;
-    QTest::newRow("no name line") << s.mid(s.indexOf('\n') + 1) + sets[1] << 1 << 1 << 902L;
-    QTest::newRow("line 2 missing")
-        << s.left(s.lastIndexOf('\n', -2) + 1) + sets[1] << 1 << 1 << 902L;
-    QTest::newRow("page around") << "<html><pre>\n" + s + "</pre></html>" << 1 << 0 << 900L;
-    QTest::newRow("page only") << QByteArray("<html>\n<p>1 2 3</p>\n</html>\n") << 0 << 0 << 0L;
-}
-
-void TestUpdate::checks() {
-    QFETCH(QByteArray, text);
-    QFETCH(int, valid);
-    QFETCH(int, skipped);
-    QFETCH(long, firstNumber);
-    const CheckedText checked = check_element_sets(text.toStdString());
-    QCOMPARE(int(checked.sets.size()), valid);
-    QCOMPARE(int(checked.skipped), skipped);
-    if (valid > 0)
-        QCOMPARE(checked.sets[0].catalogueNumber, firstNumber);
-}
-
-void TestUpdate::medianAge() {
-    Catalogue catalogue;
-    QVERIFY(!median_age_days(catalogue, 0));
-    for (double epoch : {10.0, 4.0, 9.0, 0.0}) {
-        catalogue.satellites.emplace_back();
-        catalogue.satellites.back().elements.jdsatepoch = epoch;
-        if (epoch == 9.0)
-            QCOMPARE(*median_age_days(catalogue, 12.0), 3.0); // ages 2, 8, 3
-    }
-    QCOMPARE(*median_age_days(catalogue, 12.0), 5.5); // and 12
-}
-
-void TestUpdate::settings() {
-    QSettings store("Halvstar", "Orbitrak");
-    QCOMPARE(readTleSources(), QStringList{kDefaultTleSource});
-    QCOMPARE(readAutoUpdateDays(), 0);
-    QVERIFY(writeTleSources({"file:///a.txt", fileSource}));
-    QCOMPARE(readTleSources(), QStringList({"file:///a.txt", fileSource}));
-    QVERIFY(readFile(store.fileName()).contains("tle_sources=file:///a.txt, "));
-    store.setValue("tle_sources", "file:///b.txt"); // as a person types it in the file
-    QCOMPARE(readTleSources(), QStringList{"file:///b.txt"});
-    QVERIFY(writeTleSources({}));
-    QCOMPARE(readTleSources(), QStringList{kDefaultTleSource});
-}
-
-void TestUpdate::update_data() {
-    QTest::addColumn<QStringList>("sources");
-    QTest::addColumn<QByteArray>("result"); // empty: the old file must stay
-    QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<CatalogueUpdater::Limits>("limits");
-    const CatalogueUpdater::Limits normal{kMaxSourceBytes, kSourceTimeoutMs};
-    QTest::newRow("merge") << QStringList{"URL/a", "URL/b"}
-                           << sets[0] + later(sets[1]) + sets[2] + sets[3]
-                           << QStringList{"Updated 4 element sets from 2 sources."} << normal;
-    QTest::newRow("redirect, file")
-        << QStringList{"URL/redirect", "FILE"} << sets[0] + sets[1] + sets[2] + sets[3] + sets[4]
-        << QStringList{"Updated 5 element sets from 2 sources."} << normal;
-    QTest::newRow("cut in a line") << QStringList{"URL/cut-line"} << sets[0]
-                                   << QStringList{"Updated 1 element set from 1 source.",
-                                                  "Skipped 1 element set that failed their checks."}
-                                   << normal;
-    QTest::newRow("404") << QStringList{"URL/a", "URL/missing"} << QByteArray()
-                         << QStringList{"Cannot update from URL/missing: HTTP status 404."}
-                         << normal;
-    QTest::newRow("page") << QStringList{"URL/html"} << QByteArray()
-                          << QStringList{"Cannot update from URL/html: no valid element set."}
-                          << normal;
-    QTest::newRow("cut short") << QStringList{"URL/cut-short"} << QByteArray()
-                               << QStringList{"Cannot update from URL/cut-short: *"} << normal;
-    QTest::newRow("check digits")
-        << QStringList{"URL/bad"} << QByteArray()
-        << QStringList{"Skipped 2 element sets that failed their checks.",
-                       "Cannot update from URL/bad: no valid element set."}
-        << normal;
-    QTest::newRow("slow") << QStringList{"URL/slow"} << QByteArray()
-                          << QStringList{"Cannot update from URL/slow: no answer within 0.3 s."}
-                          << CatalogueUpdater::Limits{kMaxSourceBytes, 300};
-    for (const char* path : {"/big", "/big-unsized"})
-        QTest::newRow(path)
-            << QStringList{QString("URL") + path} << QByteArray()
-            << QStringList{QString("Cannot update from URL%1: more than 4096 bytes.").arg(path)}
-            << CatalogueUpdater::Limits{4096, kSourceTimeoutMs};
-    QTest::newRow("no file") << QStringList{"FILE.gone"} << QByteArray()
-                             << QStringList{"Cannot update from FILE.gone: cannot read the file."}
-                             << normal;
-}
-
-void TestUpdate::update() {
-    QFETCH(QStringList, sources);
-    QFETCH(QByteArray, result);
-    QFETCH(QStringList, messages);
-    QFETCH(CatalogueUpdater::Limits, limits);
-    QTemporaryDir work;
-    const QString target = work.filePath("satell.txt");
-    writeFile(target, sets[5]);
-    for (QString& source : sources)
-        source.replace("URL", server.url("")).replace("FILE", fileSource);
-    CatalogueUpdater updater;
-    updater.setLimits(limits);
-    QSignalSpy finished(&updater, &CatalogueUpdater::finished);
-    QVERIFY(updater.start(sources, target));
-    QVERIFY(finished.wait(60000));
-    QStringList texts;
-    for (const UpdateMessage& message : update_messages(updater.outcome()))
-        texts << message.text;
-    QCOMPARE(texts, expectedLines(messages, texts, server.url(""), fileSource));
-    QCOMPARE(updater.outcome().replaced, !result.isEmpty());
-    QCOMPARE(readFile(target), result.isEmpty() ? sets[5] : result);
-    QCOMPARE(QDir(work.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"satell.txt"});
-}
-
-// The window's side once: the age warning at start, an update through the menu that reloads
-// the table, and one cancelled in its progress dialog.
-void TestUpdate::window() {
-    writeFile("satell.txt", yearsOld(sets[5]));
-    QVERIFY(writeTleSources({server.url("/a")}));
-    const TimeScales scales;
-    MainWindow window(scales, 1);
-    QCOMPARE(logOf(&window).size(), 2);
-    QVERIFY2(QRegularExpression("^Element sets are \\d+ days old: TLEs > Update from sources\\.$")
-                 .match(logOf(&window)[1])
-                 .hasMatch(),
-             qPrintable(logOf(&window)[1]));
-    QAction* update = window.findChild<QAction*>("actionUpdate_from_sources");
-    update->trigger();
-    QVERIFY(!update->isEnabled());
-    QTRY_VERIFY_WITH_TIMEOUT(logOf(&window).contains("Updated 3 element sets from 1 source."),
-                             60000);
-    QCOMPARE(window.findChild<QTableView*>("tableView")->model()->rowCount(), 3);
-    QCOMPARE(readFile("satell.txt"), sets[0] + sets[1] + sets[2]);
-
-    QVERIFY(writeTleSources({server.url("/slow")}));
-    QTRY_VERIFY(update->isEnabled());
-    update->trigger();
-    QProgressDialog* progress = window.findChild<QProgressDialog*>();
-    QVERIFY(progress);
-    progress->findChild<QPushButton*>()->click();
-    QCOMPARE(logOf(&window).last(), "Cannot update from " + server.url("/slow") + ": cancelled.");
-    QCOMPARE(readFile("satell.txt"), sets[0] + sets[1] + sets[2]);
-    QVERIFY(update->isEnabled());
-}
-
-void TestUpdate::autoUpdate() {
-    writeFile("satell.txt", sets[5]);
-    QFile file("satell.txt");
-    QVERIFY(file.open(QIODevice::Append) &&
-            file.setFileTime(QDateTime::currentDateTime().addDays(-2),
-                             QFileDevice::FileModificationTime));
-    file.close();
-    QVERIFY(writeTleSources({fileSource}));
-    QSettings("Halvstar", "Orbitrak").setValue("tle_auto_update_days", 1);
-    const TimeScales scales;
-    MainWindow window(scales, 1);
-    QCOMPARE(logOf(&window).last(), "satell.txt is older than 1 day: updating from the sources.");
-    QTRY_VERIFY_WITH_TIMEOUT(logOf(&window).contains("Updated 2 element sets from 1 source."),
-                             60000);
-    QCOMPARE(readFile("satell.txt"), sets[3] + sets[4]);
-    QSettings("Halvstar", "Orbitrak").remove("tle_auto_update_days");
-}
-
-void TestUpdate::cli_data() {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QStringList>("lines");
-    QTest::addColumn<QByteArray>("result"); // empty: the old file must stay
-    QTest::newRow("replaced") << QStringList{"--source", "URL/a", "--out", "new.txt"} << 0
-                              << QStringList{"Updated 3 element sets from 1 source."}
-                              << sets[0] + sets[1] + sets[2];
-    QTest::newRow("settings' source")
-        << QStringList{} << 0 << QStringList{"Updated 2 element sets from 1 source."}
-        << sets[3] + sets[4];
-    QTest::newRow("404") << QStringList{"--source", "URL/a", "--source=URL/missing"} << 1
-                         << QStringList{"Cannot update from URL/missing: HTTP status 404."}
-                         << QByteArray();
-    QTest::newRow("slow") << QStringList{"--source", "URL/slow", "--timeout", "0.3"} << 1
-                          << QStringList{"Cannot update from URL/slow: no answer within 0.3 s."}
-                          << QByteArray();
-    QTest::newRow("bad timeout")
-        << QStringList{"--timeout", "soon"} << 2
-        << QStringList{"orbitrak-cli: update: --timeout needs seconds above 0 and up to 3600, got "
-                       "'soon'"}
-        << QByteArray();
-    QTest::newRow("unknown option")
-        << QStringList{"--from", "URL/a"} << 2
-        << QStringList{"orbitrak-cli: update: unknown option --from"} << QByteArray();
-}
-
-void TestUpdate::cli() {
-    QFETCH(QStringList, arguments);
-    QFETCH(int, status);
-    QFETCH(QStringList, lines);
-    QFETCH(QByteArray, result);
-    QTemporaryDir work;
-    writeFile(work.filePath("satell.txt"), sets[5]);
-    QVERIFY(writeTleSources({fileSource}));
-    for (QString& argument : arguments)
-        argument.replace("URL", server.url(""));
-    QProcess cli;
-    cli.setWorkingDirectory(work.path());
-    QSignalSpy finished(&cli, qOverload<int, QProcess::ExitStatus>(&QProcess::finished));
-    cli.start(ORBITRAK_CLI, QStringList{"update"} + arguments);
-    QVERIFY(finished.wait(60000)); // the server answers from this event loop
-    QCOMPARE(cli.exitCode(), status);
-    QStringList actual = QString::fromLocal8Bit(cli.readAllStandardError()).split('\n');
-    QCOMPARE(actual.takeLast(), QString());
-    QCOMPARE(actual, expectedLines(lines, actual, server.url(""), fileSource));
-    const QString target = work.filePath(arguments.contains("--out") ? "new.txt" : "satell.txt");
-    QCOMPARE(readFile(target), result.isEmpty() ? sets[5] : result);
-}
-
-// Qt finds the system's OpenSSL (and on Qt 6 its TLS plugin), so https sources work.
-void TestUpdate::httpsAvailable() {
-    QVERIFY2(QSslSocket::supportsSsl(), qPrintable(QSslSocket::sslLibraryBuildVersionString()));
-}
-
-// The per-user settings go to a scratch folder, so a run by hand leaves the real ones alone.
-int main(int argc, char* argv[]) {
-    QTemporaryDir settingsHome;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(settingsHome.path()));
-    QApplication application(argc, argv);
-    TestUpdate test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+ORBITRAK_WINDOW_TEST_MAIN(TestUpdate)
 #include "tst_update.moc"

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "catalogue/catalogue.h"
+
+#include <QByteArray>
+
+// Element sets that several tests use, as they stand in a file, line feeds included.
+inline const QByteArray kIssName = "ISS (ZARYA)\n";
+inline const QByteArray kIssLine1 =
+    "1 25544U 98067A   26078.51782528  .00016717  00000-0  30597-3 0  9993\n";
+inline const QByteArray kIssLine2 =
+    "2 25544  51.6416 247.4627 0006703 130.5360 325.0288 15.49503057500451\n";
+inline const QByteArray kCalsphereLine1 =
+    "1 00900U 64063C   26078.25058051  .00000586  00000+0  58848-3 0  9991\n";
+inline const QByteArray kCalsphereLine2 =
+    "2 00900  90.2170  69.6682 0024457 200.0471 222.5878 13.76510242 59057\n";
+
+// The real catalogue of March 2026, about 14,000 sets.
+#define ORBITRAK_ACTIVE_CATALOGUE ORBITRAK_TEST_DATA "/catalogue/active-2026-03.txt"
+
+inline const Catalogue& activeCatalogue() {
+    static const Catalogue catalogue = [] {
+        Catalogue read;
+        read_TLE_file(ORBITRAK_ACTIVE_CATALOGUE, 0, read);
+        return read;
+    }();
+    return catalogue;
+}
