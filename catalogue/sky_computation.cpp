@@ -116,16 +116,8 @@ public:
     // The caller works beside the threads until every submitted set is done.
     void finishAll() {
         std::unique_lock<std::mutex> lock(mutex);
-        while (!queued.empty()) {
-            WarmUp job = std::move(queued.front());
-            queued.pop_front();
-            ++running;
-            lock.unlock();
-            integrate(job);
-            lock.lock();
-            --running;
-            finished.push_back(std::move(job));
-        }
+        while (!queued.empty())
+            integrateNext(lock);
         idle.wait(lock, [this] { return running == 0; });
     }
 
@@ -133,6 +125,18 @@ private:
     static void integrate(WarmUp& job) {
         double r[3], v[3];
         sgp4_propagate(kWgs72, job.set, job.minutes, r, v);
+    }
+
+    // Takes the first queued set and integrates it with the lock released.
+    void integrateNext(std::unique_lock<std::mutex>& lock) {
+        WarmUp job = std::move(queued.front());
+        queued.pop_front();
+        ++running;
+        lock.unlock();
+        integrate(job);
+        lock.lock();
+        --running;
+        finished.push_back(std::move(job));
     }
 
     void startWorkers() {
@@ -156,14 +160,7 @@ private:
             wake.wait(lock, [this] { return stopping || !queued.empty(); });
             if (stopping)
                 return;
-            WarmUp job = std::move(queued.front());
-            queued.pop_front();
-            ++running;
-            lock.unlock();
-            integrate(job);
-            lock.lock();
-            --running;
-            finished.push_back(std::move(job));
+            integrateNext(lock);
             idle.notify_all();
         }
     }

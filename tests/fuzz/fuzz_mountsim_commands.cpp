@@ -7,9 +7,9 @@
 // lines of every upload before it is answered: a mutated field then still reaches the
 // stand-in's field checks, the orbit model and the pass search, instead of failing the sum.
 
+#include "catalogue/element_set_merge.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "tools/mountsim/command_splitter.h"
-#include "tools/mountsim/element_set_check.h"
 #include "tools/mountsim/simulated_mount.h"
 #include "tracking/upload_text.h"
 
@@ -42,7 +42,7 @@ QByteArray withCheckDigits(const QByteArray& command) {
     QList<QByteArray> lines = text->split('\n');
     for (QByteArray& line : lines) {
         if (line.size() >= 69 && (line[0] == '1' || line[0] == '2'))
-            line[68] = char('0' + elementLineCheckDigit(line.left(68).toStdString()));
+            line[68] = char('0' + element_line_check_digit(line.left(68).toStdString()));
     }
     return upload + escapeUploadText(QString::fromLatin1(lines.join('\n'))).toLatin1() + '#';
 }

@@ -1,12 +1,12 @@
 #include "app/mainwindow.h"
 #include "app/settings.h"
+#include "catalogue/element_set_merge.h"
 #include "mount/mount_link.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/ground_point.h"
 #include "tests/common/mountsim_process.h"
 #include "tests/common/window_probe.h"
 #include "tests/common/window_test_main.h"
-#include "tools/mountsim/element_set_check.h"
 #include "tools/mountsim/simulated_mount.h"
 #include "tracking/tracking_status.h"
 #include "tracking/upload_text.h"
@@ -41,7 +41,8 @@ struct Step {
 static QByteArray changed(const QByteArray& line, int column, const QByteArray& text) {
     QByteArray result = line.left(68);
     result.replace(column - 1, text.size(), text);
-    return result.left(68) + QByteArray::number(elementLineCheckDigit(result.toStdString())) + '\n';
+    return result.left(68) + QByteArray::number(element_line_check_digit(result.toStdString())) +
+           '\n';
 }
 
 // The stand-in, orbitrak-mountsim: first its protocol and satellite behaviour driven directly at

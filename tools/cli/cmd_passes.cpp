@@ -49,7 +49,6 @@ const char kHelp[] =
     "Passes are listed by their first instant in the window, then by catalogue number.\n"
     "Exit status: 0 done, 1 output not written, 2 bad arguments or unreadable file.\n";
 
-constexpr double kRadiansPerDegree = 0.017453292519943295;
 constexpr double kHalfMillisecond = 0.0005 / kSecondsPerDay;
 
 // The UTC calendar of a working date, to the nearest millisecond.
@@ -74,35 +73,8 @@ std::string table_time(const TimeScales& scales, double jd) {
     return text;
 }
 
-std::string number(double value, int decimals) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
 const char* yes_no(bool value) {
     return value ? "yes" : "no";
-}
-
-// A CSV field, quoted when it holds a separator, a quote or a line end.
-std::string csv_field(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}
-
-std::string trimmed(const std::string& text) {
-    const char* blanks = " \t\r\n\v\f";
-    const std::size_t first = text.find_first_not_of(blanks);
-    if (first == std::string::npos)
-        return std::string();
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
 void print_csv(const Catalogue& catalogue, const std::vector<CataloguePass>& passes,
@@ -113,15 +85,15 @@ void print_csv(const Catalogue& catalogue, const std::vector<CataloguePass>& pas
         const TLE_Satellite& satellite = catalogue[entry.index];
         const SatellitePass& p = entry.pass;
         std::printf("%d,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s\n", int(satellite.elements.satnum),
-                    csv_field(trimmed(satellite.name_line)).c_str(),
+                    csv_name(satellite.name_line).c_str(),
                     p.hasRise ? iso_time(scales, p.rise.jd).c_str() : "",
-                    p.hasRise ? number(p.rise.azimuthDeg, 6).c_str() : "",
+                    p.hasRise ? fixed(p.rise.azimuthDeg, 6).c_str() : "",
                     iso_time(scales, p.culmination.jd).c_str(),
-                    number(p.culmination.altitudeDeg, 6).c_str(),
-                    number(p.culmination.azimuthDeg, 6).c_str(),
+                    fixed(p.culmination.altitudeDeg, 6).c_str(),
+                    fixed(p.culmination.azimuthDeg, 6).c_str(),
                     p.hasSet ? iso_time(scales, p.set.jd).c_str() : "",
-                    p.hasSet ? number(p.set.azimuthDeg, 6).c_str() : "", yes_no(p.sunlit),
-                    number(p.sunAltitudeDeg, 6).c_str(), yes_no(p.visible));
+                    p.hasSet ? fixed(p.set.azimuthDeg, 6).c_str() : "", yes_no(p.sunlit),
+                    fixed(p.sunAltitudeDeg, 6).c_str(), yes_no(p.visible));
     }
 }
 
@@ -136,23 +108,10 @@ void print_table(const Catalogue& catalogue, const std::vector<CataloguePass>& p
         std::printf(format, catalogue[entry.index].display_name,
                     p.hasRise ? table_time(scales, p.rise.jd).c_str() : "",
                     table_time(scales, p.culmination.jd).c_str(),
-                    number(p.culmination.altitudeDeg, 1).c_str(),
+                    fixed(p.culmination.altitudeDeg, 1).c_str(),
                     p.hasSet ? table_time(scales, p.set.jd).c_str() : "", yes_no(p.sunlit),
                     yes_no(p.visible));
     }
-}
-
-// Reads --name into value when given: a number from low to high.
-bool read_number(const ParsedOptions& options, const char* name, double low, double high,
-                 double& value, std::string& error) {
-    if (!options.has(name))
-        return true;
-    if (!parse_number(options.value(name), value) || value < low || value > high) {
-        error = std::string("--") + name + " needs a number from " + number(low, 0) + " to " +
-                number(high, 0) + ", got '" + options.value(name) + "'";
-        return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -172,17 +131,11 @@ int run_passes(const std::vector<std::string>& args) {
     if (!options.positional().empty())
         return usage_error("passes: unexpected argument '" + options.positional().front() + "'");
 
-    const Site defaults;
-    double latitude = defaults.latitude / kRadiansPerDegree;
-    double eastLongitude = -defaults.longitude / kRadiansPerDegree;
-    double elevation = defaults.elevation;
+    Site site;
     double hours = 24;
     double minAltitude = 0;
     double limit = 500;
-    if (!read_number(options, "lat", -90, 90, latitude, error) ||
-        !read_number(options, "lon", -360, 360, eastLongitude, error) ||
-        !read_number(options, "elev", -1e6, 1e8, elevation, error) ||
-        !read_number(options, "hours", 0, 8784, hours, error) ||
+    if (!read_site(options, site, error) || !read_number(options, "hours", 0, 8784, hours, error) ||
         !read_number(options, "min-alt", -90, 90, minAltitude, error) ||
         !read_number(options, "limit", 0, 1e9, limit, error))
         return usage_error("passes: " + error);
@@ -191,13 +144,8 @@ int run_passes(const std::vector<std::string>& args) {
                            "'");
 
     std::optional<CalendarTime> from;
-    if (options.has("from")) {
-        from = parse_calendar(options.value("from"));
-        if (!from)
-            return usage_error("passes: --from needs a UTC instant such as "
-                               "2026-03-19T12:00:00.250Z, got '" +
-                               options.value("from") + "'");
-    }
+    if (!read_instant(options, "from", from, error))
+        return usage_error("passes: " + error);
 
     const bool csv = options.has("csv");
     const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
@@ -206,10 +154,6 @@ int run_passes(const std::vector<std::string>& args) {
     if (read_TLE_file(path.c_str(), std::size_t(limit), catalogue) != 0)
         return usage_error("passes: cannot read '" + path + "'");
 
-    Site site;
-    site.latitude = latitude * kRadiansPerDegree;
-    site.longitude = -eastLongitude * kRadiansPerDegree;
-    site.elevation = elevation;
     PassWindow window;
     window.fromJd = from ? scales.working_jd_from_utc_calendar(*from) : scales.current_jd();
     window.toJd = window.fromJd + hours / 24.0;

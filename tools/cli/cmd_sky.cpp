@@ -39,49 +39,15 @@ const char kHelp[] =
     "\n"
     "Exit status: 0 done, 1 output not written, 2 bad arguments or unreadable file.\n";
 
-constexpr double kRadiansPerDegree = 0.017453292519943295;
-
-// The window's number texts: fixed notation, C locale, "nan" for a satellite without a place.
-std::string fixed(double value, int decimals) {
-    if (std::isnan(value))
-        return "nan";
-    if (std::isinf(value))
-        return value > 0 ? "inf" : "-inf";
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
-std::string trimmed(const std::string& text) {
-    const char* blanks = " \t\r\n\v\f";
-    const std::size_t first = text.find_first_not_of(blanks);
-    if (first == std::string::npos)
-        return std::string();
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
-// A CSV field, quoted when it holds a separator, a quote or a line end.
-std::string csv_field(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}
-
 void print_csv(const Catalogue& catalogue, const std::vector<LiveRow>& rows) {
     std::puts("catalog,name,altitude_deg,azimuth_deg,distance_km,speed_deg_s");
     for (std::size_t i = 0; i < catalogue.size(); ++i) {
         const TLE_Satellite& satellite = catalogue[i];
         const LiveRow& row = rows[i];
         std::printf("%d,%s,%s,%s,%s,%s\n", int(satellite.elements.satnum),
-                    csv_field(trimmed(satellite.name_line)).c_str(),
-                    fixed(row.altitudeDeg, 9).c_str(), fixed(row.azimuthDeg, 9).c_str(),
-                    fixed(row.distanceKm, 6).c_str(), fixed(row.speedDegPerSec, 9).c_str());
+                    csv_name(satellite.name_line).c_str(), fixed(row.altitudeDeg, 9).c_str(),
+                    fixed(row.azimuthDeg, 9).c_str(), fixed(row.distanceKm, 6).c_str(),
+                    fixed(row.speedDegPerSec, 9).c_str());
     }
 }
 
@@ -95,18 +61,6 @@ void print_table(const Catalogue& catalogue, const std::vector<LiveRow>& rows) {
                     fixed(row.azimuthDeg, 1).c_str(), fixed(row.distanceKm, 0).c_str(),
                     fixed(row.speedDegPerSec, 2).c_str());
     }
-}
-
-bool read_coordinate(const ParsedOptions& options, const char* name, double low, double high,
-                     double& value, std::string& error) {
-    if (!options.has(name))
-        return true;
-    if (!parse_number(options.value(name), value) || value < low || value > high) {
-        error = std::string("--") + name + " needs a number from " + fixed(low, 0) + " to " +
-                fixed(high, 0) + ", got '" + options.value(name) + "'";
-        return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -126,13 +80,8 @@ int run_sky(const std::vector<std::string>& args) {
     if (!options.positional().empty())
         return usage_error("sky: unexpected argument '" + options.positional().front() + "'");
 
-    const Site defaults;
-    double latitude = defaults.latitude / kRadiansPerDegree;
-    double eastLongitude = -defaults.longitude / kRadiansPerDegree;
-    double elevation = defaults.elevation;
-    if (!read_coordinate(options, "lat", -90, 90, latitude, error) ||
-        !read_coordinate(options, "lon", -360, 360, eastLongitude, error) ||
-        !read_coordinate(options, "elev", -1e6, 1e8, elevation, error))
+    Site site;
+    if (!read_site(options, site, error))
         return usage_error("sky: " + error);
 
     double limit = 500;
@@ -142,13 +91,8 @@ int run_sky(const std::vector<std::string>& args) {
                            options.value("limit") + "'");
 
     std::optional<CalendarTime> at;
-    if (options.has("at")) {
-        at = parse_calendar(options.value("at"));
-        if (!at)
-            return usage_error("sky: --at needs a UTC instant such as 2026-03-19T12:00:00.250Z, "
-                               "got '" +
-                               options.value("at") + "'");
-    }
+    if (!read_instant(options, "at", at, error))
+        return usage_error("sky: " + error);
 
     const bool csv = options.has("csv");
     const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
@@ -157,10 +101,6 @@ int run_sky(const std::vector<std::string>& args) {
     if (read_TLE_file(path.c_str(), std::size_t(limit), catalogue) != 0)
         return usage_error("sky: cannot read '" + path + "'");
 
-    Site site;
-    site.latitude = latitude * kRadiansPerDegree;
-    site.longitude = -eastLongitude * kRadiansPerDegree;
-    site.elevation = elevation;
     const double jd = at ? scales.working_jd_from_utc_calendar(*at) : scales.current_jd();
     SkyComputation sky(scales);
     const std::vector<LiveRow> rows =

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 std::string ParsedOptions::value(const std::string& name) const {
     const auto it = values_.find(name);
@@ -89,4 +90,71 @@ bool parse_number_list(const std::string& text, std::vector<double>& values) {
     }
     values = parsed;
     return true;
+}
+
+bool read_number(const ParsedOptions& options, const char* name, double low, double high,
+                 double& value, std::string& error) {
+    if (!options.has(name))
+        return true;
+    if (!parse_number(options.value(name), value) || value < low || value > high) {
+        error = std::string("--") + name + " needs a number from " + fixed(low, 0) + " to " +
+                fixed(high, 0) + ", got '" + options.value(name) + "'";
+        return false;
+    }
+    return true;
+}
+
+bool read_site(const ParsedOptions& options, Site& site, std::string& error) {
+    constexpr double radiansPerDegree = 0.017453292519943295;
+    const Site defaults;
+    double latitude = defaults.latitude / radiansPerDegree;
+    double eastLongitude = -defaults.longitude / radiansPerDegree;
+    double elevation = defaults.elevation;
+    if (!read_number(options, "lat", -90, 90, latitude, error) ||
+        !read_number(options, "lon", -360, 360, eastLongitude, error) ||
+        !read_number(options, "elev", -1e6, 1e8, elevation, error))
+        return false;
+    site.latitude = latitude * radiansPerDegree;
+    site.longitude = -eastLongitude * radiansPerDegree;
+    site.elevation = elevation;
+    return true;
+}
+
+bool read_instant(const ParsedOptions& options, const char* name,
+                  std::optional<CalendarTime>& instant, std::string& error) {
+    if (!options.has(name))
+        return true;
+    instant = parse_calendar(options.value(name));
+    if (!instant)
+        error = std::string("--") + name +
+                " needs a UTC instant such as 2026-03-19T12:00:00.250Z, got '" +
+                options.value(name) + "'";
+    return instant.has_value();
+}
+
+std::string fixed(double value, int decimals) {
+    if (std::isnan(value))
+        return "nan";
+    if (std::isinf(value))
+        return value > 0 ? "inf" : "-inf";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+std::string csv_name(const std::string& text) {
+    const char* blanks = " \t\r\n\v\f";
+    const std::size_t first = text.find_first_not_of(blanks);
+    const std::string name = first == std::string::npos
+                                 ? std::string()
+                                 : text.substr(first, text.find_last_not_of(blanks) - first + 1);
+    if (name.find_first_of(",\"\r\n") == std::string::npos)
+        return name;
+    std::string quoted = "\"";
+    for (char c : name) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
 }

@@ -4,7 +4,11 @@
 // declared to take a value takes the next argument whatever it looks like, so negative numbers
 // pass ("--lon -147.72"). "--" ends the options.
 
+#include "astro/calendar.h"
+#include "astro/site.h"
+
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,3 +45,22 @@ bool parse_number(const std::string& text, double& value);
 // Comma-separated numbers ("-1440,0,1440"); blanks around each number are allowed, empty items
 // are not.
 bool parse_number_list(const std::string& text, std::vector<double>& values);
+
+// Reads --name into value when given: a number from low to high, else false with a message.
+bool read_number(const ParsedOptions& options, const char* name, double low, double high,
+                 double& value, std::string& error);
+
+// The site of --lat, --lon (east positive, as observers give it) and --elev, each defaulting
+// to the window's.
+bool read_site(const ParsedOptions& options, Site& site, std::string& error);
+
+// Reads --name into instant when given: a UTC instant in ISO 8601.
+bool read_instant(const ParsedOptions& options, const char* name,
+                  std::optional<CalendarTime>& instant, std::string& error);
+
+// Number texts as the window shows them: fixed notation, C locale, "nan" for no value.
+std::string fixed(double value, int decimals);
+
+// A name as CSV shows it: without surrounding blanks, quoted when it holds a separator, a
+// quote or a line end.
+std::string csv_name(const std::string& text);

@@ -1,5 +1,7 @@
 #include "tools/mountsim/element_set_check.h"
 
+#include "catalogue/element_set_merge.h"
+
 #include <QList>
 
 namespace {
@@ -79,7 +81,7 @@ std::optional<std::string> elementLine(const QByteArray& raw, char number) {
     while (!line.empty() && line.back() == ' ')
         line.pop_back();
     if (line.size() != kElementLineLength || !isPrintableAscii(line) || line[0] != number ||
-        !blankAt(line, 2) || !isDigit(line[68]) || elementLineCheckDigit(line) != line[68] - '0')
+        !blankAt(line, 2) || !isDigit(line[68]) || element_line_check_digit(line) != line[68] - '0')
         return std::nullopt;
     return line;
 }
@@ -105,18 +107,7 @@ bool line2FieldsParse(const std::string& l) {
 
 } // namespace
 
-int elementLineCheckDigit(const std::string& line) {
-    int sum = 0;
-    for (std::size_t i = 0; i < line.size() && i < kElementLineLength - 1; ++i) {
-        if (isDigit(line[i]))
-            sum += line[i] - '0';
-        else if (line[i] == '-')
-            sum += 1;
-    }
-    return sum % 10;
-}
-
-std::optional<CheckedElementSet> checkElementSet(const QByteArray& text) {
+std::optional<UploadedElementSet> checkElementSet(const QByteArray& text) {
     if (text.contains('\0'))
         return std::nullopt;
     QList<QByteArray> lines = text.split('\n');
@@ -133,5 +124,5 @@ std::optional<CheckedElementSet> checkElementSet(const QByteArray& text) {
     if (!line1 || !line2 || !line1FieldsParse(*line1) || !line2FieldsParse(*line2) ||
         columns(*line1, 3, 7) != columns(*line2, 3, 7))
         return std::nullopt;
-    return CheckedElementSet{lines[0].toStdString(), *line1, *line2};
+    return UploadedElementSet{lines[0].toStdString(), *line1, *line2};
 }

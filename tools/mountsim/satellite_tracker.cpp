@@ -27,7 +27,7 @@ QByteArray SatelliteTracker::load(const QByteArray& escapedText) {
     const std::optional<QByteArray> text = unescapeUploadText(escapedText);
     if (!text)
         return "E";
-    const std::optional<CheckedElementSet> checked = checkElementSet(*text);
+    const std::optional<UploadedElementSet> checked = checkElementSet(*text);
     if (!checked)
         return "E";
     // The orbit code fixes up the columns in place.
