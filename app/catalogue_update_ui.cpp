@@ -2,7 +2,7 @@
 
 #include "app/tle_sources_dialog.h"
 #include "catalogue/catalogue.h"
-#include "catalogue/catalogue_update.h"
+#include "catalogue/catalogue_updater.h"
 #include "catalogue/update_settings.h"
 
 #include <QAction>
@@ -64,7 +64,7 @@ void CatalogueUpdateUi::finished() {
         progress->deleteLater();
     updateAction->setEnabled(true);
     const UpdateOutcome& outcome = updater->outcome();
-    for (const UpdateMessage& message : update_messages(outcome)) {
+    for (const UpdateMessage& message : updateMessages(outcome)) {
         const LogLevel level = message.level == UpdateMessage::Level::Info      ? LogLevel::Info
                                : message.level == UpdateMessage::Level::Warning ? LogLevel::Warning
                                                                                 : LogLevel::Error;
@@ -91,7 +91,7 @@ void CatalogueUpdateUi::updateIfDue() {
 }
 
 void CatalogueUpdateUi::warnIfStale(const Catalogue& catalogue, double utcJd) {
-    const std::optional<double> age = median_age_days(catalogue, utcJd);
+    const std::optional<double> age = medianAgeDays(catalogue, utcJd);
     if (age && *age > kStaleAfterDays)
         emit logEvent(tr("Element sets are %1 days old: TLEs > Update from sources.")
                           .arg(std::floor(*age), 0, 'f', 0),

@@ -3,11 +3,11 @@
 #include <QBrush>
 #include <QCoreApplication>
 
-Log_Model::Log_Model(QObject* parent, Clock clock)
+LogModel::LogModel(QObject* parent, Clock clock)
     : QAbstractTableModel(parent),
       clock(clock ? std::move(clock) : [] { return QDateTime::currentDateTime(); }) {}
 
-QColor Log_Model::colourFor(LogLevel level) {
+QColor LogModel::colourFor(LogLevel level) {
     switch (level) {
     case LogLevel::Info:
         return QColor(0, 0, 0);
@@ -21,7 +21,7 @@ QColor Log_Model::colourFor(LogLevel level) {
     return QColor();
 }
 
-void Log_Model::addEntry(const QString& text, LogLevel level) {
+void LogModel::addEntry(const QString& text, LogLevel level) {
     const QDateTime now = clock();
     const bool coalesced = level == LogLevel::Warning || level == LogLevel::Error;
     const QString key = QString::number(int(level)) + QLatin1Char(' ') + text;
@@ -49,7 +49,7 @@ void Log_Model::addEntry(const QString& text, LogLevel level) {
     }
 }
 
-bool Log_Model::repeatLatest(const QString& key, const QDateTime& now) {
+bool LogModel::repeatLatest(const QString& key, const QDateTime& now) {
     const auto found = lastSerialByText.constFind(key);
     if (found == lastSerialByText.cend())
         return false;
@@ -71,15 +71,15 @@ bool Log_Model::repeatLatest(const QString& key, const QDateTime& now) {
     return true;
 }
 
-int Log_Model::rowCount(const QModelIndex&) const {
+int LogModel::rowCount(const QModelIndex&) const {
     return int(entries.size());
 }
 
-int Log_Model::columnCount(const QModelIndex&) const {
+int LogModel::columnCount(const QModelIndex&) const {
     return 2;
 }
 
-QVariant Log_Model::data(const QModelIndex& index, int role) const {
+QVariant LogModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() < 0 || index.row() >= rowCount())
         return QVariant();
     const Entry& entry = entries[std::size_t(index.row())];
@@ -99,7 +99,7 @@ QVariant Log_Model::data(const QModelIndex& index, int role) const {
     }
 }
 
-QVariant Log_Model::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant LogModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole)
         return QVariant();
     if (orientation == Qt::Vertical)

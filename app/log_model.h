@@ -16,14 +16,14 @@
 // row it repeats (" (repeated N times)", N counting every occurrence, and the time of the
 // latest) instead of adding one: a mount that answers badly three times a second must not bury
 // everything else.
-class Log_Model : public QAbstractTableModel {
+class LogModel : public QAbstractTableModel {
 public:
     static constexpr int maxEntries = 10000;
     static constexpr qint64 repeatWindowMs = 60 * 1000;
     using Clock = std::function<QDateTime()>;
 
     // clock: the local time of each entry (tests pass their own).
-    explicit Log_Model(QObject* parent = nullptr, Clock clock = {});
+    explicit LogModel(QObject* parent = nullptr, Clock clock = {});
 
     void addEntry(const QString& text, LogLevel level);
 

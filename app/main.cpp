@@ -1,5 +1,5 @@
 #include "app/data_paths.h"
-#include "app/mainwindow.h"
+#include "app/main_window.h"
 #include "astro/time_scales.h"
 #include "orbitrak_version.h"
 

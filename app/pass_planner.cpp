@@ -8,7 +8,7 @@ constexpr double kHalfSecond = 0.5 / kSecondsPerDay;
 
 // UTC to the nearest second, "YYYY-MM-DD hh:mm:ss".
 QString utcText(const TimeScales& scales, double jd) {
-    const CalendarTime c = scales.utc_calendar_from_jd(jd + kHalfSecond);
+    const CalendarTime c = scales.utcCalendarFromJd(jd + kHalfSecond);
     return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", int(c.year), int(c.month), int(c.day),
                              int(c.hour), int(c.minute), int(c.second));
 }
@@ -64,7 +64,7 @@ void PassPlanner::finished() {
 std::vector<PlannedPass> PassPlanner::run(Job job) {
     const std::atomic<bool>& abandoned = *job.abandoned;
     const std::vector<CataloguePass> found =
-        find_catalogue_passes(job.catalogue, job.scales, job.site, job.window, kTrackPoints,
+        findCataloguePasses(job.catalogue, job.scales, job.site, job.window, kTrackPoints,
                               [&abandoned] { return !abandoned; });
     std::vector<PlannedPass> passes;
     if (abandoned)
@@ -73,7 +73,7 @@ std::vector<PlannedPass> PassPlanner::run(Job job) {
     for (const CataloguePass& f : found) {
         PlannedPass p;
         p.satellite = f.index;
-        p.name = QString::fromUtf8(job.catalogue[f.index].display_name);
+        p.name = QString::fromUtf8(job.catalogue[f.index].displayName);
         p.pass = f.pass;
         if (f.pass.hasRise)
             p.rise = utcText(job.scales, f.pass.rise.jd);

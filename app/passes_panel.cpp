@@ -2,7 +2,7 @@
 
 #include "app/pass_planner.h"
 #include "catalogue/passes_model.h"
-#include "catalogue/tle_satellite_model.h"
+#include "catalogue/satellite_table_model.h"
 #include "ui_passes_panel.h"
 
 #include <QHeaderView>
@@ -19,7 +19,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 } // namespace
 
-PassesPanel::PassesPanel(const TimeScales& scales, const TLE_Satellite_Model& satellites,
+PassesPanel::PassesPanel(const TimeScales& scales, const SatelliteTableModel& satellites,
                          QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::PassesPanel>()), satellites(satellites) {
     ui->setupUi(this);
@@ -28,27 +28,27 @@ PassesPanel::PassesPanel(const TimeScales& scales, const TLE_Satellite_Model& sa
     proxy = new PassesProxyModel(this);
     proxy->setSourceModel(model);
     proxy->setDynamicSortFilter(true);
-    ui->tableViewPasses->setModel(proxy);
-    ui->tableViewPasses->sortByColumn(PassesModel::Rise, Qt::AscendingOrder);
+    ui->passesTableView->setModel(proxy);
+    ui->passesTableView->sortByColumn(PassesModel::Rise, Qt::AscendingOrder);
 
-    QHeaderView* header = ui->tableViewPasses->horizontalHeader();
+    QHeaderView* header = ui->passesTableView->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::ResizeToContents);
     header->setSectionResizeMode(PassesModel::Name, QHeaderView::Stretch);
-    QHeaderView* rows = ui->tableViewPasses->verticalHeader();
+    QHeaderView* rows = ui->passesTableView->verticalHeader();
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setMinimumSectionSize(18);
     rows->setDefaultSectionSize(18);
 
     connect(planner, &PassPlanner::planned, this, &PassesPanel::showPlanned);
-    connect(ui->checkBoxVisibleOnly, &QCheckBox::toggled, this, [this](bool only) {
+    connect(ui->visibleOnlyCheckBox, &QCheckBox::toggled, this, [this](bool only) {
         changingModel = true;
         proxy->setVisibleOnly(only);
         changingModel = false;
         restoreSelection();
     });
-    connect(ui->tableViewPasses->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+    connect(ui->passesTableView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &PassesPanel::passChosen);
-    connect(ui->tableViewPasses, &QTableView::doubleClicked, this,
+    connect(ui->passesTableView, &QTableView::doubleClicked, this,
             [this](const QModelIndex& index) {
                 const QModelIndex source = proxy->mapToSource(index);
                 if (source.isValid())
@@ -164,12 +164,12 @@ void PassesPanel::showPass(int sourceRow, bool reveal) {
     const QModelIndex shown =
         sourceRow < 0 ? QModelIndex() : proxy->mapFromSource(model->index(sourceRow, 0));
     if (shown.isValid()) {
-        ui->tableViewPasses->selectionModel()->setCurrentIndex(
+        ui->passesTableView->selectionModel()->setCurrentIndex(
             shown, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         if (reveal)
-            ui->tableViewPasses->scrollTo(shown);
+            ui->passesTableView->scrollTo(shown);
     } else {
-        ui->tableViewPasses->selectionModel()->clear();
+        ui->passesTableView->selectionModel()->clear();
     }
     changingModel = false;
     if (sourceRow < 0) {

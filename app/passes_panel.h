@@ -12,7 +12,7 @@
 class PassPlanner;
 class PassesModel;
 class PassesProxyModel;
-class TLE_Satellite_Model;
+class SatelliteTableModel;
 class TimeScales;
 struct PlannedPass;
 
@@ -29,7 +29,7 @@ class PassesPanel : public QWidget {
 
 public:
     // satellites: the live table's model, whose catalogue and rows the panel reads.
-    PassesPanel(const TimeScales& scales, const TLE_Satellite_Model& satellites,
+    PassesPanel(const TimeScales& scales, const SatelliteTableModel& satellites,
                 QWidget* parent = nullptr);
     ~PassesPanel() override;
 
@@ -61,7 +61,7 @@ private:
     void showPosition();
 
     std::unique_ptr<Ui::PassesPanel> ui;
-    const TLE_Satellite_Model& satellites;
+    const SatelliteTableModel& satellites;
     PassPlanner* planner = nullptr;
     PassesModel* model = nullptr;
     PassesProxyModel* proxy = nullptr;

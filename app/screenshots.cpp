@@ -2,7 +2,7 @@
 // tracking.png (the window tracking a satellite) and planner.png (the same with the pass
 // planner shown) in FOLDER (default: docs/ of the source tree). The window is sized so that
 // every column title shows in full; the program fails when one does not.
-#include "app/mainwindow.h"
+#include "app/main_window.h"
 #include "app/passes_panel.h"
 #include "app/settings.h"
 #include "astro/time_scales.h"
@@ -117,17 +117,17 @@ int main(int argc, char* argv[]) {
     const TimeScales scales = TimeScales::fromWorkingDirectory(nullptr);
     {
         MainWindow window(scales, port);
-        auto* table = window.findChild<QTableView*>(QStringLiteral("tableView"));
-        auto* passes = window.findChild<QTableView*>(QStringLiteral("tableViewPasses"));
+        auto* table = window.findChild<QTableView*>(QStringLiteral("satelliteTableView"));
+        auto* passes = window.findChild<QTableView*>(QStringLiteral("passesTableView"));
         auto* panel = window.findChild<PassesPanel*>();
-        auto* statusLine = window.findChild<QLineEdit*>(QStringLiteral("lineEditStatus"));
-        auto* dock = window.findChild<QDockWidget*>(QStringLiteral("dockPasses"));
+        auto* statusLine = window.findChild<QLineEdit*>(QStringLiteral("statusLineEdit"));
+        auto* dock = window.findChild<QDockWidget*>(QStringLiteral("passesDock"));
         window.resize(neededWidth(table) + 40, 640);
         window.show();
 
-        window.findChild<QCheckBox*>(QStringLiteral("checkBox"))->click();
+        window.findChild<QCheckBox*>(QStringLiteral("connectMountCheckBox"))->click();
         const QAbstractItemModel* log =
-            window.findChild<QTableView*>(QStringLiteral("tableViewLog"))->model();
+            window.findChild<QTableView*>(QStringLiteral("logTableView"))->model();
         const auto siteKnown = [log] {
             for (int r = 0; r < log->rowCount(); ++r)
                 if (log->index(r, 1).data().toString().startsWith(QLatin1String("Received site")))
@@ -177,7 +177,7 @@ int main(int argc, char* argv[]) {
         passes->scrollTo(passes->currentIndex());
         const auto showLatest = [&] {
             table->scrollTo(table->currentIndex());
-            window.findChild<QTableView*>(QStringLiteral("tableViewLog"))->scrollToBottom();
+            window.findChild<QTableView*>(QStringLiteral("logTableView"))->scrollToBottom();
         };
         showLatest();
         waitFor([] { return false; }, 500);

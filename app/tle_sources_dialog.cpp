@@ -12,12 +12,12 @@ TleSourcesDialog::TleSourcesDialog(QWidget* parent)
 TleSourcesDialog::~TleSourcesDialog() = default;
 
 void TleSourcesDialog::setSources(const QStringList& sources) {
-    ui->plainTextEditSources->setPlainText(sources.join(QLatin1Char('\n')));
+    ui->sourcesTextEdit->setPlainText(sources.join(QLatin1Char('\n')));
 }
 
 QStringList TleSourcesDialog::sources() const {
     QStringList lines;
-    for (const QString& line : ui->plainTextEditSources->toPlainText().split(QLatin1Char('\n'))) {
+    for (const QString& line : ui->sourcesTextEdit->toPlainText().split(QLatin1Char('\n'))) {
         if (!line.trimmed().isEmpty())
             lines << line.trimmed();
     }

@@ -9,7 +9,7 @@
 namespace {
 
 // Division rounding towards minus infinity, for a positive divisor.
-std::int64_t floor_div(std::int64_t a, std::int64_t b) {
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     std::int64_t q = a / b;
     if ((a % b) != 0 && a < 0)
         --q;
@@ -19,7 +19,7 @@ std::int64_t floor_div(std::int64_t a, std::int64_t b) {
 // Beyond this the year no longer fits its 32-bit field.
 constexpr double kLargestConvertibleJd = 7.0e11;
 
-bool on_or_after_reform(const UtcTable& t, const CalendarTime& c) {
+bool onOrAfterReform(const UtcTable& t, const CalendarTime& c) {
     const CalendarTime& r = t.reform_date;
     if (c.year != r.year)
         return c.year > r.year;
@@ -30,7 +30,7 @@ bool on_or_after_reform(const UtcTable& t, const CalendarTime& c) {
 
 } // namespace
 
-int compare_calendar(const CalendarTime& a, const CalendarTime& b) {
+int compareCalendar(const CalendarTime& a, const CalendarTime& b) {
     auto cmp = [](auto x, auto y) {
         return x < y ? -1 : (x > y ? 1 : 0);
     };
@@ -49,8 +49,8 @@ int compare_calendar(const CalendarTime& a, const CalendarTime& b) {
     return cmp(a.millisecond, b.millisecond);
 }
 
-double calendar_to_jd(const UtcTable* table, const CalendarTime& c) {
-    const bool gregorian = !table || table->proleptic || on_or_after_reform(*table, c);
+double calendarToJd(const UtcTable* table, const CalendarTime& c) {
+    const bool gregorian = !table || table->proleptic || onOrAfterReform(*table, c);
     std::int64_t y = c.year;
     std::int64_t m = c.month;
     if (c.month < 3) {
@@ -59,10 +59,10 @@ double calendar_to_jd(const UtcTable* table, const CalendarTime& c) {
     }
     const auto month_days =
         static_cast<std::int64_t>(std::trunc(91.4 - 30.6 * static_cast<double>(m)));
-    std::int64_t days = static_cast<std::int64_t>(c.day) - month_days + 365 * y + floor_div(y, 4);
+    std::int64_t days = static_cast<std::int64_t>(c.day) - month_days + 365 * y + floorDiv(y, 4);
     double jd;
     if (gregorian) {
-        days += -floor_div(y, 100) + floor_div(y, 400);
+        days += -floorDiv(y, 100) + floorDiv(y, 400);
         jd = static_cast<double>(days) + 1721118.5;
     } else {
         jd = static_cast<double>(days) + 1721116.5;
@@ -75,7 +75,7 @@ double calendar_to_jd(const UtcTable* table, const CalendarTime& c) {
     return jd + time_of_day;
 }
 
-CalendarTime jd_to_calendar(const UtcTable* table, double x) {
+CalendarTime jdToCalendar(const UtcTable* table, double x) {
     CalendarTime c;
     if (!std::isfinite(x) || std::fabs(x) > kLargestConvertibleJd) {
         c.month = 0;
@@ -92,20 +92,20 @@ CalendarTime jd_to_calendar(const UtcTable* table, double x) {
         n = static_cast<std::int64_t>(zf);
         f = z - zf;
         const std::int64_t u = 100 * n - 25;
-        std::int64_t g = floor_div(u, 3652425);
-        g = g - floor_div(g, 4);
-        y = floor_div(u + 100 * g, 36525);
+        std::int64_t g = floorDiv(u, 3652425);
+        g = g - floorDiv(g, 4);
+        y = floorDiv(u + 100 * g, 36525);
         n = n + g;
     } else {
         const double z = x - 1721116.5;
         const double zf = std::floor(z);
         n = static_cast<std::int64_t>(zf);
         f = z - zf;
-        y = floor_div(100 * n - 25, 36525);
+        y = floorDiv(100 * n - 25, 36525);
     }
-    const std::int64_t d = n - 365 * y - floor_div(y, 4);
-    const std::int64_t m = floor_div(5 * d + 456, 153);
-    c.day = static_cast<std::uint16_t>(d - floor_div(153 * m - 457, 5));
+    const std::int64_t d = n - 365 * y - floorDiv(y, 4);
+    const std::int64_t m = floorDiv(5 * d + 456, 153);
+    c.day = static_cast<std::uint16_t>(d - floorDiv(153 * m - 457, 5));
     c.month = static_cast<std::uint16_t>(m <= 12 ? m : m - 12);
     c.year = static_cast<std::int32_t>(y + (m > 12 ? 1 : 0));
 
@@ -124,7 +124,7 @@ CalendarTime jd_to_calendar(const UtcTable* table, double x) {
     return c;
 }
 
-std::string format_calendar(const CalendarTime& c) {
+std::string formatCalendar(const CalendarTime& c) {
     char text[64];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", static_cast<int>(c.year),
                   c.month, c.day, c.hour, c.minute, c.second, c.millisecond);
@@ -135,7 +135,7 @@ namespace {
 
 // Reads exactly `width` decimal digits at text[pos].
 // A decimal fraction of a second with at least one digit, truncated to milliseconds.
-bool read_fraction_ms(const std::string& text, std::size_t& pos, int& millisecond) {
+bool readFractionMs(const std::string& text, std::size_t& pos, int& millisecond) {
     const std::size_t start = pos;
     millisecond = 0;
     int scale = 100;
@@ -147,7 +147,7 @@ bool read_fraction_ms(const std::string& text, std::size_t& pos, int& millisecon
     return pos > start;
 }
 
-bool read_digits(const std::string& text, std::size_t& pos, int width, int& value) {
+bool readDigits(const std::string& text, std::size_t& pos, int width, int& value) {
     if (pos + static_cast<std::size_t>(width) > text.size())
         return false;
     value = 0;
@@ -169,7 +169,7 @@ bool expect(const std::string& text, std::size_t& pos, char ch) {
     return false;
 }
 
-int days_in_month(int year, int month) {
+int daysInMonth(int year, int month) {
     static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
     return month == 2 && leap ? 29 : days[month - 1];
@@ -177,29 +177,29 @@ int days_in_month(int year, int month) {
 
 } // namespace
 
-std::optional<CalendarTime> parse_calendar(const std::string& text) {
+std::optional<CalendarTime> parseCalendar(const std::string& text) {
     std::size_t pos = 0;
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
-    if (!read_digits(text, pos, 4, year) || !expect(text, pos, '-') ||
-        !read_digits(text, pos, 2, month) || !expect(text, pos, '-') ||
-        !read_digits(text, pos, 2, day))
+    if (!readDigits(text, pos, 4, year) || !expect(text, pos, '-') ||
+        !readDigits(text, pos, 2, month) || !expect(text, pos, '-') ||
+        !readDigits(text, pos, 2, day))
         return std::nullopt;
     if (!expect(text, pos, ' ') && !expect(text, pos, 'T'))
         return std::nullopt;
-    if (!read_digits(text, pos, 2, hour) || !expect(text, pos, ':') ||
-        !read_digits(text, pos, 2, minute))
+    if (!readDigits(text, pos, 2, hour) || !expect(text, pos, ':') ||
+        !readDigits(text, pos, 2, minute))
         return std::nullopt;
     if (expect(text, pos, ':')) {
-        if (!read_digits(text, pos, 2, second))
+        if (!readDigits(text, pos, 2, second))
             return std::nullopt;
-        if (expect(text, pos, '.') && !read_fraction_ms(text, pos, millisecond))
+        if (expect(text, pos, '.') && !readFractionMs(text, pos, millisecond))
             return std::nullopt;
     }
     expect(text, pos, 'Z');
     if (pos != text.size())
         return std::nullopt;
-    if (month < 1 || month > 12 || day < 1 || day > days_in_month(year, month) || hour > 23 ||
+    if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 ||
         minute > 59 || second > 60)
         return std::nullopt;
-    return make_calendar(year, month, day, hour, minute, second, millisecond);
+    return makeCalendar(year, month, day, hour, minute, second, millisecond);
 }

@@ -21,7 +21,7 @@ struct CalendarTime {
 static_assert(sizeof(CalendarTime) == 16, "CalendarTime must stay 16 bytes");
 
 // A calendar time from its fields; no range checks.
-inline CalendarTime make_calendar(std::int32_t year, int month, int day, int hour = 0,
+inline CalendarTime makeCalendar(std::int32_t year, int month, int day, int hour = 0,
                                   int minute = 0, int second = 0, int millisecond = 0) {
     CalendarTime c;
     c.year = year;
@@ -35,20 +35,20 @@ inline CalendarTime make_calendar(std::int32_t year, int month, int day, int hou
 }
 
 // Field by field in declaration order (year signed, the rest unsigned): -1, 0 or +1.
-int compare_calendar(const CalendarTime& a, const CalendarTime& b);
+int compareCalendar(const CalendarTime& a, const CalendarTime& b);
 
 // The table's calendar: Julian before its reform date unless the table is proleptic;
 // with no table (nullptr) always the proleptic Gregorian calendar.
-double calendar_to_jd(const UtcTable* table, const CalendarTime& c);
+double calendarToJd(const UtcTable* table, const CalendarTime& c);
 
-// Inverse of calendar_to_jd. The time of day is truncated, never rounded, so a date a hair
+// Inverse of calendarToJd. The time of day is truncated, never rounded, so a date a hair
 // below a whole second gives the previous second with millisecond 999. A date that is not
 // finite or lies beyond about +-1.9e9 years gives all fields zero (month 0 marks it).
-CalendarTime jd_to_calendar(const UtcTable* table, double jd);
+CalendarTime jdToCalendar(const UtcTable* table, double jd);
 
 // "YYYY-MM-DD hh:mm:ss.mmm" (the clock's format; 'T' also accepted as the separator when
 // parsing, seconds and their fraction optional, the fraction truncated to milliseconds, a
 // trailing 'Z' allowed). Parsing checks every field against the proleptic Gregorian calendar
 // and allows second 60.
-std::string format_calendar(const CalendarTime& c);
-std::optional<CalendarTime> parse_calendar(const std::string& text);
+std::string formatCalendar(const CalendarTime& c);
+std::optional<CalendarTime> parseCalendar(const std::string& text);

@@ -14,7 +14,7 @@ double degreesToRadians(double degrees) {
 
 } // namespace
 
-Vec3 sun_position(double ttJd) {
+Vec3 sunPosition(double ttJd) {
     const double n = ttJd - 2451545.0;
     const double meanLongitude = degreesToRadians(280.460 + 0.9856474 * n);
     const double meanAnomaly = degreesToRadians(357.528 + 0.9856003 * n);
@@ -29,23 +29,23 @@ Vec3 sun_position(double ttJd) {
             distance * std::sin(obliquity) * sinLongitude};
 }
 
-double altitude_deg(const Vec3& position, const HorizonFrame& frame) {
-    return spherical_angles(horizon_vector(position, frame)).beta * kDegreesPerRadian;
+double altitudeDegrees(const Vec3& position, const HorizonFrame& frame) {
+    return sphericalAngles(horizonVector(position, frame)).beta * kDegreesPerRadian;
 }
 
-double sun_clearance_deg(const Vec3& satellite, const Vec3& sun) {
+double sunClearanceDeg(const Vec3& satellite, const Vec3& sun) {
     const double r = length(satellite);
     const Vec3 toSun = difference(sun, satellite);
     const Vec3 toEarth{-satellite.x, -satellite.y, -satellite.z};
     const double earthRadius = std::asin(std::fmin(1.0, kShadowEarthRadius / r));
     const double sunRadius = std::asin(std::fmin(1.0, kSunRadius / length(toSun)));
     // The disc shows once its far edge passes the limb: centre distance > earth - sun radius.
-    return (angle_between(toEarth, toSun) - (earthRadius - sunRadius)) * kDegreesPerRadian;
+    return (angleBetween(toEarth, toSun) - (earthRadius - sunRadius)) * kDegreesPerRadian;
 }
 
-bool is_sunlit(const Vec3& satellite, const Vec3& sun) {
+bool isSunlit(const Vec3& satellite, const Vec3& sun) {
     const double r = length(satellite);
     if (!std::isfinite(r) || r <= kShadowEarthRadius)
         return false;
-    return sun_clearance_deg(satellite, sun) > 0.0;
+    return sunClearanceDeg(satellite, sun) > 0.0;
 }

@@ -17,17 +17,17 @@ constexpr double kSunRadius = 695700000.0;
 // They give the Sun on the mean equator and equinox of date; the model's axes (true equator,
 // mean equinox) differ from those by the nutation of the pole, under 0.004 deg, far below
 // that accuracy.
-Vec3 sun_position(double ttJd);
+Vec3 sunPosition(double ttJd);
 
 // Geometric altitude of a body above the site's horizontal plane, degrees: position in metres
 // on the model's axes, the site's horizon frame at the same instant.
-double altitude_deg(const Vec3& position, const HorizonFrame& frame);
+double altitudeDegrees(const Vec3& position, const HorizonFrame& frame);
 
 // How far the edge of the Sun's disc stands clear of the Earth's limb as seen from the
 // satellite, degrees: positive when some of the disc shows (penumbra included), negative when
 // the Earth hides all of it. Both positions in metres from the Earth's centre.
-double sun_clearance_deg(const Vec3& satellite, const Vec3& sun);
+double sunClearanceDeg(const Vec3& satellite, const Vec3& sun);
 
 // Any part of the Sun's disc visible from the satellite past the spherical Earth. False for a
 // position that is not finite or lies inside the Earth.
-bool is_sunlit(const Vec3& satellite, const Vec3& sun);
+bool isSunlit(const Vec3& satellite, const Vec3& sun);

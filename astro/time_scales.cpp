@@ -16,55 +16,55 @@ constexpr std::uint16_t kLeapLabelSeconds = 10;
 // Enough to cross the few ulps that the conversion chain can lose.
 constexpr int kMaxNudges = 64;
 
-std::int64_t floor_div(std::int64_t a, std::int64_t b) {
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     std::int64_t q = a / b;
     if ((a % b) != 0 && a < 0)
         --q;
     return q;
 }
 
-double long_term_delta_t(double year) {
+double longTermDeltaT(double year) {
     const double u = (year - 1800.0) / 100.0;
     return 44.3 * u * u + 320.0 * u + 1360.0;
 }
 
-CalendarTime midnight_of(std::int32_t year, std::uint16_t month, std::uint16_t day) {
-    return make_calendar(year, month, day);
+CalendarTime midnightOf(std::int32_t year, std::uint16_t month, std::uint16_t day) {
+    return makeCalendar(year, month, day);
 }
 
 // The UTC date at which record r gives this TAI.
-double utc_for_record(double tai, const LeapRecord& r) {
+double utcForRecord(double tai, const LeapRecord& r) {
     const double rate = static_cast<double>(r.rate) / kSecondsPerDay;
     return (tai - r.offset / kSecondsPerDay +
             (static_cast<double>(r.ref_mjd) + kMjdOffset) * rate) /
            (rate + 1.0);
 }
 
-double three_step_delta_t(const UtcTable& table, double tt) {
-    const double d1 = delta_t(table, decimal_year(tt));
-    const double d2 = delta_t(table, decimal_year(tt - d1 / kSecondsPerDay));
-    return delta_t(table, decimal_year(tt - d2 / kSecondsPerDay));
+double threeStepDeltaT(const UtcTable& table, double tt) {
+    const double d1 = deltaT(table, decimalYear(tt));
+    const double d2 = deltaT(table, decimalYear(tt - d1 / kSecondsPerDay));
+    return deltaT(table, decimalYear(tt - d2 / kSecondsPerDay));
 }
 
 } // namespace
 
-double decimal_year(double jd) {
+double decimalYear(double jd) {
     return (jd - 2451545.0) / 365.25 + 2000.0;
 }
 
-double delta_t(const UtcTable& table, double y) {
+double deltaT(const UtcTable& table, double y) {
     const std::vector<DeltaTPoint>& p = table.points;
     const auto m = static_cast<std::int64_t>(p.size());
     if (std::isnan(y))
         return y;
     if (m == 0 || y < p[0].year)
-        return long_term_delta_t(y);
+        return longTermDeltaT(y);
     if (y > p[static_cast<std::size_t>(m - 1)].year)
         return (table.a * y + table.b) * y + table.c;
     if (m == 1)
-        return p[0].delta_t;
+        return p[0].deltaT;
 
-    auto year_at = [&p](std::int64_t i) {
+    auto yearAt = [&p](std::int64_t i) {
         return static_cast<double>(p[static_cast<std::size_t>(i)].year);
     };
     const std::int64_t cache = table.search_cache;
@@ -73,12 +73,12 @@ double delta_t(const UtcTable& table, double y) {
     if (cache < 0 || cache >= m) {
         lo = -1;
         hi = m;
-    } else if (y >= year_at(cache)) {
+    } else if (y >= yearAt(cache)) {
         // Hunt upwards in growing steps from the interval found last.
         lo = cache;
         hi = cache + 1;
         std::int64_t step = 1;
-        while (hi < m && year_at(hi) <= y) {
+        while (hi < m && yearAt(hi) <= y) {
             lo = hi;
             step *= 2;
             if (hi + step >= m) {
@@ -91,7 +91,7 @@ double delta_t(const UtcTable& table, double y) {
         lo = cache;
         hi = cache + 1;
         std::int64_t step = 1;
-        while (lo >= 0 && year_at(lo) > y) {
+        while (lo >= 0 && yearAt(lo) > y) {
             hi = lo;
             step *= 2;
             if (lo - step < 0) {
@@ -103,7 +103,7 @@ double delta_t(const UtcTable& table, double y) {
     }
     while (hi - lo > 1) {
         const std::int64_t mid = (lo + hi) >> 1;
-        if (year_at(mid) <= y)
+        if (yearAt(mid) <= y)
             lo = mid;
         else
             hi = mid;
@@ -112,27 +112,27 @@ double delta_t(const UtcTable& table, double y) {
     const std::int64_t i = std::max<std::int64_t>(0, std::min(lo, m - 2));
     table.search_cache = static_cast<std::int32_t>(i);
 
-    const double y0 = year_at(i);
-    const double y1 = year_at(i + 1);
-    const double d0 = p[static_cast<std::size_t>(i)].delta_t;
-    const double d1 = p[static_cast<std::size_t>(i + 1)].delta_t;
+    const double y0 = yearAt(i);
+    const double y1 = yearAt(i + 1);
+    const double d0 = p[static_cast<std::size_t>(i)].deltaT;
+    const double d1 = p[static_cast<std::size_t>(i + 1)].deltaT;
     if (y1 == y0)
         return d0;
     return d0 + (d1 - d0) * (y - y0) / (y1 - y0);
 }
 
-double tt_to_ut1(const UtcTable& table, double tt) {
-    return tt - three_step_delta_t(table, tt) / kSecondsPerDay;
+double ttToUt1(const UtcTable& table, double tt) {
+    return tt - threeStepDeltaT(table, tt) / kSecondsPerDay;
 }
 
-double utc_calendar_to_tt(const UtcTable& table, const CalendarTime& c) {
+double utcCalendarToTt(const UtcTable& table, const CalendarTime& c) {
     const std::vector<LeapRecord>& leaps = table.leaps;
-    const double j = calendar_to_jd(&table, c);
-    if (leaps.empty() || date_before(c, leaps[0]))
-        return j + delta_t(table, decimal_year(j)) / kSecondsPerDay;
+    const double j = calendarToJd(&table, c);
+    if (leaps.empty() || dateBefore(c, leaps[0]))
+        return j + deltaT(table, decimalYear(j)) / kSecondsPerDay;
 
     std::size_t k = 1;
-    while (k < leaps.size() && !date_before(c, leaps[k]))
+    while (k < leaps.size() && !dateBefore(c, leaps[k]))
         ++k;
     const LeapRecord& r = leaps[k - 1];
     double tt = j + r.offset / kSecondsPerDay +
@@ -140,49 +140,49 @@ double utc_calendar_to_tt(const UtcTable& table, const CalendarTime& c) {
                     kSecondsPerDay +
                 kTtMinusTaiDays;
     if (table.extrapolation_active && tt > table.extrapolation_start)
-        tt = j + delta_t(table, decimal_year(j)) / kSecondsPerDay + table.extrapolation_offset;
+        tt = j + deltaT(table, decimalYear(j)) / kSecondsPerDay + table.extrapolation_offset;
     return tt;
 }
 
-CalendarTime tt_to_utc_calendar(const UtcTable& table, double tt) {
+CalendarTime ttToUtcCalendar(const UtcTable& table, double tt) {
     if (table.extrapolation_active && tt > table.extrapolation_start)
-        return jd_to_calendar(&table, tt - three_step_delta_t(table, tt) / kSecondsPerDay -
+        return jdToCalendar(&table, tt - threeStepDeltaT(table, tt) / kSecondsPerDay -
                                           table.extrapolation_offset);
 
     const std::vector<LeapRecord>& leaps = table.leaps;
-    CalendarTime c = jd_to_calendar(&table, tt_to_ut1(table, tt));
-    if (leaps.empty() || date_before(c, leaps[0]))
+    CalendarTime c = jdToCalendar(&table, ttToUt1(table, tt));
+    if (leaps.empty() || dateBefore(c, leaps[0]))
         return c;
 
     const double tai = tt - kTtMinusTaiDays;
     std::size_t k = 1;
     for (; k < leaps.size(); ++k) {
-        if (date_before(jd_to_calendar(&table, utc_for_record(tai, leaps[k])), leaps[k]))
+        if (dateBefore(jdToCalendar(&table, utcForRecord(tai, leaps[k])), leaps[k]))
             break;
     }
-    const double x = utc_for_record(tai, leaps[k - 1]);
-    c = jd_to_calendar(&table, x);
-    if (k < leaps.size() && !date_before(c, leaps[k])) {
+    const double x = utcForRecord(tai, leaps[k - 1]);
+    c = jdToCalendar(&table, x);
+    if (k < leaps.size() && !dateBefore(c, leaps[k])) {
         // Past the next step's date by the old offset but not yet by the new one: the
         // inserted second, shown as 23:59:60 of the day before.
-        c = jd_to_calendar(&table, x - kTenSecondsDays);
+        c = jdToCalendar(&table, x - kTenSecondsDays);
         c.second = static_cast<std::uint16_t>(c.second + kLeapLabelSeconds);
     }
     return c;
 }
 
-bool setup_leap_extrapolation(UtcTable& table, double tolerance_s) {
+bool setupLeapExtrapolation(UtcTable& table, double tolerance_s) {
     table.extrapolation_active = false;
     if (table.leaps.empty())
         return false;
 
     const LeapRecord& last = table.leaps.back();
-    CalendarTime c0 = midnight_of(last.year, last.month, last.day);
+    CalendarTime c0 = midnightOf(last.year, last.month, last.day);
     c0.hour = 12;
-    const double t0 = utc_calendar_to_tt(table, c0);
-    const double u0 = calendar_to_jd(&table, c0);
+    const double t0 = utcCalendarToTt(table, c0);
+    const double u0 = calendarToJd(&table, c0);
     const double k = u0 - t0;
-    const double s0 = tt_to_ut1(table, t0) - u0;
+    const double s0 = ttToUt1(table, t0) - u0;
     if (std::fabs(s0) * kSecondsPerDay > tolerance_s) {
         table.extrapolation_active = true;
         table.extrapolation_start = t0;
@@ -190,10 +190,10 @@ bool setup_leap_extrapolation(UtcTable& table, double tolerance_s) {
         return true;
     }
 
-    CalendarTime c1 = midnight_of(20000, 1, 1);
+    CalendarTime c1 = midnightOf(20000, 1, 1);
     c1.hour = 12;
-    const double t1 = utc_calendar_to_tt(table, c1);
-    const double s1 = tt_to_ut1(table, t1) - (t1 + k);
+    const double t1 = utcCalendarToTt(table, c1);
+    const double s1 = ttToUt1(table, t1) - (t1 + k);
     if (!(std::fabs(s1) * kSecondsPerDay > tolerance_s))
         return false;
 
@@ -203,7 +203,7 @@ bool setup_leap_extrapolation(UtcTable& table, double tolerance_s) {
     // Bounded for tables with absurd values; real ones need about 40 halvings.
     for (int i = 0; i < 2000 && hi - lo > 1e-8; ++i) {
         const double mid = lo + (hi - lo) / 2;
-        const double v = tt_to_ut1(table, mid) - (mid + k);
+        const double v = ttToUt1(table, mid) - (mid + k);
         if ((v > offset) == (s1 > 0))
             hi = mid;
         else
@@ -217,65 +217,65 @@ bool setup_leap_extrapolation(UtcTable& table, double tolerance_s) {
 
 // --- TimeInstant ---
 
-double TimeInstant::fallback_tt_minus_utc_days() const {
+double TimeInstant::fallbackTtMinusUtcDays() const {
     return (leap_seconds_ + 19.0 + 32.184) / kSecondsPerDay;
 }
 
-void TimeInstant::set_jd(double jd) {
+void TimeInstant::setJd(double jd) {
     tt_ = jd + kWorkingToTtDays;
     tt_valid_ = true;
     calendar_valid_ = false;
 }
 
-void TimeInstant::set_utc_calendar(const CalendarTime& c) {
+void TimeInstant::setUtcCalendar(const CalendarTime& c) {
     calendar_ = c;
     calendar_valid_ = true;
     tt_valid_ = false;
 }
 
-bool TimeInstant::ensure_tt() {
+bool TimeInstant::ensureTt() {
     if (tt_valid_)
         return true;
     if (!calendar_valid_)
         return false;
-    tt_ = table_ ? utc_calendar_to_tt(*table_, calendar_)
-                 : calendar_to_jd(nullptr, calendar_) + fallback_tt_minus_utc_days();
+    tt_ = table_ ? utcCalendarToTt(*table_, calendar_)
+                 : calendarToJd(nullptr, calendar_) + fallbackTtMinusUtcDays();
     tt_valid_ = true;
     return true;
 }
 
-double TimeInstant::get_ut1() {
-    if (!ensure_tt())
+double TimeInstant::getUt1() {
+    if (!ensureTt())
         return kNaN;
-    return table_ ? tt_to_ut1(*table_, tt_) : tt_ - fallback_tt_minus_utc_days();
+    return table_ ? ttToUt1(*table_, tt_) : tt_ - fallbackTtMinusUtcDays();
 }
 
-double TimeInstant::get_utc(bool* leap) {
+double TimeInstant::getUtc(bool* leap) {
     if (!calendar_valid_) {
         if (!tt_valid_) {
             if (leap)
                 *leap = false;
             return kNaN;
         }
-        calendar_ = table_ ? tt_to_utc_calendar(*table_, tt_)
-                           : jd_to_calendar(nullptr, tt_ - fallback_tt_minus_utc_days());
+        calendar_ = table_ ? ttToUtcCalendar(*table_, tt_)
+                           : jdToCalendar(nullptr, tt_ - fallbackTtMinusUtcDays());
         calendar_valid_ = true;
     }
     if (leap)
         *leap = calendar_.second >= 60;
-    return calendar_to_jd(table_, calendar_);
+    return calendarToJd(table_, calendar_);
 }
 
 // --- The table file and the scales ---
 
 namespace {
 
-std::optional<UtcTable> load_first(const std::vector<std::string>& folders, const char* name) {
+std::optional<UtcTable> loadFirst(const std::vector<std::string>& folders, const char* name) {
     for (const std::string& folder : folders) {
         std::string path = folder;
         if (!path.empty() && path.back() != '/')
             path += '/';
-        if (std::optional<UtcTable> table = load_utc_file(path + name))
+        if (std::optional<UtcTable> table = loadUtcFile(path + name))
             return table;
     }
     return std::nullopt;
@@ -283,7 +283,7 @@ std::optional<UtcTable> load_first(const std::vector<std::string>& folders, cons
 
 } // namespace
 
-std::optional<UtcTable> init_time_data(std::FILE* out, const std::vector<std::string>& folders) {
+std::optional<UtcTable> initTimeData(std::FILE* out, const std::vector<std::string>& folders) {
     auto say = [out](const char* line) {
         if (out) {
             std::fputs(line, out);
@@ -291,23 +291,23 @@ std::optional<UtcTable> init_time_data(std::FILE* out, const std::vector<std::st
         }
     };
     say("init_time_data\n");
-    std::optional<UtcTable> user = load_first(folders, "user_utc.bin");
-    std::optional<UtcTable> fallback = load_first(folders, "utc.bin");
+    std::optional<UtcTable> user = loadFirst(folders, "user_utc.bin");
+    std::optional<UtcTable> fallback = loadFirst(folders, "utc.bin");
     if (!user && !fallback)
         return std::nullopt;
     bool keep_user = user.has_value();
     if (user && fallback) {
         const CalendarTime& u = user->table_date;
         const CalendarTime& d = fallback->table_date;
-        keep_user = compare_calendar(midnight_of(u.year, u.month, u.day),
-                                     midnight_of(d.year, d.month, d.day)) >= 0;
+        keep_user = compareCalendar(midnightOf(u.year, u.month, u.day),
+                                     midnightOf(d.year, d.month, d.day)) >= 0;
     }
     say(keep_user ? "init_time_data OK with user data\n" : "init_time_data OK with default data\n");
     return std::move(keep_user ? user : fallback);
 }
 
 TimeScales::TimeScales(UtcTable table) : table_(std::move(table)) {
-    setup_leap_extrapolation(*table_, 0.9);
+    setupLeapExtrapolation(*table_, 0.9);
 }
 
 TimeScales TimeScales::fromWorkingDirectory(std::FILE* out) {
@@ -315,40 +315,40 @@ TimeScales TimeScales::fromWorkingDirectory(std::FILE* out) {
 }
 
 TimeScales TimeScales::fromFolders(std::FILE* out, const std::vector<std::string>& folders) {
-    std::optional<UtcTable> table = init_time_data(out, folders);
+    std::optional<UtcTable> table = initTimeData(out, folders);
     return table ? TimeScales(std::move(*table)) : TimeScales();
 }
 
 TimeInstant TimeScales::instant() const {
     TimeInstant instant(table());
     if (!table_)
-        instant.set_gps_leap_seconds(kFallbackGpsLeapSeconds);
+        instant.setGpsLeapSeconds(kFallbackGpsLeapSeconds);
     return instant;
 }
 
-double TimeScales::ut1_from_jd(double jd) const {
+double TimeScales::ut1FromJd(double jd) const {
     TimeInstant i = instant();
-    i.set_jd(jd);
-    return i.get_ut1();
+    i.setJd(jd);
+    return i.getUt1();
 }
 
-double TimeScales::utc_from_jd(double jd) const {
+double TimeScales::utcFromJd(double jd) const {
     TimeInstant i = instant();
-    i.set_jd(jd);
-    return i.get_utc();
+    i.setJd(jd);
+    return i.getUtc();
 }
 
-CalendarTime TimeScales::utc_calendar_from_jd(double jd) const {
+CalendarTime TimeScales::utcCalendarFromJd(double jd) const {
     TimeInstant i = instant();
-    i.set_jd(jd);
-    i.get_utc();
+    i.setJd(jd);
+    i.getUtc();
     return i.calendar();
 }
 
-double TimeScales::working_jd_from_utc_calendar(const CalendarTime& utc) const {
+double TimeScales::workingJdFromUtcCalendar(const CalendarTime& utc) const {
     TimeInstant i = instant();
-    i.set_utc_calendar(utc);
-    if (!i.ensure_tt())
+    i.setUtcCalendar(utc);
+    if (!i.ensureTt())
         return kNaN;
     double jd = i.tt() - kWorkingToTtDays;
     // Calendars are truncated to the millisecond and a date near 2.46e6 resolves only about
@@ -357,7 +357,7 @@ double TimeScales::working_jd_from_utc_calendar(const CalendarTime& utc) const {
     int direction = 0;
     double previous = jd;
     for (int n = 0; n < kMaxNudges; ++n) {
-        const int cmp = compare_calendar(utc_calendar_from_jd(jd), utc);
+        const int cmp = compareCalendar(utcCalendarFromJd(jd), utc);
         if (cmp == 0)
             return jd;
         const int wanted = cmp < 0 ? 1 : -1;
@@ -371,18 +371,18 @@ double TimeScales::working_jd_from_utc_calendar(const CalendarTime& utc) const {
     return previous;
 }
 
-double TimeScales::current_jd() const {
-    return working_jd_from_utc_calendar(system_utc_calendar());
+double TimeScales::currentJd() const {
+    return workingJdFromUtcCalendar(systemUtcCalendar());
 }
 
-CalendarTime system_utc_calendar() {
+CalendarTime systemUtcCalendar() {
     using namespace std::chrono;
     // system_clock counts Unix time (UTC without leap seconds) on every supported platform.
     const std::int64_t ms =
         duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-    const std::int64_t days = floor_div(ms, 86400000);
+    const std::int64_t days = floorDiv(ms, 86400000);
     std::int64_t rest = ms - days * 86400000;
-    CalendarTime c = jd_to_calendar(nullptr, 2440587.5 + static_cast<double>(days));
+    CalendarTime c = jdToCalendar(nullptr, 2440587.5 + static_cast<double>(days));
     c.hour = static_cast<std::uint16_t>(rest / 3600000);
     rest %= 3600000;
     c.minute = static_cast<std::uint16_t>(rest / 60000);
@@ -392,6 +392,6 @@ CalendarTime system_utc_calendar() {
     return c;
 }
 
-double system_time_jd() {
-    return calendar_to_jd(nullptr, system_utc_calendar());
+double systemTimeJd() {
+    return calendarToJd(nullptr, systemUtcCalendar());
 }

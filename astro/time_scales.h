@@ -19,21 +19,21 @@ constexpr double kTtMinusTaiDays = 0.00037249999999999995; // 32.184 s
 constexpr double kFallbackGpsLeapSeconds = 18.0;
 
 // (jd - 2451545) / 365.25 + 2000
-double decimal_year(double jd);
+double decimalYear(double jd);
 
 // Delta T = TT - UT1 in seconds at a decimal year: the long-term parabola before the first
 // point, the table's quadratic after the last one, linear interpolation in between. Updates
 // the table's search cache.
-double delta_t(const UtcTable& table, double year);
+double deltaT(const UtcTable& table, double year);
 
-double tt_to_ut1(const UtcTable& table, double tt);
+double ttToUt1(const UtcTable& table, double tt);
 // A calendar before the first leap record is taken as UT1.
-double utc_calendar_to_tt(const UtcTable& table, const CalendarTime& c);
+double utcCalendarToTt(const UtcTable& table, const CalendarTime& c);
 // Inside an inserted leap second the result reads 23:59:60.mmm.
-CalendarTime tt_to_utc_calendar(const UtcTable& table, double tt);
+CalendarTime ttToUtcCalendar(const UtcTable& table, double tt);
 // Predicts when UT1 - UTC would leave +-tolerance_s without further leap seconds and from then
 // on keeps UTC at that fixed distance from UT1. Returns whether the extrapolation is active.
-bool setup_leap_extrapolation(UtcTable& table, double tolerance_s);
+bool setupLeapExtrapolation(UtcTable& table, double tolerance_s);
 
 // One instant, stored either as a TT Julian date or as a UTC calendar; the other form is
 // derived on demand and cached until the next store. The table must outlive the instant.
@@ -41,27 +41,27 @@ class TimeInstant {
 public:
     explicit TimeInstant(const UtcTable* table = nullptr) : table_(table) {}
 
-    void set_gps_leap_seconds(double s) { leap_seconds_ = s; }
-    void set_jd(double jd);
-    void set_utc_calendar(const CalendarTime& c);
+    void setGpsLeapSeconds(double s) { leap_seconds_ = s; }
+    void setJd(double jd);
+    void setUtcCalendar(const CalendarTime& c);
     // False when the instant holds neither form.
-    bool ensure_tt();
+    bool ensureTt();
     // NaN when the instant holds neither form. Without a table UT1 is taken equal to UTC.
-    double get_ut1();
+    double getUt1();
     // The UTC calendar's Julian date (a leap second counts from the following 00:00); NaN when
     // the instant holds neither form. *leap tells whether the instant is inside a leap second.
-    double get_utc(bool* leap = nullptr);
+    double getUtc(bool* leap = nullptr);
 
     const UtcTable* table() const { return table_; }
-    double gps_leap_seconds() const { return leap_seconds_; }
-    bool tt_valid() const { return tt_valid_; }
-    bool calendar_valid() const { return calendar_valid_; }
+    double gpsLeapSeconds() const { return leap_seconds_; }
+    bool ttValid() const { return tt_valid_; }
+    bool calendarValid() const { return calendar_valid_; }
     double tt() const { return tt_; }
-    // The UTC calendar; meaningful when calendar_valid(), e.g. after get_utc().
+    // The UTC calendar; meaningful when calendarValid(), e.g. after getUtc().
     const CalendarTime& calendar() const { return calendar_; }
 
 private:
-    double fallback_tt_minus_utc_days() const;
+    double fallbackTtMinusUtcDays() const;
 
     const UtcTable* table_ = nullptr;
     double leap_seconds_ = kFallbackGpsLeapSeconds;
@@ -73,10 +73,10 @@ private:
 
 // The table file: "user_utc.bin" and "utc.bin", each taken from the first of the folders that
 // holds a loadable one ("" is the working directory), keeping the one with the later table date
-// (the user file on a tie). Prints "init_time_data\n" and, on success, "init_time_data OK with
-// user data\n" or "init_time_data OK with default data\n" to `out` (nothing when `out` is
+// (the user file on a tie). Prints "init_time_data\n" and, on success, "initTimeData OK with
+// user data\n" or "initTimeData OK with default data\n" to `out` (nothing when `out` is
 // null), flushed. Nothing when neither file loads.
-std::optional<UtcTable> init_time_data(std::FILE* out = stdout,
+std::optional<UtcTable> initTimeData(std::FILE* out = stdout,
                                        const std::vector<std::string>& folders = {""});
 
 // Every conversion the program makes from a working Julian date, for one table or for none
@@ -89,7 +89,7 @@ public:
     // Sets up the leap extrapolation (0.9 s) on the table.
     explicit TimeScales(UtcTable table);
 
-    // init_time_data, then a table's scales or the fallback's.
+    // initTimeData, then a table's scales or the fallback's.
     static TimeScales fromWorkingDirectory(std::FILE* out = stdout);
     static TimeScales fromFolders(std::FILE* out, const std::vector<std::string>& folders);
 
@@ -97,21 +97,21 @@ public:
     // An instant bound to this table (or the fallback leap count), holding nothing yet.
     TimeInstant instant() const;
 
-    double ut1_from_jd(double jd) const;
-    double utc_from_jd(double jd) const;
+    double ut1FromJd(double jd) const;
+    double utcFromJd(double jd) const;
     // The UTC calendar of a working date (second 60 inside a leap second).
-    CalendarTime utc_calendar_from_jd(double jd) const;
-    // The working date of a UTC instant: TT - 67.184 s, chosen so that utc_from_jd and
-    // utc_calendar_from_jd reproduce the calendar to the millisecond.
-    double working_jd_from_utc_calendar(const CalendarTime& utc) const;
+    CalendarTime utcCalendarFromJd(double jd) const;
+    // The working date of a UTC instant: TT - 67.184 s, chosen so that utcFromJd and
+    // utcCalendarFromJd reproduce the calendar to the millisecond.
+    double workingJdFromUtcCalendar(const CalendarTime& utc) const;
     // The present instant on the working scale.
-    double current_jd() const;
+    double currentJd() const;
 
 private:
     std::optional<UtcTable> table_;
 };
 
 // The system clock's UTC calendar, to the millisecond.
-CalendarTime system_utc_calendar();
+CalendarTime systemUtcCalendar();
 // The system clock's UTC as a Julian date (proleptic Gregorian, no table).
-double system_time_jd();
+double systemTimeJd();

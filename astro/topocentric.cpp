@@ -7,7 +7,7 @@ constexpr double kWgs84AxisRatio = 0.9966471893352525; // b / a
 constexpr double kWgs84EquatorialRadius = 6378137.0;   // metres
 } // namespace
 
-SiteMeridianPosition site_meridian_position(const Site& site) {
+SiteMeridianPosition siteMeridianPosition(const Site& site) {
     const double s = std::sin(site.latitude);
     const double c = std::cos(site.latitude);
     const double t = kWgs84AxisRatio * s;
@@ -20,14 +20,14 @@ SiteMeridianPosition site_meridian_position(const Site& site) {
     return p;
 }
 
-HorizonFrame horizon_frame(const SiteMeridianPosition& site, double theta) {
+HorizonFrame horizonFrame(const SiteMeridianPosition& site, double theta) {
     return {site, std::sin(theta), std::cos(theta)};
 }
 
-Vec3 horizon_vector(const Vec3& satellite, const HorizonFrame& frame) {
+Vec3 horizonVector(const Vec3& satellite, const HorizonFrame& frame) {
     const Vec3 observer{frame.site.rho * frame.cosTheta, frame.site.rho * frame.sinTheta,
                         frame.site.z};
     const Vec3 range = difference(satellite, observer);
-    const Vec3 meridian = to_meridian_frame(range, frame.sinTheta, frame.cosTheta);
-    return meridian_to_horizon(meridian, frame.site.sinLatitude, frame.site.cosLatitude);
+    const Vec3 meridian = toMeridianFrame(range, frame.sinTheta, frame.cosTheta);
+    return meridianToHorizon(meridian, frame.site.sinLatitude, frame.site.cosLatitude);
 }

@@ -12,7 +12,7 @@ struct SiteMeridianPosition {
 };
 
 // The exact geodetic-to-geocentric conversion of the site.
-SiteMeridianPosition site_meridian_position(const Site& site);
+SiteMeridianPosition siteMeridianPosition(const Site& site);
 
 // The site at one instant: everything the reduction needs that does not depend on the
 // satellite, so a whole catalogue can share it.
@@ -23,8 +23,8 @@ struct HorizonFrame {
 };
 
 // theta: the local mean sidereal angle (Greenwich mean sidereal time - west longitude), radians.
-HorizonFrame horizon_frame(const SiteMeridianPosition& site, double theta);
+HorizonFrame horizonFrame(const SiteMeridianPosition& site, double theta);
 
 // The vector from the site to a satellite in the site's horizon frame (east, north, up;
 // metres). satellite: Earth-centred position in metres on the propagator's axes.
-Vec3 horizon_vector(const Vec3& satellite, const HorizonFrame& frame);
+Vec3 horizonVector(const Vec3& satellite, const HorizonFrame& frame);

@@ -16,94 +16,94 @@ constexpr std::uint32_t kMaxCount = 0x7fffffff;
 // A table may be issued up to two days after its last Delta T point.
 constexpr double kTableDateTolerance = 0.005479452054794521;
 
-std::uint16_t get_u16(const unsigned char* p) {
+std::uint16_t getU16(const unsigned char* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
 
-std::uint32_t get_u32(const unsigned char* p) {
+std::uint32_t getU32(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-std::uint64_t get_u64(const unsigned char* p) {
-    return static_cast<std::uint64_t>(get_u32(p)) |
-           (static_cast<std::uint64_t>(get_u32(p + 4)) << 32);
+std::uint64_t getU64(const unsigned char* p) {
+    return static_cast<std::uint64_t>(getU32(p)) |
+           (static_cast<std::uint64_t>(getU32(p + 4)) << 32);
 }
 
-std::int32_t get_i32(const unsigned char* p) {
-    const std::uint32_t u = get_u32(p);
+std::int32_t getI32(const unsigned char* p) {
+    const std::uint32_t u = getU32(p);
     std::int32_t v;
     std::memcpy(&v, &u, sizeof v);
     return v;
 }
 
-float get_f32(const unsigned char* p) {
-    const std::uint32_t u = get_u32(p);
+float getF32(const unsigned char* p) {
+    const std::uint32_t u = getU32(p);
     float v;
     std::memcpy(&v, &u, sizeof v);
     return v;
 }
 
-double get_f64(const unsigned char* p) {
-    const std::uint64_t u = get_u64(p);
+double getF64(const unsigned char* p) {
+    const std::uint64_t u = getU64(p);
     double v;
     std::memcpy(&v, &u, sizeof v);
     return v;
 }
 
-void put_u16(std::vector<unsigned char>& out, std::uint16_t v) {
+void putU16(std::vector<unsigned char>& out, std::uint16_t v) {
     out.push_back(static_cast<unsigned char>(v & 0xff));
     out.push_back(static_cast<unsigned char>(v >> 8));
 }
 
-void put_u32(std::vector<unsigned char>& out, std::uint32_t v) {
+void putU32(std::vector<unsigned char>& out, std::uint32_t v) {
     for (int i = 0; i < 4; ++i)
         out.push_back(static_cast<unsigned char>((v >> (8 * i)) & 0xff));
 }
 
-void put_u64(std::vector<unsigned char>& out, std::uint64_t v) {
+void putU64(std::vector<unsigned char>& out, std::uint64_t v) {
     for (int i = 0; i < 8; ++i)
         out.push_back(static_cast<unsigned char>((v >> (8 * i)) & 0xff));
 }
 
-void put_i32(std::vector<unsigned char>& out, std::int32_t v) {
+void putI32(std::vector<unsigned char>& out, std::int32_t v) {
     std::uint32_t u;
     std::memcpy(&u, &v, sizeof u);
-    put_u32(out, u);
+    putU32(out, u);
 }
 
-void put_f32(std::vector<unsigned char>& out, float v) {
+void putF32(std::vector<unsigned char>& out, float v) {
     std::uint32_t u;
     std::memcpy(&u, &v, sizeof u);
-    put_u32(out, u);
+    putU32(out, u);
 }
 
-void put_f64(std::vector<unsigned char>& out, double v) {
+void putF64(std::vector<unsigned char>& out, double v) {
     std::uint64_t u;
     std::memcpy(&u, &v, sizeof u);
-    put_u64(out, u);
+    putU64(out, u);
 }
 
-bool read_exact(std::ifstream& in, unsigned char* buffer, std::size_t size) {
+bool readExact(std::ifstream& in, unsigned char* buffer, std::size_t size) {
     in.read(reinterpret_cast<char*>(buffer), static_cast<std::streamsize>(size));
     return in.gcount() == static_cast<std::streamsize>(size);
 }
 
-double decimal_year_of(double jd) {
+double decimalYearOf(double jd) {
     return (jd - 2451545.0) / 365.25 + 2000.0;
 }
 
-std::optional<UtcTable> read_table(std::ifstream& in, std::uint64_t file_size) {
+std::optional<UtcTable> readTable(std::ifstream& in, std::uint64_t file_size) {
     unsigned char header[kHeaderSize];
-    if (file_size < kHeaderSize || !read_exact(in, header, kHeaderSize) ||
+    if (file_size < kHeaderSize || !readExact(in, header, kHeaderSize) ||
         std::memcmp(header, kMagic, sizeof kMagic) != 0)
         return std::nullopt;
 
     UtcTable table;
-    table.table_date.year = get_i32(header + 8);
-    table.table_date.month = get_u16(header + 12);
-    table.table_date.day = get_u16(header + 14);
-    const std::uint32_t n = get_u32(header + 16);
+    table.table_date.year = getI32(header + 8);
+    table.table_date.month = getU16(header + 12);
+    table.table_date.day = getU16(header + 14);
+    const std::uint32_t n = getU32(header + 16);
     // Counts beyond the 32-bit signed range cannot be indexed by the search cache.
     if (n == 0 || n > kMaxCount)
         return std::nullopt;
@@ -116,44 +116,44 @@ std::optional<UtcTable> read_table(std::ifstream& in, std::uint64_t file_size) {
     table.leaps.resize(n);
     for (LeapRecord& r : table.leaps) {
         unsigned char b[kLeapSize];
-        if (!read_exact(in, b, kLeapSize))
+        if (!readExact(in, b, kLeapSize))
             return std::nullopt;
-        r.year = get_i32(b);
-        r.month = get_u16(b + 4);
-        r.day = get_u16(b + 6);
-        r.offset = get_f64(b + 8);
-        r.ref_mjd = get_f32(b + 16);
-        r.rate = get_f32(b + 20);
+        r.year = getI32(b);
+        r.month = getU16(b + 4);
+        r.day = getU16(b + 6);
+        r.offset = getF64(b + 8);
+        r.ref_mjd = getF32(b + 16);
+        r.rate = getF32(b + 20);
     }
 
     unsigned char count[4];
-    if (!read_exact(in, count, sizeof count))
+    if (!readExact(in, count, sizeof count))
         return std::nullopt;
-    const std::uint32_t m = get_u32(count);
+    const std::uint32_t m = getU32(count);
     if (m < kMinPoints || m > kMaxCount || remaining < m * kPointSize + kTrailerSize)
         return std::nullopt;
 
     table.points.resize(m);
     for (DeltaTPoint& p : table.points) {
         unsigned char b[kPointSize];
-        if (!read_exact(in, b, kPointSize))
+        if (!readExact(in, b, kPointSize))
             return std::nullopt;
-        p.year = get_f32(b);
-        p.delta_t = get_f32(b + 4);
+        p.year = getF32(b);
+        p.deltaT = getF32(b + 4);
     }
 
     unsigned char trailer[kTrailerSize];
-    if (!read_exact(in, trailer, kTrailerSize))
+    if (!readExact(in, trailer, kTrailerSize))
         return std::nullopt;
-    table.a = get_f64(trailer);
-    table.b = get_f64(trailer + 8);
-    table.c = get_f64(trailer + 16);
+    table.a = getF64(trailer);
+    table.b = getF64(trailer + 8);
+    table.c = getF64(trailer + 16);
 
     CalendarTime date;
     date.year = table.table_date.year;
     date.month = table.table_date.month;
     date.day = table.table_date.day;
-    if (decimal_year_of(calendar_to_jd(nullptr, date)) >
+    if (decimalYearOf(calendarToJd(nullptr, date)) >
         static_cast<double>(table.points.back().year) + kTableDateTolerance)
         return std::nullopt;
     return table;
@@ -161,7 +161,7 @@ std::optional<UtcTable> read_table(std::ifstream& in, std::uint64_t file_size) {
 
 } // namespace
 
-bool date_before(const CalendarTime& c, const LeapRecord& r) {
+bool dateBefore(const CalendarTime& c, const LeapRecord& r) {
     if (c.year != r.year)
         return c.year < r.year;
     if (c.month != r.month)
@@ -169,7 +169,7 @@ bool date_before(const CalendarTime& c, const LeapRecord& r) {
     return c.day < r.day;
 }
 
-std::optional<UtcTable> load_utc_file(const std::string& path) {
+std::optional<UtcTable> loadUtcFile(const std::string& path) {
     try {
         std::ifstream in(path, std::ios::binary);
         if (!in)
@@ -179,7 +179,7 @@ std::optional<UtcTable> load_utc_file(const std::string& path) {
         in.seekg(0, std::ios::beg);
         if (size < 0 || !in)
             return std::nullopt;
-        return read_table(in, static_cast<std::uint64_t>(size));
+        return readTable(in, static_cast<std::uint64_t>(size));
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     } catch (const std::ios_base::failure&) {
@@ -187,37 +187,37 @@ std::optional<UtcTable> load_utc_file(const std::string& path) {
     }
 }
 
-std::vector<unsigned char> encode_utc_table(const UtcTable& table) {
+std::vector<unsigned char> encodeUtcTable(const UtcTable& table) {
     std::vector<unsigned char> out;
     out.reserve(kHeaderSize + 4 + kTrailerSize + table.leaps.size() * kLeapSize +
                 table.points.size() * kPointSize);
     for (char ch : kMagic)
         out.push_back(static_cast<unsigned char>(ch));
-    put_i32(out, table.table_date.year);
-    put_u16(out, table.table_date.month);
-    put_u16(out, table.table_date.day);
-    put_u32(out, static_cast<std::uint32_t>(table.leaps.size()));
+    putI32(out, table.table_date.year);
+    putU16(out, table.table_date.month);
+    putU16(out, table.table_date.day);
+    putU32(out, static_cast<std::uint32_t>(table.leaps.size()));
     for (const LeapRecord& r : table.leaps) {
-        put_i32(out, r.year);
-        put_u16(out, r.month);
-        put_u16(out, r.day);
-        put_f64(out, r.offset);
-        put_f32(out, r.ref_mjd);
-        put_f32(out, r.rate);
+        putI32(out, r.year);
+        putU16(out, r.month);
+        putU16(out, r.day);
+        putF64(out, r.offset);
+        putF32(out, r.ref_mjd);
+        putF32(out, r.rate);
     }
-    put_u32(out, static_cast<std::uint32_t>(table.points.size()));
+    putU32(out, static_cast<std::uint32_t>(table.points.size()));
     for (const DeltaTPoint& p : table.points) {
-        put_f32(out, p.year);
-        put_f32(out, p.delta_t);
+        putF32(out, p.year);
+        putF32(out, p.deltaT);
     }
-    put_f64(out, table.a);
-    put_f64(out, table.b);
-    put_f64(out, table.c);
+    putF64(out, table.a);
+    putF64(out, table.b);
+    putF64(out, table.c);
     return out;
 }
 
-bool write_utc_file(const std::string& path, const UtcTable& table) {
-    const std::vector<unsigned char> bytes = encode_utc_table(table);
+bool writeUtcFile(const std::string& path, const UtcTable& table) {
+    const std::vector<unsigned char> bytes = encodeUtcTable(table);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out)
         return false;

@@ -30,7 +30,7 @@ static_assert(sizeof(LeapRecord) == 24, "LeapRecord must stay 24 bytes");
 // Delta T = TT - UT1 at a decimal year (JD - 2451545) / 365.25 + 2000.
 struct DeltaTPoint {
     float year = 0.0f;
-    float delta_t = 0.0f; // s
+    float deltaT = 0.0f; // s
 };
 static_assert(sizeof(DeltaTPoint) == 8, "DeltaTPoint must stay 8 bytes");
 
@@ -53,13 +53,13 @@ struct UtcTable {
 };
 
 // True when the date (year, month, day) of c lies before the date of r; the time is ignored.
-bool date_before(const CalendarTime& c, const LeapRecord& r);
+bool dateBefore(const CalendarTime& c, const LeapRecord& r);
 
 // Reads a table file. Nothing is returned when the file cannot be opened or read in full,
 // has the wrong magic, has no leap records, fewer than 12 Delta T points, counts that the
 // file's size cannot hold, or a table date more than two days after the last point.
-std::optional<UtcTable> load_utc_file(const std::string& path);
+std::optional<UtcTable> loadUtcFile(const std::string& path);
 
 // The file image of a table (counts taken from the sequences), and writing it to a file.
-std::vector<unsigned char> encode_utc_table(const UtcTable& table);
-bool write_utc_file(const std::string& path, const UtcTable& table);
+std::vector<unsigned char> encodeUtcTable(const UtcTable& table);
+bool writeUtcFile(const std::string& path, const UtcTable& table);

@@ -38,7 +38,7 @@ struct SphericalAngles {
     double beta = 0.0;   // atan2(z, sqrt(x^2 + y^2))
 };
 
-inline SphericalAngles spherical_angles(const Vec3& v) {
+inline SphericalAngles sphericalAngles(const Vec3& v) {
     SphericalAngles angles;
     angles.lambda = (v.x == 0.0 && v.y == 0.0) ? 0.0 : std::atan2(v.y, v.x);
     angles.beta = std::atan2(v.z, std::sqrt(v.x * v.x + v.y * v.y));
@@ -46,17 +46,17 @@ inline SphericalAngles spherical_angles(const Vec3& v) {
 }
 
 // In [0, pi]; atan2 keeps its precision for nearly parallel vectors, where acos would not.
-inline double angle_between(const Vec3& a, const Vec3& b) {
+inline double angleBetween(const Vec3& a, const Vec3& b) {
     return std::atan2(length(cross(a, b)), dot(a, b));
 }
 
 // Rotates an Earth-centred vector about the polar axis into the frame of the site's meridian
 // (theta = local sidereal angle); the second component then points west.
-inline Vec3 to_meridian_frame(const Vec3& v, double sinTheta, double cosTheta) {
+inline Vec3 toMeridianFrame(const Vec3& v, double sinTheta, double cosTheta) {
     return {v.x * cosTheta + v.y * sinTheta, v.x * sinTheta - v.y * cosTheta, v.z};
 }
 
 // Turns a meridian-frame vector to the horizon: (east, north, up) at geodetic latitude phi.
-inline Vec3 meridian_to_horizon(const Vec3& m, double sinPhi, double cosPhi) {
+inline Vec3 meridianToHorizon(const Vec3& m, double sinPhi, double cosPhi) {
     return {-m.y, m.z * cosPhi - m.x * sinPhi, m.x * cosPhi + m.z * sinPhi};
 }

@@ -16,22 +16,22 @@ void BM_RecomputeAll(benchmark::State& state) {
     if (quiet)
         std::fclose(quiet);
     Catalogue catalogue;
-    if (read_TLE_file(bench_data_path("active-2026-03.txt").c_str(), 0, catalogue) != 0) {
+    if (readCatalogueFile(benchDataPath("active-2026-03.txt").c_str(), 0, catalogue) != 0) {
         state.SkipWithError("cannot read the catalogue");
         return;
     }
     SkyComputation sky(scales);
     const Site site{0.7853981633974483, -0.19, 300.0};
-    const double jd = scales.working_jd_from_utc_calendar({2026, 3, 20, 12, 0, 0, 0});
+    const double jd = scales.workingJdFromUtcCalendar({2026, 3, 20, 12, 0, 0, 0});
     for (auto _ : state) {
         const std::vector<LiveRow> rows =
             sky.compute(catalogue, jd, site, SkyComputation::Wait::ForEverySet);
         benchmark::DoNotOptimize(rows.data());
     }
     state.counters["sets"] = double(catalogue.size());
-    state.counters["ms_per_pass"] = time_per_item(1.0);
+    state.counters["ms_per_pass"] = timePerItem(1.0);
 }
 
 } // namespace
 
-BENCHMARK(BM_RecomputeAll)->Unit(benchmark::kMillisecond)->Apply(add_min_statistic);
+BENCHMARK(BM_RecomputeAll)->Unit(benchmark::kMillisecond)->Apply(addMinStatistic);

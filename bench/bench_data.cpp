@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 
-std::string bench_data_path(const std::string& name) {
+std::string benchDataPath(const std::string& name) {
     return std::string(ORBITRAK_BENCH_DATA) + "/" + name;
 }
 
-std::vector<TleText> read_tle_text(const std::string& path) {
+std::vector<TleText> readTleText(const std::string& path) {
     std::vector<TleText> out;
     FILE* f = std::fopen(path.c_str(), "r");
     if (!f)
@@ -20,19 +20,19 @@ std::vector<TleText> read_tle_text(const std::string& path) {
     return out;
 }
 
-const std::vector<TleText>& bench_catalogue() {
+const std::vector<TleText>& benchCatalogue() {
     static const std::vector<TleText> catalogue =
-        read_tle_text(bench_data_path("active-2026-03.txt"));
+        readTleText(benchDataPath("active-2026-03.txt"));
     return catalogue;
 }
 
-void add_min_statistic(benchmark::internal::Benchmark* b) {
+void addMinStatistic(benchmark::internal::Benchmark* b) {
     b->ComputeStatistics("min", [](const std::vector<double>& v) {
         return v.empty() ? 0.0 : *std::min_element(v.begin(), v.end());
     });
 }
 
-benchmark::Counter time_per_item(double items_per_iteration) {
+benchmark::Counter timePerItem(double items_per_iteration) {
     // Inverted rate: seconds per item, shown with an SI prefix (e.g. "250.1ns").
     return benchmark::Counter(items_per_iteration, benchmark::Counter::kIsIterationInvariantRate |
                                                        benchmark::Counter::kInvert);

@@ -6,7 +6,7 @@
 #include <vector>
 
 // Absolute path of a file in bench/data.
-std::string bench_data_path(const std::string& name);
+std::string benchDataPath(const std::string& name);
 
 // One three-line group as the catalogue file holds it, each line in a 256-byte buffer filled
 // the way fgets fills it (line feed kept).
@@ -17,15 +17,15 @@ struct TleText {
 };
 
 // All groups of a three-line file; empty if it cannot be read.
-std::vector<TleText> read_tle_text(const std::string& path);
+std::vector<TleText> readTleText(const std::string& path);
 
 // The real catalogue bench/data/active-2026-03.txt, read once.
-const std::vector<TleText>& bench_catalogue();
+const std::vector<TleText>& benchCatalogue();
 
 // Adds the statistic "min" to a benchmark run with --benchmark_repetitions, the figure to
 // compare across programs ("best of N").
-void add_min_statistic(benchmark::internal::Benchmark* b);
+void addMinStatistic(benchmark::internal::Benchmark* b);
 
 // A counter that reports the time per item (seconds; the console shows e.g. "250.1ns"), given the
 // items done in one iteration.
-benchmark::Counter time_per_item(double items_per_iteration);
+benchmark::Counter timePerItem(double items_per_iteration);

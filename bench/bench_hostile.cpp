@@ -67,7 +67,7 @@ void BM_TickHostile500(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         // The instant the window propagates to, as it computes it, and a step boundary ahead.
-        const double crossing = scales.utc_from_jd(scales.current_jd()) + kCrossingAfter * kSecond;
+        const double crossing = scales.utcFromJd(scales.currentJd()) + kCrossingAfter * kSecond;
         const double epoch = crossing + std::round(30 * 365.25 * 2.0) / 2.0;
         const QByteArray text =
             QByteArray::fromStdString(hostile::text(hostile::resonantSets(500, epoch)));
@@ -81,7 +81,7 @@ void BM_TickHostile500(benchmark::State& state) {
         while (Clock::now() - loaded < std::chrono::minutes(3)) {
             std::this_thread::sleep_until(due);
             const Clock::time_point start = Clock::now();
-            if (!past && scales.utc_from_jd(scales.current_jd()) >= crossing) {
+            if (!past && scales.utcFromJd(scales.currentJd()) >= crossing) {
                 past = true;
                 crossed = start;
             }
@@ -120,19 +120,19 @@ void BM_TickHostile500(benchmark::State& state) {
 void BM_LoadHostile500(benchmark::State& state) {
     const TimeScales scales;
     CatalogueFolder folder(QByteArray::fromStdString(hostile::text(
-        hostile::resonantSets(500, calendar_to_jd(nullptr, make_calendar(1957, 1, 1))))));
+        hostile::resonantSets(500, calendarToJd(nullptr, makeCalendar(1957, 1, 1))))));
     SkyComputation sky(scales); // one for every load, as in the window
     std::vector<double> loads, completes;
     std::size_t sets = 0;
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
         Catalogue catalogue;
-        read_TLE_file(kCatalogueFileName, kWindowSetLimit, catalogue);
-        std::vector<LiveRow> rows = sky.compute(catalogue, scales.current_jd(), Site{});
+        readCatalogueFile(kCatalogueFileName, kWindowSetLimit, catalogue);
+        std::vector<LiveRow> rows = sky.compute(catalogue, scales.currentJd(), Site{});
         loads.push_back(milliseconds(Clock::now() - start));
         while (!allPlaced(rows) && Clock::now() - start < std::chrono::minutes(3)) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            rows = sky.compute(catalogue, scales.current_jd(), Site{});
+            rows = sky.compute(catalogue, scales.currentJd(), Site{});
         }
         completes.push_back(milliseconds(Clock::now() - start));
         sets = catalogue.size();

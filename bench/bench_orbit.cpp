@@ -16,13 +16,13 @@ ElementSet parse(const TleText& text) {
     std::memcpy(line2, text.line2, sizeof line2);
     ElementSet set;
     double start, stop, step;
-    parse_TLE(line1, line2, 'c', 'm', 'a', 1, start, stop, step, set);
+    parseTle(line1, line2, 'c', 'm', 'a', 1, start, stop, step, set);
     return set;
 }
 
 // Every set of the catalogue, each propagated to the 20 times around its epoch.
 void BM_Propagate(benchmark::State& state) {
-    const std::vector<TleText>& catalogue = bench_catalogue();
+    const std::vector<TleText>& catalogue = benchCatalogue();
     if (catalogue.empty()) {
         state.SkipWithError("catalogue not found");
         return;
@@ -36,21 +36,21 @@ void BM_Propagate(benchmark::State& state) {
     for (auto _ : state) {
         for (ElementSet& set : sets) {
             for (int k = 0; k < kTimes; ++k) {
-                sgp4_propagate(1, set, -1440.0 + 144.0 * k, r, v);
+                sgp4Propagate(1, set, -1440.0 + 144.0 * k, r, v);
                 benchmark::DoNotOptimize(r);
                 benchmark::DoNotOptimize(v);
             }
         }
     }
     const double props = double(sets.size()) * kTimes;
-    state.counters["ns_per_prop"] = time_per_item(props);
+    state.counters["ns_per_prop"] = timePerItem(props);
     state.SetItemsProcessed(std::int64_t(state.iterations() * props));
 }
-BENCHMARK(BM_Propagate)->Unit(benchmark::kMillisecond)->Apply(add_min_statistic);
+BENCHMARK(BM_Propagate)->Unit(benchmark::kMillisecond)->Apply(addMinStatistic);
 
 // Parsing and initialising every set of the catalogue from its text lines.
 void BM_Init(benchmark::State& state) {
-    const std::vector<TleText>& catalogue = bench_catalogue();
+    const std::vector<TleText>& catalogue = benchCatalogue();
     if (catalogue.empty()) {
         state.SkipWithError("catalogue not found");
         return;
@@ -62,13 +62,13 @@ void BM_Init(benchmark::State& state) {
         for (const TleText& t : catalogue) {
             std::memcpy(line1, t.line1, sizeof line1);
             std::memcpy(line2, t.line2, sizeof line2);
-            parse_TLE(line1, line2, 'c', 'm', 'a', 1, start, stop, step, set);
+            parseTle(line1, line2, 'c', 'm', 'a', 1, start, stop, step, set);
             benchmark::DoNotOptimize(set);
         }
     }
-    state.counters["ns_per_set"] = time_per_item(double(catalogue.size()));
+    state.counters["ns_per_set"] = timePerItem(double(catalogue.size()));
     state.SetItemsProcessed(std::int64_t(state.iterations() * catalogue.size()));
 }
-BENCHMARK(BM_Init)->Unit(benchmark::kMillisecond)->Apply(add_min_statistic);
+BENCHMARK(BM_Init)->Unit(benchmark::kMillisecond)->Apply(addMinStatistic);
 
 } // namespace

@@ -12,7 +12,7 @@ namespace {
 // propagations per satellite-day, every refinement included.
 void BM_Passes500(benchmark::State& state) {
     Catalogue catalogue;
-    if (read_TLE_file(bench_data_path("active-2026-03.txt").c_str(), 500, catalogue) != 0) {
+    if (readCatalogueFile(benchDataPath("active-2026-03.txt").c_str(), 500, catalogue) != 0) {
         state.SkipWithError("catalogue not found");
         return;
     }
@@ -21,18 +21,18 @@ void BM_Passes500(benchmark::State& state) {
     std::size_t propagations = 0, passes = 0;
     for (auto _ : state) {
         propagations = passes = 0;
-        for (TLE_Satellite& satellite : catalogue.satellites) {
+        for (CatalogueEntry& satellite : catalogue.satellites) {
             const double epoch = satellite.elements.jdsatepoch;
             const PassWindow window{epoch, epoch + 1.0, 0.0};
-            passes += find_passes(satellite, scales, site, window, &propagations).size();
+            passes += findPasses(satellite, scales, site, window, &propagations).size();
         }
         benchmark::DoNotOptimize(passes);
     }
-    state.counters["ms_per_search"] = time_per_item(1.0);
+    state.counters["ms_per_search"] = timePerItem(1.0);
     state.counters["propagations_per_day"] = double(propagations) / double(catalogue.size());
     state.counters["passes"] = double(passes);
     state.counters["time_table"] = scales.table() ? 1 : 0;
 }
-BENCHMARK(BM_Passes500)->Unit(benchmark::kMillisecond)->Apply(add_min_statistic);
+BENCHMARK(BM_Passes500)->Unit(benchmark::kMillisecond)->Apply(addMinStatistic);
 
 } // namespace

@@ -10,7 +10,7 @@
 namespace {
 
 QByteArray firstSets(int sets) {
-    QFile source(QString::fromStdString(bench_data_path("active-2026-03.txt")));
+    QFile source(QString::fromStdString(benchDataPath("active-2026-03.txt")));
     source.open(QIODevice::ReadOnly);
     QByteArray text;
     for (int i = 0; i < 3 * sets && !source.atEnd(); ++i)
@@ -26,9 +26,9 @@ void BM_Tick500(benchmark::State& state) {
         bench.tick();
     state.counters["rows"] = bench.table->model()->rowCount();
     state.counters["paints_per_tick"] = double(bench.painted.paints) / double(state.iterations());
-    state.counters["ms_per_tick"] = time_per_item(1.0);
+    state.counters["ms_per_tick"] = timePerItem(1.0);
 }
 
 } // namespace
 
-BENCHMARK(BM_Tick500)->Unit(benchmark::kMillisecond)->Apply(add_min_statistic);
+BENCHMARK(BM_Tick500)->Unit(benchmark::kMillisecond)->Apply(addMinStatistic);

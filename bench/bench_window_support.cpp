@@ -1,6 +1,6 @@
 #include "bench/bench_window_support.h"
 
-#include "catalogue/tle_satellite_model.h"
+#include "catalogue/satellite_table_model.h"
 
 #include <QApplication>
 #include <QDir>
@@ -12,7 +12,7 @@
 
 #include <cmath>
 
-void ensure_application() {
+void ensureApplication() {
     if (QApplication::instance())
         return;
     static int argc = 1;
@@ -36,14 +36,14 @@ CatalogueFolder::~CatalogueFolder() {
 }
 
 BenchWindow::BenchWindow(const QByteArray& catalogue, const TimeScales& scales)
-    : folder((ensure_application(), catalogue)) {
+    : folder((ensureApplication(), catalogue)) {
     window = std::make_unique<MainWindow>(scales);
     // The window's one timer is its refresh tick.
     refresh = window->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
     refresh->stop();
     window->show();
-    table = window->findChild<QTableView*>("tableView");
-    model = dynamic_cast<const TLE_Satellite_Model*>(
+    table = window->findChild<QTableView*>("satelliteTableView");
+    model = dynamic_cast<const SatelliteTableModel*>(
         static_cast<QSortFilterProxyModel*>(table->model())->sourceModel());
     table->horizontalHeader()->setSortIndicator(1, Qt::DescendingOrder);
     QApplication::processEvents();

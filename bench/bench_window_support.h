@@ -3,7 +3,7 @@
 // What the window benchmarks share: one offscreen application, a scratch folder holding the
 // catalogue, and the real window over it with its ticks driven by the benchmark.
 
-#include "app/mainwindow.h"
+#include "app/main_window.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -14,10 +14,10 @@
 #include <memory>
 
 class QTimer;
-class TLE_Satellite_Model;
+class SatelliteTableModel;
 class TimeScales;
 
-void ensure_application();
+void ensureApplication();
 
 // A scratch folder holding satell.txt; the working directory while it lives.
 struct CatalogueFolder {
@@ -50,6 +50,6 @@ struct BenchWindow {
     std::unique_ptr<MainWindow> window;
     QTableView* table = nullptr;
     QTimer* refresh = nullptr;
-    const TLE_Satellite_Model* model = nullptr;
+    const SatelliteTableModel* model = nullptr;
     PaintCounter painted;
 };

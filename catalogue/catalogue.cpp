@@ -75,9 +75,9 @@ bool isBlank(const char* line) {
 
 } // namespace
 
-int read_TLE_file(const char* path, std::size_t maxSets, Catalogue& catalogue) {
+int readCatalogueFile(const char* path, std::size_t maxSets, Catalogue& catalogue) {
     std::FILE* file = std::fopen(path, "rb");
-    std::vector<TLE_Satellite>& satellites = catalogue.satellites;
+    std::vector<CatalogueEntry>& satellites = catalogue.satellites;
     satellites.clear();
     catalogue.setsInFile = 0;
     if (!file)
@@ -103,11 +103,11 @@ int read_TLE_file(const char* path, std::size_t maxSets, Catalogue& catalogue) {
         ++catalogue.setsInFile;
         if (maxSets != 0 && satellites.size() >= maxSets)
             continue; // only counted
-        TLE_Satellite entry;
-        entry.name_line = name;
+        CatalogueEntry entry;
+        entry.nameLine = name;
         entry.line1 = line1;
         entry.line2 = line2;
-        fill_TLE_Satellite(entry, name, line1, line2);
+        fillCatalogueEntry(entry, name, line1, line2);
         satellites.push_back(std::move(entry));
     }
     // A file that cannot be read to its end (a folder, a failing disk) counts as unreadable.
@@ -121,12 +121,12 @@ int read_TLE_file(const char* path, std::size_t maxSets, Catalogue& catalogue) {
     return 0;
 }
 
-std::optional<double> median_age_days(const Catalogue& catalogue, double utcJd) {
+std::optional<double> medianAgeDays(const Catalogue& catalogue, double utcJd) {
     if (catalogue.empty())
         return std::nullopt;
     std::vector<double> ages;
     ages.reserve(catalogue.size());
-    for (const TLE_Satellite& satellite : catalogue.satellites)
+    for (const CatalogueEntry& satellite : catalogue.satellites)
         ages.push_back(utcJd - satellite.elements.jdsatepoch);
     const std::size_t middle = ages.size() / 2;
     std::nth_element(ages.begin(), ages.begin() + middle, ages.end());

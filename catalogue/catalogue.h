@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalogue/tle_satellite.h"
+#include "catalogue/catalogue_entry.h"
 
 #include <cstddef>
 #include <optional>
@@ -13,22 +13,22 @@ constexpr std::size_t kWindowSetLimit = 500;
 // The loaded element sets, in file order: the row order of the satellite table. Propagation
 // updates the sets' working values in place.
 struct Catalogue {
-    std::vector<TLE_Satellite> satellites;
+    std::vector<CatalogueEntry> satellites;
     // Complete sets in the file read, also those beyond the limit of the read.
     std::size_t setsInFile = 0;
 
     std::size_t size() const { return satellites.size(); }
     bool empty() const { return satellites.empty(); }
-    TLE_Satellite& operator[](std::size_t i) { return satellites[i]; }
-    const TLE_Satellite& operator[](std::size_t i) const { return satellites[i]; }
+    CatalogueEntry& operator[](std::size_t i) { return satellites[i]; }
+    const CatalogueEntry& operator[](std::size_t i) const { return satellites[i]; }
 };
 
 // Replaces the catalogue by the three-line groups of a text file, at most maxSets of them
 // (0: no limit), and counts them all. Blank lines between groups are passed over; the last
 // group needs no final line feed. Returns 1 when the file cannot be opened or read (the
 // catalogue is then empty), else 0.
-int read_TLE_file(const char* path, std::size_t maxSets, Catalogue& catalogue);
+int readCatalogueFile(const char* path, std::size_t maxSets, Catalogue& catalogue);
 
 // The median of the sets' ages in days at a UTC Julian date (the date less each epoch); none
 // for an empty catalogue.
-std::optional<double> median_age_days(const Catalogue& catalogue, double utcJd);
+std::optional<double> medianAgeDays(const Catalogue& catalogue, double utcJd);

@@ -4,15 +4,15 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-bool is_same_file(const QString& a, const QString& b) {
+bool isSameFile(const QString& a, const QString& b) {
     const QFileInfo first(a);
     const QFileInfo second(b);
     return first.exists() && second.exists() &&
            first.canonicalFilePath() == second.canonicalFilePath();
 }
 
-bool replace_catalogue_file(const QString& source, const QString& target) {
-    if (!QFileInfo(source).isFile() || is_same_file(source, target))
+bool replaceCatalogueFile(const QString& source, const QString& target) {
+    if (!QFileInfo(source).isFile() || isSameFile(source, target))
         return false;
 
     QFile input(source);

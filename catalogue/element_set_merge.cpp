@@ -78,7 +78,7 @@ std::optional<std::string_view> elementLine(std::string_view line, char number) 
         if (c < 0x20 || c > 0x7e)
             return std::nullopt;
     }
-    if (!isDigit(line[68]) || element_line_check_digit(std::string(line)) != line[68] - '0')
+    if (!isDigit(line[68]) || elementLineCheckDigit(std::string(line)) != line[68] - '0')
         return std::nullopt;
     return line;
 }
@@ -109,7 +109,7 @@ std::optional<CheckedElementSet> checkedSet(std::string_view name, std::string_v
 
 } // namespace
 
-int element_line_check_digit(const std::string& line) {
+int elementLineCheckDigit(const std::string& line) {
     int sum = 0;
     for (std::size_t i = 0; i < line.size() && i < kElementLineLength - 1; ++i) {
         if (isDigit(line[i]))
@@ -120,7 +120,7 @@ int element_line_check_digit(const std::string& line) {
     return sum % 10;
 }
 
-CheckedText check_element_sets(const std::string& text) {
+CheckedText checkElementSets(const std::string& text) {
     std::vector<std::string_view> lines;
     const std::string_view all(text);
     for (std::size_t start = 0; start < all.size();) {
@@ -158,7 +158,7 @@ CheckedText check_element_sets(const std::string& text) {
 }
 
 std::vector<CheckedElementSet>
-merge_element_sets(const std::vector<std::vector<CheckedElementSet>>& sources) {
+mergeElementSets(const std::vector<std::vector<CheckedElementSet>>& sources) {
     std::vector<CheckedElementSet> merged;
     std::unordered_map<long, std::size_t> placeOf;
     for (const std::vector<CheckedElementSet>& source : sources) {
@@ -173,7 +173,7 @@ merge_element_sets(const std::vector<std::vector<CheckedElementSet>>& sources) {
     return merged;
 }
 
-std::string catalogue_text(const std::vector<CheckedElementSet>& sets) {
+std::string catalogueText(const std::vector<CheckedElementSet>& sets) {
     std::string text;
     for (const CheckedElementSet& set : sets)
         text += set.nameLine + '\n' + set.line1 + '\n' + set.line2 + '\n';

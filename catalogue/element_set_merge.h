@@ -24,20 +24,20 @@ struct CheckedText {
 
 // The check digit of an element line: its digits over the first 68 columns, each '-' counting
 // one, everything else nothing, modulo 10.
-int element_line_check_digit(const std::string& line);
+int elementLineCheckDigit(const std::string& line);
 
 // The three-line sets of a text. Blank lines and text between sets (a page around them) are
 // passed over; a name line followed by lines starting "1 " and "2 " is a set, and so is an
 // element line out of place. A set is kept when both element lines have 69 columns (trailing
 // blanks and CR aside), printable ASCII, the right check digit, one catalogue number and a
 // readable epoch, and its name line is short printable text. The others are counted as skipped.
-CheckedText check_element_sets(const std::string& text);
+CheckedText checkElementSets(const std::string& text);
 
 // The sets of several sources in source order, each catalogue number once: where a number
 // comes again, the set with the newest epoch takes the place of the number's first appearance
 // (on equal epochs the earlier one stays).
 std::vector<CheckedElementSet>
-merge_element_sets(const std::vector<std::vector<CheckedElementSet>>& sources);
+mergeElementSets(const std::vector<std::vector<CheckedElementSet>>& sources);
 
 // The catalogue file's text: three lines per set, each ending in a line feed.
-std::string catalogue_text(const std::vector<CheckedElementSet>& sets);
+std::string catalogueText(const std::vector<CheckedElementSet>& sets);

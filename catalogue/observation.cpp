@@ -3,15 +3,15 @@
 #include "astro/time_scales.h"
 #include "orbit/sgp4.h"
 
-ObservationInstant observation_instant(const TimeScales& scales, double jd, const Site& site) {
-    const double ut1 = scales.ut1_from_jd(jd);
-    const double utc = scales.utc_from_jd(jd);
-    const double theta = gmst_from_jd(ut1) - site.longitude;
-    return {utc, horizon_frame(site_meridian_position(site), theta)};
+ObservationInstant observationInstant(const TimeScales& scales, double jd, const Site& site) {
+    const double ut1 = scales.ut1FromJd(jd);
+    const double utc = scales.utcFromJd(jd);
+    const double theta = gmstFromJd(ut1) - site.longitude;
+    return {utc, horizonFrame(siteMeridianPosition(site), theta)};
 }
 
-Vec3 topocentric_enu(TLE_Satellite& satellite, const ObservationInstant& instant) {
-    propagate_satellite(satellite, instant.utcJd);
+Vec3 topocentricEnu(CatalogueEntry& satellite, const ObservationInstant& instant) {
+    propagateSatellite(satellite, instant.utcJd);
     const Vec3 position{satellite.position[0], satellite.position[1], satellite.position[2]};
-    return horizon_vector(position, instant.frame);
+    return horizonVector(position, instant.frame);
 }

@@ -3,7 +3,7 @@
 #include "astro/site.h"
 #include "astro/topocentric.h"
 #include "astro/vec3.h"
-#include "catalogue/tle_satellite.h"
+#include "catalogue/catalogue_entry.h"
 
 class TimeScales;
 
@@ -16,8 +16,8 @@ struct ObservationInstant {
 
 // From a working Julian date: UT1 and UTC, then the mean sidereal angle of UT1 less the site's
 // west longitude.
-ObservationInstant observation_instant(const TimeScales& scales, double jd, const Site& site);
+ObservationInstant observationInstant(const TimeScales& scales, double jd, const Site& site);
 
 // The satellite as seen from the site (east, north, up; metres). Propagates the satellite,
 // which overwrites its stored position.
-Vec3 topocentric_enu(TLE_Satellite& satellite, const ObservationInstant& instant);
+Vec3 topocentricEnu(CatalogueEntry& satellite, const ObservationInstant& instant);

@@ -41,7 +41,7 @@ struct Sample {
     Vec3 position; // from the Earth's centre, metres, the model's axes
 };
 
-// The instants of a window reduced as the live table reduces them (observation_instant), less
+// The instants of a window reduced as the live table reduces them (observationInstant), less
 // two costs repeated at every instant. The site's place on the ellipsoid is the same
 // throughout. TT - UTC only changes at a leap second, and finding it through the UTC calendar,
 // as the live table does once a tick, takes several times as long as the propagation: it is
@@ -51,7 +51,7 @@ struct Sample {
 class WindowClock {
 public:
     WindowClock(const TimeScales& scales, const Site& site, double fromJd, double toJd)
-        : scales(scales), site(site), sitePosition(site_meridian_position(site)) {
+        : scales(scales), site(site), sitePosition(siteMeridianPosition(site)) {
         const double atStart = utcMinusWorking(fromJd);
         steadyUtc = std::fabs(utcMinusWorking(toJd) - atStart) < kSteadyUtc;
         utcOffset = atStart;
@@ -59,16 +59,16 @@ public:
 
     ObservationInstant at(double jd) const {
         if (!steadyUtc)
-            return observation_instant(scales, jd, site);
-        const double theta = gmst_from_jd(scales.ut1_from_jd(jd)) - site.longitude;
-        return {jd + utcOffset, horizon_frame(sitePosition, theta)};
+            return observationInstant(scales, jd, site);
+        const double theta = gmstFromJd(scales.ut1FromJd(jd)) - site.longitude;
+        return {jd + utcOffset, horizonFrame(sitePosition, theta)};
     }
 
 private:
     // Taken at the instant that starts the UTC millisecond, where the calendar cuts nothing.
     double utcMinusWorking(double jd) const {
-        const double start = scales.working_jd_from_utc_calendar(scales.utc_calendar_from_jd(jd));
-        return scales.utc_from_jd(start) - start; // NaN when there is no such instant
+        const double start = scales.workingJdFromUtcCalendar(scales.utcCalendarFromJd(jd));
+        return scales.utcFromJd(start) - start; // NaN when there is no such instant
     }
 
     static constexpr double kSteadyUtc = 1e-9; // days, 86 microseconds
@@ -82,7 +82,7 @@ private:
 // The satellite's altitude from the site as a function of time.
 class AltitudeCurve {
 public:
-    AltitudeCurve(TLE_Satellite& satellite, const WindowClock& clock, double fromJd)
+    AltitudeCurve(CatalogueEntry& satellite, const WindowClock& clock, double fromJd)
         : satellite(satellite), clock(clock), fromJd(fromJd) {}
 
     double jd(double t) const { return fromJd + t / kSecondsPerDay; }
@@ -91,9 +91,9 @@ public:
         ++propagations;
         Sample s;
         s.t = t;
-        s.enu = topocentric_enu(satellite, clock.at(jd(t)));
+        s.enu = topocentricEnu(satellite, clock.at(jd(t)));
         s.position = {satellite.position[0], satellite.position[1], satellite.position[2]};
-        const double altitude = spherical_angles(s.enu).beta;
+        const double altitude = sphericalAngles(s.enu).beta;
         if (std::isfinite(altitude))
             s.altitudeDeg = altitude * kDegreesPerRadian;
         return s;
@@ -131,7 +131,7 @@ public:
     }
 
     PassPoint point(const Sample& s) const {
-        const SphericalAngles angles = spherical_angles(s.enu);
+        const SphericalAngles angles = sphericalAngles(s.enu);
         double azimuth = kTwoPi / 4 - angles.lambda;
         if (azimuth < 0)
             azimuth += kTwoPi;
@@ -141,7 +141,7 @@ public:
     std::size_t propagations = 0;
 
 private:
-    TLE_Satellite& satellite;
+    CatalogueEntry& satellite;
     const WindowClock& clock;
     double fromJd;
 };
@@ -299,7 +299,7 @@ struct Found {
 
 } // namespace
 
-std::vector<SatellitePass> find_passes(TLE_Satellite& satellite, const TimeScales& scales,
+std::vector<SatellitePass> findPasses(CatalogueEntry& satellite, const TimeScales& scales,
                                        const Site& site, const PassWindow& window,
                                        std::size_t* propagations) {
     std::vector<SatellitePass> passes;
@@ -380,9 +380,9 @@ std::vector<SatellitePass> find_passes(TLE_Satellite& satellite, const TimeScale
         pass.endJd = f.hasSet ? pass.set.jd : window.toJd;
 
         const double jd = pass.culmination.jd;
-        const Vec3 sun = sun_position(jd + kWorkingToTtDays);
-        pass.sunAltitudeDeg = altitude_deg(sun, clock.at(jd).frame);
-        pass.sunlit = is_sunlit(f.peak.position, sun);
+        const Vec3 sun = sunPosition(jd + kWorkingToTtDays);
+        pass.sunAltitudeDeg = altitudeDegrees(sun, clock.at(jd).frame);
+        pass.sunlit = isSunlit(f.peak.position, sun);
         pass.visible = pass.sunlit && pass.sunAltitudeDeg < kVisibleSunAltitudeDeg;
         passes.push_back(pass);
     }
@@ -391,7 +391,7 @@ std::vector<SatellitePass> find_passes(TLE_Satellite& satellite, const TimeScale
     return passes;
 }
 
-std::vector<PassPoint> pass_track(TLE_Satellite& satellite, const TimeScales& scales,
+std::vector<PassPoint> passTrack(CatalogueEntry& satellite, const TimeScales& scales,
                                   const Site& site, const SatellitePass& pass, int count) {
     const WindowClock clock(scales, site, pass.startJd, pass.endJd);
     AltitudeCurve curve(satellite, clock, pass.startJd);
@@ -413,7 +413,7 @@ std::vector<PassPoint> pass_track(TLE_Satellite& satellite, const TimeScales& sc
     return track;
 }
 
-std::vector<CataloguePass> find_catalogue_passes(Catalogue& catalogue, const TimeScales& scales,
+std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeScales& scales,
                                                  const Site& site, const PassWindow& window,
                                                  int trackPoints,
                                                  const std::function<bool()>& carryOn) {
@@ -421,11 +421,11 @@ std::vector<CataloguePass> find_catalogue_passes(Catalogue& catalogue, const Tim
     for (std::size_t i = 0; i < catalogue.size(); ++i) {
         if (carryOn && !carryOn())
             break;
-        TLE_Satellite& satellite = catalogue[i];
-        for (const SatellitePass& pass : find_passes(satellite, scales, site, window)) {
+        CatalogueEntry& satellite = catalogue[i];
+        for (const SatellitePass& pass : findPasses(satellite, scales, site, window)) {
             CataloguePass entry{i, pass, {}};
             if (trackPoints > 0)
-                entry.track = pass_track(satellite, scales, site, pass, trackPoints);
+                entry.track = passTrack(satellite, scales, site, pass, trackPoints);
             all.push_back(std::move(entry));
         }
     }

@@ -56,13 +56,13 @@ struct PassWindow {
 // the samples that stays below the threshold and could reach it is refined, so that a pass
 // shorter than a step is found as well. About 600 propagations per satellite-day, at most 800
 // over the whole catalogue of March 2026 from any latitude.
-std::vector<SatellitePass> find_passes(TLE_Satellite& satellite, const TimeScales& scales,
+std::vector<SatellitePass> findPasses(CatalogueEntry& satellite, const TimeScales& scales,
                                        const Site& site, const PassWindow& window,
                                        std::size_t* propagations = nullptr);
 
 // Points along a pass from its first to its last instant, culmination included, for drawing:
 // `count` instants evenly spaced (at least two). Propagates the satellite.
-std::vector<PassPoint> pass_track(TLE_Satellite& satellite, const TimeScales& scales,
+std::vector<PassPoint> passTrack(CatalogueEntry& satellite, const TimeScales& scales,
                                   const Site& site, const SatellitePass& pass, int count);
 
 struct CataloguePass {
@@ -75,7 +75,7 @@ struct CataloguePass {
 // then by catalogue number. trackPoints > 0 adds a track of that many points to each pass.
 // `carryOn`, when given, is asked before each satellite; the search stops early (with what it
 // has found) once it says no.
-std::vector<CataloguePass> find_catalogue_passes(Catalogue& catalogue, const TimeScales& scales,
+std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeScales& scales,
                                                  const Site& site, const PassWindow& window,
                                                  int trackPoints = 0,
                                                  const std::function<bool()>& carryOn = {});

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalogue/numeric_sort_proxy.h"
+#include "catalogue/numeric_sort_proxy_model.h"
 #include "catalogue/passes.h"
 
 #include <QAbstractTableModel>

@@ -26,7 +26,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kStepsPerCall = 20000.0;
 constexpr unsigned kMostWorkers = 15;
 
-double minutesSinceEpoch(const TLE_Satellite& satellite, double utcJd) {
+double minutesSinceEpoch(const CatalogueEntry& satellite, double utcJd) {
     return (utcJd - satellite.elements.jdsatepoch) * 1440.0;
 }
 
@@ -39,7 +39,7 @@ struct WarmUp {
     ElementSet set;
     double minutes = 0.0;
 
-    bool isFor(const TLE_Satellite& satellite) const {
+    bool isFor(const CatalogueEntry& satellite) const {
         return satellite.line1 == line1 && satellite.line2 == line2;
     }
 };
@@ -49,12 +49,12 @@ struct WarmUp {
 // inside the second between the two, the next call would restart the integration from the
 // epoch, years of steps for a set of long ago. The integrator's state is all that is kept: every
 // other working value a propagation writes, it writes before it reads.
-Vec3 horizonVectorAfter(TLE_Satellite& satellite, const ObservationInstant& later) {
+Vec3 horizonVectorAfter(CatalogueEntry& satellite, const ObservationInstant& later) {
     ElementSet& set = satellite.elements;
     if (set.irez == 0)
-        return topocentric_enu(satellite, later);
+        return topocentricEnu(satellite, later);
     const double atime = set.atime, xli = set.xli, xni = set.xni;
-    const Vec3 v = topocentric_enu(satellite, later);
+    const Vec3 v = topocentricEnu(satellite, later);
     set.atime = atime;
     set.xli = xli;
     set.xni = xni;
@@ -63,8 +63,8 @@ Vec3 horizonVectorAfter(TLE_Satellite& satellite, const ObservationInstant& late
 
 } // namespace
 
-LiveRow live_row(const Vec3& secondBefore, const Vec3& now) {
-    const SphericalAngles angles = spherical_angles(now);
+LiveRow liveRow(const Vec3& secondBefore, const Vec3& now) {
+    const SphericalAngles angles = sphericalAngles(now);
     double azimuth = kTwoPi / 4 - angles.lambda;
     if (azimuth < 0)
         azimuth += kTwoPi;
@@ -72,7 +72,7 @@ LiveRow live_row(const Vec3& secondBefore, const Vec3& now) {
     row.distanceKm = length(now) * 0.001;
     row.azimuthDeg = azimuth * kDegreesPerRadian;
     row.altitudeDeg = angles.beta * kDegreesPerRadian;
-    row.speedDegPerSec = angle_between(secondBefore, now) * kDegreesPerRadian;
+    row.speedDegPerSec = angleBetween(secondBefore, now) * kDegreesPerRadian;
     return row;
 }
 
@@ -124,7 +124,7 @@ public:
 private:
     static void integrate(WarmUp& job) {
         double r[3], v[3];
-        sgp4_propagate(kWgs72, job.set, job.minutes, r, v);
+        sgp4Propagate(kWgs72, job.set, job.minutes, r, v);
     }
 
     // Takes the first queued set and integrates it with the lock released.
@@ -185,14 +185,14 @@ std::size_t SkyComputation::setsInPreparation() const {
     return inPreparation.size();
 }
 
-bool SkyComputation::isInPreparation(std::size_t index, const TLE_Satellite& satellite) const {
+bool SkyComputation::isInPreparation(std::size_t index, const CatalogueEntry& satellite) const {
     for (const Preparation& p : inPreparation)
         if (p.index == index && p.line1 == satellite.line1 && p.line2 == satellite.line2)
             return true;
     return false;
 }
 
-void SkyComputation::prepare(std::size_t index, const TLE_Satellite& satellite, double minutes) {
+void SkyComputation::prepare(std::size_t index, const CatalogueEntry& satellite, double minutes) {
     if (isInPreparation(index, satellite))
         return;
     inPreparation.push_back({index, satellite.line1, satellite.line2});
@@ -218,15 +218,15 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
     std::vector<LiveRow> rows(catalogue.size(), LiveRow{kNaN, kNaN, kNaN, kNaN});
     if (catalogue.empty())
         return rows;
-    const ObservationInstant before = observation_instant(scales, jd - kOneSecondInDays, site);
-    const ObservationInstant now = observation_instant(scales, jd, site);
+    const ObservationInstant before = observationInstant(scales, jd - kOneSecondInDays, site);
+    const ObservationInstant now = observationInstant(scales, jd, site);
     takePreparedSets(catalogue);
-    const Vec3 sun = sun_position(jd + kWorkingToTtDays);
+    const Vec3 sun = sunPosition(jd + kWorkingToTtDays);
     // Every row shows its age; a row with a position also its sunlight.
-    const auto complete = [&sun](LiveRow& row, const TLE_Satellite& satellite) {
+    const auto complete = [&sun](LiveRow& row, const CatalogueEntry& satellite) {
         const Vec3 position{satellite.position[0], satellite.position[1], satellite.position[2]};
         if (std::isfinite(length(position)))
-            row.sunlight = is_sunlit(position, sun) ? Sunlight::Sunlit : Sunlight::Shadow;
+            row.sunlight = isSunlit(position, sun) ? Sunlight::Sunlit : Sunlight::Shadow;
     };
     for (std::size_t i = 0; i < catalogue.size(); ++i)
         rows[i].ageDays = now.utcJd - catalogue[i].elements.jdsatepoch;
@@ -234,8 +234,8 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
     // Each of the two propagations may have to integrate; whatever would take the call past its
     // budget is handed to the pool instead.
     double budget = kStepsPerCall;
-    auto affordable = [&budget](const TLE_Satellite& satellite, double minutes) {
-        const double steps = sgp4_resonance_steps(satellite.elements, minutes);
+    auto affordable = [&budget](const CatalogueEntry& satellite, double minutes) {
+        const double steps = sgp4ResonanceSteps(satellite.elements, minutes);
         if (steps > budget)
             return false;
         budget -= steps;
@@ -243,7 +243,7 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
     };
     std::vector<std::size_t> handedOver;
     for (std::size_t i = 0; i < catalogue.size(); ++i) {
-        TLE_Satellite& satellite = catalogue[i];
+        CatalogueEntry& satellite = catalogue[i];
         if (!inPreparation.empty() && isInPreparation(i, satellite)) {
             if (wait == Wait::ForEverySet)
                 handedOver.push_back(i); // handed over by an earlier call: waited for too
@@ -255,13 +255,13 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
             handedOver.push_back(i);
             continue;
         }
-        const Vec3 a = topocentric_enu(satellite, before);
+        const Vec3 a = topocentricEnu(satellite, before);
         if (!affordable(satellite, minutesSinceEpoch(satellite, now.utcJd))) {
             prepare(i, satellite, minutesBefore);
             handedOver.push_back(i);
             continue;
         }
-        rows[i] = live_row(a, horizonVectorAfter(satellite, now));
+        rows[i] = liveRow(a, horizonVectorAfter(satellite, now));
         complete(rows[i], satellite);
     }
 
@@ -269,9 +269,9 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
         pool->finishAll();
         takePreparedSets(catalogue);
         for (std::size_t i : handedOver) {
-            TLE_Satellite& satellite = catalogue[i];
-            const Vec3 a = topocentric_enu(satellite, before);
-            rows[i] = live_row(a, horizonVectorAfter(satellite, now));
+            CatalogueEntry& satellite = catalogue[i];
+            const Vec3 a = topocentricEnu(satellite, before);
+            rows[i] = liveRow(a, horizonVectorAfter(satellite, now));
             complete(rows[i], satellite);
         }
     }

@@ -26,7 +26,7 @@ struct LiveRow {
 };
 
 // The row for the horizon vectors of one satellite one second apart.
-LiveRow live_row(const Vec3& secondBefore, const Vec3& now);
+LiveRow liveRow(const Vec3& secondBefore, const Vec3& now);
 
 // Where every satellite of a catalogue stands in the sky from a site at an instant: for each,
 // the horizon vectors one second apart, propagated in place.
@@ -64,8 +64,8 @@ private:
         std::string line2;
     };
 
-    bool isInPreparation(std::size_t index, const TLE_Satellite& satellite) const;
-    void prepare(std::size_t index, const TLE_Satellite& satellite, double minutes);
+    bool isInPreparation(std::size_t index, const CatalogueEntry& satellite) const;
+    void prepare(std::size_t index, const CatalogueEntry& satellite, double minutes);
     void takePreparedSets(Catalogue& catalogue);
 
     const TimeScales& scales;

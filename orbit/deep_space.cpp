@@ -28,7 +28,7 @@ struct BodyTerms {
     double z1, z2, z3, z11, z12, z13, z21, z22, z23, z31, z32, z33;
 };
 
-BodyTerms body_terms(double zcosg, double zsing, double zcosi, double zsini, double zcosh,
+BodyTerms bodyTerms(double zcosg, double zsing, double zcosi, double zsini, double zcosh,
                      double zsinh, double cc, double xnoi, double cosim, double sinim,
                      double cosomm, double sinomm, double em, double emsq, double betasq,
                      double rtemsq) {
@@ -82,7 +82,7 @@ BodyTerms body_terms(double zcosg, double zsing, double zcosi, double zsini, dou
 
 } // namespace
 
-DeepSpaceCommon deep_space_common(ElementSet& rec, double epoch, double ecco, double argpo,
+DeepSpaceCommon deepSpaceCommon(ElementSet& rec, double epoch, double ecco, double argpo,
                                   double tc, double inclo, double nodeo, double no) {
     // Solar constants.
     constexpr double c1ss = 2.9864797e-6;
@@ -129,10 +129,10 @@ DeepSpaceCommon deep_space_common(ElementSet& rec, double epoch, double ecco, do
     const double zsingl = std::sin(zx);
 
     const double xnoi = 1.0 / nm;
-    const BodyTerms sun = body_terms(zcosgs, zsings, zcosis, zsinis, cnodm, snodm, c1ss, xnoi,
+    const BodyTerms sun = bodyTerms(zcosgs, zsings, zcosis, zsinis, cnodm, snodm, c1ss, xnoi,
                                      cosim, sinim, cosomm, sinomm, em, emsq, betasq, rtemsq);
     const BodyTerms moon =
-        body_terms(zcosgl, zsingl, zcosil, zsinil, zcoshl * cnodm + zsinhl * snodm,
+        bodyTerms(zcosgl, zsingl, zcosil, zsinil, zcoshl * cnodm + zsinhl * snodm,
                    snodm * zcoshl - cnodm * zsinhl, c1l, xnoi, cosim, sinim, cosomm, sinomm, em,
                    emsq, betasq, rtemsq);
 
@@ -184,7 +184,7 @@ DeepSpaceCommon deep_space_common(ElementSet& rec, double epoch, double ecco, do
 namespace {
 
 // Geopotential coefficients of the half-day resonance (eccentric 12-hour orbits).
-void half_day_resonance(ElementSet& rec, double nm, double aonv, double sinim, double cosim,
+void halfDayResonance(ElementSet& rec, double nm, double aonv, double sinim, double cosim,
                         double theta, double dmdt, double dnodt, double eccsq) {
     const double em = rec.ecco;
     const double emsq = eccsq;
@@ -271,7 +271,7 @@ void half_day_resonance(ElementSet& rec, double nm, double aonv, double sinim, d
 }
 
 // Coefficients of the one-day (synchronous) resonance.
-void synchronous_resonance(ElementSet& rec, double nm, double aonv, double sinim, double cosim,
+void synchronousResonance(ElementSet& rec, double nm, double aonv, double sinim, double cosim,
                            double emsq, double theta, double xpidot) {
     constexpr double q22 = 1.7891679e-6;
     constexpr double q31 = 2.1460748e-6;
@@ -294,7 +294,7 @@ void synchronous_resonance(ElementSet& rec, double nm, double aonv, double sinim
 
 } // namespace
 
-void deep_space_init(ElementSet& rec, const GravityConstants& g, const DeepSpaceCommon& c,
+void deepSpaceInit(ElementSet& rec, const GravityConstants& g, const DeepSpaceCommon& c,
                      double xpidot, double eccsq) {
     constexpr double kNearPolar = 5.2359877e-2; // 3 degrees from the equator's plane
     const double nm = c.nm;
@@ -345,9 +345,9 @@ void deep_space_init(ElementSet& rec, const GravityConstants& g, const DeepSpace
     const double theta = std::fmod(rec.gsto, kTwoPi);
     const double aonv = std::pow(nm / g.xke, 2.0 / 3.0);
     if (rec.irez == 2)
-        half_day_resonance(rec, nm, aonv, sinim, cosim, theta, rec.dmdt, rec.dnodt, eccsq);
+        halfDayResonance(rec, nm, aonv, sinim, cosim, theta, rec.dmdt, rec.dnodt, eccsq);
     else
-        synchronous_resonance(rec, nm, aonv, sinim, cosim, emsq, theta, xpidot);
+        synchronousResonance(rec, nm, aonv, sinim, cosim, emsq, theta, xpidot);
     rec.xli = rec.xlamo;
     rec.xni = rec.no;
     rec.atime = 0.0;
@@ -360,7 +360,7 @@ struct ResonanceRates {
     double xndt, xnddt, xldot;
 };
 
-ResonanceRates resonance_rates(const ElementSet& rec) {
+ResonanceRates resonanceRates(const ElementSet& rec) {
     constexpr double fasx2 = 0.13130908;
     constexpr double fasx4 = 2.8843198;
     constexpr double fasx6 = 0.37448087;
@@ -374,9 +374,9 @@ ResonanceRates resonance_rates(const ElementSet& rec) {
     ResonanceRates r;
     if (rec.irez != 2) {
         double s1, c1, s2, c2, s3, c3;
-        sin_cos(xli - fasx2, s1, c1);
-        sin_cos(2.0 * (xli - fasx4), s2, c2);
-        sin_cos(3.0 * (xli - fasx6), s3, c3);
+        sinCos(xli - fasx2, s1, c1);
+        sinCos(2.0 * (xli - fasx4), s2, c2);
+        sinCos(3.0 * (xli - fasx6), s3, c3);
         r.xndt = rec.del1 * s1 + rec.del2 * s2 + rec.del3 * s3;
         r.xldot = rec.xni + rec.xfact;
         r.xnddt = rec.del1 * c1 + 2.0 * rec.del2 * c2 + 3.0 * rec.del3 * c3;
@@ -386,16 +386,16 @@ ResonanceRates resonance_rates(const ElementSet& rec) {
         const double x2omi = xomi + xomi;
         const double x2li = xli + xli;
         double s[10], c[10];
-        sin_cos(x2omi + xli - g22, s[0], c[0]);
-        sin_cos(xli - g22, s[1], c[1]);
-        sin_cos(xomi + xli - g32, s[2], c[2]);
-        sin_cos(-xomi + xli - g32, s[3], c[3]);
-        sin_cos(x2omi + x2li - g44, s[4], c[4]);
-        sin_cos(x2li - g44, s[5], c[5]);
-        sin_cos(xomi + xli - g52, s[6], c[6]);
-        sin_cos(-xomi + xli - g52, s[7], c[7]);
-        sin_cos(xomi + x2li - g54, s[8], c[8]);
-        sin_cos(-xomi + x2li - g54, s[9], c[9]);
+        sinCos(x2omi + xli - g22, s[0], c[0]);
+        sinCos(xli - g22, s[1], c[1]);
+        sinCos(xomi + xli - g32, s[2], c[2]);
+        sinCos(-xomi + xli - g32, s[3], c[3]);
+        sinCos(x2omi + x2li - g44, s[4], c[4]);
+        sinCos(x2li - g44, s[5], c[5]);
+        sinCos(xomi + xli - g52, s[6], c[6]);
+        sinCos(-xomi + xli - g52, s[7], c[7]);
+        sinCos(xomi + x2li - g54, s[8], c[8]);
+        sinCos(-xomi + x2li - g54, s[9], c[9]);
         r.xndt = rec.d2201 * s[0] + rec.d2211 * s[1] + rec.d3210 * s[2] + rec.d3222 * s[3] +
                  rec.d4410 * s[4] + rec.d4422 * s[5] + rec.d5220 * s[6] + rec.d5232 * s[7] +
                  rec.d5421 * s[8] + rec.d5433 * s[9];
@@ -408,20 +408,20 @@ ResonanceRates resonance_rates(const ElementSet& rec) {
     return r;
 }
 
-bool resonance_restarts(const ElementSet& rec, double t) {
+bool resonanceRestarts(const ElementSet& rec, double t) {
     return rec.atime == 0.0 || t * rec.atime <= 0.0 || std::fabs(t) < std::fabs(rec.atime);
 }
 
 } // namespace
 
-double resonance_steps(const ElementSet& rec, double t) {
+double resonanceSteps(const ElementSet& rec, double t) {
     if (rec.method != 'd' || rec.irez == 0 || !(std::fabs(t) <= kMaxResonanceSpan))
         return 0.0;
-    const double from = resonance_restarts(rec, t) ? 0.0 : rec.atime;
+    const double from = resonanceRestarts(rec, t) ? 0.0 : rec.atime;
     return std::floor(std::fabs(t - from) / 720.0);
 }
 
-void deep_space_secular(ElementSet& rec, double& em, double& argpm, double& inclm, double& mm,
+void deepSpaceSecular(ElementSet& rec, double& em, double& argpm, double& inclm, double& mm,
                         double& nodem, double& nm) {
     constexpr double stepp = 720.0;
     constexpr double stepn = -720.0;
@@ -437,7 +437,7 @@ void deep_space_secular(ElementSet& rec, double& em, double& argpm, double& incl
     if (rec.irez == 0)
         return;
 
-    const double theta = wrap_two_pi(rec.gsto + t * rptim);
+    const double theta = wrapTwoPi(rec.gsto + t * rptim);
     if (!(std::fabs(t) <= kMaxResonanceSpan)) {
         // Beyond the integrator's reach (or not a number): no mean motion, reported as code 2.
         nm = std::nan("");
@@ -446,18 +446,18 @@ void deep_space_secular(ElementSet& rec, double& em, double& argpm, double& incl
 
     // Integrate from the epoch in whole steps towards t, restarting when t lies on the other
     // side of the epoch or behind the last state; the result is independent of earlier calls.
-    if (resonance_restarts(rec, t)) {
+    if (resonanceRestarts(rec, t)) {
         rec.atime = 0.0;
         rec.xni = rec.no;
         rec.xli = rec.xlamo;
     }
     const double delt = t > 0.0 ? stepp : stepn;
-    ResonanceRates rates = resonance_rates(rec);
+    ResonanceRates rates = resonanceRates(rec);
     while (std::fabs(t - rec.atime) >= stepp) {
         rec.xli = rec.xli + rates.xldot * delt + rates.xndt * step2;
         rec.xni = rec.xni + rates.xndt * delt + rates.xnddt * step2;
         rec.atime = rec.atime + delt;
-        rates = resonance_rates(rec);
+        rates = resonanceRates(rec);
     }
     const double ft = t - rec.atime;
 
@@ -471,16 +471,16 @@ void deep_space_secular(ElementSet& rec, double& em, double& argpm, double& incl
     nm = rec.no + dndt;
 }
 
-void deep_space_periodics(const ElementSet& rec, double& ep, double& inclp, double& nodep,
+void deepSpacePeriodics(const ElementSet& rec, double& ep, double& inclp, double& nodep,
                           double& argpp, double& mp) {
     const double t = rec.t;
 
     // Sun.
     double zm = rec.zmos + zns * t;
     double sinzm, coszm, sinzf, coszf;
-    sin_cos(zm, sinzm, coszm);
+    sinCos(zm, sinzm, coszm);
     double zf = zm + 2.0 * zes * sinzm;
-    sin_cos(zf, sinzf, coszf);
+    sinCos(zf, sinzf, coszf);
     double f2 = 0.5 * sinzf * sinzf - 0.25;
     double f3 = -0.5 * sinzf * coszf;
     const double ses = rec.se2 * f2 + rec.se3 * f3;
@@ -491,9 +491,9 @@ void deep_space_periodics(const ElementSet& rec, double& ep, double& inclp, doub
 
     // Moon.
     zm = rec.zmol + znl * t;
-    sin_cos(zm, sinzm, coszm);
+    sinCos(zm, sinzm, coszm);
     zf = zm + 2.0 * zel * sinzm;
-    sin_cos(zf, sinzf, coszf);
+    sinCos(zf, sinzf, coszf);
     f2 = 0.5 * sinzf * sinzf - 0.25;
     f3 = -0.5 * sinzf * coszf;
     const double sel = rec.ee2 * f2 + rec.e3 * f3;
@@ -516,7 +516,7 @@ void deep_space_periodics(const ElementSet& rec, double& ep, double& inclp, doub
     inclp = inclp + pinc;
     ep = ep + pe;
     double sinip, cosip;
-    sin_cos(inclp, sinip, cosip);
+    sinCos(inclp, sinip, cosip);
 
     if (inclp >= 0.2) {
         // Direct form.
@@ -530,14 +530,14 @@ void deep_space_periodics(const ElementSet& rec, double& ep, double& inclp, doub
 
     // Lyddane's form for low inclinations, where the node is ill-defined.
     double sinop, cosop;
-    sin_cos(nodep, sinop, cosop);
+    sinCos(nodep, sinop, cosop);
     double alfdp = sinip * sinop;
     double betdp = sinip * cosop;
     const double dalf = ph * cosop + pinc * cosip * sinop;
     const double dbet = -ph * sinop + pinc * cosip * cosop;
     alfdp = alfdp + dalf;
     betdp = betdp + dbet;
-    nodep = wrap_two_pi(nodep);
+    nodep = wrapTwoPi(nodep);
     // AFSPC compatibility: the node is used below without a trigonometric function ahead.
     if (nodep < 0.0 && rec.operationmode == 'a')
         nodep = nodep + kTwoPi;

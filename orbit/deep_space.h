@@ -1,7 +1,7 @@
 #pragma once
 
 // Deep-space (SDP4) terms of the orbit model: lunar-solar perturbations and the geopotential
-// resonance of one-day and half-day orbits. Used only by sgp4_init and sgp4_propagate.
+// resonance of one-day and half-day orbits. Used only by sgp4Init and sgp4Propagate.
 
 #include "orbit/element_set.h"
 #include "orbit/gravity.h"
@@ -22,25 +22,25 @@ struct DeepSpaceCommon {
 
 // Lunar and solar periodic coefficients at the epoch (published routine dscom). Writes e3,
 // ee2, se2 ... sl4, xgh2 ... xl4, zmol, zmos and the epoch offsets peo ... pho (zero) into rec.
-DeepSpaceCommon deep_space_common(ElementSet& rec, double epoch, double ecco, double argpo,
+DeepSpaceCommon deepSpaceCommon(ElementSet& rec, double epoch, double ecco, double argpo,
                                   double tc, double inclo, double nodeo, double no);
 
 // Secular rates and resonance set-up (dsinit): dedt ... domdt, irez, the d-coefficients or
 // del1-3, xfact, xlamo, and the integrator start state.
-void deep_space_init(ElementSet& rec, const GravityConstants& g, const DeepSpaceCommon& c,
+void deepSpaceInit(ElementSet& rec, const GravityConstants& g, const DeepSpaceCommon& c,
                      double xpidot, double eccsq);
 
 // Lunar-solar secular drift and resonance integration to rec.t (dspace). Updates the mean
 // elements in place, and the integrator state in rec.
-void deep_space_secular(ElementSet& rec, double& em, double& argpm, double& inclm, double& mm,
+void deepSpaceSecular(ElementSet& rec, double& em, double& argpm, double& inclm, double& mm,
                         double& nodem, double& nm);
 
 // The 720-minute resonance steps that integrating to t would take from the record's present
 // state (from the epoch when the integrator restarts); 0 without resonance or beyond its reach.
-double resonance_steps(const ElementSet& rec, double t);
+double resonanceSteps(const ElementSet& rec, double t);
 
 // Lunar-solar periodics at rec.t added to the mean elements (dpper after initialisation).
-void deep_space_periodics(const ElementSet& rec, double& ep, double& inclp, double& nodep,
+void deepSpacePeriodics(const ElementSet& rec, double& ep, double& inclp, double& nodep,
                           double& argpp, double& mp);
 
 } // namespace orbit_detail

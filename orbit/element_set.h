@@ -14,7 +14,7 @@ struct ElementSet {
     int epochyr = 0;         // epoch year, two digits as read
     int error = 0;           // code of the last propagation: 0, or 1-4, 6
     char operationmode = 0;  // 'a' (AFSPC compatible) or 'i' (improved)
-    char init = 0;           // 'y' while sgp4_init runs, 'n' afterwards
+    char init = 0;           // 'y' while sgp4Init runs, 'n' afterwards
     char method = 0;         // 'n' near-Earth, 'd' deep space (SDP4)
 
     // Near-Earth working values.
@@ -48,7 +48,7 @@ struct ElementSet {
     double ecco = 0;       // eccentricity
     double argpo = 0;      // argument of perigee
     double mo = 0;         // mean anomaly
-    double no = 0;         // mean motion, rad/min (Brouwer value after sgp4_init)
+    double no = 0;         // mean motion, rad/min (Brouwer value after sgp4Init)
 
     // Values initialisation already knows and propagation would otherwise recompute on every
     // call. Near-Earth orbits keep inclination and mean motion fixed, so their sine, cosine

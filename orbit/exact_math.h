@@ -14,7 +14,7 @@ constexpr double kTwoPi = 2.0 * kPi;
 
 // fmod(x, 2 pi). Removing 2^k * 2pi from a value in [2^k * 2pi, 2^(k+1) * 2pi) is exact
 // (Sterbenz), so stepping k down from the top leaves exactly the remainder fmod computes.
-inline double wrap_two_pi(double x) {
+inline double wrapTwoPi(double x) {
     const double ax = std::fabs(x);
     if (ax < kTwoPi)
         return x;
@@ -33,7 +33,7 @@ inline double wrap_two_pi(double x) {
 namespace exact {
 
 // a * b = hi + lo exactly (Dekker's product; no fused multiply-add needed).
-inline void two_product(double a, double b, double& hi, double& lo) {
+inline void twoProduct(double a, double b, double& hi, double& lo) {
     constexpr double split = 134217729.0; // 2^27 + 1
     const double ca = split * a, cb = split * b;
     const double ah = ca - (ca - a), al = a - ah;
@@ -48,7 +48,7 @@ inline std::uint64_t bits(double x) {
     return u;
 }
 
-inline double from_bits(std::uint64_t u) {
+inline double fromBits(std::uint64_t u) {
     double x;
     std::memcpy(&x, &u, sizeof x);
     return x;
@@ -62,13 +62,13 @@ inline double from_bits(std::uint64_t u) {
 // lies more than 0.04 ulp from a rounding midpoint. False when it lies closer than 0.05 ulp
 // (about one input in ten) or hi is a power of two (ulps differ on either side): the caller then
 // lets the library decide.
-inline bool round_clear_of_midpoint(double hi, double tail, double& out) {
+inline bool roundClearOfMidpoint(double hi, double tail, double& out) {
     const double y = hi + tail;
     const double residual = (hi - y) + tail; // exact value minus y
     const std::uint64_t yb = exact::bits(y);
     if ((yb & 0x000FFFFFFFFFFFFFull) == 0)
         return false;
-    const double ulp = exact::from_bits((yb & 0x7FF0000000000000ull) - (52ull << 52));
+    const double ulp = exact::fromBits((yb & 0x7FF0000000000000ull) - (52ull << 52));
     const double distance = 0.5 * ulp - std::fabs(residual); // to the nearer midpoint
     if (distance < 0.05 * ulp)
         return false;
@@ -77,31 +77,31 @@ inline bool round_clear_of_midpoint(double hi, double tail, double& out) {
 }
 
 // pow(x, 1.5): x * sqrt(x) worked out to about 100 bits and rounded once.
-inline double pow_three_halves(double x) {
+inline double powThreeHalves(double x) {
     if (!(x >= 0x1p-400 && x <= 0x1p400))
         return std::pow(x, 1.5);
     const double s = std::sqrt(x);
     double sq, sq_lo;
-    exact::two_product(s, s, sq, sq_lo);
+    exact::twoProduct(s, s, sq, sq_lo);
     const double r = (x - sq) - sq_lo; // x - s^2; x - sq is exact (Sterbenz)
     double p, p_lo;
-    exact::two_product(x, s, p, p_lo);
+    exact::twoProduct(x, s, p, p_lo);
     // x^1.5 = x (s + r / 2s) = p + p_lo + r s / 2 (x / s^2 = 1 to 2^-52, ample for a tail).
     double y;
-    return round_clear_of_midpoint(p, p_lo + 0.5 * r * s, y) ? y : std::pow(x, 1.5);
+    return roundClearOfMidpoint(p, p_lo + 0.5 * r * s, y) ? y : std::pow(x, 1.5);
 }
 
 // pow(x, 3): x^2 = s + s_lo and s x = p + p_lo exactly, so x^3 = p + p_lo + s_lo x, where only
 // the tail p_lo + s_lo x, far below the last bit of p, carries rounding errors.
-inline double pow_three(double x) {
+inline double powThree(double x) {
     const double ax = std::fabs(x);
     if (!(ax >= 0x1p-300 && ax <= 0x1p300))
         return std::pow(x, 3.0);
     double s, s_lo, p, p_lo;
-    exact::two_product(x, x, s, s_lo);
-    exact::two_product(s, x, p, p_lo);
+    exact::twoProduct(x, x, s, s_lo);
+    exact::twoProduct(s, x, p, p_lo);
     double y;
-    return round_clear_of_midpoint(p, p_lo + s_lo * x, y) ? y : std::pow(x, 3.0);
+    return roundClearOfMidpoint(p, p_lo + s_lo * x, y) ? y : std::pow(x, 3.0);
 }
 
 } // namespace orbit_detail

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <limits>
 
-GravityConstants gravity_constants(int selector) {
+GravityConstants gravityConstants(int selector) {
     if (selector >= 0 && selector <= 2)
         return orbit_detail::kGravitySets[selector];
     std::fprintf(stderr, "unknown gravity option (%d)\n", selector);

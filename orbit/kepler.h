@@ -16,13 +16,13 @@ struct KeplerSolution {
     int steps;
 };
 
-inline KeplerSolution solve_kepler(double u, double axnl, double aynl) {
+inline KeplerSolution solveKepler(double u, double axnl, double aynl) {
     double eo1 = u;
     double tem5 = 9999.9;
     double sineo1 = 0.0, coseo1 = 0.0;
     int steps = 0;
     while (std::fabs(tem5) >= 1.0e-12 && steps < 10) {
-        sin_cos(eo1, sineo1, coseo1);
+        sinCos(eo1, sineo1, coseo1);
         tem5 = 1.0 - coseo1 * axnl - sineo1 * aynl;
         tem5 = (u - aynl * coseo1 + axnl * sineo1 - eo1) / tem5;
         if (std::fabs(tem5) >= 0.95)

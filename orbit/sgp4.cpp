@@ -16,15 +16,15 @@ namespace {
 constexpr double x2o3 = 2.0 / 3.0;
 constexpr double temp4 = 1.5e-12; // stands in for 1 + cos(i) at an inclination of 180 degrees
 
-const GravityConstants& constants_for(int selector, GravityConstants& unknown) {
+const GravityConstants& constantsFor(int selector, GravityConstants& unknown) {
     if (selector >= 0 && selector <= 2)
         return kGravitySets[selector];
-    unknown = gravity_constants(selector); // reports the selector, yields NaN
+    unknown = gravityConstants(selector); // reports the selector, yields NaN
     return unknown;
 }
 
 // Zeroes the model's working values, keeping what the parser set.
-void clear_working_values(ElementSet& r) {
+void clearWorkingValues(ElementSet& r) {
     ElementSet fresh;
     fresh.epochyr = r.epochyr;
     fresh.a = r.a;
@@ -43,7 +43,7 @@ struct EpochQuantities {
     double ainv, ao, con42, cosio, cosio2, eccsq, omeosq, posq, rp, rteosq, sinio;
 };
 
-EpochQuantities epoch_quantities(ElementSet& rec, const GravityConstants& g, double epoch) {
+EpochQuantities epochQuantities(ElementSet& rec, const GravityConstants& g, double epoch) {
     EpochQuantities q;
     q.eccsq = rec.ecco * rec.ecco;
     q.omeosq = 1.0 - q.eccsq;
@@ -82,14 +82,14 @@ EpochQuantities epoch_quantities(ElementSet& rec, const GravityConstants& g, dou
         if (rec.gsto < 0.0)
             rec.gsto = rec.gsto + kTwoPi;
     } else {
-        rec.gsto = gmst_from_jd(epoch + 2433281.5);
+        rec.gsto = gmstFromJd(epoch + 2433281.5);
     }
     return q;
 }
 
 // Drag and secular-rate coefficients. Returns tsi and the density parameter sfour, which the
 // higher-order drag terms need.
-void drag_and_secular_coefficients(ElementSet& rec, const GravityConstants& g,
+void dragAndSecularCoefficients(ElementSet& rec, const GravityConstants& g,
                                    const EpochQuantities& q, double& tsi, double& sfour,
                                    double& xpidot) {
     const double ss = 78.0 / g.radiusearthkm + 1.0;
@@ -172,7 +172,7 @@ void drag_and_secular_coefficients(ElementSet& rec, const GravityConstants& g,
     rec.x7thm1 = 7.0 * cosio2 - 1.0;
 }
 
-void higher_order_drag(ElementSet& rec, double ao, double tsi, double sfour) {
+void higherOrderDrag(ElementSet& rec, double ao, double tsi, double sfour) {
     const double cc1sq = rec.cc1 * rec.cc1;
     rec.d2 = 4.0 * ao * tsi * cc1sq;
     const double temp = rec.d2 * tsi * rec.cc1 / 3.0;
@@ -191,7 +191,7 @@ struct MeanElements {
 };
 
 // Secular update; false with the error code set when the orbit has become impossible.
-bool secular_update(ElementSet& rec, const GravityConstants& g, bool fixed_selector,
+bool secularUpdate(ElementSet& rec, const GravityConstants& g, bool fixed_selector,
                     MeanElements& m) {
     const double t = rec.t;
     const double xmdf = rec.mo + rec.mdot * t;
@@ -208,8 +208,8 @@ bool secular_update(ElementSet& rec, const GravityConstants& g, bool fixed_selec
     if (rec.isimp != 1) {
         const double delomg = rec.omgcof * t;
         double sinxmdf, cosxmdf;
-        sin_cos(xmdf, sinxmdf, cosxmdf);
-        const double delm = rec.xmcof * (pow_three(1.0 + rec.eta * cosxmdf) - rec.delmo);
+        sinCos(xmdf, sinxmdf, cosxmdf);
+        const double delm = rec.xmcof * (powThree(1.0 + rec.eta * cosxmdf) - rec.delmo);
         const double temp = delomg + delm;
         mm = xmdf + temp;
         argpm = argpdf - temp;
@@ -217,7 +217,7 @@ bool secular_update(ElementSet& rec, const GravityConstants& g, bool fixed_selec
         const double t4 = t3 * t;
         tempa = tempa - rec.d2 * t2 - rec.d3 * t3 - rec.d4 * t4;
         double sinmm, cosmm;
-        sin_cos(mm, sinmm, cosmm);
+        sinCos(mm, sinmm, cosmm);
         tempe = tempe + rec.bstar * rec.cc5 * (sinmm - rec.sinmao);
         templ = templ + rec.t3cof * t3 + t4 * (rec.t4cof + t * rec.t5cof);
     }
@@ -226,7 +226,7 @@ bool secular_update(ElementSet& rec, const GravityConstants& g, bool fixed_selec
     double em = rec.ecco;
     double inclm = rec.inclo;
     if (rec.method == 'd')
-        deep_space_secular(rec, em, argpm, inclm, mm, nodem, nm);
+        deepSpaceSecular(rec, em, argpm, inclm, mm, nodem, nm);
 
     if (!(nm > 0.0)) {
         rec.error = kSgp4MeanMotion;
@@ -237,7 +237,7 @@ bool secular_update(ElementSet& rec, const GravityConstants& g, bool fixed_selec
     const double aofnm =
         (rec.method == 'n' && fixed_selector) ? rec.aofno : std::pow(g.xke / nm, x2o3);
     const double am = aofnm * tempa * tempa;
-    nm = g.xke / pow_three_halves(am);
+    nm = g.xke / powThreeHalves(am);
     em = em - tempe;
 
     if (!(em < 1.0 && em >= -0.001)) {
@@ -249,10 +249,10 @@ bool secular_update(ElementSet& rec, const GravityConstants& g, bool fixed_selec
     mm = mm + rec.no * templ;
     double xlm = mm + argpm + nodem;
 
-    nodem = wrap_two_pi(nodem);
-    argpm = wrap_two_pi(argpm);
-    xlm = wrap_two_pi(xlm);
-    mm = wrap_two_pi(xlm - argpm - nodem);
+    nodem = wrapTwoPi(nodem);
+    argpm = wrapTwoPi(argpm);
+    xlm = wrapTwoPi(xlm);
+    mm = wrapTwoPi(xlm - argpm - nodem);
 
     m.em = em;
     m.argpm = argpm;
@@ -270,7 +270,7 @@ struct PeriodicElements {
     double sinip, cosip;
 };
 
-bool lunar_solar_periodics(ElementSet& rec, const GravityConstants& g, const MeanElements& m,
+bool lunarSolarPeriodics(ElementSet& rec, const GravityConstants& g, const MeanElements& m,
                            PeriodicElements& p) {
     p.ep = m.em;
     p.xincp = m.inclm;
@@ -283,7 +283,7 @@ bool lunar_solar_periodics(ElementSet& rec, const GravityConstants& g, const Mea
         p.cosip = rec.cosio;
         return true;
     }
-    deep_space_periodics(rec, p.ep, p.xincp, p.nodep, p.argpp, p.mp);
+    deepSpacePeriodics(rec, p.ep, p.xincp, p.nodep, p.argpp, p.mp);
     if (p.xincp < 0.0) {
         p.xincp = -p.xincp;
         p.nodep = p.nodep + kPi;
@@ -294,7 +294,7 @@ bool lunar_solar_periodics(ElementSet& rec, const GravityConstants& g, const Mea
         return false;
     }
     // Long-period coefficients follow the perturbed inclination.
-    sin_cos(p.xincp, p.sinip, p.cosip);
+    sinCos(p.xincp, p.sinip, p.cosip);
     rec.aycof = -0.5 * g.j3oj2 * p.sinip;
     if (std::fabs(p.cosip + 1.0) > 1.5e-12)
         rec.xlcof = -0.25 * g.j3oj2 * p.sinip * (3.0 + 5.0 * p.cosip) / (1.0 + p.cosip);
@@ -308,9 +308,9 @@ struct LongPeriod {
     double axnl, aynl, xl;
 };
 
-LongPeriod long_period_terms(const ElementSet& rec, double am, const PeriodicElements& p) {
+LongPeriod longPeriodTerms(const ElementSet& rec, double am, const PeriodicElements& p) {
     double sinargpp, cosargpp;
-    sin_cos(p.argpp, sinargpp, cosargpp);
+    sinCos(p.argpp, sinargpp, cosargpp);
     LongPeriod lp;
     lp.axnl = p.ep * cosargpp;
     const double temp = 1.0 / (am * (1.0 - p.ep * p.ep));
@@ -321,7 +321,7 @@ LongPeriod long_period_terms(const ElementSet& rec, double am, const PeriodicEle
 
 // Short-period periodics and the state vector: position (km) and velocity (km/s). Code 4
 // writes nothing; code 6 (below the surface) writes the state.
-bool short_period_state(ElementSet& rec, const GravityConstants& g, const MeanElements& m,
+bool shortPeriodState(ElementSet& rec, const GravityConstants& g, const MeanElements& m,
                         const PeriodicElements& p, const LongPeriod& lp, const KeplerSolution& k,
                         double r[3], double v[3]) {
     const double am = m.am;
@@ -366,9 +366,9 @@ bool short_period_state(ElementSet& rec, const GravityConstants& g, const MeanEl
 
     // Orientation vectors.
     double sinsu, cossu, snod, cnod, sini, cosi;
-    sin_cos(su, sinsu, cossu);
-    sin_cos(xnode, snod, cnod);
-    sin_cos(xinc, sini, cosi);
+    sinCos(su, sinsu, cossu);
+    sinCos(xnode, snod, cnod);
+    sinCos(xinc, sini, cosi);
     const double xmx = -snod * cosi;
     const double xmy = cnod * cosi;
     const double ux = xmx * sinsu + cnod * cossu;
@@ -396,13 +396,13 @@ bool short_period_state(ElementSet& rec, const GravityConstants& g, const MeanEl
 
 } // namespace
 
-bool sgp4_init(int gravitySelector, char opsMode, std::int32_t satnum, double epoch, double bstar,
+bool sgp4Init(int gravitySelector, char opsMode, std::int32_t satnum, double epoch, double bstar,
                double ecco, double argpo, double inclo, double mo, double no, double nodeo,
                ElementSet& satrec) {
     GravityConstants unknown;
-    const GravityConstants& g = constants_for(gravitySelector, unknown);
+    const GravityConstants& g = constantsFor(gravitySelector, unknown);
 
-    clear_working_values(satrec);
+    clearWorkingValues(satrec);
     satrec.bstar = bstar;
     satrec.ecco = ecco;
     satrec.argpo = argpo;
@@ -417,24 +417,24 @@ bool sgp4_init(int gravitySelector, char opsMode, std::int32_t satnum, double ep
     satrec.init = 'y';
     satrec.t = 0.0;
 
-    const EpochQuantities q = epoch_quantities(satrec, g, epoch);
+    const EpochQuantities q = epochQuantities(satrec, g, epoch);
     satrec.error = 0;
 
     if (q.omeosq >= 0.0 || satrec.no >= 0.0) {
         double tsi = 0.0, sfour = 0.0, xpidot = 0.0;
-        drag_and_secular_coefficients(satrec, g, q, tsi, sfour, xpidot);
+        dragAndSecularCoefficients(satrec, g, q, tsi, sfour, xpidot);
 
         if (2.0 * kPi / satrec.no >= 225.0) {
             // Deep space: the Sun and the Moon, and resonance with the Earth's geopotential.
             satrec.method = 'd';
             satrec.isimp = 1;
-            const DeepSpaceCommon c = deep_space_common(satrec, epoch, satrec.ecco, satrec.argpo,
+            const DeepSpaceCommon c = deepSpaceCommon(satrec, epoch, satrec.ecco, satrec.argpo,
                                                         0.0, satrec.inclo, satrec.nodeo, satrec.no);
             // The periodics at the epoch change nothing here: their epoch offsets are zero.
-            deep_space_init(satrec, g, c, xpidot, q.eccsq);
+            deepSpaceInit(satrec, g, c, xpidot, q.eccsq);
         }
         if (satrec.isimp != 1)
-            higher_order_drag(satrec, q.ao, tsi, sfour);
+            higherOrderDrag(satrec, q.ao, tsi, sfour);
     }
 
     satrec.sinio = q.sinio;
@@ -442,35 +442,35 @@ bool sgp4_init(int gravitySelector, char opsMode, std::int32_t satnum, double ep
     satrec.aofno = q.ao;
 
     double r[3], v[3];
-    sgp4_propagate(gravitySelector, satrec, 0.0, r, v);
+    sgp4Propagate(gravitySelector, satrec, 0.0, r, v);
     satrec.init = 'n';
     return true;
 }
 
-bool sgp4_propagate(int gravitySelector, ElementSet& satrec, double tsince, double r[3],
+bool sgp4Propagate(int gravitySelector, ElementSet& satrec, double tsince, double r[3],
                     double v[3]) {
     GravityConstants unknown;
-    const GravityConstants& g = constants_for(gravitySelector, unknown);
+    const GravityConstants& g = constantsFor(gravitySelector, unknown);
 
     satrec.t = tsince;
     satrec.error = 0;
 
     MeanElements m;
-    if (!secular_update(satrec, g, gravitySelector == satrec.gravity, m))
+    if (!secularUpdate(satrec, g, gravitySelector == satrec.gravity, m))
         return false;
     PeriodicElements p;
-    if (!lunar_solar_periodics(satrec, g, m, p))
+    if (!lunarSolarPeriodics(satrec, g, m, p))
         return false;
-    const LongPeriod lp = long_period_terms(satrec, m.am, p);
-    const KeplerSolution k = solve_kepler(wrap_two_pi(lp.xl - p.nodep), lp.axnl, lp.aynl);
-    return short_period_state(satrec, g, m, p, lp, k, r, v);
+    const LongPeriod lp = longPeriodTerms(satrec, m.am, p);
+    const KeplerSolution k = solveKepler(wrapTwoPi(lp.xl - p.nodep), lp.axnl, lp.aynl);
+    return shortPeriodState(satrec, g, m, p, lp, k, r, v);
 }
 
-double sgp4_resonance_steps(const ElementSet& satrec, double tsince) {
-    return resonance_steps(satrec, tsince);
+double sgp4ResonanceSteps(const ElementSet& satrec, double tsince) {
+    return resonanceSteps(satrec, tsince);
 }
 
-double gmst_from_jd(double jdut1) {
+double gmstFromJd(double jdut1) {
     constexpr double deg2rad = kPi / 180.0;
     const double tut1 = (jdut1 - 2451545.0) / 36525.0;
     double temp = -6.2e-6 * tut1 * tut1 * tut1 + 0.093104 * tut1 * tut1 +

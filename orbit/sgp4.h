@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-// Error codes left in ElementSet::error by sgp4_propagate.
+// Error codes left in ElementSet::error by sgp4Propagate.
 enum Sgp4Error {
     kSgp4Ok = 0,
     kSgp4MeanEccentricity = 1,      // mean eccentricity >= 1 or < -0.001 (or not a number)
@@ -17,21 +17,21 @@ enum Sgp4Error {
 // Initialises satrec from mean elements (radians, rad/min, epoch in days since 1950 January
 // 0.0 UTC) and propagates it once to the epoch; the outcome of that shows in satrec.error.
 // Always returns true.
-bool sgp4_init(int gravitySelector, char opsMode, std::int32_t satnum, double epoch, double bstar,
+bool sgp4Init(int gravitySelector, char opsMode, std::int32_t satnum, double epoch, double bstar,
                double ecco, double argpo, double inclo, double mo, double no, double nodeo,
                ElementSet& satrec);
 
 // Propagates satrec to tsince minutes from its epoch: position (km) and velocity (km/s) in the
 // TEME frame. Returns false with the code in satrec.error on failure; codes 1-4 write nothing
 // to r and v, code 6 writes them. Allocates nothing.
-bool sgp4_propagate(int gravitySelector, ElementSet& satrec, double tsince, double r[3],
+bool sgp4Propagate(int gravitySelector, ElementSet& satrec, double tsince, double r[3],
                     double v[3]);
 
 // How many 720-minute resonance steps propagating satrec to tsince would integrate: 0 for orbits
 // without resonance. The integrator's state at an instant depends on that instant alone (its
 // steps always start at the epoch), so a caller may bring sets to an instant early, on other
 // threads, without changing any later result.
-double sgp4_resonance_steps(const ElementSet& satrec, double tsince);
+double sgp4ResonanceSteps(const ElementSet& satrec, double tsince);
 
 // Greenwich mean sidereal time (IAU 1982) in radians, [0, 2 pi), of a UT1 Julian date.
-double gmst_from_jd(double jdut1);
+double gmstFromJd(double jdut1);

@@ -169,7 +169,7 @@ inline constexpr double kStep3 = 0x1.3198a2e037073p-74;
 __attribute__((always_inline))
 #endif
 inline void
-sin_cos(double x, double& s, double& c) {
+sinCos(double x, double& s, double& c) {
     using namespace sincos_table;
 #if defined(ORBITRAK_LIBRARY_TRIG)
     const bool library = true;

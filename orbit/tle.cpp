@@ -16,7 +16,7 @@ constexpr double kRevPerDayToRadPerMin = 1440.0 / (2.0 * kPi); // xpdotp
 
 // Writes only inside the line: a column at or beyond the terminating NUL is left alone, so a
 // short line is never lengthened into whatever the buffer held before.
-void fix_up_columns(char* line1, char* line2) {
+void fixUpColumns(char* line1, char* line2) {
     const std::size_t len1 = std::strlen(line1);
     const std::size_t len2 = std::strlen(line2);
     auto in1 = [len1](std::size_t col) {
@@ -25,23 +25,23 @@ void fix_up_columns(char* line1, char* line2) {
     auto in2 = [len2](std::size_t col) {
         return col - 1 < len2;
     };
-    auto blank_to = [](char* line, bool inside, std::size_t col, char c) {
+    auto blankTo = [](char* line, bool inside, std::size_t col, char c) {
         if (inside && line[col - 1] == ' ')
             line[col - 1] = c;
     };
 
     for (std::size_t col = 11; col <= 16; ++col) // empty international designator scans as a word
-        blank_to(line1, in1(col), col, '_');
+        blankTo(line1, in1(col), col, '_');
     if (in1(45)) { // sign of the second-derivative mantissa, then its implied point
         if (line1[44] != ' ')
             line1[43] = line1[44];
         line1[44] = '.';
     }
-    blank_to(line1, in1(8), 8, 'U');
-    blank_to(line1, in1(10), 10, '.');
+    blankTo(line1, in1(8), 8, 'U');
+    blankTo(line1, in1(10), 10, '.');
     for (std::size_t col = 46; col <= 50; ++col)
-        blank_to(line1, in1(col), col, '0');
-    blank_to(line1, in1(52), 52, '0');
+        blankTo(line1, in1(col), col, '0');
+    blankTo(line1, in1(52), 52, '0');
     if (in1(54)) { // sign of the B* mantissa, then its implied point
         if (line1[53] != ' ')
             line1[52] = line1[53];
@@ -50,14 +50,14 @@ void fix_up_columns(char* line1, char* line2) {
     if (in2(26)) // implied point of the eccentricity
         line2[25] = '.';
     for (std::size_t col = 27; col <= 33; ++col)
-        blank_to(line2, in2(col), col, '0');
-    blank_to(line1, in1(63), 63, '0');
-    blank_to(line1, in1(69), 69, '0');
+        blankTo(line2, in2(col), col, '0');
+    blankTo(line1, in1(63), 63, '0');
+    blankTo(line1, in1(69), 69, '0');
 }
 
 } // namespace
 
-void days_to_mdhms(int year, double days, int& month, int& day, int& hour, int& minute,
+void daysToMdhms(int year, double days, int& month, int& day, int& hour, int& minute,
                    double& seconds) {
     const double whole = std::floor(days);
     if (!(std::fabs(whole) <= 1.0e9)) { // NaN, infinite or far outside any calendar use
@@ -88,30 +88,30 @@ void days_to_mdhms(int year, double days, int& month, int& day, int& hour, int& 
     seconds = (temp - minute) * 60.0;
 }
 
-double julian_day(int year, int month, int day, int hour, int minute, double seconds) {
+double julianDay(int year, int month, int day, int hour, int minute, double seconds) {
     return 367.0 * year - std::floor((7 * (year + std::floor((month + 9) / 12.0))) * 0.25) +
            std::floor(275 * month / 9.0) + day + 1721013.5 +
            ((seconds / 60.0 + minute) / 60.0 + hour) / 24.0;
 }
 
-bool parse_TLE(char* line1, char* line2, char runType, char inputType, char opsMode,
+bool parseTle(char* line1, char* line2, char runType, char inputType, char opsMode,
                int gravitySelector, double& start, double& stop, double& step, ElementSet& satrec) {
     (void)runType;
     (void)inputType;
-    const GravityConstants g = gravity_constants(gravitySelector);
+    const GravityConstants g = gravityConstants(gravitySelector);
     satrec = ElementSet{};
 
-    fix_up_columns(line1, line2);
+    fixUpColumns(line1, line2);
 
     Line1Fields f1;
-    scan_line1(line1, f1, CatalogueNumbers::Alpha5);
+    scanLine1(line1, f1, CatalogueNumbers::Alpha5);
     // Mean motion below 10 rev/day leaves column 53 blank and fits ten characters. A line
     // that ends before column 53 is read with the wider field, as it would be if its NUL
     // stood there.
     const bool wide = !(std::strlen(line2) > 52 && line2[52] == ' ');
     Line2Fields f2;
     f2.satnum = f1.satnum; // line 2 overwrites line 1's number only if its scan reaches it
-    scan_line2(line2, wide, f2, CatalogueNumbers::Alpha5);
+    scanLine2(line2, wide, f2, CatalogueNumbers::Alpha5);
 
     satrec.satnum = static_cast<std::int32_t>(f2.satnum);
     satrec.epochyr = f1.epochyr;
@@ -143,14 +143,14 @@ bool parse_TLE(char* line1, char* line2, char runType, char inputType, char opsM
     const int year = satrec.epochyr < 57 ? satrec.epochyr + 2000 : satrec.epochyr + 1900;
     int month, day, hour, minute;
     double seconds;
-    days_to_mdhms(year, satrec.epochdays, month, day, hour, minute, seconds);
-    satrec.jdsatepoch = julian_day(year, month, day, hour, minute, seconds);
+    daysToMdhms(year, satrec.epochdays, month, day, hour, minute, seconds);
+    satrec.jdsatepoch = julianDay(year, month, day, hour, minute, seconds);
 
     start = -1440.0;
     stop = 1440.0;
     step = 10.0;
 
-    return sgp4_init(gravitySelector, opsMode, satrec.satnum, satrec.jdsatepoch - 2433281.5,
+    return sgp4Init(gravitySelector, opsMode, satrec.satnum, satrec.jdsatepoch - 2433281.5,
                      satrec.bstar, satrec.ecco, satrec.argpo, satrec.inclo, satrec.mo, satrec.no,
                      satrec.nodeo, satrec);
 }

@@ -12,16 +12,16 @@
 //
 // runType: only the catalogue run 'c' exists here (start -1440, stop +1440, step 10 minutes);
 // other run types are treated alike. inputType is not used by that run type. opsMode: 'a'
-// (AFSPC compatible) or 'i' (improved). gravitySelector: see gravity_constants.
-// Returns the result of sgp4_init (true); a failed first propagation shows in satrec.error.
-bool parse_TLE(char* line1, char* line2, char runType, char inputType, char opsMode,
+// (AFSPC compatible) or 'i' (improved). gravitySelector: see gravityConstants.
+// Returns the result of sgp4Init (true); a failed first propagation shows in satrec.error.
+bool parseTle(char* line1, char* line2, char runType, char inputType, char opsMode,
                int gravitySelector, double& start, double& stop, double& step, ElementSet& satrec);
 
 // Month, day, hour, minute and seconds of a day of the year with fraction (1.0 = January 1
 // 0h). Leap years are the years divisible by 4. A day number that is not finite or beyond a
 // billion days gives month 1, day 0, 0:00 and NaN seconds, so that the Julian date is NaN.
-void days_to_mdhms(int year, double days, int& month, int& day, int& hour, int& minute,
+void daysToMdhms(int year, double days, int& month, int& day, int& hour, int& minute,
                    double& seconds);
 
 // Julian date of a calendar date and time (valid 1900 March 1 to 2100 February 28).
-double julian_day(int year, int month, int day, int hour, int minute, double seconds);
+double julianDay(int year, int month, int day, int hour, int minute, double seconds);

@@ -10,25 +10,25 @@ namespace {
 
 constexpr int kEof = -1;
 
-bool is_c_space(int c) {
+bool isCSpace(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-bool is_digit(int c) {
+bool isDigit(int c) {
     return c >= '0' && c <= '9';
 }
-bool is_xdigit(int c) {
-    return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+bool isXdigit(int c) {
+    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
-int to_lower(int c) {
+int toLower(int c) {
     return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
 }
 
 // Conversion of the characters a float conversion collected, with strtod's result in the "C"
 // locale. Plain decimals of up to 15 significant digits with a small power of ten are the exact
 // quotient of two exactly representable numbers, so one IEEE division gives the correctly
-// rounded value (fast_decimal). Everything else (exponents, hex, inf, nan) goes to from_chars,
+// rounded value (fastDecimal). Everything else (exponents, hex, inf, nan) goes to from_chars,
 // which rounds the same way but needs no locale and allocates nothing.
-bool c_number(const char* s, int n, double& value) {
+bool cNumber(const char* s, int n, double& value) {
     const char* p = s;
     const char* const end = s + n;
     bool negative = false;
@@ -52,14 +52,14 @@ bool c_number(const char* s, int n, double& value) {
         // strtod gives infinity or zero. Tokens here are at most 12 characters, too short for
         // the digits to outweigh an exponent that large, so the exponent's sign decides.
         const int marker = hex ? 'p' : 'e';
-        const char* e = std::find_if(p, r.ptr, [marker](char c) { return to_lower(c) == marker; });
+        const char* e = std::find_if(p, r.ptr, [marker](char c) { return toLower(c) == marker; });
         v = (e + 1 < r.ptr && e[1] == '-') ? 0.0 : HUGE_VAL;
     }
     value = negative ? -v : v;
     return true;
 }
 
-bool fast_decimal(const char* s, int n, double& value) {
+bool fastDecimal(const char* s, int n, double& value) {
     static const double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                     1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     int i = 0;
@@ -71,7 +71,7 @@ bool fast_decimal(const char* s, int n, double& value) {
     bool dot = false;
     for (; i < n; ++i) {
         const char c = s[i];
-        if (is_digit(c)) {
+        if (isDigit(c)) {
             mantissa = mantissa * 10 + (c - '0');
             ++digits;
             if (dot)
@@ -111,7 +111,7 @@ public:
             --width;
             c = inchar();
         }
-        while (c != kEof && width != 0 && is_digit(c) && n < 15) {
+        while (c != kEof && width != 0 && isDigit(c) && n < 15) {
             buf[n++] = char(c);
             --width;
             c = inchar();
@@ -130,14 +130,14 @@ public:
     }
 
     // "%5ld" for a catalogue number, optionally accepting the Alpha-5 form.
-    bool catalogue_number(long& out, CatalogueNumbers numbers) {
+    bool catalogueNumber(long& out, CatalogueNumbers numbers) {
         if (failed_)
             return false;
         if (numbers == CatalogueNumbers::Alpha5) {
-            skip_space();
-            const int letter = alpha5_letter_value(p_[0]);
-            if (letter >= 0 && is_digit(p_[1]) && is_digit(p_[2]) && is_digit(p_[3]) &&
-                is_digit(p_[4])) {
+            skipSpace();
+            const int letter = alpha5LetterValue(p_[0]);
+            if (letter >= 0 && isDigit(p_[1]) && isDigit(p_[2]) && isDigit(p_[3]) &&
+                isDigit(p_[4])) {
                 out = letter * 10000L + (p_[1] - '0') * 1000L + (p_[2] - '0') * 100L +
                       (p_[3] - '0') * 10L + (p_[4] - '0');
                 p_ += 5;
@@ -152,7 +152,7 @@ public:
     bool character(char& out) {
         if (failed_)
             return false;
-        skip_space();
+        skipSpace();
         const int c = inchar();
         if (c == kEof)
             return fail();
@@ -170,7 +170,7 @@ public:
             return fail();
         int n = 0;
         for (;;) {
-            if (is_c_space(c)) {
+            if (isCSpace(c)) {
                 unget(c);
                 break;
             }
@@ -208,35 +208,35 @@ public:
                 return fail();
             --width;
         }
-        if (to_lower(c) == 'n') { // "nan"
+        if (toLower(c) == 'n') { // "nan"
             add(c);
-            if (width == 0 || (c = inchar()) == kEof || to_lower(c) != 'a')
+            if (width == 0 || (c = inchar()) == kEof || toLower(c) != 'a')
                 return fail();
             --width;
             add(c);
-            if (width == 0 || (c = inchar()) == kEof || to_lower(c) != 'n')
+            if (width == 0 || (c = inchar()) == kEof || toLower(c) != 'n')
                 return fail();
             --width;
             add(c);
             return convert(buf, n, out);
         }
-        if (to_lower(c) == 'i') { // "inf" or "infinity"
+        if (toLower(c) == 'i') { // "inf" or "infinity"
             add(c);
-            if (width == 0 || (c = inchar()) == kEof || to_lower(c) != 'n')
+            if (width == 0 || (c = inchar()) == kEof || toLower(c) != 'n')
                 return fail();
             --width;
             add(c);
-            if (width == 0 || (c = inchar()) == kEof || to_lower(c) != 'f')
+            if (width == 0 || (c = inchar()) == kEof || toLower(c) != 'f')
                 return fail();
             --width;
             add(c);
             if (width != 0 && (c = inchar()) != kEof) {
-                if (to_lower(c) == 'i') {
+                if (toLower(c) == 'i') {
                     --width;
                     add(c);
                     static const char rest[] = "nity";
                     for (const char* r = rest; *r; ++r) {
-                        if (width == 0 || (c = inchar()) == kEof || to_lower(c) != *r)
+                        if (width == 0 || (c = inchar()) == kEof || toLower(c) != *r)
                             return fail();
                         --width;
                         add(c);
@@ -253,7 +253,7 @@ public:
             add(c);
             c = inchar();
             --width;
-            if (width != 0 && to_lower(c) == 'x') {
+            if (width != 0 && toLower(c) == 'x') {
                 add(c);
                 hexa = true;
                 exp_char = 'p';
@@ -264,15 +264,15 @@ public:
             }
         }
         for (;;) {
-            if (is_digit(c)) {
+            if (isDigit(c)) {
                 add(c);
                 got_digit = true;
-            } else if (!got_e && hexa && is_xdigit(c)) {
+            } else if (!got_e && hexa && isXdigit(c)) {
                 add(c);
                 got_digit = true;
             } else if (got_e && buf[n - 1] == exp_char && (c == '-' || c == '+')) {
                 add(c);
-            } else if (got_digit && !got_e && to_lower(c) == exp_char) {
+            } else if (got_digit && !got_e && toLower(c) == exp_char) {
                 add(exp_char);
                 got_e = got_dot = true;
             } else if (!got_dot && c == '.') {
@@ -297,11 +297,11 @@ private:
     bool begin() {
         if (failed_)
             return false;
-        skip_space();
+        skipSpace();
         return true;
     }
-    void skip_space() {
-        while (is_c_space(static_cast<unsigned char>(*p_)))
+    void skipSpace() {
+        while (isCSpace(static_cast<unsigned char>(*p_)))
             ++p_;
     }
     int inchar() {
@@ -319,7 +319,7 @@ private:
     }
     bool convert(const char* buf, int n, double& out) {
         double value;
-        if (!fast_decimal(buf, n, value) && !c_number(buf, n, value))
+        if (!fastDecimal(buf, n, value) && !cNumber(buf, n, value))
             return fail();
         out = value;
         ++assigned_;
@@ -333,7 +333,7 @@ private:
 
 } // namespace
 
-int alpha5_letter_value(char c) {
+int alpha5LetterValue(char c) {
     if (c < 'A' || c > 'Z' || c == 'I' || c == 'O')
         return -1;
     int value = 10 + (c - 'A');
@@ -344,9 +344,9 @@ int alpha5_letter_value(char c) {
     return value;
 }
 
-int scan_line1(const char* line, Line1Fields& f, CatalogueNumbers numbers) {
+int scanLine1(const char* line, Line1Fields& f, CatalogueNumbers numbers) {
     Scanner s(line);
-    s.integer(2, f.cardnumb) && s.catalogue_number(f.satnum, numbers) &&
+    s.integer(2, f.cardnumb) && s.catalogueNumber(f.satnum, numbers) &&
         s.character(f.classification) && s.word(10, f.intldesg) && s.integer(2, f.epochyr) &&
         s.floating(12, f.epochdays) && s.floating(11, f.ndot) && s.floating(7, f.nddot) &&
         s.integer(2, f.nexp) && s.floating(7, f.bstar) && s.integer(2, f.ibexp) &&
@@ -354,9 +354,9 @@ int scan_line1(const char* line, Line1Fields& f, CatalogueNumbers numbers) {
     return s.assigned();
 }
 
-int scan_line2(const char* line, bool wide_mean_motion, Line2Fields& f, CatalogueNumbers numbers) {
+int scanLine2(const char* line, bool wide_mean_motion, Line2Fields& f, CatalogueNumbers numbers) {
     Scanner s(line);
-    s.integer(2, f.cardnumb) && s.catalogue_number(f.satnum, numbers) && s.floating(9, f.inclo) &&
+    s.integer(2, f.cardnumb) && s.catalogueNumber(f.satnum, numbers) && s.floating(9, f.inclo) &&
         s.floating(9, f.nodeo) && s.floating(8, f.ecco) && s.floating(9, f.argpo) &&
         s.floating(9, f.mo) && s.floating(wide_mean_motion ? 11 : 10, f.no) &&
         s.integer(6, f.revnum);

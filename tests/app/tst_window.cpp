@@ -1,6 +1,6 @@
 #include "app/log_model.h"
-#include "app/mainwindow.h"
-#include "app/mountsettings.h"
+#include "app/main_window.h"
+#include "app/mount_settings_dialog.h"
 #include "app/settings.h"
 #include "astro/time_scales.h"
 #include "tests/common/file_bytes.h"
@@ -76,15 +76,15 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("text");
         const char* const texts[][2] = {
-            {"pushButton_Stop", "Stop"},      {"pushButton_Unpark", "Unpark"},
-            {"pushButton_Park", "Park"},      {"label_2", "Connect mount"},
-            {"checkBox", "Connect mount"},    {"label_3", "Status"},
-            {"label", "Filter TLEs by name"}, {"labelTime", "Current UTC time"},
-            {"menuMount", "Mount"},           {"menuTLEs", "TLEs"},
-            {"actionSetup", "Setup..."},      {"actionLoad_TLEs", "Load TLEs..."}};
-        const char* const help[][2] = {{"menuHelp", "Help"},
-                                       {"actionAbout", "About Orbitrak"},
-                                       {"actionAbout_Qt", "About Qt"}};
+            {"stopButton", "Stop"},      {"unparkButton", "Unpark"},
+            {"parkButton", "Park"},      {"connectMountLabel", "Connect mount"},
+            {"connectMountCheckBox", "Connect mount"},    {"statusLabel", "Status"},
+            {"filterLabel", "Filter TLEs by name"}, {"utcClockLabel", "Current UTC time"},
+            {"mountMenu", "Mount"},           {"tlesMenu", "TLEs"},
+            {"mountSetupAction", "Setup..."},      {"loadTlesAction", "Load TLEs..."}};
+        const char* const help[][2] = {{"helpMenu", "Help"},
+                                       {"aboutAction", "About Orbitrak"},
+                                       {"aboutQtAction", "About Qt"}};
         for (const auto& row : texts)
             QTest::newRow(row[0]) << row[0] << row[1];
         for (const auto& row : help)
@@ -106,16 +106,16 @@ private slots:
         QCOMPARE(window->size(), QSize(677, 585));
         const QList<QAction*> menus = window->menuBar()->actions();
         QCOMPARE(menus.size(), 4);
-        QCOMPARE(menus[0]->menu(), child<QMenu>("menuMount"));
-        QCOMPARE(menus[1]->menu(), child<QMenu>("menuTLEs"));
-        QCOMPARE(menus[0]->menu()->actions(), QList<QAction*>{child<QAction>("actionSetup")});
-        QCOMPARE(menus[1]->menu()->actions().value(0), child<QAction>("actionLoad_TLEs"));
-        QCOMPARE(menus[3]->menu()->actions(), (QList<QAction*>{child<QAction>("actionAbout"),
-                                                               child<QAction>("actionAbout_Qt")}));
-        QVERIFY(child<QLineEdit>("lineEditStatus")->isReadOnly() &&
-                child<QLineEdit>("lineTime")->isReadOnly());
+        QCOMPARE(menus[0]->menu(), child<QMenu>("mountMenu"));
+        QCOMPARE(menus[1]->menu(), child<QMenu>("tlesMenu"));
+        QCOMPARE(menus[0]->menu()->actions(), QList<QAction*>{child<QAction>("mountSetupAction")});
+        QCOMPARE(menus[1]->menu()->actions().value(0), child<QAction>("loadTlesAction"));
+        QCOMPARE(menus[3]->menu()->actions(), (QList<QAction*>{child<QAction>("aboutAction"),
+                                                               child<QAction>("aboutQtAction")}));
+        QVERIFY(child<QLineEdit>("statusLineEdit")->isReadOnly() &&
+                child<QLineEdit>("utcClockLineEdit")->isReadOnly());
 
-        auto* table = child<QTableView>("tableView");
+        auto* table = child<QTableView>("satelliteTableView");
         QCOMPARE(headers(table),
                  (QStringList{"Name", "Altitude (deg)", "Azimuth (deg)", "Distance (km)",
                               "Speed (deg/s)", "Age (d)", "Sunlit"}));
@@ -125,7 +125,7 @@ private slots:
         QVERIFY(table->verticalHeader()->isHidden());
         QCOMPARE(table->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
 
-        auto* log = child<QTableView>("tableViewLog");
+        auto* log = child<QTableView>("logTableView");
         QCOMPARE(headers(log), (QStringList{"Time", "Event"}));
         QCOMPARE(log->horizontalHeader()->sectionResizeMode(1), QHeaderView::Stretch);
         QVERIFY(!log->verticalHeader()->isHidden());
@@ -136,7 +136,7 @@ private slots:
     // Each tick shows the instant it computed for, which lies between the readings of the system's
     // UTC clock taken around it.
     void clockShowsUtc() {
-        auto* clock = child<QLineEdit>("lineTime");
+        auto* clock = child<QLineEdit>("utcClockLineEdit");
         QSignalSpy ticks(clock, &QLineEdit::textChanged);
         refreshTimer()->start();
         for (int round = 0; round < 2; ++round) {
@@ -159,7 +159,7 @@ private slots:
     // Every level has a colour of its own, in both columns; entries keep their order however fast
     // they come, each stamped with the local time, and the newest 10,000 are kept.
     void logModel() {
-        Log_Model model;
+        LogModel model;
         const QTime before = QTime::currentTime();
         for (int i = 0; i < 10005; ++i)
             model.addEntry(QString::number(i), LogLevel(i % 4));
@@ -167,7 +167,7 @@ private slots:
         QCOMPARE(model.rowCount(), 10000);
         QSet<QRgb> colours;
         for (int row = 0; row < model.rowCount(); ++row) {
-            const QColor colour = Log_Model::colourFor(LogLevel((row + 5) % 4));
+            const QColor colour = LogModel::colourFor(LogLevel((row + 5) % 4));
             QCOMPARE(model.index(row, 1).data().toString(), QString::number(row + 5));
             for (int column = 0; column < 2; ++column) {
                 const QVariant brush = model.index(row, column).data(Qt::ForegroundRole);
@@ -207,7 +207,7 @@ private slots:
         QFETCH(QStringList, rows);
         const QDateTime noon(QDate(2026, 3, 19), QTime(12, 0));
         QDateTime now;
-        Log_Model model(nullptr, [&now] { return now; });
+        LogModel model(nullptr, [&now] { return now; });
         for (const QString& entry : added) {
             const QStringList parts = entry.split(' ');
             now = noon.addMSecs(qint64(parts[0].toDouble() * 1000));
@@ -224,8 +224,8 @@ private slots:
     void logViewFollowsNewRows() {
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        auto* view = child<QTableView>("tableViewLog");
-        auto* log = dynamic_cast<Log_Model*>(view->model());
+        auto* view = child<QTableView>("logTableView");
+        auto* log = dynamic_cast<LogModel*>(view->model());
         QScrollBar* bar = view->verticalScrollBar();
         for (int i = 0; i < 100; ++i)
             log->addEntry(QString::number(i), LogLevel::Info);
@@ -243,7 +243,7 @@ private slots:
     }
 
     void setupOkIsKeptForTheNextWindow() {
-        const QString shown = runSetup([](MountSettings* dialog) {
+        const QString shown = runSetup([](MountSettingsDialog* dialog) {
             QCOMPARE(dialog->windowTitle(), QString("Halvstar Orbitrak setup"));
             QCOMPARE(addressEdit(dialog)->placeholderText(), QString("xxx.xxx.xxx.xxx"));
             addressEdit(dialog)->setText(QStringLiteral(" 192.0.2.50 x "));
@@ -252,12 +252,12 @@ private slots:
         QCOMPARE(shown, QString("127.0.0.1")); // read at start
         // Kept as typed, and stored at once: a crash loses nothing.
         QCOMPARE(readMountIp(), QString(" 192.0.2.50 x "));
-        QCOMPARE(runSetup([](MountSettings* dialog) { dialog->reject(); }),
+        QCOMPARE(runSetup([](MountSettingsDialog* dialog) { dialog->reject(); }),
                  QString(" 192.0.2.50 x "));
         window.reset();
         QCOMPARE(readMountIp(), QString(" 192.0.2.50 x "));
         newWindow();
-        QCOMPARE(runSetup([](MountSettings* dialog) { dialog->reject(); }),
+        QCOMPARE(runSetup([](MountSettingsDialog* dialog) { dialog->reject(); }),
                  QString(" 192.0.2.50 x "));
     }
 
@@ -270,7 +270,7 @@ private slots:
 
     void setupCancelKeepsTheAddress() {
         QFETCH(QString, how);
-        runSetup([how](MountSettings* dialog) {
+        runSetup([how](MountSettingsDialog* dialog) {
             addressEdit(dialog)->setText(QStringLiteral("10.9.9.9"));
             if (how == "cancel")
                 press(dialog, QDialogButtonBox::Cancel);
@@ -279,13 +279,13 @@ private slots:
             else
                 dialog->close();
         });
-        QCOMPARE(runSetup([](MountSettings* dialog) { dialog->reject(); }), QString("127.0.0.1"));
+        QCOMPARE(runSetup([](MountSettingsDialog* dialog) { dialog->reject(); }), QString("127.0.0.1"));
         window.reset();
         QCOMPARE(readMountIp(), QString("127.0.0.1"));
     }
 
     void connectBoxOpensAndClosesTheLink() {
-        auto* box = child<QCheckBox>("checkBox");
+        auto* box = child<QCheckBox>("connectMountCheckBox");
         STEP(connectMount("2.15.9"));
         QCOMPARE(
             windowLog(window.get()),
@@ -316,9 +316,9 @@ private slots:
 
     void motionButtons() {
         STEP(connectMount());
-        child<QPushButton>("pushButton_Stop")->click();
-        child<QPushButton>("pushButton_Park")->click();
-        child<QPushButton>("pushButton_Unpark")->click();
+        child<QPushButton>("stopButton")->click();
+        child<QPushButton>("parkButton")->click();
+        child<QPushButton>("unparkButton")->click();
         QTRY_COMPARE(mount->afterHandshake(), QByteArray(":STOP#:KA#:PO#"));
     }
 
@@ -326,7 +326,7 @@ private slots:
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         STEP(connectMount());
-        auto* table = child<QTableView>("tableView");
+        auto* table = child<QTableView>("satelliteTableView");
         QCOMPARE(table->model()->rowCount(), 1);
         const QPoint cell = table->visualRect(table->model()->index(0, 0)).center();
         // The view takes a double click only on the row that the first click pressed.
@@ -343,14 +343,14 @@ private slots:
     // Ticks are counted by the clock they set. A poll queued out of turn would show on the wire
     // before the Park clicked during the handshake; the Stop clicked with it goes out at once.
     void tickPollsWhenReadyAndIdle() {
-        QSignalSpy ticks(child<QLineEdit>("lineTime"), &QLineEdit::textChanged);
+        QSignalSpy ticks(child<QLineEdit>("utcClockLineEdit"), &QLineEdit::textChanged);
         refreshTimer()->start();
-        child<QCheckBox>("checkBox")->click();
+        child<QCheckBox>("connectMountCheckBox")->click();
         QTRY_COMPARE(mount->received(), kOpener);
         const int connected = ticks.count();
         QTRY_VERIFY(ticks.count() >= connected + 2); // during the handshake
-        child<QPushButton>("pushButton_Park")->click();
-        child<QPushButton>("pushButton_Stop")->click();
+        child<QPushButton>("parkButton")->click();
+        child<QPushButton>("stopButton")->click();
         QTRY_COMPARE(mount->received(), kOpener + ":STOP#");
         mount->send("2.15.14#+48*30:00#-011*35:00#520#");
         const QByteArray ready = kOpener + ":STOP#:Gt#:Gg#:Gev#:KA#";
@@ -359,8 +359,8 @@ private slots:
         QTRY_COMPARE(mount->received(), ready + ":TLESCK#:GaE#");
         const int seen = ticks.count();
         QTRY_VERIFY(ticks.count() >= seen + 2); // with a poll in flight
-        child<QPushButton>("pushButton_Unpark")->click();
-        auto* status = child<QLineEdit>("lineEditStatus");
+        child<QPushButton>("unparkButton")->click();
+        auto* status = child<QLineEdit>("statusLineEdit");
         QCOMPARE(status->text(), QString());
         mount->send("0,0,0.0025,0,-0.001#");
         QTRY_COMPARE(status->text(), QString("Tracking satellite  errors: 9.00\", -3.60\""));
@@ -370,20 +370,20 @@ private slots:
     void setupWhileConnectedKeepsTheLink() {
         STEP(connectMount());
         const int rows = windowLog(window.get()).size();
-        runSetup([](MountSettings* dialog) {
+        runSetup([](MountSettingsDialog* dialog) {
             addressEdit(dialog)->setText(QStringLiteral("192.0.2.1"));
             press(dialog, QDialogButtonBox::Ok);
         });
         QCOMPARE(windowLog(window.get()).size(), rows);
         QVERIFY(mount->isOpen());
-        child<QPushButton>("pushButton_Stop")->click();
+        child<QPushButton>("stopButton")->click();
         QTRY_COMPARE(mount->afterHandshake(), QByteArray(":STOP#"));
         QCOMPARE(mount->connectionCount(), 1);
     }
 
     void closingTheWindowWhileConnected() {
         STEP(connectMount());
-        child<QPushButton>("pushButton_Park")->click();
+        child<QPushButton>("parkButton")->click();
         window.reset();
         QTRY_VERIFY(!mount->isOpen());
         QCOMPARE(mount->received(), kHandshake + ":KA#");
@@ -404,31 +404,31 @@ private:
     }
 
     void connectMount(const QByteArray& version = "2.15.14") {
-        child<QCheckBox>("checkBox")->click();
-        QVERIFY(child<QCheckBox>("checkBox")->isChecked());
+        child<QCheckBox>("connectMountCheckBox")->click();
+        QVERIFY(child<QCheckBox>("connectMountCheckBox")->isChecked());
         STEP(mount->handshake(version));
         QTRY_VERIFY(windowLogEvents(window.get()).last().startsWith("Received site information"));
     }
 
     // Opens the setup dialog through the menu, lets `act` work it, and returns the address it
     // showed when it opened.
-    QString runSetup(const std::function<void(MountSettings*)>& act) {
+    QString runSetup(const std::function<void(MountSettingsDialog*)>& act) {
         QString shown = QStringLiteral("<dialog never shown>");
         QObject scope;
-        answerNextDialog<MountSettings>(&scope, [&](MountSettings* dialog) {
+        answerNextDialog<MountSettingsDialog>(&scope, [&](MountSettingsDialog* dialog) {
             shown = addressEdit(dialog)->text();
             act(dialog);
         });
-        child<QAction>("actionSetup")->trigger();
+        child<QAction>("mountSetupAction")->trigger();
         return shown;
     }
 
-    static void press(MountSettings* dialog, QDialogButtonBox::StandardButton which) {
+    static void press(MountSettingsDialog* dialog, QDialogButtonBox::StandardButton which) {
         dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))->button(which)->click();
     }
 
-    static QLineEdit* addressEdit(MountSettings* dialog) {
-        return dialog->findChild<QLineEdit*>(QStringLiteral("lineEdit"));
+    static QLineEdit* addressEdit(MountSettingsDialog* dialog) {
+        return dialog->findChild<QLineEdit*>(QStringLiteral("mountAddressLineEdit"));
     }
 
     QTemporaryDir scratch;

@@ -24,18 +24,18 @@ constexpr double kSecond = 1.0 / 86400.0;
 constexpr double kMs = kSecond / 1000.0;
 
 QByteArray text(const CalendarTime& c) {
-    return QByteArray::fromStdString(format_calendar(c));
+    return QByteArray::fromStdString(formatCalendar(c));
 }
 
 CalendarTime at(const char* t) {
-    return parse_calendar(t).value_or(CalendarTime{});
+    return parseCalendar(t).value_or(CalendarTime{});
 }
 
 // Four steps (one drifting, three of whole seconds) and Delta T every five years from 1950 to
 // the table date early in 2020, constant after it unless `slope` (s/year) moves it. Constant,
 // UT1 - UTC stays within 0.9 s: no leap extrapolation.
 UtcTable fixture(double slope = 0.0, int tableDay = 1) {
-    static const double delta_t[15] = {29.15, 31.07, 33.15, 35.73, 40.18, 45.48, 50.54, 54.34,
+    static const double deltaT[15] = {29.15, 31.07, 33.15, 35.73, 40.18, 45.48, 50.54, 54.34,
                                        56.86, 60.78, 63.83, 64.69, 66.07, 67.64, 69.36};
     UtcTable t;
     t.leaps = {{1968, 2, 1, 4.2131700, 39126.0f, 0.002592f},
@@ -44,12 +44,12 @@ UtcTable fixture(double slope = 0.0, int tableDay = 1) {
                {2017, 1, 1, 37.0}};
     for (int i = 0; i < 15; ++i) {
         const int day = i == 14 ? tableDay : 1;
-        const double jd = calendar_to_jd(nullptr, make_calendar(1950 + 5 * i, 1, day));
-        t.points.push_back({float(decimal_year(jd)), float(delta_t[i])});
+        const double jd = calendarToJd(nullptr, makeCalendar(1950 + 5 * i, 1, day));
+        t.points.push_back({float(decimalYear(jd)), float(deltaT[i])});
     }
-    t.table_date = make_calendar(2020, 1, tableDay);
+    t.table_date = makeCalendar(2020, 1, tableDay);
     t.b = slope;
-    t.c = t.points.back().delta_t - slope * t.points.back().year;
+    t.c = t.points.back().deltaT - slope * t.points.back().year;
     return t;
 }
 
@@ -57,13 +57,13 @@ MakeFile editTable(std::function<void(UtcTable&)> edit) {
     return [edit] {
         UtcTable t = fixture();
         edit(t);
-        return encode_utc_table(t);
+        return encodeUtcTable(t);
     };
 }
 
 MakeFile editBytes(std::function<void(Bytes&)> edit) {
     return [edit] {
-        Bytes b = encode_utc_table(fixture());
+        Bytes b = encodeUtcTable(fixture());
         edit(b);
         return b;
     };
@@ -79,9 +79,9 @@ bool writeFile(const QString& path, const Bytes& b) {
 }
 
 CalendarTime randomCalendar(QRandomGenerator& rng) {
-    const double first = calendar_to_jd(nullptr, make_calendar(1973, 1, 1));
-    CalendarTime c = jd_to_calendar(nullptr, first + std::floor(rng.bounded(32000.0)));
-    return make_calendar(c.year, c.month, c.day, rng.bounded(24), rng.bounded(60), rng.bounded(60),
+    const double first = calendarToJd(nullptr, makeCalendar(1973, 1, 1));
+    CalendarTime c = jdToCalendar(nullptr, first + std::floor(rng.bounded(32000.0)));
+    return makeCalendar(c.year, c.month, c.day, rng.bounded(24), rng.bounded(60), rng.bounded(60),
                          rng.bounded(1000));
 }
 
@@ -99,7 +99,7 @@ class TestTime : public QObject {
 
 private slots:
     void initTestCase() {
-        std::optional<UtcTable> real = load_utc_file(ORBITRAK_BINARY_DIR "/utc.bin");
+        std::optional<UtcTable> real = loadUtcFile(ORBITRAK_BINARY_DIR "/utc.bin");
         QVERIFY(real);
         QCOMPARE(text(real->table_date).left(10), QByteArray("2023-09-16"));
         real_ = TimeScales(*real);
@@ -141,31 +141,31 @@ private slots:
         QFETCH(QByteArray, calendar);
         QFETCH(bool, bothWays);
         const UtcTable* table = withTable ? fixture_.table() : nullptr;
-        QCOMPARE(text(jd_to_calendar(table, jd)), calendar);
+        QCOMPARE(text(jdToCalendar(table, jd)), calendar);
         if (bothWays)
-            QCOMPARE(calendar_to_jd(table, at(calendar.constData())), jd);
+            QCOMPARE(calendarToJd(table, at(calendar.constData())), jd);
     }
 
     // Every day from 3000 BC to AD 3000 converts back to itself, at midnight.
     void dailyRoundTrip() {
         for (const UtcTable* table : {fixture_.table(), static_cast<const UtcTable*>(nullptr)}) {
-            const double first = calendar_to_jd(table, make_calendar(-3000, 1, 1));
+            const double first = calendarToJd(table, makeCalendar(-3000, 1, 1));
             for (double jd = first; jd < first + 6000 * 365.25; jd += 1) {
-                const CalendarTime c = jd_to_calendar(table, jd);
-                if (calendar_to_jd(table, c) != jd || c.hour || c.month < 1 || c.month > 12)
+                const CalendarTime c = jdToCalendar(table, jd);
+                if (calendarToJd(table, c) != jd || c.hour || c.month < 1 || c.month > 12)
                     QFAIL(qPrintable(QString::number(jd, 'f', 1) + " gives " + text(c)));
             }
         }
     }
 
-    void parseCalendar() {
+    void parsingCalendars() {
         QCOMPARE(text(at("2024-02-29T13:14:15.016Z")), QByteArray("2024-02-29 13:14:15.016"));
         QCOMPARE(text(at("2016-12-31 23:59:60.2509999")), QByteArray("2016-12-31 23:59:60.250"));
         QCOMPARE(text(at("2024-03-01T00:00")), QByteArray("2024-03-01 00:00:00.000"));
         for (const char* bad :
              {"2023-02-29 00:00:00", "2024-13-01 00:00", "2024-01-01 24:00", "2024-01-01 00:00:61",
               "2024-01-01 00:00:00.", "+024-01-01 00:00", "2024-01-01 00:00:00 x"})
-            QVERIFY2(!parse_calendar(bad), bad);
+            QVERIFY2(!::parseCalendar(bad), bad);
     }
 
     void tableFile_data() {
@@ -190,9 +190,9 @@ private slots:
         QTest::newRow("M one more than stored")
             << editBytes([mAt](Bytes& b) { putU32(b, mAt, 16); }) << false;
         QTest::newRow("table date 1 day after the last point")
-            << editTable([](UtcTable& t) { t.table_date = make_calendar(2020, 1, 2); }) << true;
+            << editTable([](UtcTable& t) { t.table_date = makeCalendar(2020, 1, 2); }) << true;
         QTest::newRow("table date 3 days after the last point")
-            << editTable([](UtcTable& t) { t.table_date = make_calendar(2020, 1, 4); }) << false;
+            << editTable([](UtcTable& t) { t.table_date = makeCalendar(2020, 1, 4); }) << false;
         QTest::newRow("trailing bytes")
             << editBytes([](Bytes& b) { b.resize(b.size() + 9, 7); }) << true;
     }
@@ -202,7 +202,7 @@ private slots:
         QFETCH(bool, accepted);
         const QString path = dir_.filePath("table.bin");
         QVERIFY(writeFile(path, make()));
-        QCOMPARE(load_utc_file(path.toStdString()).has_value(), accepted);
+        QCOMPARE(loadUtcFile(path.toStdString()).has_value(), accepted);
     }
 
     // What is written reads back whole, in a table's fresh state; a file cut short anywhere,
@@ -211,21 +211,21 @@ private slots:
         UtcTable t = fixture(0.25);
         t.a = 1.5e-3;
         const std::string path = dir_.filePath("round.bin").toStdString();
-        QVERIFY(write_utc_file(path, t));
-        const std::optional<UtcTable> r = load_utc_file(path);
+        QVERIFY(writeUtcFile(path, t));
+        const std::optional<UtcTable> r = loadUtcFile(path);
         QVERIFY(r);
-        QVERIFY(encode_utc_table(*r) == encode_utc_table(t));
+        QVERIFY(encodeUtcTable(*r) == encodeUtcTable(t));
         QVERIFY(!r->proleptic && !r->extrapolation_active && r->search_cache == -1);
         QCOMPARE(r->reform_jd, 2299160.5);
 
-        const Bytes full = encode_utc_table(t);
+        const Bytes full = encodeUtcTable(t);
         for (std::size_t length = 0; length < full.size(); ++length) {
             QVERIFY(
                 writeFile(dir_.filePath("cut.bin"), Bytes(full.begin(), full.begin() + length)));
-            if (load_utc_file(dir_.filePath("cut.bin").toStdString()))
+            if (loadUtcFile(dir_.filePath("cut.bin").toStdString()))
                 QFAIL(qPrintable(QString("a file cut to %1 bytes was accepted").arg(length)));
         }
-        QVERIFY(!load_utc_file(dir_.filePath("missing.bin").toStdString()));
+        QVERIFY(!loadUtcFile(dir_.filePath("missing.bin").toStdString()));
     }
 
     // The files present: 0 none, -1 a broken one, else a table issued that day of January 2020.
@@ -256,7 +256,7 @@ private slots:
         const QString before = QDir::currentPath();
         QVERIFY(QDir::setCurrent(scratch.path()));
         const auto place = [](const char* name, int day) {
-            Bytes b = encode_utc_table(fixture(0.0, std::max(day, 1)));
+            Bytes b = encodeUtcTable(fixture(0.0, std::max(day, 1)));
             b.resize(b.size() - (day < 0));
             return day == 0 || writeFile(name, b);
         };
@@ -289,19 +289,19 @@ private slots:
         QFETCH(QByteArray, utc);
         QFETCH(double, seconds);
         const CalendarTime c = at(utc.constData());
-        const double tt = real_.working_jd_from_utc_calendar(c) + kWorkingToTtDays;
-        const double got = (tt - calendar_to_jd(real_.table(), c)) / kSecond - 32.184;
+        const double tt = real_.workingJdFromUtcCalendar(c) + kWorkingToTtDays;
+        const double got = (tt - calendarToJd(real_.table(), c)) / kSecond - 32.184;
         QVERIFY2(std::fabs(got - seconds) < 1e-4, qPrintable(QString::number(got, 'f', 6)));
     }
 
     void deltaTAndUt1() {
         const UtcTable& t = *real_.table();
-        QVERIFY(std::fabs(delta_t(t, 2000.0) - 63.83) < 0.01);
-        QCOMPARE(delta_t(t, 1600.0), 44.3 * 4 - 320.0 * 2 + 1360.0); // before the first point
-        QCOMPARE(delta_t(t, 2030.0), double(t.points.back().delta_t));
+        QVERIFY(std::fabs(deltaT(t, 2000.0) - 63.83) < 0.01);
+        QCOMPARE(deltaT(t, 1600.0), 44.3 * 4 - 320.0 * 2 + 1360.0); // before the first point
+        QCOMPARE(deltaT(t, 2030.0), double(t.points.back().deltaT));
         const double jd = 2451545.0; // TT is 67.184 s later, UT1 Delta T before that
-        const double ut1 = real_.ut1_from_jd(jd);
-        QVERIFY(std::fabs((jd - ut1) / kSecond + 67.184 - delta_t(t, 2000.0)) < 1e-3);
+        const double ut1 = real_.ut1FromJd(jd);
+        QVERIFY(std::fabs((jd - ut1) / kSecond + 67.184 - deltaT(t, 2000.0)) < 1e-3);
     }
 
     // The interval search starts from the one found last; the result never depends on it.
@@ -312,14 +312,14 @@ private slots:
             while (i + 2 < t.points.size() && t.points[i + 1].year <= y)
                 ++i;
             const DeltaTPoint &a = t.points[i], &b = t.points[i + 1];
-            return a.delta_t + (double(b.delta_t) - a.delta_t) * (y - a.year) / (b.year - a.year);
+            return a.deltaT + (double(b.deltaT) - a.deltaT) * (y - a.year) / (b.year - a.year);
         };
         QRandomGenerator rng(3);
         double y = 1700.0;
         for (int i = 0; i < 20000; ++i) {
             const double near = y + rng.bounded(4.0) - 2.0; // as consecutive conversions look up
             y = i % 2 && near > 1657.1 && near < 2023.6 ? near : 1657.1 + rng.bounded(366.5);
-            if (!(std::fabs(delta_t(t, y) - linear(y)) < 1e-9))
+            if (!(std::fabs(deltaT(t, y) - linear(y)) < 1e-9))
                 QFAIL(qPrintable(QString("Delta T at %1").arg(y, 0, 'f', 6)));
         }
     }
@@ -328,14 +328,14 @@ private slots:
     // 2016, the inserted one labelled 60, then the new year.
     void leapSecond() {
         QList<int> seconds;
-        CalendarTime previous = make_calendar(2016, 12, 31, 23, 59, 58);
+        CalendarTime previous = makeCalendar(2016, 12, 31, 23, 59, 58);
         for (int step = 0; step < 30; ++step) {
             TimeInstant instant = real_.instant();
-            instant.set_jd(2457754.5 + (0.05 + 0.1 * step) * kSecond);
+            instant.setJd(2457754.5 + (0.05 + 0.1 * step) * kSecond);
             bool inLeap = false;
-            const double utc = instant.get_utc(&inLeap);
+            const double utc = instant.getUtc(&inLeap);
             const CalendarTime c = instant.calendar();
-            QVERIFY2(compare_calendar(previous, c) < 0, text(c));
+            QVERIFY2(compareCalendar(previous, c) < 0, text(c));
             QCOMPARE(inLeap, c.second == 60);
             seconds << c.second;
             if (c.second == 60) // counted from the following midnight
@@ -355,9 +355,9 @@ private slots:
         QVERIFY(t.extrapolation_active);
         QCOMPARE(t.extrapolation_offset, -0.9 / 86400.0);
         // Delta T = 69.36 s + (year - 2020) s reaches 69.184 + 0.9 s
-        QVERIFY(std::fabs(decimal_year(t.extrapolation_start) - 2020.724) < 0.01);
+        QVERIFY(std::fabs(decimalYear(t.extrapolation_start) - 2020.724) < 0.01);
         for (double jd : {t.extrapolation_start + 1.0, t.extrapolation_start + 3000.0}) {
-            const double lead = (steep.utc_from_jd(jd) - steep.ut1_from_jd(jd)) / kSecond;
+            const double lead = (steep.utcFromJd(jd) - steep.ut1FromJd(jd)) / kSecond;
             QVERIFY2(lead <= 0.9 + 1e-6 && lead > 0.899 - 1e-6, qPrintable(QString::number(lead)));
         }
     }
@@ -365,11 +365,11 @@ private slots:
     // No table: TT - UTC = 69.184 s, so UTC is the working date less 2 s, and UT1 = UTC.
     void noTable() {
         const double x = 2460100.123456789;
-        QVERIFY(std::fabs(none_.ut1_from_jd(x) - (x - 2 * kSecond)) < 1e-9);
-        const double utc = none_.utc_from_jd(x);
+        QVERIFY(std::fabs(none_.ut1FromJd(x) - (x - 2 * kSecond)) < 1e-9);
+        const double utc = none_.utcFromJd(x);
         QVERIFY(utc <= x - 2 * kSecond + 1e-9 && utc > x - 2 * kSecond - kMs - 1e-9);
         TimeInstant empty = none_.instant();
-        QVERIFY(std::isnan(empty.get_utc()) && std::isnan(empty.get_ut1()));
+        QVERIFY(std::isnan(empty.getUtc()) && std::isnan(empty.getUt1()));
     }
 
     // A UTC instant, through its working date, comes back as itself to the millisecond.
@@ -393,15 +393,15 @@ private slots:
             instants.push_back(randomCalendar(rng));
         for (int second = 0; second < 60; ++second)
             for (int ms : {0, 1, 999})
-                instants.push_back(make_calendar(2024, 6, 30, 23, 59, second, ms));
+                instants.push_back(makeCalendar(2024, 6, 30, 23, 59, second, ms));
         for (int ms = 0; ms < 1000 && s.table(); ++ms) {
-            instants.push_back(make_calendar(2016, 12, 31, 23, 59, 60, ms));
-            instants.push_back(make_calendar(2015, 6, 30, 23, 59, 60, ms));
+            instants.push_back(makeCalendar(2016, 12, 31, 23, 59, 60, ms));
+            instants.push_back(makeCalendar(2015, 6, 30, 23, 59, 60, ms));
         }
         for (const CalendarTime& c : instants) {
-            const double jd = s.working_jd_from_utc_calendar(c);
-            const CalendarTime back = s.utc_calendar_from_jd(jd);
-            if (compare_calendar(back, c) != 0 || s.utc_from_jd(jd) != calendar_to_jd(s.table(), c))
+            const double jd = s.workingJdFromUtcCalendar(c);
+            const CalendarTime back = s.utcCalendarFromJd(jd);
+            if (compareCalendar(back, c) != 0 || s.utcFromJd(jd) != calendarToJd(s.table(), c))
                 QFAIL(qPrintable(text(c) + " comes back as " + text(back)));
         }
     }
@@ -417,23 +417,23 @@ private slots:
     void currentInstant() {
         QFETCH(bool, withTable);
         const TimeScales& s = withTable ? fixture_ : none_;
-        const CalendarTime before = system_utc_calendar();
-        const double jd = s.current_jd();
-        const CalendarTime after = system_utc_calendar();
-        const CalendarTime shown = s.utc_calendar_from_jd(jd);
-        QVERIFY2(compare_calendar(before, shown) <= 0 && compare_calendar(shown, after) <= 0,
+        const CalendarTime before = systemUtcCalendar();
+        const double jd = s.currentJd();
+        const CalendarTime after = systemUtcCalendar();
+        const CalendarTime shown = s.utcCalendarFromJd(jd);
+        QVERIFY2(compareCalendar(before, shown) <= 0 && compareCalendar(shown, after) <= 0,
                  text(shown));
-        QVERIFY(std::fabs((jd - calendar_to_jd(nullptr, shown)) / kSecond - 2.0) < 1e-4);
+        QVERIFY(std::fabs((jd - calendarToJd(nullptr, shown)) / kSecond - 2.0) < 1e-4);
         const double qtJd = 2440587.5 + QDateTime::currentMSecsSinceEpoch() / 86400000.0;
-        QVERIFY(std::fabs(system_time_jd() - qtJd) < 5 * kSecond);
+        QVERIFY(std::fabs(systemTimeJd() - qtJd) < 5 * kSecond);
     }
 
     // Two scales used in turn give exactly what each gives alone.
     void scalesShareNothing() {
         const auto convert = [](const TimeScales& s, double x) {
-            const CalendarTime c = s.utc_calendar_from_jd(x);
-            return std::vector<double>{s.ut1_from_jd(x), s.utc_from_jd(x),
-                                       s.working_jd_from_utc_calendar(c), double(c.millisecond)};
+            const CalendarTime c = s.utcCalendarFromJd(x);
+            return std::vector<double>{s.ut1FromJd(x), s.utcFromJd(x),
+                                       s.workingJdFromUtcCalendar(c), double(c.millisecond)};
         };
         QRandomGenerator rng(5);
         std::vector<double> xs;

@@ -3,13 +3,13 @@
 // sidereal time with UT1 = UTC, WGS-84 site) for hundreds of real satellites and sites, the sky
 // computation's background preparation of far-epoch sets, orbitrak-cli sky against the
 // computation, and the window's filter and "Load TLEs...".
-#include "app/mainwindow.h"
+#include "app/main_window.h"
 #include "astro/calendar.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
-#include "catalogue/numeric_sort_proxy.h"
+#include "catalogue/numeric_sort_proxy_model.h"
 #include "catalogue/sky_computation.h"
-#include "catalogue/tle_satellite_model.h"
+#include "catalogue/satellite_table_model.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/run_program.h"
 #include "tests/common/test_sets.h"
@@ -59,15 +59,15 @@ bool sameBits(const LiveRow& a, const LiveRow& b) {
 }
 
 // Rows with the given altitudes (the other columns follow them) and names.
-void fill(TLE_Satellite_Model& model, const QList<double>& altitudes, QByteArrayList labels = {}) {
+void fill(SatelliteTableModel& model, const QList<double>& altitudes, QByteArrayList labels = {}) {
     Catalogue catalogue;
     std::vector<LiveRow> rows;
     for (int i = 0; i < altitudes.size(); ++i) {
-        TLE_Satellite entry;
+        CatalogueEntry entry;
         const QByteArray name = i < labels.size() ? labels[i] : "SAT";
-        std::snprintf(entry.display_name, sizeof entry.display_name, "%-24.24s (25544)",
+        std::snprintf(entry.displayName, sizeof entry.displayName, "%-24.24s (25544)",
                       name.constData());
-        entry.name_line = (name + "\n").toStdString();
+        entry.nameLine = (name + "\n").toStdString();
         entry.line1 = kIssLine1.toStdString();
         entry.line2 = kIssLine2.toStdString();
         catalogue.satellites.push_back(entry);
@@ -84,7 +84,7 @@ QStringList names(const QAbstractItemModel& model) {
 }
 
 QAbstractItemModel* satelliteTable(MainWindow& window) {
-    return window.findChild<QTableView*>(QStringLiteral("tableView"))->model();
+    return window.findChild<QTableView*>(QStringLiteral("satelliteTableView"))->model();
 }
 
 Site siteAt(double latitude, double eastLongitude, double elevation) {
@@ -94,7 +94,7 @@ Site siteAt(double latitude, double eastLongitude, double elevation) {
 
 std::vector<LiveRow> computeAt(Catalogue& catalogue, const TimeScales& scales, const QString& utc,
                                const Site& site) {
-    const double jd = scales.working_jd_from_utc_calendar(*parse_calendar(utc.toStdString()));
+    const double jd = scales.workingJdFromUtcCalendar(*parseCalendar(utc.toStdString()));
     return SkyComputation(scales).compute(catalogue, jd, site, SkyComputation::Wait::ForEverySet);
 }
 
@@ -105,7 +105,7 @@ class TestCatalogue : public QObject {
 
     QTemporaryDir scratch;
     const TimeScales scales; // no table: the fixed leap count, and UT1 = UTC as the sky reference
-    std::map<int, TLE_Satellite> bySatnum;
+    std::map<int, CatalogueEntry> bySatnum;
 
 private slots:
     void initTestCase() {
@@ -113,7 +113,7 @@ private slots:
         QVERIFY(QDir::setCurrent(scratch.path()));
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, scratch.filePath("cfg"));
         QVERIFY(activeCatalogue().size() > 14000);
-        for (const TLE_Satellite& satellite : activeCatalogue().satellites)
+        for (const CatalogueEntry& satellite : activeCatalogue().satellites)
             bySatnum.emplace(satellite.elements.satnum, satellite);
     }
 
@@ -163,11 +163,11 @@ private slots:
         QFETCH(QByteArray, lastName);
         QVERIFY(writeBytes("catalogue.txt", file));
         Catalogue catalogue;
-        QCOMPARE(read_TLE_file("catalogue.txt", kWindowSetLimit, catalogue), 0);
+        QCOMPARE(readCatalogueFile("catalogue.txt", kWindowSetLimit, catalogue), 0);
         QCOMPARE(int(catalogue.size()), sets);
         QCOMPARE(int(catalogue.setsInFile), inFile);
         if (sets > 0)
-            QCOMPARE(QByteArray(catalogue.satellites.back().display_name), lastName);
+            QCOMPARE(QByteArray(catalogue.satellites.back().displayName), lastName);
     }
 
     // The parser reads a blank classification column as 'U', in its own copy only.
@@ -176,9 +176,9 @@ private slots:
         QVERIFY(writeBytes("catalogue.txt",
                            QByteArray(kIssName + blankClass + kIssLine2).replace("\n", "\r\n")));
         Catalogue catalogue;
-        QCOMPARE(read_TLE_file("catalogue.txt", kWindowSetLimit, catalogue), 0);
+        QCOMPARE(readCatalogueFile("catalogue.txt", kWindowSetLimit, catalogue), 0);
         QCOMPARE(int(catalogue.size()), 1);
-        QCOMPARE(QByteArray::fromStdString(catalogue[0].name_line), kIssName);
+        QCOMPARE(QByteArray::fromStdString(catalogue[0].nameLine), kIssName);
         QCOMPARE(QByteArray::fromStdString(catalogue[0].line1), blankClass);
         QCOMPARE(QByteArray::fromStdString(catalogue[0].line2), kIssLine2);
     }
@@ -187,8 +187,8 @@ private slots:
         QVERIFY(writeBytes("catalogue.txt", group(kIssName)));
         for (const char* path : {"nowhere.txt", "."}) {
             Catalogue catalogue;
-            QCOMPARE(read_TLE_file("catalogue.txt", kWindowSetLimit, catalogue), 0);
-            QCOMPARE(read_TLE_file(path, kWindowSetLimit, catalogue), 1);
+            QCOMPARE(readCatalogueFile("catalogue.txt", kWindowSetLimit, catalogue), 0);
+            QCOMPARE(readCatalogueFile(path, kWindowSetLimit, catalogue), 1);
             QVERIFY(catalogue.empty());
         }
     }
@@ -196,7 +196,7 @@ private slots:
     // Three classes of colour, the same in every column: above 20 degrees, above the horizon
     // up to 20, the rest (no position too).
     void colourFollowsTheAltitude() {
-        TLE_Satellite_Model model;
+        SatelliteTableModel model;
         fill(model, {45.0, 20.000001, 20.0, 1e-9, 0.0, -12.0, kNaN});
         const QList<int> colourClass = {0, 0, 1, 1, 2, 2, 2};
         const auto colour = [&model](int row, int column) {
@@ -226,7 +226,7 @@ private slots:
         QFETCH(int, column);
         QFETCH(double, value);
         QFETCH(QString, text);
-        TLE_Satellite_Model model;
+        SatelliteTableModel model;
         fill(model, {0.0});
         LiveRow row{};
         double* fields[] = {nullptr, &row.altitudeDeg, &row.azimuthDeg, &row.distanceKm,
@@ -237,12 +237,12 @@ private slots:
         QCOMPARE(index.data().toString(), text);
         QCOMPARE(index.data(Qt::EditRole).toString(), text);
         QCOMPARE(index.data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
-        const double raw = index.data(TLE_Satellite_Model::SortRole).toDouble();
+        const double raw = index.data(SatelliteTableModel::SortRole).toDouble();
         QVERIFY(std::memcmp(&raw, &value, sizeof raw) == 0);
     }
 
     void rolesAndChangeNotification() {
-        TLE_Satellite_Model model;
+        SatelliteTableModel model;
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         model.setRows({});
         QCOMPARE(changed.count(), 0); // nothing to announce in an empty table
@@ -250,7 +250,7 @@ private slots:
         fill(model, {12.0, 1.0, 2.0}, {"ISS (ZARYA)"});
         const QModelIndex name = model.index(0, 0);
         QCOMPARE(name.data().toString(), QString::fromLatin1(kIssDisplayName));
-        QCOMPARE(name.data(TLE_Satellite_Model::SortRole).toString(), name.data().toString());
+        QCOMPARE(name.data(SatelliteTableModel::SortRole).toString(), name.data().toString());
         QCOMPARE(name.data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignLeft | Qt::AlignVCenter));
         for (int column = 0; column < 5; ++column) {
             const QModelIndex index = model.index(0, column);
@@ -263,24 +263,24 @@ private slots:
         QCOMPARE(changed.count(), 1);
         QCOMPARE(changed[0][0].value<QModelIndex>(), model.index(0, 0));
         QCOMPARE(changed[0][1].value<QModelIndex>(),
-                 model.index(2, TLE_Satellite_Model::ColumnCount - 1));
+                 model.index(2, SatelliteTableModel::ColumnCount - 1));
         QVERIFY(changed[0][2].value<QVector<int>>().isEmpty());
     }
 
     // Numbers sort as numbers (9.5 before 10.0), a row without a position below every number.
     void proxySortsNumbersAsNumbers() {
-        TLE_Satellite_Model model;
+        SatelliteTableModel model;
         fill(model, {10.0, 9.5, kNaN, -2.0, 100.0},
              {"TEN", "NINE AND A HALF", "NO POSITION", "MINUS", "HUNDRED"});
         NumericSortProxyModel proxy;
         proxy.setSourceModel(&model);
         QStringList order = {"NO POSITION", "MINUS", "NINE AND A HALF", "TEN", "HUNDRED"};
-        proxy.sort(TLE_Satellite_Model::Altitude, Qt::AscendingOrder);
+        proxy.sort(SatelliteTableModel::Altitude, Qt::AscendingOrder);
         QCOMPARE(names(proxy), order);
-        proxy.sort(TLE_Satellite_Model::Altitude, Qt::DescendingOrder);
+        proxy.sort(SatelliteTableModel::Altitude, Qt::DescendingOrder);
         std::reverse(order.begin(), order.end());
         QCOMPARE(names(proxy), order);
-        proxy.sort(TLE_Satellite_Model::Name, Qt::AscendingOrder);
+        proxy.sort(SatelliteTableModel::Name, Qt::AscendingOrder);
         std::sort(order.begin(), order.end());
         QCOMPARE(names(proxy), order);
     }
@@ -362,10 +362,10 @@ private slots:
                  QByteArray(withTable ? "init_time_data\ninit_time_data OK with default data\n"
                                       : "init_time_data\n"));
 
-        const std::optional<UtcTable> table = load_utc_file(ORBITRAK_BINARY_DIR "/utc.bin");
+        const std::optional<UtcTable> table = loadUtcFile(ORBITRAK_BINARY_DIR "/utc.bin");
         QVERIFY(table);
         Catalogue catalogue;
-        QCOMPARE(read_TLE_file(ORBITRAK_ACTIVE_CATALOGUE, 40, catalogue), 0);
+        QCOMPARE(readCatalogueFile(ORBITRAK_ACTIVE_CATALOGUE, 40, catalogue), 0);
         const std::vector<LiveRow> rows =
             computeAt(catalogue, withTable ? TimeScales(*table) : TimeScales(), at, site);
         const QList<QByteArray> lines = cli.out.split('\n');
@@ -376,7 +376,7 @@ private slots:
             const LiveRow& row = rows[i];
             QCOMPARE(lines[int(i) + 1],
                      QByteArray::number(catalogue[i].elements.satnum) + "," +
-                         QByteArray::fromStdString(catalogue[i].name_line).trimmed() + "," +
+                         QByteArray::fromStdString(catalogue[i].nameLine).trimmed() + "," +
                          QByteArray::number(row.altitudeDeg, 'f', 9) + "," +
                          QByteArray::number(row.azimuthDeg, 'f', 9) + "," +
                          QByteArray::number(row.distanceKm, 'f', 6) + "," +
@@ -397,7 +397,7 @@ private slots:
             hostile::text(hostile::resonantSets(distant, hostile::earliestEpoch()));
         QVERIFY(writeBytes("resonant.txt", QByteArray::fromStdString(text)));
         Catalogue fresh;
-        QCOMPARE(read_TLE_file("resonant.txt", 0, fresh), 0);
+        QCOMPARE(readCatalogueFile("resonant.txt", 0, fresh), 0);
         QCOMPARE(fresh.size(), ordinary + distant);
         const Site site;
         const auto waitingFor = [&](double instant) {
@@ -425,7 +425,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(tick(), 60000);
         const std::vector<LiveRow> last = waitingFor(jd);
         for (std::size_t i = 0; i < fresh.size(); ++i)
-            QVERIFY2(sameBits(rows[i], last[i]), catalogue[i].name_line.c_str());
+            QVERIFY2(sameBits(rows[i], last[i]), catalogue[i].nameLine.c_str());
 
         // A call that waits for every set also waits for those an earlier tick handed over.
         Catalogue mixed = fresh;
@@ -438,7 +438,7 @@ private slots:
 
         // Ticks across one of the far sets' 720-minute steps (at 12:00 UTC): the second between
         // a tick's two instants straddles it, and no tick may start an integration anew.
-        jd = scales.working_jd_from_utc_calendar(make_calendar(2026, 3, 19, 11, 59, 58));
+        jd = scales.workingJdFromUtcCalendar(makeCalendar(2026, 3, 19, 11, 59, 58));
         Catalogue steady = fresh;
         SkyComputation across(scales);
         across.compute(steady, jd, site, SkyComputation::Wait::ForEverySet);
@@ -457,7 +457,7 @@ private slots:
             text += group(name.toLatin1() + "\n");
         QVERIFY(writeBytes("satell.txt", text));
         MainWindow window(scales);
-        auto* filter = window.findChild<QLineEdit*>(QStringLiteral("lineEdit"));
+        auto* filter = window.findChild<QLineEdit*>(QStringLiteral("filterLineEdit"));
         QTest::keyClicks(filter, QStringLiteral("iSs"));
         QCOMPARE(names(*satelliteTable(window)), QStringList({"ISS (ZARYA)", "MISSION", "kissat"}));
         filter->selectAll();
@@ -519,7 +519,7 @@ private slots:
             dialog->selectFile(QDir::current().absoluteFilePath(choice));
             QMetaObject::invokeMethod(dialog, "accept");
         });
-        window.findChild<QAction*>(QStringLiteral("actionLoad_TLEs"))->trigger();
+        window.findChild<QAction*>(QStringLiteral("loadTlesAction"))->trigger();
         QCOMPARE(readBytes("satell.txt"), numberedGroups(sets));
         QCOMPARE(satelliteTable(window)->rowCount(), sets);
         QCOMPARE(QDir().entryList({"satell*"}, QDir::Files | QDir::Hidden),

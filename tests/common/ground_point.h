@@ -1,7 +1,7 @@
 #pragma once
 
 #include "astro/time_scales.h"
-#include "catalogue/tle_satellite.h"
+#include "catalogue/catalogue_entry.h"
 #include "orbit/sgp4.h"
 #include "tests/common/test_sets.h"
 
@@ -19,16 +19,16 @@ struct GroundPoint {
     double eastLongitudeDeg = 0.0; // (-180, 180]
 };
 
-inline GroundPoint groundPoint(TLE_Satellite& satellite, double jd,
+inline GroundPoint groundPoint(CatalogueEntry& satellite, double jd,
                                const TimeScales& scales = TimeScales()) {
     constexpr double degreesPerRadian = 57.29577951308232;
     constexpr double pi = 3.141592653589793;
-    const double ut1 = scales.ut1_from_jd(jd);
-    propagate_satellite(satellite, scales.utc_from_jd(jd));
+    const double ut1 = scales.ut1FromJd(jd);
+    propagateSatellite(satellite, scales.utcFromJd(jd));
     const double x = satellite.position[0];
     const double y = satellite.position[1];
     const double z = satellite.position[2];
-    double longitude = std::atan2(y, x) - gmst_from_jd(ut1);
+    double longitude = std::atan2(y, x) - gmstFromJd(ut1);
     longitude = std::remainder(longitude, 2.0 * pi);
     return {std::atan2(z, std::hypot(x, y)) * degreesPerRadian, longitude * degreesPerRadian};
 }
@@ -39,16 +39,16 @@ struct ThreeLines {
     QByteArray name;
     QByteArray line1;
     QByteArray line2;
-    TLE_Satellite satellite;
+    CatalogueEntry satellite;
     QByteArray text() const { return name + line1 + line2; }
 };
 
 // The sets of the real catalogue whose name line starts with the given text.
 inline QList<ThreeLines> setsNamed(const std::string& prefix) {
     QList<ThreeLines> sets;
-    for (const TLE_Satellite& s : activeCatalogue().satellites)
-        if (s.name_line.compare(0, prefix.size(), prefix) == 0)
-            sets.append({QByteArray::fromStdString(s.name_line), QByteArray::fromStdString(s.line1),
+    for (const CatalogueEntry& s : activeCatalogue().satellites)
+        if (s.nameLine.compare(0, prefix.size(), prefix) == 0)
+            sets.append({QByteArray::fromStdString(s.nameLine), QByteArray::fromStdString(s.line1),
                          QByteArray::fromStdString(s.line2), s});
     return sets;
 }

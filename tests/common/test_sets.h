@@ -21,7 +21,7 @@ inline const QByteArray kCalsphereLine2 =
 inline const Catalogue& activeCatalogue() {
     static const Catalogue catalogue = [] {
         Catalogue read;
-        read_TLE_file(ORBITRAK_ACTIVE_CATALOGUE, 0, read);
+        readCatalogueFile(ORBITRAK_ACTIVE_CATALOGUE, 0, read);
         return read;
     }();
     return catalogue;

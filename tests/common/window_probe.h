@@ -20,14 +20,14 @@
 inline QStringList windowLog(const QWidget* window, bool levels = true) {
     QStringList lines;
     const QAbstractItemModel* log =
-        window->findChild<QTableView*>(QStringLiteral("tableViewLog"))->model();
+        window->findChild<QTableView*>(QStringLiteral("logTableView"))->model();
     for (int row = 0; row < log->rowCount(); ++row) {
         const QModelIndex index = log->index(row, 1);
         const QColor colour = index.data(Qt::ForegroundRole).value<QBrush>().color();
         QString line = (levels ? QStringLiteral("?: ") : QString()) + index.data().toString();
         for (LogLevel level :
              {LogLevel::Info, LogLevel::Success, LogLevel::Warning, LogLevel::Error})
-            if (levels && Log_Model::colourFor(level) == colour)
+            if (levels && LogModel::colourFor(level) == colour)
                 line = logLine(level, index.data().toString());
         lines << line;
     }

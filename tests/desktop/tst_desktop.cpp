@@ -1,5 +1,5 @@
 #include "app/data_paths.h"
-#include "app/mainwindow.h"
+#include "app/main_window.h"
 #include "astro/time_scales.h"
 #include "orbitrak_version.h"
 #include "tests/common/file_bytes.h"
@@ -84,7 +84,7 @@ private slots:
             QHeaderView* header = table(window)->horizontalHeader();
             header->resizeSection(2, 123);
             header->setSortIndicator(3, Qt::DescendingOrder);
-            window.findChild<QLineEdit*>(QStringLiteral("lineEdit"))
+            window.findChild<QLineEdit*>(QStringLiteral("filterLineEdit"))
                 ->setText(QStringLiteral("iss"));
         }
         MainWindow window(scales);
@@ -94,7 +94,7 @@ private slots:
         const auto* proxy = qobject_cast<const QSortFilterProxyModel*>(table(window)->model());
         QCOMPARE(proxy->sortColumn(), 3);
         QCOMPARE(proxy->sortOrder(), Qt::DescendingOrder);
-        QCOMPARE(window.findChild<QLineEdit*>(QStringLiteral("lineEdit"))->text(),
+        QCOMPARE(window.findChild<QLineEdit*>(QStringLiteral("filterLineEdit"))->text(),
                  QStringLiteral("iss"));
         QCOMPARE(proxy->rowCount(), 1);
     }
@@ -117,7 +117,7 @@ private slots:
 
 private:
     static QTableView* table(const MainWindow& window) {
-        return window.findChild<QTableView*>(QStringLiteral("tableView"));
+        return window.findChild<QTableView*>(QStringLiteral("satelliteTableView"));
     }
     static int rows(const MainWindow& window) { return table(window)->model()->rowCount(); }
 

@@ -28,26 +28,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string path = fuzz::scratchFolder() + "/satell.txt";
     fuzz::writeFile(path, data, size);
     Catalogue catalogue;
-    if (read_TLE_file(path.c_str(), kWindowSetLimit, catalogue) != 0)
+    if (readCatalogueFile(path.c_str(), kWindowSetLimit, catalogue) != 0)
         fuzz::fail("a readable file reported as unreadable");
     if (catalogue.size() > kWindowSetLimit)
         fuzz::fail("more sets than the limit");
 
-    for (TLE_Satellite& entry : catalogue.satellites) {
+    for (CatalogueEntry& entry : catalogue.satellites) {
         // 32 visible characters and the terminating zero, no line end in the name field.
-        if (std::strlen(entry.display_name) > 32 ||
-            std::string(entry.display_name, 24).find_first_of("\r\n") != std::string::npos)
+        if (std::strlen(entry.displayName) > 32 ||
+            std::string(entry.displayName, 24).find_first_of("\r\n") != std::string::npos)
             fuzz::fail("display name too long or holding a line end");
         // Propagation itself, from a copy of the set as initialised.
         ElementSet elements = entry.elements;
         for (const double minutes : kMinutesFromEpoch) {
             double r[3] = {}, v[3] = {};
-            sgp4_propagate(kWgs72, elements, minutes, r, v);
+            sgp4Propagate(kWgs72, elements, minutes, r, v);
             if (elements.error < 0 || elements.error > 6)
                 fuzz::fail("unknown error code");
         }
         for (const double jd : kInstants)
-            propagate_satellite(entry, jd);
+            propagateSatellite(entry, jd);
     }
 
     // The rows from the default site, on copies of the sets, as the window's ticks get them and

@@ -42,7 +42,7 @@ QByteArray withCheckDigits(const QByteArray& command) {
     QList<QByteArray> lines = text->split('\n');
     for (QByteArray& line : lines) {
         if (line.size() >= 69 && (line[0] == '1' || line[0] == '2'))
-            line[68] = char('0' + element_line_check_digit(line.left(68).toStdString()));
+            line[68] = char('0' + elementLineCheckDigit(line.left(68).toStdString()));
     }
     return upload + escapeUploadText(QString::fromLatin1(lines.join('\n'))).toLatin1() + '#';
 }

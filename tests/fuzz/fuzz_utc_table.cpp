@@ -30,19 +30,19 @@ constexpr double kYears[] = {2000.0, 1620.0, 2024.5, 1972.0, 3000.0, 1800.0, 201
 std::vector<CalendarTime> calendarsFor(const UtcTable* table) {
     using Limits = std::numeric_limits<std::int32_t>;
     std::vector<CalendarTime> out = {
-        make_calendar(2026, 3, 19, 12), make_calendar(1582, 10, 10, 12),
-        make_calendar(-4713, 1, 1, 12),
-        make_calendar(Limits::max(), 65535, 65535, 65535, 65535, 65535, 65535),
-        make_calendar(Limits::min(), 0, 0)};
+        makeCalendar(2026, 3, 19, 12), makeCalendar(1582, 10, 10, 12),
+        makeCalendar(-4713, 1, 1, 12),
+        makeCalendar(Limits::max(), 65535, 65535, 65535, 65535, 65535, 65535),
+        makeCalendar(Limits::min(), 0, 0)};
     if (!table)
         return out;
     for (std::size_t i = 0; i < table->leaps.size() && i < 4; ++i) {
         const LeapRecord& r = table->leaps[i];
-        out.push_back(make_calendar(r.year, r.month, r.day));
-        out.push_back(make_calendar(r.year, r.month, r.day - 1, 23, 59, 60, 500));
+        out.push_back(makeCalendar(r.year, r.month, r.day));
+        out.push_back(makeCalendar(r.year, r.month, r.day - 1, 23, 59, 60, 500));
     }
     out.push_back(
-        make_calendar(table->table_date.year, table->table_date.month, table->table_date.day));
+        makeCalendar(table->table_date.year, table->table_date.month, table->table_date.day));
     return out;
 }
 
@@ -50,30 +50,30 @@ void convert(const TimeScales& scales) {
     const UtcTable* table = scales.table();
     for (const double y : kYears) {
         if (table)
-            delta_t(*table, y);
+            deltaT(*table, y);
     }
     for (const double jd : kInstants) {
         if (table) {
             const double tt = jd + kWorkingToTtDays;
-            tt_to_ut1(*table, tt);
-            utc_calendar_to_tt(*table, tt_to_utc_calendar(*table, tt));
+            ttToUt1(*table, tt);
+            utcCalendarToTt(*table, ttToUtcCalendar(*table, tt));
         }
-        calendar_to_jd(table, jd_to_calendar(table, jd));
-        scales.ut1_from_jd(jd);
-        const CalendarTime c = scales.utc_calendar_from_jd(jd);
+        calendarToJd(table, jdToCalendar(table, jd));
+        scales.ut1FromJd(jd);
+        const CalendarTime c = scales.utcCalendarFromJd(jd);
         TimeInstant instant = scales.instant();
-        instant.set_jd(jd);
+        instant.setJd(jd);
         bool leap = false;
-        instant.get_utc(&leap);
+        instant.getUtc(&leap);
         if (leap && c.second < 60)
             fuzz::fail("leap flag without second 60");
-        format_calendar(c);
+        formatCalendar(c);
     }
     for (const CalendarTime& c : calendarsFor(table)) {
         if (table)
-            utc_calendar_to_tt(*table, c);
-        calendar_to_jd(table, c);
-        scales.working_jd_from_utc_calendar(c);
+            utcCalendarToTt(*table, c);
+        calendarToJd(table, c);
+        scales.workingJdFromUtcCalendar(c);
     }
 }
 
@@ -84,13 +84,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string path = folder + "/utc.bin";
     fuzz::writeFile(path, data, size);
 
-    const std::optional<UtcTable> table = load_utc_file(path);
+    const std::optional<UtcTable> table = loadUtcFile(path);
     if (table) {
         if (table->leaps.empty() || table->points.size() < 12)
             fuzz::fail("a table below the minimum counts was taken");
         // Everything up to c is taken as it stands: written again, the table gives the same
         // bytes (those after c are ignored).
-        const std::vector<unsigned char> again = encode_utc_table(*table);
+        const std::vector<unsigned char> again = encodeUtcTable(*table);
         if (again.size() > size || !std::equal(again.begin(), again.end(), data))
             fuzz::fail("the table read differs from the file");
     }

@@ -33,10 +33,10 @@ inline std::string text(const std::vector<Group>& groups) {
 
 // The TLE epoch field "YYDDD.DDDDDDDD" of a UTC Julian date between 1957 and 2056.
 inline std::string epochField(double jd) {
-    const CalendarTime c = jd_to_calendar(nullptr, jd);
+    const CalendarTime c = jdToCalendar(nullptr, jd);
     CalendarTime newYear;
     newYear.year = c.year;
-    const double days = jd - calendar_to_jd(nullptr, newYear) + 1.0;
+    const double days = jd - calendarToJd(nullptr, newYear) + 1.0;
     char field[32];
     std::snprintf(field, sizeof field, "%02d%012.8f", int(c.year % 100), days);
     return field;
@@ -127,7 +127,7 @@ inline Group resonantSet(int index, double epochJd) {
 
 // The farthest past epoch that two-digit years allow: 1957 January 1.
 inline double earliestEpoch() {
-    return calendar_to_jd(nullptr, CalendarTime{1957, 1, 1});
+    return calendarToJd(nullptr, CalendarTime{1957, 1, 1});
 }
 
 // count resonant sets with the given epoch.

@@ -2,7 +2,7 @@
 // the model knows, deep-space resonant sets with epochs decades away. Files the program meets
 // at start-up: time tables cut short or full of nonsense, settings stores that lead nowhere.
 // Nothing crashes, every row is a number in range or NaN, and the window goes on working.
-#include "app/mainwindow.h"
+#include "app/main_window.h"
 #include "app/settings.h"
 #include "astro/time_scales.h"
 #include "astro/utc_table.h"
@@ -74,12 +74,12 @@ std::size_t groupsIn(const std::string& text) {
 Catalogue loadCatalogue(const std::string& text) {
     Catalogue catalogue;
     if (writeBytes("satell.txt", QByteArray::fromStdString(text)))
-        read_TLE_file("satell.txt", kWindowSetLimit, catalogue);
+        readCatalogueFile("satell.txt", kWindowSetLimit, catalogue);
     return catalogue;
 }
 
 QByteArray image(const UtcTable& table) {
-    return bytesOf(encode_utc_table(table));
+    return bytesOf(encodeUtcTable(table));
 }
 
 // Ascending: the rows without a number first, then the numbers in order.
@@ -119,7 +119,7 @@ private slots:
         QVERIFY(scratch.isValid());
         QVERIFY(QDir::setCurrent(scratch.path()));
         // The table the build makes from data/: real leap seconds, Delta T and extrapolation.
-        std::optional<UtcTable> table = load_utc_file(ORBITRAK_BINARY_DIR "/utc.bin");
+        std::optional<UtcTable> table = loadUtcFile(ORBITRAK_BINARY_DIR "/utc.bin");
         QVERIFY(table);
         sound = *table;
     }
@@ -145,8 +145,8 @@ private slots:
         QCOMPARE(catalogue.size(), std::min<std::size_t>(kWindowSetLimit, groupsIn(noise)));
         // 32 printable characters; a short line 1 brings its line end into the catalogue field.
         const QRegularExpression name("^[\\x20-\\x7e]{26}[\\x20-\\x7e\r\n]{6}$");
-        for (const TLE_Satellite& s : catalogue.satellites)
-            QVERIFY2(name.match(QString::fromLatin1(s.display_name)).hasMatch(), s.display_name);
+        for (const CatalogueEntry& s : catalogue.satellites)
+            QVERIFY2(name.match(QString::fromLatin1(s.displayName)).hasMatch(), s.displayName);
         SkyComputation sky(scales);
         for (double jd : {kNowWorking, kNowWorking + 36525.0, kNowWorking - 25000.0, 2451545.0}) {
             const std::vector<LiveRow> rows =
@@ -166,7 +166,7 @@ private slots:
             catalogue, kNowWorking, Site(), SkyComputation::Wait::ForEverySet);
         QList<int> codes;
         for (std::size_t i = 0; i < groups.size(); ++i) {
-            propagate_satellite(catalogue[i], kNowUtc);
+            propagateSatellite(catalogue[i], kNowUtc);
             codes << catalogue[i].elements.error;
             QVERIFY(saneRow(rows[i]));
             QVERIFY(groups[i].code == 6 ? rows[i].distanceKm < 6378.135
@@ -196,7 +196,7 @@ private slots:
         QFETCH(int, rows);
         QVERIFY(writeBytes("satell.txt", catalogue));
         MainWindow window(scales, 1);
-        auto* table = window.findChild<QTableView*>(QStringLiteral("tableView"));
+        auto* table = window.findChild<QTableView*>(QStringLiteral("satelliteTableView"));
         const QAbstractItemModel& model = *table->model();
         QCOMPARE(model.rowCount(), rows);
         QVERIFY(rowsNamedHavePositions(model, "RESONANT", false));
@@ -235,7 +235,7 @@ private slots:
             for (LeapRecord& r : t.leaps)
                 r.offset = kNaN;
             for (DeltaTPoint& p : t.points)
-                p.delta_t = std::numeric_limits<float>::quiet_NaN();
+                p.deltaT = std::numeric_limits<float>::quiet_NaN();
         }) << standard << true;
         QTest::newRow("leap records reversed")
             << kAbsent << edited([](UtcTable& t) { std::reverse(t.leaps.begin(), t.leaps.end()); })
@@ -259,16 +259,16 @@ private slots:
         QCOMPARE(printedBy([&](std::FILE* out) { scales = TimeScales::fromWorkingDirectory(out); }),
                  printed);
         QCOMPARE(scales.table() != nullptr, used);
-        const double now = scales.current_jd();
+        const double now = scales.currentJd();
         for (double jd : {now, 2299150.5, 2441317.5, 2457754.49999, 2488000.0, 9.0e6, -1.0e12,
                           1.0e300, -kInf, kInf, kNaN}) {
-            scales.ut1_from_jd(jd);
-            scales.utc_from_jd(jd);
-            scales.utc_calendar_from_jd(jd);
+            scales.ut1FromJd(jd);
+            scales.utcFromJd(jd);
+            scales.utcCalendarFromJd(jd);
         }
-        QVERIFY(used || std::fabs(scales.utc_from_jd(now) - (now - 2.0 / 86400.0)) < 2e-8);
+        QVERIFY(used || std::fabs(scales.utcFromJd(now) - (now - 2.0 / 86400.0)) < 2e-8);
         MainWindow window(scales, 1);
-        auto* clock = window.findChild<QLineEdit*>(QStringLiteral("lineTime"));
+        auto* clock = window.findChild<QLineEdit*>(QStringLiteral("utcClockLineEdit"));
         QTRY_VERIFY(!clock->text().isEmpty());
         QVERIFY2(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}$")
                      .match(clock->text())
@@ -313,7 +313,7 @@ private slots:
         int arrived = 0;
         connect(&listener, &QTcpServer::newConnection, this, [&arrived] { ++arrived; });
         MainWindow window(scales, listener.serverPort());
-        auto* box = window.findChild<QCheckBox*>(QStringLiteral("checkBox"));
+        auto* box = window.findChild<QCheckBox*>(QStringLiteral("connectMountCheckBox"));
         // No catalogue here: the window says how to get one.
         QStringList expected{"Start", "No element sets yet: get them with TLEs > Load TLEs... or "
                                       "TLEs > Update from sources."};

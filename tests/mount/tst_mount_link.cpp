@@ -3,7 +3,7 @@
 #include "mount/reply_cutter.h"
 #include "tests/common/scripted_mount.h"
 #include "tests/common/test_sets.h"
-#include "tracking/status_poll.h"
+#include "tracking/tracking_status_poll.h"
 #include "tracking/transit_chain.h"
 #include "tracking/upload_text.h"
 

@@ -64,7 +64,7 @@ Parsed parse(const QByteArray& l1, const QByteArray& l2, char opsMode = 'a') {
     std::memcpy(before, b, sizeof b);
     Parsed p;
     double start, stop, step;
-    parse_TLE(b[0], b[1], 'c', 'm', opsMode, 1, start, stop, step, p.set);
+    parseTle(b[0], b[1], 'c', 'm', opsMode, 1, start, stop, step, p.set);
     p.line1 = b[0];
     p.line2 = b[1];
     for (int i = 0; i < 2; ++i) {
@@ -200,7 +200,7 @@ private slots:
         auto run = [&](double t) {
             Step s;
             s.t = t;
-            sgp4_propagate(1, satrec, t, s.rv, s.rv + 3);
+            sgp4Propagate(1, satrec, t, s.rv, s.rv + 3);
             s.error = satrec.error;
             got.push_back(s);
             return s.error == 0;
@@ -319,7 +319,7 @@ private slots:
                     s += alphabet[rng() % alphabet.size()];
             }
             Line1Fields a, b;
-            int na = scan_line1(s.c_str(), a, CatalogueNumbers::Digits);
+            int na = scanLine1(s.c_str(), a, CatalogueNumbers::Digits);
             int nb = std::sscanf(
                 s.c_str(), "%2d %5ld %1c %10s %2d %12lf %11lf %7lf %2d %7lf %2d %2d %6ld ",
                 &b.cardnumb, &b.satnum, &b.classification, b.intldesg, &b.epochyr, &b.epochdays,
@@ -333,7 +333,7 @@ private slots:
                         a.numb == b.numb && a.elnum == b.elnum;
             const bool wide = rng() % 2;
             Line2Fields c, d;
-            na = scan_line2(s.c_str(), wide, c, CatalogueNumbers::Digits);
+            na = scanLine2(s.c_str(), wide, c, CatalogueNumbers::Digits);
             nb = std::sscanf(s.c_str(),
                              wide ? "%2d %5ld %9lf %9lf %8lf %9lf %9lf %11lf %6ld \n"
                                   : "%2d %5ld %9lf %9lf %8lf %9lf %9lf %10lf %6ld \n",
@@ -357,15 +357,15 @@ private slots:
             const ElementSet initialised = parse(verified.line1, verified.line2).set;
             ElementSet set = initialised, fresh = initialised;
             double r[3][3], v[3][3];
-            sgp4_propagate(1, set, 0.0, r[0], v[0]);
+            sgp4Propagate(1, set, 0.0, r[0], v[0]);
             QVERIFY2(std::memcmp(&set, &initialised, sizeof set) == 0, verified.name.constData());
             if (set.irez == 0 || set.error != 0)
                 continue;
             ++resonant;
-            sgp4_propagate(1, set, 3000.0, r[0], v[0]);
-            sgp4_propagate(1, set, -100.0, r[1], v[1]);
-            sgp4_propagate(1, set, 3000.0, r[1], v[1]);
-            sgp4_propagate(1, fresh, 3000.0, r[2], v[2]);
+            sgp4Propagate(1, set, 3000.0, r[0], v[0]);
+            sgp4Propagate(1, set, -100.0, r[1], v[1]);
+            sgp4Propagate(1, set, 3000.0, r[1], v[1]);
+            sgp4Propagate(1, fresh, 3000.0, r[2], v[2]);
             QVERIFY(sameBits(r[0], r[1], 3) && sameBits(v[0], v[1], 3));
             QVERIFY(sameBits(r[0], r[2], 3) && sameBits(v[0], v[2], 3));
         }
@@ -379,7 +379,7 @@ private slots:
             ElementSet set = parse(verified.line1, verified.line2).set;
             for (double t = 0.0; t <= 3000.0; t += 5.0) {
                 double r[3] = {1234.5, 1234.5, 1234.5}, v[3] = {6.5, 6.5, 6.5};
-                const bool ok = sgp4_propagate(1, set, t, r, v);
+                const bool ok = sgp4Propagate(1, set, t, r, v);
                 QCOMPARE(ok, set.error == 0);
                 if (set.error == 0)
                     continue;
@@ -406,7 +406,7 @@ private slots:
             ElementSet set = parse(line1, line2).set;
             for (double t : {0.0, -1440.0, 1.0e12, -1.0e12, HUGE_VAL, std::nan("")}) {
                 double r[3], v[3];
-                const bool ok = sgp4_propagate(1, set, t, r, v);
+                const bool ok = sgp4Propagate(1, set, t, r, v);
                 QCOMPARE(ok, set.error == 0);
                 QVERIFY(!ok || (std::isfinite(r[0]) && std::isfinite(v[2]) && std::fabs(t) < 1e9));
             }
@@ -417,7 +417,7 @@ private slots:
     void deepSpaceBoundary() {
         auto init = [](double kozai) {
             ElementSet s;
-            sgp4_init(1, 'a', 1, 20000.0, 0.0, 0.01, 0.0, 1.0, 0.0, kozai, 0.0, s);
+            sgp4Init(1, 'a', 1, 20000.0, 0.0, 0.01, 0.0, 1.0, 0.0, kozai, 0.0, s);
             return s;
         };
         double lo = 2.0 * kPi / 226.0, hi = 2.0 * kPi / 224.0; // 'd' at lo, 'n' at hi
@@ -437,9 +437,9 @@ private slots:
             std::memcpy(b1, verified.line1.constData(), verified.line1.size());
             std::memcpy(b2, verified.line2.constData(), verified.line2.size());
             ElementSet set;
-            parse_TLE(b1, b2, 'c', 'm', 'a', 1, start, stop, step, set);
+            parseTle(b1, b2, 'c', 'm', 'a', 1, start, stop, step, set);
             for (double t = -1440.0; t <= 1440.0; t += 144.0)
-                sgp4_propagate(1, set, t, r, v);
+                sgp4Propagate(1, set, t, r, v);
         }
         QCOMPARE(g_allocations - before, 0L);
     }
@@ -456,7 +456,7 @@ private slots:
             ElementSet set = parse(lines[g + 1] + '\n', lines[g + 2] + '\n').set;
             for (double t : {0.0, 60.0}) {
                 double rv[6];
-                sgp4_propagate(1, set, t, rv, rv + 3);
+                sgp4Propagate(1, set, t, rv, rv + 3);
                 QString row = QString::asprintf("%d,%.9f", set.satnum, t);
                 for (double x : rv)
                     row += set.error == 0 || set.error == 6 ? QString::asprintf(",%.9f", x)

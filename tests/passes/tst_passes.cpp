@@ -3,7 +3,7 @@
 // NOAA's solar calculator uses them) and the shadow from the Earth's umbra cone; orbitrak-cli
 // passes run as a program. Then the window's side: the live table's new columns, the pass table,
 // and the dock with its sky plot, against a mount played by the test.
-#include "app/mainwindow.h"
+#include "app/main_window.h"
 #include "app/settings.h"
 #include "astro/sun.h"
 #include "astro/time_scales.h"
@@ -11,7 +11,7 @@
 #include "catalogue/observation.h"
 #include "catalogue/passes.h"
 #include "catalogue/passes_model.h"
-#include "catalogue/tle_satellite_model.h"
+#include "catalogue/satellite_table_model.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/run_program.h"
 #include "tests/common/scripted_mount.h"
@@ -39,13 +39,13 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // A satellite on a one-day orbit that stands well up from the window's default site now, so
 // that the coming 12 hours hold a pass of it.
-const TLE_Satellite& satelliteUpNow() {
+const CatalogueEntry& satelliteUpNow() {
     const TimeScales scales;
-    const ObservationInstant now = observation_instant(scales, scales.current_jd(), Site());
-    for (const TLE_Satellite& s : activeCatalogue().satellites) {
-        TLE_Satellite copy = s;
+    const ObservationInstant now = observationInstant(scales, scales.currentJd(), Site());
+    for (const CatalogueEntry& s : activeCatalogue().satellites) {
+        CatalogueEntry copy = s;
         if (std::fabs(s.elements.no * 1440 / (2 * M_PI) - 1.0027) < 0.01 &&
-            spherical_angles(topocentric_enu(copy, now)).beta > 0.3)
+            sphericalAngles(topocentricEnu(copy, now)).beta > 0.3)
             return s;
     }
     return activeCatalogue()[0];
@@ -75,7 +75,7 @@ void meeusSun(double jdTt, double& ra, double& dec, double& distanceM) {
 double meeusSunAltitude(const TimeScales& scales, double jd, double latDeg, double eastLonDeg) {
     double ra, dec, distance;
     meeusSun(jd + kWorkingToTtDays, ra, dec, distance);
-    const double d = scales.ut1_from_jd(jd) - 2451545.0;
+    const double d = scales.ut1FromJd(jd) - 2451545.0;
     const double T = d / 36525.0;
     const double gmst = 280.46061837 + 360.98564736629 * d + T * T * (0.000387933 - T / 38710000);
     const double hourAngle = std::fmod(gmst + eastLonDeg, 360.0) * kDeg - ra;
@@ -216,30 +216,30 @@ private slots:
         QFETCH(double, threshold);
         QFETCH(int, offset);
         QFETCH(bool, withTable);
-        const std::optional<UtcTable> table = load_utc_file(ORBITRAK_BINARY_DIR "/utc.bin");
+        const std::optional<UtcTable> table = loadUtcFile(ORBITRAK_BINARY_DIR "/utc.bin");
         QVERIFY(table);
         const TimeScales scales = withTable ? TimeScales(*table) : TimeScales();
         const Site site{latitude * kDeg, -eastLongitude * kDeg, elevation};
         PassWindow window;
-        window.fromJd = scales.working_jd_from_utc_calendar(make_calendar(2026, 3, 19));
+        window.fromJd = scales.workingJdFromUtcCalendar(makeCalendar(2026, 3, 19));
         window.toJd = window.fromJd + 0.5;
         window.minAltitudeDeg = threshold;
         const double span = 43200.0;
         int compared = 0, sunlitCompared = 0;
 
         for (std::size_t index : sampleSets(std::size_t(offset))) {
-            TLE_Satellite satellite = activeCatalogue()[index];
+            CatalogueEntry satellite = activeCatalogue()[index];
             const auto altitude = [&](double t) {
-                const Vec3 enu = topocentric_enu(
-                    satellite, observation_instant(scales, window.fromJd + t * kSecond, site));
-                const double a = spherical_angles(enu).beta / kDeg;
+                const Vec3 enu = topocentricEnu(
+                    satellite, observationInstant(scales, window.fromJd + t * kSecond, site));
+                const double a = sphericalAngles(enu).beta / kDeg;
                 return std::isfinite(a) ? a : -90.0;
             };
             const std::vector<Reference> expected = densePasses(altitude, span, threshold);
             std::size_t propagations = 0;
             const std::vector<SatellitePass> found =
-                find_passes(satellite, scales, site, window, &propagations);
-            const QByteArray name(satellite.display_name);
+                findPasses(satellite, scales, site, window, &propagations);
+            const QByteArray name(satellite.displayName);
             QVERIFY2(propagations <= 1000, name); // 2,000 per satellite-day
 
             const auto seconds = [&](double jd) {
@@ -270,7 +270,7 @@ private slots:
                 QVERIFY2(std::fabs(p.sunAltitudeDeg -
                                    meeusSunAltitude(scales, jd, latitude, eastLongitude)) < 0.05,
                          name);
-                topocentric_enu(satellite, observation_instant(scales, jd, site));
+                topocentricEnu(satellite, observationInstant(scales, jd, site));
                 const Vec3 r3{satellite.position[0], satellite.position[1], satellite.position[2]};
                 const Vec3 sun = meeusSunVector(jd + kWorkingToTtDays);
                 if (std::fabs(clearance(r3, sun)) > 0.3) {
@@ -303,8 +303,8 @@ private slots:
         QFETCH(int, year);
         QFETCH(int, month);
         for (int day = 1; day <= 28; day += 9) {
-            const double jdTt = calendar_to_jd(nullptr, make_calendar(year, month, day, 6));
-            const double apart = angle_between(sun_position(jdTt), meeusSunVector(jdTt)) / kDeg;
+            const double jdTt = calendarToJd(nullptr, makeCalendar(year, month, day, 6));
+            const double apart = angleBetween(sunPosition(jdTt), meeusSunVector(jdTt)) / kDeg;
             QVERIFY2(apart < 0.02, QByteArray::number(apart));
         }
     }
@@ -323,7 +323,7 @@ private slots:
     void sunlitOutsideTheUmbra() {
         QFETCH(double, behindKm);
         QFETCH(double, offsetKm);
-        const Vec3 sun = sun_position(2461119.0);
+        const Vec3 sun = sunPosition(2461119.0);
         const double d = length(sun);
         const Vec3 axis{-sun.x / d, -sun.y / d, -sun.z / d};
         const Vec3 across = cross(axis, Vec3{0, 0, 1});
@@ -331,7 +331,7 @@ private slots:
         const Vec3 r{axis.x * behindKm * 1000 + across.x * k,
                      axis.y * behindKm * 1000 + across.y * k,
                      axis.z * behindKm * 1000 + across.z * k};
-        QCOMPARE(is_sunlit(r, sun), offsetKm > 0 || behindKm < 0);
+        QCOMPARE(isSunlit(r, sun), offsetKm > 0 || behindKm < 0);
     }
 
     // orbitrak-cli passes against the search itself: the format of every field and the order.
@@ -354,20 +354,20 @@ private slots:
         QCOMPARE(lines.takeLast(), QString());
 
         Catalogue catalogue;
-        read_TLE_file("sets.txt", 0, catalogue);
+        readCatalogueFile("sets.txt", 0, catalogue);
         PassWindow window;
-        window.fromJd = scales.working_jd_from_utc_calendar(make_calendar(2026, 3, 19));
+        window.fromJd = scales.workingJdFromUtcCalendar(makeCalendar(2026, 3, 19));
         window.toJd = window.fromJd + 0.25;
         const Site site{-33.45 * kDeg, 70.67 * kDeg, 570};
         const std::vector<CataloguePass> passes =
-            find_catalogue_passes(catalogue, scales, site, window);
+            findCataloguePasses(catalogue, scales, site, window);
         QCOMPARE(lines.size(), int(passes.size()));
 
         const QRegularExpression time(
             QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z$"));
         const QRegularExpression angle(QStringLiteral("^-?\\d+\\.\\d{6}$"));
         const auto instant = [&](const QString& text) {
-            return scales.working_jd_from_utc_calendar(*parse_calendar(text.toStdString()));
+            return scales.workingJdFromUtcCalendar(*parseCalendar(text.toStdString()));
         };
         int unrisen = 0, unset = 0;
         for (int i = 0; i < lines.size(); ++i) {
@@ -417,7 +417,7 @@ private slots:
             rows.push_back({1000, 10, 30, 0.1, age, Sunlight::Sunlit});
         rows.push_back({kNaN, kNaN, kNaN, kNaN, 4.0, Sunlight::Unknown});
         rows[1].sunlight = Sunlight::Shadow;
-        TLE_Satellite_Model model;
+        SatelliteTableModel model;
         model.setCatalogue(catalogue, rows);
 
         const auto text = [&model](int row, int column) {
@@ -426,24 +426,24 @@ private slots:
         const auto colour = [&model](int row, int column) {
             return model.index(row, column).data(Qt::ForegroundRole).value<QBrush>().color();
         };
-        QCOMPARE(text(2, TLE_Satellite_Model::Age), QStringLiteral("3.1"));
-        QCOMPARE(text(0, TLE_Satellite_Model::Sunlit), QStringLiteral("yes"));
-        QCOMPARE(text(1, TLE_Satellite_Model::Sunlit), QStringLiteral("no"));
-        QCOMPARE(text(5, TLE_Satellite_Model::Sunlit), QString()); // no position
-        QCOMPARE(text(5, TLE_Satellite_Model::Age), QStringLiteral("4.0"));
+        QCOMPARE(text(2, SatelliteTableModel::Age), QStringLiteral("3.1"));
+        QCOMPARE(text(0, SatelliteTableModel::Sunlit), QStringLiteral("yes"));
+        QCOMPARE(text(1, SatelliteTableModel::Sunlit), QStringLiteral("no"));
+        QCOMPARE(text(5, SatelliteTableModel::Sunlit), QString()); // no position
+        QCOMPARE(text(5, SatelliteTableModel::Age), QStringLiteral("4.0"));
         // The Age cell alone changes colour: amber above 3 days, red above 10.
-        const QColor row = colour(0, TLE_Satellite_Model::Altitude);
+        const QColor row = colour(0, SatelliteTableModel::Altitude);
         for (int r = 0; r < 5; ++r)
-            for (int column = 0; column < TLE_Satellite_Model::ColumnCount; ++column)
-                if (column != TLE_Satellite_Model::Age)
+            for (int column = 0; column < SatelliteTableModel::ColumnCount; ++column)
+                if (column != SatelliteTableModel::Age)
                     QCOMPARE(colour(r, column), row);
-        QCOMPARE(colour(0, TLE_Satellite_Model::Age), row);
-        QCOMPARE(colour(1, TLE_Satellite_Model::Age), row);
-        const QColor amber = colour(2, TLE_Satellite_Model::Age);
+        QCOMPARE(colour(0, SatelliteTableModel::Age), row);
+        QCOMPARE(colour(1, SatelliteTableModel::Age), row);
+        const QColor amber = colour(2, SatelliteTableModel::Age);
         QVERIFY(amber != row);
-        QCOMPARE(colour(3, TLE_Satellite_Model::Age), amber);
-        QVERIFY(colour(4, TLE_Satellite_Model::Age) != amber &&
-                colour(4, TLE_Satellite_Model::Age) != row);
+        QCOMPARE(colour(3, SatelliteTableModel::Age), amber);
+        QVERIFY(colour(4, SatelliteTableModel::Age) != amber &&
+                colour(4, SatelliteTableModel::Age) != row);
     }
 
     void passTableDropsEndedPasses() {
@@ -476,8 +476,8 @@ private slots:
     void dockHiddenAtFirstStartThenRemembered() {
         for (const bool shown : {false, true, false}) {
             MainWindow window(scales, 1);
-            auto* dock = window.findChild<QDockWidget*>(QStringLiteral("dockPasses"));
-            auto* action = window.findChild<QAction*>(QStringLiteral("actionPasses"));
+            auto* dock = window.findChild<QDockWidget*>(QStringLiteral("passesDock"));
+            auto* action = window.findChild<QAction*>(QStringLiteral("showPassesAction"));
             QVERIFY(dock && action && action->isCheckable());
             window.show();
             QCOMPARE(dock->isVisible(), shown);
@@ -488,10 +488,10 @@ private slots:
     }
 
     void passFollowsSelectionAndUploadsOnDoubleClick() {
-        const TLE_Satellite& satellite = satelliteUpNow();
+        const CatalogueEntry& satellite = satelliteUpNow();
         QVERIFY(writeBytes(
             "satell.txt",
-            QByteArray::fromStdString(satellite.name_line + satellite.line1 + satellite.line2)));
+            QByteArray::fromStdString(satellite.nameLine + satellite.line1 + satellite.line2)));
         ScriptedMount mount; // answers the handshake and the status poll
         mount.answerAlways({{":GVN#", "2.15.14#"},
                             {":Gt#", "+45*00:00#"},
@@ -502,25 +502,25 @@ private slots:
         QVERIFY(writeMountIp(QStringLiteral("127.0.0.1")));
         MainWindow window(scales, mount.port());
         window.show();
-        window.findChild<QAction*>(QStringLiteral("actionPasses"))->trigger();
-        auto* passes = window.findChild<QTableView*>(QStringLiteral("tableViewPasses"));
+        window.findChild<QAction*>(QStringLiteral("showPassesAction"))->trigger();
+        auto* passes = window.findChild<QTableView*>(QStringLiteral("passesTableView"));
         QTRY_VERIFY_WITH_TIMEOUT(passes->model()->rowCount() > 0, 30000);
         for (int column = 1; column < passes->model()->columnCount(); ++column) // titles whole
             QVERIFY(passes->horizontalHeader()->sectionSize(column) >=
                     passes->horizontalHeader()->sectionSizeHint(column));
 
-        window.findChild<QTableView*>(QStringLiteral("tableView"))->selectRow(0);
+        window.findChild<QTableView*>(QStringLiteral("satelliteTableView"))->selectRow(0);
         const QModelIndex pass = passes->currentIndex();
         QVERIFY(pass.isValid());
         QCOMPARE(pass.sibling(pass.row(), 0).data().toString(),
-                 QString::fromUtf8(satellite.display_name));
+                 QString::fromUtf8(satellite.displayName));
 
-        window.findChild<QCheckBox*>(QStringLiteral("checkBox"))->click();
+        window.findChild<QCheckBox*>(QStringLiteral("connectMountCheckBox"))->click();
         const QRect cell = passes->visualRect(pass);
         QTest::mouseClick(passes->viewport(), Qt::LeftButton, {}, cell.center());
         QTest::mouseDClick(passes->viewport(), Qt::LeftButton, {}, cell.center());
         const QByteArray upload =
-            ":TLEL0" + QByteArray::fromStdString(satellite.name_line).trimmed();
+            ":TLEL0" + QByteArray::fromStdString(satellite.nameLine).trimmed();
         QTRY_VERIFY_WITH_TIMEOUT(mount.received().contains(upload), 10000);
     }
 

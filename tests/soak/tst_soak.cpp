@@ -17,10 +17,10 @@
 // the same plans, and a connection is never broken while only commands without an answer may be
 // under way.
 
-#include "app/mainwindow.h"
+#include "app/main_window.h"
 #include "app/settings.h"
 #include "astro/time_scales.h"
-#include "catalogue/tle_satellite_model.h"
+#include "catalogue/satellite_table_model.h"
 #include "mount/mount_link.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/mountsim_process.h"
@@ -138,10 +138,10 @@ void TestSoak::misbehavingMount() {
     window.resize(1000, 800);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCheckBox* box = window.findChild<QCheckBox*>(QStringLiteral("checkBox"));
-    QTableView* table = window.findChild<QTableView*>(QStringLiteral("tableView"));
+    QCheckBox* box = window.findChild<QCheckBox*>(QStringLiteral("connectMountCheckBox"));
+    QTableView* table = window.findChild<QTableView*>(QStringLiteral("satelliteTableView"));
     const QAbstractItemModel* log =
-        window.findChild<QTableView*>(QStringLiteral("tableViewLog"))->model();
+        window.findChild<QTableView*>(QStringLiteral("logTableView"))->model();
     QCOMPARE(table->model()->rowCount(), 10);
     // Below the stand-in's longest hang (600 ms), so that the window ends some links itself. The
     // link's connections are counted as the stand-ins' logs count them.
@@ -166,8 +166,8 @@ void TestSoak::misbehavingMount() {
             return;
         } else if (pick < 55) {
             const int kind = pick < 25 ? 0 : pick < 40 ? 1 : 2;
-            static const char* const buttons[] = {"pushButton_Stop", "pushButton_Park",
-                                                  "pushButton_Unpark"};
+            static const char* const buttons[] = {"stopButton", "parkButton",
+                                                  "unparkButton"};
             static const char* const commands[] = {":STOP#", ":KA#", ":PO#"};
             const bool atOnce = kind == 0 && link->state() == LinkState::Connected;
             window.findChild<QPushButton*>(QLatin1String(buttons[kind]))->click();
@@ -185,9 +185,9 @@ void TestSoak::misbehavingMount() {
         for (const QList<QVariant>& emitted : doubleClicks) {
             // The upload the window sends for the row's lines, escaped as the mount wants them.
             const QModelIndex row = emitted.at(0).value<QModelIndex>();
-            QByteArray text = (row.data(TLE_Satellite_Model::NameLineRole).toString() +
-                               row.data(TLE_Satellite_Model::Line1Role).toString() +
-                               row.data(TLE_Satellite_Model::Line2Role).toString())
+            QByteArray text = (row.data(SatelliteTableModel::NameLineRole).toString() +
+                               row.data(SatelliteTableModel::Line1Role).toString() +
+                               row.data(SatelliteTableModel::Line2Role).toString())
                                   .toUtf8();
             text.replace("$", "$$").replace("\n", "$0a").replace("#", "$23").replace(",", "$2C");
             queued << soak::UserCommand{":TLEL0" + text + "#"};

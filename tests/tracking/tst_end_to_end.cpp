@@ -1,4 +1,4 @@
-#include "app/mainwindow.h"
+#include "app/main_window.h"
 #include "app/settings.h"
 #include "catalogue/element_set_merge.h"
 #include "mount/mount_link.h"
@@ -41,7 +41,7 @@ struct Step {
 static QByteArray changed(const QByteArray& line, int column, const QByteArray& text) {
     QByteArray result = line.left(68);
     result.replace(column - 1, text.size(), text);
-    return result.left(68) + QByteArray::number(element_line_check_digit(result.toStdString())) +
+    return result.left(68) + QByteArray::number(elementLineCheckDigit(result.toStdString())) +
            '\n';
 }
 
@@ -186,7 +186,7 @@ private slots:
     // From well before the rise: a slew to where the pass begins, then waiting, then tracking.
     void standInPassToCome() {
         const SimulatedMount::Config config = underGps(kT0);
-        TLE_Satellite satellite = navstar.first().satellite;
+        CatalogueEntry satellite = navstar.first().satellite;
         const Site site = siteRecord(config.site);
         double before = kT0;
         while (skyPoint(satellite, site, before).altitudeDeg > -10.0 && before > kT0 - 1.0)
@@ -209,7 +209,7 @@ private slots:
     // up all day and the pass ends with the search window.
     void standInNoPassFromTheFarSide() {
         const ThreeLines set = setsNamed("EUTELSAT 139 WEST A").value(0);
-        TLE_Satellite satellite = set.satellite;
+        CatalogueEntry satellite = set.satellite;
         const GroundPoint below = groundPoint(satellite, kT0);
         SimulatedMount::Config config;
         config.site = SimulatedSite{-below.latitudeDeg, below.eastLongitudeDeg + 180.0, 0.0};
@@ -234,16 +234,16 @@ private slots:
     void tracksTheSatelliteOverhead() {
         QFETCH(QString, firmware);
         const bool withErrors = firmware == "2.15.14";
-        TLE_Satellite satellite = navstar.first().satellite;
-        const GroundPoint below = groundPoint(satellite, scales.current_jd(), scales);
+        CatalogueEntry satellite = navstar.first().satellite;
+        const GroundPoint below = groundPoint(satellite, scales.currentJd(), scales);
         const QString log = scratch.filePath("sim-" + firmware + ".log");
         const quint16 port = sim.start(
             {"--firmware", firmware, "--lat", QString::number(below.latitudeDeg, 'f', 6), "--lon",
              QString::number(below.eastLongitudeDeg, 'f', 6), "--elev", "0", "--slew-seconds", "1"},
             log);
         STEP(connectWindow(port));
-        auto* table = window->findChild<QTableView*>(QStringLiteral("tableView"));
-        auto* status = window->findChild<QLineEdit*>(QStringLiteral("lineEditStatus"));
+        auto* table = window->findChild<QTableView*>(QStringLiteral("satelliteTableView"));
+        auto* status = window->findChild<QLineEdit*>(QStringLiteral("statusLineEdit"));
         QStringList shown;
         connect(status, &QLineEdit::textChanged, [&shown](const QString& text) { shown << text; });
         QTRY_VERIFY_WITH_TIMEOUT(windowLogEvents(window.get()).join('\n').contains("Received site"),
@@ -298,7 +298,7 @@ private slots:
             // A picture for the user guide: wide enough for the column headers, the latest log
             // lines in view.
             window->resize(820, 640);
-            window->findChild<QTableView*>(QStringLiteral("tableViewLog"))->scrollToBottom();
+            window->findChild<QTableView*>(QStringLiteral("logTableView"))->scrollToBottom();
             QVERIFY(window->grab().save(QDir(testDir).filePath("tracking.png")));
         }
     }
@@ -320,7 +320,7 @@ private slots:
         QCOMPARE(QList<double>({site.latitude, site.longitude, site.elevation}),
                  QList<double>({Site().latitude, Site().longitude, Site().elevation}));
         // The status line is set anew from the replies to the polls that follow.
-        auto* status = window->findChild<QLineEdit*>(QStringLiteral("lineEditStatus"));
+        auto* status = window->findChild<QLineEdit*>(QStringLiteral("statusLineEdit"));
         status->clear();
         QTRY_COMPARE_WITH_TIMEOUT(status->text(),
                                   QString("No transit tracking requested  errors: 0.00\", 0.00\""),
@@ -336,11 +336,11 @@ private:
         window = std::make_unique<MainWindow>(scales, port);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        window->findChild<QCheckBox*>(QStringLiteral("checkBox"))->click();
+        window->findChild<QCheckBox*>(QStringLiteral("connectMountCheckBox"))->click();
     }
 
     SimulatedMount::Config underGps(double jd) const {
-        TLE_Satellite satellite = navstar.first().satellite;
+        CatalogueEntry satellite = navstar.first().satellite;
         const GroundPoint below = groundPoint(satellite, jd);
         SimulatedMount::Config config;
         config.site = SimulatedSite{below.latitudeDeg, below.eastLongitudeDeg, 0.0};

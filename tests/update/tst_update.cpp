@@ -1,7 +1,7 @@
-#include "app/mainwindow.h"
+#include "app/main_window.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
-#include "catalogue/catalogue_update.h"
+#include "catalogue/catalogue_updater.h"
 #include "catalogue/update_settings.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/run_program.h"
@@ -127,7 +127,7 @@ private slots:
         QFETCH(int, valid);
         QFETCH(int, skipped);
         QFETCH(long, firstNumber);
-        const CheckedText checked = check_element_sets(text.toStdString());
+        const CheckedText checked = checkElementSets(text.toStdString());
         QCOMPARE(int(checked.sets.size()), valid);
         QCOMPARE(int(checked.skipped), skipped);
         if (valid > 0)
@@ -136,14 +136,14 @@ private slots:
 
     void medianAge() {
         Catalogue catalogue;
-        QVERIFY(!median_age_days(catalogue, 0));
+        QVERIFY(!medianAgeDays(catalogue, 0));
         for (double epoch : {10.0, 4.0, 9.0, 0.0}) {
             catalogue.satellites.emplace_back();
             catalogue.satellites.back().elements.jdsatepoch = epoch;
             if (epoch == 9.0)
-                QCOMPARE(*median_age_days(catalogue, 12.0), 3.0); // ages 2, 8, 3
+                QCOMPARE(*medianAgeDays(catalogue, 12.0), 3.0); // ages 2, 8, 3
         }
-        QCOMPARE(*median_age_days(catalogue, 12.0), 5.5); // and 12
+        QCOMPARE(*medianAgeDays(catalogue, 12.0), 5.5); // and 12
     }
 
     void settings() {
@@ -207,7 +207,7 @@ private slots:
         QVERIFY(updater.start(sources, target));
         QVERIFY(finished.wait(60000));
         QStringList texts;
-        for (const UpdateMessage& message : update_messages(updater.outcome()))
+        for (const UpdateMessage& message : updateMessages(updater.outcome()))
             texts << message.text;
         QCOMPARE(texts, expectedLines(messages, texts, server.url(""), fileSource));
         QCOMPARE(updater.outcome().replaced, !result.isEmpty());
@@ -229,12 +229,12 @@ private slots:
                 .match(windowLogEvents(&window)[1])
                 .hasMatch(),
             qPrintable(windowLogEvents(&window)[1]));
-        QAction* update = window.findChild<QAction*>("actionUpdate_from_sources");
+        QAction* update = window.findChild<QAction*>("updateFromSourcesAction");
         update->trigger();
         QVERIFY(!update->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(
             windowLogEvents(&window).contains("Updated 3 element sets from 1 source."), 60000);
-        QCOMPARE(window.findChild<QTableView*>("tableView")->model()->rowCount(), 3);
+        QCOMPARE(window.findChild<QTableView*>("satelliteTableView")->model()->rowCount(), 3);
         QCOMPARE(readBytes("satell.txt"), sets[0] + sets[1] + sets[2]);
 
         QVERIFY(writeTleSources({server.url("/slow")}));

@@ -53,10 +53,10 @@ constexpr double kHalfMillisecond = 0.0005 / kSecondsPerDay;
 
 // The UTC calendar of a working date, to the nearest millisecond.
 CalendarTime utc(const TimeScales& scales, double jd) {
-    return scales.utc_calendar_from_jd(jd + kHalfMillisecond);
+    return scales.utcCalendarFromJd(jd + kHalfMillisecond);
 }
 
-std::string iso_time(const TimeScales& scales, double jd) {
+std::string isoTime(const TimeScales& scales, double jd) {
     const CalendarTime c = utc(scales, jd);
     char text[96];
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", int(c.year),
@@ -65,7 +65,7 @@ std::string iso_time(const TimeScales& scales, double jd) {
     return text;
 }
 
-std::string table_time(const TimeScales& scales, double jd) {
+std::string tableTime(const TimeScales& scales, double jd) {
     const CalendarTime c = utc(scales, jd);
     char text[96];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", int(c.year), int(c.month),
@@ -73,97 +73,97 @@ std::string table_time(const TimeScales& scales, double jd) {
     return text;
 }
 
-const char* yes_no(bool value) {
+const char* yesNo(bool value) {
     return value ? "yes" : "no";
 }
 
-void print_csv(const Catalogue& catalogue, const std::vector<CataloguePass>& passes,
+void printCsv(const Catalogue& catalogue, const std::vector<CataloguePass>& passes,
                const TimeScales& scales) {
     std::puts("catalog,name,rise_utc,rise_azimuth_deg,culmination_utc,culmination_altitude_deg,"
               "culmination_azimuth_deg,set_utc,set_azimuth_deg,sunlit,sun_altitude_deg,visible");
     for (const CataloguePass& entry : passes) {
-        const TLE_Satellite& satellite = catalogue[entry.index];
+        const CatalogueEntry& satellite = catalogue[entry.index];
         const SatellitePass& p = entry.pass;
         std::printf("%d,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s\n", int(satellite.elements.satnum),
-                    csv_name(satellite.name_line).c_str(),
-                    p.hasRise ? iso_time(scales, p.rise.jd).c_str() : "",
+                    csvName(satellite.nameLine).c_str(),
+                    p.hasRise ? isoTime(scales, p.rise.jd).c_str() : "",
                     p.hasRise ? fixed(p.rise.azimuthDeg, 6).c_str() : "",
-                    iso_time(scales, p.culmination.jd).c_str(),
+                    isoTime(scales, p.culmination.jd).c_str(),
                     fixed(p.culmination.altitudeDeg, 6).c_str(),
                     fixed(p.culmination.azimuthDeg, 6).c_str(),
-                    p.hasSet ? iso_time(scales, p.set.jd).c_str() : "",
-                    p.hasSet ? fixed(p.set.azimuthDeg, 6).c_str() : "", yes_no(p.sunlit),
-                    fixed(p.sunAltitudeDeg, 6).c_str(), yes_no(p.visible));
+                    p.hasSet ? isoTime(scales, p.set.jd).c_str() : "",
+                    p.hasSet ? fixed(p.set.azimuthDeg, 6).c_str() : "", yesNo(p.sunlit),
+                    fixed(p.sunAltitudeDeg, 6).c_str(), yesNo(p.visible));
     }
 }
 
 // The window's pass table.
-void print_table(const Catalogue& catalogue, const std::vector<CataloguePass>& passes,
+void printTable(const Catalogue& catalogue, const std::vector<CataloguePass>& passes,
                  const TimeScales& scales) {
     const char* format = "%-32s  %-19s  %-19s  %13s  %-19s  %-6s  %-7s\n";
     std::printf(format, "Name", "Rise (UTC)", "Culmination (UTC)", "Max alt (deg)", "Set (UTC)",
                 "Sunlit", "Visible");
     for (const CataloguePass& entry : passes) {
         const SatellitePass& p = entry.pass;
-        std::printf(format, catalogue[entry.index].display_name,
-                    p.hasRise ? table_time(scales, p.rise.jd).c_str() : "",
-                    table_time(scales, p.culmination.jd).c_str(),
+        std::printf(format, catalogue[entry.index].displayName,
+                    p.hasRise ? tableTime(scales, p.rise.jd).c_str() : "",
+                    tableTime(scales, p.culmination.jd).c_str(),
                     fixed(p.culmination.altitudeDeg, 1).c_str(),
-                    p.hasSet ? table_time(scales, p.set.jd).c_str() : "", yes_no(p.sunlit),
-                    yes_no(p.visible));
+                    p.hasSet ? tableTime(scales, p.set.jd).c_str() : "", yesNo(p.sunlit),
+                    yesNo(p.visible));
     }
 }
 
 } // namespace
 
-int run_passes(const std::vector<std::string>& args) {
+int runPasses(const std::vector<std::string>& args) {
     ParsedOptions options;
     std::string error;
     const std::vector<OptionRule> rules = {
         {"tle", true},  {"from", true},    {"hours", true}, {"lat", true},  {"lon", true},
         {"elev", true}, {"min-alt", true}, {"limit", true}, {"csv", false}, {"help", false}};
-    if (!parse_options(args, rules, options, error))
-        return usage_error("passes: " + error);
+    if (!parseOptions(args, rules, options, error))
+        return usageError("passes: " + error);
     if (options.has("help")) {
         std::fputs(kHelp, stdout);
-        return finish_output();
+        return finishOutput();
     }
     if (!options.positional().empty())
-        return usage_error("passes: unexpected argument '" + options.positional().front() + "'");
+        return usageError("passes: unexpected argument '" + options.positional().front() + "'");
 
     Site site;
     double hours = 24;
     double minAltitude = 0;
     double limit = 500;
-    if (!read_site(options, site, error) || !read_number(options, "hours", 0, 8784, hours, error) ||
-        !read_number(options, "min-alt", -90, 90, minAltitude, error) ||
-        !read_number(options, "limit", 0, 1e9, limit, error))
-        return usage_error("passes: " + error);
+    if (!readSite(options, site, error) || !readNumber(options, "hours", 0, 8784, hours, error) ||
+        !readNumber(options, "min-alt", -90, 90, minAltitude, error) ||
+        !readNumber(options, "limit", 0, 1e9, limit, error))
+        return usageError("passes: " + error);
     if (limit != std::floor(limit))
-        return usage_error("passes: --limit needs a whole number, got '" + options.value("limit") +
+        return usageError("passes: --limit needs a whole number, got '" + options.value("limit") +
                            "'");
 
     std::optional<CalendarTime> from;
-    if (!read_instant(options, "from", from, error))
-        return usage_error("passes: " + error);
+    if (!readInstant(options, "from", from, error))
+        return usageError("passes: " + error);
 
     const bool csv = options.has("csv");
     const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
     const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
     Catalogue catalogue;
-    if (read_TLE_file(path.c_str(), std::size_t(limit), catalogue) != 0)
-        return usage_error("passes: cannot read '" + path + "'");
+    if (readCatalogueFile(path.c_str(), std::size_t(limit), catalogue) != 0)
+        return usageError("passes: cannot read '" + path + "'");
 
     PassWindow window;
-    window.fromJd = from ? scales.working_jd_from_utc_calendar(*from) : scales.current_jd();
+    window.fromJd = from ? scales.workingJdFromUtcCalendar(*from) : scales.currentJd();
     window.toJd = window.fromJd + hours / 24.0;
     window.minAltitudeDeg = minAltitude;
     const std::vector<CataloguePass> passes =
-        find_catalogue_passes(catalogue, scales, site, window);
+        findCataloguePasses(catalogue, scales, site, window);
 
     if (csv)
-        print_csv(catalogue, passes, scales);
+        printCsv(catalogue, passes, scales);
     else
-        print_table(catalogue, passes, scales);
-    return finish_output();
+        printTable(catalogue, passes, scales);
+    return finishOutput();
 }

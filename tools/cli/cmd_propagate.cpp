@@ -1,7 +1,7 @@
 // orbitrak-cli propagate: every element set of a three-line file, initialised as the catalogue
 // does (AFSPC mode 'a', WGS-72), propagated to given minutes from its own epoch.
 #include "catalogue/catalogue.h"
-#include "catalogue/tle_satellite.h"
+#include "catalogue/catalogue_entry.h"
 #include "orbit/sgp4.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/options.h"
@@ -35,7 +35,7 @@ const char kHelp[] =
     "\n"
     "Exit status: 0 done, 1 output not written, 2 bad arguments or unreadable file.\n";
 
-void print_number(double x) {
+void printNumber(double x) {
     if (std::isnan(x))
         std::fputs(",nan", stdout);
     else
@@ -44,44 +44,44 @@ void print_number(double x) {
 
 } // namespace
 
-int run_propagate(const std::vector<std::string>& args) {
+int runPropagate(const std::vector<std::string>& args) {
     ParsedOptions options;
     std::string error;
-    if (!parse_options(args, {{"tle", true}, {"minutes", true}, {"help", false}}, options, error))
-        return usage_error("propagate: " + error);
+    if (!parseOptions(args, {{"tle", true}, {"minutes", true}, {"help", false}}, options, error))
+        return usageError("propagate: " + error);
     if (options.has("help")) {
         std::fputs(kHelp, stdout);
-        return finish_output();
+        return finishOutput();
     }
     if (!options.positional().empty())
-        return usage_error("propagate: unexpected argument '" + options.positional().front() + "'");
+        return usageError("propagate: unexpected argument '" + options.positional().front() + "'");
     if (!options.has("tle") || options.value("tle").empty())
-        return usage_error("propagate: --tle FILE is required");
+        return usageError("propagate: --tle FILE is required");
     if (!options.has("minutes"))
-        return usage_error("propagate: --minutes M1,M2,... is required");
+        return usageError("propagate: --minutes M1,M2,... is required");
     std::vector<double> minutes;
-    if (!parse_number_list(options.value("minutes"), minutes))
-        return usage_error("propagate: --minutes needs comma-separated numbers, got '" +
+    if (!parseNumberList(options.value("minutes"), minutes))
+        return usageError("propagate: --minutes needs comma-separated numbers, got '" +
                            options.value("minutes") + "'");
 
     Catalogue catalogue;
-    if (read_TLE_file(options.value("tle").c_str(), 0, catalogue) != 0)
-        return usage_error("propagate: cannot read '" + options.value("tle") + "'");
+    if (readCatalogueFile(options.value("tle").c_str(), 0, catalogue) != 0)
+        return usageError("propagate: cannot read '" + options.value("tle") + "'");
 
     std::puts("catalog,tsince_min,x_km,y_km,z_km,vx_km_s,vy_km_s,vz_km_s,error");
-    for (const TLE_Satellite& satellite : catalogue.satellites) {
+    for (const CatalogueEntry& satellite : catalogue.satellites) {
         ElementSet set = satellite.elements;
         for (double t : minutes) {
             double r[3], v[3];
-            sgp4_propagate(1, set, t, r, v);
+            sgp4Propagate(1, set, t, r, v);
             const bool written = set.error == 0 || set.error == kSgp4Decayed;
             std::printf("%d,%.9f", int(set.satnum), t);
             for (double x : r)
-                print_number(written ? x : NAN);
+                printNumber(written ? x : NAN);
             for (double x : v)
-                print_number(written ? x : NAN);
+                printNumber(written ? x : NAN);
             std::printf(",%d\n", set.error);
         }
     }
-    return finish_output();
+    return finishOutput();
 }

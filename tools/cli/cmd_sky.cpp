@@ -39,25 +39,25 @@ const char kHelp[] =
     "\n"
     "Exit status: 0 done, 1 output not written, 2 bad arguments or unreadable file.\n";
 
-void print_csv(const Catalogue& catalogue, const std::vector<LiveRow>& rows) {
+void printCsv(const Catalogue& catalogue, const std::vector<LiveRow>& rows) {
     std::puts("catalog,name,altitude_deg,azimuth_deg,distance_km,speed_deg_s");
     for (std::size_t i = 0; i < catalogue.size(); ++i) {
-        const TLE_Satellite& satellite = catalogue[i];
+        const CatalogueEntry& satellite = catalogue[i];
         const LiveRow& row = rows[i];
         std::printf("%d,%s,%s,%s,%s,%s\n", int(satellite.elements.satnum),
-                    csv_name(satellite.name_line).c_str(), fixed(row.altitudeDeg, 9).c_str(),
+                    csvName(satellite.nameLine).c_str(), fixed(row.altitudeDeg, 9).c_str(),
                     fixed(row.azimuthDeg, 9).c_str(), fixed(row.distanceKm, 6).c_str(),
                     fixed(row.speedDegPerSec, 9).c_str());
     }
 }
 
-void print_table(const Catalogue& catalogue, const std::vector<LiveRow>& rows) {
+void printTable(const Catalogue& catalogue, const std::vector<LiveRow>& rows) {
     const char* format = "%-32s  %14s  %13s  %13s  %13s\n";
     std::printf(format, "Name", "Altitude (deg)", "Azimuth (deg)", "Distance (km)",
                 "Speed (deg/s)");
     for (std::size_t i = 0; i < catalogue.size(); ++i) {
         const LiveRow& row = rows[i];
-        std::printf(format, catalogue[i].display_name, fixed(row.altitudeDeg, 1).c_str(),
+        std::printf(format, catalogue[i].displayName, fixed(row.altitudeDeg, 1).c_str(),
                     fixed(row.azimuthDeg, 1).c_str(), fixed(row.distanceKm, 0).c_str(),
                     fixed(row.speedDegPerSec, 2).c_str());
     }
@@ -65,50 +65,50 @@ void print_table(const Catalogue& catalogue, const std::vector<LiveRow>& rows) {
 
 } // namespace
 
-int run_sky(const std::vector<std::string>& args) {
+int runSky(const std::vector<std::string>& args) {
     ParsedOptions options;
     std::string error;
     const std::vector<OptionRule> rules = {{"tle", true},  {"at", true},   {"lat", true},
                                            {"lon", true},  {"elev", true}, {"limit", true},
                                            {"csv", false}, {"help", false}};
-    if (!parse_options(args, rules, options, error))
-        return usage_error("sky: " + error);
+    if (!parseOptions(args, rules, options, error))
+        return usageError("sky: " + error);
     if (options.has("help")) {
         std::fputs(kHelp, stdout);
-        return finish_output();
+        return finishOutput();
     }
     if (!options.positional().empty())
-        return usage_error("sky: unexpected argument '" + options.positional().front() + "'");
+        return usageError("sky: unexpected argument '" + options.positional().front() + "'");
 
     Site site;
-    if (!read_site(options, site, error))
-        return usage_error("sky: " + error);
+    if (!readSite(options, site, error))
+        return usageError("sky: " + error);
 
     double limit = 500;
-    if (options.has("limit") && (!parse_number(options.value("limit"), limit) || limit < 0 ||
+    if (options.has("limit") && (!parseNumber(options.value("limit"), limit) || limit < 0 ||
                                  limit != std::floor(limit) || limit > 1e9))
-        return usage_error("sky: --limit needs a whole number from 0 on, got '" +
+        return usageError("sky: --limit needs a whole number from 0 on, got '" +
                            options.value("limit") + "'");
 
     std::optional<CalendarTime> at;
-    if (!read_instant(options, "at", at, error))
-        return usage_error("sky: " + error);
+    if (!readInstant(options, "at", at, error))
+        return usageError("sky: " + error);
 
     const bool csv = options.has("csv");
     const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
     const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
     Catalogue catalogue;
-    if (read_TLE_file(path.c_str(), std::size_t(limit), catalogue) != 0)
-        return usage_error("sky: cannot read '" + path + "'");
+    if (readCatalogueFile(path.c_str(), std::size_t(limit), catalogue) != 0)
+        return usageError("sky: cannot read '" + path + "'");
 
-    const double jd = at ? scales.working_jd_from_utc_calendar(*at) : scales.current_jd();
+    const double jd = at ? scales.workingJdFromUtcCalendar(*at) : scales.currentJd();
     SkyComputation sky(scales);
     const std::vector<LiveRow> rows =
         sky.compute(catalogue, jd, site, SkyComputation::Wait::ForEverySet);
 
     if (csv)
-        print_csv(catalogue, rows);
+        printCsv(catalogue, rows);
     else
-        print_table(catalogue, rows);
-    return finish_output();
+        printTable(catalogue, rows);
+    return finishOutput();
 }

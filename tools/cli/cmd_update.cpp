@@ -1,6 +1,6 @@
 // orbitrak-cli update: the window's TLEs > Update from sources, for scripts and timers.
 #include "catalogue/catalogue.h"
-#include "catalogue/catalogue_update.h"
+#include "catalogue/catalogue_updater.h"
 #include "catalogue/update_settings.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/options.h"
@@ -34,33 +34,33 @@ const char kHelp[] =
 
 } // namespace
 
-int run_update(const std::vector<std::string>& args) {
+int runUpdate(const std::vector<std::string>& args) {
     ParsedOptions options;
     std::string error;
     const std::vector<OptionRule> rules = {
         {"source", true}, {"out", true}, {"timeout", true}, {"help", false}};
-    if (!parse_options(args, rules, options, error))
-        return usage_error("update: " + error);
+    if (!parseOptions(args, rules, options, error))
+        return usageError("update: " + error);
     if (options.has("help")) {
         std::fputs(kHelp, stdout);
-        return finish_output();
+        return finishOutput();
     }
     if (!options.positional().empty())
-        return usage_error("update: unexpected argument '" + options.positional().front() + "'");
+        return usageError("update: unexpected argument '" + options.positional().front() + "'");
     double seconds = kSourceTimeoutMs / 1000.0;
     if (options.has("timeout") &&
-        (!parse_number(options.value("timeout"), seconds) || seconds <= 0 || seconds > 3600))
-        return usage_error("update: --timeout needs seconds above 0 and up to 3600, got '" +
+        (!parseNumber(options.value("timeout"), seconds) || seconds <= 0 || seconds > 3600))
+        return usageError("update: --timeout needs seconds above 0 and up to 3600, got '" +
                            options.value("timeout") + "'");
     QStringList sources;
     for (const std::string& source : options.values("source")) {
         if (source.empty())
-            return usage_error("update: --source needs a URL");
+            return usageError("update: --source needs a URL");
         sources << QString::fromStdString(source);
     }
     const std::string out = options.has("out") ? options.value("out") : kCatalogueFileName;
     if (out.empty())
-        return usage_error("update: --out needs a file name");
+        return usageError("update: --out needs a file name");
 
     int argc = 1;
     char name[] = "orbitrak-cli";
@@ -73,7 +73,7 @@ int run_update(const std::vector<std::string>& args) {
     QObject::connect(&updater, &CatalogueUpdater::finished, &application, &QCoreApplication::quit);
     updater.start(sources, QString::fromStdString(out));
     application.exec();
-    for (const UpdateMessage& message : update_messages(updater.outcome()))
+    for (const UpdateMessage& message : updateMessages(updater.outcome()))
         std::fprintf(stderr, "%s\n", message.text.toLocal8Bit().constData());
     return updater.outcome().replaced ? 0 : 1;
 }

@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-int run_propagate(const std::vector<std::string>& args);
-int run_sky(const std::vector<std::string>& args);
+int runPropagate(const std::vector<std::string>& args);
+int runSky(const std::vector<std::string>& args);
 // Exit status 0 replaced, 1 a source failed (the file untouched), 2 bad arguments.
-int run_update(const std::vector<std::string>& args);
-int run_passes(const std::vector<std::string>& args);
+int runUpdate(const std::vector<std::string>& args);
+int runPasses(const std::vector<std::string>& args);
 
 // Writes "orbitrak-cli: <message>" as one line to standard error and returns 2.
-int usage_error(const std::string& message);
+int usageError(const std::string& message);
 
 // Flushes standard output; 0 if everything written got out, else a message and 1.
-int finish_output();
+int finishOutput();

@@ -17,13 +17,13 @@ struct Command {
 
 const Command kCommands[] = {
     {"propagate", "positions and velocities of element sets at minutes from their epochs (CSV)",
-     run_propagate},
-    {"sky", "the live satellite table for one instant and site, as the window shows it", run_sky},
-    {"update", "fresh element sets from the settings' sources or given URLs", run_update},
-    {"passes", "the passes of every satellite over a site within a time window", run_passes},
+     runPropagate},
+    {"sky", "the live satellite table for one instant and site, as the window shows it", runSky},
+    {"update", "fresh element sets from the settings' sources or given URLs", runUpdate},
+    {"passes", "the passes of every satellite over a site within a time window", runPasses},
 };
 
-void print_help(std::FILE* out) {
+void printHelp(std::FILE* out) {
     std::fprintf(out, "Usage: orbitrak-cli <command> [options]\n"
                       "       orbitrak-cli <command> --help\n"
                       "       orbitrak-cli --version\n\n"
@@ -34,12 +34,12 @@ void print_help(std::FILE* out) {
 
 } // namespace
 
-int usage_error(const std::string& message) {
+int usageError(const std::string& message) {
     std::fprintf(stderr, "orbitrak-cli: %s\n", message.c_str());
     return 2;
 }
 
-int finish_output() {
+int finishOutput() {
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "orbitrak-cli: cannot write the output\n");
         return 1;
@@ -49,18 +49,18 @@ int finish_output() {
 
 int main(int argc, char** argv) {
     if (argc < 2)
-        return usage_error("no command given (see orbitrak-cli --help)");
+        return usageError("no command given (see orbitrak-cli --help)");
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
-        print_help(stdout);
-        return finish_output();
+        printHelp(stdout);
+        return finishOutput();
     }
     if (name == "--version") {
         std::printf("orbitrak-cli %s\n", ORBITRAK_VERSION);
-        return finish_output();
+        return finishOutput();
     }
     for (const Command& c : kCommands)
         if (name == c.name)
             return c.run(std::vector<std::string>(argv + 2, argv + argc));
-    return usage_error("unknown command '" + name + "' (see orbitrak-cli --help)");
+    return usageError("unknown command '" + name + "' (see orbitrak-cli --help)");
 }

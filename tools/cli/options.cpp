@@ -14,7 +14,7 @@ std::vector<std::string> ParsedOptions::values(const std::string& name) const {
     return it == values_.end() ? std::vector<std::string>() : it->second;
 }
 
-bool parse_options(const std::vector<std::string>& args, const std::vector<OptionRule>& rules,
+bool parseOptions(const std::vector<std::string>& args, const std::vector<OptionRule>& rules,
                    ParsedOptions& out, std::string& error) {
     out = ParsedOptions();
     bool optionsEnded = false;
@@ -57,7 +57,7 @@ bool parse_options(const std::vector<std::string>& args, const std::vector<Optio
     return true;
 }
 
-bool parse_number(const std::string& text, double& value) {
+bool parseNumber(const std::string& text, double& value) {
     const char* first = text.data();
     const char* last = first + text.size();
     if (first != last && *first == '+' && last - first > 1 && first[1] != '-' && first[1] != '+')
@@ -70,7 +70,7 @@ bool parse_number(const std::string& text, double& value) {
     return true;
 }
 
-bool parse_number_list(const std::string& text, std::vector<double>& values) {
+bool parseNumberList(const std::string& text, std::vector<double>& values) {
     std::vector<double> parsed;
     std::size_t start = 0;
     for (;;) {
@@ -81,7 +81,7 @@ bool parse_number_list(const std::string& text, std::vector<double>& values) {
         const std::size_t e = item.find_last_not_of(" \t");
         item = b == std::string::npos ? std::string() : item.substr(b, e - b + 1);
         double v;
-        if (!parse_number(item, v))
+        if (!parseNumber(item, v))
             return false;
         parsed.push_back(v);
         if (comma == std::string::npos)
@@ -92,11 +92,11 @@ bool parse_number_list(const std::string& text, std::vector<double>& values) {
     return true;
 }
 
-bool read_number(const ParsedOptions& options, const char* name, double low, double high,
+bool readNumber(const ParsedOptions& options, const char* name, double low, double high,
                  double& value, std::string& error) {
     if (!options.has(name))
         return true;
-    if (!parse_number(options.value(name), value) || value < low || value > high) {
+    if (!parseNumber(options.value(name), value) || value < low || value > high) {
         error = std::string("--") + name + " needs a number from " + fixed(low, 0) + " to " +
                 fixed(high, 0) + ", got '" + options.value(name) + "'";
         return false;
@@ -104,15 +104,15 @@ bool read_number(const ParsedOptions& options, const char* name, double low, dou
     return true;
 }
 
-bool read_site(const ParsedOptions& options, Site& site, std::string& error) {
+bool readSite(const ParsedOptions& options, Site& site, std::string& error) {
     constexpr double radiansPerDegree = 0.017453292519943295;
     const Site defaults;
     double latitude = defaults.latitude / radiansPerDegree;
     double eastLongitude = -defaults.longitude / radiansPerDegree;
     double elevation = defaults.elevation;
-    if (!read_number(options, "lat", -90, 90, latitude, error) ||
-        !read_number(options, "lon", -360, 360, eastLongitude, error) ||
-        !read_number(options, "elev", -1e6, 1e8, elevation, error))
+    if (!readNumber(options, "lat", -90, 90, latitude, error) ||
+        !readNumber(options, "lon", -360, 360, eastLongitude, error) ||
+        !readNumber(options, "elev", -1e6, 1e8, elevation, error))
         return false;
     site.latitude = latitude * radiansPerDegree;
     site.longitude = -eastLongitude * radiansPerDegree;
@@ -120,11 +120,11 @@ bool read_site(const ParsedOptions& options, Site& site, std::string& error) {
     return true;
 }
 
-bool read_instant(const ParsedOptions& options, const char* name,
+bool readInstant(const ParsedOptions& options, const char* name,
                   std::optional<CalendarTime>& instant, std::string& error) {
     if (!options.has(name))
         return true;
-    instant = parse_calendar(options.value(name));
+    instant = parseCalendar(options.value(name));
     if (!instant)
         error = std::string("--") + name +
                 " needs a UTC instant such as 2026-03-19T12:00:00.250Z, got '" +
@@ -142,7 +142,7 @@ std::string fixed(double value, int decimals) {
     return text;
 }
 
-std::string csv_name(const std::string& text) {
+std::string csvName(const std::string& text) {
     const char* blanks = " \t\r\n\v\f";
     const std::size_t first = text.find_first_not_of(blanks);
     const std::string name = first == std::string::npos

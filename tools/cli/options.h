@@ -27,7 +27,7 @@ public:
     const std::vector<std::string>& positional() const { return positional_; }
 
 private:
-    friend bool parse_options(const std::vector<std::string>&, const std::vector<OptionRule>&,
+    friend bool parseOptions(const std::vector<std::string>&, const std::vector<OptionRule>&,
                               ParsedOptions&, std::string&);
     std::map<std::string, std::vector<std::string>> values_;
     std::vector<std::string> positional_;
@@ -35,27 +35,27 @@ private:
 
 // Parses the arguments after the command name. On failure returns false with a one-line
 // message ("unknown option --x", "option --tle needs a value", ...).
-bool parse_options(const std::vector<std::string>& args, const std::vector<OptionRule>& rules,
+bool parseOptions(const std::vector<std::string>& args, const std::vector<OptionRule>& rules,
                    ParsedOptions& out, std::string& error);
 
 // A finite decimal number that fills the whole text ("-147.72", "+5", "1e3"), read the same
 // in every locale.
-bool parse_number(const std::string& text, double& value);
+bool parseNumber(const std::string& text, double& value);
 
 // Comma-separated numbers ("-1440,0,1440"); blanks around each number are allowed, empty items
 // are not.
-bool parse_number_list(const std::string& text, std::vector<double>& values);
+bool parseNumberList(const std::string& text, std::vector<double>& values);
 
 // Reads --name into value when given: a number from low to high, else false with a message.
-bool read_number(const ParsedOptions& options, const char* name, double low, double high,
+bool readNumber(const ParsedOptions& options, const char* name, double low, double high,
                  double& value, std::string& error);
 
 // The site of --lat, --lon (east positive, as observers give it) and --elev, each defaulting
 // to the window's.
-bool read_site(const ParsedOptions& options, Site& site, std::string& error);
+bool readSite(const ParsedOptions& options, Site& site, std::string& error);
 
 // Reads --name into instant when given: a UTC instant in ISO 8601.
-bool read_instant(const ParsedOptions& options, const char* name,
+bool readInstant(const ParsedOptions& options, const char* name,
                   std::optional<CalendarTime>& instant, std::string& error);
 
 // Number texts as the window shows them: fixed notation, C locale, "nan" for no value.
@@ -63,4 +63,4 @@ std::string fixed(double value, int decimals);
 
 // A name as CSV shows it: without surrounding blanks, quoted when it holds a separator, a
 // quote or a line end.
-std::string csv_name(const std::string& text);
+std::string csvName(const std::string& text);

@@ -81,7 +81,7 @@ std::optional<std::string> elementLine(const QByteArray& raw, char number) {
     while (!line.empty() && line.back() == ' ')
         line.pop_back();
     if (line.size() != kElementLineLength || !isPrintableAscii(line) || line[0] != number ||
-        !blankAt(line, 2) || !isDigit(line[68]) || element_line_check_digit(line) != line[68] - '0')
+        !blankAt(line, 2) || !isDigit(line[68]) || elementLineCheckDigit(line) != line[68] - '0')
         return std::nullopt;
     return line;
 }

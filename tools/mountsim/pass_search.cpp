@@ -14,9 +14,9 @@ static constexpr double kTwoPi = 6.283185307179586;
 static constexpr int kMaxHalvings = 60;
 
 // The stand-in reads no time table: UTC from the built-in leap count, UT1 = UTC.
-SkyPoint skyPoint(TLE_Satellite& satellite, const Site& site, double jd) {
-    const Vec3 enu = topocentric_enu(satellite, observation_instant(TimeScales(), jd, site));
-    const SphericalAngles angles = spherical_angles(enu);
+SkyPoint skyPoint(CatalogueEntry& satellite, const Site& site, double jd) {
+    const Vec3 enu = topocentricEnu(satellite, observationInstant(TimeScales(), jd, site));
+    const SphericalAngles angles = sphericalAngles(enu);
     double azimuth = kHalfPi - angles.lambda;
     if (azimuth < 0.0)
         azimuth += kTwoPi;
@@ -27,7 +27,7 @@ namespace {
 
 class Sampler {
 public:
-    Sampler(TLE_Satellite& satellite, const Site& site) : satellite(satellite), site(site) {}
+    Sampler(CatalogueEntry& satellite, const Site& site) : satellite(satellite), site(site) {}
 
     // Above the horizon; a missing position (NaN) counts as below.
     bool up(double jd) {
@@ -53,13 +53,13 @@ public:
     double peak = 0.0;
 
 private:
-    TLE_Satellite& satellite;
+    CatalogueEntry& satellite;
     const Site& site;
 };
 
 } // namespace
 
-std::optional<Pass> findNextPass(TLE_Satellite& satellite, const Site& site, double fromJd,
+std::optional<Pass> findNextPass(CatalogueEntry& satellite, const Site& site, double fromJd,
                                  const PassSearch& search) {
     if (!std::isfinite(fromJd) || !(search.windowDays > 0.0) || !(search.stepDays > 0.0))
         return std::nullopt;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "astro/site.h"
-#include "catalogue/tle_satellite.h"
+#include "catalogue/catalogue_entry.h"
 
 #include <optional>
 
@@ -13,7 +13,7 @@ struct SkyPoint {
 };
 
 // The satellite seen from the site at a working Julian date (propagates it).
-SkyPoint skyPoint(TLE_Satellite& satellite, const Site& site, double jd);
+SkyPoint skyPoint(CatalogueEntry& satellite, const Site& site, double jd);
 
 // One pass above the horizon, as working Julian dates.
 struct Pass {
@@ -31,5 +31,5 @@ struct PassSearch {
 // The first pass that is under way at fromJd or begins within the search window. Empty
 // when the satellite stays below the horizon (or has no position) throughout. The work is
 // bounded by the window and the step, whatever the satellite and the dates.
-std::optional<Pass> findNextPass(TLE_Satellite& satellite, const Site& site, double fromJd,
+std::optional<Pass> findNextPass(CatalogueEntry& satellite, const Site& site, double fromJd,
                                  const PassSearch& search = PassSearch());

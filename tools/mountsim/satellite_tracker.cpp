@@ -35,11 +35,11 @@ QByteArray SatelliteTracker::load(const QByteArray& escapedText) {
     std::vector<char> line2(checked->line2.begin(), checked->line2.end());
     line1.push_back('\0');
     line2.push_back('\0');
-    TLE_Satellite entry;
-    entry.name_line = checked->nameLine;
+    CatalogueEntry entry;
+    entry.nameLine = checked->nameLine;
     entry.line1 = checked->line1;
     entry.line2 = checked->line2;
-    fill_TLE_Satellite(entry, checked->nameLine.c_str(), line1.data(), line2.data());
+    fillCatalogueEntry(entry, checked->nameLine.c_str(), line1.data(), line2.data());
     satellite = entry;
     pass.reset();
     slewKind = Slew::None;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "astro/site.h"
-#include "catalogue/tle_satellite.h"
+#include "catalogue/catalogue_entry.h"
 #include "tools/mountsim/pass_search.h"
 
 #include <QByteArray>
@@ -53,7 +53,7 @@ private:
     Site site;
     double slewDays;
     PassSearch search;
-    std::optional<TLE_Satellite> satellite;
+    std::optional<CatalogueEntry> satellite;
     std::optional<Pass> pass;
     Slew slewKind = Slew::None;
     double slewStart = 0.0;

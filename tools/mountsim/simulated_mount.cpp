@@ -109,7 +109,7 @@ void SimulatedMount::addPrefix(const QByteArray& prefix, Handler handler) {
 }
 
 std::optional<QByteArray> SimulatedMount::answer(const QByteArray& command) {
-    return answer(command, TimeScales().current_jd());
+    return answer(command, TimeScales().currentJd());
 }
 
 std::optional<QByteArray> SimulatedMount::answer(const QByteArray& command, double instant) {

@@ -18,7 +18,7 @@ namespace {
 
 constexpr int kExitUsage = 2;
 
-void print_help() {
+void printHelp() {
     std::printf("Usage: orbitrak-utctable [-o FILE] [--tai-utc CSV] [--delta-t CSV]\n"
                 "\n"
                 "Builds the leap-second and Delta T table that Orbitrak reads at start-up\n"
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") {
-            print_help();
+            printHelp();
             return 0;
         }
         if (arg == "--version") {
@@ -76,25 +76,25 @@ int main(int argc, char** argv) {
         std::ifstream in(tai_utc_path);
         if (!in)
             return fail("cannot open " + tai_utc_path);
-        if (!read_tai_utc_csv(in, leaps, error))
+        if (!readTaiUtcCsv(in, leaps, error))
             return fail(tai_utc_path + ": " + error);
     }
     {
         std::ifstream in(delta_t_path);
         if (!in)
             return fail("cannot open " + delta_t_path);
-        if (!read_delta_t_csv(in, rows, error))
+        if (!readDeltaTCsv(in, rows, error))
             return fail(delta_t_path + ": " + error);
     }
     UtcTable table;
-    if (!build_utc_table(leaps, rows, table, error))
+    if (!buildUtcTable(leaps, rows, table, error))
         return fail(error);
-    if (!write_utc_file(output, table)) {
+    if (!writeUtcFile(output, table)) {
         std::remove(output.c_str());
         return fail("cannot write " + output);
     }
     // What the program would refuse is not worth leaving behind.
-    if (!load_utc_file(output)) {
+    if (!loadUtcFile(output)) {
         std::remove(output.c_str());
         return fail("the table written to " + output + " does not read back");
     }

@@ -17,7 +17,7 @@ std::string trim(const std::string& s) {
     return s.substr(first, s.find_last_not_of(space) - first + 1);
 }
 
-std::vector<std::string> split_fields(const std::string& line) {
+std::vector<std::string> splitFields(const std::string& line) {
     std::vector<std::string> fields;
     std::size_t start = 0;
     while (true) {
@@ -30,7 +30,7 @@ std::vector<std::string> split_fields(const std::string& line) {
     return fields;
 }
 
-template <typename T> bool parse_number(const std::string& text, T& value) {
+template <typename T> bool parseNumber(const std::string& text, T& value) {
     if (text.empty())
         return false;
     const char* end = text.data() + text.size();
@@ -38,11 +38,11 @@ template <typename T> bool parse_number(const std::string& text, T& value) {
     return result.ec == std::errc() && result.ptr == end;
 }
 
-bool parse_finite(const std::string& text, double& value) {
-    return parse_number(text, value) && std::isfinite(value);
+bool parseFinite(const std::string& text, double& value) {
+    return parseNumber(text, value) && std::isfinite(value);
 }
 
-bool valid_date(long year, long month, long day) {
+bool validDate(long year, long month, long day) {
     static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (year < -99999 || year > 99999 || month < 1 || month > 12 || day < 1)
         return false;
@@ -52,7 +52,7 @@ bool valid_date(long year, long month, long day) {
 
 // Feeds the data rows (after the header) to `row`; false with `error` set on the first fault.
 template <typename RowFn>
-bool for_each_row(std::istream& in, const char* header, std::size_t field_count, std::string& error,
+bool forEachRow(std::istream& in, const char* header, std::size_t field_count, std::string& error,
                   RowFn row) {
     std::string line;
     int number = 0;
@@ -71,7 +71,7 @@ bool for_each_row(std::istream& in, const char* header, std::size_t field_count,
             seen_header = true;
             continue;
         }
-        const std::vector<std::string> fields = split_fields(text);
+        const std::vector<std::string> fields = splitFields(text);
         if (fields.size() != field_count) {
             error = where + "expected " + std::to_string(field_count) + " fields, found " +
                     std::to_string(fields.size());
@@ -96,20 +96,20 @@ bool for_each_row(std::istream& in, const char* header, std::size_t field_count,
 
 } // namespace
 
-bool read_tai_utc_csv(std::istream& in, std::vector<LeapRecord>& out, std::string& error) {
+bool readTaiUtcCsv(std::istream& in, std::vector<LeapRecord>& out, std::string& error) {
     out.clear();
-    const bool ok = for_each_row(
+    const bool ok = forEachRow(
         in, "year,month,day,offset_s,ref_mjd,rate_s_per_day", 6, error,
         [&out](const std::vector<std::string>& f, std::string& what) {
             long year = 0, month = 0, day = 0;
             double offset = 0, ref_mjd = 0, rate = 0;
-            if (!parse_number(f[0], year) || !parse_number(f[1], month) ||
-                !parse_number(f[2], day) || !valid_date(year, month, day)) {
+            if (!parseNumber(f[0], year) || !parseNumber(f[1], month) ||
+                !parseNumber(f[2], day) || !validDate(year, month, day)) {
                 what = "invalid date";
                 return false;
             }
-            if (!parse_finite(f[3], offset) || !parse_finite(f[4], ref_mjd) ||
-                !parse_finite(f[5], rate)) {
+            if (!parseFinite(f[3], offset) || !parseFinite(f[4], ref_mjd) ||
+                !parseFinite(f[5], rate)) {
                 what = "invalid number";
                 return false;
             }
@@ -121,7 +121,7 @@ bool read_tai_utc_csv(std::istream& in, std::vector<LeapRecord>& out, std::strin
             r.ref_mjd = static_cast<float>(ref_mjd);
             r.rate = static_cast<float>(rate);
             if (!out.empty() &&
-                !date_before(CalendarTime{out.back().year, out.back().month, out.back().day}, r)) {
+                !dateBefore(CalendarTime{out.back().year, out.back().month, out.back().day}, r)) {
                 what = "dates must be strictly ascending";
                 return false;
             }
@@ -135,15 +135,15 @@ bool read_tai_utc_csv(std::istream& in, std::vector<LeapRecord>& out, std::strin
     return ok;
 }
 
-bool read_delta_t_csv(std::istream& in, std::vector<DeltaTRow>& out, std::string& error) {
+bool readDeltaTCsv(std::istream& in, std::vector<DeltaTRow>& out, std::string& error) {
     out.clear();
     const bool ok =
-        for_each_row(in, "tt_jd,decimal_year,delta_t_s", 3, error,
+        forEachRow(in, "tt_jd,decimal_year,delta_t_s", 3, error,
                      [&out](const std::vector<std::string>& f, std::string& what) {
                          DeltaTRow row;
                          double listed_year = 0;
-                         if (!parse_finite(f[0], row.tt_jd) || !parse_finite(f[1], listed_year) ||
-                             !parse_finite(f[2], row.delta_t)) {
+                         if (!parseFinite(f[0], row.tt_jd) || !parseFinite(f[1], listed_year) ||
+                             !parseFinite(f[2], row.deltaT)) {
                              what = "invalid number";
                              return false;
                          }
@@ -152,7 +152,7 @@ bool read_delta_t_csv(std::istream& in, std::vector<DeltaTRow>& out, std::string
                              what = "Julian date out of range";
                              return false;
                          }
-                         row.year = decimal_year(row.tt_jd);
+                         row.year = decimalYear(row.tt_jd);
                          if (std::fabs(row.year - listed_year) > 0.001) {
                              what = "decimal year does not match the Julian date";
                              return false;
@@ -172,7 +172,7 @@ bool read_delta_t_csv(std::istream& in, std::vector<DeltaTRow>& out, std::string
     return ok;
 }
 
-bool build_utc_table(const std::vector<LeapRecord>& leaps, const std::vector<DeltaTRow>& rows,
+bool buildUtcTable(const std::vector<LeapRecord>& leaps, const std::vector<DeltaTRow>& rows,
                      UtcTable& out, std::string& error) {
     if (leaps.empty() || rows.size() < kMinDeltaTRows) {
         error = "not enough data for a table";
@@ -184,21 +184,21 @@ bool build_utc_table(const std::vector<LeapRecord>& leaps, const std::vector<Del
     for (const DeltaTRow& row : rows) {
         DeltaTPoint p;
         p.year = static_cast<float>(row.year);
-        p.delta_t = static_cast<float>(row.delta_t);
+        p.deltaT = static_cast<float>(row.deltaT);
         if (!table.points.empty() && !(p.year > table.points.back().year)) {
             error = "Delta T rows closer together than the file's year resolution";
             return false;
         }
         table.points.push_back(p);
     }
-    const CalendarTime last = jd_to_calendar(nullptr, rows.back().tt_jd);
+    const CalendarTime last = jdToCalendar(nullptr, rows.back().tt_jd);
     table.table_date.year = last.year;
     table.table_date.month = last.month;
     table.table_date.day = last.day;
     // Continuous with the stored (float) last point.
     table.a = 0.0;
     table.b = 0.0;
-    table.c = static_cast<double>(table.points.back().delta_t);
+    table.c = static_cast<double>(table.points.back().deltaT);
     out = std::move(table);
     return true;
 }

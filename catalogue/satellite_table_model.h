@@ -10,7 +10,7 @@
 // The live satellite table: one row per set of its catalogue, with the set's live values. It
 // owns both; the window hands it a new catalogue at a load and new rows at every tick. Rows are
 // coloured by altitude, except that an Age cell turns amber after 3 days and red after 10.
-class TLE_Satellite_Model : public QAbstractTableModel {
+class SatelliteTableModel : public QAbstractTableModel {
 public:
     enum Column { Name = 0, Altitude, Azimuth, Distance, Speed, Age, Sunlit, ColumnCount };
     // The raw value a column sorts by, and the three stored lines of the entry.
@@ -21,7 +21,7 @@ public:
         Line2Role = Qt::UserRole + 3,
     };
 
-    explicit TLE_Satellite_Model(QObject* parent = nullptr);
+    explicit SatelliteTableModel(QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -1,4 +1,4 @@
-#include "catalogue/catalogue_update.h"
+#include "catalogue/catalogue_updater.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -24,7 +24,7 @@ QString counted(int n, const char* one, const char* many) {
 
 } // namespace
 
-QVector<UpdateMessage> update_messages(const UpdateOutcome& outcome) {
+QVector<UpdateMessage> updateMessages(const UpdateOutcome& outcome) {
     QVector<UpdateMessage> messages;
     if (outcome.replaced)
         messages.append({UpdateMessage::Level::Info,
@@ -189,7 +189,7 @@ void CatalogueUpdater::cancel() {
 
 void CatalogueUpdater::accept(Source& source, const QByteArray& body) {
     CheckedText checked =
-        check_element_sets(std::string(body.constData(), std::size_t(body.size())));
+        checkElementSets(std::string(body.constData(), std::size_t(body.size())));
     outcome_.skipped += int(checked.skipped);
     if (checked.sets.empty()) {
         fail(source, tr("no valid element set"));
@@ -244,8 +244,8 @@ void CatalogueUpdater::writeCatalogue() {
     std::vector<std::vector<CheckedElementSet>> all;
     for (Source& source : sources)
         all.push_back(std::move(source.sets));
-    const std::vector<CheckedElementSet> merged = merge_element_sets(all);
-    const std::string text = catalogue_text(merged);
+    const std::vector<CheckedElementSet> merged = mergeElementSets(all);
+    const std::string text = catalogueText(merged);
     outcome_.sets = int(merged.size());
     QSaveFile file(target);
     if (file.open(QIODevice::WriteOnly) &&

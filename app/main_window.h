@@ -9,14 +9,14 @@
 #include <memory>
 
 class CatalogueUpdateUi;
-class Log_Model;
-class MountSettings;
+class LogModel;
+class MountSettingsDialog;
 class NumericSortProxyModel;
 class PassesPanel;
 class QDockWidget;
 class QTimer;
 class SkyComputation;
-class TLE_Satellite_Model;
+class SatelliteTableModel;
 class TimeScales;
 class TrackingStatusPoll;
 class TransitChain;
@@ -63,11 +63,11 @@ private:
     TransitChain* transit = nullptr;
     TrackingStatusPoll* statusPoll = nullptr;
     std::unique_ptr<SkyComputation> sky;
-    TLE_Satellite_Model* satelliteModel = nullptr;
+    SatelliteTableModel* satelliteModel = nullptr;
     NumericSortProxyModel* proxy = nullptr;
-    Log_Model* logModel = nullptr;
+    LogModel* logModel = nullptr;
     CatalogueUpdateUi* updates = nullptr;       // TLEs > Sources... and Update from sources
     PassesPanel* passesPanel = nullptr;
     QDockWidget* passesDock = nullptr;
-    std::unique_ptr<MountSettings> setupDialog; // a top-level window of its own
+    std::unique_ptr<MountSettingsDialog> setupDialog; // a top-level window of its own
 };

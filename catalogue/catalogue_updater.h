@@ -40,7 +40,7 @@ struct UpdateMessage {
     Level level;
     QString text;
 };
-QVector<UpdateMessage> update_messages(const UpdateOutcome& outcome);
+QVector<UpdateMessage> updateMessages(const UpdateOutcome& outcome);
 
 // Downloads every source at once (http and https through Qt Network, file URLs read directly),
 // checks and merges their sets and replaces the catalogue file only when every source gave at

@@ -1,20 +1,20 @@
-#include "app/mainwindow.h"
+#include "app/main_window.h"
 
 #include "app/catalogue_update_ui.h"
 #include "app/data_paths.h"
 #include "app/log_model.h"
-#include "app/mountsettings.h"
+#include "app/mount_settings_dialog.h"
 #include "app/passes_panel.h"
 #include "app/settings.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue_file.h"
-#include "catalogue/numeric_sort_proxy.h"
+#include "catalogue/numeric_sort_proxy_model.h"
 #include "catalogue/sky_computation.h"
-#include "catalogue/tle_satellite_model.h"
+#include "catalogue/satellite_table_model.h"
 #include "orbitrak_version.h"
-#include "tracking/status_poll.h"
+#include "tracking/tracking_status_poll.h"
 #include "tracking/transit_chain.h"
-#include "ui_mainwindow.h"
+#include "ui_main_window.h"
 
 #include <QDir>
 #include <QDockWidget>
@@ -61,16 +61,16 @@ MainWindow::MainWindow(const TimeScales& scales, quint16 mountPort, QWidget* par
 
     ui->setupUi(this);
     setUpLog();
-    satelliteModel = new TLE_Satellite_Model(this);
+    satelliteModel = new SatelliteTableModel(this);
     proxy = new NumericSortProxyModel(this);
-    updates = new CatalogueUpdateUi(this, ui->actionSources, ui->actionUpdate_from_sources,
+    updates = new CatalogueUpdateUi(this, ui->tleSourcesAction, ui->updateFromSourcesAction,
                                     &data_paths::catalogueFile);
-    connect(updates, &CatalogueUpdateUi::logEvent, logModel, &Log_Model::addEntry);
+    connect(updates, &CatalogueUpdateUi::logEvent, logModel, &LogModel::addEntry);
     connect(updates, &CatalogueUpdateUi::catalogueReplaced, this, &MainWindow::reloadCatalogue);
     reloadCatalogue();
     setUpSatelliteTable();
-    connect(ui->actionLoad_TLEs, &QAction::triggered, this, &MainWindow::loadTles);
-    connect(ui->actionSetup, &QAction::triggered, this, &MainWindow::editMountAddress);
+    connect(ui->loadTlesAction, &QAction::triggered, this, &MainWindow::loadTles);
+    connect(ui->mountSetupAction, &QAction::triggered, this, &MainWindow::editMountAddress);
 
     link = new MountLink(mountPort, this);
     transit = new TransitChain(
@@ -79,10 +79,10 @@ MainWindow::MainWindow(const TimeScales& scales, quint16 mountPort, QWidget* par
     wireMount();
     setUpPasses();
 
-    setupDialog = std::make_unique<MountSettings>();
+    setupDialog = std::make_unique<MountSettingsDialog>();
     mountIp = readMountIp();
-    connect(ui->actionAbout, &QAction::triggered, this, &MainWindow::showAbout);
-    connect(ui->actionAbout_Qt, &QAction::triggered, qApp, &QApplication::aboutQt);
+    connect(ui->aboutAction, &QAction::triggered, this, &MainWindow::showAbout);
+    connect(ui->aboutQtAction, &QAction::triggered, qApp, &QApplication::aboutQt);
     restoreWindowState();
     updates->updateIfDue();
 }
@@ -99,13 +99,13 @@ void MainWindow::restoreWindowState() {
     const WindowState state = readWindowState();
     if (!state.geometry.isEmpty())
         restoreGeometry(state.geometry);
-    QHeaderView* header = ui->tableView->horizontalHeader();
+    QHeaderView* header = ui->satelliteTableView->horizontalHeader();
     for (int i = 0; i < state.columnWidths.size() && i + 1 < header->count(); ++i)
         header->resizeSection(i + 1, state.columnWidths[i]);
     if (state.sortColumn >= 0 && state.sortColumn < header->count())
         header->setSortIndicator(state.sortColumn, state.sortOrder); // sorts, as a click does
     if (!state.filter.isEmpty()) {
-        ui->lineEdit->setText(state.filter);
+        ui->filterLineEdit->setText(state.filter);
         proxy->setFilterFixedString(state.filter);
     }
 }
@@ -113,12 +113,12 @@ void MainWindow::restoreWindowState() {
 void MainWindow::saveWindowState() const {
     WindowState state;
     state.geometry = saveGeometry();
-    const QHeaderView* header = ui->tableView->horizontalHeader();
+    const QHeaderView* header = ui->satelliteTableView->horizontalHeader();
     for (int section = 1; section < header->count(); ++section)
         state.columnWidths.append(header->sectionSize(section));
     state.sortColumn = proxy->sortColumn();
     state.sortOrder = proxy->sortOrder();
-    state.filter = ui->lineEdit->text();
+    state.filter = ui->filterLineEdit->text();
     writeWindowState(state);
 }
 
@@ -144,53 +144,53 @@ void MainWindow::setUpSatelliteTable() {
     proxy->setDynamicSortFilter(true);
     proxy->setFilterKeyColumn(0);
     proxy->setFilterCaseSensitivity(Qt::CaseInsensitive);
-    ui->tableView->setModel(proxy);
+    ui->satelliteTableView->setModel(proxy);
 
-    QHeaderView* header = ui->tableView->horizontalHeader();
+    QHeaderView* header = ui->satelliteTableView->horizontalHeader();
     header->setSectionResizeMode(0, QHeaderView::Stretch);
     header->setSortIndicatorShown(true);
     // No arrow until the user sorts: the rows come in file order.
     header->setSortIndicator(-1, Qt::AscendingOrder);
     // Wide enough for every title, sort indicator included.
-    for (int column = 1; column < TLE_Satellite_Model::ColumnCount; ++column)
+    for (int column = 1; column < SatelliteTableModel::ColumnCount; ++column)
         header->resizeSection(
             column, std::max(header->sectionSize(column), header->sectionSizeHint(column)));
-    ui->tableView->verticalHeader()->setVisible(false);
-    setFixedRowHeight(ui->tableView, 18);
-    connect(header, &QHeaderView::sortIndicatorChanged, ui->tableView,
+    ui->satelliteTableView->verticalHeader()->setVisible(false);
+    setFixedRowHeight(ui->satelliteTableView, 18);
+    connect(header, &QHeaderView::sortIndicatorChanged, ui->satelliteTableView,
             qOverload<int, Qt::SortOrder>(&QTableView::sortByColumn));
 
     const auto filter = [this] {
-        proxy->setFilterFixedString(ui->lineEdit->text());
+        proxy->setFilterFixedString(ui->filterLineEdit->text());
     };
-    connect(ui->lineEdit, &QLineEdit::textEdited, this, filter);
-    connect(ui->lineEdit, &QLineEdit::editingFinished, this, filter);
-    connect(ui->tableView, &QTableView::doubleClicked, this, &MainWindow::followSatellite);
+    connect(ui->filterLineEdit, &QLineEdit::textEdited, this, filter);
+    connect(ui->filterLineEdit, &QLineEdit::editingFinished, this, filter);
+    connect(ui->satelliteTableView, &QTableView::doubleClicked, this, &MainWindow::followSatellite);
 }
 
 void MainWindow::setUpLog() {
-    logModel = new Log_Model(this);
-    ui->tableViewLog->setModel(logModel);
+    logModel = new LogModel(this);
+    ui->logTableView->setModel(logModel);
     logModel->addEntry(tr("Start"), LogLevel::Info);
-    ui->tableViewLog->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
-    ui->tableViewLog->resizeColumnToContents(0); // the whole time, milliseconds included
-    setFixedRowHeight(ui->tableViewLog, 18);
-    ui->tableViewLog->setShowGrid(false);
+    ui->logTableView->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    ui->logTableView->resizeColumnToContents(0); // the whole time, milliseconds included
+    setFixedRowHeight(ui->logTableView, 18);
+    ui->logTableView->setShowGrid(false);
 
     // Follow new rows while the view shows the bottom; leave it where the user scrolled to.
     auto atBottom = std::make_shared<bool>(true);
     connect(logModel, &QAbstractItemModel::rowsAboutToBeInserted, this, [this, atBottom] {
-        const QScrollBar* bar = ui->tableViewLog->verticalScrollBar();
+        const QScrollBar* bar = ui->logTableView->verticalScrollBar();
         *atBottom = bar->value() == bar->maximum();
     });
     connect(logModel, &QAbstractItemModel::rowsInserted, this, [this, atBottom] {
         if (*atBottom)
-            ui->tableViewLog->scrollToBottom();
+            ui->logTableView->scrollToBottom();
     });
 }
 
 void MainWindow::wireMount() {
-    connect(ui->checkBox, &QCheckBox::clicked, this, [this](bool checked) {
+    connect(ui->connectMountCheckBox, &QCheckBox::clicked, this, [this](bool checked) {
         if (checked)
             link->open(mountIp);
         else
@@ -198,34 +198,34 @@ void MainWindow::wireMount() {
     });
     connect(link, &MountLink::stateChanged, this, [this](LinkState state) {
         if (state == LinkState::Disconnected || state == LinkState::Failed)
-            ui->checkBox->setChecked(false);
+            ui->connectMountCheckBox->setChecked(false);
     });
-    connect(ui->pushButton_Stop, &QPushButton::clicked, link, &MountLink::stop);
-    connect(ui->pushButton_Park, &QPushButton::clicked, link, &MountLink::park);
-    connect(ui->pushButton_Unpark, &QPushButton::clicked, link, &MountLink::unpark);
-    connect(statusPoll, &TrackingStatusPoll::statusLine, ui->lineEditStatus, &QLineEdit::setText);
-    connect(link, &MountLink::logEvent, logModel, &Log_Model::addEntry);
-    connect(transit, &TransitChain::logEvent, logModel, &Log_Model::addEntry);
-    connect(statusPoll, &TrackingStatusPoll::logEvent, logModel, &Log_Model::addEntry);
+    connect(ui->stopButton, &QPushButton::clicked, link, &MountLink::stop);
+    connect(ui->parkButton, &QPushButton::clicked, link, &MountLink::park);
+    connect(ui->unparkButton, &QPushButton::clicked, link, &MountLink::unpark);
+    connect(statusPoll, &TrackingStatusPoll::statusLine, ui->statusLineEdit, &QLineEdit::setText);
+    connect(link, &MountLink::logEvent, logModel, &LogModel::addEntry);
+    connect(transit, &TransitChain::logEvent, logModel, &LogModel::addEntry);
+    connect(statusPoll, &TrackingStatusPoll::logEvent, logModel, &LogModel::addEntry);
 }
 
 void MainWindow::setUpPasses() {
     passesPanel = new PassesPanel(scales, *satelliteModel, this);
     passesDock = new QDockWidget(tr("Passes"), this);
-    passesDock->setObjectName(QStringLiteral("dockPasses"));
+    passesDock->setObjectName(QStringLiteral("passesDock"));
     passesDock->setWidget(passesPanel);
     addDockWidget(Qt::BottomDockWidgetArea, passesDock);
     passesDock->setVisible(readPassesVisible());
 
     QAction* showPasses = passesDock->toggleViewAction();
-    showPasses->setObjectName(QStringLiteral("actionPasses"));
-    ui->menuView->addAction(showPasses);
+    showPasses->setObjectName(QStringLiteral("showPassesAction"));
+    ui->viewMenu->addAction(showPasses);
     connect(showPasses, &QAction::toggled, this, [](bool shown) { writePassesVisible(shown); });
 
     passesPanel->catalogueChanged(link->site(), currentJd);
     connect(link, &MountLink::siteChanged, passesPanel, &PassesPanel::siteChanged);
     // A row that only moved as the table re-sorted is no new choice.
-    connect(ui->tableView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+    connect(ui->satelliteTableView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current, const QModelIndex& previous) {
                 const int row = proxy->mapToSource(current).row();
                 if (current.isValid() && row != proxy->mapToSource(previous).row())
@@ -237,7 +237,7 @@ void MainWindow::setUpPasses() {
 void MainWindow::reloadCatalogue() {
     const QString file = data_paths::catalogueFile();
     Catalogue catalogue;
-    if (read_TLE_file(QFile::encodeName(file).constData(), kWindowSetLimit, catalogue) != 0) {
+    if (readCatalogueFile(QFile::encodeName(file).constData(), kWindowSetLimit, catalogue) != 0) {
         if (QFileInfo::exists(file))
             logModel->addEntry(
                 tr("Cannot read %1.")
@@ -255,10 +255,10 @@ void MainWindow::reloadCatalogue() {
                                .arg(catalogue.size())
                                .arg(catalogue.setsInFile),
                            LogLevel::Warning);
-    currentJd = scales.current_jd();
+    currentJd = scales.currentJd();
     std::vector<LiveRow> rows = sky->compute(catalogue, currentJd, link ? link->site() : Site{});
     satelliteModel->setCatalogue(std::move(catalogue), std::move(rows));
-    updates->warnIfStale(satelliteModel->catalogue(), scales.utc_from_jd(currentJd));
+    updates->warnIfStale(satelliteModel->catalogue(), scales.utcFromJd(currentJd));
     if (passesPanel)
         passesPanel->catalogueChanged(link->site(), currentJd);
 }
@@ -269,11 +269,11 @@ void MainWindow::loadTles() {
     const QString chosen = QFileDialog::getOpenFileName(this, tr("Open TLE elements file"),
                                                         QString(), tr("TLE files (*.txt)"));
     const QString target = data_paths::catalogueFile();
-    if (chosen.isEmpty() || is_same_file(chosen, target))
+    if (chosen.isEmpty() || isSameFile(chosen, target))
         return;
     QDir().mkpath(QFileInfo(target).absolutePath());
     // On failure the old file stays whole, and the reload shows what it holds.
-    if (!replace_catalogue_file(chosen, target))
+    if (!replaceCatalogueFile(chosen, target))
         logModel->addEntry(
             tr("Could not copy %1 to %2; the catalogue is unchanged.")
                 .arg(QDir::toNativeSeparators(chosen), QDir::toNativeSeparators(target)),
@@ -299,17 +299,17 @@ void MainWindow::followSatellite(const QModelIndex& index) {
 
 // row: of the catalogue.
 void MainWindow::followRow(int row) {
-    const QModelIndex index = satelliteModel->index(row, TLE_Satellite_Model::Name);
+    const QModelIndex index = satelliteModel->index(row, SatelliteTableModel::Name);
     if (!index.isValid())
         return;
     transit->start(index.data().toString(),
-                   index.data(TLE_Satellite_Model::NameLineRole).toString(),
-                   index.data(TLE_Satellite_Model::Line1Role).toString(),
-                   index.data(TLE_Satellite_Model::Line2Role).toString());
+                   index.data(SatelliteTableModel::NameLineRole).toString(),
+                   index.data(SatelliteTableModel::Line1Role).toString(),
+                   index.data(SatelliteTableModel::Line2Role).toString());
 }
 
 void MainWindow::tick() {
-    currentJd = scales.current_jd();
+    currentJd = scales.currentJd();
     satelliteModel->setRows(sky->compute(satelliteModel->catalogue(), currentJd, link->site()));
     passesPanel->advance(currentJd);
     showUtcClock();
@@ -317,8 +317,8 @@ void MainWindow::tick() {
 }
 
 void MainWindow::showUtcClock() {
-    const CalendarTime c = scales.utc_calendar_from_jd(currentJd);
-    ui->lineTime->setText(QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d.%03d", int(c.year),
+    const CalendarTime c = scales.utcCalendarFromJd(currentJd);
+    ui->utcClockLineEdit->setText(QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d.%03d", int(c.year),
                                             int(c.month), int(c.day), int(c.hour), int(c.minute),
                                             int(c.second), int(c.millisecond)));
 }

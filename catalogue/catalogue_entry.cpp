@@ -1,4 +1,4 @@
-#include "catalogue/tle_satellite.h"
+#include "catalogue/catalogue_entry.h"
 
 #include "orbit/sgp4.h"
 #include "orbit/tle.h"
@@ -43,18 +43,18 @@ void buildDisplayName(char (&name)[64], const char* nameLine, const char* line1)
 
 } // namespace
 
-void fill_TLE_Satellite(TLE_Satellite& entry, const char* nameLine, char* line1, char* line2) {
+void fillCatalogueEntry(CatalogueEntry& entry, const char* nameLine, char* line1, char* line2) {
     double start = 0.0, stop = 0.0, step = 0.0;
-    parse_TLE(line1, line2, 'c', 'm', 'a', kWgs72, start, stop, step, entry.elements);
-    buildDisplayName(entry.display_name, nameLine, line1);
+    parseTle(line1, line2, 'c', 'm', 'a', kWgs72, start, stop, step, entry.elements);
+    buildDisplayName(entry.displayName, nameLine, line1);
 }
 
-int propagate_satellite(TLE_Satellite& satellite, double jd) {
+int propagateSatellite(CatalogueEntry& satellite, double jd) {
     constexpr double nan = std::numeric_limits<double>::quiet_NaN();
     double r[3] = {nan, nan, nan};
     double v[3];
     const double tsince = (jd - satellite.elements.jdsatepoch) * 1440.0;
-    sgp4_propagate(kWgs72, satellite.elements, tsince, r, v);
+    sgp4Propagate(kWgs72, satellite.elements, tsince, r, v);
     for (int i = 0; i < 3; ++i)
         satellite.position[i] = 1000.0 * r[i];
     return 0;

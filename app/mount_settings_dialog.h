@@ -6,21 +6,21 @@
 #include <memory>
 
 namespace Ui {
-class MountSettings;
+class MountSettingsDialog;
 }
 
 // The setup dialog: one line edit for the mount's IP address. The window keeps one instance
 // and reuses it, so its size and position persist while the program runs.
-class MountSettings : public QDialog {
+class MountSettingsDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit MountSettings(QWidget* parent = nullptr);
-    ~MountSettings() override;
+    explicit MountSettingsDialog(QWidget* parent = nullptr);
+    ~MountSettingsDialog() override;
 
     void setIp(const QString& ip);
     QString ip() const;
 
 private:
-    std::unique_ptr<Ui::MountSettings> ui;
+    std::unique_ptr<Ui::MountSettingsDialog> ui;
 };

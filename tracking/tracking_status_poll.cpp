@@ -1,4 +1,4 @@
-#include "tracking/status_poll.h"
+#include "tracking/tracking_status_poll.h"
 
 #include "mount/mount_link.h"
 #include "tracking/tracking_status.h"

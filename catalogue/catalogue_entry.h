@@ -8,19 +8,19 @@
 // One catalogue entry: the initialised element set, the name the table shows, the position of
 // the last propagation and the three lines exactly as read (the upload to the mount sends them
 // unchanged).
-struct TLE_Satellite {
+struct CatalogueEntry {
     ElementSet elements;
-    char display_name[64] = {}; // 32 visible characters, zero-terminated
+    char displayName[64] = {}; // 32 visible characters, zero-terminated
     double position[3] = {};    // metres, Earth-centred, propagator's axes
-    std::string name_line;
+    std::string nameLine;
     std::string line1;
     std::string line2;
 };
 
 // Parses and initialises the element lines (modified in place) and builds the display name.
-void fill_TLE_Satellite(TLE_Satellite& entry, const char* nameLine, char* line1, char* line2);
+void fillCatalogueEntry(CatalogueEntry& entry, const char* nameLine, char* line1, char* line2);
 
 // Propagates to a UTC Julian date and stores the position in metres. When the model produces
 // no position (codes 1 to 4) the stored position is NaN, so the table shows that rather than a
 // stale place. Returns 0.
-int propagate_satellite(TLE_Satellite& satellite, double jd);
+int propagateSatellite(CatalogueEntry& satellite, double jd);

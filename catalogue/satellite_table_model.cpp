@@ -1,4 +1,4 @@
-#include "catalogue/tle_satellite_model.h"
+#include "catalogue/satellite_table_model.h"
 
 #include <QBrush>
 #include <QCoreApplication>
@@ -30,15 +30,15 @@ const QBrush* ageBrush(double ageDays) {
 
 double columnValue(const LiveRow& row, int column) {
     switch (column) {
-    case TLE_Satellite_Model::Age:
+    case SatelliteTableModel::Age:
         return row.ageDays;
-    case TLE_Satellite_Model::Sunlit:
+    case SatelliteTableModel::Sunlit:
         return double(row.sunlight);
-    case TLE_Satellite_Model::Altitude:
+    case SatelliteTableModel::Altitude:
         return row.altitudeDeg;
-    case TLE_Satellite_Model::Azimuth:
+    case SatelliteTableModel::Azimuth:
         return row.azimuthDeg;
-    case TLE_Satellite_Model::Distance:
+    case SatelliteTableModel::Distance:
         return row.distanceKm;
     default:
         return row.speedDegPerSec;
@@ -47,9 +47,9 @@ double columnValue(const LiveRow& row, int column) {
 
 int columnDecimals(int column) {
     switch (column) {
-    case TLE_Satellite_Model::Distance:
+    case SatelliteTableModel::Distance:
         return 0;
-    case TLE_Satellite_Model::Speed:
+    case SatelliteTableModel::Speed:
         return 2;
     default:
         return 1;
@@ -58,23 +58,23 @@ int columnDecimals(int column) {
 
 } // namespace
 
-TLE_Satellite_Model::TLE_Satellite_Model(QObject* parent) : QAbstractTableModel(parent) {}
+SatelliteTableModel::SatelliteTableModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-int TLE_Satellite_Model::rowCount(const QModelIndex&) const {
+int SatelliteTableModel::rowCount(const QModelIndex&) const {
     return int(sets.size());
 }
 
-int TLE_Satellite_Model::columnCount(const QModelIndex&) const {
+int SatelliteTableModel::columnCount(const QModelIndex&) const {
     return ColumnCount;
 }
 
-QVariant TLE_Satellite_Model::data(const QModelIndex& index, int role) const {
+QVariant SatelliteTableModel::data(const QModelIndex& index, int role) const {
     const int row = index.row();
     const int column = index.column();
     if (!index.isValid() || row < 0 || std::size_t(row) >= sets.size() ||
         std::size_t(row) >= live.size())
         return QVariant();
-    const TLE_Satellite& satellite = sets[std::size_t(row)];
+    const CatalogueEntry& satellite = sets[std::size_t(row)];
     const LiveRow& values = live[std::size_t(row)];
 
     switch (role) {
@@ -82,7 +82,7 @@ QVariant TLE_Satellite_Model::data(const QModelIndex& index, int role) const {
     case Qt::EditRole:
     case SortRole:
         if (column == Name)
-            return QString::fromUtf8(satellite.display_name);
+            return QString::fromUtf8(satellite.displayName);
         if (column < 0 || column >= ColumnCount)
             return QVariant();
         if (role == SortRole)
@@ -102,7 +102,7 @@ QVariant TLE_Satellite_Model::data(const QModelIndex& index, int role) const {
                 return *brush;
         return altitudeBrush(values.altitudeDeg);
     case NameLineRole:
-        return QString::fromStdString(satellite.name_line);
+        return QString::fromStdString(satellite.nameLine);
     case Line1Role:
         return QString::fromStdString(satellite.line1);
     case Line2Role:
@@ -112,7 +112,7 @@ QVariant TLE_Satellite_Model::data(const QModelIndex& index, int role) const {
     }
 }
 
-QVariant TLE_Satellite_Model::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant SatelliteTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QVariant();
     static const char* const titles[ColumnCount] = {
@@ -123,7 +123,7 @@ QVariant TLE_Satellite_Model::headerData(int section, Qt::Orientation orientatio
     return QCoreApplication::translate("TLE_Satellite_Model", titles[section]);
 }
 
-void TLE_Satellite_Model::setCatalogue(Catalogue catalogue, std::vector<LiveRow> rows) {
+void SatelliteTableModel::setCatalogue(Catalogue catalogue, std::vector<LiveRow> rows) {
     beginResetModel();
     sets = std::move(catalogue);
     live = std::move(rows);
@@ -131,7 +131,7 @@ void TLE_Satellite_Model::setCatalogue(Catalogue catalogue, std::vector<LiveRow>
     endResetModel();
 }
 
-void TLE_Satellite_Model::setRows(std::vector<LiveRow> rows) {
+void SatelliteTableModel::setRows(std::vector<LiveRow> rows) {
     live = std::move(rows);
     live.resize(sets.size());
     if (sets.empty())

@@ -1,4 +1,4 @@
-#include "catalogue/numeric_sort_proxy.h"
+#include "catalogue/numeric_sort_proxy_model.h"
 
 #include <cmath>
 
