@@ -1,3 +1,4 @@
+#include "astro/angles.h"
 #include "app/sky_plot.h"
 
 #include <QPainter>
@@ -8,7 +9,6 @@
 
 namespace {
 
-constexpr double kRadiansPerDegree = 0.017453292519943295;
 
 const QColor kTrackColour(0, 110, 200);
 const QColor kRiseColour(0, 160, 0);

@@ -1,11 +1,10 @@
+#include "astro/angles.h"
 #include "astro/sun.h"
 
 #include <cmath>
 
 namespace {
 
-constexpr double kRadiansPerDegree = 0.017453292519943295;
-constexpr double kDegreesPerRadian = 57.29577951308232;
 constexpr double kAstronomicalUnit = 149597870700.0; // metres
 
 double degreesToRadians(double degrees) {

@@ -6,7 +6,7 @@
 ObservationInstant observationInstant(const TimeScales& scales, double jd, const Site& site) {
     const double ut1 = scales.ut1FromJd(jd);
     const double utc = scales.utcFromJd(jd);
-    const double theta = gmstFromJd(ut1) - site.longitude;
+    const double theta = gmstFromJd(ut1) - site.westLongitude;
     return {utc, horizonFrame(siteMeridianPosition(site), theta)};
 }
 

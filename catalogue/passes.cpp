@@ -1,3 +1,4 @@
+#include "astro/angles.h"
 #include "catalogue/passes.h"
 
 #include "astro/sun.h"
@@ -10,8 +11,6 @@
 
 namespace {
 
-constexpr double kDegreesPerRadian = 57.29577951308232;
-constexpr double kTwoPi = 6.283185307179586;
 // The crossings end within kCrossingTolerance of the true instant, the maxima within twice
 // kMaximumTolerance (seconds).
 constexpr double kCrossingTolerance = 0.0005;
@@ -60,7 +59,7 @@ public:
     ObservationInstant at(double jd) const {
         if (!steadyUtc)
             return observationInstant(scales, jd, site);
-        const double theta = gmstFromJd(scales.ut1FromJd(jd)) - site.longitude;
+        const double theta = gmstFromJd(scales.ut1FromJd(jd)) - site.westLongitude;
         return {jd + utcOffset, horizonFrame(sitePosition, theta)};
     }
 

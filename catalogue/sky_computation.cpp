@@ -1,3 +1,4 @@
+#include "astro/angles.h"
 #include "catalogue/sky_computation.h"
 
 #include "astro/sun.h"
@@ -16,9 +17,7 @@
 
 namespace {
 
-constexpr double kDegreesPerRadian = 57.29577951308232;
 constexpr double kOneSecondInDays = 1.1574074074074073e-05;
-constexpr double kTwoPi = 6.283185307179586;
 constexpr int kWgs72 = 1;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // Resonance steps a call integrates itself: a few milliseconds. An ordinary tick needs at most

@@ -1,3 +1,4 @@
+#include "astro/angles.h"
 #include "mount/mount_link.h"
 
 #include "mount/reply_cutter.h"
@@ -9,8 +10,6 @@
 
 namespace {
 
-constexpr double kRadiansPerDegree = 0.017453292519943295;
-constexpr double kDegreesPerRadian = 57.29577951308232;
 // A command named in the log is cut to this many characters.
 constexpr int kCommandShown = 20;
 // So is a reply that cannot be read, to keep the log readable.
@@ -341,7 +340,7 @@ void MountLink::latitudeReceived(const QByteArray& reply) {
 void MountLink::longitudeReceived(const QByteArray& reply) {
     double degrees = 0.0;
     if (readSiteField("longitude", reply, -360.0, 360.0, degrees))
-        reportedSite.longitude = degrees * kRadiansPerDegree;
+        reportedSite.westLongitude = degrees * kRadiansPerDegree;
 }
 
 void MountLink::elevationReceived(const QByteArray& reply) {
@@ -354,7 +353,7 @@ void MountLink::elevationReceived(const QByteArray& reply) {
         emit logEvent(
             text("Received site information: lat = %1 deg, lon = %2 deg, elev = %3 m")
                 .arg(QString::number(observingSite.latitude * kDegreesPerRadian, 'f', 2),
-                     QString::number(observingSite.longitude * kDegreesPerRadian, 'f', 2),
+                     QString::number(observingSite.westLongitude * kDegreesPerRadian, 'f', 2),
                      QString::asprintf("%g", observingSite.elevation)),
             LogLevel::Info);
     }

@@ -3,14 +3,13 @@
 // Faster forms of three library calls the propagator makes on every call, with results equal to
 // the library's bit for bit.
 
+#include "astro/angles.h"
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 
 namespace orbit_detail {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kTwoPi = 2.0 * kPi;
 
 // fmod(x, 2 pi). Removing 2^k * 2pi from a value in [2^k * 2pi, 2^(k+1) * 2pi) is exact
 // (Sterbenz), so stepping k down from the top leaves exactly the remainder fmod computes.

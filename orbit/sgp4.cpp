@@ -471,11 +471,10 @@ double sgp4ResonanceSteps(const ElementSet& satrec, double tsince) {
 }
 
 double gmstFromJd(double jdut1) {
-    constexpr double deg2rad = kPi / 180.0;
     const double tut1 = (jdut1 - 2451545.0) / 36525.0;
     double temp = -6.2e-6 * tut1 * tut1 * tut1 + 0.093104 * tut1 * tut1 +
                   (876600.0 * 3600 + 8640184.812866) * tut1 + 67310.54841; // seconds
-    temp = std::fmod(temp * deg2rad / 240.0, kTwoPi);                      // 360/86400 = 1/240
+    temp = std::fmod(temp * kRadiansPerDegree / 240.0, kTwoPi);                      // 360/86400 = 1/240
     if (temp < 0.0)
         temp += kTwoPi;
     return temp;

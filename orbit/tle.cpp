@@ -1,3 +1,4 @@
+#include "astro/angles.h"
 #include "orbit/tle.h"
 
 #include "orbit/gravity.h"
@@ -10,8 +11,7 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kDeg2Rad = kPi / 180.0;
+
 constexpr double kRevPerDayToRadPerMin = 1440.0 / (2.0 * kPi); // xpdotp
 
 // Writes only inside the line: a column at or beyond the terminating NUL is left alone, so a
@@ -133,10 +133,10 @@ bool parseTle(char* line1, char* line2, char runType, char inputType, char opsMo
     satrec.a = std::pow(satrec.no * g.tumin, -2.0 / 3.0);
     satrec.ndot = satrec.ndot / (kRevPerDayToRadPerMin * 1440.0);
     satrec.nddot = satrec.nddot / (kRevPerDayToRadPerMin * 1440.0 * 1440);
-    satrec.inclo = satrec.inclo * kDeg2Rad;
-    satrec.nodeo = satrec.nodeo * kDeg2Rad;
-    satrec.argpo = satrec.argpo * kDeg2Rad;
-    satrec.mo = satrec.mo * kDeg2Rad;
+    satrec.inclo = satrec.inclo * kRadiansPerDegree;
+    satrec.nodeo = satrec.nodeo * kRadiansPerDegree;
+    satrec.argpo = satrec.argpo * kRadiansPerDegree;
+    satrec.mo = satrec.mo * kRadiansPerDegree;
     satrec.alta = satrec.a * (1.0 + satrec.ecco) - 1.0;
     satrec.altp = satrec.a * (1.0 - satrec.ecco) - 1.0;
 

@@ -21,7 +21,6 @@ static const QString refusal =
 static const QString warning =
     logLine(LogLevel::Warning, "This firmware doesn't support real-time tracking error readout. "
                                "To enable it upgrade at least to 2.15.14.");
-static constexpr double kRadiansPerDegree = 0.017453292519943295;
 // The upload of the set named CALSPHERE 1, byte by byte.
 static const QByteArray upload =
     ":TLEL0CALSPHERE 1$0a1 00900U 64063C   26078.25058051  .00000586  00000+0  58848-3 0  "
@@ -90,7 +89,7 @@ private slots:
         rig->mount.send("+0#");
         QTRY_VERIFY(rig->link.isReady());
         QCOMPARE(rig->link.site().latitude, (48.0 + 30.0 / 60 + 15.0 / 3600) * kRadiansPerDegree);
-        QCOMPARE(rig->link.site().longitude, -(11.0 + 35.0 / 60) * kRadiansPerDegree);
+        QCOMPARE(rig->link.site().westLongitude, -(11.0 + 35.0 / 60) * kRadiansPerDegree);
         queue(":TLES#");
         queue(":TLESCK#");
         QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLES#"));
@@ -313,7 +312,7 @@ private slots:
         QCOMPARE(changes.count(), int(taken));
         const Site site = rig->link.site();
         QVERIFY(qAbs(site.latitude - latitudeDegrees * kRadiansPerDegree) < 1e-15);
-        QVERIFY(qAbs(site.longitude - longitudeDegrees * kRadiansPerDegree) < 1e-15);
+        QVERIFY(qAbs(site.westLongitude - longitudeDegrees * kRadiansPerDegree) < 1e-15);
         QCOMPARE(site.elevation, metres);
     }
 

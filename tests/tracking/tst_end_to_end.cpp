@@ -317,8 +317,8 @@ private slots:
                                       "Unreadable site from mount: latitude '+95*00:00'.")));
         QVERIFY(windowLogEvents(window.get()).filter("Received site").isEmpty());
         const Site site = window->findChild<MountLink*>()->site();
-        QCOMPARE(QList<double>({site.latitude, site.longitude, site.elevation}),
-                 QList<double>({Site().latitude, Site().longitude, Site().elevation}));
+        QCOMPARE(QList<double>({site.latitude, site.westLongitude, site.elevation}),
+                 QList<double>({Site().latitude, Site().westLongitude, Site().elevation}));
         // The status line is set anew from the replies to the polls that follow.
         auto* status = window->findChild<QLineEdit*>(QStringLiteral("statusLineEdit"));
         status->clear();

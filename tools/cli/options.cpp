@@ -105,17 +105,16 @@ bool readNumber(const ParsedOptions& options, const char* name, double low, doub
 }
 
 bool readSite(const ParsedOptions& options, Site& site, std::string& error) {
-    constexpr double radiansPerDegree = 0.017453292519943295;
     const Site defaults;
-    double latitude = defaults.latitude / radiansPerDegree;
-    double eastLongitude = -defaults.longitude / radiansPerDegree;
+    double latitude = defaults.latitude / kRadiansPerDegree;
+    double eastLongitude = -defaults.westLongitude / kRadiansPerDegree;
     double elevation = defaults.elevation;
     if (!readNumber(options, "lat", -90, 90, latitude, error) ||
         !readNumber(options, "lon", -360, 360, eastLongitude, error) ||
         !readNumber(options, "elev", -1e6, 1e8, elevation, error))
         return false;
-    site.latitude = latitude * radiansPerDegree;
-    site.longitude = -eastLongitude * radiansPerDegree;
+    site.latitude = latitude * kRadiansPerDegree;
+    site.westLongitude = -eastLongitude * kRadiansPerDegree;
     site.elevation = elevation;
     return true;
 }

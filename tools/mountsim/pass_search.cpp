@@ -1,3 +1,4 @@
+#include "astro/angles.h"
 #include "tools/mountsim/pass_search.h"
 
 #include "astro/time_scales.h"
@@ -7,9 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
-static constexpr double kDegreesPerRadian = 57.29577951308232;
 static constexpr double kHalfPi = 1.5707963267948966;
-static constexpr double kTwoPi = 6.283185307179586;
 // Enough halvings to go from any sane step to well below the precision.
 static constexpr int kMaxHalvings = 60;
 

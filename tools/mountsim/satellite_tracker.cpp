@@ -1,3 +1,4 @@
+#include "astro/angles.h"
 #include "tools/mountsim/satellite_tracker.h"
 
 #include "tools/mountsim/element_set_check.h"
@@ -11,7 +12,6 @@
 #include <vector>
 
 static constexpr double kSecondsPerDay = 86400.0;
-static constexpr double kTwoPi = 6.283185307179586;
 static constexpr double kArcSecond = 1.0 / 3600.0;
 // The dates the pass command takes: 1900 to 2100.
 static constexpr double kFirstJd = 2415020.5;

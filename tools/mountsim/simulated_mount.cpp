@@ -41,8 +41,7 @@ QByteArray formatElevation(double metres) {
 }
 
 Site siteRecord(const SimulatedSite& site) {
-    constexpr double radiansPerDegree = 0.017453292519943295;
-    return Site{site.latitude * radiansPerDegree, -site.longitude * radiansPerDegree,
+    return Site{site.latitude * kRadiansPerDegree, -site.longitude * kRadiansPerDegree,
                 site.elevation};
 }
 
