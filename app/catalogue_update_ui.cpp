@@ -64,12 +64,8 @@ void CatalogueUpdateUi::finished() {
         progress->deleteLater();
     updateAction->setEnabled(true);
     const UpdateOutcome& outcome = updater->outcome();
-    for (const UpdateMessage& message : updateMessages(outcome)) {
-        const LogLevel level = message.level == UpdateMessage::Level::Info      ? LogLevel::Info
-                               : message.level == UpdateMessage::Level::Warning ? LogLevel::Warning
-                                                                                : LogLevel::Error;
-        emit logEvent(message.text, level);
-    }
+    for (const UpdateMessage& message : updateMessages(outcome))
+        emit logEvent(message.text, message.level);
     if (outcome.replaced)
         emit catalogueReplaced();
 }

@@ -27,19 +27,19 @@ QString counted(int n, const char* one, const char* many) {
 QVector<UpdateMessage> updateMessages(const UpdateOutcome& outcome) {
     QVector<UpdateMessage> messages;
     if (outcome.replaced)
-        messages.append({UpdateMessage::Level::Info,
+        messages.append({LogLevel::Info,
                          tr("Updated %1 from %2.")
                              .arg(counted(outcome.sets, "element set", "element sets"),
                                   counted(outcome.sourceCount, "source", "sources"))});
     if (outcome.skipped > 0)
-        messages.append({UpdateMessage::Level::Warning,
+        messages.append({LogLevel::Warning,
                          tr("Skipped %1 that failed their checks.")
                              .arg(counted(outcome.skipped, "element set", "element sets"))});
     for (const SourceFailure& failure : outcome.failures)
-        messages.append({UpdateMessage::Level::Error,
+        messages.append({LogLevel::Error,
                          tr("Cannot update from %1: %2.").arg(failure.url, failure.reason)});
     if (!outcome.error.isEmpty())
-        messages.append({UpdateMessage::Level::Error, outcome.error});
+        messages.append({LogLevel::Error, outcome.error});
     return messages;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "astro/log_level.h"
 #include "catalogue/element_set_merge.h"
 
 #include <QByteArray>
@@ -36,8 +37,7 @@ struct UpdateOutcome {
 
 // The event-log lines of an outcome, the same for the window and the command line.
 struct UpdateMessage {
-    enum class Level { Info, Warning, Error };
-    Level level;
+    LogLevel level;
     QString text;
 };
 QVector<UpdateMessage> updateMessages(const UpdateOutcome& outcome);

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "astro/log_level.h"
+
 #include <QMetaType>
 
-// Severity of an event-log line; it only selects the colour.
-enum class LogLevel { Info = 0, Success = 1, Warning = 2, Error = 3 };
+// For log lines carried by queued signals.
 Q_DECLARE_METATYPE(LogLevel)
