@@ -1,6 +1,7 @@
 #include "app/catalogue_update_ui.h"
 
 #include "app/tle_sources_dialog.h"
+#include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_updater.h"
 #include "catalogue/update_settings.h"
@@ -88,7 +89,7 @@ void CatalogueUpdateUi::updateIfDue() {
 
 void CatalogueUpdateUi::warnIfStale(const Catalogue& catalogue, double utcJd) {
     const std::optional<double> age = medianAgeDays(catalogue, utcJd);
-    if (age && *age > kStaleAfterDays)
+    if (age && *age > kOldElementSetDays)
         emit logEvent(tr("Element sets are %1 days old: TLEs > Update from sources.")
                           .arg(std::floor(*age), 0, 'f', 0),
                       LogLevel::Warning);

@@ -23,7 +23,6 @@ class CatalogueUpdateUi : public QObject {
 
 public:
     // Sets older than this (their median) are worth a warning.
-    static constexpr double kStaleAfterDays = 3.0;
 
     // The actions are wired here; catalogueFile names the file an update replaces, asked anew
     // at every update.

@@ -318,7 +318,5 @@ void MainWindow::tick() {
 
 void MainWindow::showUtcClock() {
     const CalendarTime c = scales.utcCalendarFromJd(currentJd);
-    ui->utcClockLineEdit->setText(QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d.%03d", int(c.year),
-                                            int(c.month), int(c.day), int(c.hour), int(c.minute),
-                                            int(c.second), int(c.millisecond)));
+    ui->utcClockLineEdit->setText(QString::fromStdString(formatCalendar(c)));
 }

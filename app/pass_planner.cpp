@@ -9,8 +9,7 @@ constexpr double kHalfSecond = 0.5 / kSecondsPerDay;
 // UTC to the nearest second, "YYYY-MM-DD hh:mm:ss".
 QString utcText(const TimeScales& scales, double jd) {
     const CalendarTime c = scales.utcCalendarFromJd(jd + kHalfSecond);
-    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", int(c.year), int(c.month), int(c.day),
-                             int(c.hour), int(c.minute), int(c.second));
+    return QString::fromStdString(formatCalendar(c, CalendarFormat::Seconds));
 }
 
 } // namespace

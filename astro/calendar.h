@@ -50,5 +50,10 @@ CalendarTime jdToCalendar(const UtcTable* table, double jd);
 // parsing, seconds and their fraction optional, the fraction truncated to milliseconds, a
 // trailing 'Z' allowed). Parsing checks every field against the proleptic Gregorian calendar
 // and allows second 60.
-std::string formatCalendar(const CalendarTime& c);
+enum class CalendarFormat {
+    Clock,   // 2026-03-19 12:00:00.250, the window's clock and the log
+    Seconds, // 2026-03-19 12:00:00, the planner's table
+    Iso,     // 2026-03-19T12:00:00.250Z, files and the command line
+};
+std::string formatCalendar(const CalendarTime& c, CalendarFormat format = CalendarFormat::Clock);
 std::optional<CalendarTime> parseCalendar(const std::string& text);

@@ -12,6 +12,9 @@
 #include <vector>
 
 constexpr double kSecondsPerDay = 86400.0;
+// An element set older than this many days gives positions off by kilometres: the table marks
+// its age and the log warns of a catalogue whose median age passes it.
+constexpr double kOldElementSetDays = 3.0;
 // TT - working date, by definition of the working scale.
 constexpr double kWorkingToTtDays = 0.0007775925925925925; // 67.184 s
 constexpr double kTtMinusTaiDays = 0.00037249999999999995; // 32.184 s

@@ -1,5 +1,7 @@
 #include "astro/topocentric.h"
 
+#include "astro/angles.h"
+
 #include <cmath>
 
 namespace {
@@ -30,4 +32,12 @@ Vec3 horizonVector(const Vec3& satellite, const HorizonFrame& frame) {
     const Vec3 range = difference(satellite, observer);
     const Vec3 meridian = toMeridianFrame(range, frame.sinTheta, frame.cosTheta);
     return meridianToHorizon(meridian, frame.site.sinLatitude, frame.site.cosLatitude);
+}
+
+HorizonDirection horizonDirection(const Vec3& eastNorthUp) {
+    const SphericalAngles angles = sphericalAngles(eastNorthUp);
+    double azimuth = kTwoPi / 4 - angles.lambda; // lambda is counted from east toward north
+    if (azimuth < 0)
+        azimuth += kTwoPi;
+    return {azimuth * kDegreesPerRadian, angles.beta * kDegreesPerRadian};
 }

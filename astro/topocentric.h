@@ -28,3 +28,11 @@ HorizonFrame horizonFrame(const SiteMeridianPosition& site, double theta);
 // The vector from the site to a satellite in the site's horizon frame (east, north, up;
 // metres). satellite: Earth-centred position in metres on the propagator's axes.
 Vec3 horizonVector(const Vec3& satellite, const HorizonFrame& frame);
+
+// Where a horizon vector points: azimuth from north through east in [0, 360), altitude above
+// the horizontal plane, both in degrees.
+struct HorizonDirection {
+    double azimuthDeg = 0.0;
+    double altitudeDeg = 0.0;
+};
+HorizonDirection horizonDirection(const Vec3& eastNorthUp);

@@ -130,11 +130,7 @@ public:
     }
 
     PassPoint point(const Sample& s) const {
-        const SphericalAngles angles = sphericalAngles(s.enu);
-        double azimuth = kTwoPi / 4 - angles.lambda;
-        if (azimuth < 0)
-            azimuth += kTwoPi;
-        return {jd(s.t), azimuth * kDegreesPerRadian, s.altitudeDeg};
+        return {jd(s.t), horizonDirection(s.enu).azimuthDeg, s.altitudeDeg};
     }
 
     std::size_t propagations = 0;

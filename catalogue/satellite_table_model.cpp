@@ -1,5 +1,7 @@
 #include "catalogue/satellite_table_model.h"
 
+#include "astro/time_scales.h"
+
 #include <QBrush>
 #include <QCoreApplication>
 
@@ -23,7 +25,7 @@ const QBrush* ageBrush(double ageDays) {
     static const QBrush old(QColor(204, 0, 0));
     if (ageDays > 10.0)
         return &old;
-    if (ageDays > 3.0)
+    if (ageDays > kOldElementSetDays)
         return &stale;
     return nullptr;
 }

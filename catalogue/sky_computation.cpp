@@ -63,14 +63,11 @@ Vec3 horizonVectorAfter(CatalogueEntry& satellite, const ObservationInstant& lat
 } // namespace
 
 LiveRow liveRow(const Vec3& secondBefore, const Vec3& now) {
-    const SphericalAngles angles = sphericalAngles(now);
-    double azimuth = kTwoPi / 4 - angles.lambda;
-    if (azimuth < 0)
-        azimuth += kTwoPi;
+    const HorizonDirection direction = horizonDirection(now);
     LiveRow row;
     row.distanceKm = length(now) * 0.001;
-    row.azimuthDeg = azimuth * kDegreesPerRadian;
-    row.altitudeDeg = angles.beta * kDegreesPerRadian;
+    row.azimuthDeg = direction.azimuthDeg;
+    row.altitudeDeg = direction.altitudeDeg;
     row.speedDegPerSec = angleBetween(secondBefore, now) * kDegreesPerRadian;
     return row;
 }

@@ -57,20 +57,11 @@ CalendarTime utc(const TimeScales& scales, double jd) {
 }
 
 std::string isoTime(const TimeScales& scales, double jd) {
-    const CalendarTime c = utc(scales, jd);
-    char text[96];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", int(c.year),
-                  int(c.month), int(c.day), int(c.hour), int(c.minute), int(c.second),
-                  int(c.millisecond));
-    return text;
+    return formatCalendar(utc(scales, jd), CalendarFormat::Iso);
 }
 
 std::string tableTime(const TimeScales& scales, double jd) {
-    const CalendarTime c = utc(scales, jd);
-    char text[96];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", int(c.year), int(c.month),
-                  int(c.day), int(c.hour), int(c.minute), int(c.second));
-    return text;
+    return formatCalendar(utc(scales, jd), CalendarFormat::Seconds);
 }
 
 const char* yesNo(bool value) {
