@@ -9,7 +9,7 @@
 #include "astro/time_scales.h"
 #include "catalogue/catalogue_file.h"
 #include "catalogue/numeric_sort_proxy_model.h"
-#include "catalogue/sky_computation.h"
+#include "catalogue/sky_session.h"
 #include "catalogue/satellite_table_model.h"
 #include "orbitrak_version.h"
 #include "tracking/tracking_status_poll.h"
@@ -52,32 +52,29 @@ static void registerResources() {
 }
 
 MainWindow::MainWindow(const TimeScales& scales, quint16 mountPort, QWidget* parent)
-    : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()), scales(scales),
-      sky(std::make_unique<SkyComputation>(scales)) {
+    : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()), scales(scales) {
     registerResources();
-    refreshTimer = new QTimer(this);
-    connect(refreshTimer, &QTimer::timeout, this, &MainWindow::tick);
-    refreshTimer->start(333);
-
     ui->setupUi(this);
     setUpLog();
-    satelliteModel = new SatelliteTableModel(this);
+
+    session = new SkySession(scales, this);
+    satelliteModel = new SatelliteTableModel(*session, this);
     proxy = new NumericSortProxyModel(this);
+    link = new MountLink(mountPort, this);
+    connect(link, &MountLink::siteChanged, session, &SkySession::setSite);
+    transit = new TransitChain(
+        *link, [this] { return session->instant(); }, this);
+    statusPoll = new TrackingStatusPoll(*link, this);
     updates = new CatalogueUpdateUi(this, ui->tleSourcesAction, ui->updateFromSourcesAction,
                                     &data_paths::catalogueFile);
     connect(updates, &CatalogueUpdateUi::logEvent, logModel, &LogModel::addEntry);
     connect(updates, &CatalogueUpdateUi::catalogueReplaced, this, &MainWindow::reloadCatalogue);
-    reloadCatalogue();
-    setUpSatelliteTable();
     connect(ui->loadTlesAction, &QAction::triggered, this, &MainWindow::loadTles);
     connect(ui->mountSetupAction, &QAction::triggered, this, &MainWindow::editMountAddress);
-
-    link = new MountLink(mountPort, this);
-    transit = new TransitChain(
-        *link, [this] { return currentJd; }, this);
-    statusPoll = new TrackingStatusPoll(*link, this);
+    setUpSatelliteTable();
     wireMount();
     setUpPasses();
+    reloadCatalogue();
 
     setupDialog = std::make_unique<MountSettingsDialog>();
     mountIp = readMountIp();
@@ -85,6 +82,10 @@ MainWindow::MainWindow(const TimeScales& scales, quint16 mountPort, QWidget* par
     connect(ui->aboutQtAction, &QAction::triggered, qApp, &QApplication::aboutQt);
     restoreWindowState();
     updates->updateIfDue();
+
+    refreshTimer = new QTimer(this);
+    connect(refreshTimer, &QTimer::timeout, this, &MainWindow::tick);
+    refreshTimer->start(333);
 }
 
 MainWindow::~MainWindow() {
@@ -210,7 +211,7 @@ void MainWindow::wireMount() {
 }
 
 void MainWindow::setUpPasses() {
-    passesPanel = new PassesPanel(scales, *satelliteModel, this);
+    passesPanel = new PassesPanel(*session, this);
     passesDock = new QDockWidget(tr("Passes"), this);
     passesDock->setObjectName(QStringLiteral("passesDock"));
     passesDock->setWidget(passesPanel);
@@ -222,8 +223,6 @@ void MainWindow::setUpPasses() {
     ui->viewMenu->addAction(showPasses);
     connect(showPasses, &QAction::toggled, this, [](bool shown) { writePassesVisible(shown); });
 
-    passesPanel->catalogueChanged(link->site(), currentJd);
-    connect(link, &MountLink::siteChanged, passesPanel, &PassesPanel::siteChanged);
     // A row that only moved as the table re-sorted is no new choice.
     connect(ui->satelliteTableView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current, const QModelIndex& previous) {
@@ -255,12 +254,8 @@ void MainWindow::reloadCatalogue() {
                                .arg(catalogue.size())
                                .arg(catalogue.setsInFile),
                            LogLevel::Warning);
-    currentJd = scales.currentJd();
-    std::vector<LiveRow> rows = sky->compute(catalogue, currentJd, link ? link->site() : Site{});
-    satelliteModel->setCatalogue(std::move(catalogue), std::move(rows));
-    updates->warnIfStale(satelliteModel->catalogue(), scales.utcFromJd(currentJd));
-    if (passesPanel)
-        passesPanel->catalogueChanged(link->site(), currentJd);
+    session->setCatalogue(std::move(catalogue));
+    updates->warnIfStale(session->catalogue(), scales.utcFromJd(session->instant()));
 }
 
 // The chosen file replaces the catalogue that was read, or makes the first one in the per-user
@@ -309,14 +304,12 @@ void MainWindow::followRow(int row) {
 }
 
 void MainWindow::tick() {
-    currentJd = scales.currentJd();
-    satelliteModel->setRows(sky->compute(satelliteModel->catalogue(), currentJd, link->site()));
-    passesPanel->advance(currentJd);
+    session->tick();
     showUtcClock();
     statusPoll->poll();
 }
 
 void MainWindow::showUtcClock() {
-    const CalendarTime c = scales.utcCalendarFromJd(currentJd);
+    const CalendarTime c = scales.utcCalendarFromJd(session->instant());
     ui->utcClockLineEdit->setText(QString::fromStdString(formatCalendar(c)));
 }

@@ -15,7 +15,7 @@ class NumericSortProxyModel;
 class PassesPanel;
 class QDockWidget;
 class QTimer;
-class SkyComputation;
+class SkySession;
 class SatelliteTableModel;
 class TimeScales;
 class TrackingStatusPoll;
@@ -25,10 +25,11 @@ namespace Ui {
 class MainWindow;
 }
 
-// The one window. It wires the form's widgets to the objects that do the work: the mount link
-// with its transit chain and status poll, the satellite table over the catalogue and its sky
-// computation, the pass planner's panel in a dock (View, Passes) and the event log. Every
-// 333 ms it recomputes the table, shows the UTC clock and lets the status poll ask the mount.
+// The one window. It wires the form's widgets to the objects that do the work: the sky session
+// (the catalogue, the site and the instant) with the satellite table and the pass planner's
+// panel over it (View, Passes), the mount link with its transit chain and status poll, and the
+// event log. Every 333 ms the session moves on, the clock shows UTC and the status poll asks
+// the mount.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -56,13 +57,12 @@ private:
 
     std::unique_ptr<Ui::MainWindow> ui;
     const TimeScales& scales;
-    double currentJd = 0.0; // the latest tick's instant, as a working Julian date
     QString mountIp;
     QTimer* refreshTimer = nullptr;
+    SkySession* session = nullptr;
     MountLink* link = nullptr;
     TransitChain* transit = nullptr;
     TrackingStatusPoll* statusPoll = nullptr;
-    std::unique_ptr<SkyComputation> sky;
     SatelliteTableModel* satelliteModel = nullptr;
     NumericSortProxyModel* proxy = nullptr;
     LogModel* logModel = nullptr;

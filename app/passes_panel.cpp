@@ -2,7 +2,7 @@
 
 #include "app/pass_planner.h"
 #include "catalogue/passes_model.h"
-#include "catalogue/satellite_table_model.h"
+#include "catalogue/sky_session.h"
 #include "ui_passes_panel.h"
 
 #include <QHeaderView>
@@ -19,11 +19,10 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 } // namespace
 
-PassesPanel::PassesPanel(const TimeScales& scales, const SatelliteTableModel& satellites,
-                         QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::PassesPanel>()), satellites(satellites) {
+PassesPanel::PassesPanel(const SkySession& session, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::PassesPanel>()), session(session) {
     ui->setupUi(this);
-    planner = new PassPlanner(scales, this);
+    planner = new PassPlanner(session.timeScales(), this);
     model = new PassesModel(this);
     proxy = new PassesProxyModel(this);
     proxy->setSourceModel(model);
@@ -39,6 +38,9 @@ PassesPanel::PassesPanel(const TimeScales& scales, const SatelliteTableModel& sa
     rows->setMinimumSectionSize(18);
     rows->setDefaultSectionSize(18);
 
+    connect(&session, &SkySession::catalogueChanged, this, &PassesPanel::catalogueChanged);
+    connect(&session, &SkySession::siteChanged, this, &PassesPanel::replan);
+    connect(&session, &SkySession::rowsChanged, this, &PassesPanel::advance);
     connect(planner, &PassPlanner::planned, this, &PassesPanel::showPlanned);
     connect(ui->visibleOnlyCheckBox, &QCheckBox::toggled, this, [this](bool only) {
         changingModel = true;
@@ -62,9 +64,7 @@ bool PassesPanel::isPlanning() const {
     return planner->isPlanning();
 }
 
-void PassesPanel::catalogueChanged(const Site& newSite, double jd) {
-    site = newSite;
-    now = jd;
+void PassesPanel::catalogueChanged() {
     hasChoice = false;
     changingModel = true;
     model->setPasses({});
@@ -74,16 +74,11 @@ void PassesPanel::catalogueChanged(const Site& newSite, double jd) {
     replan();
 }
 
-void PassesPanel::siteChanged(const Site& newSite) {
-    site = newSite;
-    replan();
-}
-
-void PassesPanel::advance(double jd) {
-    now = jd;
+void PassesPanel::advance() {
+    const double now = session.instant();
     const int before = model->rowCount();
     changingModel = true;
-    model->dropEndedBefore(jd);
+    model->dropEndedBefore(now);
     changingModel = false;
     if (model->rowCount() != before)
         restoreSelection();
@@ -114,18 +109,19 @@ void PassesPanel::replan() {
 
 // Searches only while the panel is shown: a hidden planner costs nothing.
 void PassesPanel::planIfDue() {
-    if (!planDue || !isVisible() || now == 0.0)
+    if (!planDue || !isVisible() || session.instant() == 0.0)
         return;
     planDue = false;
-    plannedFrom = now;
-    planner->plan(satellites.catalogue(), site, now);
+    plannedFrom = session.instant();
+    planner->plan(session.catalogue(), session.site(), plannedFrom);
 }
 
 void PassesPanel::showPlanned(const std::vector<PlannedPass>& passes) {
     std::vector<PlannedPass> current;
     current.reserve(passes.size());
     for (const PlannedPass& p : passes)
-        if (p.satellite < satellites.catalogue().size() && (!p.pass.hasSet || p.pass.endJd >= now))
+        if (p.satellite < session.catalogue().size() &&
+            (!p.pass.hasSet || p.pass.endJd >= session.instant()))
             current.push_back(p);
     changingModel = true;
     model->setPasses(std::move(current));
@@ -182,7 +178,7 @@ void PassesPanel::showPass(int sourceRow, bool reveal) {
 }
 
 void PassesPanel::showPosition() {
-    const std::vector<LiveRow>& rows = satellites.rows();
+    const std::vector<LiveRow>& rows = session.rows();
     if (!hasChoice || chosenSatellite >= rows.size()) {
         ui->skyPlot->clearPosition();
         return;

@@ -12,45 +12,42 @@
 class PassPlanner;
 class PassesModel;
 class PassesProxyModel;
-class SatelliteTableModel;
-class TimeScales;
+class SkySession;
 struct PlannedPass;
 
 namespace Ui {
 class PassesPanel;
 }
 
-// The pass planner's panel: the coming passes of the catalogue over 12 hours (tableViewPasses,
-// with checkBoxVisibleOnly) and the sky plot of the chosen pass (skyPlot). Passes are searched
-// on a worker thread while the panel is shown: after a catalogue load, a site change, and
-// every ten minutes as the window moves on. Meanwhile passes that have ended drop out.
+// The pass planner's panel: the coming passes of the session's catalogue over 12 hours
+// (passesTableView, with visibleOnlyCheckBox) and the sky plot of the chosen pass (skyPlot).
+// Passes are searched on a worker thread while the panel is shown: after a catalogue load, a
+// site change, and every ten minutes as the session moves on. Meanwhile passes that have ended
+// drop out.
 class PassesPanel : public QWidget {
     Q_OBJECT
 
 public:
-    // satellites: the live table's model, whose catalogue and rows the panel reads.
-    PassesPanel(const TimeScales& scales, const SatelliteTableModel& satellites,
-                QWidget* parent = nullptr);
+    explicit PassesPanel(const SkySession& session, QWidget* parent = nullptr);
     ~PassesPanel() override;
 
-    // A new catalogue at the working date jd: the old passes go, new ones are searched.
-    void catalogueChanged(const Site& site, double jd);
-    void siteChanged(const Site& site);
-    // Every tick.
-    void advance(double jd);
-    // Shows the next pass of a satellite of the live table's catalogue.
+    // Shows the next pass of a satellite of the session's catalogue.
     void selectSatellite(std::size_t satellite);
     // A search is under way or waiting.
     bool isPlanning() const;
 
 signals:
-    // A pass was double-clicked: follow its satellite (a row of the live table's catalogue).
+    // A pass was double-clicked: follow its satellite (a row of the session's catalogue).
     void passActivated(int satellite);
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The old passes go, new ones are searched.
+    void catalogueChanged();
+    // Every tick.
+    void advance();
     void replan();
     void planIfDue();
     void showPlanned(const std::vector<PlannedPass>& passes);
@@ -61,12 +58,10 @@ private:
     void showPosition();
 
     std::unique_ptr<Ui::PassesPanel> ui;
-    const SatelliteTableModel& satellites;
+    const SkySession& session;
     PassPlanner* planner = nullptr;
     PassesModel* model = nullptr;
     PassesProxyModel* proxy = nullptr;
-    Site site;
-    double now = 0.0;
     double plannedFrom = 0.0;
     bool planDue = true;
     bool hasChoice = false; // a satellite or pass has been chosen

@@ -1,6 +1,6 @@
 #include "bench/bench_window_support.h"
 
-#include "catalogue/satellite_table_model.h"
+#include "catalogue/sky_session.h"
 
 #include <QApplication>
 #include <QDir>
@@ -43,8 +43,7 @@ BenchWindow::BenchWindow(const QByteArray& catalogue, const TimeScales& scales)
     refresh->stop();
     window->show();
     table = window->findChild<QTableView*>("satelliteTableView");
-    model = dynamic_cast<const SatelliteTableModel*>(
-        static_cast<QSortFilterProxyModel*>(table->model())->sourceModel());
+    session = window->findChild<SkySession*>();
     table->horizontalHeader()->setSortIndicator(1, Qt::DescendingOrder);
     QApplication::processEvents();
     table->viewport()->installEventFilter(&painted);
@@ -60,7 +59,7 @@ void BenchWindow::tick() {
 }
 
 bool BenchWindow::complete() const {
-    for (const LiveRow& row : model->rows()) {
+    for (const LiveRow& row : session->rows()) {
         if (std::isnan(row.distanceKm))
             return false;
     }

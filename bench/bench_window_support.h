@@ -14,7 +14,7 @@
 #include <memory>
 
 class QTimer;
-class SatelliteTableModel;
+class SkySession;
 class TimeScales;
 
 void ensureApplication();
@@ -50,6 +50,6 @@ struct BenchWindow {
     std::unique_ptr<MainWindow> window;
     QTableView* table = nullptr;
     QTimer* refresh = nullptr;
-    const SatelliteTableModel* model = nullptr;
+    const SkySession* session = nullptr;
     PaintCounter painted;
 };

@@ -60,10 +60,17 @@ int columnDecimals(int column) {
 
 } // namespace
 
-SatelliteTableModel::SatelliteTableModel(QObject* parent) : QAbstractTableModel(parent) {}
+SatelliteTableModel::SatelliteTableModel(const SkySession& session, QObject* parent)
+    : QAbstractTableModel(parent), session(session) {
+    connect(&session, &SkySession::catalogueChanged, this, [this] {
+        beginResetModel();
+        endResetModel();
+    });
+    connect(&session, &SkySession::rowsChanged, this, &SatelliteTableModel::rowsChanged);
+}
 
 int SatelliteTableModel::rowCount(const QModelIndex&) const {
-    return int(sets.size());
+    return int(session.catalogue().size());
 }
 
 int SatelliteTableModel::columnCount(const QModelIndex&) const {
@@ -73,6 +80,8 @@ int SatelliteTableModel::columnCount(const QModelIndex&) const {
 QVariant SatelliteTableModel::data(const QModelIndex& index, int role) const {
     const int row = index.row();
     const int column = index.column();
+    const Catalogue& sets = session.catalogue();
+    const std::vector<LiveRow>& live = session.rows();
     if (!index.isValid() || row < 0 || std::size_t(row) >= sets.size() ||
         std::size_t(row) >= live.size())
         return QVariant();
@@ -125,18 +134,8 @@ QVariant SatelliteTableModel::headerData(int section, Qt::Orientation orientatio
     return QCoreApplication::translate("TLE_Satellite_Model", titles[section]);
 }
 
-void SatelliteTableModel::setCatalogue(Catalogue catalogue, std::vector<LiveRow> rows) {
-    beginResetModel();
-    sets = std::move(catalogue);
-    live = std::move(rows);
-    live.resize(sets.size());
-    endResetModel();
-}
-
-void SatelliteTableModel::setRows(std::vector<LiveRow> rows) {
-    live = std::move(rows);
-    live.resize(sets.size());
-    if (sets.empty())
+void SatelliteTableModel::rowsChanged() {
+    if (session.catalogue().empty())
         return;
     emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1), {});
 }

@@ -1,14 +1,13 @@
 #pragma once
 
-#include "catalogue/catalogue.h"
-#include "catalogue/sky_computation.h"
+#include "catalogue/sky_session.h"
 
 #include <QAbstractTableModel>
 
 #include <vector>
 
-// The live satellite table: one row per set of its catalogue, with the set's live values. It
-// owns both; the window hands it a new catalogue at a load and new rows at every tick. Rows are
+// The live satellite table: one row per set of the session's catalogue, with the set's live
+// values, read-only. A new catalogue resets the model; new rows change every cell. Rows are
 // coloured by altitude, except that an Age cell turns amber after 3 days and red after 10.
 class SatelliteTableModel : public QAbstractTableModel {
 public:
@@ -21,7 +20,7 @@ public:
         Line2Role = Qt::UserRole + 3,
     };
 
-    explicit SatelliteTableModel(QObject* parent = nullptr);
+    explicit SatelliteTableModel(const SkySession& session, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -29,17 +28,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    // A new catalogue and its first rows, as one model reset.
-    void setCatalogue(Catalogue catalogue, std::vector<LiveRow> rows);
-    // New values for every row: one change notification for every cell and every role.
-    void setRows(std::vector<LiveRow> rows);
-
-    // The sky computation propagates the sets in place.
-    Catalogue& catalogue() { return sets; }
-    const Catalogue& catalogue() const { return sets; }
-    const std::vector<LiveRow>& rows() const { return live; }
-
 private:
-    Catalogue sets;
-    std::vector<LiveRow> live;
+    // New values for every row: one change notification for every cell and every role.
+    void rowsChanged();
+
+    const SkySession& session;
 };

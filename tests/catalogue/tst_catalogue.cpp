@@ -58,8 +58,15 @@ bool sameBits(const LiveRow& a, const LiveRow& b) {
     return std::memcmp(&a, &b, offsetof(LiveRow, sunlight)) == 0 && a.sunlight == b.sunlight;
 }
 
+// The live table over a session of its own (no time table).
+struct LiveTable {
+    TimeScales scales;
+    SkySession session{scales};
+    SatelliteTableModel model{session};
+};
+
 // Rows with the given altitudes (the other columns follow them) and names.
-void fill(SatelliteTableModel& model, const QList<double>& altitudes, QByteArrayList labels = {}) {
+void fill(LiveTable& table, const QList<double>& altitudes, QByteArrayList labels = {}) {
     Catalogue catalogue;
     std::vector<LiveRow> rows;
     for (int i = 0; i < altitudes.size(); ++i) {
@@ -73,7 +80,8 @@ void fill(SatelliteTableModel& model, const QList<double>& altitudes, QByteArray
         catalogue.satellites.push_back(entry);
         rows.push_back({1000.0 + altitudes[i], 180.0 + altitudes[i], altitudes[i], 0.5});
     }
-    model.setCatalogue(std::move(catalogue), std::move(rows));
+    table.session.setCatalogue(std::move(catalogue));
+    table.session.showRows(std::move(rows));
 }
 
 QStringList names(const QAbstractItemModel& model) {
@@ -196,8 +204,9 @@ private slots:
     // Three classes of colour, the same in every column: above 20 degrees, above the horizon
     // up to 20, the rest (no position too).
     void colourFollowsTheAltitude() {
-        SatelliteTableModel model;
-        fill(model, {45.0, 20.000001, 20.0, 1e-9, 0.0, -12.0, kNaN});
+        LiveTable table;
+        SatelliteTableModel& model = table.model;
+        fill(table, {45.0, 20.000001, 20.0, 1e-9, 0.0, -12.0, kNaN});
         const QList<int> colourClass = {0, 0, 1, 1, 2, 2, 2};
         const auto colour = [&model](int row, int column) {
             return model.index(row, column).data(Qt::ForegroundRole).value<QBrush>().color();
@@ -226,13 +235,14 @@ private slots:
         QFETCH(int, column);
         QFETCH(double, value);
         QFETCH(QString, text);
-        SatelliteTableModel model;
-        fill(model, {0.0});
+        LiveTable table;
+        SatelliteTableModel& model = table.model;
+        fill(table, {0.0});
         LiveRow row{};
         double* fields[] = {nullptr, &row.altitudeDeg, &row.azimuthDeg, &row.distanceKm,
                             &row.speedDegPerSec};
         *fields[column] = value;
-        model.setRows({row});
+        table.session.showRows({row});
         const QModelIndex index = model.index(0, column);
         QCOMPARE(index.data().toString(), text);
         QCOMPARE(index.data(Qt::EditRole).toString(), text);
@@ -242,12 +252,13 @@ private slots:
     }
 
     void rolesAndChangeNotification() {
-        SatelliteTableModel model;
+        LiveTable table;
+        SatelliteTableModel& model = table.model;
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-        model.setRows({});
+        table.session.showRows({});
         QCOMPARE(changed.count(), 0); // nothing to announce in an empty table
 
-        fill(model, {12.0, 1.0, 2.0}, {"ISS (ZARYA)"});
+        fill(table, {12.0, 1.0, 2.0}, {"ISS (ZARYA)"});
         const QModelIndex name = model.index(0, 0);
         QCOMPARE(name.data().toString(), QString::fromLatin1(kIssDisplayName));
         QCOMPARE(name.data(SatelliteTableModel::SortRole).toString(), name.data().toString());
@@ -259,7 +270,8 @@ private slots:
             QCOMPARE(index.data(259).toString(), QString::fromLatin1(kIssLine2));
             QVERIFY(!(model.flags(index) & Qt::ItemIsEditable));
         }
-        model.setRows(model.rows());
+        changed.clear();
+        table.session.showRows(table.session.rows());
         QCOMPARE(changed.count(), 1);
         QCOMPARE(changed[0][0].value<QModelIndex>(), model.index(0, 0));
         QCOMPARE(changed[0][1].value<QModelIndex>(),
@@ -269,8 +281,9 @@ private slots:
 
     // Numbers sort as numbers (9.5 before 10.0), a row without a position below every number.
     void proxySortsNumbersAsNumbers() {
-        SatelliteTableModel model;
-        fill(model, {10.0, 9.5, kNaN, -2.0, 100.0},
+        LiveTable table;
+        SatelliteTableModel& model = table.model;
+        fill(table, {10.0, 9.5, kNaN, -2.0, 100.0},
              {"TEN", "NINE AND A HALF", "NO POSITION", "MINUS", "HUNDRED"});
         NumericSortProxyModel proxy;
         proxy.setSourceModel(&model);

@@ -12,6 +12,7 @@
 #include "catalogue/passes.h"
 #include "catalogue/passes_model.h"
 #include "catalogue/satellite_table_model.h"
+#include "catalogue/sky_session.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/run_program.h"
 #include "tests/common/scripted_mount.h"
@@ -417,8 +418,11 @@ private slots:
             rows.push_back({1000, 10, 30, 0.1, age, Sunlight::Sunlit});
         rows.push_back({kNaN, kNaN, kNaN, kNaN, 4.0, Sunlight::Unknown});
         rows[1].sunlight = Sunlight::Shadow;
-        SatelliteTableModel model;
-        model.setCatalogue(catalogue, rows);
+        const TimeScales scales;
+        SkySession session(scales);
+        session.setCatalogue(catalogue);
+        session.showRows(rows);
+        const SatelliteTableModel model(session);
 
         const auto text = [&model](int row, int column) {
             return model.index(row, column).data().toString();

@@ -1,0 +1,44 @@
+#include "catalogue/sky_session.h"
+
+#include "astro/time_scales.h"
+
+SkySession::SkySession(const TimeScales& scales, QObject* parent)
+    : QObject(parent), scales(scales), sky(scales) {}
+
+SkySession::~SkySession() = default;
+
+void SkySession::setCatalogue(Catalogue catalogue) {
+    sets = std::move(catalogue);
+    jd = scales.currentJd();
+    computeRows();
+    emit catalogueChanged();
+}
+
+void SkySession::setSite(const Site& site) {
+    if (site.latitude == observingSite.latitude &&
+        site.westLongitude == observingSite.westLongitude &&
+        site.elevation == observingSite.elevation)
+        return;
+    observingSite = site;
+    emit siteChanged(observingSite);
+    if (jd != 0.0) {
+        computeRows();
+        emit rowsChanged();
+    }
+}
+
+void SkySession::tick() {
+    jd = scales.currentJd();
+    computeRows();
+    emit rowsChanged();
+}
+
+void SkySession::showRows(std::vector<LiveRow> rows) {
+    live = std::move(rows);
+    live.resize(sets.size());
+    emit rowsChanged();
+}
+
+void SkySession::computeRows() {
+    live = sky.compute(sets, jd, observingSite);
+}
