@@ -15,7 +15,11 @@ constexpr double kSecondsPerDay = 86400.0;
 // An element set older than this many days gives positions off by kilometres: the table marks
 // its age and the log warns of a catalogue whose median age passes it.
 constexpr double kOldElementSetDays = 3.0;
-// TT - working date, by definition of the working scale.
+// The working Julian date, the one time scale that passes between our libraries and goes to the
+// mount (":TLEP"): TT - 67.184 s, a uniform scale (no leap seconds, so a difference of two
+// working dates is elapsed time) that stays within a few seconds of UTC (TAI - 35 s; UTC is
+// TAI - 37 s since 2017). The orbit model wants UTC, the sidereal angle UT1: both are derived
+// from it here, never the other way round.
 constexpr double kWorkingToTtDays = 0.0007775925925925925; // 67.184 s
 constexpr double kTtMinusTaiDays = 0.00037249999999999995; // 32.184 s
 // GPS - UTC assumed when no table is loaded; then TT - UTC = 18 + 19 + 32.184 s.
