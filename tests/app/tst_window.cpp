@@ -35,13 +35,6 @@ static QByteArray withTodaysEpoch(QByteArray line) {
 static const QByteArray line1 = withTodaysEpoch(kCalsphereLine1);
 static const QByteArray& line2 = kCalsphereLine2;
 
-static QStringList headers(const QTableView* view) {
-    QStringList texts;
-    for (int section = 0; section < view->model()->columnCount(); ++section)
-        texts << view->model()->headerData(section, Qt::Horizontal).toString();
-    return texts;
-}
-
 // The window seen from outside, its widgets found by object name: the form, the clock, the
 // log, the setting and its dialog, and the wiring of the mount link, the transit chain and the
 // status poll to the widgets, against a mount scripted byte by byte. The refresh tick is stopped
@@ -70,67 +63,6 @@ private slots:
         window.reset();
         mount.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-
-    void form_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("text");
-        const char* const texts[][2] = {
-            {"stopButton", "Stop"},      {"unparkButton", "Unpark"},
-            {"parkButton", "Park"},      {"connectMountLabel", "Connect mount"},
-            {"connectMountCheckBox", "Connect mount"},    {"statusLabel", "Status"},
-            {"filterLabel", "Filter TLEs by name"}, {"utcClockLabel", "Current UTC time"},
-            {"mountMenu", "Mount"},           {"tlesMenu", "TLEs"},
-            {"mountSetupAction", "Setup..."},      {"loadTlesAction", "Load TLEs..."}};
-        const char* const help[][2] = {{"helpMenu", "Help"},
-                                       {"aboutAction", "About Orbitrak"},
-                                       {"aboutQtAction", "About Qt"}};
-        for (const auto& row : texts)
-            QTest::newRow(row[0]) << row[0] << row[1];
-        for (const auto& row : help)
-            QTest::newRow(row[0]) << row[0] << row[1];
-    }
-
-    void form() {
-        QFETCH(QString, name);
-        QFETCH(QString, text);
-        QObject* object = window->findChild<QObject*>(name);
-        QVERIFY2(object, qPrintable(name));
-        const char* property = qobject_cast<QMenu*>(object) ? "title" : "text";
-        QCOMPARE(object->property(property).toString(), text);
-    }
-
-    void windowMenusAndTables() {
-        QCOMPARE(window->objectName(), QString("MainWindow"));
-        QCOMPARE(window->windowTitle(), QString("Halvstar Orbitrak"));
-        QCOMPARE(window->size(), QSize(677, 585));
-        const QList<QAction*> menus = window->menuBar()->actions();
-        QCOMPARE(menus.size(), 4);
-        QCOMPARE(menus[0]->menu(), child<QMenu>("mountMenu"));
-        QCOMPARE(menus[1]->menu(), child<QMenu>("tlesMenu"));
-        QCOMPARE(menus[0]->menu()->actions(), QList<QAction*>{child<QAction>("mountSetupAction")});
-        QCOMPARE(menus[1]->menu()->actions().value(0), child<QAction>("loadTlesAction"));
-        QCOMPARE(menus[3]->menu()->actions(), (QList<QAction*>{child<QAction>("aboutAction"),
-                                                               child<QAction>("aboutQtAction")}));
-        QVERIFY(child<QLineEdit>("statusLineEdit")->isReadOnly() &&
-                child<QLineEdit>("utcClockLineEdit")->isReadOnly());
-
-        auto* table = child<QTableView>("satelliteTableView");
-        QCOMPARE(headers(table),
-                 (QStringList{"Name", "Altitude (deg)", "Azimuth (deg)", "Distance (km)",
-                              "Speed (deg/s)", "Age (d)", "Sunlit"}));
-        QCOMPARE(table->horizontalHeader()->sectionResizeMode(0), QHeaderView::Stretch);
-        QCOMPARE(table->horizontalHeader()->sectionResizeMode(1), QHeaderView::Interactive);
-        QVERIFY(table->horizontalHeader()->isSortIndicatorShown());
-        QVERIFY(table->verticalHeader()->isHidden());
-        QCOMPARE(table->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
-
-        auto* log = child<QTableView>("logTableView");
-        QCOMPARE(headers(log), (QStringList{"Time", "Event"}));
-        QCOMPARE(log->horizontalHeader()->sectionResizeMode(1), QHeaderView::Stretch);
-        QVERIFY(!log->verticalHeader()->isHidden());
-        QCOMPARE(log->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
-        QVERIFY(!log->showGrid());
     }
 
     // Each tick shows the instant it computed for, which lies between the readings of the system's
