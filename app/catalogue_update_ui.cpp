@@ -78,7 +78,8 @@ void CatalogueUpdateUi::updateIfDue() {
     const QFileInfo file(catalogueFile());
     if (file.exists() && file.lastModified().secsTo(QDateTime::currentDateTime()) <= days * 86400LL)
         return;
-    const QString age = days == 1 ? tr("1 day") : tr("%1 days").arg(days);
+    // Two source texts: without a translation, Qt only puts in the number for %n.
+    const QString age = days == 1 ? tr("%n day", nullptr, days) : tr("%n days", nullptr, days);
     emit logEvent(
         file.exists()
             ? tr("%1 is older than %2: updating from the sources.").arg(file.fileName(), age)

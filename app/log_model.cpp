@@ -1,7 +1,6 @@
 #include "app/log_model.h"
 
 #include <QBrush>
-#include <QCoreApplication>
 
 LogModel::LogModel(QObject* parent, Clock clock)
     : QAbstractTableModel(parent),
@@ -65,8 +64,7 @@ bool LogModel::repeatLatest(const QString& key, const QDateTime& now) {
     ++entry.occurrences;
     entry.atMs = at;
     entry.time = now.toString(QStringLiteral("hh:mm:ss.zzz"));
-    entry.event = entry.text + QCoreApplication::translate("Log_Model", " (repeated %1 times)")
-                                   .arg(entry.occurrences);
+    entry.event = tr("%1 (repeated %2 times)").arg(entry.text, QString::number(entry.occurrences));
     emit dataChanged(index(row, 0), index(row, 1));
     return true;
 }
@@ -105,8 +103,8 @@ QVariant LogModel::headerData(int section, Qt::Orientation orientation, int role
     if (orientation == Qt::Vertical)
         return section + 1; // the row numbers beside the log, counted from 1
     if (section == 0)
-        return QCoreApplication::translate("Log_Model", "Time");
+        return tr("Time");
     if (section == 1)
-        return QCoreApplication::translate("Log_Model", "Event");
+        return tr("Event");
     return QVariant();
 }

@@ -17,6 +17,8 @@
 // latest) instead of adding one: a mount that answers badly three times a second must not bury
 // everything else.
 class LogModel : public QAbstractTableModel {
+    Q_OBJECT
+
 public:
     static constexpr int maxEntries = 10000;
     static constexpr qint64 repeatWindowMs = 60 * 1000;

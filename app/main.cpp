@@ -1,11 +1,13 @@
 #include "app/data_paths.h"
 #include "app/main_window.h"
+#include "app/translations.h"
 #include "astro/time_scales.h"
 #include "orbitrak_version.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
+#include <QLocale>
 
 #include <cstdio>
 #include <cstring>
@@ -51,6 +53,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("orbitrak"));
     QCoreApplication::setOrganizationName(QStringLiteral("Halvstar"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ORBITRAK_VERSION));
+    // Before the window is built: its form takes its texts once, as it is set up.
+    installTranslations(QLocale::system(), &application);
 
     const TimeScales scales = TimeScales::fromFolders(stdout, data_paths::timeTableFolders());
     MainWindow window(scales);

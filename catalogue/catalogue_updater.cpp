@@ -1,6 +1,5 @@
 #include "catalogue/catalogue_updater.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
@@ -14,30 +13,41 @@ namespace {
 
 constexpr int kMaxRedirects = 5;
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("CatalogueUpdater", text);
-}
-
+// The English texts are the sources, and the command line shows them untranslated, with Qt only
+// putting in the number for %n. So the singular and the plural are source texts of their own,
+// each with all the plural forms of a translation.
 QString counted(int n, const char* one, const char* many) {
-    return QString::number(n) + QLatin1Char(' ') + tr(n == 1 ? one : many);
+    return CatalogueUpdater::tr(n == 1 ? one : many, nullptr, n);
 }
 
 } // namespace
 
+// The texts belong to CatalogueUpdater's translation context: the window shows them translated,
+// the command line, which installs no translation, in English.
 QVector<UpdateMessage> updateMessages(const UpdateOutcome& outcome) {
     QVector<UpdateMessage> messages;
     if (outcome.replaced)
-        messages.append({LogLevel::Info,
-                         tr("Updated %1 from %2.")
-                             .arg(counted(outcome.sets, "element set", "element sets"),
-                                  counted(outcome.sourceCount, "source", "sources"))});
+        messages.append(
+            {LogLevel::Info,
+             CatalogueUpdater::tr("Updated %1 from %2.")
+                 .arg(counted(outcome.sets,
+                              QT_TRANSLATE_N_NOOP("CatalogueUpdater", "%n element set"),
+                              QT_TRANSLATE_N_NOOP("CatalogueUpdater", "%n element sets")),
+                      counted(outcome.sourceCount,
+                              QT_TRANSLATE_N_NOOP("CatalogueUpdater", "%n source"),
+                              QT_TRANSLATE_N_NOOP("CatalogueUpdater", "%n sources")))});
     if (outcome.skipped > 0)
-        messages.append({LogLevel::Warning,
-                         tr("Skipped %1 that failed their checks.")
-                             .arg(counted(outcome.skipped, "element set", "element sets"))});
+        messages.append(
+            {LogLevel::Warning,
+             counted(outcome.skipped,
+                     QT_TRANSLATE_N_NOOP("CatalogueUpdater",
+                                         "Skipped %n element set that failed their checks."),
+                     QT_TRANSLATE_N_NOOP("CatalogueUpdater",
+                                         "Skipped %n element sets that failed their checks."))});
     for (const SourceFailure& failure : outcome.failures)
-        messages.append({LogLevel::Error,
-                         tr("Cannot update from %1: %2.").arg(failure.url, failure.reason)});
+        messages.append(
+            {LogLevel::Error,
+             CatalogueUpdater::tr("Cannot update from %1: %2.").arg(failure.url, failure.reason)});
     if (!outcome.error.isEmpty())
         messages.append({LogLevel::Error, outcome.error});
     return messages;
@@ -188,8 +198,7 @@ void CatalogueUpdater::cancel() {
 }
 
 void CatalogueUpdater::accept(Source& source, const QByteArray& body) {
-    CheckedText checked =
-        checkElementSets(std::string(body.constData(), std::size_t(body.size())));
+    CheckedText checked = checkElementSets(std::string(body.constData(), std::size_t(body.size())));
     outcome_.skipped += int(checked.skipped);
     if (checked.sets.empty()) {
         fail(source, tr("no valid element set"));

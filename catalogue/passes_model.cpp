@@ -1,16 +1,10 @@
 #include "catalogue/passes_model.h"
 
-#include <QCoreApplication>
-
 #include <cmath>
 
 namespace {
 
 constexpr double kOneMinute = 1.0 / 1440.0;
-
-QString yesNo(bool value) {
-    return QCoreApplication::translate("PassesModel", value ? "yes" : "no");
-}
 
 } // namespace
 
@@ -42,9 +36,9 @@ QVariant PassesModel::data(const QModelIndex& index, int role) const {
         case Set:
             return p.set;
         case Sunlit:
-            return yesNo(p.pass.sunlit);
+            return p.pass.sunlit ? tr("yes") : tr("no");
         case Visible:
-            return yesNo(p.pass.visible);
+            return p.pass.visible ? tr("yes") : tr("no");
         }
         return QVariant();
     case SortRole:
@@ -81,11 +75,12 @@ QVariant PassesModel::headerData(int section, Qt::Orientation orientation, int r
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QVariant();
     static const char* const titles[ColumnCount] = {
-        "Name",   "Rise (UTC)", "Culmination (UTC)", "Max alt (deg)", "Set (UTC)",
-        "Sunlit", "Visible"};
+        QT_TR_NOOP("Name"),          QT_TR_NOOP("Rise (UTC)"), QT_TR_NOOP("Culmination (UTC)"),
+        QT_TR_NOOP("Max alt (deg)"), QT_TR_NOOP("Set (UTC)"),  QT_TR_NOOP("Sunlit"),
+        QT_TR_NOOP("Visible")};
     if (section < 0 || section >= ColumnCount)
         return QVariant();
-    return QCoreApplication::translate("PassesModel", titles[section]);
+    return tr(titles[section]);
 }
 
 void PassesModel::setPasses(std::vector<PlannedPass> newPasses) {

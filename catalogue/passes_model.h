@@ -23,6 +23,8 @@ struct PlannedPass {
 
 // The coming passes of the catalogue, one row per pass.
 class PassesModel : public QAbstractTableModel {
+    Q_OBJECT
+
 public:
     enum Column { Name = 0, Rise, Culmination, MaxAltitude, Set, Sunlit, Visible, ColumnCount };
     enum Role {

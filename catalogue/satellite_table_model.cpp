@@ -3,7 +3,6 @@
 #include "astro/time_scales.h"
 
 #include <QBrush>
-#include <QCoreApplication>
 
 namespace {
 
@@ -101,8 +100,7 @@ QVariant SatelliteTableModel::data(const QModelIndex& index, int role) const {
         if (column == Sunlit) {
             if (values.sunlight == Sunlight::Unknown)
                 return QString();
-            return QCoreApplication::translate("TLE_Satellite_Model",
-                                               values.sunlight == Sunlight::Sunlit ? "yes" : "no");
+            return values.sunlight == Sunlight::Sunlit ? tr("yes") : tr("no");
         }
         return QString::number(columnValue(values, column), 'f', columnDecimals(column));
     case Qt::TextAlignmentRole:
@@ -127,11 +125,12 @@ QVariant SatelliteTableModel::headerData(int section, Qt::Orientation orientatio
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QVariant();
     static const char* const titles[ColumnCount] = {
-        "Name",          "Altitude (deg)", "Azimuth (deg)", "Distance (km)",
-        "Speed (deg/s)", "Age (d)",        "Sunlit"};
+        QT_TR_NOOP("Name"),          QT_TR_NOOP("Altitude (deg)"), QT_TR_NOOP("Azimuth (deg)"),
+        QT_TR_NOOP("Distance (km)"), QT_TR_NOOP("Speed (deg/s)"),  QT_TR_NOOP("Age (d)"),
+        QT_TR_NOOP("Sunlit")};
     if (section < 0 || section >= ColumnCount)
         return QVariant();
-    return QCoreApplication::translate("TLE_Satellite_Model", titles[section]);
+    return tr(titles[section]);
 }
 
 void SatelliteTableModel::rowsChanged() {

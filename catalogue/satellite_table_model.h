@@ -10,6 +10,8 @@
 // values, read-only. A new catalogue resets the model; new rows change every cell. Rows are
 // coloured by altitude, except that an Age cell turns amber after 3 days and red after 10.
 class SatelliteTableModel : public QAbstractTableModel {
+    Q_OBJECT
+
 public:
     enum Column { Name = 0, Altitude, Azimuth, Distance, Speed, Age, Sunlit, ColumnCount };
     // The raw value a column sorts by, and the three stored lines of the entry.

@@ -76,6 +76,12 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt opens OpenSSL only when a secure connection is made, which shlibdeps cannot see.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libssl3, ca-certificates")
+# Qt's own translations of its standard dialogs, used beside the program's own.
+if(ORBITRAK_QT_MAJOR EQUAL 6)
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+else()
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qttranslations5-l10n")
+endif()
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_GENERATOR DEB)

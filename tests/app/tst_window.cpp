@@ -2,6 +2,7 @@
 #include "app/main_window.h"
 #include "app/mount_settings_dialog.h"
 #include "app/settings.h"
+#include "app/translations.h"
 #include "astro/time_scales.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/scripted_mount.h"
@@ -13,6 +14,7 @@
 #include <QCheckBox>
 #include <QDateTime>
 #include <QDialogButtonBox>
+#include <QDockWidget>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -20,6 +22,7 @@
 #include <QScrollBar>
 #include <QSet>
 #include <QTimer>
+#include <QXmlStreamReader>
 
 #include <ctime>
 #include <functional>
@@ -34,6 +37,13 @@ static QByteArray withTodaysEpoch(QByteArray line) {
 }
 static const QByteArray line1 = withTodaysEpoch(kCalsphereLine1);
 static const QByteArray& line2 = kCalsphereLine2;
+
+static QStringList headers(const QTableView* view) {
+    QStringList texts;
+    for (int section = 0; section < view->model()->columnCount(); ++section)
+        texts << view->model()->headerData(section, Qt::Horizontal).toString();
+    return texts;
+}
 
 // The window seen from outside, its widgets found by object name: the form, the clock, the
 // log, the setting and its dialog, and the wiring of the mount link, the transit chain and the
@@ -86,6 +96,95 @@ private slots:
                      qPrintable(text + " not within " + before.toString(format) + " .. " +
                                 after.toString(format)));
         }
+    }
+
+    void translatedTexts_data() {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("texts"); // separated by |
+        QTest::newRow("German")
+            << QLocale(QLocale::German, QLocale::Germany)
+            << "Montierung|TLEs laden...|Ansicht|Hilfe|Montierung verbinden|Stopp|Parken|"
+               "Überflüge|Name|Höhe (°)|Azimut (°)|Entfernung (km)|Geschw. (°/s)|Alter (d)|"
+               "Besonnt|Zeit|Ereignis|Aufgang (UTC)|Kulmination (UTC)|Abbrechen";
+        QTest::newRow("English")
+            << QLocale(QLocale::English, QLocale::UnitedStates)
+            << "Mount|Load TLEs...|View|Help|Connect mount|Stop|Park|Passes|Name|Altitude (deg)|"
+               "Azimuth (deg)|Distance (km)|Speed (deg/s)|Age (d)|Sunlit|Time|Event|Rise (UTC)|"
+               "Culmination (UTC)|Cancel";
+    }
+
+    // A sample of menus, buttons and column titles, the last one Qt's own (a standard button).
+    void translatedTexts() {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, texts);
+        QObject translators;
+        QCOMPARE(installTranslations(locale, &translators), locale.language() == QLocale::German);
+        newWindow();
+        const MountSettingsDialog setup;
+        QStringList shown{child<QMenu>("mountMenu")->title(),
+                          child<QAction>("loadTlesAction")->text(),
+                          child<QMenu>("viewMenu")->title(),
+                          child<QMenu>("helpMenu")->title(),
+                          child<QCheckBox>("connectMountCheckBox")->text(),
+                          child<QPushButton>("stopButton")->text(),
+                          child<QPushButton>("parkButton")->text(),
+                          child<QDockWidget>("passesDock")->windowTitle()};
+        shown << headers(child<QTableView>("satelliteTableView"))
+              << headers(child<QTableView>("logTableView"))
+              << headers(child<QTableView>("passesTableView")).mid(1, 2)
+              << setup.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->text();
+        QCOMPARE(shown, texts.split('|'));
+    }
+
+    // Every translation the program carries is complete: no entry unfinished, obsolete or empty,
+    // and each keeps the place markers (%1, %n) of its English source.
+    void translationsComplete_data() {
+        QTest::addColumn<QString>("file");
+        for (const QString& file : QString(ORBITRAK_TRANSLATIONS).split(','))
+            QTest::newRow(qPrintable(QFileInfo(file).fileName())) << file;
+    }
+
+    void translationsComplete() {
+        QFETCH(QString, file);
+        QFile ts(file);
+        QVERIFY2(ts.open(QIODevice::ReadOnly), qPrintable(file));
+        const auto markers = [](const QString& text) {
+            QStringList found;
+            for (auto m = QRegularExpression("%(\\d+|n)").globalMatch(text); m.hasNext();)
+                found << m.next().captured();
+            found.sort();
+            return found;
+        };
+        QXmlStreamReader xml(&ts);
+        QString source;
+        int messages = 0;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            if (xml.name() == QLatin1String("source"))
+                source = xml.readElementText();
+            if (xml.name() != QLatin1String("translation"))
+                continue;
+            ++messages;
+            const QString type = xml.attributes().value("type").toString();
+            QVERIFY2(type.isEmpty(), qPrintable(type + ": " + source));
+            QStringList forms;
+            QString text;
+            while (!(xml.readNext() == QXmlStreamReader::EndElement &&
+                     xml.name() == QLatin1String("translation")) &&
+                   !xml.atEnd()) {
+                if (xml.isStartElement())
+                    forms << xml.readElementText(); // a numerusform
+                else if (xml.isCharacters())
+                    text += xml.text();
+            }
+            for (const QString& form : forms.isEmpty() ? QStringList{text} : forms) {
+                QVERIFY2(!form.trimmed().isEmpty(), qPrintable("empty: " + source));
+                QVERIFY2(markers(form) == markers(source), qPrintable(form + " for " + source));
+            }
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QVERIFY(messages > 0);
     }
 
     // Every level has a colour of its own, in both columns; entries keep their order however fast
@@ -157,7 +256,7 @@ private slots:
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         auto* view = child<QTableView>("logTableView");
-        auto* log = dynamic_cast<LogModel*>(view->model());
+        auto* log = qobject_cast<LogModel*>(view->model());
         QScrollBar* bar = view->verticalScrollBar();
         for (int i = 0; i < 100; ++i)
             log->addEntry(QString::number(i), LogLevel::Info);
@@ -211,7 +310,8 @@ private slots:
             else
                 dialog->close();
         });
-        QCOMPARE(runSetup([](MountSettingsDialog* dialog) { dialog->reject(); }), QString("127.0.0.1"));
+        QCOMPARE(runSetup([](MountSettingsDialog* dialog) { dialog->reject(); }),
+                 QString("127.0.0.1"));
         window.reset();
         QCOMPARE(readMountIp(), QString("127.0.0.1"));
     }

@@ -1,0 +1,406 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE">
+<context>
+    <name>CatalogueUpdateUi</name>
+    <message>
+        <source>Downloading element sets...</source>
+        <translation>Elementsätze werden heruntergeladen...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Update from sources</source>
+        <translation>Aus Quellen aktualisieren</translation>
+    </message>
+    <message>
+        <source>Waiting for %1 of %2 sources: %3 KiB received.</source>
+        <translation>Warte auf %1 von %2 Quellen: %3 KiB empfangen.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n day</source>
+        <translation>
+            <numerusform>%n Tag</numerusform>
+            <numerusform>%n Tage</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n days</source>
+        <translation>
+            <numerusform>%n Tag</numerusform>
+            <numerusform>%n Tage</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 is older than %2: updating from the sources.</source>
+        <translation>%1 ist älter als %2: Aktualisierung aus den Quellen.</translation>
+    </message>
+    <message>
+        <source>No %1: updating from the sources.</source>
+        <translation>%1 fehlt: Aktualisierung aus den Quellen.</translation>
+    </message>
+    <message>
+        <source>Element sets are %1 days old: TLEs &gt; Update from sources.</source>
+        <translation>Die Elementsätze sind %1 Tage alt: TLEs &gt; Aus Quellen aktualisieren.</translation>
+    </message>
+</context>
+<context>
+    <name>CatalogueUpdater</name>
+    <message>
+        <source>Updated %1 from %2.</source>
+        <translation>%1 aus %2 aktualisiert.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n element set</source>
+        <translation>
+            <numerusform>%n Elementsatz</numerusform>
+            <numerusform>%n Elementsätze</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n element sets</source>
+        <translation>
+            <numerusform>%n Elementsatz</numerusform>
+            <numerusform>%n Elementsätze</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n source</source>
+        <translation>
+            <numerusform>%n Quelle</numerusform>
+            <numerusform>%n Quellen</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n sources</source>
+        <translation>
+            <numerusform>%n Quelle</numerusform>
+            <numerusform>%n Quellen</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Skipped %n element set that failed their checks.</source>
+        <translation>
+            <numerusform>%n Elementsatz übersprungen, der die Prüfung nicht bestanden hat.</numerusform>
+            <numerusform>%n Elementsätze übersprungen, die die Prüfung nicht bestanden haben.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Skipped %n element sets that failed their checks.</source>
+        <translation>
+            <numerusform>%n Elementsatz übersprungen, der die Prüfung nicht bestanden hat.</numerusform>
+            <numerusform>%n Elementsätze übersprungen, die die Prüfung nicht bestanden haben.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Cannot update from %1: %2.</source>
+        <translation>Aktualisierung aus %1 nicht möglich: %2.</translation>
+    </message>
+    <message>
+        <source>not an http, https or file URL</source>
+        <translation>keine http-, https- oder file-URL</translation>
+    </message>
+    <message>
+        <source>No sources to update from.</source>
+        <translation>Keine Quellen zum Aktualisieren.</translation>
+    </message>
+    <message>
+        <source>cannot read the file</source>
+        <translation>Datei nicht lesbar</translation>
+    </message>
+    <message>
+        <source>HTTP status %1</source>
+        <translation>HTTP-Status %1</translation>
+    </message>
+    <message>
+        <source>no answer within %1 s</source>
+        <translation>keine Antwort innerhalb von %1 s</translation>
+    </message>
+    <message>
+        <source>cancelled</source>
+        <translation>abgebrochen</translation>
+    </message>
+    <message>
+        <source>no valid element set</source>
+        <translation>kein gültiger Elementsatz</translation>
+    </message>
+    <message>
+        <source>Cannot write %1.</source>
+        <translation>%1 kann nicht geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>more than %1 MiB</source>
+        <translation>mehr als %1 MiB</translation>
+    </message>
+    <message>
+        <source>more than %1 bytes</source>
+        <translation>mehr als %1 Bytes</translation>
+    </message>
+</context>
+<context>
+    <name>LogModel</name>
+    <message>
+        <source>%1 (repeated %2 times)</source>
+        <translation>%1 (%2-mal wiederholt)</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>Zeit</translation>
+    </message>
+    <message>
+        <source>Event</source>
+        <translation>Ereignis</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>Stop</source>
+        <translation>Stopp</translation>
+    </message>
+    <message>
+        <source>Unpark</source>
+        <translation>Entparken</translation>
+    </message>
+    <message>
+        <source>Park</source>
+        <translation>Parken</translation>
+    </message>
+    <message>
+        <source>Connect mount</source>
+        <translation>Montierung verbinden</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Filter TLEs by name</source>
+        <translation>TLEs nach Namen filtern</translation>
+    </message>
+    <message>
+        <source>Current UTC time</source>
+        <translation>Aktuelle UTC-Zeit</translation>
+    </message>
+    <message>
+        <source>Mount</source>
+        <translation>Montierung</translation>
+    </message>
+    <message>
+        <source>TLEs</source>
+        <translation>TLEs</translation>
+    </message>
+    <message>
+        <source>View</source>
+        <translation>Ansicht</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Hilfe</translation>
+    </message>
+    <message>
+        <source>About Orbitrak</source>
+        <translation>Über Orbitrak</translation>
+    </message>
+    <message>
+        <source>About Qt</source>
+        <translation>Über Qt</translation>
+    </message>
+    <message>
+        <source>Setup...</source>
+        <translation>Einrichtung...</translation>
+    </message>
+    <message>
+        <source>Load TLEs...</source>
+        <translation>TLEs laden...</translation>
+    </message>
+    <message>
+        <source>Sources...</source>
+        <translation>Quellen...</translation>
+    </message>
+    <message>
+        <source>Update from sources</source>
+        <translation>Aus Quellen aktualisieren</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;Orbitrak %1&lt;/h3&gt;&lt;p&gt;Follows artificial satellites with a Halvstar telescope mount: where every satellite of the catalogue stands in the sky, the coming passes, and the mount&apos;s tracking.&lt;/p&gt;&lt;p&gt;Licence: MIT. Copyright 2026 Halvstar.&lt;/p&gt;&lt;p&gt;Data: element sets from the sources you choose (TLEs, Sources...; by default CelesTrak&apos;s bright satellites); leap seconds from the IERS and the USNO; Delta T from Stephenson, Morrison and others, and from IERS Earth orientation data. Orbits with SGP4/SDP4 as published in &lt;i&gt;Revisiting Spacetrack Report #3&lt;/i&gt; (2006).&lt;/p&gt;&lt;p&gt;Built with Qt %2.&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;Orbitrak %1&lt;/h3&gt;&lt;p&gt;Folgt künstlichen Satelliten mit einer Halvstar-Teleskopmontierung: wo jeder Satellit des Katalogs am Himmel steht, die kommenden Überflüge und die Nachführung der Montierung.&lt;/p&gt;&lt;p&gt;Lizenz: MIT. Copyright 2026 Halvstar.&lt;/p&gt;&lt;p&gt;Daten: Elementsätze aus den Quellen Ihrer Wahl (TLEs, Quellen...; vorgegeben sind die hellen Satelliten von CelesTrak); Schaltsekunden vom IERS und vom USNO; Delta T nach Stephenson, Morrison und anderen sowie aus den Erdorientierungsdaten des IERS. Bahnen mit SGP4/SDP4, wie in &lt;i&gt;Revisiting Spacetrack Report #3&lt;/i&gt; (2006) veröffentlicht.&lt;/p&gt;&lt;p&gt;Erstellt mit Qt %2.&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Passes</source>
+        <translation>Überflüge</translation>
+    </message>
+    <message>
+        <source>Cannot read %1.</source>
+        <translation>%1 kann nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>No element sets yet: get them with TLEs &gt; Load TLEs... or TLEs &gt; Update from sources.</source>
+        <translation>Noch keine Elementsätze: Holen Sie sie mit TLEs &gt; TLEs laden... oder TLEs &gt; Aus Quellen aktualisieren.</translation>
+    </message>
+    <message>
+        <source>Showing the first %1 of %2 element sets.</source>
+        <translation>Die ersten %1 von %2 Elementsätzen werden angezeigt.</translation>
+    </message>
+    <message>
+        <source>Open TLE elements file</source>
+        <translation>TLE-Datei öffnen</translation>
+    </message>
+    <message>
+        <source>TLE files (*.txt)</source>
+        <translation>TLE-Dateien (*.txt)</translation>
+    </message>
+    <message>
+        <source>Could not copy %1 to %2; the catalogue is unchanged.</source>
+        <translation>%1 konnte nicht nach %2 kopiert werden; der Katalog bleibt unverändert.</translation>
+    </message>
+    <message>
+        <source>Couldn&apos;t get axis tracking errors.</source>
+        <translation>Die Nachführfehler der Achsen konnten nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>Selected </source>
+        <translation>Ausgewählt: </translation>
+    </message>
+</context>
+<context>
+    <name>MountSettingsDialog</name>
+    <message>
+        <source>Halvstar Orbitrak setup</source>
+        <translation>Halvstar Orbitrak – Einrichtung</translation>
+    </message>
+    <message>
+        <source>Mount IP address</source>
+        <translation>IP-Adresse der Montierung</translation>
+    </message>
+</context>
+<context>
+    <name>PassesModel</name>
+    <message>
+        <source>yes</source>
+        <translation>ja</translation>
+    </message>
+    <message>
+        <source>no</source>
+        <translation>nein</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Rise (UTC)</source>
+        <translation>Aufgang (UTC)</translation>
+    </message>
+    <message>
+        <source>Culmination (UTC)</source>
+        <translation>Kulmination (UTC)</translation>
+    </message>
+    <message>
+        <source>Max alt (deg)</source>
+        <translation>Max. Höhe (°)</translation>
+    </message>
+    <message>
+        <source>Set (UTC)</source>
+        <translation>Untergang (UTC)</translation>
+    </message>
+    <message>
+        <source>Sunlit</source>
+        <translation>Besonnt</translation>
+    </message>
+    <message>
+        <source>Visible</source>
+        <translation>Sichtbar</translation>
+    </message>
+</context>
+<context>
+    <name>PassesPanel</name>
+    <message>
+        <source>Visible only</source>
+        <translation>Nur sichtbare</translation>
+    </message>
+</context>
+<context>
+    <name>SatelliteTableModel</name>
+    <message>
+        <source>yes</source>
+        <translation>ja</translation>
+    </message>
+    <message>
+        <source>no</source>
+        <translation>nein</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Altitude (deg)</source>
+        <translation>Höhe (°)</translation>
+    </message>
+    <message>
+        <source>Azimuth (deg)</source>
+        <translation>Azimut (°)</translation>
+    </message>
+    <message>
+        <source>Distance (km)</source>
+        <translation>Entfernung (km)</translation>
+    </message>
+    <message>
+        <source>Speed (deg/s)</source>
+        <translation>Geschw. (°/s)</translation>
+    </message>
+    <message>
+        <source>Age (d)</source>
+        <translation>Alter (d)</translation>
+    </message>
+    <message>
+        <source>Sunlit</source>
+        <translation>Besonnt</translation>
+    </message>
+</context>
+<context>
+    <name>SkyPlot</name>
+    <message>
+        <source>N</source>
+        <translation>N</translation>
+    </message>
+    <message>
+        <source>E</source>
+        <translation>O</translation>
+    </message>
+    <message>
+        <source>S</source>
+        <translation>S</translation>
+    </message>
+    <message>
+        <source>W</source>
+        <translation>W</translation>
+    </message>
+    <message>
+        <source>Rise</source>
+        <translation>Aufgang</translation>
+    </message>
+    <message>
+        <source>Set</source>
+        <translation>Untergang</translation>
+    </message>
+</context>
+<context>
+    <name>TleSourcesDialog</name>
+    <message>
+        <source>TLE sources</source>
+        <translation>TLE-Quellen</translation>
+    </message>
+    <message>
+        <source>One URL per line: http, https or file (file:///path/to/sets.txt). &quot;Update from sources&quot; downloads them all and merges their element sets in this order. With no line, the default source is used.</source>
+        <translation>Eine URL pro Zeile: http, https oder file (file:///pfad/zu/saetzen.txt). „Aus Quellen aktualisieren“ lädt sie alle herunter und führt ihre Elementsätze in dieser Reihenfolge zusammen. Ohne Zeile wird die vorgegebene Quelle verwendet.</translation>
+    </message>
+</context>
+</TS>
