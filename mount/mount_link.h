@@ -4,6 +4,7 @@
 #include "mount/firmware_version.h"
 #include "mount/link_types.h"
 #include "mount/log_level.h"
+#include "mount/mount_connection.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -12,31 +13,27 @@
 #include <deque>
 #include <functional>
 
-class QTcpSocket;
-class QTimer;
+class MountHandshake;
 
-// The one TCP connection to the mount and the one-at-a-time transactions over it.
+// The mount link: one-at-a-time transactions over the connection to the mount.
 //
 // A command is queued with the kind of reply it gets and a handler; it is written when every
 // command before it has completed and the link is ready, and its handler runs once with the
 // reply (an empty one for commands the mount does not answer). The queue outlives
 // connections: a command in flight when a connection ends is written again after the next
-// handshake. Every connection opens with the handshake, the first transactions on it: the
-// firmware version, which may refuse the mount, then the site's latitude, longitude and
-// elevation. Only then is the link ready and the queue released.
+// handshake. Every connection opens with the handshake (MountHandshake), the first
+// transactions on it; only then is the link ready and the queue released.
 //
-// What a misbehaving mount meets: Stop is written at once while connected, even while another
-// command awaits its reply (it has none, so the replies stay in order). Every awaited reply has
-// a time limit; a mount that misses it is taken as failed and the connection ends. Every
-// complete reply the buffer holds is delivered, and bytes that arrive while no reply is
-// awaited are dropped, so a stray reply cannot shift later replies onto the wrong command. A
-// site that does not read as one is not taken.
+// The transport (MountConnection) holds the socket, cuts the replies and times them: a mount
+// that misses the reply limit is taken as failed and the connection ends, and bytes that answer
+// nothing are dropped. Stop is written at once while connected, even while another command
+// awaits its reply (it has none, so the replies stay in order).
 class MountLink : public QObject {
     Q_OBJECT
 
 public:
     static constexpr quint16 defaultPort = 3490;
-    static constexpr int defaultReplyTimeoutMs = 10000;
+    static constexpr int defaultReplyTimeoutMs = MountConnection::defaultReplyTimeoutMs;
     using ReplyHandler = std::function<void(const QByteArray& reply)>;
 
     explicit MountLink(quint16 port = defaultPort, QObject* parent = nullptr);
@@ -44,7 +41,7 @@ public:
 
     // Opens a connection to the address as typed, unless one is under way.
     void open(const QString& address);
-    // Ends the connection the user asked for; in the failed state it only settles the state.
+    // Ends the connection the user asked for.
     void close();
 
     void queueCommand(const QByteArray& command, ReplyKind replyKind, ReplyHandler handler = {});
@@ -53,16 +50,16 @@ public:
     void park();
     void unpark();
 
-    LinkState state() const { return linkState; }
+    LinkState state() const;
     // The handshake has completed on the current connection.
     bool isReady() const { return ready; }
     // No queued command, in flight or waiting.
     bool isIdle() const { return queue.empty(); }
     int queuedCommands() const { return int(queue.size()); }
     // Kept after the connection ends.
-    const FirmwareVersion& firmware() const { return firmwareVersion; }
+    const FirmwareVersion& firmware() const;
     // The site as the mount reported it; the default site until it has.
-    const Site& site() const { return observingSite; }
+    const Site& site() const;
 
     // How long a reply may take (tests shorten it).
     void setReplyTimeout(int milliseconds);
@@ -80,46 +77,21 @@ private:
         ReplyHandler handler;
     };
 
-    void setState(LinkState state);
-    void log(LogLevel level, const char* text);
-    void endLink(LinkState state, const QString& line, LogLevel level);
-    void closeLink();
-    void failLink();
-    void replyOverdue();
-    void dropUnexpectedBytes();
-    void releaseSocket();
-    void socketConnected();
-    void socketReadyRead();
-    void socketDestroyed(QObject* destroyed);
+    void connectionOpened();
+    void connectionEnded();
 
     Transaction* head();
     void dispatchHead();
     void completeHead(const QByteArray& reply);
 
-    void versionReceived(const QByteArray& reply);
-    void latitudeReceived(const QByteArray& reply);
-    void longitudeReceived(const QByteArray& reply);
-    void elevationReceived(const QByteArray& reply);
-    bool readSiteField(const char* field, const QByteArray& reply, double low, double high,
-                       double& value);
-
     const quint16 port;
-    LinkState linkState = LinkState::Disconnected;
-    QTcpSocket* socket = nullptr; // released with deleteLater() and forgotten at once
-    QByteArray receiveBuffer;
-    ReplyKind expectedReply = ReplyKind::None;
-    QByteArray awaitedCommand; // the command whose reply is awaited, for the time-out's message
-    QTimer* replyTimer;
-    bool warnedUnexpected = false; // once per connection
+    MountConnection* connection;
+    MountHandshake* handshake;
     bool ready = false;
-    std::deque<Transaction> handshake; // the current connection's opening transactions
-    std::deque<Transaction> queue;     // the user's commands
-    bool dispatching = false;          // dispatchHead is on the stack
-    bool dispatchPending = false;      // ... and a completed transaction asked for the next head
-    FirmwareVersion firmwareVersion;
-    Site observingSite;
-    Site reportedSite;    // this handshake's readings, taken when all three are good
-    bool siteUnreadable = false;
+    std::deque<Transaction> opening; // the handshake's steps still to come on this connection
+    std::deque<Transaction> queue;   // the user's commands
+    bool dispatching = false;        // dispatchHead is on the stack
+    bool dispatchPending = false;    // ... and a completed transaction asked for the next head
 };
 
 Q_DECLARE_METATYPE(Site)

@@ -1,9 +1,8 @@
 #include "tracking/tracking_status_poll.h"
 
 #include "mount/mount_link.h"
-#include "tracking/tracking_status.h"
+#include "mount/protocol.h"
 
-#include <QCoreApplication>
 #include <QPointer>
 
 TrackingStatusPoll::TrackingStatusPoll(MountLink& link, QObject* parent)
@@ -12,7 +11,7 @@ TrackingStatusPoll::TrackingStatusPoll(MountLink& link, QObject* parent)
 void TrackingStatusPoll::poll() {
     if (!link.isIdle() || !link.isReady())
         return;
-    link.queueCommand(QByteArrayLiteral(":TLESCK#"), ReplyKind::HashTerminated,
+    link.queueCommand(MountProtocol::kTrackingStatus, ReplyKind::HashTerminated,
                       [self = QPointer<TrackingStatusPoll>(this)](const QByteArray& reply) {
                           if (self)
                               self->stateReceived(reply);
@@ -20,11 +19,29 @@ void TrackingStatusPoll::poll() {
 }
 
 void TrackingStatusPoll::stateReceived(const QByteArray& reply) {
-    if (const std::optional<QString> state = trackingStatusFromReply(reply))
-        stateText = *state;
+    using MountProtocol::TrackingState;
+    struct Words {
+        TrackingState state;
+        const char* text;
+    };
+    static constexpr Words words[] = {
+        {TrackingState::NotRequested, QT_TR_NOOP("No transit tracking requested")},
+        {TrackingState::WaitingForTransit, QT_TR_NOOP("Waiting for transit")},
+        {TrackingState::TransitEnded, QT_TR_NOOP("Transit ended")},
+        {TrackingState::SlewingToSatellite, QT_TR_NOOP("Slewing to catch satellite")},
+        {TrackingState::Tracking, QT_TR_NOOP("Tracking satellite")},
+        {TrackingState::SlewingToStart, QT_TR_NOOP("Slewing to start of transit")},
+    };
+    // Any other reply tells nothing: the state shown stays.
+    if (const std::optional<TrackingState> state = MountProtocol::readTrackingState(reply)) {
+        for (const Words& entry : words) {
+            if (entry.state == *state)
+                stateText = tr(entry.text);
+        }
+    }
     if (link.firmware().isAtLeast(axisErrorReadoutFirmware)) {
         // The line changes once the errors are in.
-        link.queueCommand(QByteArrayLiteral(":GaE#"), ReplyKind::HashTerminated,
+        link.queueCommand(MountProtocol::kAxisErrors, ReplyKind::HashTerminated,
                           [self = QPointer<TrackingStatusPoll>(this)](const QByteArray& reply) {
                               if (self)
                                   self->errorsReceived(reply);
@@ -35,17 +52,24 @@ void TrackingStatusPoll::stateReceived(const QByteArray& reply) {
 }
 
 void TrackingStatusPoll::errorsReceived(const QByteArray& reply) {
-    const AxisErrorReading reading = readAxisErrors(reply);
+    using MountProtocol::AxisErrorReading;
+    const AxisErrorReading reading = MountProtocol::readAxisErrors(reply);
     switch (reading.outcome) {
     case AxisErrorReading::TooFewFields:
-        emit logEvent(QCoreApplication::translate("MainWindow", "Couldn't get axis tracking errors."), LogLevel::Error);
+        emit logEvent(tr("Couldn't get axis tracking errors."), LogLevel::Error);
         break;
     case AxisErrorReading::NotNumbers:
         emit statusLine(stateText);
         break;
     case AxisErrorReading::Numbers:
+        // The errors in arc-seconds, each followed by '"' as the arc-second sign.
         emit statusLine(
-            statusLineWithErrors(stateText, reading.firstDegrees, reading.secondDegrees));
+            tr("%1  errors: %2\", %3\"")
+                .arg(stateText,
+                     QString::number(reading.firstDegrees * MountProtocol::kArcSecondsPerDegree,
+                                     'f', 2),
+                     QString::number(reading.secondDegrees * MountProtocol::kArcSecondsPerDegree,
+                                     'f', 2)));
         break;
     }
 }

@@ -1,16 +1,14 @@
 #include "tracking/transit_chain.h"
 
 #include "mount/mount_link.h"
-#include "tracking/upload_text.h"
+#include "mount/protocol.h"
 
-#include <QCoreApplication>
 #include <QPointer>
 
 namespace {
 
 // A handler that does nothing once the chain is gone, should the link outlive it.
-template <typename Step>
-MountLink::ReplyHandler guarded(TransitChain* chain, Step step) {
+template <typename Step> MountLink::ReplyHandler guarded(TransitChain* chain, Step step) {
     return [chain = QPointer<TransitChain>(chain), step](const QByteArray& reply) {
         if (chain)
             (chain->*step)(reply);
@@ -22,55 +20,50 @@ MountLink::ReplyHandler guarded(TransitChain* chain, Step step) {
 TransitChain::TransitChain(MountLink& link, std::function<double()> instant, QObject* parent)
     : QObject(parent), link(link), instant(std::move(instant)) {}
 
-void TransitChain::log(LogLevel level, const char* text) {
-    emit logEvent(QCoreApplication::translate("MainWindow", text), level);
-}
-
 void TransitChain::start(const QString& name, const QString& nameLine, const QString& line1,
                          const QString& line2) {
-    emit logEvent(QCoreApplication::translate("MainWindow", "Selected ") + name + QLatin1Char('.'), LogLevel::Info);
-    link.queueCommand(uploadCommand(nameLine, line1, line2), ReplyKind::HashTerminated,
-                      guarded(this, &TransitChain::uploaded));
+    emit logEvent(tr("Selected %1.").arg(name), LogLevel::Info);
+    link.queueCommand(MountProtocol::uploadCommand(nameLine, line1, line2),
+                      ReplyKind::HashTerminated, guarded(this, &TransitChain::uploaded));
 }
 
 void TransitChain::uploaded(const QByteArray& reply) {
-    if (!reply.startsWith('V')) {
-        log(LogLevel::Error, "TLE has invalid format.");
+    if (!MountProtocol::uploadAccepted(reply)) {
+        emit logEvent(tr("TLE has invalid format."), LogLevel::Error);
         return;
     }
     // The instant of the latest tick, not that of the double-click.
-    link.queueCommand(passCommand(instant()), ReplyKind::HashTerminated,
+    link.queueCommand(MountProtocol::passCommand(instant()), ReplyKind::HashTerminated,
                       guarded(this, &TransitChain::passComputed));
 }
 
 void TransitChain::passComputed(const QByteArray& reply) {
-    // Only these exact replies mean no pass; anything longer is pass data.
-    if (reply == "E" || reply == "N") {
-        log(LogLevel::Warning, "TLE has no passes now.");
+    if (!MountProtocol::passFound(reply)) {
+        emit logEvent(tr("TLE has no passes now."), LogLevel::Warning);
         return;
     }
-    link.queueCommand(QByteArrayLiteral(":TLES#"), ReplyKind::HashTerminated,
+    link.queueCommand(MountProtocol::kSlew, ReplyKind::HashTerminated,
                       guarded(this, &TransitChain::slewStarted));
 }
 
 void TransitChain::slewStarted(const QByteArray& reply) {
-    switch (reply.isEmpty() ? '\0' : reply[0]) {
-    case 'E':
-        log(LogLevel::Warning, "TLE has no passes now.");
-        break;
-    case 'F':
-        log(LogLevel::Warning, "Slew failed, mount is parked or blocked.");
-        break;
-    case 'Q':
-        log(LogLevel::Warning, "Transit already ended.");
-        break;
-    case 'S':
-        log(LogLevel::Success, "Slewing to transiting TLE.");
-        break;
-    case 'V':
-        log(LogLevel::Success, "Slewing to start of transit.");
-        break;
-    default:
-        break;
+    using MountProtocol::SlewOutcome;
+    struct Line {
+        SlewOutcome outcome;
+        LogLevel level;
+        const char* text;
+    };
+    static constexpr Line lines[] = {
+        {SlewOutcome::NoPass, LogLevel::Warning, QT_TR_NOOP("TLE has no passes now.")},
+        {SlewOutcome::Refused, LogLevel::Warning,
+         QT_TR_NOOP("Slew failed, mount is parked or blocked.")},
+        {SlewOutcome::TransitOver, LogLevel::Warning, QT_TR_NOOP("Transit already ended.")},
+        {SlewOutcome::ToSatellite, LogLevel::Success, QT_TR_NOOP("Slewing to transiting TLE.")},
+        {SlewOutcome::ToStart, LogLevel::Success, QT_TR_NOOP("Slewing to start of transit.")},
+    };
+    const SlewOutcome outcome = MountProtocol::readSlewReply(reply);
+    for (const Line& line : lines) {
+        if (line.outcome == outcome)
+            emit logEvent(tr(line.text), line.level);
     }
 }

@@ -31,7 +31,6 @@ private:
     void uploaded(const QByteArray& reply);
     void passComputed(const QByteArray& reply);
     void slewStarted(const QByteArray& reply);
-    void log(LogLevel level, const char* text);
 
     MountLink& link;
     std::function<double()> instant;

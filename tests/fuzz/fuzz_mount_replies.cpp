@@ -5,17 +5,17 @@
 // reply checks). The link's socket and queue stay out: they would tie every input to an event
 // loop and a connection.
 
-#include "mount/firmware_version.h"
+#include "mount/protocol.h"
 #include "mount/reply_cutter.h"
-#include "mount/reply_fields.h"
 #include "tests/fuzz/fuzz_input.h"
-#include "tracking/tracking_status.h"
 
 #include <QString>
 
 #include <cmath>
 
 namespace {
+
+using namespace MountProtocol;
 
 // What the link waits for: the handshake's four steps, then a cycle of transactions.
 // Stop is reply-less: what arrives after it waits for the next command.
@@ -63,7 +63,7 @@ private:
             std::fprintf(stderr, "step %d: reply \"%s\"\n", int(step), reply.constData());
         switch (step) {
         case Version:
-            firmware = FirmwareVersion::fromReply(reply);
+            firmware = readFirmwareVersion(reply);
             if (firmware.isAtLeast(satelliteTrackingFirmware) ==
                 (firmware < satelliteTrackingFirmware))
                 fuzz::fail("version comparison not a total order");
@@ -81,20 +81,26 @@ private:
                 fuzz::fail("a site value that is not finite");
             QString::asprintf("%g", value);
             QString::number(value, 'f', 2);
+            const std::optional<double> field = step == Latitude    ? readLatitude(reply)
+                                                : step == Longitude ? readLongitude(reply)
+                                                                    : readElevation(reply);
+            if (field && (!std::isfinite(*field) || !parseSexagesimal(reply).complete))
+                fuzz::fail("a site field taken from an incomplete reply");
             await(Step(step + 1));
             return;
         }
         case Status:
-            if (const std::optional<QString> state = trackingStatusFromReply(reply))
-                statusText = *state;
+            if (const std::optional<TrackingState> state = readTrackingState(reply))
+                trackingState = *state;
             await(firmware.isAtLeast(axisErrorReadoutFirmware) ? Errors : Stop);
             return;
         case Errors: {
             const AxisErrorReading reading = readAxisErrors(reply);
             if (reading.outcome == AxisErrorReading::Numbers) {
-                if (!std::isfinite(reading.firstDegrees) || !std::isfinite(reading.secondDegrees))
+                if (!std::isfinite(reading.firstDegrees * kArcSecondsPerDegree) ||
+                    !std::isfinite(reading.secondDegrees * kArcSecondsPerDegree))
                     fuzz::fail("axis errors that are not finite");
-                statusLineWithErrors(statusText, reading.firstDegrees, reading.secondDegrees);
+                QString::number(reading.firstDegrees * kArcSecondsPerDegree, 'f', 2);
             }
             splitFields(QString::fromLatin1(reply), QStringLiteral("."), false);
             await(Stop);
@@ -103,12 +109,13 @@ private:
         case Stop:
             fuzz::fail("a reply delivered while none was awaited");
         case Upload:
-            await(reply.startsWith('V') ? Pass : Status);
+            await(uploadAccepted(reply) ? Pass : Status);
             return;
         case Pass:
-            await(reply == "E" || reply == "N" ? Status : Slew);
+            await(passFound(reply) ? Slew : Status);
             return;
         case Slew:
+            readSlewReply(reply);
             await(Status);
             return;
         }
@@ -118,7 +125,7 @@ private:
     ReplyKind expected = ReplyKind::HashTerminated;
     Step step = Version;
     FirmwareVersion firmware;
-    QString statusText;
+    std::optional<TrackingState> trackingState;
     qint64 received = 0;  // since the connection began
     qint64 delivered = 0; // replies and their '#'
 };

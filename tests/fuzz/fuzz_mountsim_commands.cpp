@@ -8,10 +8,10 @@
 // stand-in's field checks, the orbit model and the pass search, instead of failing the sum.
 
 #include "catalogue/element_set_merge.h"
+#include "mount/protocol.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "tools/mountsim/command_splitter.h"
 #include "tools/mountsim/simulated_mount.h"
-#include "tracking/upload_text.h"
 
 #include <QList>
 
@@ -32,11 +32,11 @@ constexpr Run kRuns[] = {
 constexpr double kSecondsPerDay = 86400.0;
 
 QByteArray withCheckDigits(const QByteArray& command) {
-    static const QByteArray upload = QByteArrayLiteral(":TLEL0");
+    const QByteArray upload = MountProtocol::kUploadPrefix;
     if (!command.startsWith(upload))
         return command;
-    const std::optional<QByteArray> text =
-        unescapeUploadText(command.mid(upload.size(), command.size() - upload.size() - 1));
+    const std::optional<QByteArray> text = MountProtocol::unescapeUploadText(
+        command.mid(upload.size(), command.size() - upload.size() - 1));
     if (!text)
         return command;
     QList<QByteArray> lines = text->split('\n');
@@ -44,14 +44,15 @@ QByteArray withCheckDigits(const QByteArray& command) {
         if (line.size() >= 69 && (line[0] == '1' || line[0] == '2'))
             line[68] = char('0' + elementLineCheckDigit(line.left(68).toStdString()));
     }
-    return upload + escapeUploadText(QString::fromLatin1(lines.join('\n'))).toLatin1() + '#';
+    return upload +
+           MountProtocol::escapeUploadText(QString::fromLatin1(lines.join('\n'))).toLatin1() + '#';
 }
 
 // After a pass reply "start,end,peak" the clock moves to just before the pass begins, so that
 // the slew, the wait and the tracking that follow are all reached.
 double afterPassReply(const QByteArray& command, const std::optional<QByteArray>& reply,
                       double now) {
-    if (!command.startsWith(":TLEP") || !reply)
+    if (!command.startsWith(MountProtocol::kPassPrefix) || !reply)
         return now;
     bool ok = false;
     const double start = reply->split(',').value(0).toDouble(&ok);

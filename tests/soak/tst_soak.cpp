@@ -22,6 +22,7 @@
 #include "astro/time_scales.h"
 #include "catalogue/satellite_table_model.h"
 #include "mount/mount_link.h"
+#include "mount/protocol.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/mountsim_process.h"
 #include "tests/common/run_program.h"
@@ -166,8 +167,7 @@ void TestSoak::misbehavingMount() {
             return;
         } else if (pick < 55) {
             const int kind = pick < 25 ? 0 : pick < 40 ? 1 : 2;
-            static const char* const buttons[] = {"stopButton", "parkButton",
-                                                  "unparkButton"};
+            static const char* const buttons[] = {"stopButton", "parkButton", "unparkButton"};
             static const char* const commands[] = {":STOP#", ":KA#", ":PO#"};
             const bool atOnce = kind == 0 && link->state() == LinkState::Connected;
             window.findChild<QPushButton*>(QLatin1String(buttons[kind]))->click();
@@ -185,12 +185,10 @@ void TestSoak::misbehavingMount() {
         for (const QList<QVariant>& emitted : doubleClicks) {
             // The upload the window sends for the row's lines, escaped as the mount wants them.
             const QModelIndex row = emitted.at(0).value<QModelIndex>();
-            QByteArray text = (row.data(SatelliteTableModel::NameLineRole).toString() +
-                               row.data(SatelliteTableModel::Line1Role).toString() +
-                               row.data(SatelliteTableModel::Line2Role).toString())
-                                  .toUtf8();
-            text.replace("$", "$$").replace("\n", "$0a").replace("#", "$23").replace(",", "$2C");
-            queued << soak::UserCommand{":TLEL0" + text + "#"};
+            queued << soak::UserCommand{
+                MountProtocol::uploadCommand(row.data(SatelliteTableModel::NameLineRole).toString(),
+                                             row.data(SatelliteTableModel::Line1Role).toString(),
+                                             row.data(SatelliteTableModel::Line2Role).toString())};
             ++clicks[3];
         }
     };

@@ -2,14 +2,13 @@
 #include "app/settings.h"
 #include "catalogue/element_set_merge.h"
 #include "mount/mount_link.h"
+#include "mount/protocol.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/ground_point.h"
 #include "tests/common/mountsim_process.h"
 #include "tests/common/window_probe.h"
 #include "tests/common/window_test_main.h"
 #include "tools/mountsim/simulated_mount.h"
-#include "tracking/tracking_status.h"
-#include "tracking/upload_text.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -27,7 +26,7 @@ static constexpr double kSecond = 1.0 / 86400.0;
 static constexpr double kT0 = 2461119.5;
 
 static QByteArray upload(const QByteArray& text) {
-    return ":TLEL0" + escapeUploadText(QString::fromLatin1(text)).toLatin1() + '#';
+    return MountProtocol::uploadCommand(QString::fromLatin1(text), QString(), QString());
 }
 
 // One command to the stand-in, some seconds after a start, and its answer ("" for none).
@@ -41,8 +40,7 @@ struct Step {
 static QByteArray changed(const QByteArray& line, int column, const QByteArray& text) {
     QByteArray result = line.left(68);
     result.replace(column - 1, text.size(), text);
-    return result.left(68) + QByteArray::number(elementLineCheckDigit(result.toStdString())) +
-           '\n';
+    return result.left(68) + QByteArray::number(elementLineCheckDigit(result.toStdString())) + '\n';
 }
 
 // The stand-in, orbitrak-mountsim: first its protocol and satellite behaviour driven directly at
@@ -73,7 +71,7 @@ private slots:
     void standInHandshakeAndMotion() {
         SimulatedMount::Config config;
         config.firmware = "2.15.9";
-        config.site = SimulatedSite{-33.5, 151.25, 58.0};
+        config.site = Site::fromDegrees(-33.5, 151.25, 58.0);
         SimulatedMount mount(config);
         // East 151.25 is west -151.25 on the wire; 2.15.9 leaves ":GaE#" unanswered.
         STEP(play(mount, kT0,
@@ -171,8 +169,8 @@ private slots:
         // slew began.
         const QByteArray errors = mount.answer(":GaE#", kT0 + 114 * kSecond).value_or("");
         QVERIFY2(errors.contains(",\"T,20.0\","), errors.constData());
-        const AxisErrorReading reading = readAxisErrors(errors.chopped(1));
-        QCOMPARE(reading.outcome, AxisErrorReading::Numbers);
+        const auto reading = MountProtocol::readAxisErrors(errors.chopped(1));
+        QCOMPARE(reading.outcome, MountProtocol::AxisErrorReading::Numbers);
         QVERIFY(reading.firstDegrees != 0.0 && std::fabs(reading.firstDegrees) < 3.0 / 3600.0);
         QVERIFY(reading.secondDegrees != 0.0 && std::fabs(reading.secondDegrees) < 3.0 / 3600.0);
         STEP(play(mount, kT0,
@@ -187,7 +185,7 @@ private slots:
     void standInPassToCome() {
         const SimulatedMount::Config config = underGps(kT0);
         CatalogueEntry satellite = navstar.first().satellite;
-        const Site site = siteRecord(config.site);
+        const Site site = config.site;
         double before = kT0;
         while (skyPoint(satellite, site, before).altitudeDeg > -10.0 && before > kT0 - 1.0)
             before -= 600 * kSecond;
@@ -212,13 +210,14 @@ private slots:
         CatalogueEntry satellite = set.satellite;
         const GroundPoint below = groundPoint(satellite, kT0);
         SimulatedMount::Config config;
-        config.site = SimulatedSite{-below.latitudeDeg, below.eastLongitudeDeg + 180.0, 0.0};
+        config.site = Site::fromDegrees(-below.latitudeDeg, below.eastLongitudeDeg + 180.0, 0.0);
         SimulatedMount farSide(config);
-        STEP(play(
-            farSide, kT0,
-            {{0, upload(set.text()), "V#"}, {0, passCommand(kT0), "E#"}, {0, ":TLES#", "E#"}}));
+        STEP(play(farSide, kT0,
+                  {{0, upload(set.text()), "V#"},
+                   {0, MountProtocol::passCommand(kT0), "E#"},
+                   {0, ":TLES#", "E#"}}));
 
-        config.site = SimulatedSite{below.latitudeDeg, below.eastLongitudeDeg, 0.0};
+        config.site = Site::fromDegrees(below.latitudeDeg, below.eastLongitudeDeg, 0.0);
         SimulatedMount overhead(config);
         STEP(play(overhead, kT0, {{0, upload(set.text()), "V#"}}));
         QCOMPARE(pass(overhead, kT0).left(29), QByteArray("2461119.500000,2461120.500000"));
@@ -343,7 +342,7 @@ private:
         CatalogueEntry satellite = navstar.first().satellite;
         const GroundPoint below = groundPoint(satellite, jd);
         SimulatedMount::Config config;
-        config.site = SimulatedSite{below.latitudeDeg, below.eastLongitudeDeg, 0.0};
+        config.site = Site::fromDegrees(below.latitudeDeg, below.eastLongitudeDeg, 0.0);
         config.slewSeconds = 5.0;
         return config;
     }
@@ -360,7 +359,7 @@ private:
     }
 
     static QByteArray pass(SimulatedMount& mount, double jd) {
-        return mount.answer(passCommand(jd), jd).value_or("");
+        return mount.answer(MountProtocol::passCommand(jd), jd).value_or("");
     }
 
     const TimeScales scales; // the window's, outliving it

@@ -1,5 +1,6 @@
 // orbitrak-mountsim: a stand-in for the Halvstar mount, for tests and for trying the program
 // without hardware.
+#include "astro/site.h"
 #include "orbitrak_version.h"
 #include "tools/mountsim/sim_server.h"
 #include "tools/mountsim/simulated_mount.h"
@@ -64,10 +65,10 @@ static int fail(const QString& message) {
     return 2;
 }
 
-static bool readNumber(const QString& text, double low, double high, double& value) {
+static bool readNumber(const QString& text, double& value) {
     bool ok = false;
     value = text.toDouble(&ok);
-    return ok && std::isfinite(value) && value >= low && value <= high;
+    return ok && std::isfinite(value);
 }
 
 int main(int argc, char* argv[]) {
@@ -145,17 +146,29 @@ int main(int argc, char* argv[]) {
     config.firmware = parser.value(firmwareOption).toLatin1();
     if (config.firmware.contains('#'))
         return fail("--firmware cannot contain '#'");
-    if (!readNumber(parser.value(latOption), -90.0, 90.0, config.site.latitude))
-        return fail("--lat needs degrees from -90 to 90");
-    if (!readNumber(parser.value(lonOption), -360.0, 360.0, config.site.longitude))
-        return fail("--lon needs degrees from -360 to 360");
-    if (config.site.longitude > 180.0)
-        config.site.longitude -= 360.0;
-    if (config.site.longitude <= -180.0)
-        config.site.longitude += 360.0;
-    if (!readNumber(parser.value(elevOption), -99999.0, 99999.0, config.site.elevation))
-        return fail("--elev needs metres from -99999 to 99999");
-    if (!readNumber(parser.value(slewOption), 0.0, 3600.0, config.slewSeconds))
+    // The site's range is the one the program takes from a mount.
+    double latitude = 0.0;
+    double longitude = 0.0;
+    double elevation = 0.0;
+    if (!readNumber(parser.value(latOption), latitude) || !Site::latitudeInRange(latitude))
+        return fail(QStringLiteral("--lat needs degrees from %1 to %2")
+                        .arg(-Site::kMaxLatitudeDeg)
+                        .arg(Site::kMaxLatitudeDeg));
+    if (!readNumber(parser.value(lonOption), longitude) || !Site::longitudeInRange(longitude))
+        return fail(QStringLiteral("--lon needs degrees from %1 to %2")
+                        .arg(-Site::kMaxLongitudeDeg)
+                        .arg(Site::kMaxLongitudeDeg));
+    if (longitude > 180.0)
+        longitude -= 360.0;
+    if (longitude <= -180.0)
+        longitude += 360.0;
+    if (!readNumber(parser.value(elevOption), elevation) || !Site::elevationInRange(elevation))
+        return fail(QStringLiteral("--elev needs metres from %1 to %2")
+                        .arg(Site::kMinElevationM)
+                        .arg(Site::kMaxElevationM));
+    config.site = Site::fromDegrees(latitude, longitude, elevation);
+    if (!readNumber(parser.value(slewOption), config.slewSeconds) || config.slewSeconds < 0.0 ||
+        config.slewSeconds > 3600.0)
         return fail("--slew-seconds needs seconds from 0 to 3600");
     for (const QString& name : parser.values(muteOption)) {
         const QByteArray command = SimulatedMount::normaliseCommandName(name.toLatin1());

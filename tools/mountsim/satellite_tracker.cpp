@@ -1,8 +1,8 @@
 #include "astro/angles.h"
 #include "tools/mountsim/satellite_tracker.h"
 
+#include "mount/protocol.h"
 #include "tools/mountsim/element_set_check.h"
-#include "tracking/upload_text.h"
 
 #include <QList>
 #include <QString>
@@ -24,7 +24,7 @@ QByteArray SatelliteTracker::load(const QByteArray& escapedText) {
     // Line feeds travel escaped; a raw one means the client did not escape the text.
     if (escapedText.contains('\n'))
         return "E";
-    const std::optional<QByteArray> text = unescapeUploadText(escapedText);
+    const std::optional<QByteArray> text = MountProtocol::unescapeUploadText(escapedText);
     if (!text)
         return "E";
     const std::optional<UploadedElementSet> checked = checkElementSet(*text);

@@ -1,5 +1,7 @@
 #include "tools/mountsim/sim_server.h"
 
+#include "mount/protocol.h"
+
 #include <QFileDevice>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -24,7 +26,7 @@ static QByteArray printable(const QByteArray& bytes) {
 
 // Commands after which the client waits for an answer: all but the three motion commands.
 static bool awaitsReply(const QByteArray& command) {
-    return command != ":STOP#" && command != ":KA#" && command != ":PO#";
+    return !MountProtocol::isMotionCommand(command);
 }
 
 // An entry ending in '#' names one command; any other entry every command starting so.
@@ -111,8 +113,10 @@ SimServer::ChaosPlan SimServer::drawPlan() {
     // some run longer.
     p.dropAt = chance(80) ? between(1, 25) : between(26, 80);
     if (chance(20)) {
-        static const char* const commands[] = {":GVN#", ":Gt#",   ":Gg#",     ":Gev#", ":TLEL0",
-                                               ":TLEP", ":TLES#", ":TLESCK#", ":GaE#"};
+        using namespace MountProtocol;
+        static const char* const commands[] = {
+            kFirmwareVersion, kLatitude, kLongitude,      kElevation, kUploadPrefix,
+            kPassPrefix,      kSlew,     kTrackingStatus, kAxisErrors};
         p.muted = commands[between(0, 8)];
         p.muteCloseMs = between(50, 600);
     }

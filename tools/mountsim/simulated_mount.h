@@ -1,5 +1,6 @@
 #pragma once
 
+#include "astro/site.h"
 #include "tools/mountsim/satellite_tracker.h"
 
 #include <QByteArray>
@@ -9,29 +10,16 @@
 #include <optional>
 #include <vector>
 
-// The site as the simulator is configured: latitude north positive, longitude EAST positive
-// (the usual map convention), elevation in metres.
-struct SimulatedSite {
-    double latitude = 47.5;
-    double longitude = 8.5;
-    double elevation = 450.0;
-};
-
-// The replies' text forms: latitude "sDD*MM:SS.S", longitude "sDDD*MM:SS.S" (the sign given
-// by the caller's convention), elevation "sXXXX.X".
-QByteArray formatLatitude(double degrees);
-QByteArray formatLongitude(double degrees);
-QByteArray formatElevation(double metres);
-
 // The mount's side of the command protocol, without any networking: one command and the
 // instant it arrives in, its reply (with the '#') or nothing out. Commands it does not know get
-// no reply, as on the real mount. The satellite commands are computed with the program's own
+// no reply, as on the real mount. The commands and the forms of the site's replies are the
+// mount protocol's (mount/protocol.h). The satellite commands are computed with the program's own
 // orbit model and sky geometry from the configured site.
 class SimulatedMount {
 public:
     struct Config {
         QByteArray firmware = "2.15.14";
-        SimulatedSite site;
+        Site site = Site::fromDegrees(47.5, 8.5, 450.0);
         double slewSeconds = 5.0; // how long every slew takes
         // Commands never answered. An entry ending in '#' matches that command exactly; any
         // other entry matches every command that starts with it.
@@ -78,6 +66,3 @@ private:
     SatelliteTracker tracker;
     double now = 0.0; // the instant of the command being answered
 };
-
-// The simulator's site in the observing-site record's terms (radians, west positive).
-Site siteRecord(const SimulatedSite& site);
