@@ -1,7 +1,7 @@
 #include "app/main_window.h"
 #include "app/settings.h"
-#include "catalogue/element_set_merge.h"
 #include "mount/mount_link.h"
+#include "orbit/element_lines.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/ground_point.h"
 #include "tests/common/mountsim_process.h"
