@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 #include "app/settings.h"
+#include "catalogue/observation.h"
 #include "mount/mount_link.h"
 #include "orbit/element_lines.h"
 #include "tests/common/file_bytes.h"
@@ -30,6 +31,12 @@ static QByteArray upload(const QByteArray& text) {
     return ":TLEL0" + escapeUploadText(QString::fromLatin1(text)).toLatin1() + '#';
 }
 
+// The satellite's altitude from the site, as the stand-in computes it (no time table).
+static double altitudeDeg(CatalogueEntry& satellite, const Site& site, double jd) {
+    return horizonDirection(topocentricEnu(satellite, observationInstant(TimeScales(), jd, site)))
+        .altitudeDeg;
+}
+
 // One command to the stand-in, some seconds after a start, and its answer ("" for none).
 struct Step {
     double seconds;
@@ -41,8 +48,7 @@ struct Step {
 static QByteArray changed(const QByteArray& line, int column, const QByteArray& text) {
     QByteArray result = line.left(68);
     result.replace(column - 1, text.size(), text);
-    return result.left(68) + QByteArray::number(elementLineCheckDigit(result.toStdString())) +
-           '\n';
+    return result.left(68) + QByteArray::number(elementLineCheckDigit(result.toStdString())) + '\n';
 }
 
 // The stand-in, orbitrak-mountsim: first its protocol and satellite behaviour driven directly at
@@ -189,17 +195,17 @@ private slots:
         CatalogueEntry satellite = navstar.first().satellite;
         const Site site = siteRecord(config.site);
         double before = kT0;
-        while (skyPoint(satellite, site, before).altitudeDeg > -10.0 && before > kT0 - 1.0)
+        while (altitudeDeg(satellite, site, before) > -10.0 && before > kT0 - 1.0)
             before -= 600 * kSecond;
-        QVERIFY(skyPoint(satellite, site, before).altitudeDeg <= -10.0);
+        QVERIFY(altitudeDeg(satellite, site, before) <= -10.0);
 
         SimulatedMount mount(config);
         STEP(play(mount, before, {{0, upload(navstar.first().text()), "V#"}}));
         const QByteArray passData = pass(mount, before);
         const double start = passData.split(',').at(0).toDouble();
         QVERIFY2(start > before + 600 * kSecond && start < kT0, passData.constData());
-        QVERIFY(skyPoint(satellite, site, start - 0.1 * kSecond).altitudeDeg < 0.0);
-        QVERIFY(skyPoint(satellite, site, start + 0.1 * kSecond).altitudeDeg > 0.0);
+        QVERIFY(altitudeDeg(satellite, site, start - 0.1 * kSecond) < 0.0);
+        QVERIFY(altitudeDeg(satellite, site, start + 0.1 * kSecond) > 0.0);
         STEP(play(mount, before,
                   {{0, ":TLES#", "V#"}, {1, ":TLESCK#", "V#"}, {6, ":TLESCK#", "P#"}}));
         STEP(play(mount, start, {{-1, ":TLESCK#", "P#"}, {1, ":TLESCK#", "T#"}}));
