@@ -306,16 +306,12 @@ private slots:
         row("decode", "    7", "7");
         row("decode", "99999", "99999");
         row("decode", "A0000", "100000");
-        row("decode", "H9999", "179999");
         row("decode", "J0000", "180000"); // I left out
-        row("decode", "N9999", "229999");
         row("decode", "P0000", "230000"); // O left out
         row("decode", "Z9999", "339999");
         row("encode", "0", "00000");
         row("encode", "99999", "99999");
         row("encode", "100000", "A0000");
-        row("encode", "180000", "J0000");
-        row("encode", "231234", "P1234");
         row("encode", "339999", "Z9999");
         row("encode", "340000", "-");
         row("encode", "-1", "-");
@@ -329,7 +325,6 @@ private slots:
         row("strict 1", kLine1 + "  ", kLine1);
         row("strict 1", kLine2, "-");               // line number
         row("strict 1", put(kLine1, 69, "4"), "-"); // check digit
-        row("strict 1", put(kLine1, 69, "x"), "-");
         row("strict 1", kLine1.left(68), "-");
         row("strict 1", kLine1 + "0", "-");
         row("strict 1", put(kLine1, 2, "0"), "-");
