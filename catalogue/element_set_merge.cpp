@@ -1,13 +1,16 @@
 #include "catalogue/element_set_merge.h"
 
-#include <cstdlib>
+#include "orbit/element_lines.h"
+
+#include <algorithm>
+#include <charconv>
 #include <optional>
 #include <string_view>
+#include <system_error>
 #include <unordered_map>
 
 namespace {
 
-constexpr std::size_t kElementLineLength = 69;
 // Well inside the reader's 255-character line reads, so a kept set can never shift the groups
 // of the file it is written to.
 constexpr std::size_t kMaxNameLength = 100;
@@ -28,59 +31,22 @@ bool isBlank(std::string_view line) {
     return line.find_first_not_of(" \t\r\v\f") == std::string_view::npos;
 }
 
-// Columns 3 to 7: five digits (leading blanks allowed) or Alpha-5, a letter other than I and O
-// standing for 10 to 33 before four digits.
-std::optional<long> catalogueNumber(std::string_view line) {
-    const std::string_view field = line.substr(2, 5);
-    long value = 0;
-    std::size_t i = 0;
-    const char first = field[0];
-    if (first >= 'A' && first <= 'Z') {
-        if (first == 'I' || first == 'O')
-            return std::nullopt;
-        value = 10 + (first - 'A') - (first > 'I') - (first > 'O');
-        i = 1;
-    } else {
-        while (i < 4 && field[i] == ' ')
-            ++i;
-    }
-    for (; i < field.size(); ++i) {
-        if (!isDigit(field[i]))
-            return std::nullopt;
-        value = value * 10 + (field[i] - '0');
-    }
-    return value;
-}
-
-// Columns 19 to 32: two-digit year (57 to 99 in the 1900s), day of year with its fraction.
+// The epoch of a strict line 1: two-digit year, day of year with its decimal fraction (read
+// without the process locale, which a Qt application takes from the environment).
 std::optional<double> epoch(std::string_view line1) {
-    if (!isDigit(line1[18]) || !isDigit(line1[19]))
+    const std::string_view year = elementLineField(line1, kEpochYearField);
+    if (!isDigit(year[0]) || !isDigit(year[1]))
         return std::nullopt;
-    const int yy = (line1[18] - '0') * 10 + (line1[19] - '0');
-    std::string day(line1.substr(20, 12));
-    const std::size_t first = day.find_first_not_of(' ');
-    if (first == std::string::npos || !isDigit(day[first]))
+    std::string_view day = elementLineField(line1, kEpochDayField);
+    day.remove_prefix(std::min(day.find_first_not_of(' '), day.size()));
+    if (day.empty() || !isDigit(day[0]))
         return std::nullopt;
-    char* end = nullptr;
-    const double value = std::strtod(day.c_str() + first, &end);
-    if (*end != '\0' || !(value >= 1.0 && value < 367.0))
+    double value = 0.0;
+    const std::from_chars_result read = std::from_chars(day.data(), day.data() + day.size(), value);
+    if (read.ec != std::errc() || read.ptr != day.data() + day.size() ||
+        !(value >= 1.0 && value < 367.0))
         return std::nullopt;
-    return (yy < 57 ? 2000 + yy : 1900 + yy) * 1000.0 + value;
-}
-
-// The element line without trailing blanks, if it then is one of the right form.
-std::optional<std::string_view> elementLine(std::string_view line, char number) {
-    while (!line.empty() && line.back() == ' ')
-        line.remove_suffix(1);
-    if (line.size() != kElementLineLength || line[0] != number || line[1] != ' ')
-        return std::nullopt;
-    for (const char c : line) {
-        if (c < 0x20 || c > 0x7e)
-            return std::nullopt;
-    }
-    if (!isDigit(line[68]) || elementLineCheckDigit(std::string(line)) != line[68] - '0')
-        return std::nullopt;
-    return line;
+    return yearFromTwoDigits((year[0] - '0') * 10 + (year[1] - '0')) * 1000.0 + value;
 }
 
 bool isNameLine(std::string_view line) {
@@ -95,30 +61,21 @@ bool isNameLine(std::string_view line) {
 
 std::optional<CheckedElementSet> checkedSet(std::string_view name, std::string_view raw1,
                                             std::string_view raw2) {
-    const std::optional<std::string_view> line1 = elementLine(raw1, '1');
-    const std::optional<std::string_view> line2 = elementLine(raw2, '2');
+    const std::optional<std::string_view> line1 = strictElementLine(raw1, '1');
+    const std::optional<std::string_view> line2 = strictElementLine(raw2, '2');
     if (!line1 || !line2 || !isNameLine(name))
         return std::nullopt;
-    const std::optional<long> number = catalogueNumber(*line1);
+    const std::optional<long> number =
+        decodeCatalogueNumber(elementLineField(*line1, kCatalogueNumberField));
     const std::optional<double> when = epoch(*line1);
-    if (!number || !when || catalogueNumber(*line2) != number)
+    if (!number || !when ||
+        decodeCatalogueNumber(elementLineField(*line2, kCatalogueNumberField)) != number)
         return std::nullopt;
     return CheckedElementSet{std::string(name), std::string(*line1), std::string(*line2), *number,
                              *when};
 }
 
 } // namespace
-
-int elementLineCheckDigit(const std::string& line) {
-    int sum = 0;
-    for (std::size_t i = 0; i < line.size() && i < kElementLineLength - 1; ++i) {
-        if (isDigit(line[i]))
-            sum += line[i] - '0';
-        else if (line[i] == '-')
-            sum += 1;
-    }
-    return sum % 10;
-}
 
 CheckedText checkElementSets(const std::string& text) {
     std::vector<std::string_view> lines;

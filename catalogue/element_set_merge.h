@@ -22,15 +22,11 @@ struct CheckedText {
     std::size_t skipped = 0;             // sets that failed a check
 };
 
-// The check digit of an element line: its digits over the first 68 columns, each '-' counting
-// one, everything else nothing, modulo 10.
-int elementLineCheckDigit(const std::string& line);
-
 // The three-line sets of a text. Blank lines and text between sets (a page around them) are
 // passed over; a name line followed by lines starting "1 " and "2 " is a set, and so is an
-// element line out of place. A set is kept when both element lines have 69 columns (trailing
-// blanks and CR aside), printable ASCII, the right check digit, one catalogue number and a
-// readable epoch, and its name line is short printable text. The others are counted as skipped.
+// element line out of place. A set is kept when both element lines are strict
+// (strictElementLine in orbit/element_lines.h; CR aside), carry one catalogue number and line 1
+// a readable epoch, and its name line is short printable text. The others are counted as skipped.
 CheckedText checkElementSets(const std::string& text);
 
 // The sets of several sources in source order, each catalogue number once: where a number

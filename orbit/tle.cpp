@@ -1,6 +1,7 @@
-#include "astro/angles.h"
 #include "orbit/tle.h"
+#include "astro/angles.h"
 
+#include "orbit/element_lines.h"
 #include "orbit/gravity.h"
 #include "orbit/sgp4.h"
 #include "orbit/tle_scan.h"
@@ -11,11 +12,10 @@
 
 namespace {
 
-
 constexpr double kRevPerDayToRadPerMin = 1440.0 / (2.0 * kPi); // xpdotp
 
 // Writes only inside the line: a column at or beyond the terminating NUL is left alone, so a
-// short line is never lengthened into whatever the buffer held before.
+// short line is never lengthened into whatever the buffer held before. Columns count from 1.
 void fixUpColumns(char* line1, char* line2) {
     const std::size_t len1 = std::strlen(line1);
     const std::size_t len2 = std::strlen(line2);
@@ -29,36 +29,41 @@ void fixUpColumns(char* line1, char* line2) {
         if (inside && line[col - 1] == ' ')
             line[col - 1] = c;
     };
+    // A sign, five digits with the point implied before them, an exponent: the sign moves one
+    // column left and the point takes its place.
+    auto impliedPoint = [](char* line, bool inside, std::size_t signCol) {
+        if (!inside)
+            return;
+        if (line[signCol - 1] != ' ')
+            line[signCol - 2] = line[signCol - 1];
+        line[signCol - 1] = '.';
+    };
+    constexpr ElementLineField designator = kDesignatorField;
+    constexpr ElementLineField nddot = kMeanMotionDotDotField;
+    constexpr ElementLineField ecc = kEccentricityField;
 
-    for (std::size_t col = 11; col <= 16; ++col) // empty international designator scans as a word
+    // An empty international designator scans as a word.
+    for (std::size_t col = designator.first + 1; col < designator.last; ++col)
         blankTo(line1, in1(col), col, '_');
-    if (in1(45)) { // sign of the second-derivative mantissa, then its implied point
-        if (line1[44] != ' ')
-            line1[43] = line1[44];
-        line1[44] = '.';
-    }
-    blankTo(line1, in1(8), 8, 'U');
-    blankTo(line1, in1(10), 10, '.');
-    for (std::size_t col = 46; col <= 50; ++col)
+    impliedPoint(line1, in1(nddot.first), nddot.first);
+    blankTo(line1, in1(kClassificationField.first), kClassificationField.first, 'U');
+    blankTo(line1, in1(designator.first), designator.first, '.');
+    for (std::size_t col = nddot.first + 1; col <= nddot.first + 5; ++col) // mantissa digits
         blankTo(line1, in1(col), col, '0');
-    blankTo(line1, in1(52), 52, '0');
-    if (in1(54)) { // sign of the B* mantissa, then its implied point
-        if (line1[53] != ' ')
-            line1[52] = line1[53];
-        line1[53] = '.';
-    }
-    if (in2(26)) // implied point of the eccentricity
-        line2[25] = '.';
-    for (std::size_t col = 27; col <= 33; ++col)
+    blankTo(line1, in1(nddot.last), nddot.last, '0'); // exponent digit
+    impliedPoint(line1, in1(kBstarField.first), kBstarField.first);
+    if (in2(ecc.first - 1))
+        line2[ecc.first - 2] = '.';
+    for (std::size_t col = ecc.first; col <= ecc.last; ++col)
         blankTo(line2, in2(col), col, '0');
-    blankTo(line1, in1(63), 63, '0');
-    blankTo(line1, in1(69), 69, '0');
+    blankTo(line1, in1(kEphemerisTypeField.first), kEphemerisTypeField.first, '0');
+    blankTo(line1, in1(kCheckDigitField.first), kCheckDigitField.first, '0');
 }
 
 } // namespace
 
 void daysToMdhms(int year, double days, int& month, int& day, int& hour, int& minute,
-                   double& seconds) {
+                 double& seconds) {
     const double whole = std::floor(days);
     if (!(std::fabs(whole) <= 1.0e9)) { // NaN, infinite or far outside any calendar use
         month = 1;
@@ -95,7 +100,7 @@ double julianDay(int year, int month, int day, int hour, int minute, double seco
 }
 
 bool parseTle(char* line1, char* line2, char runType, char inputType, char opsMode,
-               int gravitySelector, double& start, double& stop, double& step, ElementSet& satrec) {
+              int gravitySelector, double& start, double& stop, double& step, ElementSet& satrec) {
     (void)runType;
     (void)inputType;
     const GravityConstants g = gravityConstants(gravitySelector);
@@ -108,7 +113,8 @@ bool parseTle(char* line1, char* line2, char runType, char inputType, char opsMo
     // Mean motion below 10 rev/day leaves column 53 blank and fits ten characters. A line
     // that ends before column 53 is read with the wider field, as it would be if its NUL
     // stood there.
-    const bool wide = !(std::strlen(line2) > 52 && line2[52] == ' ');
+    const std::size_t nCol = kMeanMotionField.first;
+    const bool wide = !(std::strlen(line2) >= nCol && line2[nCol - 1] == ' ');
     Line2Fields f2;
     f2.satnum = f1.satnum; // line 2 overwrites line 1's number only if its scan reaches it
     scanLine2(line2, wide, f2, CatalogueNumbers::Alpha5);
@@ -140,7 +146,7 @@ bool parseTle(char* line1, char* line2, char runType, char inputType, char opsMo
     satrec.alta = satrec.a * (1.0 + satrec.ecco) - 1.0;
     satrec.altp = satrec.a * (1.0 - satrec.ecco) - 1.0;
 
-    const int year = satrec.epochyr < 57 ? satrec.epochyr + 2000 : satrec.epochyr + 1900;
+    const int year = yearFromTwoDigits(satrec.epochyr);
     int month, day, hour, minute;
     double seconds;
     daysToMdhms(year, satrec.epochdays, month, day, hour, minute, seconds);
@@ -151,6 +157,6 @@ bool parseTle(char* line1, char* line2, char runType, char inputType, char opsMo
     step = 10.0;
 
     return sgp4Init(gravitySelector, opsMode, satrec.satnum, satrec.jdsatepoch - 2433281.5,
-                     satrec.bstar, satrec.ecco, satrec.argpo, satrec.inclo, satrec.mo, satrec.no,
-                     satrec.nodeo, satrec);
+                    satrec.bstar, satrec.ecco, satrec.argpo, satrec.inclo, satrec.mo, satrec.no,
+                    satrec.nodeo, satrec);
 }

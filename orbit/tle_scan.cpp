@@ -1,9 +1,12 @@
 #include "orbit/tle_scan.h"
 
+#include "orbit/element_lines.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <system_error>
 
 namespace {
@@ -135,14 +138,17 @@ public:
             return false;
         if (numbers == CatalogueNumbers::Alpha5) {
             skipSpace();
-            const int letter = alpha5LetterValue(p_[0]);
-            if (letter >= 0 && isDigit(p_[1]) && isDigit(p_[2]) && isDigit(p_[3]) &&
-                isDigit(p_[4])) {
-                out = letter * 10000L + (p_[1] - '0') * 1000L + (p_[2] - '0') * 100L +
-                      (p_[3] - '0') * 10L + (p_[4] - '0');
-                p_ += 5;
-                ++assigned_;
-                return true;
+            if (p_[0] >= 'A' && p_[0] <= 'Z') {
+                // Up to the field's width, never past the line's end.
+                std::size_t n = 0;
+                while (n < kCatalogueNumberField.width() && p_[n] != '\0')
+                    ++n;
+                if (const std::optional<long> number = decodeCatalogueNumber({p_, n})) {
+                    out = *number;
+                    p_ += n;
+                    ++assigned_;
+                    return true;
+                }
             }
         }
         return integer(5, out);
@@ -332,17 +338,6 @@ private:
 };
 
 } // namespace
-
-int alpha5LetterValue(char c) {
-    if (c < 'A' || c > 'Z' || c == 'I' || c == 'O')
-        return -1;
-    int value = 10 + (c - 'A');
-    if (c > 'I')
-        --value;
-    if (c > 'O')
-        --value;
-    return value;
-}
 
 int scanLine1(const char* line, Line1Fields& f, CatalogueNumbers numbers) {
     Scanner s(line);

@@ -47,6 +47,3 @@ enum class CatalogueNumbers {
 // Both return the number of fields assigned, as sscanf does (0 instead of EOF).
 int scanLine1(const char* line, Line1Fields& f, CatalogueNumbers numbers);
 int scanLine2(const char* line, bool wide_mean_motion, Line2Fields& f, CatalogueNumbers numbers);
-
-// Alpha-5 letter value (A = 10 ... Z = 33, skipping I and O), or -1.
-int alpha5LetterValue(char c);

@@ -7,8 +7,8 @@
 // lines of every upload before it is answered: a mutated field then still reaches the
 // stand-in's field checks, the orbit model and the pass search, instead of failing the sum.
 
-#include "catalogue/element_set_merge.h"
 #include "mount/protocol.h"
+#include "orbit/element_lines.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "tools/mountsim/command_splitter.h"
 #include "tools/mountsim/simulated_mount.h"

@@ -1,8 +1,9 @@
 #include "app/main_window.h"
 #include "app/settings.h"
-#include "catalogue/element_set_merge.h"
+#include "catalogue/observation.h"
 #include "mount/mount_link.h"
 #include "mount/protocol.h"
+#include "orbit/element_lines.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/ground_point.h"
 #include "tests/common/mountsim_process.h"
@@ -27,6 +28,12 @@ static constexpr double kT0 = 2461119.5;
 
 static QByteArray upload(const QByteArray& text) {
     return MountProtocol::uploadCommand(QString::fromLatin1(text), QString(), QString());
+}
+
+// The satellite's altitude from the site, as the stand-in computes it (no time table).
+static double altitudeDeg(CatalogueEntry& satellite, const Site& site, double jd) {
+    return horizonDirection(topocentricEnu(satellite, observationInstant(TimeScales(), jd, site)))
+        .altitudeDeg;
 }
 
 // One command to the stand-in, some seconds after a start, and its answer ("" for none).
@@ -187,17 +194,17 @@ private slots:
         CatalogueEntry satellite = navstar.first().satellite;
         const Site site = config.site;
         double before = kT0;
-        while (skyPoint(satellite, site, before).altitudeDeg > -10.0 && before > kT0 - 1.0)
+        while (altitudeDeg(satellite, site, before) > -10.0 && before > kT0 - 1.0)
             before -= 600 * kSecond;
-        QVERIFY(skyPoint(satellite, site, before).altitudeDeg <= -10.0);
+        QVERIFY(altitudeDeg(satellite, site, before) <= -10.0);
 
         SimulatedMount mount(config);
         STEP(play(mount, before, {{0, upload(navstar.first().text()), "V#"}}));
         const QByteArray passData = pass(mount, before);
         const double start = passData.split(',').at(0).toDouble();
         QVERIFY2(start > before + 600 * kSecond && start < kT0, passData.constData());
-        QVERIFY(skyPoint(satellite, site, start - 0.1 * kSecond).altitudeDeg < 0.0);
-        QVERIFY(skyPoint(satellite, site, start + 0.1 * kSecond).altitudeDeg > 0.0);
+        QVERIFY(altitudeDeg(satellite, site, start - 0.1 * kSecond) < 0.0);
+        QVERIFY(altitudeDeg(satellite, site, start + 0.1 * kSecond) > 0.0);
         STEP(play(mount, before,
                   {{0, ":TLES#", "V#"}, {1, ":TLESCK#", "V#"}, {6, ":TLESCK#", "P#"}}));
         STEP(play(mount, start, {{-1, ":TLESCK#", "P#"}, {1, ":TLESCK#", "T#"}}));

@@ -1,28 +1,28 @@
 #include "tools/mountsim/element_set_check.h"
 
-#include "catalogue/element_set_merge.h"
+#include "orbit/element_lines.h"
 
 #include <QList>
 
-namespace {
+#include <string_view>
 
-constexpr std::size_t kElementLineLength = 69;
+namespace {
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Columns first to last, counted from 1 as element-line layouts are.
-std::string columns(const std::string& line, std::size_t first, std::size_t last) {
-    return line.substr(first - 1, last - first + 1);
+std::string_view field(std::string_view line, ElementLineField columns) {
+    return elementLineField(line, columns);
 }
 
-bool blankAt(const std::string& line, std::size_t column) {
-    return line[column - 1] == ' ';
+// The column just before a field, which parts it from the one before.
+bool blankBefore(std::string_view line, ElementLineField columns) {
+    return line[columns.offset() - 1] == ' ';
 }
 
-bool digitsOrBlanks(const std::string& field) {
-    for (const char c : field) {
+bool digitsOrBlanks(std::string_view text) {
+    for (const char c : text) {
         if (!isDigit(c) && c != ' ')
             return false;
     }
@@ -31,18 +31,18 @@ bool digitsOrBlanks(const std::string& field) {
 
 // Leading blanks, an optional sign, then digits with at most one decimal point, at least
 // one digit. ".00012345" is a number; "1.2.3" and "1 2" are not.
-bool isDecimal(const std::string& field) {
+bool isDecimal(std::string_view text) {
     std::size_t i = 0;
-    while (i < field.size() && field[i] == ' ')
+    while (i < text.size() && text[i] == ' ')
         ++i;
-    if (i < field.size() && (field[i] == '+' || field[i] == '-'))
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         ++i;
     bool digits = false;
     bool point = false;
-    for (; i < field.size(); ++i) {
-        if (isDigit(field[i])) {
+    for (; i < text.size(); ++i) {
+        if (isDigit(text[i])) {
             digits = true;
-        } else if (field[i] == '.' && !point) {
+        } else if (text[i] == '.' && !point) {
             point = true;
         } else {
             return false;
@@ -52,57 +52,42 @@ bool isDecimal(const std::string& field) {
 }
 
 // A mantissa with an implied leading decimal point and a one-digit exponent: " 12345-3".
-bool isImpliedExponent(const std::string& field) {
-    return field.size() == 8 && (field[0] == ' ' || field[0] == '+' || field[0] == '-') &&
-           digitsOrBlanks(field.substr(1, 5)) &&
-           (field[6] == ' ' || field[6] == '+' || field[6] == '-') && isDigit(field[7]);
+bool isImpliedExponent(std::string_view text) {
+    return text.size() == 8 && (text[0] == ' ' || text[0] == '+' || text[0] == '-') &&
+           digitsOrBlanks(text.substr(1, 5)) &&
+           (text[6] == ' ' || text[6] == '+' || text[6] == '-') && isDigit(text[7]);
 }
 
-// Five digits (blanks before them allowed), or the Alpha-5 form: a letter other than I and
-// O, then four digits.
-bool isCatalogueNumber(const std::string& field) {
-    const char first = field[0];
-    if (first >= 'A' && first <= 'Z' && first != 'I' && first != 'O')
-        return isDigit(field[1]) && isDigit(field[2]) && isDigit(field[3]) && isDigit(field[4]);
-    return digitsOrBlanks(field) && isDigit(field[4]);
+// A catalogue number as the catalogue takes it, or digits with blanks among them, as the
+// stand-in takes its other integer fields.
+bool isCatalogueNumber(std::string_view text) {
+    return decodeCatalogueNumber(text) || (digitsOrBlanks(text) && isDigit(text.back()));
 }
 
-bool isPrintableAscii(const std::string& line) {
-    for (const char c : line) {
-        if (c < 0x20 || c > 0x7e)
-            return false;
-    }
-    return true;
-}
-
-// The line without trailing blanks, if it then has exactly the element-line length.
-std::optional<std::string> elementLine(const QByteArray& raw, char number) {
-    std::string line = raw.toStdString();
-    while (!line.empty() && line.back() == ' ')
-        line.pop_back();
-    if (line.size() != kElementLineLength || !isPrintableAscii(line) || line[0] != number ||
-        !blankAt(line, 2) || !isDigit(line[68]) || elementLineCheckDigit(line) != line[68] - '0')
-        return std::nullopt;
-    return line;
-}
-
-bool line1FieldsParse(const std::string& l) {
-    const char classification = l[7];
-    return isCatalogueNumber(columns(l, 3, 7)) &&
+bool line1FieldsParse(std::string_view l) {
+    const char classification = l[kClassificationField.offset()];
+    const std::string_view year = field(l, kEpochYearField);
+    return isCatalogueNumber(field(l, kCatalogueNumberField)) &&
            (classification == ' ' || (classification >= 'A' && classification <= 'Z')) &&
-           blankAt(l, 9) && blankAt(l, 18) && isDigit(l[18]) && isDigit(l[19]) &&
-           isDecimal(columns(l, 21, 32)) && blankAt(l, 33) && isDecimal(columns(l, 34, 43)) &&
-           blankAt(l, 44) && isImpliedExponent(columns(l, 45, 52)) && blankAt(l, 53) &&
-           isImpliedExponent(columns(l, 54, 61)) && blankAt(l, 62) &&
-           (isDigit(l[62]) || l[62] == ' ') && blankAt(l, 64) && digitsOrBlanks(columns(l, 65, 68));
+           blankBefore(l, kDesignatorField) && blankBefore(l, kEpochYearField) &&
+           isDigit(year[0]) && isDigit(year[1]) && isDecimal(field(l, kEpochDayField)) &&
+           blankBefore(l, kMeanMotionDotField) && isDecimal(field(l, kMeanMotionDotField)) &&
+           blankBefore(l, kMeanMotionDotDotField) &&
+           isImpliedExponent(field(l, kMeanMotionDotDotField)) && blankBefore(l, kBstarField) &&
+           isImpliedExponent(field(l, kBstarField)) && blankBefore(l, kEphemerisTypeField) &&
+           digitsOrBlanks(field(l, kEphemerisTypeField)) && blankBefore(l, kElementNumberField) &&
+           digitsOrBlanks(field(l, kElementNumberField));
 }
 
-bool line2FieldsParse(const std::string& l) {
-    return isCatalogueNumber(columns(l, 3, 7)) && blankAt(l, 8) && isDecimal(columns(l, 9, 16)) &&
-           blankAt(l, 17) && isDecimal(columns(l, 18, 25)) && blankAt(l, 26) &&
-           digitsOrBlanks(columns(l, 27, 33)) && blankAt(l, 34) && isDecimal(columns(l, 35, 42)) &&
-           blankAt(l, 43) && isDecimal(columns(l, 44, 51)) && blankAt(l, 52) &&
-           isDecimal(columns(l, 53, 63)) && digitsOrBlanks(columns(l, 64, 68));
+bool line2FieldsParse(std::string_view l) {
+    return isCatalogueNumber(field(l, kCatalogueNumberField)) &&
+           blankBefore(l, kInclinationField) && isDecimal(field(l, kInclinationField)) &&
+           blankBefore(l, kNodeField) && isDecimal(field(l, kNodeField)) &&
+           blankBefore(l, kEccentricityField) && digitsOrBlanks(field(l, kEccentricityField)) &&
+           blankBefore(l, kPerigeeField) && isDecimal(field(l, kPerigeeField)) &&
+           blankBefore(l, kMeanAnomalyField) && isDecimal(field(l, kMeanAnomalyField)) &&
+           blankBefore(l, kMeanMotionField) && isDecimal(field(l, kMeanMotionField)) &&
+           digitsOrBlanks(field(l, kRevolutionField));
 }
 
 } // namespace
@@ -119,10 +104,13 @@ std::optional<UploadedElementSet> checkElementSet(const QByteArray& text) {
         if (line.endsWith('\r'))
             line.chop(1);
     }
-    const std::optional<std::string> line1 = elementLine(lines[1], '1');
-    const std::optional<std::string> line2 = elementLine(lines[2], '2');
+    const auto view = [](const QByteArray& line) {
+        return std::string_view(line.constData(), std::size_t(line.size()));
+    };
+    const std::optional<std::string_view> line1 = strictElementLine(view(lines[1]), '1');
+    const std::optional<std::string_view> line2 = strictElementLine(view(lines[2]), '2');
     if (!line1 || !line2 || !line1FieldsParse(*line1) || !line2FieldsParse(*line2) ||
-        columns(*line1, 3, 7) != columns(*line2, 3, 7))
+        field(*line1, kCatalogueNumberField) != field(*line2, kCatalogueNumberField))
         return std::nullopt;
-    return UploadedElementSet{lines[0].toStdString(), *line1, *line2};
+    return UploadedElementSet{lines[0].toStdString(), std::string(*line1), std::string(*line2)};
 }

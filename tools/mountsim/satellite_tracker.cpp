@@ -1,6 +1,7 @@
-#include "astro/angles.h"
 #include "tools/mountsim/satellite_tracker.h"
+#include "astro/angles.h"
 
+#include "catalogue/observation.h"
 #include "mount/protocol.h"
 #include "tools/mountsim/element_set_check.h"
 
@@ -11,14 +12,13 @@
 #include <cmath>
 #include <vector>
 
-static constexpr double kSecondsPerDay = 86400.0;
 static constexpr double kArcSecond = 1.0 / 3600.0;
 // The dates the pass command takes: 1900 to 2100.
 static constexpr double kFirstJd = 2415020.5;
 static constexpr double kLastJd = 2488069.5;
 
-SatelliteTracker::SatelliteTracker(const Site& site, double slewSeconds, PassSearch search)
-    : site(site), slewDays(std::max(0.0, slewSeconds) / kSecondsPerDay), search(search) {}
+SatelliteTracker::SatelliteTracker(const Site& site, double slewSeconds)
+    : site(site), slewDays(std::max(0.0, slewSeconds) / kSecondsPerDay) {}
 
 QByteArray SatelliteTracker::load(const QByteArray& escapedText) {
     // Line feeds travel escaped; a raw one means the client did not escape the text.
@@ -59,10 +59,13 @@ QByteArray SatelliteTracker::computePass(const QByteArray& parameters) {
     if (!jdOk || !countOk || !(jd >= kFirstJd && jd <= kLastJd) ||
         std::fabs(jd - satellite->elements.jdsatepoch) > maxDaysFromEpoch)
         return "E";
-    pass = findNextPass(*satellite, site, jd, search);
-    if (!pass)
+    const std::vector<SatellitePass> passes =
+        findPasses(*satellite, scales, site, PassWindow{jd, jd + passWindowDays, 0.0});
+    if (passes.empty())
         return "E";
-    return QString::asprintf("%.6f,%.6f,%.1f", pass->startJd, pass->endJd, pass->peakAltitudeDeg)
+    pass = passes.front();
+    return QString::asprintf("%.6f,%.6f,%.1f", pass->startJd, pass->endJd,
+                             pass->culmination.altitudeDeg)
         .toLatin1();
 }
 
@@ -111,9 +114,9 @@ static double finiteOrZero(double value) {
 }
 
 QByteArray SatelliteTracker::axisErrors(double now) {
-    SkyPoint point{0.0, 0.0};
+    HorizonDirection point{0.0, 0.0};
     if (satellite)
-        point = skyPoint(*satellite, site, now);
+        point = horizonDirection(topocentricEnu(*satellite, observationInstant(scales, now, site)));
     const char code = state(now);
     double first = 0.0;
     double second = 0.0;

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "astro/site.h"
+#include "astro/time_scales.h"
 #include "catalogue/catalogue_entry.h"
-#include "tools/mountsim/pass_search.h"
+#include "catalogue/passes.h"
 
 #include <QByteArray>
 
@@ -16,15 +17,18 @@ public:
     // How far from the element set's epoch a pass is still looked for. Beyond it the orbit
     // means nothing, and the deep-space integrator would take ever longer.
     static constexpr double maxDaysFromEpoch = 3650.0;
+    // How far ahead of the pass command's date a pass is looked for.
+    static constexpr double passWindowDays = 1.0;
 
-    SatelliteTracker(const Site& site, double slewSeconds, PassSearch search = PassSearch());
+    SatelliteTracker(const Site& site, double slewSeconds);
 
     // ":TLEL0": "V" with the escaped element set taken, else "E" with nothing changed (a raw
     // line feed counts as a fault of the escaping). A new element set forgets the pass and
     // ends any transit.
     QByteArray load(const QByteArray& escapedText);
-    // ":TLEP<jd>,<n>": the next pass from jd; "start,end,peak" (working dates with six
-    // decimals, degrees with one) or "E". Either way the transit followed so far ends.
+    // ":TLEP<jd>,<n>": the first pass (catalogue/passes) under way at jd or rising within
+    // passWindowDays; "start,end,peak" (working dates with six decimals, the culmination's
+    // altitude in degrees with one) or "E". Either way the transit followed so far ends.
     QByteArray computePass(const QByteArray& parameters);
     // ":TLES#": "F" parked, "E" without a pass, "Q" after it, "S" while the satellite is up
     // (slew to it), "V" before the pass (slew to where it begins).
@@ -38,7 +42,7 @@ public:
     QByteArray axisErrors(double now);
 
     bool hasSatellite() const { return satellite.has_value(); }
-    const std::optional<Pass>& currentPass() const { return pass; }
+    const std::optional<SatellitePass>& currentPass() const { return pass; }
 
     // The small, smooth errors of a mount following a satellite, in degrees, t seconds into
     // the tracking.
@@ -51,10 +55,11 @@ private:
     double slewEnd() const { return slewStart + slewDays; }
 
     Site site;
+    // No time table is read: UTC from the built-in leap count, UT1 = UTC.
+    TimeScales scales;
     double slewDays;
-    PassSearch search;
     std::optional<CatalogueEntry> satellite;
-    std::optional<Pass> pass;
+    std::optional<SatellitePass> pass;
     Slew slewKind = Slew::None;
     double slewStart = 0.0;
 };

@@ -1,0 +1,74 @@
+#pragma once
+
+// The two element lines of a set: their column layout and the small rules every reader and
+// writer of them shares. Plain C++; reading them allocates nothing.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// A field's columns, counted from 1 as the layout is published.
+struct ElementLineField {
+    std::size_t first;
+    std::size_t last;
+
+    constexpr std::size_t offset() const { return first - 1; } // index of the first column
+    constexpr std::size_t width() const { return last - first + 1; }
+};
+
+constexpr std::size_t kElementLineLength = 69;
+
+// Both lines: the line number in column 1, a blank, then the catalogue number. The last column
+// holds the check digit.
+constexpr ElementLineField kCatalogueNumberField{3, 7};
+constexpr ElementLineField kCheckDigitField{69, 69};
+
+// Line 1. The two derivative terms with an implied point are a sign, five digits, the
+// exponent's sign and one digit.
+constexpr ElementLineField kClassificationField{8, 8};
+constexpr ElementLineField kDesignatorField{10, 17};
+constexpr ElementLineField kEpochYearField{19, 20};
+constexpr ElementLineField kEpochDayField{21, 32};
+constexpr ElementLineField kMeanMotionDotField{34, 43};
+constexpr ElementLineField kMeanMotionDotDotField{45, 52}; // implied point
+constexpr ElementLineField kBstarField{54, 61};            // implied point
+constexpr ElementLineField kEphemerisTypeField{63, 63};
+constexpr ElementLineField kElementNumberField{65, 68};
+
+// Line 2.
+constexpr ElementLineField kInclinationField{9, 16};
+constexpr ElementLineField kNodeField{18, 25};
+constexpr ElementLineField kEccentricityField{27, 33}; // implied leading point
+constexpr ElementLineField kPerigeeField{35, 42};
+constexpr ElementLineField kMeanAnomalyField{44, 51};
+constexpr ElementLineField kMeanMotionField{53, 63};
+constexpr ElementLineField kRevolutionField{64, 68};
+
+// The largest number the catalogue field holds: Z9999.
+constexpr long kMaxCatalogueNumber = 339999;
+
+// The field's text; the line must reach the field's last column.
+inline std::string_view elementLineField(std::string_view line, ElementLineField field) {
+    return line.substr(field.offset(), field.width());
+}
+
+// The five columns of a catalogue number: five digits (leading blanks allowed) for 0 to 99999,
+// or the Alpha-5 form for 100000 to 339999, a letter other than I and O standing for 10 to 33
+// before four digits (A0000 is 100000, J0000 180000, Z9999 339999). Empty for anything else.
+std::optional<long> decodeCatalogueNumber(std::string_view field);
+
+// The five columns for a number from 0 to kMaxCatalogueNumber: five digits with leading
+// zeros, or the Alpha-5 form from 100000 on. Empty for other numbers.
+std::optional<std::string> encodeCatalogueNumber(long number);
+
+// The check digit of an element line: its digits over the first 68 columns, each '-' counting
+// one, everything else nothing, modulo 10.
+int elementLineCheckDigit(std::string_view line);
+
+// The epoch's year from its two digits: 57 to 99 are 1957 to 1999, lower ones 2000 on.
+int yearFromTwoDigits(int twoDigits);
+
+// The line without its trailing blanks, when it then is a whole element line of that number:
+// 69 columns of printable ASCII, the line number and a blank, and the right check digit last.
+std::optional<std::string_view> strictElementLine(std::string_view line, char lineNumber);
