@@ -260,13 +260,67 @@
         <source>Could not copy %1 to %2; the catalogue is unchanged.</source>
         <translation>%1 konnte nicht nach %2 kopiert werden; der Katalog bleibt unverändert.</translation>
     </message>
+</context>
+<context>
+    <name>MountConnection</name>
     <message>
-        <source>Couldn&apos;t get axis tracking errors.</source>
-        <translation>Die Nachführfehler der Achsen konnten nicht gelesen werden.</translation>
+        <source>Connection error.</source>
+        <translation>Verbindungsfehler.</translation>
     </message>
     <message>
-        <source>Selected </source>
-        <translation>Ausgewählt: </translation>
+        <source>Connecting to mount...</source>
+        <translation>Verbindung zur Montierung wird hergestellt...</translation>
+    </message>
+    <message>
+        <source>Disconnected from mount.</source>
+        <translation>Verbindung zur Montierung getrennt.</translation>
+    </message>
+    <message>
+        <source>Connected to mount.</source>
+        <translation>Mit der Montierung verbunden.</translation>
+    </message>
+    <message>
+        <source>Mount did not answer %1 within %2 s.</source>
+        <translation>Die Montierung hat %1 nicht innerhalb von %2 s beantwortet.</translation>
+    </message>
+    <message>
+        <source>Ignored unexpected data from mount.</source>
+        <translation>Unerwartete Daten der Montierung ignoriert.</translation>
+    </message>
+</context>
+<context>
+    <name>MountHandshake</name>
+    <message>
+        <source>Mount firmware version: %1</source>
+        <translation>Firmware-Version der Montierung: %1</translation>
+    </message>
+    <message>
+        <source>This firmware doesn&apos;t support satellite tracking commands. Upgrade at least to 2.15.1.</source>
+        <translation>Diese Firmware unterstützt keine Befehle zur Satellitenverfolgung. Aktualisieren Sie mindestens auf 2.15.1.</translation>
+    </message>
+    <message>
+        <source>This firmware doesn&apos;t support real-time tracking error readout. To enable it upgrade at least to 2.15.14.</source>
+        <translation>Diese Firmware kann die Nachführfehler nicht in Echtzeit auslesen. Aktualisieren Sie dafür mindestens auf 2.15.14.</translation>
+    </message>
+    <message>
+        <source>Unreadable site from mount: %1 &apos;%2&apos;.</source>
+        <translation>Unlesbarer Standort von der Montierung: %1 „%2“.</translation>
+    </message>
+    <message>
+        <source>latitude</source>
+        <translation>Breite</translation>
+    </message>
+    <message>
+        <source>longitude</source>
+        <translation>Länge</translation>
+    </message>
+    <message>
+        <source>elevation</source>
+        <translation>Höhe</translation>
+    </message>
+    <message>
+        <source>Received site information: lat = %1 deg, lon = %2 deg, elev = %3 m</source>
+        <translation>Standort empfangen: Breite = %1°, Länge = %2°, Höhe = %3 m</translation>
     </message>
 </context>
 <context>
@@ -401,6 +455,72 @@
     <message>
         <source>One URL per line: http, https or file (file:///path/to/sets.txt). &quot;Update from sources&quot; downloads them all and merges their element sets in this order. With no line, the default source is used.</source>
         <translation>Eine URL pro Zeile: http, https oder file (file:///pfad/zu/saetzen.txt). „Aus Quellen aktualisieren“ lädt sie alle herunter und führt ihre Elementsätze in dieser Reihenfolge zusammen. Ohne Zeile wird die vorgegebene Quelle verwendet.</translation>
+    </message>
+</context>
+<context>
+    <name>TrackingStatusPoll</name>
+    <message>
+        <source>No transit tracking requested</source>
+        <translation>Keine Überflugverfolgung angefordert</translation>
+    </message>
+    <message>
+        <source>Waiting for transit</source>
+        <translation>Warte auf Überflug</translation>
+    </message>
+    <message>
+        <source>Transit ended</source>
+        <translation>Überflug beendet</translation>
+    </message>
+    <message>
+        <source>Slewing to catch satellite</source>
+        <translation>Schwenk zum Satelliten</translation>
+    </message>
+    <message>
+        <source>Tracking satellite</source>
+        <translation>Verfolge Satellit</translation>
+    </message>
+    <message>
+        <source>Slewing to start of transit</source>
+        <translation>Schwenk zum Beginn des Überflugs</translation>
+    </message>
+    <message>
+        <source>Couldn&apos;t get axis tracking errors.</source>
+        <translation>Die Nachführfehler der Achsen konnten nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>%1  errors: %2&quot;, %3&quot;</source>
+        <translation>%1  Fehler: %2&quot;, %3&quot;</translation>
+    </message>
+</context>
+<context>
+    <name>TransitChain</name>
+    <message>
+        <source>Selected %1.</source>
+        <translation>%1 ausgewählt.</translation>
+    </message>
+    <message>
+        <source>TLE has invalid format.</source>
+        <translation>Das TLE hat ein ungültiges Format.</translation>
+    </message>
+    <message>
+        <source>TLE has no passes now.</source>
+        <translation>Für dieses TLE gibt es jetzt keinen Überflug.</translation>
+    </message>
+    <message>
+        <source>Slew failed, mount is parked or blocked.</source>
+        <translation>Schwenk fehlgeschlagen, die Montierung ist geparkt oder blockiert.</translation>
+    </message>
+    <message>
+        <source>Transit already ended.</source>
+        <translation>Der Überflug ist bereits vorbei.</translation>
+    </message>
+    <message>
+        <source>Slewing to transiting TLE.</source>
+        <translation>Schwenk zum überfliegenden Satelliten.</translation>
+    </message>
+    <message>
+        <source>Slewing to start of transit.</source>
+        <translation>Schwenk zum Beginn des Überflugs.</translation>
     </message>
 </context>
 </TS>
