@@ -3,27 +3,19 @@
 // sidereal time with UT1 = UTC, WGS-84 site) for hundreds of real satellites and sites, the sky
 // computation's background preparation of far-epoch sets, orbitrak-cli sky against the
 // computation, and the window's filter and "Load TLEs...".
-#include "app/main_window.h"
 #include "astro/calendar.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/numeric_sort_proxy_model.h"
-#include "catalogue/sky_computation.h"
 #include "catalogue/satellite_table_model.h"
+#include "catalogue/sky_computation.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/run_program.h"
 #include "tests/common/test_sets.h"
-#include "tests/common/window_probe.h"
 #include "tests/hostile/hostile_catalogue.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QDir>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QSettings>
 #include <QSignalSpy>
-#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -34,6 +26,7 @@
 #include <map>
 
 Q_DECLARE_METATYPE(LiveRow)
+Q_DECLARE_METATYPE(Site)
 
 namespace {
 
@@ -91,10 +84,6 @@ QStringList names(const QAbstractItemModel& model) {
     return list;
 }
 
-QAbstractItemModel* satelliteTable(MainWindow& window) {
-    return window.findChild<QTableView*>(QStringLiteral("satelliteTableView"))->model();
-}
-
 Site siteAt(double latitude, double eastLongitude, double elevation) {
     constexpr double radiansPerDegree = 0.017453292519943295;
     return {latitude * radiansPerDegree, -eastLongitude * radiansPerDegree, elevation};
@@ -119,7 +108,6 @@ private slots:
     void initTestCase() {
         QVERIFY(scratch.isValid());
         QVERIFY(QDir::setCurrent(scratch.path()));
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, scratch.filePath("cfg"));
         QVERIFY(activeCatalogue().size() > 14000);
         for (const CatalogueEntry& satellite : activeCatalogue().satellites)
             bySatnum.emplace(satellite.elements.satnum, satellite);
@@ -461,88 +449,6 @@ private slots:
             QCOMPARE(across.setsInPreparation(), std::size_t(0));
             QVERIFY(std::isfinite(rows.back().altitudeDeg));
         }
-    }
-
-    void windowFiltersIgnoringCase() {
-        QByteArray text;
-        const QStringList all = {"ISS (ZARYA)", "MISSION", "NOAA 19", "kissat", "IS S"};
-        for (const QString& name : all)
-            text += group(name.toLatin1() + "\n");
-        QVERIFY(writeBytes("satell.txt", text));
-        MainWindow window(scales);
-        auto* filter = window.findChild<QLineEdit*>(QStringLiteral("filterLineEdit"));
-        QTest::keyClicks(filter, QStringLiteral("iSs"));
-        QCOMPARE(names(*satelliteTable(window)), QStringList({"ISS (ZARYA)", "MISSION", "kissat"}));
-        filter->selectAll();
-        QTest::keyClick(filter, Qt::Key_Backspace);
-        QCOMPARE(names(*satelliteTable(window)), all);
-    }
-
-    void windowWarnsOfWhatItCannotShow_data() {
-        QTest::addColumn<QByteArray>("file"); // empty: satell.txt is a folder
-        QTest::addColumn<QStringList>("warnings");
-        QTest::newRow("500 sets") << numberedGroups(500) << QStringList();
-        QTest::newRow("501 sets") << numberedGroups(501)
-                                  << QStringList(
-                                         "Warning: Showing the first 500 of 501 element sets.");
-        QTest::newRow("a folder") << QByteArray()
-                                  << QStringList("Warning: Cannot read " +
-                                                 QDir::current().absoluteFilePath("satell.txt") +
-                                                 ".");
-    }
-
-    void windowWarnsOfWhatItCannotShow() {
-        QFETCH(QByteArray, file);
-        QFETCH(QStringList, warnings);
-        QFile::remove("satell.txt");
-        QVERIFY(file.isEmpty() ? QDir().mkdir("satell.txt") : writeBytes("satell.txt", file));
-        MainWindow window(scales);
-        QDir().rmdir("satell.txt");
-        QCOMPARE(windowLog(&window).filter(QRegularExpression("Showing the first|Cannot read")),
-                 warnings);
-    }
-
-    void loadTles_data() {
-        QTest::addColumn<QString>("choice"); // empty: the user cancels
-        QTest::addColumn<int>("sets");       // what satell.txt holds afterwards
-        QTest::newRow("cancel") << QString() << 2;
-        QTest::newRow("another file") << "downloads/fresh.txt" << 5;
-        QTest::newRow("satell.txt itself") << "satell.txt" << 2;
-        // Reading a process's memory at address 0 fails, even for root.
-        if (QFile::exists("/proc/self/mem"))
-            QTest::newRow("a copy that fails") << "downloads/broken.txt" << 2;
-    }
-
-    // The old file stays whole unless a new one was copied in full; the table shows the result,
-    // and a failed copy is named in an Error.
-    void loadTles() {
-        QFETCH(QString, choice);
-        QFETCH(int, sets);
-        QVERIFY(writeBytes("satell.txt", numberedGroups(2)));
-        QVERIFY(QDir().mkpath("downloads"));
-        QVERIFY(writeBytes("downloads/fresh.txt", numberedGroups(5)));
-        QFile::remove("downloads/broken.txt");
-        QFile::link("/proc/self/mem", "downloads/broken.txt");
-        MainWindow window(scales);
-        QCOMPARE(satelliteTable(window)->rowCount(), 2);
-        // The file dialog picks the choice, or is cancelled.
-        answerNextDialog<QFileDialog>(&window, [choice](QFileDialog* dialog) {
-            if (choice.isEmpty())
-                return dialog->reject();
-            dialog->selectFile(QDir::current().absoluteFilePath(choice));
-            QMetaObject::invokeMethod(dialog, "accept");
-        });
-        window.findChild<QAction*>(QStringLiteral("loadTlesAction"))->trigger();
-        QCOMPARE(readBytes("satell.txt"), numberedGroups(sets));
-        QCOMPARE(satelliteTable(window)->rowCount(), sets);
-        QCOMPARE(QDir().entryList({"satell*"}, QDir::Files | QDir::Hidden),
-                 QStringList("satell.txt"));
-        QCOMPARE(windowLog(&window).filter("Could not copy"),
-                 choice.endsWith("broken.txt")
-                     ? QStringList("Error: Could not copy " +
-                                   QDir::current().absoluteFilePath(choice) +
-                                   " to satell.txt; the catalogue is unchanged.")
-                     : QStringList());
     }
 };
 

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "astro/calendar.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue_entry.h"
+#include "orbit/element_lines.h"
 #include "orbit/sgp4.h"
 #include "tests/common/test_sets.h"
 
@@ -9,6 +11,7 @@
 #include <QList>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 // The point on the ground straight below a satellite at a working Julian date, by the program's
@@ -51,4 +54,49 @@ inline QList<ThreeLines> setsNamed(const std::string& prefix) {
             sets.append({QByteArray::fromStdString(s.nameLine), QByteArray::fromStdString(s.line1),
                          QByteArray::fromStdString(s.line2), s});
     return sets;
+}
+
+// An element line (line feed included) with text put in from a column (from 1), its check digit
+// made right again.
+inline QByteArray withColumns(const QByteArray& line, int column, const QByteArray& text) {
+    QByteArray result = line.left(68);
+    result.replace(column - 1, text.size(), text);
+    result = result.left(68);
+    return result + QByteArray::number(elementLineCheckDigit(result.toStdString())) + '\n';
+}
+
+// A set moved to another epoch (a UTC Julian date, to 1e-8 day) and turned about the Earth's
+// axis by `turnDeg` (added to its node's right ascension), initialised again as the reader does.
+// The orbit keeps its shape, so a test that runs at the present instant can have a set of that
+// instant rather than one that ages with the catalogue.
+inline ThreeLines movedSet(const ThreeLines& set, double utcJd, double turnDeg = 0.0) {
+    const int year = jdToCalendar(nullptr, utcJd).year;
+    const double day = utcJd - calendarToJd(nullptr, makeCalendar(year, 1, 1)) + 1.0;
+    char epoch[32];
+    std::snprintf(epoch, sizeof epoch, "%02d%012.8f", year % 100, day);
+    char node[32];
+    const double turned = std::fmod(set.line2.mid(17, 8).trimmed().toDouble() + turnDeg, 360.0);
+    std::snprintf(node, sizeof node, "%8.4f", turned < 0.0 ? turned + 360.0 : turned);
+    ThreeLines moved{
+        set.name, withColumns(set.line1, 19, epoch), withColumns(set.line2, 18, node), {}};
+    moved.satellite.nameLine = moved.name.toStdString();
+    moved.satellite.line1 = moved.line1.toStdString();
+    moved.satellite.line2 = moved.line2.toStdString();
+    std::string line1 = moved.satellite.line1, line2 = moved.satellite.line2;
+    fillCatalogueEntry(moved.satellite, moved.satellite.nameLine.c_str(), &line1[0], &line2[0]);
+    return moved;
+}
+
+// A set moved to the instant of a working Julian date and turned so that it then stands over a
+// longitude (east positive), at whatever latitude its orbit gives.
+inline ThreeLines setOverLongitude(const ThreeLines& set, double jd, double eastLongitudeDeg,
+                                   const TimeScales& scales = TimeScales()) {
+    ThreeLines moved = movedSet(set, scales.utcFromJd(jd));
+    // A second turn takes up what the first left (the Moon's and the Sun's terms).
+    for (int turn = 0; turn < 2; ++turn) {
+        const GroundPoint below = groundPoint(moved.satellite, jd, scales);
+        moved = movedSet(moved, scales.utcFromJd(jd),
+                         std::remainder(eastLongitudeDeg - below.eastLongitudeDeg, 360.0));
+    }
+    return moved;
 }

@@ -1,10 +1,8 @@
 // The pass planner. The pass search and the Sun against references of the test's own: passes
 // from sampling every second with bisection and golden sections, the Sun from Meeus' formulae (as
 // NOAA's solar calculator uses them) and the shadow from the Earth's umbra cone; orbitrak-cli
-// passes run as a program. Then the window's side: the live table's new columns, the pass table,
-// and the dock with its sky plot, against a mount played by the test.
-#include "app/main_window.h"
-#include "app/settings.h"
+// passes run as a program. Then the models the window shows: the live table's new columns and
+// the pass table.
 #include "astro/sun.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
@@ -15,16 +13,9 @@
 #include "catalogue/sky_session.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/run_program.h"
-#include "tests/common/scripted_mount.h"
 #include "tests/common/test_sets.h"
-#include "tests/common/window_test_main.h"
 
-#include <QAction>
-#include <QCheckBox>
-#include <QDockWidget>
-#include <QHeaderView>
 #include <QRegularExpression>
-#include <QTableView>
 #include <QtTest>
 
 #include <cmath>
@@ -37,20 +28,6 @@ namespace {
 constexpr double kDeg = 0.017453292519943295;
 constexpr double kSecond = 1.0 / 86400.0;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-// A satellite on a one-day orbit that stands well up from the window's default site now, so
-// that the coming 12 hours hold a pass of it.
-const CatalogueEntry& satelliteUpNow() {
-    const TimeScales scales;
-    const ObservationInstant now = observationInstant(scales, scales.currentJd(), Site());
-    for (const CatalogueEntry& s : activeCatalogue().satellites) {
-        CatalogueEntry copy = s;
-        if (std::fabs(s.elements.no * 1440 / (2 * M_PI) - 1.0027) < 0.01 &&
-            sphericalAngles(topocentricEnu(copy, now)).beta > 0.3)
-            return s;
-    }
-    return activeCatalogue()[0];
-}
 
 // Meeus, Astronomical Algorithms ch. 25 (low accuracy): apparent right ascension and
 // declination of date, radians.
@@ -477,60 +454,9 @@ private slots:
         QCOMPARE(model.nextPassOf(7), -1);
     }
 
-    void dockHiddenAtFirstStartThenRemembered() {
-        for (const bool shown : {false, true, false}) {
-            MainWindow window(scales, 1);
-            auto* dock = window.findChild<QDockWidget*>(QStringLiteral("passesDock"));
-            auto* action = window.findChild<QAction*>(QStringLiteral("showPassesAction"));
-            QVERIFY(dock && action && action->isCheckable());
-            window.show();
-            QCOMPARE(dock->isVisible(), shown);
-            QCOMPARE(action->isChecked(), shown);
-            action->trigger(); // the next window shows the opposite
-            QCOMPARE(dock->isVisible(), !shown);
-        }
-    }
-
-    void passFollowsSelectionAndUploadsOnDoubleClick() {
-        const CatalogueEntry& satellite = satelliteUpNow();
-        QVERIFY(writeBytes(
-            "satell.txt",
-            QByteArray::fromStdString(satellite.nameLine + satellite.line1 + satellite.line2)));
-        ScriptedMount mount; // answers the handshake and the status poll
-        mount.answerAlways({{":GVN#", "2.15.14#"},
-                            {":Gt#", "+45*00:00#"},
-                            {":Gg#", "-45*00:00#"},
-                            {":Gev#", "+120#"},
-                            {":TLESCK#", "E#"},
-                            {":GaE#", "0,0,0,\"E,0\",0#"}});
-        QVERIFY(writeMountIp(QStringLiteral("127.0.0.1")));
-        MainWindow window(scales, mount.port());
-        window.show();
-        window.findChild<QAction*>(QStringLiteral("showPassesAction"))->trigger();
-        auto* passes = window.findChild<QTableView*>(QStringLiteral("passesTableView"));
-        QTRY_VERIFY_WITH_TIMEOUT(passes->model()->rowCount() > 0, 30000);
-        for (int column = 1; column < passes->model()->columnCount(); ++column) // titles whole
-            QVERIFY(passes->horizontalHeader()->sectionSize(column) >=
-                    passes->horizontalHeader()->sectionSizeHint(column));
-
-        window.findChild<QTableView*>(QStringLiteral("satelliteTableView"))->selectRow(0);
-        const QModelIndex pass = passes->currentIndex();
-        QVERIFY(pass.isValid());
-        QCOMPARE(pass.sibling(pass.row(), 0).data().toString(),
-                 QString::fromUtf8(satellite.displayName));
-
-        window.findChild<QCheckBox*>(QStringLiteral("connectMountCheckBox"))->click();
-        const QRect cell = passes->visualRect(pass);
-        QTest::mouseClick(passes->viewport(), Qt::LeftButton, {}, cell.center());
-        QTest::mouseDClick(passes->viewport(), Qt::LeftButton, {}, cell.center());
-        const QByteArray upload =
-            ":TLEL0" + QByteArray::fromStdString(satellite.nameLine).trimmed();
-        QTRY_VERIFY_WITH_TIMEOUT(mount.received().contains(upload), 10000);
-    }
-
 private:
     TimeScales scales;
 };
 
-ORBITRAK_WINDOW_TEST_MAIN(TestPasses)
+QTEST_MAIN(TestPasses)
 #include "tst_passes.moc"

@@ -240,8 +240,17 @@ private slots:
     void tracksTheSatelliteOverhead() {
         QFETCH(QString, firmware);
         const bool withErrors = firmware == "2.15.14";
-        CatalogueEntry satellite = navstar.first().satellite;
-        const GroundPoint below = groundPoint(satellite, scales.currentJd(), scales);
+        // The sets moved to the present instant, so that the test does not age with them.
+        const double now = scales.currentJd();
+        QList<ThreeLines> current;
+        QByteArray text;
+        for (const ThreeLines& set : navstar) {
+            current << movedSet(set, scales.utcFromJd(now));
+            text += current.last().text();
+        }
+        QVERIFY(writeBytes("satell.txt", text));
+        CatalogueEntry satellite = current.first().satellite;
+        const GroundPoint below = groundPoint(satellite, now, scales);
         const QString log = scratch.filePath("sim-" + firmware + ".log");
         const quint16 port = sim.start(
             {"--firmware", firmware, "--lat", QString::number(below.latitudeDeg, 'f', 6), "--lon",
@@ -272,7 +281,7 @@ private slots:
 
         // The upload exactly as escaped, then the pass and the slew, and no poll between them. A
         // poll in flight at the double-click has its error reading queued behind the upload.
-        const ThreeLines& set = navstar.first();
+        const ThreeLines& set = current.first();
         const QString uploaded = ":TLEL0" + QString::fromLatin1(set.name.trimmed()) + "$0a" +
                                  QString::fromLatin1(set.line1.trimmed()) + "$0a" +
                                  QString::fromLatin1(set.line2.trimmed()) + "$0a#";

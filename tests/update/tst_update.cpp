@@ -1,21 +1,14 @@
-#include "app/main_window.h"
-#include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_updater.h"
 #include "catalogue/update_settings.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/run_program.h"
+#include "tests/common/scratch_settings_main.h"
 #include "tests/common/test_sets.h"
-#include "tests/common/window_probe.h"
-#include "tests/common/window_test_main.h"
 #include "tests/update/http_test_server.h"
 
-#include <QAction>
-#include <QProgressDialog>
-#include <QPushButton>
 #include <QSettings>
 #include <QSslSocket>
-#include <QTableView>
 #include <QTemporaryDir>
 
 namespace {
@@ -37,10 +30,6 @@ QByteArray later(const QByteArray& set) {
 }
 QByteArray earlier(const QByteArray& set) {
     return changed(set, 1, 24, 22);
-}
-// Epoch year 26 becomes 17.
-QByteArray yearsOld(const QByteArray& set) {
-    return changed(set, 1, 19, 18);
 }
 
 // The expected lines with "URL" standing for the server and "FILE" for the test's file source;
@@ -216,58 +205,6 @@ private slots:
                  QStringList{"satell.txt"});
     }
 
-    // The window's side once: the age warning at start, an update through the menu that reloads
-    // the table, and one cancelled in its progress dialog.
-    void window() {
-        QVERIFY(writeBytes("satell.txt", yearsOld(sets[5])));
-        QVERIFY(writeTleSources({server.url("/a")}));
-        const TimeScales scales;
-        MainWindow window(scales, 1);
-        QCOMPARE(windowLogEvents(&window).size(), 2);
-        QVERIFY2(
-            QRegularExpression("^Element sets are \\d+ days old: TLEs > Update from sources\\.$")
-                .match(windowLogEvents(&window)[1])
-                .hasMatch(),
-            qPrintable(windowLogEvents(&window)[1]));
-        QAction* update = window.findChild<QAction*>("updateFromSourcesAction");
-        update->trigger();
-        QVERIFY(!update->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(
-            windowLogEvents(&window).contains("Updated 3 element sets from 1 source."), 60000);
-        QCOMPARE(window.findChild<QTableView*>("satelliteTableView")->model()->rowCount(), 3);
-        QCOMPARE(readBytes("satell.txt"), sets[0] + sets[1] + sets[2]);
-
-        QVERIFY(writeTleSources({server.url("/slow")}));
-        QTRY_VERIFY(update->isEnabled());
-        update->trigger();
-        QProgressDialog* progress = window.findChild<QProgressDialog*>();
-        QVERIFY(progress);
-        progress->findChild<QPushButton*>()->click();
-        QCOMPARE(windowLogEvents(&window).last(),
-                 "Cannot update from " + server.url("/slow") + ": cancelled.");
-        QCOMPARE(readBytes("satell.txt"), sets[0] + sets[1] + sets[2]);
-        QVERIFY(update->isEnabled());
-    }
-
-    void autoUpdate() {
-        QVERIFY(writeBytes("satell.txt", sets[5]));
-        QFile file("satell.txt");
-        QVERIFY(file.open(QIODevice::Append) &&
-                file.setFileTime(QDateTime::currentDateTime().addDays(-2),
-                                 QFileDevice::FileModificationTime));
-        file.close();
-        QVERIFY(writeTleSources({fileSource}));
-        QSettings("Halvstar", "Orbitrak").setValue("tle_auto_update_days", 1);
-        const TimeScales scales;
-        MainWindow window(scales, 1);
-        QCOMPARE(windowLogEvents(&window).last(),
-                 "satell.txt is older than 1 day: updating from the sources.");
-        QTRY_VERIFY_WITH_TIMEOUT(
-            windowLogEvents(&window).contains("Updated 2 element sets from 1 source."), 60000);
-        QCOMPARE(readBytes("satell.txt"), sets[3] + sets[4]);
-        QSettings("Halvstar", "Orbitrak").remove("tle_auto_update_days");
-    }
-
     void cli_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
@@ -318,5 +255,5 @@ private slots:
     }
 };
 
-ORBITRAK_WINDOW_TEST_MAIN(TestUpdate)
+ORBITRAK_SCRATCH_SETTINGS_MAIN(QCoreApplication, TestUpdate)
 #include "tst_update.moc"

@@ -69,7 +69,7 @@ const char* yesNo(bool value) {
 }
 
 void printCsv(const Catalogue& catalogue, const std::vector<CataloguePass>& passes,
-               const TimeScales& scales) {
+              const TimeScales& scales) {
     std::puts("catalog,name,rise_utc,rise_azimuth_deg,culmination_utc,culmination_altitude_deg,"
               "culmination_azimuth_deg,set_utc,set_azimuth_deg,sunlit,sun_altitude_deg,visible");
     for (const CataloguePass& entry : passes) {
@@ -90,7 +90,7 @@ void printCsv(const Catalogue& catalogue, const std::vector<CataloguePass>& pass
 
 // The window's pass table.
 void printTable(const Catalogue& catalogue, const std::vector<CataloguePass>& passes,
-                 const TimeScales& scales) {
+                const TimeScales& scales) {
     const char* format = "%-32s  %-19s  %-19s  %13s  %-19s  %-6s  %-7s\n";
     std::printf(format, "Name", "Rise (UTC)", "Culmination (UTC)", "Max alt (deg)", "Set (UTC)",
                 "Sunlit", "Visible");
@@ -108,12 +108,12 @@ void printTable(const Catalogue& catalogue, const std::vector<CataloguePass>& pa
 } // namespace
 
 int runPasses(const std::vector<std::string>& args) {
-    ParsedOptions options;
-    std::string error;
     const std::vector<OptionRule> rules = {
         {"tle", true},  {"from", true},    {"hours", true}, {"lat", true},  {"lon", true},
         {"elev", true}, {"min-alt", true}, {"limit", true}, {"csv", false}, {"help", false}};
-    if (!parseOptions(args, rules, options, error))
+    CommandOptions options(rules);
+    std::string error;
+    if (!options.parse(args, error))
         return usageError("passes: " + error);
     if (options.has("help")) {
         std::fputs(kHelp, stdout);
@@ -132,7 +132,7 @@ int runPasses(const std::vector<std::string>& args) {
         return usageError("passes: " + error);
     if (limit != std::floor(limit))
         return usageError("passes: --limit needs a whole number, got '" + options.value("limit") +
-                           "'");
+                          "'");
 
     std::optional<CalendarTime> from;
     if (!readInstant(options, "from", from, error))
@@ -149,8 +149,7 @@ int runPasses(const std::vector<std::string>& args) {
     window.fromJd = from ? scales.workingJdFromUtcCalendar(*from) : scales.currentJd();
     window.toJd = window.fromJd + hours / 24.0;
     window.minAltitudeDeg = minAltitude;
-    const std::vector<CataloguePass> passes =
-        findCataloguePasses(catalogue, scales, site, window);
+    const std::vector<CataloguePass> passes = findCataloguePasses(catalogue, scales, site, window);
 
     if (csv)
         printCsv(catalogue, passes, scales);

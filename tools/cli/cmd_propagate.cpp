@@ -45,9 +45,9 @@ void printNumber(double x) {
 } // namespace
 
 int runPropagate(const std::vector<std::string>& args) {
-    ParsedOptions options;
+    CommandOptions options({{"tle", true}, {"minutes", true}, {"help", false}});
     std::string error;
-    if (!parseOptions(args, {{"tle", true}, {"minutes", true}, {"help", false}}, options, error))
+    if (!options.parse(args, error))
         return usageError("propagate: " + error);
     if (options.has("help")) {
         std::fputs(kHelp, stdout);
@@ -62,7 +62,7 @@ int runPropagate(const std::vector<std::string>& args) {
     std::vector<double> minutes;
     if (!parseNumberList(options.value("minutes"), minutes))
         return usageError("propagate: --minutes needs comma-separated numbers, got '" +
-                           options.value("minutes") + "'");
+                          options.value("minutes") + "'");
 
     Catalogue catalogue;
     if (readCatalogueFile(options.value("tle").c_str(), 0, catalogue) != 0)

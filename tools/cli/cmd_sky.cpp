@@ -66,12 +66,12 @@ void printTable(const Catalogue& catalogue, const std::vector<LiveRow>& rows) {
 } // namespace
 
 int runSky(const std::vector<std::string>& args) {
-    ParsedOptions options;
-    std::string error;
     const std::vector<OptionRule> rules = {{"tle", true},  {"at", true},   {"lat", true},
                                            {"lon", true},  {"elev", true}, {"limit", true},
                                            {"csv", false}, {"help", false}};
-    if (!parseOptions(args, rules, options, error))
+    CommandOptions options(rules);
+    std::string error;
+    if (!options.parse(args, error))
         return usageError("sky: " + error);
     if (options.has("help")) {
         std::fputs(kHelp, stdout);
@@ -88,7 +88,7 @@ int runSky(const std::vector<std::string>& args) {
     if (options.has("limit") && (!parseNumber(options.value("limit"), limit) || limit < 0 ||
                                  limit != std::floor(limit) || limit > 1e9))
         return usageError("sky: --limit needs a whole number from 0 on, got '" +
-                           options.value("limit") + "'");
+                          options.value("limit") + "'");
 
     std::optional<CalendarTime> at;
     if (!readInstant(options, "at", at, error))

@@ -35,11 +35,11 @@ const char kHelp[] =
 } // namespace
 
 int runUpdate(const std::vector<std::string>& args) {
-    ParsedOptions options;
-    std::string error;
     const std::vector<OptionRule> rules = {
         {"source", true}, {"out", true}, {"timeout", true}, {"help", false}};
-    if (!parseOptions(args, rules, options, error))
+    CommandOptions options(rules);
+    std::string error;
+    if (!options.parse(args, error))
         return usageError("update: " + error);
     if (options.has("help")) {
         std::fputs(kHelp, stdout);
@@ -51,7 +51,7 @@ int runUpdate(const std::vector<std::string>& args) {
     if (options.has("timeout") &&
         (!parseNumber(options.value("timeout"), seconds) || seconds <= 0 || seconds > 3600))
         return usageError("update: --timeout needs seconds above 0 and up to 3600, got '" +
-                           options.value("timeout") + "'");
+                          options.value("timeout") + "'");
     QStringList sources;
     for (const std::string& source : options.values("source")) {
         if (source.empty())

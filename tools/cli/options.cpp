@@ -4,57 +4,93 @@
 #include <cmath>
 #include <cstdio>
 
-std::string ParsedOptions::value(const std::string& name) const {
-    const auto it = values_.find(name);
-    return it == values_.end() ? std::string() : it->second.back();
+namespace {
+
+// Latin-1 maps every byte to one character and back, so file names and other values pass
+// unchanged whatever their encoding; option names are plain ASCII.
+QString fromBytes(const std::string& text) {
+    return QString::fromLatin1(text.data(), int(text.size()));
 }
 
-std::vector<std::string> ParsedOptions::values(const std::string& name) const {
-    const auto it = values_.find(name);
-    return it == values_.end() ? std::vector<std::string>() : it->second;
+std::string toBytes(const QString& text) {
+    return text.toLatin1().toStdString();
 }
 
-bool parseOptions(const std::vector<std::string>& args, const std::vector<OptionRule>& rules,
-                   ParsedOptions& out, std::string& error) {
-    out = ParsedOptions();
+} // namespace
+
+CommandOptions::CommandOptions(const std::vector<OptionRule>& rules) : rules_(rules) {
+    for (const OptionRule& rule : rules_)
+        parser_.addOption(rule.takesValue
+                              ? QCommandLineOption(fromBytes(rule.name), QString(), "value")
+                              : QCommandLineOption(fromBytes(rule.name)));
+}
+
+const OptionRule* CommandOptions::rule(const std::string& name) const {
+    for (const OptionRule& r : rules_)
+        if (r.name == name)
+            return &r;
+    return nullptr;
+}
+
+bool CommandOptions::parse(const std::vector<std::string>& args, std::string& error) {
+    // QCommandLineParser would take a single-dash word for an option and report its faults
+    // only after reading everything, in words of its own. Scripts know single-dash words as
+    // arguments and the message of the first fault, so the words are sorted and checked here
+    // in order, and the parser reads the options and their values.
+    positional_.clear();
+    QStringList options{QStringLiteral("orbitrak-cli")};
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (optionsEnded || arg.size() < 3 || arg.compare(0, 2, "--") != 0) {
-            if (arg == "--") {
+            if (arg == "--")
                 optionsEnded = true;
-                continue;
-            }
-            out.positional_.push_back(arg);
+            else
+                positional_.push_back(arg);
             continue;
         }
         const std::size_t eq = arg.find('=');
         const std::string name =
             arg.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
-        const OptionRule* rule = nullptr;
-        for (const OptionRule& s : rules)
-            if (s.name == name)
-                rule = &s;
-        if (!rule) {
+        const OptionRule* found = rule(name);
+        if (!found) {
             error = "unknown option --" + name;
             return false;
         }
-        if (!rule->takesValue) {
-            if (eq != std::string::npos) {
-                error = "option --" + name + " takes no value";
-                return false;
-            }
-            out.values_[name].push_back(std::string());
-        } else if (eq != std::string::npos) {
-            out.values_[name].push_back(arg.substr(eq + 1));
-        } else if (i + 1 < args.size()) {
-            out.values_[name].push_back(args[++i]);
-        } else {
-            error = "option --" + name + " needs a value";
+        if (!found->takesValue && eq != std::string::npos) {
+            error = "option --" + name + " takes no value";
             return false;
         }
+        options << fromBytes(arg);
+        if (found->takesValue && eq == std::string::npos) {
+            if (i + 1 == args.size()) {
+                error = "option --" + name + " needs a value";
+                return false;
+            }
+            options << fromBytes(args[++i]);
+        }
+    }
+    if (!parser_.parse(options)) {
+        error = toBytes(parser_.errorText());
+        return false;
     }
     return true;
+}
+
+bool CommandOptions::has(const std::string& name) const {
+    return parser_.isSet(fromBytes(name));
+}
+
+std::string CommandOptions::value(const std::string& name) const {
+    const QStringList all = parser_.values(fromBytes(name));
+    return all.isEmpty() ? std::string() : toBytes(all.back());
+}
+
+std::vector<std::string> CommandOptions::values(const std::string& name) const {
+    std::vector<std::string> all;
+    for (const QString& value : parser_.values(fromBytes(name)))
+        all.push_back(toBytes(value));
+    return all;
 }
 
 bool parseNumber(const std::string& text, double& value) {
@@ -92,8 +128,8 @@ bool parseNumberList(const std::string& text, std::vector<double>& values) {
     return true;
 }
 
-bool readNumber(const ParsedOptions& options, const char* name, double low, double high,
-                 double& value, std::string& error) {
+bool readNumber(const CommandOptions& options, const char* name, double low, double high,
+                double& value, std::string& error) {
     if (!options.has(name))
         return true;
     if (!parseNumber(options.value(name), value) || value < low || value > high) {
@@ -104,23 +140,23 @@ bool readNumber(const ParsedOptions& options, const char* name, double low, doub
     return true;
 }
 
-bool readSite(const ParsedOptions& options, Site& site, std::string& error) {
+bool readSite(const CommandOptions& options, Site& site, std::string& error) {
     const Site defaults;
-    double latitude = defaults.latitude / kRadiansPerDegree;
-    double eastLongitude = -defaults.westLongitude / kRadiansPerDegree;
+    double latitude = defaults.latitudeDeg();
+    double eastLongitude = defaults.eastLongitudeDeg();
     double elevation = defaults.elevation;
-    if (!readNumber(options, "lat", -90, 90, latitude, error) ||
-        !readNumber(options, "lon", -360, 360, eastLongitude, error) ||
-        !readNumber(options, "elev", -1e6, 1e8, elevation, error))
+    if (!readNumber(options, "lat", -Site::kMaxLatitudeDeg, Site::kMaxLatitudeDeg, latitude,
+                    error) ||
+        !readNumber(options, "lon", -Site::kMaxLongitudeDeg, Site::kMaxLongitudeDeg, eastLongitude,
+                    error) ||
+        !readNumber(options, "elev", Site::kMinElevationM, Site::kMaxElevationM, elevation, error))
         return false;
-    site.latitude = latitude * kRadiansPerDegree;
-    site.westLongitude = -eastLongitude * kRadiansPerDegree;
-    site.elevation = elevation;
+    site = Site::fromDegrees(latitude, eastLongitude, elevation);
     return true;
 }
 
-bool readInstant(const ParsedOptions& options, const char* name,
-                  std::optional<CalendarTime>& instant, std::string& error) {
+bool readInstant(const CommandOptions& options, const char* name,
+                 std::optional<CalendarTime>& instant, std::string& error) {
     if (!options.has(name))
         return true;
     instant = parseCalendar(options.value(name));

@@ -1,13 +1,14 @@
 #pragma once
 
-// Command-line options of orbitrak-cli commands: "--name value" and "--name=value". An option
-// declared to take a value takes the next argument whatever it looks like, so negative numbers
-// pass ("--lon -147.72"). "--" ends the options.
+// Command-line options of orbitrak-cli commands: "--name value" and "--name=value", read with
+// QCommandLineParser. An option declared to take a value takes the next argument whatever it
+// looks like, so negative numbers pass ("--lon -147.72"). "--" ends the options.
 
 #include "astro/calendar.h"
 #include "astro/site.h"
 
-#include <map>
+#include <QCommandLineParser>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,9 +18,15 @@ struct OptionRule {
     bool takesValue;
 };
 
-class ParsedOptions {
+class CommandOptions {
 public:
-    bool has(const std::string& name) const { return values_.count(name) != 0; }
+    explicit CommandOptions(const std::vector<OptionRule>& rules);
+
+    // Reads the arguments after the command name. On failure returns false with a one-line
+    // message ("unknown option --x", "option --tle needs a value", ...).
+    bool parse(const std::vector<std::string>& args, std::string& error);
+
+    bool has(const std::string& name) const;
     // The value given last, or an empty string.
     std::string value(const std::string& name) const;
     // Every value given, in order (an option that may be repeated).
@@ -27,16 +34,12 @@ public:
     const std::vector<std::string>& positional() const { return positional_; }
 
 private:
-    friend bool parseOptions(const std::vector<std::string>&, const std::vector<OptionRule>&,
-                              ParsedOptions&, std::string&);
-    std::map<std::string, std::vector<std::string>> values_;
+    const OptionRule* rule(const std::string& name) const;
+
+    std::vector<OptionRule> rules_;
+    QCommandLineParser parser_;
     std::vector<std::string> positional_;
 };
-
-// Parses the arguments after the command name. On failure returns false with a one-line
-// message ("unknown option --x", "option --tle needs a value", ...).
-bool parseOptions(const std::vector<std::string>& args, const std::vector<OptionRule>& rules,
-                   ParsedOptions& out, std::string& error);
 
 // A finite decimal number that fills the whole text ("-147.72", "+5", "1e3"), read the same
 // in every locale.
@@ -47,16 +50,16 @@ bool parseNumber(const std::string& text, double& value);
 bool parseNumberList(const std::string& text, std::vector<double>& values);
 
 // Reads --name into value when given: a number from low to high, else false with a message.
-bool readNumber(const ParsedOptions& options, const char* name, double low, double high,
-                 double& value, std::string& error);
+bool readNumber(const CommandOptions& options, const char* name, double low, double high,
+                double& value, std::string& error);
 
 // The site of --lat, --lon (east positive, as observers give it) and --elev, each defaulting
 // to the window's.
-bool readSite(const ParsedOptions& options, Site& site, std::string& error);
+bool readSite(const CommandOptions& options, Site& site, std::string& error);
 
 // Reads --name into instant when given: a UTC instant in ISO 8601.
-bool readInstant(const ParsedOptions& options, const char* name,
-                  std::optional<CalendarTime>& instant, std::string& error);
+bool readInstant(const CommandOptions& options, const char* name,
+                 std::optional<CalendarTime>& instant, std::string& error);
 
 // Number texts as the window shows them: fixed notation, C locale, "nan" for no value.
 std::string fixed(double value, int decimals);

@@ -5,6 +5,8 @@
 
 #include "orbitrak_version.h"
 
+#include <QCommandLineParser>
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -38,13 +40,31 @@ int fail(const std::string& message) {
     return kExitUsage;
 }
 
+// Latin-1 maps every byte to one character and back, so paths pass unchanged whatever their
+// encoding.
+QString fromBytes(const char* text) {
+    return QString::fromLatin1(text);
+}
+
+std::string toBytes(const QString& text) {
+    return text.toLatin1().toStdString();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string output = "utc.bin";
-    std::string tai_utc_path = std::string(ORBITRAK_DATA_DIR) + "/tai-utc.csv";
-    std::string delta_t_path = std::string(ORBITRAK_DATA_DIR) + "/delta-t.csv";
+    QCommandLineParser parser;
+    const QCommandLineOption outputOption("o", QString(), "FILE", "utc.bin");
+    const QCommandLineOption taiUtcOption("tai-utc", QString(), "CSV",
+                                          fromBytes(ORBITRAK_DATA_DIR "/tai-utc.csv"));
+    const QCommandLineOption deltaTOption("delta-t", QString(), "CSV",
+                                          fromBytes(ORBITRAK_DATA_DIR "/delta-t.csv"));
+    parser.addOptions({outputOption, taiUtcOption, deltaTOption});
 
+    // Scripts know these exact forms only (no "--name=value", no "--o"), and help or a fault
+    // in the order the arguments come; QCommandLineParser accepts more and reports later, so
+    // the words are checked here before it reads them.
+    QStringList arguments{fromBytes(argv[0])};
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") {
@@ -55,19 +75,18 @@ int main(int argc, char** argv) {
             std::printf("orbitrak-utctable %s\n", ORBITRAK_VERSION);
             return 0;
         }
-        std::string* target = nullptr;
-        if (arg == "-o")
-            target = &output;
-        else if (arg == "--tai-utc")
-            target = &tai_utc_path;
-        else if (arg == "--delta-t")
-            target = &delta_t_path;
-        else
+        if (arg != "-o" && arg != "--tai-utc" && arg != "--delta-t")
             return fail("unknown option '" + arg + "' (try --help)");
         if (i + 1 >= argc || argv[i + 1][0] == '\0')
             return fail("option " + arg + " needs a value");
-        *target = argv[++i];
+        arguments << fromBytes(argv[i]) << fromBytes(argv[i + 1]);
+        ++i;
     }
+    if (!parser.parse(arguments))
+        return fail(toBytes(parser.errorText()));
+    const std::string output = toBytes(parser.value(outputOption));
+    const std::string tai_utc_path = toBytes(parser.value(taiUtcOption));
+    const std::string delta_t_path = toBytes(parser.value(deltaTOption));
 
     std::vector<LeapRecord> leaps;
     std::vector<DeltaTRow> rows;

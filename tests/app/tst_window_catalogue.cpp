@@ -1,0 +1,282 @@
+#include "app/main_window.h"
+#include "app/settings.h"
+#include "astro/site.h"
+#include "astro/time_scales.h"
+#include "catalogue/update_settings.h"
+#include "tests/common/file_bytes.h"
+#include "tests/common/ground_point.h"
+#include "tests/common/scripted_mount.h"
+#include "tests/common/test_sets.h"
+#include "tests/common/window_probe.h"
+#include "tests/common/window_test_main.h"
+#include "tests/update/http_test_server.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSettings>
+#include <QTableView>
+#include <QTemporaryDir>
+
+namespace {
+
+// One three-line group, the catalogue field (columns 3 to 7) of both element lines replaced.
+QByteArray group(const QByteArray& name, const QByteArray& number = "25544") {
+    return name + QByteArray(kIssLine1).replace(2, 5, number) +
+           QByteArray(kIssLine2).replace(2, 5, number);
+}
+
+QByteArray numberedGroups(int count) {
+    QByteArray text;
+    for (int i = 0; i < count; ++i)
+        text += group("SAT " + QByteArray::number(i) + "\n");
+    return text;
+}
+
+QStringList names(const QAbstractItemModel& model) {
+    QStringList list;
+    for (int row = 0; row < model.rowCount(); ++row)
+        list << model.index(row, 0).data().toString().left(24).trimmed();
+    return list;
+}
+
+QAbstractItemModel* satelliteTable(MainWindow& window) {
+    return window.findChild<QTableView*>(QStringLiteral("satelliteTableView"))->model();
+}
+
+// The set with its epoch year 26 made 17: one digit up and the one before it down keep the
+// check digit.
+QByteArray yearsOld(QByteArray set) {
+    const int line1 = set.indexOf('\n') + 1;
+    set[line1 + 19] = char(set[line1 + 19] + 1);
+    set[line1 + 18] = char(set[line1 + 18] - 1);
+    return set;
+}
+
+// A satellite on a one-day orbit moved to the present instant and over the longitude of the
+// window's default site, so that it stands well up from there for the coming hours.
+ThreeLines satelliteUpNow(const TimeScales& scales) {
+    return setOverLongitude(setsNamed("EUTELSAT 139 WEST A").value(0), scales.currentJd(),
+                            Site().eastLongitudeDeg(), scales);
+}
+
+} // namespace
+
+// The window's side of the catalogue, seen from outside: the filter, the warnings and TLEs >
+// Load TLEs..., the update from the sources through the menu and at start-up, the pass dock and
+// the upload of a pass. Every case starts with the settings of a first start.
+class TestWindowCatalogue : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir scratch;
+    const TimeScales scales; // no table: the fixed leap count
+    HttpTestServer server;
+    QList<QByteArray> sets; // real ones, three lines each
+    QString fileSource;
+
+private slots:
+    void initTestCase() {
+        QVERIFY(scratch.isValid());
+        QVERIFY(QDir::setCurrent(scratch.path()));
+        QFile catalogue(ORBITRAK_ACTIVE_CATALOGUE);
+        QVERIFY(catalogue.open(QIODevice::ReadOnly));
+        for (int i = 0; i < 6; ++i) {
+            QByteArray set = catalogue.readLine(); // one read after the other
+            set += catalogue.readLine();
+            sets << set + catalogue.readLine();
+        }
+        server.answers["/a"] = server.response("200 OK", sets[0] + sets[1] + sets[2]);
+        fileSource = QUrl::fromLocalFile(scratch.filePath("sets.txt")).toString();
+        QVERIFY(writeBytes(scratch.filePath("sets.txt"), sets[3] + sets[4]));
+    }
+
+    void init() { QSettings(QStringLiteral("Halvstar"), QStringLiteral("Orbitrak")).clear(); }
+
+    void windowFiltersIgnoringCase() {
+        QByteArray text;
+        const QStringList all = {"ISS (ZARYA)", "MISSION", "NOAA 19", "kissat", "IS S"};
+        for (const QString& name : all)
+            text += group(name.toLatin1() + "\n");
+        QVERIFY(writeBytes("satell.txt", text));
+        MainWindow window(scales);
+        auto* filter = window.findChild<QLineEdit*>(QStringLiteral("filterLineEdit"));
+        QTest::keyClicks(filter, QStringLiteral("iSs"));
+        QCOMPARE(names(*satelliteTable(window)), QStringList({"ISS (ZARYA)", "MISSION", "kissat"}));
+        filter->selectAll();
+        QTest::keyClick(filter, Qt::Key_Backspace);
+        QCOMPARE(names(*satelliteTable(window)), all);
+    }
+
+    void windowWarnsOfWhatItCannotShow_data() {
+        QTest::addColumn<QByteArray>("file"); // empty: satell.txt is a folder
+        QTest::addColumn<QStringList>("warnings");
+        QTest::newRow("500 sets") << numberedGroups(500) << QStringList();
+        QTest::newRow("501 sets") << numberedGroups(501)
+                                  << QStringList(
+                                         "Warning: Showing the first 500 of 501 element sets.");
+        QTest::newRow("a folder") << QByteArray()
+                                  << QStringList("Warning: Cannot read " +
+                                                 QDir::current().absoluteFilePath("satell.txt") +
+                                                 ".");
+    }
+
+    void windowWarnsOfWhatItCannotShow() {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, warnings);
+        QFile::remove("satell.txt");
+        QVERIFY(file.isEmpty() ? QDir().mkdir("satell.txt") : writeBytes("satell.txt", file));
+        MainWindow window(scales);
+        QDir().rmdir("satell.txt");
+        QCOMPARE(windowLog(&window).filter(QRegularExpression("Showing the first|Cannot read")),
+                 warnings);
+    }
+
+    void loadTles_data() {
+        QTest::addColumn<QString>("choice"); // empty: the user cancels
+        QTest::addColumn<int>("sets");       // what satell.txt holds afterwards
+        QTest::newRow("cancel") << QString() << 2;
+        QTest::newRow("another file") << "downloads/fresh.txt" << 5;
+        QTest::newRow("satell.txt itself") << "satell.txt" << 2;
+        // Reading a process's memory at address 0 fails, even for root.
+        if (QFile::exists("/proc/self/mem"))
+            QTest::newRow("a copy that fails") << "downloads/broken.txt" << 2;
+    }
+
+    // The old file stays whole unless a new one was copied in full; the table shows the result,
+    // and a failed copy is named in an Error.
+    void loadTles() {
+        QFETCH(QString, choice);
+        QFETCH(int, sets);
+        QVERIFY(writeBytes("satell.txt", numberedGroups(2)));
+        QVERIFY(QDir().mkpath("downloads"));
+        QVERIFY(writeBytes("downloads/fresh.txt", numberedGroups(5)));
+        QFile::remove("downloads/broken.txt");
+        QFile::link("/proc/self/mem", "downloads/broken.txt");
+        MainWindow window(scales);
+        QCOMPARE(satelliteTable(window)->rowCount(), 2);
+        // The file dialog picks the choice, or is cancelled.
+        answerNextDialog<QFileDialog>(&window, [choice](QFileDialog* dialog) {
+            if (choice.isEmpty())
+                return dialog->reject();
+            dialog->selectFile(QDir::current().absoluteFilePath(choice));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        window.findChild<QAction*>(QStringLiteral("loadTlesAction"))->trigger();
+        QCOMPARE(readBytes("satell.txt"), numberedGroups(sets));
+        QCOMPARE(satelliteTable(window)->rowCount(), sets);
+        QCOMPARE(QDir().entryList({"satell*"}, QDir::Files | QDir::Hidden),
+                 QStringList("satell.txt"));
+        QCOMPARE(windowLog(&window).filter("Could not copy"),
+                 choice.endsWith("broken.txt")
+                     ? QStringList("Error: Could not copy " +
+                                   QDir::current().absoluteFilePath(choice) +
+                                   " to satell.txt; the catalogue is unchanged.")
+                     : QStringList());
+    }
+
+    // The age warning at start, an update through the menu that reloads the table, and one
+    // cancelled in its progress dialog.
+    void updateFromTheMenu() {
+        QVERIFY(writeBytes("satell.txt", yearsOld(sets[5])));
+        QVERIFY(writeTleSources({server.url("/a")}));
+        MainWindow window(scales, 1);
+        QCOMPARE(windowLogEvents(&window).size(), 2);
+        QVERIFY2(
+            QRegularExpression("^Element sets are \\d+ days old: TLEs > Update from sources\\.$")
+                .match(windowLogEvents(&window)[1])
+                .hasMatch(),
+            qPrintable(windowLogEvents(&window)[1]));
+        QAction* update = window.findChild<QAction*>("updateFromSourcesAction");
+        update->trigger();
+        QVERIFY(!update->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            windowLogEvents(&window).contains("Updated 3 element sets from 1 source."), 60000);
+        QCOMPARE(window.findChild<QTableView*>("satelliteTableView")->model()->rowCount(), 3);
+        QCOMPARE(readBytes("satell.txt"), sets[0] + sets[1] + sets[2]);
+
+        QVERIFY(writeTleSources({server.url("/slow")}));
+        QTRY_VERIFY(update->isEnabled());
+        update->trigger();
+        QProgressDialog* progress = window.findChild<QProgressDialog*>();
+        QVERIFY(progress);
+        progress->findChild<QPushButton*>()->click();
+        QCOMPARE(windowLogEvents(&window).last(),
+                 "Cannot update from " + server.url("/slow") + ": cancelled.");
+        QCOMPARE(readBytes("satell.txt"), sets[0] + sets[1] + sets[2]);
+        QVERIFY(update->isEnabled());
+    }
+
+    void autoUpdate() {
+        QVERIFY(writeBytes("satell.txt", sets[5]));
+        QFile file("satell.txt");
+        QVERIFY(file.open(QIODevice::Append) &&
+                file.setFileTime(QDateTime::currentDateTime().addDays(-2),
+                                 QFileDevice::FileModificationTime));
+        file.close();
+        QVERIFY(writeTleSources({fileSource}));
+        QSettings("Halvstar", "Orbitrak").setValue("tle_auto_update_days", 1);
+        MainWindow window(scales, 1);
+        QCOMPARE(windowLogEvents(&window).last(),
+                 "satell.txt is older than 1 day: updating from the sources.");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            windowLogEvents(&window).contains("Updated 2 element sets from 1 source."), 60000);
+        QCOMPARE(readBytes("satell.txt"), sets[3] + sets[4]);
+    }
+
+    void passesDockHiddenAtFirstStartThenRemembered() {
+        for (const bool shown : {false, true, false}) {
+            MainWindow window(scales, 1);
+            auto* dock = window.findChild<QDockWidget*>(QStringLiteral("passesDock"));
+            auto* action = window.findChild<QAction*>(QStringLiteral("showPassesAction"));
+            QVERIFY(dock && action && action->isCheckable());
+            window.show();
+            QCOMPARE(dock->isVisible(), shown);
+            QCOMPARE(action->isChecked(), shown);
+            action->trigger(); // the next window shows the opposite
+            QCOMPARE(dock->isVisible(), !shown);
+        }
+    }
+
+    void passFollowsSelectionAndUploadsOnDoubleClick() {
+        const ThreeLines satellite = satelliteUpNow(scales);
+        QVERIFY(writeBytes("satell.txt", satellite.text()));
+        ScriptedMount mount; // answers the handshake and the status poll
+        mount.answerAlways({{":GVN#", "2.15.14#"},
+                            {":Gt#", "+45*00:00#"},
+                            {":Gg#", "-45*00:00#"},
+                            {":Gev#", "+120#"},
+                            {":TLESCK#", "E#"},
+                            {":GaE#", "0,0,0,\"E,0\",0#"}});
+        QVERIFY(writeMountIp(QStringLiteral("127.0.0.1")));
+        MainWindow window(scales, mount.port());
+        window.show();
+        window.findChild<QAction*>(QStringLiteral("showPassesAction"))->trigger();
+        auto* passes = window.findChild<QTableView*>(QStringLiteral("passesTableView"));
+        QTRY_VERIFY_WITH_TIMEOUT(passes->model()->rowCount() > 0, 30000);
+        for (int column = 1; column < passes->model()->columnCount(); ++column) // titles whole
+            QVERIFY(passes->horizontalHeader()->sectionSize(column) >=
+                    passes->horizontalHeader()->sectionSizeHint(column));
+
+        window.findChild<QTableView*>(QStringLiteral("satelliteTableView"))->selectRow(0);
+        const QModelIndex pass = passes->currentIndex();
+        QVERIFY(pass.isValid());
+        QCOMPARE(pass.sibling(pass.row(), 0).data().toString(),
+                 QString::fromUtf8(satellite.satellite.displayName));
+
+        window.findChild<QCheckBox*>(QStringLiteral("connectMountCheckBox"))->click();
+        const QRect cell = passes->visualRect(pass);
+        QTest::mouseClick(passes->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseDClick(passes->viewport(), Qt::LeftButton, {}, cell.center());
+        const QByteArray upload = ":TLEL0" + satellite.name.trimmed();
+        QTRY_VERIFY_WITH_TIMEOUT(mount.received().contains(upload), 10000);
+    }
+};
+
+ORBITRAK_WINDOW_TEST_MAIN(TestWindowCatalogue)
+#include "tst_window_catalogue.moc"
