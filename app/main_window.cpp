@@ -9,8 +9,8 @@
 #include "astro/time_scales.h"
 #include "catalogue/catalogue_file.h"
 #include "catalogue/numeric_sort_proxy_model.h"
-#include "catalogue/sky_session.h"
 #include "catalogue/satellite_table_model.h"
+#include "catalogue/sky_session.h"
 #include "orbitrak_version.h"
 #include "tracking/tracking_status_poll.h"
 #include "tracking/transit_chain.h"
@@ -247,8 +247,8 @@ void MainWindow::reloadCatalogue() {
                                   "TLEs > Update from sources."),
                                LogLevel::Info);
     }
-    qCInfo(catalogueLog).noquote() << "read" << catalogue.size() << "element sets from"
-                                   << QFileInfo(file).absoluteFilePath();
+    qCInfo(catalogueLog).noquote()
+        << "read" << catalogue.size() << "element sets from" << QFileInfo(file).absoluteFilePath();
     if (catalogue.setsInFile > catalogue.size())
         logModel->addEntry(tr("Showing the first %1 of %2 element sets.")
                                .arg(catalogue.size())

@@ -66,7 +66,7 @@ private:
     SatelliteTableModel* satelliteModel = nullptr;
     NumericSortProxyModel* proxy = nullptr;
     LogModel* logModel = nullptr;
-    CatalogueUpdateUi* updates = nullptr;       // TLEs > Sources... and Update from sources
+    CatalogueUpdateUi* updates = nullptr; // TLEs > Sources... and Update from sources
     PassesPanel* passesPanel = nullptr;
     QDockWidget* passesDock = nullptr;
     std::unique_ptr<MountSettingsDialog> setupDialog; // a top-level window of its own

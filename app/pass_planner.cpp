@@ -64,7 +64,7 @@ std::vector<PlannedPass> PassPlanner::run(Job job) {
     const std::atomic<bool>& abandoned = *job.abandoned;
     const std::vector<CataloguePass> found =
         findCataloguePasses(job.catalogue, job.scales, job.site, job.window, kTrackPoints,
-                              [&abandoned] { return !abandoned; });
+                            [&abandoned] { return !abandoned; });
     std::vector<PlannedPass> passes;
     if (abandoned)
         return passes;

@@ -1,5 +1,6 @@
-#include "astro/angles.h"
 #include "app/sky_plot.h"
+
+#include "astro/angles.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -8,7 +9,6 @@
 #include <cmath>
 
 namespace {
-
 
 const QColor kTrackColour(0, 110, 200);
 const QColor kRiseColour(0, 160, 0);

@@ -125,9 +125,10 @@ CalendarTime jdToCalendar(const UtcTable* table, double x) {
 }
 
 std::string formatCalendar(const CalendarTime& c, CalendarFormat format) {
-    const char* pattern = format == CalendarFormat::Iso       ? "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ"
-                          : format == CalendarFormat::Seconds ? "%04d-%02d-%02d %02d:%02d:%02d"
-                                                              : "%04d-%02d-%02d %02d:%02d:%02d.%03d";
+    const char* pattern = format == CalendarFormat::Iso ? "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ"
+                          : format == CalendarFormat::Seconds
+                              ? "%04d-%02d-%02d %02d:%02d:%02d"
+                              : "%04d-%02d-%02d %02d:%02d:%02d.%03d";
     char text[64];
     std::snprintf(text, sizeof text, pattern, static_cast<int>(c.year), c.month, c.day, c.hour,
                   c.minute, c.second, c.millisecond);

@@ -22,7 +22,7 @@ static_assert(sizeof(CalendarTime) == 16, "CalendarTime must stay 16 bytes");
 
 // A calendar time from its fields; no range checks.
 inline CalendarTime makeCalendar(std::int32_t year, int month, int day, int hour = 0,
-                                  int minute = 0, int second = 0, int millisecond = 0) {
+                                 int minute = 0, int second = 0, int millisecond = 0) {
     CalendarTime c;
     c.year = year;
     c.month = static_cast<std::uint16_t>(month);

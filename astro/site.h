@@ -32,12 +32,8 @@ struct Site {
     double eastLongitudeDeg() const { return -degreesFromRadians(westLongitude); }
     double westLongitudeDeg() const { return degreesFromRadians(westLongitude); }
 
-    static bool latitudeInRange(double degrees) {
-        return std::fabs(degrees) <= kMaxLatitudeDeg;
-    }
-    static bool longitudeInRange(double degrees) {
-        return std::fabs(degrees) <= kMaxLongitudeDeg;
-    }
+    static bool latitudeInRange(double degrees) { return std::fabs(degrees) <= kMaxLatitudeDeg; }
+    static bool longitudeInRange(double degrees) { return std::fabs(degrees) <= kMaxLongitudeDeg; }
     static bool elevationInRange(double metres) {
         return metres >= kMinElevationM && metres <= kMaxElevationM;
     }

@@ -1,5 +1,6 @@
-#include "astro/angles.h"
 #include "astro/sun.h"
+
+#include "astro/angles.h"
 
 #include <cmath>
 

@@ -147,7 +147,7 @@ double utcCalendarToTt(const UtcTable& table, const CalendarTime& c) {
 CalendarTime ttToUtcCalendar(const UtcTable& table, double tt) {
     if (table.extrapolation_active && tt > table.extrapolation_start)
         return jdToCalendar(&table, tt - threeStepDeltaT(table, tt) / kSecondsPerDay -
-                                          table.extrapolation_offset);
+                                        table.extrapolation_offset);
 
     const std::vector<LeapRecord>& leaps = table.leaps;
     CalendarTime c = jdToCalendar(&table, ttToUt1(table, tt));
@@ -300,7 +300,7 @@ std::optional<UtcTable> initTimeData(std::FILE* out, const std::vector<std::stri
         const CalendarTime& u = user->table_date;
         const CalendarTime& d = fallback->table_date;
         keep_user = compareCalendar(midnightOf(u.year, u.month, u.day),
-                                     midnightOf(d.year, d.month, d.day)) >= 0;
+                                    midnightOf(d.year, d.month, d.day)) >= 0;
     }
     say(keep_user ? "init_time_data OK with user data\n" : "init_time_data OK with default data\n");
     return std::move(keep_user ? user : fallback);

@@ -84,7 +84,7 @@ private:
 // user data\n" or "initTimeData OK with default data\n" to `out` (nothing when `out` is
 // null), flushed. Nothing when neither file loads.
 std::optional<UtcTable> initTimeData(std::FILE* out = stdout,
-                                       const std::vector<std::string>& folders = {""});
+                                     const std::vector<std::string>& folders = {""});
 
 // Every conversion the program makes from a working Julian date, for one table or for none
 // (then the fallback leap count: TT - UTC = 69.184 s, UT1 = UTC). Each conversion works on an

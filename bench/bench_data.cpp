@@ -21,8 +21,7 @@ std::vector<TleText> readTleText(const std::string& path) {
 }
 
 const std::vector<TleText>& benchCatalogue() {
-    static const std::vector<TleText> catalogue =
-        readTleText(benchDataPath("active-2026-03.txt"));
+    static const std::vector<TleText> catalogue = readTleText(benchDataPath("active-2026-03.txt"));
     return catalogue;
 }
 

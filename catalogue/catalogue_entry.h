@@ -11,7 +11,7 @@
 struct CatalogueEntry {
     ElementSet elements;
     char displayName[64] = {}; // 32 visible characters, zero-terminated
-    double position[3] = {};    // metres, Earth-centred, propagator's axes
+    double position[3] = {};   // metres, Earth-centred, propagator's axes
     std::string nameLine;
     std::string line1;
     std::string line2;

@@ -1,6 +1,6 @@
-#include "astro/angles.h"
 #include "catalogue/passes.h"
 
+#include "astro/angles.h"
 #include "astro/sun.h"
 #include "astro/time_scales.h"
 #include "catalogue/observation.h"
@@ -295,8 +295,8 @@ struct Found {
 } // namespace
 
 std::vector<SatellitePass> findPasses(CatalogueEntry& satellite, const TimeScales& scales,
-                                       const Site& site, const PassWindow& window,
-                                       std::size_t* propagations) {
+                                      const Site& site, const PassWindow& window,
+                                      std::size_t* propagations) {
     std::vector<SatellitePass> passes;
     const double span = (window.toJd - window.fromJd) * kSecondsPerDay;
     if (!(span >= 0) || !std::isfinite(span))
@@ -387,7 +387,7 @@ std::vector<SatellitePass> findPasses(CatalogueEntry& satellite, const TimeScale
 }
 
 std::vector<PassPoint> passTrack(CatalogueEntry& satellite, const TimeScales& scales,
-                                  const Site& site, const SatellitePass& pass, int count) {
+                                 const Site& site, const SatellitePass& pass, int count) {
     const WindowClock clock(scales, site, pass.startJd, pass.endJd);
     AltitudeCurve curve(satellite, clock, pass.startJd);
     const double span = (pass.endJd - pass.startJd) * kSecondsPerDay;
@@ -409,9 +409,9 @@ std::vector<PassPoint> passTrack(CatalogueEntry& satellite, const TimeScales& sc
 }
 
 std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeScales& scales,
-                                                 const Site& site, const PassWindow& window,
-                                                 int trackPoints,
-                                                 const std::function<bool()>& carryOn) {
+                                               const Site& site, const PassWindow& window,
+                                               int trackPoints,
+                                               const std::function<bool()>& carryOn) {
     std::vector<CataloguePass> all;
     for (std::size_t i = 0; i < catalogue.size(); ++i) {
         if (carryOn && !carryOn())

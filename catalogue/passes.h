@@ -57,13 +57,13 @@ struct PassWindow {
 // shorter than a step is found as well. About 600 propagations per satellite-day, at most 800
 // over the whole catalogue of March 2026 from any latitude.
 std::vector<SatellitePass> findPasses(CatalogueEntry& satellite, const TimeScales& scales,
-                                       const Site& site, const PassWindow& window,
-                                       std::size_t* propagations = nullptr);
+                                      const Site& site, const PassWindow& window,
+                                      std::size_t* propagations = nullptr);
 
 // Points along a pass from its first to its last instant, culmination included, for drawing:
 // `count` instants evenly spaced (at least two). Propagates the satellite.
 std::vector<PassPoint> passTrack(CatalogueEntry& satellite, const TimeScales& scales,
-                                  const Site& site, const SatellitePass& pass, int count);
+                                 const Site& site, const SatellitePass& pass, int count);
 
 struct CataloguePass {
     std::size_t index = 0; // of the satellite in its catalogue
@@ -76,6 +76,6 @@ struct CataloguePass {
 // `carryOn`, when given, is asked before each satellite; the search stops early (with what it
 // has found) once it says no.
 std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeScales& scales,
-                                                 const Site& site, const PassWindow& window,
-                                                 int trackPoints = 0,
-                                                 const std::function<bool()>& carryOn = {});
+                                               const Site& site, const PassWindow& window,
+                                               int trackPoints = 0,
+                                               const std::function<bool()>& carryOn = {});

@@ -1,6 +1,6 @@
-#include "astro/angles.h"
 #include "catalogue/sky_computation.h"
 
+#include "astro/angles.h"
 #include "astro/sun.h"
 #include "catalogue/observation.h"
 #include "orbit/sgp4.h"

@@ -29,9 +29,8 @@ struct BodyTerms {
 };
 
 BodyTerms bodyTerms(double zcosg, double zsing, double zcosi, double zsini, double zcosh,
-                     double zsinh, double cc, double xnoi, double cosim, double sinim,
-                     double cosomm, double sinomm, double em, double emsq, double betasq,
-                     double rtemsq) {
+                    double zsinh, double cc, double xnoi, double cosim, double sinim, double cosomm,
+                    double sinomm, double em, double emsq, double betasq, double rtemsq) {
     const double a1 = zcosg * zcosh + zsing * zcosi * zsinh;
     const double a3 = -zsing * zcosh + zcosg * zcosi * zsinh;
     const double a7 = -zcosg * zsinh + zsing * zcosi * zcosh;
@@ -82,8 +81,8 @@ BodyTerms bodyTerms(double zcosg, double zsing, double zcosi, double zsini, doub
 
 } // namespace
 
-DeepSpaceCommon deepSpaceCommon(ElementSet& rec, double epoch, double ecco, double argpo,
-                                  double tc, double inclo, double nodeo, double no) {
+DeepSpaceCommon deepSpaceCommon(ElementSet& rec, double epoch, double ecco, double argpo, double tc,
+                                double inclo, double nodeo, double no) {
     // Solar constants.
     constexpr double c1ss = 2.9864797e-6;
     constexpr double zsinis = 0.39785416;
@@ -129,12 +128,12 @@ DeepSpaceCommon deepSpaceCommon(ElementSet& rec, double epoch, double ecco, doub
     const double zsingl = std::sin(zx);
 
     const double xnoi = 1.0 / nm;
-    const BodyTerms sun = bodyTerms(zcosgs, zsings, zcosis, zsinis, cnodm, snodm, c1ss, xnoi,
-                                     cosim, sinim, cosomm, sinomm, em, emsq, betasq, rtemsq);
+    const BodyTerms sun = bodyTerms(zcosgs, zsings, zcosis, zsinis, cnodm, snodm, c1ss, xnoi, cosim,
+                                    sinim, cosomm, sinomm, em, emsq, betasq, rtemsq);
     const BodyTerms moon =
         bodyTerms(zcosgl, zsingl, zcosil, zsinil, zcoshl * cnodm + zsinhl * snodm,
-                   snodm * zcoshl - cnodm * zsinhl, c1l, xnoi, cosim, sinim, cosomm, sinomm, em,
-                   emsq, betasq, rtemsq);
+                  snodm * zcoshl - cnodm * zsinhl, c1l, xnoi, cosim, sinim, cosomm, sinomm, em,
+                  emsq, betasq, rtemsq);
 
     rec.zmol = std::fmod(4.7199672 + 0.22997150 * day - gam, kTwoPi);
     rec.zmos = std::fmod(6.2565837 + 0.017201977 * day, kTwoPi);
@@ -185,7 +184,7 @@ namespace {
 
 // Geopotential coefficients of the half-day resonance (eccentric 12-hour orbits).
 void halfDayResonance(ElementSet& rec, double nm, double aonv, double sinim, double cosim,
-                        double theta, double dmdt, double dnodt, double eccsq) {
+                      double theta, double dmdt, double dnodt, double eccsq) {
     const double em = rec.ecco;
     const double emsq = eccsq;
     const double cosisq = cosim * cosim;
@@ -272,7 +271,7 @@ void halfDayResonance(ElementSet& rec, double nm, double aonv, double sinim, dou
 
 // Coefficients of the one-day (synchronous) resonance.
 void synchronousResonance(ElementSet& rec, double nm, double aonv, double sinim, double cosim,
-                           double emsq, double theta, double xpidot) {
+                          double emsq, double theta, double xpidot) {
     constexpr double q22 = 1.7891679e-6;
     constexpr double q31 = 2.1460748e-6;
     constexpr double q33 = 2.2123015e-7;
@@ -295,7 +294,7 @@ void synchronousResonance(ElementSet& rec, double nm, double aonv, double sinim,
 } // namespace
 
 void deepSpaceInit(ElementSet& rec, const GravityConstants& g, const DeepSpaceCommon& c,
-                     double xpidot, double eccsq) {
+                   double xpidot, double eccsq) {
     constexpr double kNearPolar = 5.2359877e-2; // 3 degrees from the equator's plane
     const double nm = c.nm;
     const double em = rec.ecco;
@@ -422,7 +421,7 @@ double resonanceSteps(const ElementSet& rec, double t) {
 }
 
 void deepSpaceSecular(ElementSet& rec, double& em, double& argpm, double& inclm, double& mm,
-                        double& nodem, double& nm) {
+                      double& nodem, double& nm) {
     constexpr double stepp = 720.0;
     constexpr double stepn = -720.0;
     constexpr double step2 = 259200.0;
@@ -472,7 +471,7 @@ void deepSpaceSecular(ElementSet& rec, double& em, double& argpm, double& inclm,
 }
 
 void deepSpacePeriodics(const ElementSet& rec, double& ep, double& inclp, double& nodep,
-                          double& argpp, double& mp) {
+                        double& argpp, double& mp) {
     const double t = rec.t;
 
     // Sun.

@@ -22,18 +22,18 @@ struct DeepSpaceCommon {
 
 // Lunar and solar periodic coefficients at the epoch (published routine dscom). Writes e3,
 // ee2, se2 ... sl4, xgh2 ... xl4, zmol, zmos and the epoch offsets peo ... pho (zero) into rec.
-DeepSpaceCommon deepSpaceCommon(ElementSet& rec, double epoch, double ecco, double argpo,
-                                  double tc, double inclo, double nodeo, double no);
+DeepSpaceCommon deepSpaceCommon(ElementSet& rec, double epoch, double ecco, double argpo, double tc,
+                                double inclo, double nodeo, double no);
 
 // Secular rates and resonance set-up (dsinit): dedt ... domdt, irez, the d-coefficients or
 // del1-3, xfact, xlamo, and the integrator start state.
 void deepSpaceInit(ElementSet& rec, const GravityConstants& g, const DeepSpaceCommon& c,
-                     double xpidot, double eccsq);
+                   double xpidot, double eccsq);
 
 // Lunar-solar secular drift and resonance integration to rec.t (dspace). Updates the mean
 // elements in place, and the integrator state in rec.
 void deepSpaceSecular(ElementSet& rec, double& em, double& argpm, double& inclm, double& mm,
-                        double& nodem, double& nm);
+                      double& nodem, double& nm);
 
 // The 720-minute resonance steps that integrating to t would take from the record's present
 // state (from the epoch when the integrator restarts); 0 without resonance or beyond its reach.
@@ -41,6 +41,6 @@ double resonanceSteps(const ElementSet& rec, double t);
 
 // Lunar-solar periodics at rec.t added to the mean elements (dpper after initialisation).
 void deepSpacePeriodics(const ElementSet& rec, double& ep, double& inclp, double& nodep,
-                          double& argpp, double& mp);
+                        double& argpp, double& mp);
 
 } // namespace orbit_detail

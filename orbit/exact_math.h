@@ -10,7 +10,6 @@
 
 namespace orbit_detail {
 
-
 // fmod(x, 2 pi). Removing 2^k * 2pi from a value in [2^k * 2pi, 2^(k+1) * 2pi) is exact
 // (Sterbenz), so stepping k down from the top leaves exactly the remainder fmod computes.
 inline double wrapTwoPi(double x) {

@@ -13,7 +13,7 @@ struct GravityConstants {
 namespace orbit_detail {
 
 constexpr GravityConstants makeGravity(double mu, double radius, double xke, double j2, double j3,
-                                        double j4) {
+                                       double j4) {
     return GravityConstants{1.0 / xke, mu, radius, xke, j2, j3, j4, j3 / j2};
 }
 
@@ -22,9 +22,9 @@ constexpr GravityConstants makeGravity(double mu, double radius, double xke, dou
 inline constexpr GravityConstants kGravitySets[3] = {
     makeGravity(398600.79964, 6378.135, 0.0743669161, 0.001082616, -0.00000253881, -0.00000165597),
     makeGravity(398600.8, 6378.135, 0.074366916133173422, 0.001082616, -0.00000253881,
-                 -0.00000165597),
+                -0.00000165597),
     makeGravity(398600.5, 6378.137, 0.074366853168713845, 0.00108262998905, -0.00000253215306,
-                 -0.00000161098761),
+                -0.00000161098761),
 };
 
 } // namespace orbit_detail

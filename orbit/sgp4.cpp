@@ -90,8 +90,8 @@ EpochQuantities epochQuantities(ElementSet& rec, const GravityConstants& g, doub
 // Drag and secular-rate coefficients. Returns tsi and the density parameter sfour, which the
 // higher-order drag terms need.
 void dragAndSecularCoefficients(ElementSet& rec, const GravityConstants& g,
-                                   const EpochQuantities& q, double& tsi, double& sfour,
-                                   double& xpidot) {
+                                const EpochQuantities& q, double& tsi, double& sfour,
+                                double& xpidot) {
     const double ss = 78.0 / g.radiusearthkm + 1.0;
     const double qzms2ttemp = (120.0 - 78.0) / g.radiusearthkm;
     const double qzms2t = qzms2ttemp * qzms2ttemp * qzms2ttemp * qzms2ttemp;
@@ -192,7 +192,7 @@ struct MeanElements {
 
 // Secular update; false with the error code set when the orbit has become impossible.
 bool secularUpdate(ElementSet& rec, const GravityConstants& g, bool fixed_selector,
-                    MeanElements& m) {
+                   MeanElements& m) {
     const double t = rec.t;
     const double xmdf = rec.mo + rec.mdot * t;
     const double argpdf = rec.argpo + rec.argpdot * t;
@@ -271,7 +271,7 @@ struct PeriodicElements {
 };
 
 bool lunarSolarPeriodics(ElementSet& rec, const GravityConstants& g, const MeanElements& m,
-                           PeriodicElements& p) {
+                         PeriodicElements& p) {
     p.ep = m.em;
     p.xincp = m.inclm;
     p.argpp = m.argpm;
@@ -322,8 +322,8 @@ LongPeriod longPeriodTerms(const ElementSet& rec, double am, const PeriodicEleme
 // Short-period periodics and the state vector: position (km) and velocity (km/s). Code 4
 // writes nothing; code 6 (below the surface) writes the state.
 bool shortPeriodState(ElementSet& rec, const GravityConstants& g, const MeanElements& m,
-                        const PeriodicElements& p, const LongPeriod& lp, const KeplerSolution& k,
-                        double r[3], double v[3]) {
+                      const PeriodicElements& p, const LongPeriod& lp, const KeplerSolution& k,
+                      double r[3], double v[3]) {
     const double am = m.am;
     const double axnl = lp.axnl, aynl = lp.aynl;
     const double sineo1 = k.sineo1, coseo1 = k.coseo1;
@@ -397,8 +397,8 @@ bool shortPeriodState(ElementSet& rec, const GravityConstants& g, const MeanElem
 } // namespace
 
 bool sgp4Init(int gravitySelector, char opsMode, std::int32_t satnum, double epoch, double bstar,
-               double ecco, double argpo, double inclo, double mo, double no, double nodeo,
-               ElementSet& satrec) {
+              double ecco, double argpo, double inclo, double mo, double no, double nodeo,
+              ElementSet& satrec) {
     GravityConstants unknown;
     const GravityConstants& g = constantsFor(gravitySelector, unknown);
 
@@ -428,8 +428,8 @@ bool sgp4Init(int gravitySelector, char opsMode, std::int32_t satnum, double epo
             // Deep space: the Sun and the Moon, and resonance with the Earth's geopotential.
             satrec.method = 'd';
             satrec.isimp = 1;
-            const DeepSpaceCommon c = deepSpaceCommon(satrec, epoch, satrec.ecco, satrec.argpo,
-                                                        0.0, satrec.inclo, satrec.nodeo, satrec.no);
+            const DeepSpaceCommon c = deepSpaceCommon(satrec, epoch, satrec.ecco, satrec.argpo, 0.0,
+                                                      satrec.inclo, satrec.nodeo, satrec.no);
             // The periodics at the epoch change nothing here: their epoch offsets are zero.
             deepSpaceInit(satrec, g, c, xpidot, q.eccsq);
         }
@@ -448,7 +448,7 @@ bool sgp4Init(int gravitySelector, char opsMode, std::int32_t satnum, double epo
 }
 
 bool sgp4Propagate(int gravitySelector, ElementSet& satrec, double tsince, double r[3],
-                    double v[3]) {
+                   double v[3]) {
     GravityConstants unknown;
     const GravityConstants& g = constantsFor(gravitySelector, unknown);
 
@@ -474,7 +474,7 @@ double gmstFromJd(double jdut1) {
     const double tut1 = (jdut1 - 2451545.0) / 36525.0;
     double temp = -6.2e-6 * tut1 * tut1 * tut1 + 0.093104 * tut1 * tut1 +
                   (876600.0 * 3600 + 8640184.812866) * tut1 + 67310.54841; // seconds
-    temp = std::fmod(temp * kRadiansPerDegree / 240.0, kTwoPi);                      // 360/86400 = 1/240
+    temp = std::fmod(temp * kRadiansPerDegree / 240.0, kTwoPi);            // 360/86400 = 1/240
     if (temp < 0.0)
         temp += kTwoPi;
     return temp;

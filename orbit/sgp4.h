@@ -18,14 +18,14 @@ enum Sgp4Error {
 // 0.0 UTC) and propagates it once to the epoch; the outcome of that shows in satrec.error.
 // Always returns true.
 bool sgp4Init(int gravitySelector, char opsMode, std::int32_t satnum, double epoch, double bstar,
-               double ecco, double argpo, double inclo, double mo, double no, double nodeo,
-               ElementSet& satrec);
+              double ecco, double argpo, double inclo, double mo, double no, double nodeo,
+              ElementSet& satrec);
 
 // Propagates satrec to tsince minutes from its epoch: position (km) and velocity (km/s) in the
 // TEME frame. Returns false with the code in satrec.error on failure; codes 1-4 write nothing
 // to r and v, code 6 writes them. Allocates nothing.
 bool sgp4Propagate(int gravitySelector, ElementSet& satrec, double tsince, double r[3],
-                    double v[3]);
+                   double v[3]);
 
 // How many 720-minute resonance steps propagating satrec to tsince would integrate: 0 for orbits
 // without resonance. The integrator's state at an instant depends on that instant alone (its

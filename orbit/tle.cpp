@@ -1,6 +1,6 @@
 #include "orbit/tle.h"
-#include "astro/angles.h"
 
+#include "astro/angles.h"
 #include "orbit/element_lines.h"
 #include "orbit/gravity.h"
 #include "orbit/sgp4.h"

@@ -15,13 +15,13 @@
 // (AFSPC compatible) or 'i' (improved). gravitySelector: see gravityConstants.
 // Returns the result of sgp4Init (true); a failed first propagation shows in satrec.error.
 bool parseTle(char* line1, char* line2, char runType, char inputType, char opsMode,
-               int gravitySelector, double& start, double& stop, double& step, ElementSet& satrec);
+              int gravitySelector, double& start, double& stop, double& step, ElementSet& satrec);
 
 // Month, day, hour, minute and seconds of a day of the year with fraction (1.0 = January 1
 // 0h). Leap years are the years divisible by 4. A day number that is not finite or beyond a
 // billion days gives month 1, day 0, 0:00 and NaN seconds, so that the Julian date is NaN.
 void daysToMdhms(int year, double days, int& month, int& day, int& hour, int& minute,
-                   double& seconds);
+                 double& seconds);
 
 // Julian date of a calendar date and time (valid 1900 March 1 to 2100 February 28).
 double julianDay(int year, int month, int day, int hour, int minute, double seconds);

@@ -36,7 +36,7 @@ CalendarTime at(const char* t) {
 // UT1 - UTC stays within 0.9 s: no leap extrapolation.
 UtcTable fixture(double slope = 0.0, int tableDay = 1) {
     static const double deltaT[15] = {29.15, 31.07, 33.15, 35.73, 40.18, 45.48, 50.54, 54.34,
-                                       56.86, 60.78, 63.83, 64.69, 66.07, 67.64, 69.36};
+                                      56.86, 60.78, 63.83, 64.69, 66.07, 67.64, 69.36};
     UtcTable t;
     t.leaps = {{1968, 2, 1, 4.2131700, 39126.0f, 0.002592f},
                {1972, 1, 1, 10.0},
@@ -82,7 +82,7 @@ CalendarTime randomCalendar(QRandomGenerator& rng) {
     const double first = calendarToJd(nullptr, makeCalendar(1973, 1, 1));
     CalendarTime c = jdToCalendar(nullptr, first + std::floor(rng.bounded(32000.0)));
     return makeCalendar(c.year, c.month, c.day, rng.bounded(24), rng.bounded(60), rng.bounded(60),
-                         rng.bounded(1000));
+                        rng.bounded(1000));
 }
 
 } // namespace

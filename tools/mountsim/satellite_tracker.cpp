@@ -1,6 +1,6 @@
 #include "tools/mountsim/satellite_tracker.h"
-#include "astro/angles.h"
 
+#include "astro/angles.h"
 #include "catalogue/observation.h"
 #include "mount/protocol.h"
 #include "tools/mountsim/element_set_check.h"

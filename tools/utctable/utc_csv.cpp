@@ -53,7 +53,7 @@ bool validDate(long year, long month, long day) {
 // Feeds the data rows (after the header) to `row`; false with `error` set on the first fault.
 template <typename RowFn>
 bool forEachRow(std::istream& in, const char* header, std::size_t field_count, std::string& error,
-                  RowFn row) {
+                RowFn row) {
     std::string line;
     int number = 0;
     bool seen_header = false;
@@ -103,8 +103,8 @@ bool readTaiUtcCsv(std::istream& in, std::vector<LeapRecord>& out, std::string& 
         [&out](const std::vector<std::string>& f, std::string& what) {
             long year = 0, month = 0, day = 0;
             double offset = 0, ref_mjd = 0, rate = 0;
-            if (!parseNumber(f[0], year) || !parseNumber(f[1], month) ||
-                !parseNumber(f[2], day) || !validDate(year, month, day)) {
+            if (!parseNumber(f[0], year) || !parseNumber(f[1], month) || !parseNumber(f[2], day) ||
+                !validDate(year, month, day)) {
                 what = "invalid date";
                 return false;
             }
@@ -139,31 +139,31 @@ bool readDeltaTCsv(std::istream& in, std::vector<DeltaTRow>& out, std::string& e
     out.clear();
     const bool ok =
         forEachRow(in, "tt_jd,decimal_year,delta_t_s", 3, error,
-                     [&out](const std::vector<std::string>& f, std::string& what) {
-                         DeltaTRow row;
-                         double listed_year = 0;
-                         if (!parseFinite(f[0], row.tt_jd) || !parseFinite(f[1], listed_year) ||
-                             !parseFinite(f[2], row.deltaT)) {
-                             what = "invalid number";
-                             return false;
-                         }
-                         // Years from -4712 to 9999 keep the float32 year of the file meaningful.
-                         if (row.tt_jd < 0.0 || row.tt_jd > 5373484.5) {
-                             what = "Julian date out of range";
-                             return false;
-                         }
-                         row.year = decimalYear(row.tt_jd);
-                         if (std::fabs(row.year - listed_year) > 0.001) {
-                             what = "decimal year does not match the Julian date";
-                             return false;
-                         }
-                         if (!out.empty() && !(row.tt_jd > out.back().tt_jd)) {
-                             what = "Julian dates must be strictly ascending";
-                             return false;
-                         }
-                         out.push_back(row);
-                         return true;
-                     });
+                   [&out](const std::vector<std::string>& f, std::string& what) {
+                       DeltaTRow row;
+                       double listed_year = 0;
+                       if (!parseFinite(f[0], row.tt_jd) || !parseFinite(f[1], listed_year) ||
+                           !parseFinite(f[2], row.deltaT)) {
+                           what = "invalid number";
+                           return false;
+                       }
+                       // Years from -4712 to 9999 keep the float32 year of the file meaningful.
+                       if (row.tt_jd < 0.0 || row.tt_jd > 5373484.5) {
+                           what = "Julian date out of range";
+                           return false;
+                       }
+                       row.year = decimalYear(row.tt_jd);
+                       if (std::fabs(row.year - listed_year) > 0.001) {
+                           what = "decimal year does not match the Julian date";
+                           return false;
+                       }
+                       if (!out.empty() && !(row.tt_jd > out.back().tt_jd)) {
+                           what = "Julian dates must be strictly ascending";
+                           return false;
+                       }
+                       out.push_back(row);
+                       return true;
+                   });
     if (ok && out.size() < kMinDeltaTRows) {
         error = "at least " + std::to_string(kMinDeltaTRows) + " Delta T rows are needed, found " +
                 std::to_string(out.size());
@@ -173,7 +173,7 @@ bool readDeltaTCsv(std::istream& in, std::vector<DeltaTRow>& out, std::string& e
 }
 
 bool buildUtcTable(const std::vector<LeapRecord>& leaps, const std::vector<DeltaTRow>& rows,
-                     UtcTable& out, std::string& error) {
+                   UtcTable& out, std::string& error) {
     if (leaps.empty() || rows.size() < kMinDeltaTRows) {
         error = "not enough data for a table";
         return false;

@@ -26,4 +26,4 @@ bool readDeltaTCsv(std::istream& in, std::vector<DeltaTRow>& out, std::string& e
 // Table date: the calendar date of the last Delta T row. After the last point Delta T stays
 // at the last value (a = b = 0, c = last), so predictions do not run away.
 bool buildUtcTable(const std::vector<LeapRecord>& leaps, const std::vector<DeltaTRow>& rows,
-                     UtcTable& out, std::string& error);
+                   UtcTable& out, std::string& error);
