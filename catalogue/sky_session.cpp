@@ -20,7 +20,7 @@ void SkySession::setSite(const Site& site) {
         site.elevation == observingSite.elevation)
         return;
     observingSite = site;
-    emit siteChanged(observingSite);
+    emit siteChanged();
     if (jd != 0.0) {
         computeRows();
         emit rowsChanged();

@@ -41,7 +41,7 @@ public:
 signals:
     // New sets and new rows: whatever was keyed on rows of the old catalogue is void.
     void catalogueChanged();
-    void siteChanged(const Site& site);
+    void siteChanged();
     // New rows for the same sets, at instant().
     void rowsChanged();
 

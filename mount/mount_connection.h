@@ -1,7 +1,7 @@
 #pragma once
 
 #include "mount/link_types.h"
-#include "mount/log_level.h"
+#include "mount/metatypes.h"
 
 #include <QByteArray>
 #include <QObject>

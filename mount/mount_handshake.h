@@ -2,7 +2,7 @@
 
 #include "astro/site.h"
 #include "mount/firmware_version.h"
-#include "mount/log_level.h"
+#include "mount/metatypes.h"
 
 #include <QByteArray>
 #include <QObject>

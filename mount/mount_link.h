@@ -3,7 +3,7 @@
 #include "astro/site.h"
 #include "mount/firmware_version.h"
 #include "mount/link_types.h"
-#include "mount/log_level.h"
+#include "mount/metatypes.h"
 #include "mount/mount_connection.h"
 
 #include <QByteArray>
@@ -93,5 +93,3 @@ private:
     bool dispatching = false;        // dispatchHead is on the stack
     bool dispatchPending = false;    // ... and a completed transaction asked for the next head
 };
-
-Q_DECLARE_METATYPE(Site)

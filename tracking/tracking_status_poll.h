@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mount/log_level.h"
+#include "mount/metatypes.h"
 
 #include <QObject>
 #include <QString>

@@ -85,8 +85,7 @@ QStringList names(const QAbstractItemModel& model) {
 }
 
 Site siteAt(double latitude, double eastLongitude, double elevation) {
-    constexpr double radiansPerDegree = 0.017453292519943295;
-    return {latitude * radiansPerDegree, -eastLongitude * radiansPerDegree, elevation};
+    return Site::fromDegrees(latitude, eastLongitude, elevation);
 }
 
 std::vector<LiveRow> computeAt(Catalogue& catalogue, const TimeScales& scales, const QString& utc,
