@@ -17,7 +17,7 @@ void BM_Passes500(benchmark::State& state) {
         return;
     }
     const TimeScales scales = TimeScales::fromWorkingDirectory(nullptr);
-    const Site site{47.5 * 0.017453292519943295, -8.5 * 0.017453292519943295, 450.0};
+    const Site site = Site::fromDegrees(47.5, 8.5, 450.0);
     std::size_t propagations = 0, passes = 0;
     for (auto _ : state) {
         propagations = passes = 0;
