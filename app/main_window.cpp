@@ -165,7 +165,7 @@ void MainWindow::setUpSatelliteTable() {
             qOverload<int, Qt::SortOrder>(&QTableView::sortByColumn));
 
     const auto filter = [this] {
-        proxy->setFilterFixedString(ui->filterLineEdit->text());
+        proxy->setFilterTextAtOnce(ui->filterLineEdit->text());
     };
     connect(ui->filterLineEdit, &QLineEdit::textEdited, this, filter);
     connect(ui->filterLineEdit, &QLineEdit::editingFinished, this, filter);
