@@ -99,7 +99,10 @@ private slots:
         QVERIFY(writeBytes(scratch.filePath("sets.txt"), sets[3] + sets[4]));
     }
 
-    void init() { QSettings(QStringLiteral("Halvstar"), QStringLiteral("Orbitrak")).clear(); }
+    void init() {
+        QSettings(QStringLiteral("Halvstar"), QStringLiteral("Orbitrak")).clear();
+        QDir(updateCacheFolder()).removeRecursively(); // no copies, no paused hosts
+    }
 
     void windowFiltersIgnoringCase() {
         QByteArray text;
