@@ -10,16 +10,20 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QProgressDialog>
 
 #include <cmath>
 
 CatalogueUpdateUi::CatalogueUpdateUi(QWidget* window, QAction* sourcesAction, QAction* updateAction,
+                                     QAction* forcedUpdateAction,
                                      std::function<QString()> catalogueFile)
     : QObject(window), window(window), updateAction(updateAction),
-      catalogueFile(std::move(catalogueFile)), updater(new CatalogueUpdater(this)) {
+      forcedUpdateAction(forcedUpdateAction), catalogueFile(std::move(catalogueFile)),
+      updater(new CatalogueUpdater(this)) {
     connect(sourcesAction, &QAction::triggered, this, &CatalogueUpdateUi::editSources);
-    connect(updateAction, &QAction::triggered, this, &CatalogueUpdateUi::update);
+    connect(updateAction, &QAction::triggered, this, [this] { update(false); });
+    connect(forcedUpdateAction, &QAction::triggered, this, [this] { update(true); });
     connect(updater, &CatalogueUpdater::finished, this, &CatalogueUpdateUi::finished);
 }
 
@@ -32,13 +36,38 @@ void CatalogueUpdateUi::editSources() {
         writeTleSources(dialog.sources());
 }
 
-void CatalogueUpdateUi::update() {
+void CatalogueUpdateUi::update(bool force) {
+    if (updater->isRunning())
+        return;
+    const QString cache = updateCacheFolder();
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (const HostPause& pause : CatalogueUpdater::pausedHosts(readTleSources(), cache, now)) {
+        const QMessageBox::StandardButton answer =
+            QMessageBox::question(window, tr("Update from sources"),
+                                  tr("%1 refused the last request (HTTP %2). Ask it again anyway?")
+                                      .arg(pause.host)
+                                      .arg(pause.status),
+                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes)
+            continue;
+        CatalogueUpdater::liftPause(pause.host, cache);
+        emit logEvent(
+            tr("Asking %1 again, by request, before its pause ends at %2 UTC.")
+                .arg(pause.host, pause.until.toString(QStringLiteral("yyyy-MM-dd hh:mm"))),
+            LogLevel::Warning);
+    }
+    start(force);
+}
+
+void CatalogueUpdateUi::start(bool force) {
     const QStringList sources = readTleSources();
     const QString target = catalogueFile();
     QDir().mkpath(QFileInfo(target).absolutePath()); // a first catalogue in the per-user folder
+    updater->setForce(force);
     if (!updater->start(sources, target))
         return;
     updateAction->setEnabled(false);
+    forcedUpdateAction->setEnabled(false);
     // Shown only when the download takes a while; Cancel fails the sources still running.
     progress = new QProgressDialog(tr("Downloading element sets..."), tr("Cancel"), 0,
                                    int(sources.size()), window);
@@ -64,6 +93,7 @@ void CatalogueUpdateUi::finished() {
     if (progress)
         progress->deleteLater();
     updateAction->setEnabled(true);
+    forcedUpdateAction->setEnabled(true);
     const UpdateOutcome& outcome = updater->outcome();
     for (const UpdateMessage& message : updateMessages(outcome))
         emit logEvent(message.text, message.level);
@@ -85,7 +115,7 @@ void CatalogueUpdateUi::updateIfDue() {
             ? tr("%1 is older than %2: updating from the sources.").arg(file.fileName(), age)
             : tr("No %1: updating from the sources.").arg(file.fileName()),
         LogLevel::Info);
-    update();
+    start(false); // never asks a paused host again: nobody asked for this update
 }
 
 void CatalogueUpdateUi::warnIfStale(const Catalogue& catalogue, double utcJd) {

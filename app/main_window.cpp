@@ -5,12 +5,14 @@
 #include "app/log_model.h"
 #include "app/mount_settings_dialog.h"
 #include "app/passes_panel.h"
+#include "app/preferences_dialog.h"
 #include "app/settings.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue_file.h"
 #include "catalogue/numeric_sort_proxy_model.h"
 #include "catalogue/satellite_table_model.h"
 #include "catalogue/sky_session.h"
+#include "catalogue/update_settings.h"
 #include "orbitrak_version.h"
 #include "tracking/tracking_status_poll.h"
 #include "tracking/transit_chain.h"
@@ -66,11 +68,12 @@ MainWindow::MainWindow(const TimeScales& scales, quint16 mountPort, QWidget* par
         *link, [this] { return session->instant(); }, this);
     statusPoll = new TrackingStatusPoll(*link, this);
     updates = new CatalogueUpdateUi(this, ui->tleSourcesAction, ui->updateFromSourcesAction,
-                                    &data_paths::catalogueFile);
+                                    ui->forcedUpdateAction, &data_paths::catalogueFile);
     connect(updates, &CatalogueUpdateUi::logEvent, logModel, &LogModel::addEntry);
     connect(updates, &CatalogueUpdateUi::catalogueReplaced, this, &MainWindow::reloadCatalogue);
     connect(ui->loadTlesAction, &QAction::triggered, this, &MainWindow::loadTles);
     connect(ui->mountSetupAction, &QAction::triggered, this, &MainWindow::editMountAddress);
+    connect(ui->preferencesAction, &QAction::triggered, this, &MainWindow::editPreferences);
     setUpSatelliteTable();
     wireMount();
     setUpPasses();
@@ -162,7 +165,7 @@ void MainWindow::setUpSatelliteTable() {
             qOverload<int, Qt::SortOrder>(&QTableView::sortByColumn));
 
     const auto filter = [this] {
-        proxy->setFilterFixedString(ui->filterLineEdit->text());
+        proxy->setFilterTextAtOnce(ui->filterLineEdit->text());
     };
     connect(ui->filterLineEdit, &QLineEdit::textEdited, this, filter);
     connect(ui->filterLineEdit, &QLineEdit::editingFinished, this, filter);
@@ -233,10 +236,21 @@ void MainWindow::setUpPasses() {
     connect(passesPanel, &PassesPanel::passActivated, this, &MainWindow::followRow);
 }
 
+// A new limit takes effect at once: the catalogue is read again.
+void MainWindow::editPreferences() {
+    PreferencesDialog dialog(this);
+    dialog.setMaxElementSets(readMaxElementSets());
+    if (dialog.exec() != QDialog::Accepted || dialog.maxElementSets() == readMaxElementSets())
+        return;
+    writeMaxElementSets(dialog.maxElementSets());
+    reloadCatalogue();
+}
+
 void MainWindow::reloadCatalogue() {
     const QString file = data_paths::catalogueFile();
     Catalogue catalogue;
-    if (readCatalogueFile(QFile::encodeName(file).constData(), kWindowSetLimit, catalogue) != 0) {
+    if (readCatalogueFile(QFile::encodeName(file).constData(), std::size_t(readMaxElementSets()),
+                          catalogue) != 0) {
         if (QFileInfo::exists(file))
             logModel->addEntry(
                 tr("Cannot read %1.")

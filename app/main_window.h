@@ -47,6 +47,7 @@ private:
     void reloadCatalogue();
     void loadTles();
     void editMountAddress();
+    void editPreferences();
     void followSatellite(const QModelIndex& index);
     void followRow(int row);
     void tick();

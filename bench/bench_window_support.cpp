@@ -66,6 +66,13 @@ bool BenchWindow::complete() const {
     return true;
 }
 
+int BenchWindow::pending() const {
+    int count = 0;
+    for (const LiveRow& row : session->rows())
+        count += std::isnan(row.distanceKm) ? 1 : 0;
+    return count;
+}
+
 bool BenchWindow::PaintCounter::eventFilter(QObject*, QEvent* event) {
     if (event->type() == QEvent::Paint)
         ++paints;

@@ -39,6 +39,8 @@ struct BenchWindow {
     void tick();
     // Every row has its position (none is waiting for the warm-up pool).
     bool complete() const;
+    // The rows still without a position.
+    int pending() const;
 
     // Counts the table's repaints, to show that ticks paint.
     struct PaintCounter : QObject {

@@ -1,11 +1,18 @@
 #include "catalogue/catalogue_updater.h"
 
+#include "catalogue/update_settings.h"
+#include "orbitrak_version.h"
+
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSaveFile>
+#include <QSettings>
 
 #include <algorithm>
 
@@ -20,12 +27,35 @@ QString counted(int n, const char* one, const char* many) {
     return CatalogueUpdater::tr(n == 1 ? one : many, nullptr, n);
 }
 
+// The one place that checks a body; every form of element set it knows is accepted.
+CheckedText checkBody(const QByteArray& body) {
+    return checkElementSets(std::string(body.constData(), std::size_t(body.size())));
+}
+
+// The index of the cache folder: one group per source copy and per paused host, named by a hash
+// so that any URL or host makes a valid key.
+QString hashKey(const QString& prefix, const QString& text) {
+    return prefix + QString::fromLatin1(
+                        QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha1).toHex());
+}
+QString indexFile(const QString& folder) {
+    return QDir(folder).filePath(QStringLiteral("update_cache.ini"));
+}
+
+bool refusal(int status) {
+    return status == 403 || status == 429 || (status >= 500 && status <= 599);
+}
+
+QString utcMinute(const QDateTime& t) {
+    return t.toUTC().toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+}
+
 } // namespace
 
 // The texts belong to CatalogueUpdater's translation context: the window shows them translated,
 // the command line, which installs no translation, in English.
 QVector<UpdateMessage> updateMessages(const UpdateOutcome& outcome) {
-    QVector<UpdateMessage> messages;
+    QVector<UpdateMessage> messages = outcome.notes;
     if (outcome.replaced)
         messages.append(
             {LogLevel::Info,
@@ -54,7 +84,8 @@ QVector<UpdateMessage> updateMessages(const UpdateOutcome& outcome) {
 }
 
 CatalogueUpdater::CatalogueUpdater(QObject* parent)
-    : QObject(parent), network(new QNetworkAccessManager(this)) {
+    : QObject(parent), network(new QNetworkAccessManager(this)), cacheFolder(updateCacheFolder()),
+      now([] { return QDateTime::currentDateTimeUtc(); }) {
     deadline.setSingleShot(true);
     connect(&deadline, &QTimer::timeout, this, &CatalogueUpdater::onDeadline);
 }
@@ -85,7 +116,7 @@ bool CatalogueUpdater::start(const QStringList& urls, const QString& targetFile)
         source.url = QUrl(urls[i].trimmed(), QUrl::StrictMode);
         const QString scheme = source.url.scheme();
         if (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
-            request(i);
+            startSource(i);
         else if (source.url.isLocalFile())
             anyFile = true;
         else
@@ -103,21 +134,176 @@ bool CatalogueUpdater::start(const QStringList& urls, const QString& targetFile)
     return true;
 }
 
-void CatalogueUpdater::request(int index) {
-    QNetworkRequest request(sources[std::size_t(index)].url);
+QVector<HostPause> CatalogueUpdater::pausedHosts(const QStringList& sources,
+                                                 const QString& cacheFolder, const QDateTime& at) {
+    const QSettings index(indexFile(cacheFolder), QSettings::IniFormat);
+    QVector<HostPause> paused;
+    for (const QString& source : sources) {
+        const QString host = QUrl(source.trimmed()).host();
+        const QString key = hashKey(QStringLiteral("pause_"), host);
+        const QDateTime until = index.value(key + QLatin1String("/until")).toDateTime();
+        const bool known = std::any_of(paused.begin(), paused.end(),
+                                       [&](const HostPause& p) { return p.host == host; });
+        if (!host.isEmpty() && !known && until.isValid() && until > at)
+            paused.append({host, index.value(key + QLatin1String("/status")).toInt(), until});
+    }
+    return paused;
+}
+
+void CatalogueUpdater::liftPause(const QString& host, const QString& cacheFolder) {
+    QSettings index(indexFile(cacheFolder), QSettings::IniFormat);
+    index.remove(hashKey(QStringLiteral("pause_"), host));
+}
+
+// A paused host is not asked; a copy younger than kSourceFreshSecs is used unless forced.
+void CatalogueUpdater::startSource(int index) {
+    Source& source = sources[std::size_t(index)];
+    source.key = hashKey(QStringLiteral("source_"), source.url.toString());
+    const QSettings cache(indexFile(cacheFolder), QSettings::IniFormat);
+    source.cachedAt = cache.value(source.key + QLatin1String("/time")).toDateTime();
+    source.lastModified = cache.value(source.key + QLatin1String("/last_modified")).toByteArray();
+    source.etag = cache.value(source.key + QLatin1String("/etag")).toByteArray();
+    source.cached =
+        source.cachedAt.isValid() && QFileInfo(QDir(cacheFolder).filePath(source.key)).isFile();
+    const QDateTime at = now();
+    const QVector<HostPause> paused = pausedHosts({source.text}, cacheFolder, at);
+    if (!paused.isEmpty()) {
+        fail(source, tr("paused until %1 UTC after HTTP %2")
+                         .arg(utcMinute(paused[0].until))
+                         .arg(paused[0].status));
+        return;
+    }
+    const qint64 age = source.cachedAt.secsTo(at);
+    if (source.cached && !force_ && age >= 0 && age < kSourceFreshSecs && useCache(source)) {
+        const int minutes = int(age / 60);
+        outcome_.notes.append(
+            {LogLevel::Info,
+             counted(
+                 minutes,
+                 QT_TRANSLATE_N_NOOP("CatalogueUpdater", "Used the copy of %1 from %n minute ago."),
+                 QT_TRANSLATE_N_NOOP("CatalogueUpdater",
+                                     "Used the copy of %1 from %n minutes ago."))
+                 .arg(source.text)});
+        return;
+    }
+    request(index, source.url);
+}
+
+// Merges the source's copy; false, leaving the source open, when the copy cannot be read.
+bool CatalogueUpdater::useCache(Source& source) {
+    QFile file(QDir(cacheFolder).filePath(source.key));
+    const QByteArray body =
+        file.open(QIODevice::ReadOnly) ? file.read(limits_.maxBytes + 1) : QByteArray();
+    if (body.size() <= limits_.maxBytes && accept(source, body, false))
+        return true;
+    source.cached = false; // nothing to fall back on: ask unconditionally
+    return false;
+}
+
+void CatalogueUpdater::storeCopy(const Source& source, const QByteArray& body,
+                                 QNetworkReply* reply) {
+    QDir().mkpath(cacheFolder);
+    if (!body.isNull()) {
+        QSaveFile file(QDir(cacheFolder).filePath(source.key));
+        if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.commit())
+            return; // a copy that cannot be kept only costs a download next time
+    }
+    QSettings cache(indexFile(cacheFolder), QSettings::IniFormat);
+    cache.setValue(source.key + QLatin1String("/url"), source.url.toString());
+    cache.setValue(source.key + QLatin1String("/time"), now());
+    const QByteArray lastModified = reply->rawHeader(QByteArrayLiteral("Last-Modified"));
+    const QByteArray etag = reply->rawHeader(QByteArrayLiteral("ETag"));
+    if (!lastModified.isEmpty() || !body.isNull())
+        cache.setValue(source.key + QLatin1String("/last_modified"), lastModified);
+    if (!etag.isEmpty() || !body.isNull())
+        cache.setValue(source.key + QLatin1String("/etag"), etag);
+}
+
+// Logged once, as the pause begins; later updates name it in each source's failure.
+void CatalogueUpdater::pauseHost(const QString& host, int status) {
+    const QDateTime until = now().addSecs(kRefusalPauseSecs);
+    QDir().mkpath(cacheFolder);
+    QSettings index(indexFile(cacheFolder), QSettings::IniFormat);
+    const QString key = hashKey(QStringLiteral("pause_"), host);
+    if (index.value(key + QLatin1String("/until")).toDateTime() >= until.addSecs(-60))
+        return; // another source of the host refused in this update already
+    index.setValue(key + QLatin1String("/host"), host);
+    index.setValue(key + QLatin1String("/status"), status);
+    index.setValue(key + QLatin1String("/until"), until);
+    outcome_.notes.append(
+        {LogLevel::Warning, tr("Updates from %1 paused until %2 UTC after HTTP %3.")
+                                .arg(host, utcMinute(until))
+                                .arg(status)});
+}
+
+void CatalogueUpdater::request(int index, const QUrl& url) {
+    Source& source = sources[std::size_t(index)];
+    QNetworkRequest request(url);
+    // Followed by hand, to tell a permanent move from a passing one.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setMaximumRedirectsAllowed(kMaxRedirects);
+                         QNetworkRequest::ManualRedirectPolicy);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Orbitrak"));
+    request.setHeader(QNetworkRequest::UserAgentHeader,
+                      QByteArrayLiteral("Orbitrak/" ORBITRAK_VERSION));
     // Uncompressed, so that the size limit counts what the server sends.
     request.setRawHeader(QByteArrayLiteral("Accept-Encoding"), QByteArrayLiteral("identity"));
+    if (source.cached) {
+        const QByteArray since =
+            source.lastModified.isEmpty()
+                ? QLocale::c()
+                          .toString(source.cachedAt.toUTC(),
+                                    QStringLiteral("ddd, dd MMM yyyy hh:mm:ss"))
+                          .toLatin1() +
+                      " GMT"
+                : source.lastModified;
+        request.setRawHeader(QByteArrayLiteral("If-Modified-Since"), since);
+        request.setRawHeader(QByteArrayLiteral("If-None-Match"),
+                             source.etag.isEmpty() ? QByteArrayLiteral("\"\"") : source.etag);
+    }
     QNetworkReply* reply = network->get(request);
-    sources[std::size_t(index)].reply = reply;
+    source.reply = reply;
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, index] { onMetaData(index); });
     connect(reply, &QNetworkReply::readyRead, this, [this, index] { onReadyRead(index); });
     connect(reply, &QNetworkReply::finished, this, [this, index] { onReplyFinished(index); });
+}
+
+// Follows a redirect answer when it is no less safe; false when the answer is none.
+bool CatalogueUpdater::redirect(int index) {
+    Source& source = sources[std::size_t(index)];
+    QNetworkReply* reply = source.reply;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QVariant location = reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
+    if (status < 300 || status > 399 || status == 304 || !location.isValid())
+        return false;
+    const QUrl target = reply->url().resolved(location.toUrl());
+    const bool downgrade = reply->url().scheme() == QLatin1String("https") &&
+                           target.scheme() != QLatin1String("https");
+    reply->disconnect(this);
+    reply->deleteLater();
+    source.reply = nullptr;
+    source.body.clear();
+    if (++source.redirects > kMaxRedirects) {
+        fail(source, tr("too many redirects"));
+        return true;
+    }
+    if (downgrade ||
+        (target.scheme() != QLatin1String("http") && target.scheme() != QLatin1String("https"))) {
+        fail(source, tr("redirected to %1, which is less safe").arg(target.toString()));
+        return true;
+    }
+    const bool permanent = status == 301 || status == 308;
+    source.allPermanent = source.allPermanent && permanent;
+    if (source.allPermanent)
+        source.movedTo = target;
+    const QVector<HostPause> paused = pausedHosts({target.toString()}, cacheFolder, now());
+    if (!paused.isEmpty())
+        fail(source, tr("paused until %1 UTC after HTTP %2")
+                         .arg(utcMinute(paused[0].until))
+                         .arg(paused[0].status));
+    else
+        request(index, target);
+    return true;
 }
 
 void CatalogueUpdater::readFileSources() {
@@ -136,7 +322,7 @@ void CatalogueUpdater::readFileSources() {
         if (body.size() > limits_.maxBytes)
             fail(source, tooLarge());
         else
-            accept(source, body);
+            accept(source, body, true);
     }
 }
 
@@ -165,19 +351,37 @@ void CatalogueUpdater::onReplyFinished(int index) {
     QNetworkReply* reply = source.reply;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
-    // The connection's and the protocol's own failures (refused, TLS, cut short, a redirect
-    // refused or failing) say more than the status of the answer they may have followed.
+    // The connection's and the protocol's own failures (refused, TLS, cut short) say more than
+    // the status of the answer they may have followed.
     const bool httpError = (error >= QNetworkReply::ContentAccessDenied &&
                             error < QNetworkReply::ProtocolUnknownError) ||
                            error >= QNetworkReply::InternalServerError;
-    if (error != QNetworkReply::NoError && !(httpError && status.isValid()))
+    if (error != QNetworkReply::NoError && !(httpError && status.isValid())) {
         fail(source, reply->errorString());
-    else if (status.toInt() != 200)
+    } else if (redirect(index)) {
+        if (source.reply) { // asked anew: the move is told when that answer comes
+            finishIfDone();
+            return;
+        }
+    } else if (status.toInt() == 304 && source.cached) {
+        storeCopy(source, QByteArray(), reply);
+        if (!useCache(source))
+            fail(source, tr("no valid element set"));
+    } else if (status.toInt() != 200) {
+        if (refusal(status.toInt()))
+            pauseHost(reply->url().host(), status.toInt());
         fail(source, tr("HTTP status %1").arg(status.toInt()));
-    else if (source.body.size() + reply->bytesAvailable() > limits_.maxBytes)
+    } else if (source.body.size() + reply->bytesAvailable() > limits_.maxBytes) {
         fail(source, tooLarge());
-    else
-        accept(source, source.body + reply->readAll());
+    } else {
+        const QByteArray body = source.body + reply->readAll();
+        if (accept(source, body, true))
+            storeCopy(source, body, reply);
+    }
+    if (source.movedTo.isValid())
+        outcome_.notes.append(
+            {LogLevel::Warning, tr("%1 has moved to %2: change it in TLEs > Sources...")
+                                    .arg(source.text, source.movedTo.toString())});
     finishIfDone();
 }
 
@@ -197,13 +401,17 @@ void CatalogueUpdater::cancel() {
     finishIfDone();
 }
 
-void CatalogueUpdater::accept(Source& source, const QByteArray& body) {
-    CheckedText checked = checkElementSets(std::string(body.constData(), std::size_t(body.size())));
-    outcome_.skipped += int(checked.skipped);
+// Without a valid set: false, and the source fails when orFail says so and stays open otherwise.
+bool CatalogueUpdater::accept(Source& source, const QByteArray& body, bool orFail) {
+    CheckedText checked = checkBody(body);
     if (checked.sets.empty()) {
-        fail(source, tr("no valid element set"));
-        return;
+        if (orFail) {
+            outcome_.skipped += int(checked.skipped);
+            fail(source, tr("no valid element set"));
+        }
+        return false;
     }
+    outcome_.skipped += int(checked.skipped);
     source.sets = std::move(checked.sets);
     source.done = true;
     source.body.clear();
@@ -211,6 +419,7 @@ void CatalogueUpdater::accept(Source& source, const QByteArray& body) {
         source.reply->deleteLater();
         source.reply = nullptr;
     }
+    return true;
 }
 
 // Does nothing for a source that is already settled.

@@ -4,6 +4,7 @@
 #include "catalogue/element_set_merge.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -11,6 +12,7 @@
 #include <QUrl>
 #include <QVector>
 
+#include <functional>
 #include <vector>
 
 class QNetworkAccessManager;
@@ -20,6 +22,23 @@ class QNetworkReply;
 // fails the source.
 constexpr qint64 kMaxSourceBytes = 20 * 1024 * 1024;
 constexpr int kSourceTimeoutMs = 30000;
+// The public element-set services change their data at most this often and ask clients not to
+// ask sooner; a host that refused (403, 429, 5xx) is left alone this long.
+constexpr qint64 kSourceFreshSecs = 2 * 3600;
+constexpr qint64 kRefusalPauseSecs = 24 * 3600;
+
+// The event-log lines of an update, the same for the window and the command line.
+struct UpdateMessage {
+    LogLevel level;
+    QString text;
+};
+
+// A host left alone after it refused: until when, and the status it answered.
+struct HostPause {
+    QString host;
+    int status = 0;
+    QDateTime until; // UTC
+};
 
 struct SourceFailure {
     QString url;
@@ -33,13 +52,9 @@ struct UpdateOutcome {
     int skipped = 0;                 // sets that failed their checks, in all sources
     QVector<SourceFailure> failures; // one per failing source, in source order
     QString error;                   // no source at all, or the file could not be written
+    QVector<UpdateMessage> notes;    // cached copies used, moved sources, hosts paused
 };
 
-// The event-log lines of an outcome, the same for the window and the command line.
-struct UpdateMessage {
-    LogLevel level;
-    QString text;
-};
 QVector<UpdateMessage> updateMessages(const UpdateOutcome& outcome);
 
 // Downloads every source at once (http and https through Qt Network, file URLs read directly),
@@ -47,6 +62,12 @@ QVector<UpdateMessage> updateMessages(const UpdateOutcome& outcome);
 // least one valid set. The replacement goes through a temporary file in the target's folder,
 // so the old file stays whole on every failure. Certificate checks stay on; redirects are
 // followed only when no less safe than the request (https never falls back to http).
+//
+// Politeness towards the services: the last good body of every http(s) source is kept in the
+// cache folder with its time, Last-Modified and ETag. Within kSourceFreshSecs of its last
+// download a source is not asked at all (unless forced) and its copy is merged; otherwise the
+// request is conditional and a 304 reuses the copy. A 403, 429 or 5xx pauses the host for
+// kRefusalPauseSecs, recorded in the cache folder for every program; forcing does not lift it.
 class CatalogueUpdater : public QObject {
     Q_OBJECT
 
@@ -61,6 +82,18 @@ public:
 
     // For the next start: tests shorten them, the command line takes --timeout.
     void setLimits(Limits limits) { limits_ = limits; }
+    // For the next start: ask even sources downloaded within kSourceFreshSecs.
+    void setForce(bool force) { force_ = force; }
+    // Where copies and pauses are kept; updateCacheFolder() unless set.
+    void setCacheFolder(const QString& folder) { cacheFolder = folder; }
+    // The present instant in UTC; the system clock unless set (tests).
+    void setClock(std::function<QDateTime()> clock) { now = std::move(clock); }
+
+    // The hosts of these sources that are paused at the given instant.
+    static QVector<HostPause> pausedHosts(const QStringList& sources, const QString& cacheFolder,
+                                          const QDateTime& at);
+    // Ends a pause early, for a person who asked for it.
+    static void liftPause(const QString& host, const QString& cacheFolder);
 
     // Returns false, doing nothing, while an update runs. finished() always comes later,
     // from the event loop, never from inside start().
@@ -81,18 +114,30 @@ private:
         QUrl url;
         QNetworkReply* reply = nullptr;
         QByteArray body;
+        QString key; // of its copy in the cache folder
+        bool cached = false;
+        QDateTime cachedAt;
+        QByteArray lastModified, etag;
+        int redirects = 0;
+        bool allPermanent = true; // every redirect so far was 301 or 308
+        QUrl movedTo;
         QString failure;
         bool done = false;
         std::vector<CheckedElementSet> sets;
     };
 
-    void request(int index);
+    void request(int index, const QUrl& url);
+    void startSource(int index);
+    bool useCache(Source& source);
+    void storeCopy(const Source& source, const QByteArray& body, QNetworkReply* reply);
+    void pauseHost(const QString& host, int status);
+    bool redirect(int index);
     void readFileSources();
     void onMetaData(int index);
     void onReadyRead(int index);
     void onReplyFinished(int index);
     void onDeadline();
-    void accept(Source& source, const QByteArray& body);
+    bool accept(Source& source, const QByteArray& body, bool orFail);
     void fail(Source& source, const QString& reason);
     void finishIfDone();
     void writeCatalogue();
@@ -101,6 +146,9 @@ private:
     QNetworkAccessManager* network;
     QTimer deadline;
     Limits limits_{kMaxSourceBytes, kSourceTimeoutMs};
+    bool force_ = false;
+    QString cacheFolder;
+    std::function<QDateTime()> now;
     std::vector<Source> sources;
     QString target;
     qint64 received = 0; // bytes of every source so far

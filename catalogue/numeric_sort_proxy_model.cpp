@@ -1,5 +1,7 @@
 #include "catalogue/numeric_sort_proxy_model.h"
 
+#include <QSignalBlocker>
+
 #include <cmath>
 
 NumericSortProxyModel::NumericSortProxyModel(QObject* parent) : QSortFilterProxyModel(parent) {}
@@ -16,4 +18,15 @@ bool NumericSortProxyModel::lessThan(const QModelIndex& left, const QModelIndex&
     if (std::isnan(x))
         return !std::isnan(y);
     return !std::isnan(y) && x < y;
+}
+
+// The removals and insertions still update the persistent indexes (the selection, the current
+// row); only the views hear of them as one layout change instead.
+void NumericSortProxyModel::setFilterTextAtOnce(const QString& text) {
+    emit layoutAboutToBeChanged();
+    {
+        const QSignalBlocker quiet(this);
+        setFilterFixedString(text);
+    }
+    emit layoutChanged();
 }

@@ -10,6 +10,11 @@ class NumericSortProxyModel : public QSortFilterProxyModel {
 public:
     explicit NumericSortProxyModel(QObject* parent = nullptr);
 
+    // setFilterFixedString as one relayout. The plain call removes and inserts rows range by
+    // range; sorted on a number, the rows a filter keeps lie scattered, and each of thousands
+    // of ranges costs the view a pass over all its rows (0.2 s with 20,000 sets).
+    void setFilterTextAtOnce(const QString& text);
+
 protected:
     bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
 };

@@ -1,14 +1,17 @@
 #include "catalogue/update_settings.h"
 
+#include <QDir>
 #include <QSettings>
+#include <QStandardPaths>
 
 const char* const kDefaultTleSource =
-    "https://celestrak.org/NORAD/elements/gp.php?GROUP=visual&FORMAT=tle";
+    "https://celestrak.org/NORAD/elements/gp.php?GROUP=visual&FORMAT=json";
 
 namespace {
 
 const char* const sourcesKey = "tle_sources";
 const char* const autoUpdateKey = "tle_auto_update_days";
+const char* const maxSetsKey = "max_element_sets";
 
 const char* const organisation = "Halvstar";
 const char* const application = "Orbitrak";
@@ -40,4 +43,26 @@ int readAutoUpdateDays() {
     bool ok = false;
     const int days = settings.value(QLatin1String(autoUpdateKey), 0).toInt(&ok);
     return ok && days > 0 ? days : 0;
+}
+
+int readMaxElementSets() {
+    const QSettings settings(QString::fromLatin1(organisation), QString::fromLatin1(application));
+    bool ok = false;
+    const int sets = settings.value(QLatin1String(maxSetsKey), kDefaultMaxElementSets).toInt(&ok);
+    return ok && sets >= 1 && sets <= kMaxMaxElementSets ? sets : kDefaultMaxElementSets;
+}
+
+bool writeMaxElementSets(int sets) {
+    QSettings settings(QString::fromLatin1(organisation), QString::fromLatin1(application));
+    settings.setValue(QLatin1String(maxSetsKey), sets);
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+// The generic location with the names spelt out, so that the command line, which names no
+// organisation, finds the window's folder.
+QString updateCacheFolder() {
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
+        .filePath(
+            QStringLiteral("%1/%2").arg(QLatin1String(organisation), QLatin1String(application)));
 }

@@ -8,7 +8,8 @@
 // address). The command-line tool reads them too, so they live here rather than with the
 // window.
 
-// The bright satellites of the public GP element-set service, in three-line form.
+// The bright satellites of the public GP element-set service, as OMM in JSON: objects catalogued
+// since mid-2026 come only in the newer forms.
 extern const char* const kDefaultTleSource;
 
 // "tle_sources": a string list (tle_sources=URL1, URL2 in the INI store). The default source
@@ -21,3 +22,15 @@ bool writeTleSources(const QStringList& sources);
 // "tle_auto_update_days": update at start when the catalogue file is older than this many days;
 // 0, the default, and anything that is not a whole number above 0 mean never.
 int readAutoUpdateDays();
+
+// "max_element_sets": how many sets of the catalogue the window keeps, 1 to 50,000; 500 when the
+// key is missing or out of range.
+constexpr int kDefaultMaxElementSets = 500;
+constexpr int kMaxMaxElementSets = 50000;
+int readMaxElementSets();
+bool writeMaxElementSets(int sets);
+
+// The per-user cache folder the window and the command line share: the last good copy of every
+// source and the record of hosts that refused (QStandardPaths' cache location of
+// Halvstar/Orbitrak, whichever program asks).
+QString updateCacheFolder();

@@ -20,7 +20,7 @@ function(orbitrak_add_qtest name)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 300)
     endif()
-    set(environment "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${workdir}/config;XDG_DATA_HOME=${workdir}/data;XDG_RUNTIME_DIR=${workdir}/runtime")
+    set(environment "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${workdir}/config;XDG_DATA_HOME=${workdir}/data;XDG_CACHE_HOME=${workdir}/cache;XDG_RUNTIME_DIR=${workdir}/runtime")
     if(T_MINUTES_VARIABLE)
         # CTest reads this file each time it starts, so the limit can follow the length asked
         # for then; properties set at configure time could not.

@@ -45,6 +45,14 @@
         <source>Element sets are %1 days old: TLEs &gt; Update from sources.</source>
         <translation>Die Elementsätze sind %1 Tage alt: TLEs &gt; Aus Quellen aktualisieren.</translation>
     </message>
+    <message>
+        <source>%1 refused the last request (HTTP %2). Ask it again anyway?</source>
+        <translation>%1 hat die letzte Anfrage abgelehnt (HTTP %2). Trotzdem erneut anfragen?</translation>
+    </message>
+    <message>
+        <source>Asking %1 again, by request, before its pause ends at %2 UTC.</source>
+        <translation>%1 wird auf Wunsch erneut angefragt, bevor die Pause um %2 UTC endet.</translation>
+    </message>
 </context>
 <context>
     <name>CatalogueUpdater</name>
@@ -137,6 +145,40 @@
     <message>
         <source>more than %1 bytes</source>
         <translation>mehr als %1 Bytes</translation>
+    </message>
+    <message>
+        <source>paused until %1 UTC after HTTP %2</source>
+        <translation>pausiert bis %1 UTC nach HTTP %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>Used the copy of %1 from %n minute ago.</source>
+        <translation>
+            <numerusform>Die Kopie von %1 von vor %n Minute verwendet.</numerusform>
+            <numerusform>Die Kopie von %1 von vor %n Minuten verwendet.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Used the copy of %1 from %n minutes ago.</source>
+        <translation>
+            <numerusform>Die Kopie von %1 von vor %n Minute verwendet.</numerusform>
+            <numerusform>Die Kopie von %1 von vor %n Minuten verwendet.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Updates from %1 paused until %2 UTC after HTTP %3.</source>
+        <translation>Aktualisierungen von %1 pausiert bis %2 UTC nach HTTP %3.</translation>
+    </message>
+    <message>
+        <source>too many redirects</source>
+        <translation>zu viele Weiterleitungen</translation>
+    </message>
+    <message>
+        <source>redirected to %1, which is less safe</source>
+        <translation>weitergeleitet zu %1, was weniger sicher ist</translation>
+    </message>
+    <message>
+        <source>%1 has moved to %2: change it in TLEs &gt; Sources...</source>
+        <translation>%1 ist umgezogen nach %2: bitte unter TLEs &gt; Quellen... ändern</translation>
     </message>
 </context>
 <context>
@@ -260,6 +302,14 @@
         <source>Could not copy %1 to %2; the catalogue is unchanged.</source>
         <translation>%1 konnte nicht nach %2 kopiert werden; der Katalog bleibt unverändert.</translation>
     </message>
+    <message>
+        <source>Update now, ignoring the 2-hour rule</source>
+        <translation>Jetzt aktualisieren, ohne die 2-Stunden-Regel</translation>
+    </message>
+    <message>
+        <source>Preferences...</source>
+        <translation>Einstellungen...</translation>
+    </message>
 </context>
 <context>
     <name>MountConnection</name>
@@ -381,6 +431,21 @@
     </message>
 </context>
 <context>
+    <name>PreferencesDialog</name>
+    <message>
+        <source>Preferences</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>Element sets shown at most:</source>
+        <translation>Höchstens angezeigte Elementsätze:</translation>
+    </message>
+    <message>
+        <source>The first sets of the catalogue file, 1 to 50,000. More sets take more time at every refresh of the table and of the pass planner.</source>
+        <translation>Die ersten Sätze der Katalogdatei, 1 bis 50.000. Mehr Sätze kosten bei jeder Aktualisierung der Tabelle und des Überflugplaners mehr Zeit.</translation>
+    </message>
+</context>
+<context>
     <name>SatelliteTableModel</name>
     <message>
         <source>yes</source>
@@ -453,8 +518,8 @@
         <translation>TLE-Quellen</translation>
     </message>
     <message>
-        <source>One URL per line: http, https or file (file:///path/to/sets.txt). &quot;Update from sources&quot; downloads them all and merges their element sets in this order. With no line, the default source is used.</source>
-        <translation>Eine URL pro Zeile: http, https oder file (file:///pfad/zu/saetzen.txt). „Aus Quellen aktualisieren“ lädt sie alle herunter und führt ihre Elementsätze in dieser Reihenfolge zusammen. Ohne Zeile wird die vorgegebene Quelle verwendet.</translation>
+        <source>One URL per line: http, https or file (file:///path/to/sets.txt). &quot;Update from sources&quot; downloads them all and merges their element sets in this order. With no line, the default source is used. Each source may hold three-line TLEs or Orbit Mean-Elements Messages (OMM) as JSON, CSV, XML or KVN; the form is told from the content.</source>
+        <translation>Eine URL pro Zeile: http, https oder file (file:///pfad/zu/saetzen.txt). „Aus Quellen aktualisieren“ lädt sie alle herunter und führt ihre Elementsätze in dieser Reihenfolge zusammen. Ohne Zeile wird die vorgegebene Quelle verwendet. Jede Quelle darf dreizeilige TLEs oder Orbit Mean-Elements Messages (OMM) als JSON, CSV, XML oder KVN enthalten; das Format wird am Inhalt erkannt.</translation>
     </message>
 </context>
 <context>

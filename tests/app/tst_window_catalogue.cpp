@@ -18,9 +18,11 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
 
@@ -92,11 +94,15 @@ private slots:
             sets << set + catalogue.readLine();
         }
         server.answers["/a"] = server.response("200 OK", sets[0] + sets[1] + sets[2]);
+        server.answers["/forbidden"] = server.response("429 Too Many Requests", {});
         fileSource = QUrl::fromLocalFile(scratch.filePath("sets.txt")).toString();
         QVERIFY(writeBytes(scratch.filePath("sets.txt"), sets[3] + sets[4]));
     }
 
-    void init() { QSettings(QStringLiteral("Halvstar"), QStringLiteral("Orbitrak")).clear(); }
+    void init() {
+        QSettings(QStringLiteral("Halvstar"), QStringLiteral("Orbitrak")).clear();
+        QDir(updateCacheFolder()).removeRecursively(); // no copies, no paused hosts
+    }
 
     void windowFiltersIgnoringCase() {
         QByteArray text;
@@ -111,6 +117,21 @@ private slots:
         filter->selectAll();
         QTest::keyClick(filter, Qt::Key_Backspace);
         QCOMPARE(names(*satelliteTable(window)), all);
+    }
+
+    // TLEs > Preferences... keeps more or fewer sets, and the table follows at once.
+    void preferencesLimitTheSets() {
+        QVERIFY(writeBytes("satell.txt", numberedGroups(3)));
+        MainWindow window(scales);
+        answerNextDialog<QDialog>(&window, [](QDialog* dialog) {
+            dialog->findChild<QSpinBox*>("maxElementSetsSpinBox")->setValue(2);
+            dialog->accept();
+        });
+        window.findChild<QAction*>("preferencesAction")->trigger();
+        QCOMPARE(satelliteTable(window)->rowCount(), 2);
+        QCOMPARE(windowLog(&window).filter("Showing the first"),
+                 QStringList("Warning: Showing the first 2 of 3 element sets."));
+        QCOMPARE(readMaxElementSets(), 2);
     }
 
     void windowWarnsOfWhatItCannotShow_data() {
@@ -210,6 +231,37 @@ private slots:
                  "Cannot update from " + server.url("/slow") + ": cancelled.");
         QCOMPARE(readBytes("satell.txt"), sets[0] + sets[1] + sets[2]);
         QVERIFY(update->isEnabled());
+    }
+
+    // A host that refused is paused; the forced update asks it again only when the person
+    // agrees, and says so.
+    void refusingHostAskedAgainOnlyWithConsent() {
+        QVERIFY(writeBytes("satell.txt", sets[5]));
+        QVERIFY(writeTleSources({server.url("/forbidden")}));
+        MainWindow window(scales, 1);
+        QAction* update = window.findChild<QAction*>("forcedUpdateAction");
+        update->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(windowLogEvents(&window).last().endsWith("HTTP status 429."),
+                                 60000);
+        QVERIFY(windowLogEvents(&window).filter("Updates from 127.0.0.1 paused until").size() == 1);
+        QVERIFY(writeTleSources({server.url("/a")}));
+        for (const auto button : {QMessageBox::No, QMessageBox::Yes}) {
+            const int requests = server.requests;
+            answerNextDialog<QMessageBox>(&window, [button](QMessageBox* box) {
+                QCOMPARE(box->text(), QString("127.0.0.1 refused the last request (HTTP 429). Ask "
+                                              "it again anyway?"));
+                box->button(button)->click();
+            });
+            QTRY_VERIFY(update->isEnabled());
+            update->trigger();
+            QTRY_VERIFY_WITH_TIMEOUT(update->isEnabled(), 60000);
+            QCOMPARE(server.requests, requests + int(button == QMessageBox::Yes));
+        }
+        const QStringList log = windowLogEvents(&window);
+        QVERIFY(log.filter(QRegularExpression("^Cannot update from .*/a: paused until")).size() ==
+                1);
+        QVERIFY(log.filter("Asking 127.0.0.1 again, by request").size() == 1);
+        QCOMPARE(log.last(), QString("Updated 3 element sets from 1 source."));
     }
 
     void autoUpdate() {

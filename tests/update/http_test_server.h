@@ -34,6 +34,7 @@ public:
 
     QMap<QByteArray, QByteArray> answers; // by path
     int requests = 0;
+    QByteArray lastRequest; // its request line and headers
 
 private:
     void serve(QTcpSocket* socket) {
@@ -42,9 +43,11 @@ private:
         if (!request.contains("\r\n\r\n"))
             return;
         ++requests;
+        lastRequest = request;
         const QByteArray path = request.split(' ').value(1);
         if (!answers.contains(path))
             return;
+        request.clear();
         socket->write(answers[path]);
         socket->disconnectFromHost();
     }

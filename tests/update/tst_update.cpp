@@ -7,6 +7,8 @@
 #include "tests/common/test_sets.h"
 #include "tests/update/http_test_server.h"
 
+#include "orbitrak_version.h"
+
 #include <QSettings>
 #include <QSslSocket>
 #include <QTemporaryDir>
@@ -82,6 +84,8 @@ private slots:
         answers["/redirect"] = server.response("302 Found", {}, "Location: /a\r\n");
         answers["/big"] = server.response("200 OK", big);
         answers["/big-unsized"] = server.response("200 OK", big, {}, false);
+        answers["/moved"] = server.response("301 Moved Permanently", {}, "Location: /a\r\n");
+        answers["/forbidden"] = server.response("403 Forbidden", "go away");
         QVERIFY(big.size() > 4096);
         fileSource = QUrl::fromLocalFile(files.filePath("sets.txt")).toString();
         QVERIFY(writeBytes(files.filePath("sets.txt"), sets[3] + sets[4]));
@@ -165,6 +169,9 @@ private slots:
         row("cut in a line", "URL/cut-line", sets[0],
             {"Updated 1 element set from 1 source.",
              "Skipped 1 element set that failed their checks."});
+        row("moved", "URL/moved", sets[0] + sets[1] + sets[2],
+            {"URL/moved has moved to URL/a: change it in TLEs > Sources...",
+             "Updated 3 element sets from 1 source."});
         row("404", "URL/a URL/missing", {}, {"Cannot update from URL/missing: HTTP status 404."});
         row("page", "URL/html", {}, {"Cannot update from URL/html: no valid element set."});
         row("cut short", "URL/cut-short", {}, {"Cannot update from URL/cut-short: *"});
@@ -190,7 +197,9 @@ private slots:
         QVERIFY(writeBytes(target, sets[5]));
         for (QString& source : sources)
             source.replace("URL", server.url("")).replace("FILE", fileSource);
+        QTemporaryDir cache;
         CatalogueUpdater updater;
+        updater.setCacheFolder(cache.path());
         updater.setLimits(limits);
         QSignalSpy finished(&updater, &CatalogueUpdater::finished);
         QVERIFY(updater.start(sources, target));
@@ -205,26 +214,125 @@ private slots:
                  QStringList{"satell.txt"});
     }
 
+    // Two updates of one source in a row, the second `later` seconds after the first, with the
+    // server's answer changed in between.
+    void polite_data() {
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QByteArray>("second");
+        QTest::addColumn<int>("later");
+        QTest::addColumn<bool>("force");
+        QTest::addColumn<int>("requests");
+        QTest::addColumn<QStringList>("messages"); // of both updates
+        const QByteArray ok = "200 OK", unchanged = "304 Not Modified";
+        const QString updated = "Updated 3 element sets from 1 source.";
+        const QString paused = "Updates from 127.0.0.1 paused until 2026-07-13 10:00 UTC after "
+                               "HTTP %1.";
+        QTest::newRow("within 2 hours") << ok << ok << 7199 << false << 1
+                                        << QStringList{updated,
+                                                       "Used the copy of URL/p from 119 "
+                                                       "minutes ago.",
+                                                       updated};
+        QTest::newRow("2 hours later, 304")
+            << ok << unchanged << 7200 << false << 2 << QStringList{updated, updated};
+        QTest::newRow("forced, 304")
+            << ok << unchanged << 60 << true << 2 << QStringList{updated, updated};
+        QTest::newRow("forced, 403")
+            << ok << QByteArray("403 Forbidden") << 60 << true << 2
+            << QStringList{updated, QString(paused).arg(403).replace("10:00", "10:01"),
+                           "Cannot update from URL/p: HTTP status 403."};
+        for (const char* status : {"403 Forbidden", "429 Too Many Requests", "503 Busy"}) {
+            const QString code = QString(status).left(3);
+            QTest::newRow(status)
+                << QByteArray(status) << ok << 86399 << true << 1
+                << QStringList{paused.arg(code),
+                               "Cannot update from URL/p: HTTP status " + code + ".",
+                               "Cannot update from URL/p: paused until 2026-07-13 10:00 UTC "
+                               "after HTTP " +
+                                   code + "."};
+        }
+        QTest::newRow("24 hours after a 503")
+            << QByteArray("503 Busy") << ok << 86400 << false << 2
+            << QStringList{paused.arg(503), "Cannot update from URL/p: HTTP status 503.", updated};
+    }
+
+    void polite() {
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, second);
+        QFETCH(int, later);
+        QFETCH(bool, force);
+        QFETCH(int, requests);
+        QFETCH(QStringList, messages);
+        QTemporaryDir work, cache;
+        const QString target = work.filePath("satell.txt");
+        const QByteArray abc = sets[0] + sets[1] + sets[2];
+        const QDateTime start(QDate(2026, 7, 12), QTime(10, 0), Qt::UTC);
+        QDateTime at = start;
+        CatalogueUpdater updater;
+        updater.setCacheFolder(cache.path());
+        updater.setClock([&at] { return at; });
+        QSignalSpy finished(&updater, &CatalogueUpdater::finished);
+        server.requests = 0;
+        QStringList texts;
+        for (const QByteArray& status : {first, second}) {
+            server.answers["/p"] = server.response(status, status == "200 OK" ? abc : QByteArray(),
+                                                   "ETag: \"v1\"\r\nLast-Modified: Sun, 12 Jul "
+                                                   "2026 09:00:00 GMT\r\n");
+            QVERIFY(writeBytes(target, sets[5]));
+            QVERIFY(updater.start({server.url("/p")}, target));
+            QVERIFY(finished.wait(60000));
+            for (const UpdateMessage& message : updateMessages(updater.outcome()))
+                texts << message.text;
+            QCOMPARE(readBytes(target),
+                     texts.last() == "Updated 3 element sets from 1 source." ? abc : sets[5]);
+            at = start.addSecs(later);
+            updater.setForce(force);
+        }
+        QCOMPARE(texts, expectedLines(messages, texts, server.url(""), fileSource));
+        QCOMPARE(server.requests, requests);
+        QVERIFY(server.lastRequest.contains("\r\nUser-Agent: Orbitrak/" ORBITRAK_VERSION "\r\n"));
+        if (requests == 2 && first == "200 OK")
+            for (const char* header :
+                 {"If-None-Match: \"v1\"", "If-Modified-Since: Sun, 12 Jul 2026 09:00:00 GMT"})
+                QVERIFY2(server.lastRequest.contains(header), server.lastRequest.constData());
+        const QVector<HostPause> pauses =
+            CatalogueUpdater::pausedHosts({server.url("/a")}, cache.path(), start.addSecs(later));
+        QCOMPARE(pauses.size(),
+                 int(messages.join('\n').contains("paused until")) - int(later >= 86400));
+        CatalogueUpdater::liftPause("127.0.0.1", cache.path());
+        QVERIFY(CatalogueUpdater::pausedHosts({server.url("/a")}, cache.path(), start).isEmpty());
+    }
+
+    // Rows named "then ..." keep the cache of the row before them.
     void cli_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<QByteArray>("result"); // empty: the old file must stay
-        const auto row = [](const char* name, const char* arguments, int status, const char* line,
-                            const QByteArray& result = {}) {
+        const auto row = [](const char* name, const char* arguments, int status,
+                            const QStringList& lines, const QByteArray& result = {}) {
             QTest::newRow(name) << QString(arguments).split(' ', Qt::SkipEmptyParts) << status
-                                << QStringList{line} << result;
+                                << lines << result;
         };
-        row("replaced", "--source URL/a --out new.txt", 0, "Updated 3 element sets from 1 source.",
-            sets[0] + sets[1] + sets[2]);
-        row("settings' source", "", 0, "Updated 2 element sets from 1 source.", sets[3] + sets[4]);
+        const QByteArray abc = sets[0] + sets[1] + sets[2];
+        const QString updated = "Updated 3 element sets from 1 source.";
+        row("replaced", "--source URL/a --out new.txt", 0, {updated}, abc);
+        row("then within 2 hours", "--source URL/a --out new.txt", 0,
+            {"Used the copy of URL/a from 0 minutes ago.", updated}, abc);
+        row("then forced", "--source URL/a --out new.txt --force", 0, {updated}, abc);
+        row("settings' source", "", 0, {"Updated 2 element sets from 1 source."},
+            sets[3] + sets[4]);
         row("404", "--source URL/a --source=URL/missing", 1,
-            "Cannot update from URL/missing: HTTP status 404.");
+            {"Cannot update from URL/missing: HTTP status 404."});
+        row("403", "--source URL/forbidden", 1,
+            {"Updates from 127.0.0.1 paused until *",
+             "Cannot update from URL/forbidden: HTTP status 403."});
+        row("then paused, even forced", "--source URL/a --force", 1,
+            {"Cannot update from URL/a: paused until *"});
         row("slow", "--source URL/slow --timeout 0.3", 1,
-            "Cannot update from URL/slow: no answer within 0.3 s.");
+            {"Cannot update from URL/slow: no answer within 0.3 s."});
         row("bad timeout", "--timeout soon", 2,
-            "orbitrak-cli: update: --timeout needs seconds above 0 and up to 3600, got 'soon'");
-        row("unknown option", "--from URL/a", 2, "orbitrak-cli: update: unknown option --from");
+            {"orbitrak-cli: update: --timeout needs seconds above 0 and up to 3600, got 'soon'"});
+        row("unknown option", "--from URL/a", 2, {"orbitrak-cli: update: unknown option --from"});
     }
 
     void cli() {
@@ -235,8 +343,11 @@ private slots:
         QTemporaryDir work;
         QVERIFY(writeBytes(work.filePath("satell.txt"), sets[5]));
         QVERIFY(writeTleSources({fileSource}));
+        if (!QString(QTest::currentDataTag()).startsWith("then "))
+            QVERIFY(QDir(updateCacheFolder()).removeRecursively());
         for (QString& argument : arguments)
             argument.replace("URL", server.url(""));
+        const int requests = server.requests;
         // The server answers from this event loop, which turns meanwhile.
         const ProgramRun cli =
             runProgram(ORBITRAK_CLI, QStringList{"update"} + arguments, work.path());
@@ -247,6 +358,8 @@ private slots:
         const QString target =
             work.filePath(arguments.contains("--out") ? "new.txt" : "satell.txt");
         QCOMPARE(readBytes(target), result.isEmpty() ? sets[5] : result);
+        if (lines.first().startsWith("Used the copy") || lines.first().contains(": paused until"))
+            QCOMPARE(server.requests, requests);
     }
 
     // Qt finds the system's OpenSSL (and on Qt 6 its TLS plugin), so https sources work.

@@ -14,7 +14,7 @@
 namespace {
 
 const char kHelp[] =
-    "Usage: orbitrak-cli update [--source URL]... [--out FILE] [--timeout S]\n"
+    "Usage: orbitrak-cli update [--source URL]... [--out FILE] [--timeout S] [--force]\n"
     "\n"
     "Downloads every source, checks each element set (lines starting \"1 \" and \"2 \", check\n"
     "digits, one catalogue number on both lines; the others are skipped and counted) and merges\n"
@@ -22,11 +22,17 @@ const char kHelp[] =
     "given more than once. FILE is replaced only when every source gave at least one valid set;\n"
     "otherwise it stays as it was. Standard error gets the lines the window's log shows.\n"
     "\n"
+    "As the window does, it asks a web source at most once in 2 hours (using its last copy in\n"
+    "the meantime), asks only whether the data changed since that copy, and leaves a host alone\n"
+    "for 24 hours after it refused (HTTP 403, 429 or 5xx).\n"
+    "\n"
     "Options:\n"
     "  --source URL   an http, https or file URL (file:///path/to/sets.txt); repeat it for\n"
     "                 several (default: the settings' tle_sources)\n"
     "  --out FILE     the catalogue file to replace (default satell.txt)\n"
     "  --timeout S    seconds each source may take, up to 3600 (default 30)\n"
+    "  --force        ask even sources downloaded within the last 2 hours (a paused host\n"
+    "                 stays paused)\n"
     "  --help         this text\n"
     "\n"
     "Exit status: 0 FILE replaced, 1 a source failed or FILE could not be written (FILE\n"
@@ -36,7 +42,7 @@ const char kHelp[] =
 
 int runUpdate(const std::vector<std::string>& args) {
     const std::vector<OptionRule> rules = {
-        {"source", true}, {"out", true}, {"timeout", true}, {"help", false}};
+        {"source", true}, {"out", true}, {"timeout", true}, {"force", false}, {"help", false}};
     CommandOptions options(rules);
     std::string error;
     if (!options.parse(args, error))
@@ -70,6 +76,7 @@ int runUpdate(const std::vector<std::string>& args) {
         sources = readTleSources();
     CatalogueUpdater updater;
     updater.setLimits({kMaxSourceBytes, int(seconds * 1000.0 + 0.5)});
+    updater.setForce(options.has("force"));
     QObject::connect(&updater, &CatalogueUpdater::finished, &application, &QCoreApplication::quit);
     updater.start(sources, QString::fromStdString(out));
     application.exec();

@@ -1,0 +1,100 @@
+// One refresh tick of the real window over 20,000 satellites, the most a user is likely to keep:
+// the work on the window's thread (recomputation, the change notification through the sorting
+// proxy, the repaint) must stay well inside the 333 ms between ticks.
+#include "bench/bench_data.h"
+#include "bench/bench_window_support.h"
+
+#include "astro/time_scales.h"
+#include "catalogue/update_settings.h"
+#include "orbit/element_lines.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+// The element line with its catalogue number and check digit replaced.
+std::string renumbered(std::string line, const std::string& number) {
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    line.replace(2, 5, number);
+    line[68] = char('0' + elementLineCheckDigit(line));
+    return line + '\n';
+}
+
+// The real catalogue, then as many of its sets again under Alpha-5 numbers as make `sets`.
+QByteArray catalogueOf(int sets) {
+    const std::vector<TleText>& real = benchCatalogue();
+    QByteArray text;
+    for (int i = 0; i < sets && !real.empty(); ++i) {
+        const TleText& set = real[std::size_t(i) % real.size()];
+        text += set.name;
+        if (std::size_t(i) < real.size()) {
+            text += set.line1;
+            text += set.line2;
+            continue;
+        }
+        const std::string number = encodeCatalogueNumber(100000 + i).value_or("00000");
+        text += QByteArray::fromStdString(renumbered(set.line1, number));
+        text += QByteArray::fromStdString(renumbered(set.line2, number));
+    }
+    return text;
+}
+
+void BM_Tick20000(benchmark::State& state) {
+    ensureApplication();
+    // A settings store of its own, so that the larger limit stays out of the user's.
+    static QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    writeMaxElementSets(20000);
+    const TimeScales scales;
+    BenchWindow bench(catalogueOf(20000), scales);
+    // Some positions come from the warm-up pool; time the ticks after it has settled (a few
+    // sets of the real catalogue never get one: they have decayed).
+    QElapsedTimer warmUp;
+    warmUp.start();
+    for (int same = 0, pending = -1; same < 5 && warmUp.elapsed() < 20000;) {
+        bench.tick();
+        const int now = bench.pending();
+        same = now == pending ? same + 1 : 0;
+        pending = now;
+    }
+    bench.painted.paints = 0;
+    for (auto _ : state)
+        bench.tick();
+    state.counters["rows"] = bench.table->model()->rowCount();
+    // The longest stall of the window's thread on sorting by name and on filtering, typed key
+    // by key and then cleared, each step followed by the relayout and the repaint.
+    QElapsedTimer stall;
+    double sortMs = 0, filterMs = 0;
+    auto* filter = bench.window->findChild<QLineEdit*>(QStringLiteral("filterLineEdit"));
+    const QString typed = QStringLiteral("STARLINK");
+    for (int column : {0, 1}) {
+        stall.start();
+        bench.table->horizontalHeader()->setSortIndicator(column, Qt::AscendingOrder);
+        QApplication::processEvents();
+        sortMs = std::max(sortMs, stall.nsecsElapsed() / 1e6);
+        for (int length = 1; length <= typed.size() + 1; ++length) {
+            stall.start();
+            filter->setText(typed.left(length % (typed.size() + 1)));
+            emit filter->textEdited(filter->text());
+            QApplication::processEvents();
+            filterMs = std::max(filterMs, stall.nsecsElapsed() / 1e6);
+        }
+    }
+    state.counters["sort_ms"] = sortMs;
+    state.counters["filter_ms"] = filterMs;
+    state.counters["paints_per_tick"] = double(bench.painted.paints) / double(state.iterations());
+    state.counters["ms_per_tick"] = timePerItem(1.0);
+}
+
+} // namespace
+
+BENCHMARK(BM_Tick20000)->Unit(benchmark::kMillisecond)->Apply(addMinStatistic);
