@@ -9,6 +9,7 @@
 #include "astro/time_scales.h"
 #include "catalogue/catalogue_file.h"
 #include "catalogue/numeric_sort_proxy_model.h"
+#include "catalogue/omm_reader.h"
 #include "catalogue/satellite_table_model.h"
 #include "catalogue/sky_session.h"
 #include "orbitrak_version.h"
@@ -236,7 +237,8 @@ void MainWindow::setUpPasses() {
 void MainWindow::reloadCatalogue() {
     const QString file = data_paths::catalogueFile();
     Catalogue catalogue;
-    if (readCatalogueFile(QFile::encodeName(file).constData(), kWindowSetLimit, catalogue) != 0) {
+    ElementSetForm form = ElementSetForm::None;
+    if (readElementSetFile(file, kWindowSetLimit, catalogue, &form) != 0) {
         if (QFileInfo::exists(file))
             logModel->addEntry(
                 tr("Cannot read %1.")
@@ -246,7 +248,22 @@ void MainWindow::reloadCatalogue() {
             logModel->addEntry(tr("No element sets yet: get them with TLEs > Load TLEs... or "
                                   "TLEs > Update from sources."),
                                LogLevel::Info);
+    } else if (form == ElementSetForm::None) {
+        logModel->addEntry(tr("%1 holds no element sets in a known form.")
+                               .arg(QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath())),
+                           LogLevel::Warning);
     }
+    // The update's own words: a record left out here failed the same checks.
+    if (const int skipped = int(catalogue.skippedSets); skipped > 0)
+        logModel->addEntry(
+            skipped == 1
+                ? QCoreApplication::translate("CatalogueUpdater",
+                                              "Skipped %n element set that failed their checks.",
+                                              nullptr, skipped)
+                : QCoreApplication::translate("CatalogueUpdater",
+                                              "Skipped %n element sets that failed their checks.",
+                                              nullptr, skipped),
+            LogLevel::Warning);
     qCInfo(catalogueLog).noquote()
         << "read" << catalogue.size() << "element sets from" << QFileInfo(file).absoluteFilePath();
     if (catalogue.setsInFile > catalogue.size())
