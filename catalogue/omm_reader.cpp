@@ -362,12 +362,17 @@ int readElementSetFile(const QString& path, std::size_t maxSets, Catalogue& cata
     if (file.error() != QFileDevice::NoError)
         return 1;
     file.close();
-    const ElementSetForm found = elementSetForm(text);
+    ElementSetForm found = elementSetForm(text);
+    if (found == ElementSetForm::Tle) {
+        if (form)
+            *form = found;
+        return readCatalogueFile(QFile::encodeName(path).constData(), maxSets, catalogue);
+    }
+    const MeanElementsRead read = readMeanElements(text, found);
+    if (read.sets.empty() && read.skipped == 0) // JSON that does not parse, a bare header, ...
+        found = ElementSetForm::None;
     if (form)
         *form = found;
-    if (found == ElementSetForm::Tle)
-        return readCatalogueFile(QFile::encodeName(path).constData(), maxSets, catalogue);
-    const MeanElementsRead read = readMeanElements(text, found);
     catalogue.skippedSets = read.skipped;
     catalogue.setsInFile = read.sets.size();
     for (const MeanElements& e : read.sets) {

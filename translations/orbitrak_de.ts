@@ -260,6 +260,10 @@
         <source>Could not copy %1 to %2; the catalogue is unchanged.</source>
         <translation>%1 konnte nicht nach %2 kopiert werden; der Katalog bleibt unverändert.</translation>
     </message>
+    <message>
+        <source>%1 holds no element sets in a known form.</source>
+        <translation>%1 enthält keine Bahnelemente in einem bekannten Format.</translation>
+    </message>
 </context>
 <context>
     <name>MountConnection</name>

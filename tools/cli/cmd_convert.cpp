@@ -212,6 +212,7 @@ int runConvert(const std::vector<std::string>& args) {
 
     const ElementSetForm form = elementSetForm(text);
     MeanElementsRead read = readAnyMeanElements(text, form);
+    const bool nothingKnown = read.sets.empty() && read.skipped == 0;
     std::size_t beyondTle = 0;
     if (to == "tle") {
         std::vector<MeanElements> kept;
@@ -237,7 +238,7 @@ int runConvert(const std::vector<std::string>& args) {
         writeKvn(read.sets);
     }
 
-    if (form == ElementSetForm::None)
+    if (nothingKnown)
         std::fprintf(stderr, "orbitrak-cli: convert: no element sets in a known form\n");
     if (read.skipped > 0)
         std::fprintf(stderr,
