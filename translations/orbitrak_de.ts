@@ -262,7 +262,7 @@
     </message>
     <message>
         <source>%1 holds no element sets in a known form.</source>
-        <translation>%1 enthält keine Bahnelemente in einem bekannten Format.</translation>
+        <translation>%1 enthält keine Elementsätze in einer bekannten Form.</translation>
     </message>
 </context>
 <context>
@@ -525,6 +525,10 @@
     <message>
         <source>Slewing to start of transit.</source>
         <translation>Schwenk zum Beginn des Überflugs.</translation>
+    </message>
+    <message>
+        <source>The element set of %1 has its catalogue number in the Alpha-5 form, which older firmware may not read.</source>
+        <translation>Der Elementsatz von %1 hat seine Katalognummer in der Alpha-5-Form, die ältere Firmware möglicherweise nicht lesen kann.</translation>
     </message>
 </context>
 </TS>

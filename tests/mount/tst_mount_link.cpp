@@ -575,6 +575,24 @@ private slots:
         QCOMPARE(rig->log.mid(row + 1), line.isEmpty() ? QStringList() : QStringList{line});
     }
 
+    // An Alpha-5 set goes as it stands; when it is refused, the log says why that may be.
+    void alpha5SetRefused() {
+        STEP(rig->connect());
+        const int row = rig->log.size();
+        const QString line1 = QString::fromLatin1(kCalsphereLine1).replace(2, 5, "A0900");
+        const QString line2 = QString::fromLatin1(kCalsphereLine2).replace(2, 5, "A0900");
+        chain->start("NEW 1", "NEW 1\n", line1, line2);
+        const QByteArray sent = MountProtocol::uploadCommand("NEW 1\n", line1, line2);
+        QVERIFY(sent.contains("$0a1 A0900U 64063C"));
+        STEP(expectThenAnswer(sent, "E"));
+        QTRY_COMPARE(
+            rig->log.mid(row + 1),
+            (QStringList{logLine(LogLevel::Error, "TLE has invalid format."),
+                         logLine(LogLevel::Warning,
+                                 "The element set of NEW 1 has its catalogue number in "
+                                 "the Alpha-5 form, which older firmware may not read.")}));
+    }
+
     void statusPoll_data() {
         QTest::addColumn<QByteArray>("firmware");
         QTest::addColumn<QByteArray>("state");
