@@ -1,5 +1,6 @@
 #include "orbit/element_lines.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -138,22 +139,39 @@ std::optional<std::string> impliedPointText(double value) {
     return text;
 }
 
-// "1998-067A" as the designator's columns "98067A"; anything else as it stands.
+bool isUpper(char c) {
+    return c >= 'A' && c <= 'Z';
+}
+
+// Whether text[from, from + digits) are digits and the rest one to three capital letters: the
+// launch year's digits, the launch number and the piece.
+bool launchForm(std::string_view text, std::size_t yearDigits, std::size_t numberAt) {
+    if (text.size() < numberAt + 4 || text.size() > numberAt + 6)
+        return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool digitPlace = i < yearDigits || (i >= numberAt && i < numberAt + 3);
+        if (digitPlace ? !isDigit(text[i]) : (i >= numberAt + 3 && !isUpper(text[i])))
+            return false;
+    }
+    return true;
+}
+
+// "1998-067A" as the designator's columns "98067A"; anything else as it stands, left-justified
+// and printable. The two forms map one-to-one onto each other, so that a set read back from
+// its lines writes the same lines.
 std::string designatorText(const std::string& objectId) {
-    std::string field = objectId;
-    if (objectId.size() >= 8 && objectId[4] == '-' && readInteger(objectId.substr(0, 4)) &&
-        isDigit(objectId[5]) && isDigit(objectId[6]) && isDigit(objectId[7]))
-        field = objectId.substr(2, 2) + objectId.substr(5);
-    for (char& c : field)
+    std::string id = objectId;
+    for (char& c : id)
         if (c < 0x20 || c > 0x7e)
             c = ' ';
+    id.erase(0, std::min(id.find_first_not_of(' '), id.size()));
+    std::string field = launchForm(id, 4, 5) && id[4] == '-' ? id.substr(2, 2) + id.substr(5) : id;
     field.resize(kDesignatorField.width(), ' ');
     return field;
 }
 
 std::string objectIdText(std::string_view designator) {
-    if (designator.size() >= 5 && isDigit(designator[0]) && isDigit(designator[1]) &&
-        isDigit(designator[2]) && isDigit(designator[3]) && isDigit(designator[4])) {
+    if (launchForm(designator, 2, 2)) {
         const int year = yearFromTwoDigits((designator[0] - '0') * 10 + (designator[1] - '0'));
         return std::to_string(year) + '-' + std::string(designator.substr(2));
     }

@@ -38,8 +38,12 @@ void checkWriter(const MeanElements& elements) {
     if (!again)
         fuzz::fail("written lines do not read back");
     const std::optional<ElementLines> twice = writeElementLines(*again);
-    if (!twice || twice->line1 != lines->line1 || twice->line2 != lines->line2)
+    if (!twice || twice->line1 != lines->line1 || twice->line2 != lines->line2) {
+        if (fuzz::verbose() && twice)
+            std::fprintf(stderr, "%s\n%s\n%s\n%s\n", lines->line1.c_str(), lines->line2.c_str(),
+                         twice->line1.c_str(), twice->line2.c_str());
         fuzz::fail("lines read back write differently");
+    }
 }
 
 } // namespace
