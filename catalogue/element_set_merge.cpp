@@ -137,10 +137,10 @@ std::string catalogueText(const std::vector<CheckedElementSet>& sets) {
     return text;
 }
 
-std::string tleNameLine(const std::string& name) {
+std::string tleNameLine(const std::string& name, long catalogueNumber) {
     std::string line = name.substr(0, kMaxNameLength);
     for (char& c : line)
         if ((c >= 0 && c < 0x20) || c == 0x7f)
             c = ' ';
-    return line;
+    return isBlank(line) ? std::to_string(catalogueNumber) : line;
 }

@@ -43,8 +43,9 @@ CheckedText checkElementSets(const std::string& text);
 // orbitrak_catalogue_forms.
 CheckedText checkElementSetsAnyForm(const QByteArray& body);
 
-// A name as a set's name line: control characters as blanks, at most 100 bytes.
-std::string tleNameLine(const std::string& name);
+// A name as a set's name line: control characters as blanks, at most 100 bytes; a blank name
+// gives the catalogue number instead, as a blank line would shift every later set of a file.
+std::string tleNameLine(const std::string& name, long catalogueNumber);
 
 std::vector<CheckedElementSet>
 mergeElementSets(const std::vector<std::vector<CheckedElementSet>>& sources);

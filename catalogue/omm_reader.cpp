@@ -346,8 +346,8 @@ CheckedText checkElementSetsAnyForm(const QByteArray& body) {
             ++(e.noradCatId > kMaxCatalogueNumber ? checked.beyondTle : checked.skipped);
             continue;
         }
-        checked.sets.push_back({tleNameLine(e.objectName), lines->line1, lines->line2, e.noradCatId,
-                                e.epochYear * 1000.0 + e.epochDay});
+        checked.sets.push_back({tleNameLine(e.objectName, e.noradCatId), lines->line1, lines->line2,
+                                e.noradCatId, e.epochYear * 1000.0 + e.epochDay});
     }
     return checked;
 }

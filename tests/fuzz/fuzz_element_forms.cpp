@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const CheckedText checked = checkElementSetsAnyForm(text);
     for (const CheckedElementSet& set : checked.sets)
         if (!strictElementLine(set.line1, '1') || !strictElementLine(set.line2, '2') ||
-            set.nameLine.size() > 100)
+            set.nameLine.size() > 100 || set.nameLine.find_first_not_of(" \t") == std::string::npos)
             fuzz::fail("the update's check passed a set it must not");
     return 0;
 }

@@ -1,5 +1,6 @@
 // orbitrak-cli convert: element sets from any form they are published in to any other, in
 // CelesTrak's field names and layout.
+#include "catalogue/element_set_merge.h"
 #include "catalogue/omm_reader.h"
 #include "orbit/element_lines.h"
 #include "orbit/mean_elements.h"
@@ -223,7 +224,8 @@ int runConvert(const std::vector<std::string>& args) {
                 ++(e.noradCatId > kMaxCatalogueNumber ? beyondTle : read.skipped);
                 continue;
             }
-            out = oneLine(e.objectName) + "\n" + lines->line1 + "\n" + lines->line2 + "\n";
+            out = tleNameLine(e.objectName, e.noradCatId) + "\n" + lines->line1 + "\n" +
+                  lines->line2 + "\n";
             std::fputs(out.c_str(), stdout);
             kept.push_back(std::move(e));
         }
