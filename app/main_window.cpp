@@ -10,6 +10,7 @@
 #include "astro/time_scales.h"
 #include "catalogue/catalogue_file.h"
 #include "catalogue/numeric_sort_proxy_model.h"
+#include "catalogue/omm_reader.h"
 #include "catalogue/satellite_table_model.h"
 #include "catalogue/sky_session.h"
 #include "catalogue/update_settings.h"
@@ -249,8 +250,8 @@ void MainWindow::editPreferences() {
 void MainWindow::reloadCatalogue() {
     const QString file = data_paths::catalogueFile();
     Catalogue catalogue;
-    if (readCatalogueFile(QFile::encodeName(file).constData(), std::size_t(readMaxElementSets()),
-                          catalogue) != 0) {
+    ElementSetForm form = ElementSetForm::None;
+    if (readElementSetFile(file, std::size_t(readMaxElementSets()), catalogue, &form) != 0) {
         if (QFileInfo::exists(file))
             logModel->addEntry(
                 tr("Cannot read %1.")
@@ -260,7 +261,22 @@ void MainWindow::reloadCatalogue() {
             logModel->addEntry(tr("No element sets yet: get them with TLEs > Load TLEs... or "
                                   "TLEs > Update from sources."),
                                LogLevel::Info);
+    } else if (form == ElementSetForm::None) {
+        logModel->addEntry(tr("%1 holds no element sets in a known form.")
+                               .arg(QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath())),
+                           LogLevel::Warning);
     }
+    // The update's own words: a record left out here failed the same checks.
+    if (const int skipped = int(catalogue.skippedSets); skipped > 0)
+        logModel->addEntry(
+            skipped == 1
+                ? QCoreApplication::translate("CatalogueUpdater",
+                                              "Skipped %n element set that failed their checks.",
+                                              nullptr, skipped)
+                : QCoreApplication::translate("CatalogueUpdater",
+                                              "Skipped %n element sets that failed their checks.",
+                                              nullptr, skipped),
+            LogLevel::Warning);
     qCInfo(catalogueLog).noquote()
         << "read" << catalogue.size() << "element sets from" << QFileInfo(file).absoluteFilePath();
     if (catalogue.setsInFile > catalogue.size())
@@ -275,8 +291,9 @@ void MainWindow::reloadCatalogue() {
 // The chosen file replaces the catalogue that was read, or makes the first one in the per-user
 // folder.
 void MainWindow::loadTles() {
-    const QString chosen = QFileDialog::getOpenFileName(this, tr("Open TLE elements file"),
-                                                        QString(), tr("TLE files (*.txt)"));
+    const QString chosen = QFileDialog::getOpenFileName(
+        this, tr("Open TLE elements file"), QString(),
+        tr("Element set files (*.txt *.tle *.json *.csv *.xml *.kvn);;All files (*)"));
     const QString target = data_paths::catalogueFile();
     if (chosen.isEmpty() || isSameFile(chosen, target))
         return;

@@ -80,6 +80,7 @@ int readCatalogueFile(const char* path, std::size_t maxSets, Catalogue& catalogu
     std::vector<CatalogueEntry>& satellites = catalogue.satellites;
     satellites.clear();
     catalogue.setsInFile = 0;
+    catalogue.skippedSets = 0;
     if (!file)
         return 1;
 

@@ -16,6 +16,9 @@ struct Catalogue {
     std::vector<CatalogueEntry> satellites;
     // Complete sets in the file read, also those beyond the limit of the read.
     std::size_t setsInFile = 0;
+    // Records of an orbit mean-elements file that were left out for a missing, unreadable or
+    // out-of-range field (see readElementSetFile in catalogue/omm_reader.h).
+    std::size_t skippedSets = 0;
 
     std::size_t size() const { return satellites.size(); }
     bool empty() const { return satellites.empty(); }

@@ -1,5 +1,6 @@
 #include "catalogue/catalogue_entry.h"
 
+#include "orbit/element_lines.h"
 #include "orbit/sgp4.h"
 #include "orbit/tle.h"
 
@@ -47,6 +48,20 @@ void fillCatalogueEntry(CatalogueEntry& entry, const char* nameLine, char* line1
     double start = 0.0, stop = 0.0, step = 0.0;
     parseTle(line1, line2, 'c', 'm', 'a', kWgs72, start, stop, step, entry.elements);
     buildDisplayName(entry.displayName, nameLine, line1);
+}
+
+void fillCatalogueEntry(CatalogueEntry& entry, const MeanElements& elements) {
+    initElementSet(elements, 'a', kWgs72, entry.elements);
+    std::snprintf(entry.displayName, sizeof entry.displayName, "%-24.24s (%05ld)",
+                  elements.objectName.c_str(), elements.noradCatId);
+    for (char* c = entry.displayName; *c != '\0'; ++c)
+        if ((*c >= 0 && *c < 0x20) || *c == 0x7f)
+            *c = ' ';
+    entry.nameLine = elements.objectName;
+    if (const std::optional<ElementLines> lines = writeElementLines(elements)) {
+        entry.line1 = lines->line1;
+        entry.line2 = lines->line2;
+    }
 }
 
 int propagateSatellite(CatalogueEntry& satellite, double jd) {

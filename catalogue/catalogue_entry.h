@@ -1,6 +1,7 @@
 #pragma once
 
 #include "orbit/element_set.h"
+#include "orbit/mean_elements.h"
 
 #include <string>
 #include <vector>
@@ -19,6 +20,11 @@ struct CatalogueEntry {
 
 // Parses and initialises the element lines (modified in place) and builds the display name.
 void fillCatalogueEntry(CatalogueEntry& entry, const char* nameLine, char* line1, char* line2);
+
+// Initialises the set from mean elements as read (initElementSet) and builds the display
+// name, the number of up to nine digits in brackets after the name. The lines are the set
+// written as a TLE (writeElementLines), or empty when it cannot be one.
+void fillCatalogueEntry(CatalogueEntry& entry, const MeanElements& elements);
 
 // Propagates to a UTC Julian date and stores the position in metres. When the model produces
 // no position (codes 1 to 4) the stored position is NaN, so the table shows that rather than a

@@ -29,7 +29,7 @@ QString counted(int n, const char* one, const char* many) {
 
 // The one place that checks a body; every form of element set it knows is accepted.
 CheckedText checkBody(const QByteArray& body) {
-    return checkElementSets(std::string(body.constData(), std::size_t(body.size())));
+    return checkElementSetsAnyForm(body);
 }
 
 // The index of the cache folder: one group per source copy and per paused host, named by a hash
@@ -74,6 +74,16 @@ QVector<UpdateMessage> updateMessages(const UpdateOutcome& outcome) {
                                          "Skipped %n element set that failed their checks."),
                      QT_TRANSLATE_N_NOOP("CatalogueUpdater",
                                          "Skipped %n element sets that failed their checks."))});
+    if (outcome.beyondTle > 0)
+        messages.append(
+            {LogLevel::Warning,
+             counted(outcome.beyondTle,
+                     QT_TRANSLATE_N_NOOP(
+                         "CatalogueUpdater",
+                         "Skipped %n element set whose catalogue number does not fit a TLE."),
+                     QT_TRANSLATE_N_NOOP(
+                         "CatalogueUpdater",
+                         "Skipped %n element sets whose catalogue numbers do not fit a TLE."))});
     for (const SourceFailure& failure : outcome.failures)
         messages.append(
             {LogLevel::Error,
@@ -407,11 +417,13 @@ bool CatalogueUpdater::accept(Source& source, const QByteArray& body, bool orFai
     if (checked.sets.empty()) {
         if (orFail) {
             outcome_.skipped += int(checked.skipped);
+            outcome_.beyondTle += int(checked.beyondTle);
             fail(source, tr("no valid element set"));
         }
         return false;
     }
     outcome_.skipped += int(checked.skipped);
+    outcome_.beyondTle += int(checked.beyondTle);
     source.sets = std::move(checked.sets);
     source.done = true;
     source.body.clear();

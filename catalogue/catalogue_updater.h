@@ -50,6 +50,7 @@ struct UpdateOutcome {
     int sourceCount = 0;
     int sets = 0;                    // of the merge; written when replaced
     int skipped = 0;                 // sets that failed their checks, in all sources
+    int beyondTle = 0;               // valid sets whose catalogue numbers do not fit a TLE
     QVector<SourceFailure> failures; // one per failing source, in source order
     QString error;                   // no source at all, or the file could not be written
     QVector<UpdateMessage> notes;    // cached copies used, moved sources, hosts paused

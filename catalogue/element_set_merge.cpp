@@ -136,3 +136,11 @@ std::string catalogueText(const std::vector<CheckedElementSet>& sets) {
         text += set.nameLine + '\n' + set.line1 + '\n' + set.line2 + '\n';
     return text;
 }
+
+std::string tleNameLine(const std::string& name, long catalogueNumber) {
+    std::string line = name.substr(0, kMaxNameLength);
+    for (char& c : line)
+        if ((c >= 0 && c < 0x20) || c == 0x7f)
+            c = ' ';
+    return isBlank(line) ? std::to_string(catalogueNumber) : line;
+}

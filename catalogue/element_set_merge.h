@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+class QByteArray;
+
 // One set that passed the checks: its three lines without line ends, its catalogue number
 // (Alpha-5 decoded: A0001 is 100001) and its epoch as year * 1000 + day of year.
 struct CheckedElementSet {
@@ -20,6 +22,7 @@ struct CheckedElementSet {
 struct CheckedText {
     std::vector<CheckedElementSet> sets; // in text order
     std::size_t skipped = 0;             // sets that failed a check
+    std::size_t beyondTle = 0;           // valid sets whose numbers do not fit a TLE (> 339999)
 };
 
 // The three-line sets of a text. Blank lines and text between sets (a page around them) are
@@ -32,6 +35,18 @@ CheckedText checkElementSets(const std::string& text);
 // The sets of several sources in source order, each catalogue number once: where a number
 // comes again, the set with the newest epoch takes the place of the number's first appearance
 // (on equal epochs the earlier one stays).
+// checkElementSets for a body of any form (see catalogue/omm_reader.h): TLE text as
+// checkElementSets reads it; orbit mean-elements messages (JSON, CSV, XML, KVN) with each valid
+// record written as two element lines (writeElementLines in orbit/element_lines.h) and its
+// name line (tleNameLine). Records that fail are counted as skipped, valid ones whose catalogue
+// number is above 339999 as beyondTle. Defined with the Qt readers, in
+// orbitrak_catalogue_forms.
+CheckedText checkElementSetsAnyForm(const QByteArray& body);
+
+// A name as a set's name line: control characters as blanks, at most 100 bytes; a blank name
+// gives the catalogue number instead, as a blank line would shift every later set of a file.
+std::string tleNameLine(const std::string& name, long catalogueNumber);
+
 std::vector<CheckedElementSet>
 mergeElementSets(const std::vector<std::vector<CheckedElementSet>>& sources);
 

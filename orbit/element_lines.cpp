@@ -1,5 +1,10 @@
 #include "orbit/element_lines.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
 namespace {
 
 constexpr long kFirstAlpha5Number = 100000;
@@ -91,4 +96,182 @@ std::optional<std::string_view> strictElementLine(std::string_view line, char li
     if (!isDigit(digit) || elementLineCheckDigit(line) != digit - '0')
         return std::nullopt;
     return line;
+}
+
+namespace {
+
+std::string_view trimmedField(std::string_view line, ElementLineField field) {
+    std::string_view text = elementLineField(line, field);
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+// A sign (blank, '+' or '-'), five digits after an implied point, the exponent's sign and digit.
+std::optional<double> readImpliedPoint(std::string_view field) {
+    const char sign = field[0];
+    const char expSign = field[6];
+    if ((sign != ' ' && sign != '+' && sign != '-') || (expSign != '+' && expSign != '-') ||
+        !isDigit(field[7]))
+        return std::nullopt;
+    for (std::size_t i = 1; i < 6; ++i)
+        if (!isDigit(field[i]))
+            return std::nullopt;
+    std::string text = sign == '-' ? "-0." : "0.";
+    text.append(field.substr(1, 5)).append(1, 'e').append(field.substr(6, 2));
+    return readDecimal(text);
+}
+
+// The same form from a value; empty when its exponent needs more than one digit.
+std::optional<std::string> impliedPointText(double value) {
+    char digits[32];
+    std::snprintf(digits, sizeof digits, "%.4e", std::fabs(value)); // "d.dddde-XX"
+    const int exponent = std::atoi(digits + 7) + 1;
+    if (value == 0.0 || (digits[0] == '0') || exponent < -9)
+        return std::string(" 00000+0");
+    if (exponent > 9)
+        return std::nullopt;
+    std::string text(1, value < 0 ? '-' : ' ');
+    text.append(1, digits[0]).append(digits + 2, 4);
+    text.append(1, exponent < 0 ? '-' : '+').append(1, char('0' + std::abs(exponent)));
+    return text;
+}
+
+bool isUpper(char c) {
+    return c >= 'A' && c <= 'Z';
+}
+
+// Whether text[from, from + digits) are digits and the rest one to three capital letters: the
+// launch year's digits, the launch number and the piece.
+bool launchForm(std::string_view text, std::size_t yearDigits, std::size_t numberAt) {
+    if (text.size() < numberAt + 4 || text.size() > numberAt + 6)
+        return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool digitPlace = i < yearDigits || (i >= numberAt && i < numberAt + 3);
+        if (digitPlace ? !isDigit(text[i]) : (i >= numberAt + 3 && !isUpper(text[i])))
+            return false;
+    }
+    return true;
+}
+
+// "1998-067A" as the designator's columns "98067A"; anything else as it stands, left-justified
+// and printable. The two forms map one-to-one onto each other, so that a set read back from
+// its lines writes the same lines.
+std::string designatorText(const std::string& objectId) {
+    std::string id = objectId;
+    for (char& c : id)
+        if (c < 0x20 || c > 0x7e)
+            c = ' ';
+    id.erase(0, std::min(id.find_first_not_of(' '), id.size()));
+    std::string field = launchForm(id, 4, 5) && id[4] == '-' ? id.substr(2, 2) + id.substr(5) : id;
+    field.resize(kDesignatorField.width(), ' ');
+    return field;
+}
+
+std::string objectIdText(std::string_view designator) {
+    if (launchForm(designator, 2, 2)) {
+        const int year = yearFromTwoDigits((designator[0] - '0') * 10 + (designator[1] - '0'));
+        return std::to_string(year) + '-' + std::string(designator.substr(2));
+    }
+    return std::string(designator);
+}
+
+std::string fixedText(double value, int width, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%*.*f", width, decimals, value);
+    return text;
+}
+
+void appendCheckDigit(std::string& line) {
+    line.push_back(char('0' + elementLineCheckDigit(line)));
+}
+
+} // namespace
+
+std::optional<MeanElements> readElementLines(std::string_view line1, std::string_view line2,
+                                             std::string_view name) {
+    if (!strictElementLine(line1, '1') || !strictElementLine(line2, '2'))
+        return std::nullopt;
+    const std::optional<long> number =
+        decodeCatalogueNumber(elementLineField(line1, kCatalogueNumberField));
+    if (!number || decodeCatalogueNumber(elementLineField(line2, kCatalogueNumberField)) != number)
+        return std::nullopt;
+    const std::string_view year = elementLineField(line1, kEpochYearField);
+    const std::string_view eccentricity = elementLineField(line2, kEccentricityField);
+    const char ephemeris = line1[kEphemerisTypeField.offset()];
+    if (!isDigit(year[0]) || !isDigit(year[1]) || !isDigit(ephemeris) ||
+        eccentricity.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    const auto day = readDecimal(trimmedField(line1, kEpochDayField));
+    const auto ndot = readDecimal(trimmedField(line1, kMeanMotionDotField));
+    const auto nddot = readImpliedPoint(elementLineField(line1, kMeanMotionDotDotField));
+    const auto bstar = readImpliedPoint(elementLineField(line1, kBstarField));
+    const auto elementNumber = readInteger(trimmedField(line1, kElementNumberField));
+    const auto inclination = readDecimal(trimmedField(line2, kInclinationField));
+    const auto node = readDecimal(trimmedField(line2, kNodeField));
+    const auto perigee = readDecimal(trimmedField(line2, kPerigeeField));
+    const auto anomaly = readDecimal(trimmedField(line2, kMeanAnomalyField));
+    const auto motion = readDecimal(trimmedField(line2, kMeanMotionField));
+    const auto revolution = readInteger(trimmedField(line2, kRevolutionField));
+    const auto ecc = readDecimal("0." + std::string(eccentricity));
+    if (!day || !ndot || !nddot || !bstar || !elementNumber || !inclination || !node || !perigee ||
+        !anomaly || !motion || !revolution || !ecc)
+        return std::nullopt;
+    MeanElements e;
+    e.objectName = std::string(name);
+    e.objectId = objectIdText(trimmedField(line1, kDesignatorField));
+    e.epochYear = yearFromTwoDigits((year[0] - '0') * 10 + (year[1] - '0'));
+    e.epochDay = *day;
+    e.meanMotion = *motion;
+    e.eccentricity = *ecc;
+    e.inclination = *inclination;
+    e.raOfAscNode = *node;
+    e.argOfPericenter = *perigee;
+    e.meanAnomaly = *anomaly;
+    e.ephemerisType = ephemeris - '0';
+    e.classificationType = line1[kClassificationField.offset()];
+    e.noradCatId = *number;
+    e.elementSetNo = long(*elementNumber);
+    e.revAtEpoch = long(*revolution);
+    e.bstar = *bstar;
+    e.meanMotionDot = *ndot;
+    e.meanMotionDdot = *nddot;
+    if (!meanElementsInRange(e))
+        return std::nullopt;
+    return e;
+}
+
+std::optional<ElementLines> writeElementLines(const MeanElements& e) {
+    const std::optional<std::string> number = encodeCatalogueNumber(e.noradCatId);
+    if (!number || !meanElementsInRange(e))
+        return std::nullopt;
+    const std::optional<std::string> nddot = impliedPointText(e.meanMotionDdot);
+    const std::optional<std::string> bstar = impliedPointText(e.bstar);
+    std::string ndot = fixedText(std::fabs(e.meanMotionDot), 0, 8); // "0.00000586"
+    const long eccentricity = std::lround(e.eccentricity * 1e7);
+    if (!nddot || !bstar || ndot[0] != '0' || eccentricity > 9999999)
+        return std::nullopt;
+    const bool negative = e.meanMotionDot < 0 && ndot.find_first_of("123456789") != ndot.npos;
+    ndot[0] = negative ? '-' : ' ';
+    char yearDigits[8], dayText[24], eccDigits[24], counters[48];
+    std::snprintf(dayText, sizeof dayText, "%012.8f", e.epochDay);
+    std::snprintf(yearDigits, sizeof yearDigits, "%02d", e.epochYear % 100);
+    std::snprintf(eccDigits, sizeof eccDigits, "%07ld", eccentricity);
+    std::snprintf(counters, sizeof counters, "%d %4ld", e.ephemerisType, e.elementSetNo);
+
+    ElementLines lines;
+    lines.line1 = "1 " + *number + e.classificationType + ' ' + designatorText(e.objectId) + ' ' +
+                  yearDigits + dayText + ' ' + ndot + ' ' + *nddot + ' ' + *bstar + ' ' + counters;
+    lines.line2 = "2 " + *number + ' ' + fixedText(e.inclination, 8, 4) + ' ' +
+                  fixedText(e.raOfAscNode, 8, 4) + ' ' + eccDigits + ' ' +
+                  fixedText(e.argOfPericenter, 8, 4) + ' ' + fixedText(e.meanAnomaly, 8, 4) + ' ' +
+                  fixedText(e.meanMotion, 11, 8) + fixedText(double(e.revAtEpoch % 100000), 5, 0);
+    if (lines.line1.size() != kElementLineLength - 1 ||
+        lines.line2.size() != kElementLineLength - 1)
+        return std::nullopt;
+    appendCheckDigit(lines.line1);
+    appendCheckDigit(lines.line2);
+    return lines;
 }

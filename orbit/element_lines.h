@@ -3,6 +3,8 @@
 // The two element lines of a set: their column layout and the small rules every reader and
 // writer of them shares. Plain C++; reading them allocates nothing.
 
+#include "orbit/mean_elements.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -72,3 +74,24 @@ int yearFromTwoDigits(int twoDigits);
 // The line without its trailing blanks, when it then is a whole element line of that number:
 // 69 columns of printable ASCII, the line number and a blank, and the right check digit last.
 std::optional<std::string_view> strictElementLine(std::string_view line, char lineNumber);
+
+// A set's two element lines, without line ends.
+struct ElementLines {
+    std::string line1;
+    std::string line2;
+};
+
+// The values of two strict element lines (see strictElementLine) of one catalogue number, with
+// the name given; empty when a field does not read or a value is out of range
+// (meanElementsInRange). The international designator "98067A" becomes the OBJECT_ID
+// "1998-067A".
+std::optional<MeanElements> readElementLines(std::string_view line1, std::string_view line2,
+                                             std::string_view name);
+
+// The two lines of a set, each value rounded to its column as published element sets are:
+// the epoch day and the first derivative to 8 decimals, the second derivative and BSTAR as a
+// five-digit mantissa with a one-digit exponent ("-11606-4", zero " 00000+0"), eccentricity to
+// 7 digits without the point, the angles to 4 decimals, the mean motion to 8, the revolution
+// count modulo 100000; check digits last. Empty when the set cannot be a TLE: a catalogue number
+// above kMaxCatalogueNumber, values out of range, or a value its column cannot hold.
+std::optional<ElementLines> writeElementLines(const MeanElements& elements);

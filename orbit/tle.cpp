@@ -160,3 +160,30 @@ bool parseTle(char* line1, char* line2, char runType, char inputType, char opsMo
                     satrec.bstar, satrec.ecco, satrec.argpo, satrec.inclo, satrec.mo, satrec.no,
                     satrec.nodeo, satrec);
 }
+
+void initElementSet(const MeanElements& e, char opsMode, int gravitySelector, ElementSet& satrec) {
+    const GravityConstants g = gravityConstants(gravitySelector);
+    satrec = ElementSet{};
+    satrec.satnum = static_cast<std::int32_t>(e.noradCatId);
+    satrec.epochyr = e.epochYear % 100;
+    satrec.epochdays = e.epochDay;
+    satrec.no = e.meanMotion / kRevPerDayToRadPerMin;
+    satrec.ndot = e.meanMotionDot / (kRevPerDayToRadPerMin * 1440.0);
+    satrec.nddot = e.meanMotionDdot / (kRevPerDayToRadPerMin * 1440.0 * 1440);
+    satrec.bstar = e.bstar;
+    satrec.ecco = e.eccentricity;
+    satrec.inclo = e.inclination * kRadiansPerDegree;
+    satrec.nodeo = e.raOfAscNode * kRadiansPerDegree;
+    satrec.argpo = e.argOfPericenter * kRadiansPerDegree;
+    satrec.mo = e.meanAnomaly * kRadiansPerDegree;
+    satrec.a = std::pow(satrec.no * g.tumin, -2.0 / 3.0);
+    satrec.alta = satrec.a * (1.0 + satrec.ecco) - 1.0;
+    satrec.altp = satrec.a * (1.0 - satrec.ecco) - 1.0;
+
+    int month, day, hour, minute;
+    double seconds;
+    daysToMdhms(e.epochYear, satrec.epochdays, month, day, hour, minute, seconds);
+    satrec.jdsatepoch = julianDay(e.epochYear, month, day, hour, minute, seconds);
+    sgp4Init(gravitySelector, opsMode, satrec.satnum, satrec.jdsatepoch - 2433281.5, satrec.bstar,
+             satrec.ecco, satrec.argpo, satrec.inclo, satrec.mo, satrec.no, satrec.nodeo, satrec);
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "orbit/element_set.h"
+#include "orbit/mean_elements.h"
 
 // Reads one two-line element set and initialises it for propagation.
 //
@@ -16,6 +17,12 @@
 // Returns the result of sgp4Init (true); a failed first propagation shows in satrec.error.
 bool parseTle(char* line1, char* line2, char runType, char inputType, char opsMode,
               int gravitySelector, double& start, double& stop, double& step, ElementSet& satrec);
+
+// Initialises a set from the values of an orbit mean-elements message as they were read, with
+// the same conversions as parseTle but without rounding them to the element lines' columns.
+// opsMode and gravitySelector as for parseTle.
+void initElementSet(const MeanElements& elements, char opsMode, int gravitySelector,
+                    ElementSet& satrec);
 
 // Month, day, hour, minute and seconds of a day of the year with fraction (1.0 = January 1
 // 0h). Leap years are the years divisible by 4. A day number that is not finite or beyond a

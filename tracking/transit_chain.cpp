@@ -23,13 +23,36 @@ TransitChain::TransitChain(MountLink& link, std::function<double()> instant, QOb
 void TransitChain::start(const QString& name, const QString& nameLine, const QString& line1,
                          const QString& line2) {
     emit logEvent(tr("Selected %1.").arg(name), LogLevel::Info);
+    // A set read from OMM whose number no TLE can carry has no element lines: an empty upload
+    // would only be refused.
+    if (line1.isEmpty() || line2.isEmpty()) {
+        emit logEvent(tr("The element set of %1 has a catalogue number above 339999, which no TLE "
+                         "can carry: the mount cannot take it.")
+                          .arg(name),
+                      LogLevel::Warning);
+        return;
+    }
+    // Catalogue numbers from 100000 on take a letter in column 3 ("A0001"), which firmware
+    // that reads five digits may refuse; the lines go as they stand all the same.
+    const bool alpha5 =
+        line1.size() > 2 && line1[2] >= QLatin1Char('A') && line1[2] <= QLatin1Char('Z');
+    const QPointer<TransitChain> chain(this);
+    const QString alpha5Name = alpha5 ? name : QString();
     link.queueCommand(MountProtocol::uploadCommand(nameLine, line1, line2),
-                      ReplyKind::HashTerminated, guarded(this, &TransitChain::uploaded));
+                      ReplyKind::HashTerminated, [chain, alpha5Name](const QByteArray& reply) {
+                          if (chain)
+                              chain->uploaded(reply, alpha5Name);
+                      });
 }
 
-void TransitChain::uploaded(const QByteArray& reply) {
+void TransitChain::uploaded(const QByteArray& reply, const QString& alpha5Name) {
     if (!MountProtocol::uploadAccepted(reply)) {
         emit logEvent(tr("TLE has invalid format."), LogLevel::Error);
+        if (!alpha5Name.isEmpty())
+            emit logEvent(tr("The element set of %1 has its catalogue number in the Alpha-5 "
+                             "form, which older firmware may not read.")
+                              .arg(alpha5Name),
+                          LogLevel::Warning);
         return;
     }
     // The instant of the latest tick, not that of the double-click.

@@ -28,7 +28,9 @@ signals:
     void logEvent(const QString& text, LogLevel level);
 
 private:
-    void uploaded(const QByteArray& reply);
+    // alpha5Name: the name of an uploaded set whose catalogue number is in the Alpha-5 form,
+    // else empty.
+    void uploaded(const QByteArray& reply, const QString& alpha5Name);
     void passComputed(const QByteArray& reply);
     void slewStarted(const QByteArray& reply);
 

@@ -180,6 +180,20 @@
         <source>%1 has moved to %2: change it in TLEs &gt; Sources...</source>
         <translation>%1 ist umgezogen nach %2: bitte unter TLEs &gt; Quellen... ändern</translation>
     </message>
+    <message numerus="yes">
+        <source>Skipped %n element set whose catalogue number does not fit a TLE.</source>
+        <translation>
+            <numerusform>%n Elementsatz übersprungen, dessen Katalognummer in kein TLE passt.</numerusform>
+            <numerusform>%n Elementsätze übersprungen, deren Katalognummern in kein TLE passen.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Skipped %n element sets whose catalogue numbers do not fit a TLE.</source>
+        <translation>
+            <numerusform>%n Elementsatz übersprungen, dessen Katalognummer in kein TLE passt.</numerusform>
+            <numerusform>%n Elementsätze übersprungen, deren Katalognummern in kein TLE passen.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>LogModel</name>
@@ -295,10 +309,6 @@
         <translation>TLE-Datei öffnen</translation>
     </message>
     <message>
-        <source>TLE files (*.txt)</source>
-        <translation>TLE-Dateien (*.txt)</translation>
-    </message>
-    <message>
         <source>Could not copy %1 to %2; the catalogue is unchanged.</source>
         <translation>%1 konnte nicht nach %2 kopiert werden; der Katalog bleibt unverändert.</translation>
     </message>
@@ -309,6 +319,14 @@
     <message>
         <source>Preferences...</source>
         <translation>Einstellungen...</translation>
+    </message>
+    <message>
+        <source>%1 holds no element sets in a known form.</source>
+        <translation>%1 enthält keine Elementsätze in einer bekannten Form.</translation>
+    </message>
+    <message>
+        <source>Element set files (*.txt *.tle *.json *.csv *.xml *.kvn);;All files (*)</source>
+        <translation>Elementsatz-Dateien (*.txt *.tle *.json *.csv *.xml *.kvn);;Alle Dateien (*)</translation>
     </message>
 </context>
 <context>
@@ -586,6 +604,14 @@
     <message>
         <source>Slewing to start of transit.</source>
         <translation>Schwenk zum Beginn des Überflugs.</translation>
+    </message>
+    <message>
+        <source>The element set of %1 has its catalogue number in the Alpha-5 form, which older firmware may not read.</source>
+        <translation>Der Elementsatz von %1 hat seine Katalognummer in der Alpha-5-Form, die ältere Firmware möglicherweise nicht lesen kann.</translation>
+    </message>
+    <message>
+        <source>The element set of %1 has a catalogue number above 339999, which no TLE can carry: the mount cannot take it.</source>
+        <translation>Der Elementsatz von %1 hat eine Katalognummer über 339999, die kein TLE tragen kann: Die Montierung kann ihn nicht übernehmen.</translation>
     </message>
 </context>
 </TS>

@@ -145,6 +145,10 @@ private slots:
                                   << QStringList("Warning: Cannot read " +
                                                  QDir::current().absoluteFilePath("satell.txt") +
                                                  ".");
+        QTest::newRow("no known form")
+            << QByteArray("No GP data found\n")
+            << QStringList("Warning: " + QDir::current().absoluteFilePath("satell.txt") +
+                           " holds no element sets in a known form.");
     }
 
     void windowWarnsOfWhatItCannotShow() {
@@ -154,8 +158,28 @@ private slots:
         QVERIFY(file.isEmpty() ? QDir().mkdir("satell.txt") : writeBytes("satell.txt", file));
         MainWindow window(scales);
         QDir().rmdir("satell.txt");
-        QCOMPARE(windowLog(&window).filter(QRegularExpression("Showing the first|Cannot read")),
+        QCOMPARE(windowLog(&window).filter(
+                     QRegularExpression("Showing the first|Cannot read|known form|Skipped")),
                  warnings);
+    }
+
+    // satell.txt as CelesTrak's JSON: a nine-digit number shown whole, a broken record counted.
+    void windowReadsJson() {
+        QVERIFY(writeBytes("satell.txt",
+                           R"([{"OBJECT_NAME":"NEW OBJECT","OBJECT_ID":"2026-100A",
+                "EPOCH":"2026-03-19T12:00:00.5","MEAN_MOTION":15.48919755,
+                "ECCENTRICITY":0.0003737,"INCLINATION":51.6416,"RA_OF_ASC_NODE":247.4627,
+                "ARG_OF_PERICENTER":130.536,"MEAN_ANOMALY":325.0288,"EPHEMERIS_TYPE":0,
+                "CLASSIFICATION_TYPE":"U","NORAD_CAT_ID":123456789,"ELEMENT_SET_NO":999,
+                "REV_AT_EPOCH":12,"BSTAR":0.0001,"MEAN_MOTION_DOT":0.0001,"MEAN_MOTION_DDOT":0},
+               {"OBJECT_NAME":"BROKEN","NORAD_CAT_ID":5}])"));
+        MainWindow window(scales);
+        QAbstractItemModel* table = satelliteTable(window);
+        QCOMPARE(table->rowCount(), 1);
+        QCOMPARE(table->index(0, 0).data().toString(),
+                 QString("NEW OBJECT               (123456789)"));
+        QCOMPARE(windowLog(&window).filter("Skipped"),
+                 QStringList("Warning: Skipped 1 element set that failed their checks."));
     }
 
     void loadTles_data() {

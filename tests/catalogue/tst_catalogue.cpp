@@ -6,7 +6,9 @@
 #include "astro/calendar.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/element_set_merge.h"
 #include "catalogue/numeric_sort_proxy_model.h"
+#include "catalogue/omm_reader.h"
 #include "catalogue/satellite_table_model.h"
 #include "catalogue/sky_computation.h"
 #include "tests/common/file_bytes.h"
@@ -44,6 +46,98 @@ QByteArray numberedGroups(int count) {
     for (int i = 0; i < count; ++i)
         text += group("SAT " + QByteArray::number(i) + "\n");
     return text;
+}
+
+// Orbit mean-elements records as CelesTrak publishes them, written in each of its four forms.
+using OmmRecord = QList<QPair<QByteArray, QByteArray>>;
+const QByteArrayList kOmmTextFields = {"OBJECT_NAME", "OBJECT_ID", "EPOCH", "CLASSIFICATION_TYPE"};
+
+OmmRecord ommRecord(const QByteArray& name, const QByteArray& number) {
+    return {{"OBJECT_NAME", name},
+            {"OBJECT_ID", "1998-067A"},
+            {"EPOCH", "2026-03-19T12:00:00.123456"},
+            {"MEAN_MOTION", "15.48919755"},
+            {"ECCENTRICITY", ".0003737"},
+            {"INCLINATION", "51.6416"},
+            {"RA_OF_ASC_NODE", "247.4627"},
+            {"ARG_OF_PERICENTER", "130.536"},
+            {"MEAN_ANOMALY", "325.0288"},
+            {"EPHEMERIS_TYPE", "0"},
+            {"CLASSIFICATION_TYPE", "U"},
+            {"NORAD_CAT_ID", number},
+            {"ELEMENT_SET_NO", "999"},
+            {"REV_AT_EPOCH", "12345"},
+            {"BSTAR", "-1.1606e-5"},
+            {"MEAN_MOTION_DOT", "-0.00002182"},
+            {"MEAN_MOTION_DDOT", "0"}};
+}
+
+// The record with one field changed, or left out when value is null.
+OmmRecord changed(OmmRecord record, const QByteArray& field, const QByteArray& value) {
+    for (int i = 0; i < record.size(); ++i)
+        if (record[i].first == field) {
+            if (value.isNull())
+                record.removeAt(i);
+            else
+                record[i].second = value;
+        }
+    return record;
+}
+
+QByteArray csvQuoted(const QByteArray& text) {
+    return text.contains(',') || text.contains('"')
+               ? '"' + QByteArray(text).replace("\"", "\"\"") + '"'
+               : text;
+}
+
+QByteArray ommText(const QByteArray& form, const QList<OmmRecord>& records) {
+    QByteArray text;
+    if (form == "csv") {
+        for (const auto& field : ommRecord("", ""))
+            text += (text.isEmpty() ? "" : ",") + field.first;
+        text += "\r\n";
+    }
+    text += form == "json" ? "[" : form == "xml" ? "<?xml version=\"1.0\"?>\n<ndm>\n" : "";
+    for (const OmmRecord& record : records) {
+        QByteArrayList items;
+        for (const auto& [key, value] : record) {
+            const bool isText = kOmmTextFields.contains(key) || value == "abc";
+            if (form == "json")
+                items << '"' + key + "\":" +
+                             (isText ? '"' + QByteArray(value).replace("\"", "\\\"") + '"' : value);
+            else if (form == "csv")
+                items << csvQuoted(value);
+            else if (form == "xml")
+                items << '<' + key + '>' + QByteArray(value).replace("&", "&amp;") + "</" + key +
+                             '>';
+            else
+                items << key + " = " + value;
+        }
+        if (form == "json")
+            text += (&record == &records.front() ? "{" : ",\n{") + items.join(',') + '}';
+        else if (form == "csv")
+            text += items.join(',') + "\r\n";
+        else if (form == "xml")
+            text +=
+                "<omm id=\"CCSDS_OMM_VERS\" version=\"2.0\"><header/><body><segment><metadata>" +
+                items.mid(0, 2).join("") + "</metadata><data><meanElements>" +
+                items.mid(2, 7).join("") + "</meanElements><tleParameters>" +
+                items.mid(9).join("") + "</tleParameters></data></segment></body></omm>\n";
+        else
+            text += "CCSDS_OMM_VERS = 2.0\nCOMMENT made by a test\n" + items.join('\n') + '\n';
+    }
+    return text + (form == "json" ? "]" : form == "xml" ? "</ndm>\n" : "");
+}
+
+// Two sets of five-digit numbers or the Alpha-5 form, one of nine digits, and three records
+// that must be left out.
+QList<OmmRecord> sampleRecords() {
+    return {ommRecord("ISS (ZARYA)", "25544"),
+            ommRecord("DEB, PIECE \"A\" & MORE", "270000000"),
+            changed(ommRecord("NO MOTION", "11"), "MEAN_MOTION", QByteArray()),
+            changed(ommRecord("BAD ECC", "12"), "ECCENTRICITY", "abc"),
+            changed(ommRecord("TILTED", "13"), "INCLINATION", "181"),
+            ommRecord("FIRST ALPHA-5", "100000")};
 }
 
 // The numbers bit for bit, NaN included, and the sunlight; the padding after it holds nothing.
@@ -190,6 +284,129 @@ private slots:
 
     // Three classes of colour, the same in every column: above 20 degrees, above the horizon
     // up to 20, the rest (no position too).
+    // Every form read from a sample of its own, told apart by content alone: the sets in order,
+    // the bad records counted, nine-digit numbers shown whole, the update's check writing TLEs
+    // for the numbers that fit.
+    void ommForms_data() {
+        QTest::addColumn<QByteArray>("form");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("kept"); // of the sample's three good records
+        QTest::addColumn<int>("skipped");
+        for (const char* form : {"json", "csv", "xml", "kvn"})
+            QTest::newRow(form) << QByteArray(form) << ommText(form, sampleRecords()) << 3 << 3;
+        const QByteArray xml = ommText("xml", sampleRecords());
+        QTest::newRow("xml cut short")
+            << QByteArray("xml") << xml.left(xml.indexOf("DEB,") + 5) << 1 << 1;
+        QByteArray csv = ommText("csv", sampleRecords());
+        csv.replace("MORE\"", "MORE"); // a quote left open spoils its own row only
+        QTest::newRow("csv open quote") << QByteArray("csv") << csv << 2 << 4;
+        QTest::newRow("json cut short")
+            << QByteArray("json") << ommText("json", sampleRecords()).left(500) << 0 << 0;
+    }
+
+    void ommForms() {
+        QFETCH(QByteArray, form);
+        QFETCH(QByteArray, text);
+        QFETCH(int, kept);
+        QFETCH(int, skipped);
+        QCOMPARE(elementSetFormName(elementSetForm(text)), form.constData());
+        const MeanElementsRead read = readMeanElements(text, elementSetForm(text));
+        const std::vector<long> numbers = {25544, 270000000, 100000};
+        QCOMPARE(int(read.sets.size()), kept);
+        QCOMPARE(int(read.skipped), skipped);
+        for (std::size_t i = 0; i < read.sets.size(); ++i)
+            QCOMPARE(read.sets[i].noradCatId, numbers[i + (kept == 2 && i > 0)]);
+        if (kept != 3)
+            return;
+        QCOMPARE(read.sets[1].objectName, std::string("DEB, PIECE \"A\" & MORE"));
+        QCOMPARE(read.sets[0].epochDay, 78.5 + 0.123456 / 86400.0);
+
+        const CheckedText checked = checkElementSetsAnyForm(text);
+        QCOMPARE(int(checked.sets.size()), 2);
+        QCOMPARE(int(checked.beyondTle), 1);
+        QCOMPARE(int(checked.skipped), 3);
+        QCOMPARE(
+            QByteArray::fromStdString(checked.sets[0].line1),
+            QByteArray("1 25544U 98067A   26078.50000143 -.00002182  00000+0 -11606-4 0  9998"));
+        QCOMPARE(
+            QByteArray::fromStdString(checked.sets[1].line2),
+            QByteArray("2 A0000  51.6416 247.4627 0003737 130.5360 325.0288 15.48919755123452"));
+
+        QVERIFY(writeBytes("sample.txt", text)); // the name says nothing of the form
+        Catalogue catalogue;
+        QCOMPARE(readElementSetFile("sample.txt", 2, catalogue), 0);
+        QCOMPARE(int(catalogue.setsInFile), 3);
+        QCOMPARE(int(catalogue.skippedSets), 3);
+        QCOMPARE(QByteArray(catalogue[0].displayName), kIssDisplayName);
+        QCOMPARE(QByteArray(catalogue[1].displayName), "DEB, PIECE \"A\" & MORE    (270000000)");
+        QCOMPARE(catalogue[1].elements.satnum, 270000000);
+        QVERIFY(catalogue[1].line1.empty()); // no TLE for it
+        QCOMPARE(catalogue[0].elements.error, 0);
+    }
+
+    // A file in none of the forms reads as no sets; TLE text as readCatalogueFile reads it.
+    void noKnownForm() {
+        for (const QByteArray& text : {QByteArray("{\"OBJECT_NAME\": }"), QByteArray("hello\n"),
+                                       QByteArray(), QByteArray("1 25544U\n1 25544U\n")}) {
+            QVERIFY(writeBytes("sample.txt", text));
+            Catalogue catalogue;
+            ElementSetForm form = ElementSetForm::Tle;
+            QCOMPARE(readElementSetFile("sample.txt", 0, catalogue, &form), 0);
+            QCOMPARE(form, ElementSetForm::None);
+            QVERIFY(catalogue.empty());
+        }
+        QVERIFY(writeBytes("sample.txt", "\n" + group("ISS (ZARYA)\n")));
+        Catalogue catalogue;
+        QCOMPARE(readElementSetFile("sample.txt", 0, catalogue), 0);
+        QCOMPARE(QByteArray(catalogue[0].displayName), kIssDisplayName);
+    }
+
+    // orbitrak-cli convert: 0 with a set written, 1 with none, 2 for a usage error.
+    void cliConvert_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("out"); // a piece of standard output
+        QTest::addColumn<QByteArray>("err"); // and of standard error
+        const auto row = [](const char* name, const char* args, int code, const char* out,
+                            const char* err) {
+            QTest::newRow(name) << QString(args).split(' ') << code << QByteArray(out)
+                                << QByteArray(err);
+        };
+        row("to tle", "convert sample.json", 0,
+            "FIRST ALPHA-5\n1 A0000U 98067A   26078.50000143 -.00002182  00000+0 -11606-4 0  "
+            "9998\n",
+            "skipped 1 element sets whose catalogue numbers do not fit a TLE");
+        row("to csv", "convert --to csv sample.json", 0,
+            "\r\n\"DEB, PIECE \"\"A\"\" & MORE\",1998-067A,2026-03-19T12:00:00.123456,15.48919755,",
+            "skipped 3 element sets that failed their checks");
+        row("to xml", "convert --to=xml sample.json", 0,
+            "<OBJECT_NAME>DEB, PIECE \"A\" &amp; MORE<", "");
+        row("to kvn", "convert --to kvn sample.json", 0, "\nNORAD_CAT_ID = 270000000\n", "");
+        row("to json", "convert --to json sample.kvn", 0, "\n    \"BSTAR\": -0.000011606,\n", "");
+        row("nothing valid", "convert bad.json", 1, "", "skipped 3 element sets");
+        row("no known form", "convert --to json bad.kvn", 1, "[]",
+            "no element sets in a known form");
+        row("unknown form", "convert --to yaml sample.json", 2, "", "--to needs");
+        row("two files", "convert sample.json sample.kvn", 2, "", "unexpected argument");
+        row("missing file", "convert missing.json", 2, "", "cannot read");
+    }
+
+    void cliConvert() {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, out);
+        QFETCH(QByteArray, err);
+        QVERIFY(writeBytes("sample.json", ommText("json", sampleRecords())));
+        QVERIFY(writeBytes("sample.kvn", ommText("kvn", sampleRecords())));
+        QVERIFY(writeBytes("bad.json", ommText("json", sampleRecords().mid(2, 3))));
+        QVERIFY(writeBytes("bad.kvn", "KEY\n"));
+        const ProgramRun r = runProgram(ORBITRAK_CLI, args, QDir::currentPath());
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(r.out.contains(out), r.out.constData());
+        QVERIFY2(r.err.contains(err), r.err.constData());
+        QVERIFY(exitCode != 2 || r.out.isEmpty());
+    }
+
     void colourFollowsTheAltitude() {
         LiveTable table;
         SatelliteTableModel& model = table.model;

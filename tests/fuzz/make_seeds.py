@@ -190,8 +190,76 @@ def command_seeds():
     write(t, "unterminated_command.bin", bytes([0x81, 250]) + b":" + b"y" * 250)
 
 
+# --- Element sets in the orbit mean-elements forms ----------------------------------------
+
+
+OMM_FIELDS = [
+    ("OBJECT_NAME", "ISS (ZARYA)"), ("OBJECT_ID", "1998-067A"),
+    ("EPOCH", "2026-03-19T12:00:00.123456"), ("MEAN_MOTION", "15.48919755"),
+    ("ECCENTRICITY", "0.0003737"), ("INCLINATION", "51.6416"), ("RA_OF_ASC_NODE", "247.4627"),
+    ("ARG_OF_PERICENTER", "130.536"), ("MEAN_ANOMALY", "325.0288"), ("EPHEMERIS_TYPE", "0"),
+    ("CLASSIFICATION_TYPE", "U"), ("NORAD_CAT_ID", "25544"), ("ELEMENT_SET_NO", "999"),
+    ("REV_AT_EPOCH", "12345"), ("BSTAR", "-0.000011606"), ("MEAN_MOTION_DOT", "-0.00002182"),
+    ("MEAN_MOTION_DDOT", "0"),
+]
+OMM_TEXT = {"OBJECT_NAME", "OBJECT_ID", "EPOCH", "CLASSIFICATION_TYPE"}
+
+
+def omm_records():
+    """A set, one with a name holding a comma and a nine-digit number, one Alpha-5, one broken."""
+    base = dict(OMM_FIELDS)
+    second = dict(base, OBJECT_NAME='DEB, "A"', NORAD_CAT_ID="270000000")
+    third = dict(base, OBJECT_NAME="ALPHA", NORAD_CAT_ID="100000")
+    broken = dict(base, ECCENTRICITY="1.5")
+    del broken["BSTAR"]
+    return [base, second, third, broken]
+
+
+def omm_json(records):
+    def value(k, v):
+        return '"' + v.replace('"', '\\"') + '"' if k in OMM_TEXT else v
+    return "[" + ",".join("{" + ",".join('"%s":%s' % (k, value(k, v)) for k, v in r.items()) + "}"
+                          for r in records) + "]"
+
+
+def omm_csv(records):
+    def field(v):
+        return '"' + v.replace('"', '""') + '"' if ("," in v or '"' in v) else v
+    rows = [",".join(k for k, _ in OMM_FIELDS)]
+    rows += [",".join(field(r.get(k, "")) for k, _ in OMM_FIELDS) for r in records]
+    return "\r\n".join(rows) + "\r\n"
+
+
+def omm_xml(records):
+    out = '<?xml version="1.0" encoding="UTF-8"?>\n<ndm>\n'
+    for r in records:
+        items = ["<%s>%s</%s>" % (k, v.replace("&", "&amp;"), k) for k, v in r.items()]
+        out += ('<omm id="CCSDS_OMM_VERS" version="2.0"><header/><body><segment><metadata>'
+                + "".join(items[:2]) + "</metadata><data><meanElements>" + "".join(items[2:9])
+                + "</meanElements><tleParameters>" + "".join(items[9:])
+                + "</tleParameters></data></segment></body></omm>\n")
+    return out + "</ndm>\n"
+
+
+def omm_kvn(records):
+    return "".join("CCSDS_OMM_VERS = 2.0\n" + "".join("%s = %s\n" % kv for kv in r.items())
+                   for r in records)
+
+
+def element_form_seeds():
+    t = "fuzz_element_forms"
+    records = omm_records()
+    write(t, "celestrak.json", omm_json(records))
+    write(t, "celestrak.csv", omm_csv(records))
+    write(t, "celestrak.xml", omm_xml(records))
+    write(t, "celestrak.kvn", omm_kvn(records))
+    active = catalogue_groups("tests/data/catalogue/active-2026-03.txt", ["00900", "00902"])
+    write(t, "tle.txt", text(active))
+
+
 if __name__ == "__main__":
     catalogue_seeds()
     table_seeds()
     reply_seeds()
     command_seeds()
+    element_form_seeds()

@@ -14,6 +14,7 @@ extern "C" int fuzzCatalogueOneInput(const std::uint8_t* data, std::size_t size)
 extern "C" int fuzzUtcTableOneInput(const std::uint8_t* data, std::size_t size);
 extern "C" int fuzzMountRepliesOneInput(const std::uint8_t* data, std::size_t size);
 extern "C" int fuzzMountsimCommandsOneInput(const std::uint8_t* data, std::size_t size);
+extern "C" int fuzzElementFormsOneInput(const std::uint8_t* data, std::size_t size);
 
 using EntryPoint = int (*)(const std::uint8_t*, std::size_t);
 Q_DECLARE_METATYPE(EntryPoint)
@@ -33,6 +34,7 @@ private slots:
             {"fuzz_utc_table", fuzzUtcTableOneInput},
             {"fuzz_mount_replies", fuzzMountRepliesOneInput},
             {"fuzz_mountsim_commands", fuzzMountsimCommandsOneInput},
+            {"fuzz_element_forms", fuzzElementFormsOneInput},
         };
         for (const auto& [name, entry] : targets) {
             const QDir folder(root.filePath(QLatin1String(name)));

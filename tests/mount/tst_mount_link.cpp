@@ -546,6 +546,21 @@ private slots:
 
     // Each reply decides the next step. A Stop queued at the end must follow the chain's last
     // command directly: nothing else is left queued.
+    // A set numbered past 339999 has no element lines: nothing goes to the mount.
+    void setBeyondTleIsNotUploaded() {
+        STEP(rig->connect());
+        const int row = rig->log.size();
+        chain->start("NEW OBJECT (123456789)", "NEW OBJECT\n", QString(), QString());
+        rig->link.stop();
+        QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":STOP#"));
+        QCOMPARE(rig->log.mid(row),
+                 (QStringList{logLine(LogLevel::Info, "Selected NEW OBJECT (123456789)."),
+                              logLine(LogLevel::Warning,
+                                      "The element set of NEW OBJECT (123456789) has a catalogue "
+                                      "number above 339999, which no TLE can carry: the mount "
+                                      "cannot take it.")}));
+    }
+
     void chainReplies() {
         QFETCH(QByteArray, uploadReply);
         QFETCH(QByteArray, passReply);
@@ -573,6 +588,24 @@ private slots:
         rig->link.stop();
         QTRY_COMPARE(rig->mount.afterHandshake(), sent + ":STOP#");
         QCOMPARE(rig->log.mid(row + 1), line.isEmpty() ? QStringList() : QStringList{line});
+    }
+
+    // An Alpha-5 set goes as it stands; when it is refused, the log says why that may be.
+    void alpha5SetRefused() {
+        STEP(rig->connect());
+        const int row = rig->log.size();
+        const QString line1 = QString::fromLatin1(kCalsphereLine1).replace(2, 5, "A0900");
+        const QString line2 = QString::fromLatin1(kCalsphereLine2).replace(2, 5, "A0900");
+        chain->start("NEW 1", "NEW 1\n", line1, line2);
+        const QByteArray sent = MountProtocol::uploadCommand("NEW 1\n", line1, line2);
+        QVERIFY(sent.contains("$0a1 A0900U 64063C"));
+        STEP(expectThenAnswer(sent, "E"));
+        QTRY_COMPARE(
+            rig->log.mid(row + 1),
+            (QStringList{logLine(LogLevel::Error, "TLE has invalid format."),
+                         logLine(LogLevel::Warning,
+                                 "The element set of NEW 1 has its catalogue number in "
+                                 "the Alpha-5 form, which older firmware may not read.")}));
     }
 
     void statusPoll_data() {

@@ -99,11 +99,19 @@ private slots:
     void standInChecksUploads_data() {
         QTest::addColumn<QByteArray>("command");
         QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<bool>("refuseAlpha5");
 
         const ThreeLines set = navstar.first();
-        const auto row = [](const char* name, const QByteArray& text, const char* answer) {
-            QTest::newRow(name) << upload(text) << QByteArray(answer);
+        const auto row = [](const char* name, const QByteArray& text, const char* answer,
+                            bool refuseAlpha5 = false) {
+            QTest::newRow(name) << upload(text) << QByteArray(answer) << refuseAlpha5;
         };
+        const QByteArray alpha5[2] = {changed(set.line1, 3, "A0001"),
+                                      changed(set.line2, 3, "A0001")};
+        row("Alpha-5", set.name + alpha5[0] + alpha5[1], "V#");
+        row("Alpha-5 refused", set.name + alpha5[0] + alpha5[1], "E#", true);
+        row("five digits, Alpha-5 refused", set.text(), "V#", true);
+        row("Alpha-5 in one line only", set.name + alpha5[0] + set.line2, "E#");
         row("three lines", set.text(), "V#");
         row("carriage returns",
             set.name.trimmed() + "\r\n" + set.line1.trimmed() + "\r\n" + set.line2, "V#");
@@ -119,18 +127,21 @@ private slots:
         row("NUL in the name", QByteArray("N\0X\n", 4) + set.line1 + set.line2, "E#");
         const QByteArray escaped = upload(set.text());
         QTest::newRow("upper-case escapes")
-            << QByteArray(escaped).replace("$0a", "$0A") << QByteArray("V#");
+            << QByteArray(escaped).replace("$0a", "$0A") << QByteArray("V#") << false;
         QTest::newRow("unknown escape")
-            << QByteArray(escaped).replace("$0a", "$zz") << QByteArray("E#");
+            << QByteArray(escaped).replace("$0a", "$zz") << QByteArray("E#") << false;
         QTest::newRow("raw line feeds")
-            << QByteArray(escaped).replace("$0a", "\n") << QByteArray("E#");
-        QTest::newRow("empty") << QByteArray(":TLEL0#") << QByteArray("E#");
+            << QByteArray(escaped).replace("$0a", "\n") << QByteArray("E#") << false;
+        QTest::newRow("empty") << QByteArray(":TLEL0#") << QByteArray("E#") << false;
     }
 
     void standInChecksUploads() {
         QFETCH(QByteArray, command);
         QFETCH(QByteArray, answer);
-        SimulatedMount mount({});
+        QFETCH(bool, refuseAlpha5);
+        SimulatedMount::Config config;
+        config.refuseAlpha5 = refuseAlpha5;
+        SimulatedMount mount(config);
         QCOMPARE(mount.answer(command, kT0).value_or("(none)"), answer);
         QCOMPARE(mount.satellites().hasSatellite(), answer == "V#");
     }

@@ -86,6 +86,18 @@ private slots:
         answers["/big-unsized"] = server.response("200 OK", big, {}, false);
         answers["/moved"] = server.response("301 Moved Permanently", {}, "Location: /a\r\n");
         answers["/forbidden"] = server.response("403 Forbidden", "go away");
+        // The first set as CelesTrak's JSON, and one whose number no TLE can carry.
+        const QByteArray record =
+            R"({"OBJECT_NAME": "%1", "OBJECT_ID": "1964-063C",
+                "EPOCH": "2026-03-19T06:00:50.156064", "MEAN_MOTION": 13.76510242,
+                "ECCENTRICITY": 0.0024457, "INCLINATION": 90.217, "RA_OF_ASC_NODE": 69.6682,
+                "ARG_OF_PERICENTER": 200.0471, "MEAN_ANOMALY": 222.5878, "EPHEMERIS_TYPE": 0,
+                "CLASSIFICATION_TYPE": "U", "NORAD_CAT_ID": %2, "ELEMENT_SET_NO": 999,
+                "REV_AT_EPOCH": 5905, "BSTAR": 0.00058848, "MEAN_MOTION_DOT": 0.00000586,
+                "MEAN_MOTION_DDOT": 0})";
+        answers["/json"] = server.response(
+            "200 OK", "[" + QString(record).arg("CALSPHERE 1").arg(900).toUtf8() + "," +
+                          QString(record).arg("NEW OBJECT").arg(123456789).toUtf8() + "]");
         QVERIFY(big.size() > 4096);
         fileSource = QUrl::fromLocalFile(files.filePath("sets.txt")).toString();
         QVERIFY(writeBytes(files.filePath("sets.txt"), sets[3] + sets[4]));
@@ -172,6 +184,9 @@ private slots:
         row("moved", "URL/moved", sets[0] + sets[1] + sets[2],
             {"URL/moved has moved to URL/a: change it in TLEs > Sources...",
              "Updated 3 element sets from 1 source."});
+        row("JSON", "URL/json", sets[0],
+            {"Updated 1 element set from 1 source.",
+             "Skipped 1 element set whose catalogue number does not fit a TLE."});
         row("404", "URL/a URL/missing", {}, {"Cannot update from URL/missing: HTTP status 404."});
         row("page", "URL/html", {}, {"Cannot update from URL/html: no valid element set."});
         row("cut short", "URL/cut-short", {}, {"Cannot update from URL/cut-short: *"});

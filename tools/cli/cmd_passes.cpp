@@ -4,6 +4,7 @@
 #include "astro/site.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/omm_reader.h"
 #include "catalogue/passes.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/options.h"
@@ -28,7 +29,8 @@ const char kHelp[] =
     "current directory, as the window reads it.\n"
     "\n"
     "Options:\n"
-    "  --tle FILE     element sets, three lines each (default satell.txt)\n"
+    "  --tle FILE     element sets: three-line TLEs, or OMM as JSON, CSV, XML or KVN\n"
+    "                 (default satell.txt)\n"
     "  --from TIME    start of the window, UTC, ISO 8601, e.g. 2026-03-19T12:00:00.250Z\n"
     "                 (default now)\n"
     "  --hours H      length of the window in hours (default 24)\n"
@@ -142,7 +144,8 @@ int runPasses(const std::vector<std::string>& args) {
     const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
     const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
     Catalogue catalogue;
-    if (readCatalogueFile(path.c_str(), std::size_t(limit), catalogue) != 0)
+    if (readElementSetFile(QString::fromLocal8Bit(path.c_str()), std::size_t(limit), catalogue) !=
+        0)
         return usageError("passes: cannot read '" + path + "'");
 
     PassWindow window;

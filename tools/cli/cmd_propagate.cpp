@@ -2,6 +2,7 @@
 // does (AFSPC mode 'a', WGS-72), propagated to given minutes from its own epoch.
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_entry.h"
+#include "catalogue/omm_reader.h"
 #include "orbit/sgp4.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/options.h"
@@ -16,7 +17,7 @@ namespace {
 const char kHelp[] =
     "Usage: orbitrak-cli propagate --tle FILE --minutes M1,M2,...\n"
     "\n"
-    "Reads FILE as groups of three lines (name, TLE line 1, TLE line 2), initialises each set\n"
+    "Reads FILE (three-line TLEs, or OMM as JSON, CSV, XML or KVN), initialises each set\n"
     "with SGP4/SDP4 (AFSPC mode, WGS-72) and propagates it to each number of minutes since its\n"
     "own epoch (negative for earlier). Writes CSV to standard output, one row per set and time,\n"
     "sets in file order and times in the given order:\n"
@@ -65,7 +66,7 @@ int runPropagate(const std::vector<std::string>& args) {
                           options.value("minutes") + "'");
 
     Catalogue catalogue;
-    if (readCatalogueFile(options.value("tle").c_str(), 0, catalogue) != 0)
+    if (readElementSetFile(QString::fromLocal8Bit(options.value("tle").c_str()), 0, catalogue) != 0)
         return usageError("propagate: cannot read '" + options.value("tle") + "'");
 
     std::puts("catalog,tsince_min,x_km,y_km,z_km,vx_km_s,vy_km_s,vz_km_s,error");

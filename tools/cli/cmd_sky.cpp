@@ -4,6 +4,7 @@
 #include "astro/site.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/omm_reader.h"
 #include "catalogue/sky_computation.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/options.h"
@@ -25,7 +26,8 @@ const char kHelp[] =
     "(user_utc.bin or utc.bin) is read from the current directory, as the window reads it.\n"
     "\n"
     "Options:\n"
-    "  --tle FILE     element sets, three lines each (default satell.txt)\n"
+    "  --tle FILE     element sets: three-line TLEs, or OMM as JSON, CSV, XML or KVN\n"
+    "                 (default satell.txt)\n"
     "  --at TIME      UTC instant, ISO 8601, e.g. 2026-03-19T12:00:00.250Z (default now)\n"
     "  --lat DEG      site latitude, north positive (default 45)\n"
     "  --lon DEG      site longitude, EAST positive (default 45)\n"
@@ -98,7 +100,8 @@ int runSky(const std::vector<std::string>& args) {
     const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
     const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
     Catalogue catalogue;
-    if (readCatalogueFile(path.c_str(), std::size_t(limit), catalogue) != 0)
+    if (readElementSetFile(QString::fromLocal8Bit(path.c_str()), std::size_t(limit), catalogue) !=
+        0)
         return usageError("sky: cannot read '" + path + "'");
 
     const double jd = at ? scales.workingJdFromUtcCalendar(*at) : scales.currentJd();

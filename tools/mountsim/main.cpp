@@ -127,11 +127,17 @@ int main(int argc, char* argv[]) {
         "closed on receiving a command. The connection breaks only while the client waits "
         "for an answer. Implies --log-replies; the log tells each connection's plan.",
         "SEED");
+    const QCommandLineOption refuseAlpha5Option(
+        "refuse-alpha5",
+        "Answer E to an element set whose catalogue number is in the Alpha-5 form (A0001 for "
+        "100001), as older firmware that reads five digits only would. Without it such a set "
+        "is checked and taken like any other.");
     const QCommandLineOption logRepliesOption(
         "log-replies", "Also log every piece of text sent, on a line \"#> \" + the text.");
     parser.addOptions({listenOption, portOption, firmwareOption, latOption, lonOption, elevOption,
                        slewOption, logOption, fragmentOption, strayOption, dropOption, muteOption,
-                       strayAfterOption, siteReplyOption, chaosOption, logRepliesOption});
+                       strayAfterOption, siteReplyOption, chaosOption, logRepliesOption,
+                       refuseAlpha5Option});
     parser.process(app);
 
     const QHostAddress address(parser.value(listenOption));
@@ -146,6 +152,7 @@ int main(int argc, char* argv[]) {
     config.firmware = parser.value(firmwareOption).toLatin1();
     if (config.firmware.contains('#'))
         return fail("--firmware cannot contain '#'");
+    config.refuseAlpha5 = parser.isSet(refuseAlpha5Option);
     // The site's range is the one the program takes from a mount.
     double latitude = 0.0;
     double longitude = 0.0;

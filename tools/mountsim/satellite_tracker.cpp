@@ -17,8 +17,9 @@ static constexpr double kArcSecond = 1.0 / 3600.0;
 static constexpr double kFirstJd = 2415020.5;
 static constexpr double kLastJd = 2488069.5;
 
-SatelliteTracker::SatelliteTracker(const Site& site, double slewSeconds)
-    : site(site), slewDays(std::max(0.0, slewSeconds) / kSecondsPerDay) {}
+SatelliteTracker::SatelliteTracker(const Site& site, double slewSeconds, bool refuseAlpha5)
+    : site(site), slewDays(std::max(0.0, slewSeconds) / kSecondsPerDay),
+      refuseAlpha5(refuseAlpha5) {}
 
 QByteArray SatelliteTracker::load(const QByteArray& escapedText) {
     // Line feeds travel escaped; a raw one means the client did not escape the text.
@@ -28,7 +29,8 @@ QByteArray SatelliteTracker::load(const QByteArray& escapedText) {
     if (!text)
         return "E";
     const std::optional<UploadedElementSet> checked = checkElementSet(*text);
-    if (!checked)
+    // Checked first: an Alpha-5 set is refused only when it is a good one.
+    if (!checked || (refuseAlpha5 && checked->line1[2] >= 'A' && checked->line1[2] <= 'Z'))
         return "E";
     // The orbit code fixes up the columns in place.
     std::vector<char> line1(checked->line1.begin(), checked->line1.end());

@@ -20,7 +20,9 @@ public:
     // How far ahead of the pass command's date a pass is looked for.
     static constexpr double passWindowDays = 1.0;
 
-    SatelliteTracker(const Site& site, double slewSeconds);
+    // refuseAlpha5: answer an element set whose catalogue number has the Alpha-5 form ("A0001")
+    // with "E", as firmware that reads five digits only would.
+    SatelliteTracker(const Site& site, double slewSeconds, bool refuseAlpha5 = false);
 
     // ":TLEL0": "V" with the escaped element set taken, else "E" with nothing changed (a raw
     // line feed counts as a fault of the escaping). A new element set forgets the pass and
@@ -58,6 +60,7 @@ private:
     // No time table is read: UTC from the built-in leap count, UT1 = UTC.
     TimeScales scales;
     double slewDays;
+    bool refuseAlpha5 = false;
     std::optional<CatalogueEntry> satellite;
     std::optional<SatellitePass> pass;
     Slew slewKind = Slew::None;

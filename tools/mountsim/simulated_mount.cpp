@@ -7,7 +7,7 @@ SimulatedMount::SimulatedMount(Config config)
     : config(std::move(config)),
       axisErrors(MountProtocol::readFirmwareVersion(this->config.firmware)
                      .isAtLeast(axisErrorReadoutFirmware)),
-      tracker(this->config.site, this->config.slewSeconds) {
+      tracker(this->config.site, this->config.slewSeconds, this->config.refuseAlpha5) {
     namespace Protocol = MountProtocol;
     using Reply = std::optional<QByteArray>;
     addExact(Protocol::kHighPrecision, [this](const QByteArray&) -> Reply {

@@ -20,7 +20,8 @@ public:
     struct Config {
         QByteArray firmware = "2.15.14";
         Site site = Site::fromDegrees(47.5, 8.5, 450.0);
-        double slewSeconds = 5.0; // how long every slew takes
+        double slewSeconds = 5.0;  // how long every slew takes
+        bool refuseAlpha5 = false; // answer "E" to an element set with an Alpha-5 number
         // Commands never answered. An entry ending in '#' matches that command exactly; any
         // other entry matches every command that starts with it.
         QList<QByteArray> muted;

@@ -1,0 +1,385 @@
+#include "catalogue/omm_reader.h"
+
+#include "catalogue/element_set_merge.h"
+#include "orbit/element_lines.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+#include <QXmlStreamReader>
+
+#include <map>
+#include <optional>
+#include <string>
+
+namespace {
+
+using Record = std::map<std::string, std::string>;
+
+const char* const kFieldNames[] = {"OBJECT_NAME",     "OBJECT_ID",           "EPOCH",
+                                   "MEAN_MOTION",     "ECCENTRICITY",        "INCLINATION",
+                                   "RA_OF_ASC_NODE",  "ARG_OF_PERICENTER",   "MEAN_ANOMALY",
+                                   "EPHEMERIS_TYPE",  "CLASSIFICATION_TYPE", "NORAD_CAT_ID",
+                                   "ELEMENT_SET_NO",  "REV_AT_EPOCH",        "BSTAR",
+                                   "MEAN_MOTION_DOT", "MEAN_MOTION_DDOT"};
+
+QByteArray withoutPreamble(const QByteArray& text) {
+    int start = text.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    while (start < text.size() && QByteArray(" \t\r\n").contains(text[start]))
+        ++start;
+    return text.mid(start);
+}
+
+QByteArray firstLine(const QByteArray& text) {
+    const int end = text.indexOf('\n');
+    return (end < 0 ? text : text.left(end)).trimmed();
+}
+
+bool isKvnLine(const QByteArray& line, const char* key) {
+    return line.startsWith(key) && line.mid(int(qstrlen(key))).trimmed().startsWith('=');
+}
+
+std::string trimmed(const std::string& text) {
+    return QByteArray::fromStdString(text).trimmed().toStdString();
+}
+
+// The values of one record; empty when one is missing, unreadable or out of range.
+std::optional<MeanElements> meanElements(const Record& record) {
+    for (const char* name : kFieldNames)
+        if (record.find(name) == record.end())
+            return std::nullopt;
+    const auto field = [&record](const char* name) {
+        return trimmed(record.at(name));
+    };
+    const auto epoch = readIsoEpoch(field("EPOCH"));
+    const std::optional<double> decimals[] = {readDecimal(field("MEAN_MOTION")),
+                                              readDecimal(field("ECCENTRICITY")),
+                                              readDecimal(field("INCLINATION")),
+                                              readDecimal(field("RA_OF_ASC_NODE")),
+                                              readDecimal(field("ARG_OF_PERICENTER")),
+                                              readDecimal(field("MEAN_ANOMALY")),
+                                              readDecimal(field("BSTAR")),
+                                              readDecimal(field("MEAN_MOTION_DOT")),
+                                              readDecimal(field("MEAN_MOTION_DDOT"))};
+    const std::optional<long long> integers[] = {
+        readInteger(field("EPHEMERIS_TYPE")), readInteger(field("NORAD_CAT_ID")),
+        readInteger(field("ELEMENT_SET_NO")), readInteger(field("REV_AT_EPOCH"))};
+    const std::string classification = field("CLASSIFICATION_TYPE");
+    if (!epoch || classification.size() != 1)
+        return std::nullopt;
+    for (const auto& value : decimals)
+        if (!value)
+            return std::nullopt;
+    for (const auto& value : integers)
+        if (!value || *value < 0 || *value > kMaxNoradCatId)
+            return std::nullopt;
+    MeanElements e;
+    e.objectName = field("OBJECT_NAME");
+    e.objectId = field("OBJECT_ID");
+    e.epochYear = epoch->first;
+    e.epochDay = epoch->second;
+    e.meanMotion = *decimals[0];
+    e.eccentricity = *decimals[1];
+    e.inclination = *decimals[2];
+    e.raOfAscNode = *decimals[3];
+    e.argOfPericenter = *decimals[4];
+    e.meanAnomaly = *decimals[5];
+    e.bstar = *decimals[6];
+    e.meanMotionDot = *decimals[7];
+    e.meanMotionDdot = *decimals[8];
+    e.ephemerisType = int(*integers[0]);
+    e.noradCatId = long(*integers[1]);
+    e.elementSetNo = long(*integers[2]);
+    e.revAtEpoch = long(*integers[3]);
+    e.classificationType = classification[0];
+    if (!meanElementsInRange(e))
+        return std::nullopt;
+    return e;
+}
+
+void add(MeanElementsRead& read, const Record& record) {
+    if (std::optional<MeanElements> e = meanElements(record))
+        read.sets.push_back(std::move(*e));
+    else
+        ++read.skipped;
+}
+
+void readJson(const QByteArray& text, MeanElementsRead& read) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
+    if (error.error != QJsonParseError::NoError)
+        return;
+    const QJsonArray objects =
+        document.isArray() ? document.array() : QJsonArray{document.object()};
+    for (const QJsonValue& value : objects) {
+        Record record;
+        const QJsonObject object = value.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            if (it.value().isString())
+                record[it.key().toStdString()] = it.value().toString().toStdString();
+            else if (it.value().isDouble())
+                record[it.key().toStdString()] = shortestDecimal(it.value().toDouble());
+        }
+        add(read, record);
+    }
+}
+
+// One line of RFC 4180 fields: separated by commas, a field in double quotes may hold commas
+// and doubled quotes. Empty when a quote is left open or stray text follows a closing one.
+std::optional<std::vector<std::string>> csvFields(const QByteArray& line) {
+    std::vector<std::string> fields(1);
+    int i = 0;
+    while (i <= line.size()) {
+        std::string& field = fields.back();
+        if (i < line.size() && line[i] == '"') {
+            for (++i;; ++i) {
+                if (i >= line.size())
+                    return std::nullopt;
+                if (line[i] == '"') {
+                    if (i + 1 < line.size() && line[i + 1] == '"')
+                        field += line[++i];
+                    else
+                        break;
+                } else {
+                    field += line[i];
+                }
+            }
+            ++i;
+            if (i < line.size() && line[i] != ',')
+                return std::nullopt;
+        } else {
+            while (i < line.size() && line[i] != ',')
+                field += line[i++];
+        }
+        if (i >= line.size())
+            break;
+        fields.emplace_back();
+        ++i;
+    }
+    return fields;
+}
+
+void readCsv(const QByteArray& text, MeanElementsRead& read) {
+    QList<QByteArray> lines = text.split('\n');
+    std::optional<std::vector<std::string>> header;
+    for (QByteArray& line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.trimmed().isEmpty())
+            continue;
+        const std::optional<std::vector<std::string>> fields = csvFields(line);
+        if (!header) {
+            header = fields.value_or(std::vector<std::string>{});
+            continue;
+        }
+        if (!fields || fields->size() != header->size()) {
+            ++read.skipped;
+            continue;
+        }
+        Record record;
+        for (std::size_t i = 0; i < fields->size(); ++i)
+            record[trimmed((*header)[i])] = (*fields)[i];
+        add(read, record);
+    }
+}
+
+// Messages follow one another; each starts with CCSDS_OMM_VERS, or where a key comes again.
+void readKvn(const QByteArray& text, MeanElementsRead& read) {
+    Record record;
+    bool broken = false;
+    const auto finish = [&] {
+        if (!record.empty() || broken) {
+            if (broken)
+                ++read.skipped;
+            else
+                add(read, record);
+        }
+        record.clear();
+        broken = false;
+    };
+    for (const QByteArray& raw : text.split('\n')) {
+        const QByteArray line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith("COMMENT"))
+            continue;
+        const int equals = line.indexOf('=');
+        if (equals <= 0) {
+            broken = true;
+            continue;
+        }
+        const std::string key = line.left(equals).trimmed().toStdString();
+        QByteArray value = line.mid(equals + 1).trimmed();
+        // Numbers may carry their units, "15.5 [rev/day]"; names may end in brackets too.
+        if (key != "OBJECT_NAME" && key != "OBJECT_ID" && value.endsWith(']') &&
+            value.contains('['))
+            value = value.left(value.lastIndexOf('[')).trimmed();
+        if (key == "CCSDS_OMM_VERS" || record.count(key) != 0)
+            finish();
+        if (key != "CCSDS_OMM_VERS")
+            record[key] = value.toStdString();
+    }
+    finish();
+}
+
+// Each <omm> element is a record; the text of every element inside it without children of
+// its own is a field.
+void readXml(const QByteArray& text, MeanElementsRead& read) {
+    QXmlStreamReader xml(text);
+    Record record;
+    bool inRecord = false, leaf = false;
+    std::string name, value;
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (xml.name() == QLatin1String("omm")) {
+                if (inRecord)
+                    ++read.skipped; // an unclosed message inside another
+                record.clear();
+                inRecord = true;
+            }
+            leaf = true;
+            name = xml.name().toString().toStdString();
+            value.clear();
+            break;
+        case QXmlStreamReader::Characters:
+            if (leaf)
+                value += xml.text().toString().toStdString();
+            break;
+        case QXmlStreamReader::EndElement:
+            if (inRecord && leaf)
+                record[name] = value;
+            leaf = false;
+            if (inRecord && xml.name() == QLatin1String("omm")) {
+                add(read, record);
+                inRecord = false;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    if (xml.hasError() && inRecord)
+        ++read.skipped;
+}
+
+} // namespace
+
+ElementSetForm elementSetForm(const QByteArray& raw) {
+    const QByteArray text = withoutPreamble(raw);
+    if (text.startsWith('[') || text.startsWith('{'))
+        return ElementSetForm::Json;
+    if (text.startsWith('<'))
+        return ElementSetForm::Xml;
+    const QByteArray first = firstLine(text);
+    if (isKvnLine(first, "CCSDS_OMM_VERS") || isKvnLine(first, "OBJECT_NAME"))
+        return ElementSetForm::Kvn;
+    if (first.contains(',') && first.contains("OBJECT_NAME"))
+        return ElementSetForm::Csv;
+    bool afterLine1 = false;
+    for (const QByteArray& line : text.split('\n')) {
+        if (afterLine1 && line.startsWith("2 "))
+            return ElementSetForm::Tle;
+        afterLine1 = line.startsWith("1 ");
+    }
+    return ElementSetForm::None;
+}
+
+const char* elementSetFormName(ElementSetForm form) {
+    switch (form) {
+    case ElementSetForm::Tle:
+        return "tle";
+    case ElementSetForm::Json:
+        return "json";
+    case ElementSetForm::Csv:
+        return "csv";
+    case ElementSetForm::Xml:
+        return "xml";
+    case ElementSetForm::Kvn:
+        return "kvn";
+    case ElementSetForm::None:
+        break;
+    }
+    return "none";
+}
+
+MeanElementsRead readMeanElements(const QByteArray& text, ElementSetForm form) {
+    MeanElementsRead read;
+    if (form == ElementSetForm::Json)
+        readJson(text, read);
+    else if (form == ElementSetForm::Csv)
+        readCsv(withoutPreamble(text), read);
+    else if (form == ElementSetForm::Xml)
+        readXml(text, read);
+    else if (form == ElementSetForm::Kvn)
+        readKvn(withoutPreamble(text), read);
+    return read;
+}
+
+MeanElementsRead readAnyMeanElements(const QByteArray& text, ElementSetForm form) {
+    if (form != ElementSetForm::Tle)
+        return readMeanElements(text, form);
+    MeanElementsRead read;
+    const CheckedText checked = checkElementSets(text.toStdString());
+    read.skipped = checked.skipped;
+    for (const CheckedElementSet& set : checked.sets) {
+        if (std::optional<MeanElements> e =
+                readElementLines(set.line1, set.line2, trimmed(set.nameLine)))
+            read.sets.push_back(std::move(*e));
+        else
+            ++read.skipped;
+    }
+    return read;
+}
+
+CheckedText checkElementSetsAnyForm(const QByteArray& body) {
+    const ElementSetForm form = elementSetForm(body);
+    if (form == ElementSetForm::Tle || form == ElementSetForm::None)
+        return checkElementSets(body.toStdString());
+    const MeanElementsRead read = readMeanElements(body, form);
+    CheckedText checked;
+    checked.skipped = read.skipped;
+    for (const MeanElements& e : read.sets) {
+        const std::optional<ElementLines> lines = writeElementLines(e);
+        if (!lines) {
+            ++(e.noradCatId > kMaxCatalogueNumber ? checked.beyondTle : checked.skipped);
+            continue;
+        }
+        checked.sets.push_back({tleNameLine(e.objectName, e.noradCatId), lines->line1, lines->line2,
+                                e.noradCatId, e.epochYear * 1000.0 + e.epochDay});
+    }
+    return checked;
+}
+
+int readElementSetFile(const QString& path, std::size_t maxSets, Catalogue& catalogue,
+                       ElementSetForm* form) {
+    catalogue = Catalogue{};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 1;
+    const QByteArray text = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return 1;
+    file.close();
+    ElementSetForm found = elementSetForm(text);
+    if (found == ElementSetForm::Tle) {
+        if (form)
+            *form = found;
+        return readCatalogueFile(QFile::encodeName(path).constData(), maxSets, catalogue);
+    }
+    const MeanElementsRead read = readMeanElements(text, found);
+    if (read.sets.empty() && read.skipped == 0) // JSON that does not parse, a bare header, ...
+        found = ElementSetForm::None;
+    if (form)
+        *form = found;
+    catalogue.skippedSets = read.skipped;
+    catalogue.setsInFile = read.sets.size();
+    for (const MeanElements& e : read.sets) {
+        if (maxSets != 0 && catalogue.size() >= maxSets)
+            break;
+        catalogue.satellites.emplace_back();
+        fillCatalogueEntry(catalogue.satellites.back(), e);
+    }
+    return 0;
+}

@@ -1,0 +1,260 @@
+// orbitrak-cli convert: element sets from any form they are published in to any other, in
+// CelesTrak's field names and layout.
+#include "catalogue/element_set_merge.h"
+#include "catalogue/omm_reader.h"
+#include "orbit/element_lines.h"
+#include "orbit/mean_elements.h"
+#include "tools/cli/commands.h"
+#include "tools/cli/options.h"
+
+#include <QFile>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kHelp[] =
+    "Usage: orbitrak-cli convert [--to tle|json|csv|xml|kvn] [FILE]\n"
+    "\n"
+    "Reads the element sets of FILE (standard input without it) in any of five forms, found\n"
+    "from the content: three-line TLEs, or orbit mean-elements messages (OMM) as JSON, CSV,\n"
+    "XML or KVN, as CelesTrak publishes them. Writes them to standard output in the form of\n"
+    "--to (default tle), with CelesTrak's field names and layout. Each value of a TLE is\n"
+    "rounded to its column as published TLEs are; catalogue numbers from 100000 to 339999 are\n"
+    "written in the Alpha-5 form (A0000 to Z9999), and sets with larger numbers cannot be\n"
+    "TLEs. Sets with a missing, unreadable or out-of-range field are skipped; standard error\n"
+    "counts what was left out.\n"
+    "\n"
+    "Options:\n"
+    "  --to FORM      tle (default), json, csv, xml or kvn\n"
+    "  --help         this text\n"
+    "\n"
+    "Exit status: 0 at least one set written, 1 none (or output not written), 2 bad arguments\n"
+    "or unreadable file.\n";
+
+enum class Field { Text, Number, Integer };
+
+struct Value {
+    const char* name;
+    Field kind;
+    std::string text;
+};
+
+// The seventeen fields in CelesTrak's order.
+std::vector<Value> values(const MeanElements& e) {
+    return {{"OBJECT_NAME", Field::Text, e.objectName},
+            {"OBJECT_ID", Field::Text, e.objectId},
+            {"EPOCH", Field::Text, isoEpochText(e.epochYear, e.epochDay)},
+            {"MEAN_MOTION", Field::Number, shortestDecimal(e.meanMotion)},
+            {"ECCENTRICITY", Field::Number, shortestDecimal(e.eccentricity)},
+            {"INCLINATION", Field::Number, shortestDecimal(e.inclination)},
+            {"RA_OF_ASC_NODE", Field::Number, shortestDecimal(e.raOfAscNode)},
+            {"ARG_OF_PERICENTER", Field::Number, shortestDecimal(e.argOfPericenter)},
+            {"MEAN_ANOMALY", Field::Number, shortestDecimal(e.meanAnomaly)},
+            {"EPHEMERIS_TYPE", Field::Integer, std::to_string(e.ephemerisType)},
+            {"CLASSIFICATION_TYPE", Field::Text, std::string(1, e.classificationType)},
+            {"NORAD_CAT_ID", Field::Integer, std::to_string(e.noradCatId)},
+            {"ELEMENT_SET_NO", Field::Integer, std::to_string(e.elementSetNo)},
+            {"REV_AT_EPOCH", Field::Integer, std::to_string(e.revAtEpoch)},
+            {"BSTAR", Field::Number, shortestDecimal(e.bstar)},
+            {"MEAN_MOTION_DOT", Field::Number, shortestDecimal(e.meanMotionDot)},
+            {"MEAN_MOTION_DDOT", Field::Number, shortestDecimal(e.meanMotionDdot)}};
+}
+
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (c >= 0 && c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + '"';
+}
+
+std::string csvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string out = "\"";
+    for (const char c : text)
+        out += c == '"' ? std::string("\"\"") : std::string(1, c == '\n' || c == '\r' ? ' ' : c);
+    return out + '"';
+}
+
+std::string xmlText(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else
+            out += (c >= 0 && c < 0x20) ? ' ' : c;
+    }
+    return out;
+}
+
+std::string oneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    return text;
+}
+
+void writeJson(const std::vector<MeanElements>& sets) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        out += i == 0 ? "{\n" : ",{\n";
+        const std::vector<Value> fields = values(sets[i]);
+        for (std::size_t k = 0; k < fields.size(); ++k) {
+            out += "    \"" + std::string(fields[k].name) + "\": ";
+            out += fields[k].kind == Field::Text ? jsonString(fields[k].text) : fields[k].text;
+            out += k + 1 < fields.size() ? ",\n" : "\n}";
+        }
+    }
+    std::fputs((out + "]\n").c_str(), stdout);
+}
+
+void writeCsv(const std::vector<MeanElements>& sets) {
+    std::string header;
+    for (const Value& v : values(MeanElements{}))
+        header += (header.empty() ? "" : ",") + std::string(v.name);
+    std::fputs((header + "\r\n").c_str(), stdout);
+    for (const MeanElements& e : sets) {
+        std::string row;
+        for (const Value& v : values(e))
+            row += (row.empty() ? "" : ",") + csvField(v.text);
+        std::fputs((row + "\r\n").c_str(), stdout);
+    }
+}
+
+void writeXml(const std::vector<MeanElements>& sets) {
+    std::fputs("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<ndm xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+               "xsi:noNamespaceSchemaLocation=\"https://sanaregistry.org/r/ndmxml_unqualified/"
+               "ndmxml-2.0.0-master-2.0.xsd\">\n",
+               stdout);
+    for (const MeanElements& e : sets) {
+        const std::vector<Value> v = values(e);
+        const auto element = [](const Value& value) {
+            return "<" + std::string(value.name) + ">" + xmlText(value.text) + "</" + value.name +
+                   ">";
+        };
+        std::string out = "<omm id=\"CCSDS_OMM_VERS\" version=\"2.0\">\n"
+                          "<header><CREATION_DATE/><ORIGINATOR/></header>\n"
+                          "<body><segment><metadata>" +
+                          element(v[0]) + element(v[1]) +
+                          "<CENTER_NAME>EARTH</CENTER_NAME><REF_FRAME>TEME</REF_FRAME>"
+                          "<TIME_SYSTEM>UTC</TIME_SYSTEM>"
+                          "<MEAN_ELEMENT_THEORY>SGP4</MEAN_ELEMENT_THEORY></metadata>\n"
+                          "<data><meanElements>";
+        for (std::size_t k = 2; k < 9; ++k)
+            out += element(v[k]);
+        out += "</meanElements>\n<tleParameters>";
+        for (std::size_t k = 9; k < v.size(); ++k)
+            out += element(v[k]);
+        out += "</tleParameters></data></segment></body>\n</omm>\n";
+        std::fputs(out.c_str(), stdout);
+    }
+    std::fputs("</ndm>\n", stdout);
+}
+
+void writeKvn(const std::vector<MeanElements>& sets) {
+    for (const MeanElements& e : sets) {
+        const std::vector<Value> v = values(e);
+        std::string out = "CCSDS_OMM_VERS = 2.0\n";
+        for (std::size_t k = 0; k < v.size(); ++k) {
+            out += std::string(v[k].name) + " = " + oneLine(v[k].text) + "\n";
+            if (k == 1)
+                out += "CENTER_NAME = EARTH\nREF_FRAME = TEME\nTIME_SYSTEM = UTC\n"
+                       "MEAN_ELEMENT_THEORY = SGP4\n";
+        }
+        std::fputs(out.c_str(), stdout);
+    }
+}
+
+} // namespace
+
+int runConvert(const std::vector<std::string>& args) {
+    CommandOptions options({{"to", true}, {"help", false}});
+    std::string error;
+    if (!options.parse(args, error))
+        return usageError("convert: " + error);
+    if (options.has("help")) {
+        std::fputs(kHelp, stdout);
+        return finishOutput();
+    }
+    const std::string to = options.has("to") ? options.value("to") : "tle";
+    if (to != "tle" && to != "json" && to != "csv" && to != "xml" && to != "kvn")
+        return usageError("convert: --to needs tle, json, csv, xml or kvn, got '" + to + "'");
+    if (options.positional().size() > 1)
+        return usageError("convert: unexpected argument '" + options.positional()[1] + "'");
+
+    QFile file;
+    const bool fromFile = !options.positional().empty();
+    const std::string path = fromFile ? options.positional().front() : "-";
+    if (fromFile)
+        file.setFileName(QString::fromLocal8Bit(path.c_str()));
+    if (!(fromFile ? file.open(QIODevice::ReadOnly) : file.open(stdin, QIODevice::ReadOnly)))
+        return usageError("convert: cannot read '" + path + "'");
+    const QByteArray text = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return usageError("convert: cannot read '" + path + "'");
+
+    const ElementSetForm form = elementSetForm(text);
+    MeanElementsRead read = readAnyMeanElements(text, form);
+    const bool nothingKnown = read.sets.empty() && read.skipped == 0;
+    std::size_t beyondTle = 0;
+    if (to == "tle") {
+        std::vector<MeanElements> kept;
+        std::string out;
+        for (MeanElements& e : read.sets) {
+            const std::optional<ElementLines> lines = writeElementLines(e);
+            if (!lines) {
+                ++(e.noradCatId > kMaxCatalogueNumber ? beyondTle : read.skipped);
+                continue;
+            }
+            out = tleNameLine(e.objectName, e.noradCatId) + "\n" + lines->line1 + "\n" +
+                  lines->line2 + "\n";
+            std::fputs(out.c_str(), stdout);
+            kept.push_back(std::move(e));
+        }
+        read.sets = std::move(kept);
+    } else if (to == "json") {
+        writeJson(read.sets);
+    } else if (to == "csv") {
+        writeCsv(read.sets);
+    } else if (to == "xml") {
+        writeXml(read.sets);
+    } else {
+        writeKvn(read.sets);
+    }
+
+    if (nothingKnown)
+        std::fprintf(stderr, "orbitrak-cli: convert: no element sets in a known form\n");
+    if (read.skipped > 0)
+        std::fprintf(stderr,
+                     "orbitrak-cli: convert: skipped %zu element sets that failed their checks\n",
+                     read.skipped);
+    if (beyondTle > 0)
+        std::fprintf(stderr,
+                     "orbitrak-cli: convert: skipped %zu element sets whose catalogue numbers do "
+                     "not fit a TLE\n",
+                     beyondTle);
+    const int written = finishOutput();
+    if (read.sets.empty()) {
+        std::fprintf(stderr, "orbitrak-cli: convert: no valid element set written\n");
+        return 1;
+    }
+    return written;
+}
