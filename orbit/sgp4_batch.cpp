@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 
 #if defined(ORBITRAK_SIMD)
@@ -59,7 +60,6 @@ enum Field {
     kX7thm1,
     kSinio,
     kCosio,
-    kInclo,
     kFieldCount
 };
 
@@ -102,7 +102,6 @@ inline void fieldsOf(const ElementSet& s, double* f, std::size_t stride) {
     f[kX7thm1 * stride] = s.x7thm1;
     f[kSinio * stride] = s.sinio;
     f[kCosio * stride] = s.cosio;
-    f[kInclo * stride] = s.inclo;
 }
 
 // One block's results, row per quantity: rx ry rz vx vy vz error.
@@ -173,23 +172,18 @@ HWY_INLINE void SinCos(D d, V x, V& s, V& c) {
     const auto k = [d](double v) {
         return hn::Set(d, v);
     };
-    const V sp =
-        k(-1.0 / 6) +
-        r2 * (k(1.0 / 120) +
-              r2 * (k(-1.0 / 5040) +
-                    r2 * (k(1.0 / 362880) + r2 * (k(-1.0 / 39916800) +
-                                                  r2 * (k(1.0 / 6227020800.0) +
-                                                        r2 * (k(-1.0 / 1307674368000.0) +
-                                                              r2 * k(1.0 / 355687428096000.0)))))));
-    const V cp = k(-0.5) +
-                 r2 * (k(1.0 / 24) +
-                       r2 * (k(-1.0 / 720) +
-                             r2 * (k(1.0 / 40320) +
-                                   r2 * (k(-1.0 / 3628800) +
-                                         r2 * (k(1.0 / 479001600) +
-                                               r2 * (k(-1.0 / 87178291200.0) +
-                                                     r2 * (k(1.0 / 20922789888000.0) +
-                                                           r2 * k(-1.0 / 6402373705728000.0))))))));
+    // Horner's scheme with fused multiply-adds where the processor has them.
+    const auto poly = [r2, &k](std::initializer_list<double> c) {
+        const double* top = c.end() - 1;
+        V p = k(*top);
+        while (top != c.begin())
+            p = hn::MulAdd(p, r2, k(*--top));
+        return p;
+    };
+    const V sp = poly({-1.0 / 6, 1.0 / 120, -1.0 / 5040, 1.0 / 362880, -1.0 / 39916800,
+                       1.0 / 6227020800.0, -1.0 / 1307674368000.0, 1.0 / 355687428096000.0});
+    const V cp = poly({-0.5, 1.0 / 24, -1.0 / 720, 1.0 / 40320, -1.0 / 3628800, 1.0 / 479001600,
+                       -1.0 / 87178291200.0, 1.0 / 20922789888000.0, -1.0 / 6402373705728000.0});
     const V sinr = rh + (rl + rh * r2 * sp);
     const V cosr = k(1.0) + (r2 * cp - rh * rl);
     // Quadrant q = k mod 4: sin, cos = (s, c), (c, -s), (-s, -c), (-c, s) of r.
@@ -199,6 +193,21 @@ HWY_INLINE void SinCos(D d, V x, V& s, V& c) {
     const V c0 = hn::IfThenElse(odd, sinr, cosr);
     s = hn::IfThenElse(q >= k(2.0), hn::Neg(s0), s0);
     c = hn::IfThenElse(hn::Or(q == k(1.0), q == k(2.0)), hn::Neg(c0), c0);
+}
+
+// Sine and cosine of angles below 2^-8, as short corrections are: Taylor series to the first
+// term below 2^-70 of the result. Blocks with a larger angle take SinCos.
+HWY_INLINE void SinCosSmall(D d, V x, V& s, V& c) {
+    if (HWY_UNLIKELY(!hn::AllTrue(d, hn::Abs(x) < hn::Set(d, 0x1p-8)))) {
+        SinCos(d, x, s, c);
+        return;
+    }
+    const auto k = [d](double v) {
+        return hn::Set(d, v);
+    };
+    const V x2 = x * x;
+    s = x + x * x2 * (k(-1.0 / 6) + x2 * (k(1.0 / 120) + x2 * k(-1.0 / 5040)));
+    c = k(1.0) + x2 * (k(-0.5) + x2 * (k(1.0 / 24) + x2 * (k(-1.0 / 720) + x2 * k(1.0 / 40320))));
 }
 
 // fmod(x, 2 pi) up to rounding: x - n 2pi with n = trunc(x / 2pi), 2pi in three parts. Blocks
@@ -319,7 +328,8 @@ HWY_INLINE void PropagateBlock(D d, const double* p, std::size_t stride, V t, Bl
     const V con41 = f(kCon41), x1mth2 = f(kX1mth2), cosio = f(kCosio);
     const V mrt = rl * (k(1.0) - k(1.5) * temp2 * betal * con41) + k(0.5) * temp1 * x1mth2 * cos2u;
     const V xnode = nodem + k(1.5) * temp2 * cosio * sin2u;
-    const V xinc = f(kInclo) + k(1.5) * temp2 * cosio * f(kSinio) * cos2u;
+    const V sinio = f(kSinio);
+    const V dinc = k(1.5) * temp2 * cosio * sinio * cos2u;
     const V mvt = rdotl - nm * temp1 * x1mth2 * sin2u / k(g.xke);
     const V rvdot = rvdotl + nm * temp1 * (x1mth2 * cos2u + k(1.5) * con41) / k(g.xke);
 
@@ -327,7 +337,7 @@ HWY_INLINE void PropagateBlock(D d, const double* p, std::size_t stride, V t, Bl
     // the arc tangent.
     const V delta = k(0.25) * temp2 * f(kX7thm1) * sin2u;
     V sind, cosd;
-    SinCos(d, delta, sind, cosd);
+    SinCosSmall(d, delta, sind, cosd);
     const V norm = hn::Sqrt(sinu * sinu + cosu * cosu);
     const M flat = norm == k(0.0);
     const V su0s = hn::IfThenElse(flat, k(0.0), sinu / norm);
@@ -335,9 +345,13 @@ HWY_INLINE void PropagateBlock(D d, const double* p, std::size_t stride, V t, Bl
     const V sinsu = su0s * cosd - su0c * sind;
     const V cossu = su0c * cosd + su0s * sind;
 
-    V snod, cnod, sini, cosi;
+    // The inclination's the same way, from the epoch inclination's (fixed near the Earth).
+    V sdinc, cdinc;
+    SinCosSmall(d, dinc, sdinc, cdinc);
+    const V sini = sinio * cdinc + cosio * sdinc;
+    const V cosi = cosio * cdinc - sinio * sdinc;
+    V snod, cnod;
     SinCos(d, xnode, snod, cnod);
-    SinCos(d, xinc, sini, cosi);
     const V xmx = hn::Neg(snod) * cosi;
     const V xmy = cnod * cosi;
     const V ux = xmx * sinsu + cnod * cossu;
