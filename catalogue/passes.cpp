@@ -457,7 +457,8 @@ int trailingZeros(std::uint64_t j) {
 // The passes of catalogue sets [first, last), in catalogue order.
 void searchChunk(Catalogue& catalogue, std::size_t first, std::size_t last,
                  const WindowClock& clock, const TimeScales& scales, const Site& site,
-                 const PassWindow& window, int trackPoints, std::vector<CataloguePass>& out) {
+                 const PassWindow& window, int trackPoints, std::vector<CataloguePass>& out,
+                 std::vector<std::vector<Sample>>& samples) {
     const double span = (window.toJd - window.fromJd) * kSecondsPerDay;
     const std::size_t n = last - first;
     std::vector<std::size_t> order(n);
@@ -483,7 +484,11 @@ void searchChunk(Catalogue& catalogue, std::size_t first, std::size_t last,
     const Sgp4States states{rv.data(),         rv.data() + n,     rv.data() + 2 * n,
                             rv.data() + 3 * n, rv.data() + 4 * n, rv.data() + 5 * n,
                             errors.data()};
-    std::vector<std::vector<Sample>> samples(n);
+    // The buffers of the thread's earlier shares, memory already in place.
+    if (samples.size() < n)
+        samples.resize(n);
+    for (std::size_t k = 0; k < n; ++k)
+        samples[k].clear();
     for (std::size_t k = 0; k < n; ++k)
         samples[k].reserve(
             std::size_t(span / (kGridStep * double(1 << doublings[order[k] - first]))) + 2);
@@ -547,6 +552,7 @@ std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeS
     std::atomic<bool> stop{false};
     // The calling thread works too, and alone asks carryOn.
     const auto work = [&](bool caller) {
+        std::vector<std::vector<Sample>> samples;
         while (!stop) {
             if (caller && carryOn && !carryOn()) {
                 stop = true;
@@ -557,7 +563,7 @@ std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeS
                 break;
             const std::size_t first = c * kChunk;
             searchChunk(catalogue, first, std::min(catalogue.size(), first + kChunk), clock, scales,
-                        site, window, trackPoints, found[c]);
+                        site, window, trackPoints, found[c], samples);
             done[c] = 1;
         }
     };
