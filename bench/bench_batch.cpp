@@ -12,8 +12,8 @@ namespace {
 
 constexpr int kMinutes = 1440;
 
-// The catalogue's near-Earth sets, the ones the vector lanes take.
-std::vector<ElementSet> nearEarthSets() {
+// The catalogue's near-Earth sets, the ones the vector lanes take, or all of them.
+std::vector<ElementSet> catalogueSets(bool all = false) {
     std::vector<ElementSet> sets;
     for (const TleText& text : benchCatalogue()) {
         char line1[256], line2[256];
@@ -22,7 +22,7 @@ std::vector<ElementSet> nearEarthSets() {
         ElementSet set;
         double start, stop, step;
         parseTle(line1, line2, 'c', 'm', 'a', 1, start, stop, step, set);
-        if (sgp4BatchVectorises(set))
+        if (all || sgp4BatchVectorises(set))
             sets.push_back(set);
     }
     return sets;
@@ -39,8 +39,9 @@ struct Outputs {
 };
 
 // The near-Earth sets x 1,440 minutes, every set at each minute, one thread (ns_per_prop).
-void BM_PropagateGrid(benchmark::State& state) {
-    const std::vector<ElementSet> sets = nearEarthSets();
+// BM_PropagateGridAll: every set, the deep-space ones through the scalar code.
+void propagateGrid(benchmark::State& state, bool all) {
+    const std::vector<ElementSet> sets = catalogueSets(all);
     if (sets.empty()) {
         state.SkipWithError("catalogue not found");
         return;
@@ -62,11 +63,18 @@ void BM_PropagateGrid(benchmark::State& state) {
     state.SetItemsProcessed(std::int64_t(state.iterations() * props));
     state.SetLabel(sgp4BatchPath());
 }
+void BM_PropagateGrid(benchmark::State& state) {
+    propagateGrid(state, false);
+}
+void BM_PropagateGridAll(benchmark::State& state) {
+    propagateGrid(state, true);
+}
+BENCHMARK(BM_PropagateGridAll)->Unit(benchmark::kMillisecond)->Apply(addMinStatistic);
 BENCHMARK(BM_PropagateGrid)->Unit(benchmark::kMillisecond)->Apply(addMinStatistic);
 
 // Each near-Earth set at 1,440 minutes from its epoch, one set at a time (ns_per_prop).
 void BM_PropagateTimes(benchmark::State& state) {
-    std::vector<ElementSet> sets = nearEarthSets();
+    std::vector<ElementSet> sets = catalogueSets();
     if (sets.empty()) {
         state.SkipWithError("catalogue not found");
         return;

@@ -25,6 +25,9 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // one step per resonant set; a catalogue of sets with epochs decades away needs millions.
 constexpr double kStepsPerCall = 20000.0;
 constexpr unsigned kMostWorkers = 15;
+// Near-Earth sets from which a tick shares them with a second thread: starting one costs about
+// what 200 of them do.
+constexpr std::size_t kSetsForTwoThreads = 2000;
 
 double minutesSinceEpoch(const CatalogueEntry& satellite, double utcJd) {
     return (utcJd - satellite.elements.jdsatepoch) * 1440.0;
@@ -267,25 +270,45 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
     for (std::size_t i = 0; i < catalogue.size(); ++i)
         rows[i].ageDays = now.utcJd - catalogue[i].elements.jdsatepoch;
 
-    // Near-Earth sets: both instants in one go each. The set and its stored position end as
-    // a propagation to `now` leaves them.
+    // Near-Earth sets: both instants in one go each, half of them on a second thread when
+    // there is a second processor. The set and its stored position end as a propagation to
+    // `now` leaves them.
     refreshBatch(catalogue);
-    const Sgp4States first = batched.states(0), second = batched.states(1);
-    batched.batch.propagateAt(before.utcJd, first);
-    batched.batch.propagateAt(now.utcJd, second);
-    for (std::size_t k = 0; k < batched.indices.size(); ++k) {
-        CatalogueEntry& satellite = catalogue[batched.indices[k]];
-        const Vec3 a{1000.0 * first.rx[k], 1000.0 * first.ry[k], 1000.0 * first.rz[k]};
-        satellite.position[0] = 1000.0 * second.rx[k];
-        satellite.position[1] = 1000.0 * second.ry[k];
-        satellite.position[2] = 1000.0 * second.rz[k];
-        satellite.elements.t = minutesSinceEpoch(satellite, now.utcJd);
-        satellite.elements.error = second.error[k];
-        const Vec3 b{satellite.position[0], satellite.position[1], satellite.position[2]};
-        LiveRow& row = rows[batched.indices[k]];
-        row = liveRow(horizonVector(a, before.frame), horizonVector(b, now.frame));
-        complete(row, satellite);
+    const auto nearEarth = [&](std::size_t from, std::size_t to) {
+        const Sgp4States s0 = batched.states(0), s1 = batched.states(1);
+        const auto shift = [from](const Sgp4States& s) {
+            return Sgp4States{s.rx + from, s.ry + from, s.rz + from,   s.vx + from,
+                              s.vy + from, s.vz + from, s.error + from};
+        };
+        const Sgp4States first = shift(s0), second = shift(s1);
+        batched.batch.propagateAt(before.utcJd, from, to, first);
+        batched.batch.propagateAt(now.utcJd, from, to, second);
+        for (std::size_t k = 0; k < to - from; ++k) {
+            CatalogueEntry& satellite = catalogue[batched.indices[from + k]];
+            const Vec3 a{1000.0 * first.rx[k], 1000.0 * first.ry[k], 1000.0 * first.rz[k]};
+            satellite.position[0] = 1000.0 * second.rx[k];
+            satellite.position[1] = 1000.0 * second.ry[k];
+            satellite.position[2] = 1000.0 * second.rz[k];
+            satellite.elements.t = minutesSinceEpoch(satellite, now.utcJd);
+            satellite.elements.error = second.error[k];
+            const Vec3 b{satellite.position[0], satellite.position[1], satellite.position[2]};
+            LiveRow& row = rows[batched.indices[from + k]];
+            row = liveRow(horizonVector(a, before.frame), horizonVector(b, now.frame));
+            complete(row, satellite);
+        }
+    };
+    const std::size_t count = batched.indices.size();
+    std::thread helper;
+    if (count >= kSetsForTwoThreads && std::thread::hardware_concurrency() > 1) {
+        try {
+            helper = std::thread(nearEarth, count / 2, count);
+        } catch (const std::system_error&) {
+            // One thread does it all.
+        }
     }
+    nearEarth(0, helper.joinable() ? count / 2 : count);
+    if (helper.joinable())
+        helper.join();
 
     // Each of the two propagations may have to integrate; whatever would take the call past its
     // budget is handed to the pool instead.
