@@ -22,7 +22,7 @@ std::vector<ElementSet> catalogueSets(bool all = false) {
         ElementSet set;
         double start, stop, step;
         parseTle(line1, line2, 'c', 'm', 'a', 1, start, stop, step, set);
-        if (all || sgp4BatchVectorises(set))
+        if (all || set.method == 'n')
             sets.push_back(set);
     }
     return sets;
