@@ -429,29 +429,20 @@ namespace {
 
 // The catalogue search samples every set on one grid of instants, many sets per propagation
 // call (orbit/sgp4_batch.h), and refines as findPasses does. A set's stride on the grid is the
-// step findPasses takes at perigee, the shortest along the orbit, rounded down to the grid's
-// step times a power of two: the sets due at an instant are then those whose power divides
-// the instant's number, a prefix of the sets ordered by stride.
+// step findPasses takes at perigee, the shortest along the orbit, rounded down to a whole number
+// of grid steps; sets of one stride are propagated together.
 constexpr double kGridStep = kShortestStep;
-constexpr int kMostDoublings = 6; // 640 s: the largest stride within kLongestStep
 // Sets per unit of work: the search's results do not depend on how the units are shared out.
 constexpr std::size_t kChunk = 256;
 
-int gridDoublings(const ElementSet& e) {
+std::uint64_t gridStride(const ElementSet& e) {
     double step = kTwoPi / e.no * 60.0 / kSamplesPerOrbit;
     if (e.ecco >= 0 && e.ecco < 1)
         step *= (1 - e.ecco) * (1 - e.ecco) / std::sqrt(1 - e.ecco * e.ecco);
-    int doublings = 0;
-    while (doublings < kMostDoublings && kGridStep * double(2 << doublings) <= step)
-        ++doublings;
-    return doublings; // 0 also for NaN
-}
-
-int trailingZeros(std::uint64_t j) {
-    int zeros = 0;
-    while (zeros < 63 && !(j & (std::uint64_t(1) << zeros)))
-        ++zeros;
-    return zeros;
+    step = std::min(step, kLongestStep);
+    if (!(step >= 2 * kGridStep)) // also NaN
+        return 1;
+    return std::uint64_t(step / kGridStep);
 }
 
 // The passes of catalogue sets [first, last), in catalogue order.
@@ -462,20 +453,26 @@ void searchChunk(Catalogue& catalogue, std::size_t first, std::size_t last,
     const double span = (window.toJd - window.fromJd) * kSecondsPerDay;
     const std::size_t n = last - first;
     std::vector<std::size_t> order(n);
-    std::vector<int> doublings(n);
+    std::vector<std::uint64_t> strides(n);
     for (std::size_t k = 0; k < n; ++k) {
         order[k] = first + k;
-        doublings[k] = gridDoublings(catalogue[first + k].elements);
+        strides[k] = gridStride(catalogue[first + k].elements);
     }
     std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
-        return doublings[x - first] < doublings[y - first];
+        return strides[x - first] < strides[y - first];
     });
+    struct Group {
+        std::uint64_t stride;
+        std::size_t begin, end; // slots
+    };
+    std::vector<Group> groups;
     std::vector<ElementSet> sets(n);
-    std::size_t due[kMostDoublings + 1] = {}; // sets with at most that many doublings
     for (std::size_t k = 0; k < n; ++k) {
         sets[k] = catalogue[order[k]].elements;
-        for (int m = doublings[order[k] - first]; m <= kMostDoublings; ++m)
-            ++due[m];
+        const std::uint64_t stride = strides[order[k] - first];
+        if (groups.empty() || groups.back().stride != stride)
+            groups.push_back({stride, k, k});
+        groups.back().end = k + 1;
     }
     Sgp4Batch batch;
     batch.assign(sets.data(), n);
@@ -487,16 +484,19 @@ void searchChunk(Catalogue& catalogue, std::size_t first, std::size_t last,
     // The buffers of the thread's earlier shares, memory already in place.
     if (samples.size() < n)
         samples.resize(n);
-    for (std::size_t k = 0; k < n; ++k)
+    for (std::size_t k = 0; k < n; ++k) {
         samples[k].clear();
-    for (std::size_t k = 0; k < n; ++k)
-        samples[k].reserve(
-            std::size_t(span / (kGridStep * double(1 << doublings[order[k] - first]))) + 2);
+        samples[k].reserve(std::size_t(span / (kGridStep * double(strides[order[k] - first]))) + 2);
+    }
 
-    const auto sampleAt = [&](double t, std::size_t count) {
-        const ObservationInstant instant = clock.at(window.fromJd + t / kSecondsPerDay);
-        batch.propagateAt(instant.utcJd, 0, count, states);
-        for (std::size_t k = 0; k < count; ++k) {
+    // Slots [from, to) at t seconds into the window.
+    const auto sampleAt = [&](double t, const ObservationInstant& instant, std::size_t from,
+                              std::size_t to) {
+        const Sgp4States at{states.rx + from,   states.ry + from, states.rz + from,
+                            states.vx + from,   states.vy + from, states.vz + from,
+                            states.error + from};
+        batch.propagateAt(instant.utcJd, from, to, at);
+        for (std::size_t k = from; k < to; ++k) {
             Sample s;
             s.t = t;
             s.position = {1000.0 * states.rx[k], 1000.0 * states.ry[k], 1000.0 * states.rz[k]};
@@ -507,11 +507,24 @@ void searchChunk(Catalogue& catalogue, std::size_t first, std::size_t last,
             samples[k].push_back(s);
         }
     };
-    const std::uint64_t stride = std::uint64_t(1) << doublings[order[0] - first];
-    for (std::uint64_t j = 0; double(j) * kGridStep < span; j += stride)
-        sampleAt(double(j) * kGridStep,
-                 j == 0 ? n : due[std::min(trailingZeros(j), kMostDoublings)]);
-    sampleAt(span, n); // the window's end, as findPasses samples it
+    const auto jdAt = [&window](double t) {
+        return window.fromJd + t / kSecondsPerDay;
+    };
+    for (std::uint64_t j = 0; double(j) * kGridStep < span; ++j) {
+        const double t = double(j) * kGridStep;
+        bool reduced = false;
+        ObservationInstant instant;
+        for (const Group& g : groups) {
+            if (j % g.stride != 0)
+                continue;
+            if (!reduced) {
+                instant = clock.at(jdAt(t));
+                reduced = true;
+            }
+            sampleAt(t, instant, g.begin, g.end);
+        }
+    }
+    sampleAt(span, clock.at(jdAt(span)), 0, n); // the window's end, as findPasses samples it
 
     std::vector<std::size_t> slotOf(n);
     for (std::size_t k = 0; k < n; ++k)
