@@ -478,6 +478,7 @@ void searchChunk(Catalogue& catalogue, std::size_t first, std::size_t last,
     batch.assign(sets.data(), n);
     std::vector<double> rv(6 * n);
     std::vector<int> errors(n);
+    std::vector<double> east(n), north(n), up(n), elevation(n);
     const Sgp4States states{rv.data(),         rv.data() + n,     rv.data() + 2 * n,
                             rv.data() + 3 * n, rv.data() + 4 * n, rv.data() + 5 * n,
                             errors.data()};
@@ -497,13 +498,23 @@ void searchChunk(Catalogue& catalogue, std::size_t first, std::size_t last,
                             states.error + from};
         batch.propagateAt(instant.utcJd, from, to, at);
         for (std::size_t k = from; k < to; ++k) {
+            const Vec3 position{1000.0 * states.rx[k], 1000.0 * states.ry[k],
+                                1000.0 * states.rz[k]};
+            const Vec3 enu = horizonVector(position, instant.frame);
+            east[k] = enu.x;
+            north[k] = enu.y;
+            up[k] = enu.z;
+        }
+        // altitudeOf to a few ulps, many at once.
+        batchElevations(east.data() + from, north.data() + from, up.data() + from, to - from,
+                        elevation.data() + from);
+        for (std::size_t k = from; k < to; ++k) {
             Sample s;
             s.t = t;
             s.position = {1000.0 * states.rx[k], 1000.0 * states.ry[k], 1000.0 * states.rz[k]};
-            s.enu = horizonVector(s.position, instant.frame);
-            const double altitude = altitudeOf(s.enu);
-            if (std::isfinite(altitude))
-                s.altitudeDeg = altitude * kDegreesPerRadian;
+            s.enu = {east[k], north[k], up[k]};
+            if (std::isfinite(elevation[k]))
+                s.altitudeDeg = elevation[k] * kDegreesPerRadian;
             samples[k].push_back(s);
         }
     };

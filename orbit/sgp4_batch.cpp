@@ -104,6 +104,25 @@ inline void fieldsOf(const ElementSet& s, double* f, std::size_t stride) {
     f[kCosio * stride] = s.cosio;
 }
 
+// atan(k / 16), k = 0 ... 16.
+alignas(64) inline constexpr double kArcTangents[17] = {0x0.0p+0,
+                                                        0x1.ff55bb72cfdeap-5,
+                                                        0x1.fd5ba9aac2f6ep-4,
+                                                        0x1.7b97b4bce5b02p-3,
+                                                        0x1.f5b75f92c80ddp-3,
+                                                        0x1.362773707ebccp-2,
+                                                        0x1.6f61941e4def1p-2,
+                                                        0x1.a64eec3cc23fdp-2,
+                                                        0x1.dac670561bb4fp-2,
+                                                        0x1.0657e94db30d0p-1,
+                                                        0x1.1e00babdefeb4p-1,
+                                                        0x1.345f01cce37bbp-1,
+                                                        0x1.4978fa3269ee1p-1,
+                                                        0x1.5d58987169b18p-1,
+                                                        0x1.700a7c5784634p-1,
+                                                        0x1.819d0b7158a4dp-1,
+                                                        0x1.921fb54442d18p-1};
+
 // One block's results, row per quantity: rx ry rz vx vy vz error.
 struct Block {
     alignas(64) double row[7][kMaxLanes];
@@ -418,6 +437,54 @@ void PropagateTimes(const double* repeated, const double* tsince, std::size_t co
     }
 }
 
+// atan2(up, sqrt(east^2 + north^2)): atan(z) for z = min / max of the two magnitudes as
+// atan(k/16) + atan(w), w = (z - k/16) / (1 + z k/16), |w| <= 1/32, Taylor series to w^11.
+// Blocks with a zero, infinite or undefined value go lane by lane to the C library.
+void Elevations(const double* east, const double* north, const double* up, std::size_t count,
+                double* out) {
+    const D d;
+    const hn::RebindToSigned<D> di;
+    const std::size_t n = hn::Lanes(d);
+    const auto k = [d](double v) {
+        return hn::Set(d, v);
+    };
+    HWY_ALIGN double e[kMaxLanes], no[kMaxLanes], u[kMaxLanes], r[kMaxLanes];
+    for (std::size_t j = 0; j < count; j += n) {
+        const std::size_t lanes = std::min(n, count - j);
+        std::fill(e, e + n, 0.0);
+        std::fill(no, no + n, 0.0);
+        std::fill(u, u + n, 1.0);
+        std::copy(east + j, east + j + lanes, e);
+        std::copy(north + j, north + j + lanes, no);
+        std::copy(up + j, up + j + lanes, u);
+        const V ve = hn::Load(d, e), vn = hn::Load(d, no), y = hn::Load(d, u);
+        const V x = hn::Sqrt(ve * ve + vn * vn);
+        const V a = hn::Abs(y);
+        const V big = hn::Max(a, x), small = hn::Min(a, x);
+        const M ordinary =
+            hn::And(hn::And(big > k(0.0), big < k(HUGE_VAL)), hn::And(hn::Eq(x, x), hn::Eq(y, y)));
+        if (HWY_UNLIKELY(!hn::AllTrue(d, ordinary))) {
+            for (std::size_t i = 0; i < lanes; ++i)
+                out[j + i] = std::atan2(u[i], std::sqrt(e[i] * e[i] + no[i] * no[i]));
+            continue;
+        }
+        const V z = small / big;
+        const V kd = hn::Round(z * k(16.0));
+        const V c = kd * k(1.0 / 16);
+        const V w = (z - c) / (k(1.0) + z * c);
+        const V w2 = w * w;
+        V p = k(-1.0 / 11);
+        for (double coefficient : {1.0 / 9, -1.0 / 7, 1.0 / 5, -1.0 / 3})
+            p = hn::MulAdd(p, w2, k(coefficient));
+        const V atanz = hn::GatherIndex(d, kArcTangents, hn::ConvertTo(di, kd)) + (w + w * w2 * p);
+        // Above 45 degrees: pi/2 - atan(x / |y|), pi/2 in two parts.
+        const V angle = hn::IfThenElse(
+            a > x, (k(0x1.921fb54442d18p0) - atanz) + k(0x1.1a62633145c07p-54), atanz);
+        hn::Store(hn::CopySign(angle, y), d, r);
+        std::copy(r, r + lanes, out + j);
+    }
+}
+
 const char* PathName() {
     return hwy::TargetName(HWY_TARGET);
 }
@@ -435,6 +502,7 @@ namespace orbit_batch {
 HWY_EXPORT(PropagateSlots);
 HWY_EXPORT(PropagateTimes);
 HWY_EXPORT(PathName);
+HWY_EXPORT(Elevations);
 #endif
 } // namespace orbit_batch
 
@@ -504,6 +572,16 @@ void sgp4PropagateTimes(ElementSet& set, const double* tsince, std::size_t n,
 #endif
     for (std::size_t k = 0; k < n; ++k)
         scalarInto(set, tsince[k], out, k);
+}
+
+void batchElevations(const double* east, const double* north, const double* up, std::size_t n,
+                     double* out) {
+#if defined(ORBITRAK_SIMD)
+    HWY_DYNAMIC_DISPATCH(Elevations)(east, north, up, n, out);
+#else
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = std::atan2(up[i], std::sqrt(east[i] * east[i] + north[i] * north[i]));
+#endif
 }
 
 std::vector<std::string> sgp4BatchPaths() {

@@ -67,6 +67,11 @@ private:
 void sgp4PropagateTimes(ElementSet& set, const double* tsince, std::size_t n,
                         const Sgp4States& out);
 
+// Elevation angles atan2(up, sqrt(east^2 + north^2)) in radians of n vectors, on the same
+// dispatch path: within four ulps of the C library's (the same without SIMD support).
+void batchElevations(const double* east, const double* north, const double* up, std::size_t n,
+                     double* out);
+
 // The dispatch paths this program holds and this processor runs, best first (e.g. "AVX3",
 // "AVX2", "SSE4", "EMU128"), or "scalar" alone without SIMD support.
 std::vector<std::string> sgp4BatchPaths();
