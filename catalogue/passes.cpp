@@ -5,9 +5,14 @@
 #include "astro/time_scales.h"
 #include "catalogue/observation.h"
 #include "orbit/sgp4.h"
+#include "orbit/sgp4_batch.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
+#include <thread>
 
 namespace {
 
@@ -32,6 +37,11 @@ constexpr double kNoAltitude = -1000.0;
 // Both refinements end far sooner (golden sections alone would need about 40 steps); this
 // only bounds the work should arithmetic ever keep them from converging.
 constexpr int kMostSteps = 200;
+
+// sphericalAngles(enu).beta, without the azimuth's arc tangent.
+double altitudeOf(const Vec3& enu) {
+    return std::atan2(enu.z, std::sqrt(enu.x * enu.x + enu.y * enu.y));
+}
 
 struct Sample {
     double t = 0.0; // seconds from the window's start
@@ -92,7 +102,7 @@ public:
         s.t = t;
         s.enu = topocentricEnu(satellite, clock.at(jd(t)));
         s.position = {satellite.position[0], satellite.position[1], satellite.position[2]};
-        const double altitude = sphericalAngles(s.enu).beta;
+        const double altitude = altitudeOf(s.enu);
         if (std::isfinite(altitude))
             s.altitudeDeg = altitude * kDegreesPerRadian;
         return s;
@@ -292,29 +302,15 @@ struct Found {
     Sample peak;
 };
 
-} // namespace
-
-std::vector<SatellitePass> findPasses(CatalogueEntry& satellite, const TimeScales& scales,
-                                      const Site& site, const PassWindow& window,
-                                      std::size_t* propagations) {
+// The passes the samples show, each refined from the samples around its crossings and peak.
+std::vector<SatellitePass> passesFromSamples(AltitudeCurve& curve, const WindowClock& clock,
+                                             const PassWindow& window,
+                                             const std::vector<Sample>& samples) {
     std::vector<SatellitePass> passes;
-    const double span = (window.toJd - window.fromJd) * kSecondsPerDay;
-    if (!(span >= 0) || !std::isfinite(span))
-        return passes;
-    const WindowClock clock(scales, site, window.fromJd, window.toJd);
-    AltitudeCurve curve(satellite, clock, window.fromJd);
     const double threshold = window.minAltitudeDeg;
     const auto above = [threshold](const Sample& s) {
         return s.altitudeDeg > threshold;
     };
-
-    std::vector<Sample> samples;
-    for (double t = 0;;) {
-        samples.push_back(curve.at(t));
-        if (t >= span)
-            break;
-        t = std::min(span, t + curve.stepAfter(samples.back()));
-    }
     const std::size_t n = samples.size();
 
     std::vector<Found> found;
@@ -381,6 +377,27 @@ std::vector<SatellitePass> findPasses(CatalogueEntry& satellite, const TimeScale
         pass.visible = pass.sunlit && pass.sunAltitudeDeg < kVisibleSunAltitudeDeg;
         passes.push_back(pass);
     }
+    return passes;
+}
+
+} // namespace
+
+std::vector<SatellitePass> findPasses(CatalogueEntry& satellite, const TimeScales& scales,
+                                      const Site& site, const PassWindow& window,
+                                      std::size_t* propagations) {
+    const double span = (window.toJd - window.fromJd) * kSecondsPerDay;
+    if (!(span >= 0) || !std::isfinite(span))
+        return {};
+    const WindowClock clock(scales, site, window.fromJd, window.toJd);
+    AltitudeCurve curve(satellite, clock, window.fromJd);
+    std::vector<Sample> samples;
+    for (double t = 0;;) {
+        samples.push_back(curve.at(t));
+        if (t >= span)
+            break;
+        t = std::min(span, t + curve.stepAfter(samples.back()));
+    }
+    std::vector<SatellitePass> passes = passesFromSamples(curve, clock, window, samples);
     if (propagations)
         *propagations += curve.propagations;
     return passes;
@@ -408,22 +425,189 @@ std::vector<PassPoint> passTrack(CatalogueEntry& satellite, const TimeScales& sc
     return track;
 }
 
-std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeScales& scales,
-                                               const Site& site, const PassWindow& window,
-                                               int trackPoints,
-                                               const std::function<bool()>& carryOn) {
-    std::vector<CataloguePass> all;
-    for (std::size_t i = 0; i < catalogue.size(); ++i) {
-        if (carryOn && !carryOn())
-            break;
+namespace {
+
+// The catalogue search samples every set on one grid of instants, many sets per propagation
+// call (orbit/sgp4_batch.h), and refines as findPasses does. A set's stride on the grid is the
+// step findPasses takes at perigee, the shortest along the orbit, rounded down to a whole number
+// of grid steps; sets of one stride are propagated together.
+constexpr double kGridStep = kShortestStep;
+// Sets per unit of work: the search's results do not depend on how the units are shared out.
+constexpr std::size_t kChunk = 256;
+
+std::uint64_t gridStride(const ElementSet& e) {
+    double step = kTwoPi / e.no * 60.0 / kSamplesPerOrbit;
+    if (e.ecco >= 0 && e.ecco < 1)
+        step *= (1 - e.ecco) * (1 - e.ecco) / std::sqrt(1 - e.ecco * e.ecco);
+    step = std::min(step, kLongestStep);
+    if (!(step >= 2 * kGridStep)) // also NaN
+        return 1;
+    return std::uint64_t(step / kGridStep);
+}
+
+// The passes of catalogue sets [first, last), in catalogue order.
+void searchChunk(Catalogue& catalogue, std::size_t first, std::size_t last,
+                 const WindowClock& clock, const TimeScales& scales, const Site& site,
+                 const PassWindow& window, int trackPoints, std::vector<CataloguePass>& out,
+                 std::vector<std::vector<Sample>>& samples) {
+    const double span = (window.toJd - window.fromJd) * kSecondsPerDay;
+    const std::size_t n = last - first;
+    std::vector<std::size_t> order(n);
+    std::vector<std::uint64_t> strides(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        order[k] = first + k;
+        strides[k] = gridStride(catalogue[first + k].elements);
+    }
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
+        return strides[x - first] < strides[y - first];
+    });
+    struct Group {
+        std::uint64_t stride;
+        std::size_t begin, end; // slots
+    };
+    std::vector<Group> groups;
+    std::vector<ElementSet> sets(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        sets[k] = catalogue[order[k]].elements;
+        const std::uint64_t stride = strides[order[k] - first];
+        if (groups.empty() || groups.back().stride != stride)
+            groups.push_back({stride, k, k});
+        groups.back().end = k + 1;
+    }
+    Sgp4Batch batch;
+    batch.assign(sets.data(), n);
+    std::vector<double> rv(6 * n);
+    std::vector<int> errors(n);
+    std::vector<double> east(n), north(n), up(n), elevation(n);
+    const Sgp4States states{rv.data(),         rv.data() + n,     rv.data() + 2 * n,
+                            rv.data() + 3 * n, rv.data() + 4 * n, rv.data() + 5 * n,
+                            errors.data()};
+    // The buffers of the thread's earlier shares, memory already in place.
+    if (samples.size() < n)
+        samples.resize(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        samples[k].clear();
+        samples[k].reserve(std::size_t(span / (kGridStep * double(strides[order[k] - first]))) + 2);
+    }
+
+    // Slots [from, to) at t seconds into the window.
+    const auto sampleAt = [&](double t, const ObservationInstant& instant, std::size_t from,
+                              std::size_t to) {
+        const Sgp4States at{states.rx + from,   states.ry + from, states.rz + from,
+                            states.vx + from,   states.vy + from, states.vz + from,
+                            states.error + from};
+        batch.propagateAt(instant.utcJd, from, to, at);
+        for (std::size_t k = from; k < to; ++k) {
+            const Vec3 position{1000.0 * states.rx[k], 1000.0 * states.ry[k],
+                                1000.0 * states.rz[k]};
+            const Vec3 enu = horizonVector(position, instant.frame);
+            east[k] = enu.x;
+            north[k] = enu.y;
+            up[k] = enu.z;
+        }
+        // altitudeOf to a few ulps, many at once.
+        batchElevations(east.data() + from, north.data() + from, up.data() + from, to - from,
+                        elevation.data() + from);
+        for (std::size_t k = from; k < to; ++k) {
+            Sample s;
+            s.t = t;
+            s.position = {1000.0 * states.rx[k], 1000.0 * states.ry[k], 1000.0 * states.rz[k]};
+            s.enu = {east[k], north[k], up[k]};
+            if (std::isfinite(elevation[k]))
+                s.altitudeDeg = elevation[k] * kDegreesPerRadian;
+            samples[k].push_back(s);
+        }
+    };
+    const auto jdAt = [&window](double t) {
+        return window.fromJd + t / kSecondsPerDay;
+    };
+    for (std::uint64_t j = 0; double(j) * kGridStep < span; ++j) {
+        const double t = double(j) * kGridStep;
+        bool reduced = false;
+        ObservationInstant instant;
+        for (const Group& g : groups) {
+            if (j % g.stride != 0)
+                continue;
+            if (!reduced) {
+                instant = clock.at(jdAt(t));
+                reduced = true;
+            }
+            sampleAt(t, instant, g.begin, g.end);
+        }
+    }
+    sampleAt(span, clock.at(jdAt(span)), 0, n); // the window's end, as findPasses samples it
+
+    std::vector<std::size_t> slotOf(n);
+    for (std::size_t k = 0; k < n; ++k)
+        slotOf[order[k] - first] = k;
+    for (std::size_t i = first; i < last; ++i) {
         CatalogueEntry& satellite = catalogue[i];
-        for (const SatellitePass& pass : findPasses(satellite, scales, site, window)) {
+        AltitudeCurve curve(satellite, clock, window.fromJd);
+        for (const SatellitePass& pass :
+             passesFromSamples(curve, clock, window, samples[slotOf[i - first]])) {
             CataloguePass entry{i, pass, {}};
             if (trackPoints > 0)
                 entry.track = passTrack(satellite, scales, site, pass, trackPoints);
-            all.push_back(std::move(entry));
+            out.push_back(std::move(entry));
         }
     }
+}
+
+} // namespace
+
+unsigned passSearchThreads() {
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeScales& scales,
+                                               const Site& site, const PassWindow& window,
+                                               int trackPoints,
+                                               const std::function<bool()>& carryOn,
+                                               unsigned threads) {
+    std::vector<CataloguePass> all;
+    const double span = (window.toJd - window.fromJd) * kSecondsPerDay;
+    if (!(span >= 0) || !std::isfinite(span) || catalogue.empty())
+        return all;
+    const WindowClock clock(scales, site, window.fromJd, window.toJd);
+    const std::size_t chunks = (catalogue.size() + kChunk - 1) / kChunk;
+    std::vector<std::vector<CataloguePass>> found(chunks);
+    std::vector<char> done(chunks, 0);
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stop{false};
+    // The calling thread works too, and alone asks carryOn.
+    const auto work = [&](bool caller) {
+        std::vector<std::vector<Sample>> samples;
+        while (!stop) {
+            if (caller && carryOn && !carryOn()) {
+                stop = true;
+                break;
+            }
+            const std::size_t c = next++;
+            if (c >= chunks)
+                break;
+            const std::size_t first = c * kChunk;
+            searchChunk(catalogue, first, std::min(catalogue.size(), first + kChunk), clock, scales,
+                        site, window, trackPoints, found[c], samples);
+            done[c] = 1;
+        }
+    };
+    if (threads == 0)
+        threads = passSearchThreads();
+    std::vector<std::thread> workers;
+    try {
+        for (unsigned k = 1; k < std::min<std::size_t>(threads, chunks); ++k)
+            workers.emplace_back(work, false);
+    } catch (const std::exception&) {
+        // Fewer threads: the others share the work.
+    }
+    work(true);
+    for (std::thread& t : workers)
+        t.join();
+
+    for (std::size_t c = 0; c < chunks; ++c)
+        if (done[c])
+            all.insert(all.end(), std::make_move_iterator(found[c].begin()),
+                       std::make_move_iterator(found[c].end()));
     std::stable_sort(
         all.begin(), all.end(), [&catalogue](const CataloguePass& x, const CataloguePass& y) {
             if (x.pass.startJd != y.pass.startJd)

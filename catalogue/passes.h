@@ -73,9 +73,18 @@ struct CataloguePass {
 
 // The passes of every satellite of a catalogue, ordered by their first instant in the window,
 // then by catalogue number. trackPoints > 0 adds a track of that many points to each pass.
-// `carryOn`, when given, is asked before each satellite; the search stops early (with what it
-// has found) once it says no.
+//
+// Samples the sets together on one grid of instants (at least as densely as findPasses) and
+// refines as findPasses does, so the passes agree with its to the tolerances above. The
+// catalogue is split over `threads` threads (0: passSearchThreads()); the result does not
+// depend on their number. `carryOn`, when given, is asked on the calling thread before each
+// share of the catalogue; the search stops early (with the shares it has finished) once it says
+// no.
 std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeScales& scales,
                                                const Site& site, const PassWindow& window,
                                                int trackPoints = 0,
-                                               const std::function<bool()>& carryOn = {});
+                                               const std::function<bool()>& carryOn = {},
+                                               unsigned threads = 0);
+
+// The threads the catalogue search takes by default: one per processor.
+unsigned passSearchThreads();

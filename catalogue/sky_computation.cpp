@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <limits>
 #include <mutex>
@@ -24,6 +25,9 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // one step per resonant set; a catalogue of sets with epochs decades away needs millions.
 constexpr double kStepsPerCall = 20000.0;
 constexpr unsigned kMostWorkers = 15;
+// Near-Earth sets from which a tick shares them with a second thread: starting one costs about
+// what 200 of them do.
+constexpr std::size_t kSetsForTwoThreads = 2000;
 
 double minutesSinceEpoch(const CatalogueEntry& satellite, double utcJd) {
     return (utcJd - satellite.elements.jdsatepoch) * 1440.0;
@@ -172,6 +176,45 @@ private:
     std::vector<std::thread> threads;
 };
 
+Sgp4States SkyComputation::Batched::states(int instant) {
+    const std::size_t n = indices.size();
+    double* r = results.data() + std::size_t(instant) * 6 * n;
+    return {r, r + n, r + 2 * n, r + 3 * n, r + 4 * n, r + 5 * n, errors.data() + instant * n};
+}
+
+// Rebuilt when any set differs from the one the batch holds; comparing is far cheaper than a
+// propagation.
+void SkyComputation::refreshBatch(const Catalogue& catalogue) {
+    const std::size_t n = catalogue.size();
+    bool same = batched.keys.size() == n;
+    if (same) {
+        for (std::size_t i = 0; i < n && same; ++i) {
+            const ElementSet& e = catalogue[i].elements;
+            const Batched::Key key{e.jdsatepoch, e.no, e.ecco,  e.inclo,
+                                   e.bstar,      e.mo, e.argpo, e.nodeo};
+            same = std::memcmp(&key, &batched.keys[i], sizeof key) == 0;
+        }
+    }
+    if (same)
+        return;
+    batched.keys.resize(n);
+    batched.isBatched.assign(n, 0);
+    batched.indices.clear();
+    std::vector<ElementSet> sets;
+    for (std::size_t i = 0; i < n; ++i) {
+        const ElementSet& e = catalogue[i].elements;
+        batched.keys[i] = {e.jdsatepoch, e.no, e.ecco, e.inclo, e.bstar, e.mo, e.argpo, e.nodeo};
+        if (sgp4BatchVectorises(e)) {
+            batched.isBatched[i] = 1;
+            batched.indices.push_back(i);
+            sets.push_back(e);
+        }
+    }
+    batched.batch.assign(sets.data(), sets.size());
+    batched.results.assign(2 * 6 * sets.size(), 0.0);
+    batched.errors.assign(2 * sets.size(), 0);
+}
+
 SkyComputation::SkyComputation(const TimeScales& scales)
     : scales(scales), pool(std::make_unique<WarmUpPool>()) {}
 
@@ -227,6 +270,46 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
     for (std::size_t i = 0; i < catalogue.size(); ++i)
         rows[i].ageDays = now.utcJd - catalogue[i].elements.jdsatepoch;
 
+    // Near-Earth sets: both instants in one go each, half of them on a second thread when
+    // there is a second processor. The set and its stored position end as a propagation to
+    // `now` leaves them.
+    refreshBatch(catalogue);
+    const auto nearEarth = [&](std::size_t from, std::size_t to) {
+        const Sgp4States s0 = batched.states(0), s1 = batched.states(1);
+        const auto shift = [from](const Sgp4States& s) {
+            return Sgp4States{s.rx + from, s.ry + from, s.rz + from,   s.vx + from,
+                              s.vy + from, s.vz + from, s.error + from};
+        };
+        const Sgp4States first = shift(s0), second = shift(s1);
+        batched.batch.propagateAt(before.utcJd, from, to, first);
+        batched.batch.propagateAt(now.utcJd, from, to, second);
+        for (std::size_t k = 0; k < to - from; ++k) {
+            CatalogueEntry& satellite = catalogue[batched.indices[from + k]];
+            const Vec3 a{1000.0 * first.rx[k], 1000.0 * first.ry[k], 1000.0 * first.rz[k]};
+            satellite.position[0] = 1000.0 * second.rx[k];
+            satellite.position[1] = 1000.0 * second.ry[k];
+            satellite.position[2] = 1000.0 * second.rz[k];
+            satellite.elements.t = minutesSinceEpoch(satellite, now.utcJd);
+            satellite.elements.error = second.error[k];
+            const Vec3 b{satellite.position[0], satellite.position[1], satellite.position[2]};
+            LiveRow& row = rows[batched.indices[from + k]];
+            row = liveRow(horizonVector(a, before.frame), horizonVector(b, now.frame));
+            complete(row, satellite);
+        }
+    };
+    const std::size_t count = batched.indices.size();
+    std::thread helper;
+    if (count >= kSetsForTwoThreads && std::thread::hardware_concurrency() > 1) {
+        try {
+            helper = std::thread(nearEarth, count / 2, count);
+        } catch (const std::system_error&) {
+            // One thread does it all.
+        }
+    }
+    nearEarth(0, helper.joinable() ? count / 2 : count);
+    if (helper.joinable())
+        helper.join();
+
     // Each of the two propagations may have to integrate; whatever would take the call past its
     // budget is handed to the pool instead.
     double budget = kStepsPerCall;
@@ -239,6 +322,8 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
     };
     std::vector<std::size_t> handedOver;
     for (std::size_t i = 0; i < catalogue.size(); ++i) {
+        if (batched.isBatched[i])
+            continue;
         CatalogueEntry& satellite = catalogue[i];
         if (!inPreparation.empty() && isInPreparation(i, satellite)) {
             if (wait == Wait::ForEverySet)

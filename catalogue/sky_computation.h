@@ -4,6 +4,7 @@
 #include "astro/time_scales.h"
 #include "astro/vec3.h"
 #include "catalogue/catalogue.h"
+#include "orbit/sgp4_batch.h"
 
 #include <cstddef>
 #include <memory>
@@ -64,6 +65,22 @@ private:
         std::string line2;
     };
 
+    // The near-Earth sets, propagated together (orbit/sgp4_batch.h); the others one by one.
+    struct Batched {
+        // What tells one initialised set from another.
+        struct Key {
+            double jd, no, ecco, inclo, bstar, mo, argpo, nodeo;
+        };
+        std::vector<Key> keys;            // of every catalogue entry, at the last rebuild
+        std::vector<std::size_t> indices; // catalogue index of each batch set
+        std::vector<char> isBatched;      // per catalogue entry
+        Sgp4Batch batch;
+        std::vector<double> results; // 2 instants x 6 components x sets
+        std::vector<int> errors;     // 2 instants x sets
+        Sgp4States states(int instant);
+    };
+
+    void refreshBatch(const Catalogue& catalogue);
     bool isInPreparation(std::size_t index, const CatalogueEntry& satellite) const;
     void prepare(std::size_t index, const CatalogueEntry& satellite, double minutes);
     void takePreparedSets(Catalogue& catalogue);
@@ -71,4 +88,5 @@ private:
     const TimeScales& scales;
     std::unique_ptr<WarmUpPool> pool;
     std::vector<Preparation> inPreparation;
+    Batched batched;
 };

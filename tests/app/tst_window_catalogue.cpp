@@ -270,7 +270,7 @@ private slots:
         QVERIFY(windowLogEvents(&window).filter("Updates from 127.0.0.1 paused until").size() == 1);
         QVERIFY(writeTleSources({server.url("/a")}));
         for (const auto button : {QMessageBox::No, QMessageBox::Yes}) {
-            const int requests = server.requests;
+            const int requests = server.requests.value("/a");
             answerNextDialog<QMessageBox>(&window, [button](QMessageBox* box) {
                 QCOMPARE(box->text(), QString("127.0.0.1 refused the last request (HTTP 429). Ask "
                                               "it again anyway?"));
@@ -279,7 +279,7 @@ private slots:
             QTRY_VERIFY(update->isEnabled());
             update->trigger();
             QTRY_VERIFY_WITH_TIMEOUT(update->isEnabled(), 60000);
-            QCOMPARE(server.requests, requests + int(button == QMessageBox::Yes));
+            QCOMPARE(server.requests.value("/a"), requests + int(button == QMessageBox::Yes));
         }
         const QStringList log = windowLogEvents(&window);
         QVERIFY(log.filter(QRegularExpression("^Cannot update from .*/a: paused until")).size() ==

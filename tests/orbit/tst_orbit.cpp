@@ -4,6 +4,7 @@
 // model's behaviour beyond the verification run, and orbitrak-cli propagate from the outside.
 #include "orbit/element_lines.h"
 #include "orbit/sgp4.h"
+#include "orbit/sgp4_batch.h"
 #include "orbit/tle.h"
 #include "orbit/tle_scan.h"
 #include "tests/common/file_bytes.h"
@@ -150,6 +151,47 @@ std::vector<VerificationSet> verificationSets() {
         sets[current].expected.push_back(s);
     }
     return current + 1 == int(sets.size()) ? sets : std::vector<VerificationSet>();
+}
+
+// Every set of the test catalogue, initialised.
+std::vector<ElementSet> catalogueSets() {
+    std::vector<ElementSet> sets;
+    const QList<QByteArray> lines =
+        readBytes(ORBITRAK_TEST_DATA "/catalogue/active-2026-03.txt").split('\n');
+    for (int i = 0; i + 1 < lines.size(); ++i)
+        if (lines[i].startsWith("1 ") && lines[i + 1].startsWith("2 "))
+            sets.push_back(parse(lines[i], lines[i + 1]).set);
+    return sets;
+}
+
+// Output arrays for a batch of n propagations.
+struct BatchResults {
+    explicit BatchResults(std::size_t n) : rv(6, std::vector<double>(n)), error(n) {}
+    std::vector<std::vector<double>> rv;
+    std::vector<int> error;
+    Sgp4States states() {
+        return {rv[0].data(), rv[1].data(), rv[2].data(), rv[3].data(),
+                rv[4].data(), rv[5].data(), error.data()};
+    }
+};
+
+// The batch's k-th result against sgp4Propagate's for the same set and time: the same code, and
+// the state within 1e-6 km and 1e-9 km/s where there is one. Empty when they agree.
+QByteArray batchMismatch(ElementSet set, double t, const BatchResults& got, std::size_t k) {
+    double r[3], v[3];
+    const bool ok = sgp4Propagate(1, set, t, r, v);
+    const QByteArray at = QByteArray::number(set.satnum) + " at " + QByteArray::number(t);
+    if (got.error[k] != set.error)
+        return at + ": code " + QByteArray::number(got.error[k]) + " for " +
+               QByteArray::number(set.error);
+    if (!ok && set.error != kSgp4Decayed)
+        return std::isnan(got.rv[0][k]) ? QByteArray() : at + ": a state without one";
+    for (int c = 0; c < 6; ++c) {
+        const double d = std::fabs(got.rv[c][k] - (c < 3 ? r[c] : v[c - 3]));
+        if (!(d <= (c < 3 ? 1e-6 : 1e-9)))
+            return at + ": component " + QByteArray::number(c) + " off by " + QByteArray::number(d);
+    }
+    return {};
 }
 
 bool sameBits(const double* a, const double* b, int n) {
@@ -471,6 +513,80 @@ private slots:
                 qWarning("the scans differ from sscanf on [%s]", s.c_str());
         }
         QCOMPARE(mismatches, 0);
+    }
+
+    void batchAgreesWithScalar_data() {
+        QTest::addColumn<QString>("path");
+        for (const std::string& path : sgp4BatchPaths())
+            QTest::newRow(path.c_str()) << QString::fromStdString(path);
+    }
+
+    // Every dispatch path, forced: the verification sets at the times of their run, one set at
+    // many instants; every set of the test catalogue at seven common instants. No allocation.
+    void batchAgreesWithScalar() {
+        QFETCH(QString, path);
+        QVERIFY(sgp4BatchForcePath(path.toStdString()));
+        QCOMPARE(QString::fromStdString(sgp4BatchPath()), path);
+        for (const VerificationSet& verified : sets_) {
+            ElementSet set = parse(verified.line1, verified.line2).set;
+            const QList<QByteArray> range = verified.line2.mid(69).simplified().split(' ');
+            std::vector<double> times;
+            for (double t = range[0].toDouble(); t <= range[1].toDouble() && times.size() < 2000;
+                 t += range[2].toDouble())
+                times.push_back(t);
+            BatchResults got(times.size());
+            ElementSet batchSet = set;
+            const long before = g_allocations;
+            sgp4PropagateTimes(batchSet, times.data(), times.size(), got.states());
+            QCOMPARE(g_allocations - before, 0L);
+            for (std::size_t k = 0; k < times.size(); ++k) {
+                const QByteArray wrong = batchMismatch(set, times[k], got, k);
+                QVERIFY2(wrong.isEmpty(), wrong.constData());
+            }
+        }
+
+        const std::vector<ElementSet> sets = catalogueSets();
+        QVERIFY(sets.size() > 14000);
+        Sgp4Batch batch;
+        batch.assign(sets.data(), sets.size());
+        QCOMPARE(batch.vectorSets() > 0, path != "scalar");
+        std::vector<ElementSet> scalar = sets;
+        BatchResults got(sets.size());
+        const double jd0 = sets.front().jdsatepoch;
+        for (double days : {-20.0, -3.0, -0.25, 0.0, 0.7, 2.0, 9.0}) {
+            const long before = g_allocations;
+            batch.propagateAt(jd0 + days, got.states());
+            QCOMPARE(g_allocations - before, 0L);
+            for (std::size_t i = 0; i < sets.size(); ++i) {
+                const QByteArray wrong =
+                    batchMismatch(scalar[i], (jd0 + days - scalar[i].jdsatepoch) * 1440.0, got, i);
+                QVERIFY2(wrong.isEmpty(), wrong.constData());
+            }
+        }
+
+        // Elevations: within four ulps of the C library's, its NaN and signed zeros included.
+        std::vector<double> e = {0, 0, 3, -0.0, NAN, 1, 1e-300, 5e7, -2, 1},
+                            n = {0, 1, 4, 0, 1, 0, 0, -5e7, 7, 1},
+                            u = {0, -0.0, 0, 2, 1, NAN, 1, 1e-9, -7, 1};
+        std::mt19937 random(23);
+        std::uniform_real_distribution<double> component(-4e7, 4e7);
+        for (int i = 0; i < 3000; ++i) {
+            e.push_back(component(random));
+            n.push_back(component(random) * (i % 3 ? 1.0 : 1e-6));
+            u.push_back(component(random) * (i % 5 ? 1.0 : 1e-5));
+        }
+        std::vector<double> elevations(e.size());
+        batchElevations(e.data(), n.data(), u.data(), e.size(), elevations.data());
+        for (std::size_t i = 0; i < e.size(); ++i) {
+            const double want = std::atan2(u[i], std::sqrt(e[i] * e[i] + n[i] * n[i]));
+            QVERIFY2(std::isnan(want)
+                         ? std::isnan(elevations[i])
+                         : std::signbit(want) == std::signbit(elevations[i]) &&
+                               std::fabs(elevations[i] - want) <=
+                                   4 * (std::nextafter(std::fabs(want), 1e9) - std::fabs(want)),
+                     QByteArray::number(qulonglong(i)).constData());
+        }
+        QVERIFY(sgp4BatchForcePath(""));
     }
 
     // Time 0 reproduces initialisation; a resonant set's result does not depend on the calls

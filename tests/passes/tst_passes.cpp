@@ -18,6 +18,7 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -310,6 +311,58 @@ private slots:
                      axis.y * behindKm * 1000 + across.y * k,
                      axis.z * behindKm * 1000 + across.z * k};
         QCOMPARE(isSunlit(r, sun), offsetKm > 0 || behindKm < 0);
+    }
+
+    // The catalogue search, sampling on a common grid: the passes findPasses finds set by set,
+    // to its tolerances, the same for any number of threads; and it stops when asked to.
+    void catalogueSearchAgreesWithEachSet() {
+        const QList<QByteArray> head =
+            readBytes(ORBITRAK_ACTIVE_CATALOGUE).split('\n').mid(0, 2400);
+        QVERIFY(writeBytes("many.txt", head.join('\n') + '\n'));
+        Catalogue catalogue;
+        readCatalogueFile("many.txt", 0, catalogue);
+        QCOMPARE(int(catalogue.size()), 800);
+        PassWindow window;
+        window.fromJd = scales.workingJdFromUtcCalendar(makeCalendar(2026, 3, 19));
+        window.toJd = window.fromJd + 0.1;
+        const Site site{51.5 * kDeg, -0.1 * kDeg, 20};
+        const std::vector<CataloguePass> one =
+            findCataloguePasses(catalogue, scales, site, window, 0, {}, 1);
+        const std::vector<CataloguePass> three =
+            findCataloguePasses(catalogue, scales, site, window, 0, {}, 3);
+        QVERIFY(one.size() > 100);
+        QCOMPARE(three.size(), one.size());
+        const auto same = [](const PassPoint& a, const PassPoint& b) {
+            return a.jd == b.jd && a.azimuthDeg == b.azimuthDeg && a.altitudeDeg == b.altitudeDeg;
+        };
+        for (std::size_t i = 0; i < one.size(); ++i) {
+            const SatellitePass &a = one[i].pass, &b = three[i].pass;
+            QVERIFY(one[i].index == three[i].index && same(a.rise, b.rise) &&
+                    same(a.culmination, b.culmination) && same(a.set, b.set) &&
+                    a.sunAltitudeDeg == b.sunAltitudeDeg && a.visible == b.visible);
+        }
+
+        std::vector<std::vector<SatellitePass>> bySet(catalogue.size());
+        for (const CataloguePass& p : one)
+            bySet[p.index].push_back(p.pass);
+        for (std::size_t i = 0; i < catalogue.size(); ++i) {
+            std::vector<SatellitePass> alone = findPasses(catalogue[i], scales, site, window);
+            std::sort(bySet[i].begin(), bySet[i].end(),
+                      [](const auto& a, const auto& b) { return a.startJd < b.startJd; });
+            QCOMPARE(bySet[i].size(), alone.size());
+            for (std::size_t k = 0; k < alone.size(); ++k) {
+                const SatellitePass &a = alone[k], &b = bySet[i][k];
+                QVERIFY(a.hasRise == b.hasRise && a.hasSet == b.hasSet);
+                QVERIFY(std::fabs(a.startJd - b.startJd) < 0.0011 * kSecond);
+                QVERIFY(std::fabs(a.endJd - b.endJd) < 0.0011 * kSecond);
+                QVERIFY(std::fabs(a.culmination.altitudeDeg - b.culmination.altitudeDeg) < 1e-5);
+            }
+        }
+
+        int asked = 0;
+        const std::vector<CataloguePass> stopped = findCataloguePasses(
+            catalogue, scales, site, window, 0, [&asked] { return ++asked < 2; }, 1);
+        QVERIFY(stopped.size() < one.size());
     }
 
     // orbitrak-cli passes against the search itself: the format of every field and the order.

@@ -33,7 +33,14 @@ public:
     }
 
     QMap<QByteArray, QByteArray> answers; // by path
-    int requests = 0;
+    // By path: a request of an earlier case that arrives late counts under its own path.
+    QMap<QByteArray, int> requests;
+    int allRequests() const {
+        int sum = 0;
+        for (int n : requests)
+            sum += n;
+        return sum;
+    }
     QByteArray lastRequest; // its request line and headers
 
 private:
@@ -42,9 +49,9 @@ private:
         request += socket->readAll();
         if (!request.contains("\r\n\r\n"))
             return;
-        ++requests;
-        lastRequest = request;
         const QByteArray path = request.split(' ').value(1);
+        ++requests[path];
+        lastRequest = request;
         if (!answers.contains(path))
             return;
         request.clear();

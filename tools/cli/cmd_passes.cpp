@@ -20,6 +20,7 @@ const char kHelp[] =
     "Usage: orbitrak-cli passes [--tle FILE] [--from TIME] [--hours H]\n"
     "                           [--lat DEG --lon DEG --elev M] [--min-alt DEG] [--limit N] "
     "[--csv]\n"
+    "                           [--threads N]\n"
     "\n"
     "Lists every pass of the satellites of FILE above a site's horizon threshold within a time\n"
     "window: rise, culmination and set (to the millisecond), whether the satellite is sunlit at\n"
@@ -39,6 +40,8 @@ const char kHelp[] =
     "  --elev M       site elevation above the WGS-84 ellipsoid in metres (default 120)\n"
     "  --min-alt DEG  the horizon threshold (default 0)\n"
     "  --limit N      read at most N sets (default 500, 0 for all)\n"
+    "  --threads N    threads the search runs on (default: one per processor); the passes\n"
+    "                 are the same for any number\n"
     "  --csv          CSV instead of the aligned table:\n"
     "                   catalog,name,rise_utc,rise_azimuth_deg,culmination_utc,\n"
     "                   culmination_altitude_deg,culmination_azimuth_deg,set_utc,\n"
@@ -110,9 +113,10 @@ void printTable(const Catalogue& catalogue, const std::vector<CataloguePass>& pa
 } // namespace
 
 int runPasses(const std::vector<std::string>& args) {
-    const std::vector<OptionRule> rules = {
-        {"tle", true},  {"from", true},    {"hours", true}, {"lat", true},  {"lon", true},
-        {"elev", true}, {"min-alt", true}, {"limit", true}, {"csv", false}, {"help", false}};
+    const std::vector<OptionRule> rules = {{"tle", true},     {"from", true},   {"hours", true},
+                                           {"lat", true},     {"lon", true},    {"elev", true},
+                                           {"min-alt", true}, {"limit", true},  {"csv", false},
+                                           {"help", false},   {"threads", true}};
     CommandOptions options(rules);
     std::string error;
     if (!options.parse(args, error))
@@ -128,13 +132,18 @@ int runPasses(const std::vector<std::string>& args) {
     double hours = 24;
     double minAltitude = 0;
     double limit = 500;
+    double threads = passSearchThreads();
     if (!readSite(options, site, error) || !readNumber(options, "hours", 0, 8784, hours, error) ||
         !readNumber(options, "min-alt", -90, 90, minAltitude, error) ||
-        !readNumber(options, "limit", 0, 1e9, limit, error))
+        !readNumber(options, "limit", 0, 1e9, limit, error) ||
+        !readNumber(options, "threads", 1, 1024, threads, error))
         return usageError("passes: " + error);
     if (limit != std::floor(limit))
         return usageError("passes: --limit needs a whole number, got '" + options.value("limit") +
                           "'");
+    if (threads != std::floor(threads))
+        return usageError("passes: --threads needs a whole number, got '" +
+                          options.value("threads") + "'");
 
     std::optional<CalendarTime> from;
     if (!readInstant(options, "from", from, error))
@@ -152,7 +161,8 @@ int runPasses(const std::vector<std::string>& args) {
     window.fromJd = from ? scales.workingJdFromUtcCalendar(*from) : scales.currentJd();
     window.toJd = window.fromJd + hours / 24.0;
     window.minAltitudeDeg = minAltitude;
-    const std::vector<CataloguePass> passes = findCataloguePasses(catalogue, scales, site, window);
+    const std::vector<CataloguePass> passes =
+        findCataloguePasses(catalogue, scales, site, window, 0, {}, unsigned(threads));
 
     if (csv)
         printCsv(catalogue, passes, scales);
