@@ -12,6 +12,7 @@ int runSky(const std::vector<std::string>& args);
 // Exit status 0 replaced, 1 a source failed (the file untouched), 2 bad arguments.
 int runUpdate(const std::vector<std::string>& args);
 int runPasses(const std::vector<std::string>& args);
+int runTransits(const std::vector<std::string>& args);
 // Exit status 0 a set written, 1 none (or output not written), 2 bad arguments.
 int runConvert(const std::vector<std::string>& args);
 

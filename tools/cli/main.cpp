@@ -21,6 +21,9 @@ const Command kCommands[] = {
     {"sky", "the live satellite table for one instant and site, as the window shows it", runSky},
     {"update", "fresh element sets from the settings' sources or given URLs", runUpdate},
     {"passes", "the passes of every satellite over a site within a time window", runPasses},
+    {"transits",
+     "satellites crossing the Sun or the Moon as seen from a site, with the centre line",
+     runTransits},
     {"convert", "element sets from any of TLE, JSON, CSV, XML and KVN to any other", runConvert},
 };
 
