@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -182,6 +183,23 @@ void centreLine(PassGeometry& geometry, double jd, Transit& transit) {
     transit.centreLineAzimuthDeg = wrapDegrees(std::atan2(m.x, m.y) * kDegreesPerRadian);
 }
 
+// The fastest a satellite's separation from a body can change, radians per second; infinite for
+// orbits too low to bound. The satellite's speed relative to the ground is at most the escape
+// speed at perigee plus the Earth's rotation at apogee; seen from at least perigee less the
+// Earth's largest radius. The body turns with the sky, plus the Moon's own motion.
+double separationRateBound(const CatalogueEntry& satellite) {
+    constexpr double kEarthRadiusKm = 6378.135;
+    constexpr double kMu = 398600.4418;        // km^3/s^2
+    constexpr double kRotation = 7.2921159e-5; // rad/s
+    const double perigee = 0.98 * (satellite.elements.altp + 1) * kEarthRadiusKm;
+    const double apogee = 1.02 * (satellite.elements.alta + 1) * kEarthRadiusKm;
+    const double nearest = perigee - 6400.0;
+    if (!(nearest > 50.0) || !std::isfinite(apogee))
+        return std::numeric_limits<double>::infinity();
+    const double speed = std::sqrt(2 * kMu / perigee) + kRotation * apogee;
+    return speed / nearest + kRotation + 2e-5;
+}
+
 void searchPass(CatalogueEntry& satellite, std::size_t index, const TimeScales& scales,
                 const Site& site, const SatellitePass& pass, TransitBody body, double marginRadians,
                 std::vector<Transit>& out) {
@@ -189,31 +207,55 @@ void searchPass(CatalogueEntry& satellite, std::size_t index, const TimeScales& 
     const double to = pass.endJd;
     if (!(to > from))
         return;
+    // Skip a pass while the body is down: checked every 20 minutes, at most 10 minutes from any
+    // instant, over which the body's altitude changes by less than 2.5 degrees.
+    const int checks = int(std::ceil((to - from) / kBodyPieceDays));
+    bool bodyUp = false;
+    for (int i = 0; i <= checks && !bodyUp; ++i)
+        bodyUp = horizonDirection(
+                     bodyTopocentricEnu(body, scales, from + (to - from) * i / checks, site))
+                     .altitudeDeg > -3.0;
+    if (!bodyUp)
+        return;
     PassGeometry geometry(satellite, scales, site, body, from, to);
-    const int steps = std::max(2, int(std::ceil((to - from) / kSampleStepDays)));
-    const double step = (to - from) / steps;
+    // Sampled every 10 s near the body; farther away, the step is as long as the separation
+    // cannot fall to the body's radius plus the margin within it, given the fastest the
+    // separation can change.
+    const double rate = separationRateBound(satellite);
+    std::vector<double> times;
     std::vector<Sighting> samples;
-    samples.reserve(std::size_t(steps) + 1);
-    double sweep = 0.0; // the most either direction turns between samples
-    for (int i = 0; i <= steps; ++i) {
-        samples.push_back(geometry.at(from + i * step));
-        if (!std::isfinite(samples.back().separation))
+    double sweep = 0.0; // the most either direction turns between samples 10 s apart
+    double bound = 0.0;
+    for (double jd = from;;) {
+        samples.push_back(geometry.at(jd));
+        times.push_back(jd);
+        const Sighting& here = samples.back();
+        if (!std::isfinite(here.separation))
             return;
-        if (i > 0) {
-            const Sighting& previous = samples[std::size_t(i) - 1];
-            sweep = std::max(sweep, angleBetween(previous.satellite, samples.back().satellite) +
-                                        angleBetween(previous.body, samples.back().body));
+        if (samples.size() == 1) // the Moon's radius varies by 2% with its altitude
+            bound = 1.02 * std::asin(bodyRadius(body) / length(here.body)) + marginRadians;
+        else if (jd - times[times.size() - 2] <= kSampleStepDays * 1.001) {
+            const Sighting& previous = samples[samples.size() - 2];
+            sweep = std::max(sweep, angleBetween(previous.satellite, here.satellite) +
+                                        angleBetween(previous.body, here.body));
         }
+        if (jd >= to)
+            break;
+        const double step = std::isfinite(rate) && here.separation > bound
+                                ? (here.separation - bound) / rate / kSecondsPerDay
+                                : 0.0;
+        jd = std::min(to, jd + std::max(kSampleStepDays, step));
     }
-    const double radiusGuess = std::asin(bodyRadius(body) / length(samples.front().body));
-    for (int i = 0; i <= steps; ++i) {
-        const double here = samples[std::size_t(i)].separation;
-        const bool lowerThanBefore = i == 0 || here < samples[std::size_t(i) - 1].separation;
-        const bool notHigherAfter = i == steps || here <= samples[std::size_t(i) + 1].separation;
-        if (!lowerThanBefore || !notHigherAfter || here > radiusGuess + marginRadians + sweep)
+    const std::size_t last = samples.size() - 1;
+    for (std::size_t i = 0; i <= last; ++i) {
+        const double here = samples[i].separation;
+        const bool lowerThanBefore = i == 0 || here < samples[i - 1].separation;
+        const bool notHigherAfter = i == last || here <= samples[i + 1].separation;
+        if (!lowerThanBefore || !notHigherAfter || here > bound + sweep)
             continue;
-        const double jd = closestApproach(geometry, from + std::max(0, i - 1) * step,
-                                          from + std::min(steps, i + 1) * step);
+        const double jd = closestApproach(
+            geometry, std::max(times[i == 0 ? 0 : i - 1], times[i] - kSampleStepDays),
+            std::min(times[i == last ? last : i + 1], times[i] + kSampleStepDays));
         const Sighting s = geometry.at(jd);
         const double distance = length(s.body);
         const double radius = std::asin(bodyRadius(body) / distance);
