@@ -151,11 +151,29 @@ private:
     double fromJd;
 };
 
+// The altitude a sample must exceed: the window's threshold, or the horizon mask where the
+// satellite stands, when that is higher.
+struct Threshold {
+    const PassWindow& window;
+    bool masked() const { return window.horizon && !window.horizon->isFlat(); }
+    double operator()(const Sample& s) const {
+        if (!masked())
+            return window.minAltitudeDeg;
+        const double mask = window.horizon->altitudeAt(horizonDirection(s.enu).azimuthDeg);
+        return std::max(window.minAltitudeDeg, mask);
+    }
+    // Anywhere in the sky.
+    double lowest() const {
+        return masked() ? std::max(window.minAltitudeDeg, window.horizon->lowest())
+                        : window.minAltitudeDeg;
+    }
+};
+
 // Brent's root finder (zeroin) for altitude = threshold between two samples on either side of
 // it: the sample at the crossing.
-Sample crossing(AltitudeCurve& curve, Sample a, Sample b, double threshold) {
-    const auto g = [threshold](const Sample& s) {
-        return s.altitudeDeg - threshold;
+Sample crossing(AltitudeCurve& curve, Sample a, Sample b, const Threshold& threshold) {
+    const auto g = [&threshold](const Sample& s) {
+        return s.altitudeDeg - threshold(s);
     };
     double fa = g(a), fb = g(b);
     Sample c = a;
@@ -307,9 +325,9 @@ std::vector<SatellitePass> passesFromSamples(AltitudeCurve& curve, const WindowC
                                              const PassWindow& window,
                                              const std::vector<Sample>& samples) {
     std::vector<SatellitePass> passes;
-    const double threshold = window.minAltitudeDeg;
-    const auto above = [threshold](const Sample& s) {
-        return s.altitudeDeg > threshold;
+    const Threshold threshold{window};
+    const auto above = [&threshold](const Sample& s) {
+        return s.altitudeDeg > threshold(s);
     };
     const std::size_t n = samples.size();
 
@@ -341,7 +359,7 @@ std::vector<SatellitePass> passesFromSamples(AltitudeCurve& curve, const WindowC
         const double reach = std::max(i > 0 ? s.t - samples[i - 1].t : 0.0,
                                       i < n - 1 ? samples[i + 1].t - s.t : 0.0);
         if (!above(s) && s.altitudeDeg > kNoAltitude && higherThanBefore && notLowerThanAfter &&
-            n > 1 && curve.mayReach(s, reach, threshold)) {
+            n > 1 && curve.mayReach(s, reach, threshold.lowest())) {
             const Sample peak = peakNear(curve, samples, i);
             if (above(peak)) {
                 // The peak lies strictly between the samples around it, both below.
@@ -361,6 +379,13 @@ std::vector<SatellitePass> passesFromSamples(AltitudeCurve& curve, const WindowC
     for (Found& f : found) {
         if (!f.peakKnown)
             f.peak = peakNear(curve, samples, f.best);
+        // Behind the mask the satellite may climb on: the highest point seen is where it goes.
+        if (threshold.masked()) {
+            if (f.hasRise && f.peak.t < f.rise.t)
+                f.peak = f.rise;
+            if (f.hasSet && f.peak.t > f.set.t)
+                f.peak = f.set;
+        }
         SatellitePass pass;
         pass.hasRise = f.hasRise;
         pass.rise = curve.point(f.rise);
