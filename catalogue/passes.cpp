@@ -320,12 +320,44 @@ struct Found {
     Sample peak;
 };
 
+// Behind a mask a pass may show only through a gap, or end and begin again behind a wall, all
+// between two samples. Where the satellite is hidden at either sample but stands above the
+// mask's lowest point at one of them, samples are added every degree of its path across the sky
+// (at most every kShortestStep). Where it stands lower at both, the altitude's maxima between are
+// refined as without a mask.
+std::vector<Sample> throughGaps(AltitudeCurve& curve, const Threshold& threshold,
+                                const std::vector<Sample>& samples) {
+    constexpr double kGapStepDeg = 1.0;
+    std::vector<Sample> dense;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        if (i > 0) {
+            const Sample& a = samples[i - 1];
+            const Sample& b = samples[i];
+            const double dt = b.t - a.t;
+            const double cosine = dot(a.enu, b.enu) / (length(a.enu) * length(b.enu));
+            const double pathDeg = std::acos(std::clamp(cosine, -1.0, 1.0)) * kDegreesPerRadian;
+            const bool hidden = a.altitudeDeg <= threshold(a) || b.altitudeDeg <= threshold(b);
+            if (hidden && dt > kShortestStep && pathDeg > kGapStepDeg &&
+                std::max(a.altitudeDeg, b.altitudeDeg) > threshold.lowest()) {
+                const int n = int(std::ceil(std::min(dt / kShortestStep, pathDeg / kGapStepDeg)));
+                for (int k = 1; k < n; ++k)
+                    dense.push_back(curve.at(a.t + dt * k / n));
+            }
+        }
+        dense.push_back(samples[i]);
+    }
+    return dense;
+}
+
 // The passes the samples show, each refined from the samples around its crossings and peak.
 std::vector<SatellitePass> passesFromSamples(AltitudeCurve& curve, const WindowClock& clock,
                                              const PassWindow& window,
-                                             const std::vector<Sample>& samples) {
+                                             const std::vector<Sample>& sampled) {
     std::vector<SatellitePass> passes;
     const Threshold threshold{window};
+    const std::vector<Sample> dense =
+        threshold.masked() ? throughGaps(curve, threshold, sampled) : std::vector<Sample>();
+    const std::vector<Sample>& samples = threshold.masked() ? dense : sampled;
     const auto above = [&threshold](const Sample& s) {
         return s.altitudeDeg > threshold(s);
     };
