@@ -491,6 +491,20 @@ private slots:
         QVERIFY(unrisen > 0 && unset > 0);
 
         QCOMPARE(runProgram(ORBITRAK_CLI, {"passes", "--hours", "x"}).exitCode, 2);
+        // A horizon raises rises and lowers sets; a malformed one is refused, naming the line.
+        QVERIFY(writeBytes("horizon.txt", "0 10\n# wall\n180, 60\n"));
+        const ProgramRun masked = runProgram(
+            ORBITRAK_CLI, {"passes", "--tle", "sets.txt", "--from", "2026-03-19T00:00:00Z",
+                           "--hours", "6", "--lat", "-33.45", "--lon", "-70.67", "--elev", "570",
+                           "--csv", "--horizon", "horizon.txt"});
+        QCOMPARE(masked.exitCode, 0);
+        const QStringList maskedLines = QString::fromUtf8(masked.out).split('\n');
+        QVERIFY(maskedLines.size() > 2 && maskedLines.size() < lines.size() + 2);
+        QVERIFY(writeBytes("horizon.txt", "0 10\n\n180 sixty\n"));
+        const ProgramRun refused =
+            runProgram(ORBITRAK_CLI, {"passes", "--tle", "sets.txt", "--horizon", "horizon.txt"});
+        QCOMPARE(refused.exitCode, 2);
+        QVERIFY2(refused.err.contains("line 3"), refused.err);
     }
 
     void liveTableShowsAgeAndSunlight() {
