@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 #include "app/pass_planner.h"
 #include "app/settings.h"
+#include "app/sky_plot.h"
 #include "astro/site.h"
 #include "astro/time_scales.h"
 #include "catalogue/update_settings.h"
@@ -386,6 +387,23 @@ private slots:
         QCOMPARE(readPassSearchHours(), 12);
         QTRY_VERIFY_WITH_TIMEOUT(passes->model()->rowCount() < twoDays / 2, 30000);
         QVERIFY(passes->model()->rowCount() > 0);
+    }
+
+    // Shaded between the horizon circle and the mask's line, clear above it.
+    void skyPlotShadesTheMask() {
+        SkyPlot plot;
+        plot.resize(300, 300);
+        const QImage flat = plot.grab().toImage();
+        HorizonMask mask;
+        QVERIFY(mask.parse("90 45\n"));
+        plot.setHorizon(mask);
+        const QImage masked = plot.grab().toImage();
+        const double radius = 150.0 - 2.0 * plot.fontMetrics().height();
+        const auto east = [&](const QImage& image, double zenithDistance) { // on the east line
+            return image.pixelColor(int(150 + radius * zenithDistance / 90.0 + 3), 140);
+        };
+        QVERIFY(east(masked, 75) != east(flat, 75)); // 15 deg up, behind the mask
+        QCOMPARE(east(masked, 20), east(flat, 20));  // 70 deg up, above it
     }
 
     void nightPasses_data() {
