@@ -7,6 +7,7 @@
 #include "app/passes_panel.h"
 #include "app/preferences_dialog.h"
 #include "app/settings.h"
+#include "astro/horizon_mask.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue_file.h"
 #include "catalogue/numeric_sort_proxy_model.h"
@@ -21,6 +22,7 @@
 
 #include <QDir>
 #include <QDockWidget>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -78,6 +80,25 @@ MainWindow::MainWindow(const TimeScales& scales, quint16 mountPort, QWidget* par
     setUpSatelliteTable();
     wireMount();
     setUpPasses();
+    // The site's horizon: a file that cannot be read leaves it flat.
+    if (const QString horizonFile = readHorizonFile(); !horizonFile.isEmpty()) {
+        QFile file(horizonFile);
+        HorizonMask horizon;
+        int badLine = 0;
+        const QString shown = QDir::toNativeSeparators(horizonFile);
+        if (!file.open(QIODevice::ReadOnly) || file.size() > HorizonMask::kMaxFileBytes)
+            logModel->addEntry(
+                tr("Could not read the horizon file %1; the horizon stays flat.").arg(shown),
+                LogLevel::Error);
+        else if (!horizon.parse(file.readAll().toStdString(), &badLine))
+            logModel->addEntry(tr("Line %1 of the horizon file %2 is not an azimuth and an "
+                                  "altitude in degrees; the horizon stays flat.")
+                                   .arg(badLine)
+                                   .arg(shown),
+                               LogLevel::Error);
+        else
+            session->setHorizon(std::move(horizon));
+    }
     reloadCatalogue();
 
     setupDialog = std::make_unique<MountSettingsDialog>();

@@ -1,10 +1,14 @@
 #include "app/pass_planner.h"
 
+#include "astro/sun.h"
+#include "catalogue/observation.h"
+
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace {
 
 constexpr double kHalfSecond = 0.5 / kSecondsPerDay;
+constexpr double kNightStep = 10.0 / 1440.0;
 
 // UTC to the nearest second, "YYYY-MM-DD hh:mm:ss".
 QString utcText(const TimeScales& scales, double jd) {
@@ -25,9 +29,11 @@ PassPlanner::~PassPlanner() {
     watcher.waitForFinished();
 }
 
-void PassPlanner::plan(const Catalogue& catalogue, const Site& site, double jd) {
-    Job job{catalogue, scales, site, PassWindow{jd, jd + kWindowDays, 0.0},
-            std::make_shared<std::atomic<bool>>(false)};
+void PassPlanner::plan(const Catalogue& catalogue, const Site& site, double jd,
+                       const HorizonMask& horizon, double days) {
+    Job job{catalogue, scales,
+            site,      PassWindow{jd, jd + days, 0.0, nullptr},
+            horizon,   std::make_shared<std::atomic<bool>>(false)};
     if (watcher.isRunning()) {
         *runningAbandoned = true;
         pending = std::move(job);
@@ -60,7 +66,24 @@ void PassPlanner::finished() {
         emit planned(watcher.result());
 }
 
+bool PassPlanner::isNightPass(const SatellitePass& pass, const TimeScales& scales,
+                              const Site& site) {
+    // A pass of a day or more sees a day, bar the polar night.
+    if (!(pass.endJd >= pass.startJd) || pass.endJd - pass.startJd > 1.0)
+        return false;
+    const auto dark = [&](double jd) {
+        const Vec3 sun = sunPosition(jd + kWorkingToTtDays);
+        return altitudeDegrees(sun, observationInstant(scales, jd, site).frame) <
+               kNightSunAltitudeDeg;
+    };
+    for (double jd = pass.startJd; jd < pass.endJd; jd += kNightStep)
+        if (!dark(jd))
+            return false;
+    return dark(pass.endJd);
+}
+
 std::vector<PlannedPass> PassPlanner::run(Job job) {
+    job.window.horizon = &job.horizon; // the worker's own copy
     const std::atomic<bool>& abandoned = *job.abandoned;
     const std::vector<CataloguePass> found =
         findCataloguePasses(job.catalogue, job.scales, job.site, job.window, kTrackPoints,

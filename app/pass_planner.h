@@ -1,5 +1,6 @@
 #pragma once
 
+#include "astro/horizon_mask.h"
 #include "astro/site.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
@@ -28,8 +29,15 @@ public:
     explicit PassPlanner(const TimeScales& scales, QObject* parent = nullptr);
     ~PassPlanner() override;
 
-    // The passes over the 12 hours from the working date jd.
-    void plan(const Catalogue& catalogue, const Site& site, double jd);
+    // The passes over `days` from the working date jd, rising and setting at the horizon given.
+    void plan(const Catalogue& catalogue, const Site& site, double jd,
+              const HorizonMask& horizon = HorizonMask(), double days = kWindowDays);
+    // The pass starts after sunset and ends before sunrise: the Sun's centre stands below
+    // kNightSunAltitudeDeg at its first and last instants and every ten minutes in between.
+    static bool isNightPass(const SatellitePass& pass, const TimeScales& scales, const Site& site);
+    // Sunrise and sunset as almanacs give them: the upper limb on the horizon, refraction
+    // included.
+    static constexpr double kNightSunAltitudeDeg = -0.833;
     // Drops the search under way and the one waiting: their results are never announced.
     void abandon();
     bool isPlanning() const { return watcher.isRunning() || pending.has_value(); }
@@ -44,6 +52,7 @@ private:
         TimeScales scales;
         Site site;
         PassWindow window;
+        HorizonMask horizon;
         std::shared_ptr<std::atomic<bool>> abandoned;
     };
 

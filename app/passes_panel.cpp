@@ -1,6 +1,7 @@
 #include "app/passes_panel.h"
 
 #include "app/pass_planner.h"
+#include "app/settings.h"
 #include "catalogue/passes_model.h"
 #include "catalogue/sky_session.h"
 #include "ui_passes_panel.h"
@@ -13,7 +14,7 @@
 
 namespace {
 
-// How far the 12-hour window may fall behind before it is searched again.
+// How far the search window may fall behind before it is searched again.
 constexpr double kReplanDays = 10.0 / 1440.0;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
@@ -39,7 +40,19 @@ PassesPanel::PassesPanel(const SkySession& session, QWidget* parent)
     rows->setDefaultSectionSize(18);
 
     connect(&session, &SkySession::catalogueChanged, this, &PassesPanel::catalogueChanged);
-    connect(&session, &SkySession::siteChanged, this, &PassesPanel::replan);
+    connect(&session, &SkySession::siteChanged, this, [this] {
+        ui->skyPlot->setHorizon(this->session.horizon());
+        night.assign(found.size(), -1);
+        replan();
+    });
+    ui->skyPlot->setHorizon(session.horizon());
+    ui->passSearchHoursSpinBox->setValue(readPassSearchHours());
+    connect(ui->passSearchHoursSpinBox, qOverload<int>(&QSpinBox::valueChanged), this,
+            [this](int hours) {
+                writePassSearchHours(hours);
+                replan();
+            });
+    connect(ui->tonightOnlyCheckBox, &QCheckBox::toggled, this, &PassesPanel::showFound);
     connect(&session, &SkySession::rowsChanged, this, &PassesPanel::advance);
     connect(planner, &PassPlanner::planned, this, &PassesPanel::showPlanned);
     connect(ui->visibleOnlyCheckBox, &QCheckBox::toggled, this, [this](bool only) {
@@ -69,6 +82,8 @@ void PassesPanel::catalogueChanged() {
     changingModel = true;
     model->setPasses({});
     changingModel = false;
+    found.clear();
+    night.clear();
     ui->skyPlot->clearPass();
     ui->skyPlot->clearPosition();
     replan();
@@ -113,16 +128,34 @@ void PassesPanel::planIfDue() {
         return;
     planDue = false;
     plannedFrom = session.instant();
-    planner->plan(session.catalogue(), session.site(), plannedFrom);
+    planner->plan(session.catalogue(), session.site(), plannedFrom, session.horizon(),
+                  ui->passSearchHoursSpinBox->value() / 24.0);
 }
 
 void PassesPanel::showPlanned(const std::vector<PlannedPass>& passes) {
+    found = passes;
+    night.assign(found.size(), -1);
+    showFound();
+}
+
+void PassesPanel::showFound() {
+    const bool tonightOnly = ui->tonightOnlyCheckBox->isChecked();
     std::vector<PlannedPass> current;
-    current.reserve(passes.size());
-    for (const PlannedPass& p : passes)
-        if (p.satellite < session.catalogue().size() &&
-            (!p.pass.hasSet || p.pass.endJd >= session.instant()))
-            current.push_back(p);
+    current.reserve(found.size());
+    for (std::size_t k = 0; k < found.size(); ++k) {
+        const PlannedPass& p = found[k];
+        if (p.satellite >= session.catalogue().size() ||
+            (p.pass.hasSet && p.pass.endJd < session.instant()))
+            continue;
+        if (tonightOnly) {
+            // Asked only once the box is ticked: a week of passes holds thousands.
+            if (night[k] < 0)
+                night[k] = PassPlanner::isNightPass(p.pass, session.timeScales(), session.site());
+            if (!night[k])
+                continue;
+        }
+        current.push_back(p);
+    }
     changingModel = true;
     model->setPasses(std::move(current));
     changingModel = false;

@@ -19,8 +19,9 @@ namespace Ui {
 class PassesPanel;
 }
 
-// The pass planner's panel: the coming passes of the session's catalogue over 12 hours
-// (passesTableView, with visibleOnlyCheckBox) and the sky plot of the chosen pass (skyPlot).
+// The pass planner's panel: the coming passes of the session's catalogue over the hours of
+// passSearchHoursSpinBox (passesTableView, with visibleOnlyCheckBox and tonightOnlyCheckBox)
+// and the sky plot of the chosen pass and the site's horizon (skyPlot).
 // Passes are searched on a worker thread while the panel is shown: after a catalogue load, a
 // site change, and every ten minutes as the session moves on. Meanwhile passes that have ended
 // drop out.
@@ -51,6 +52,8 @@ private:
     void replan();
     void planIfDue();
     void showPlanned(const std::vector<PlannedPass>& passes);
+    // The passes of the latest search that have not ended and pass the tonight-only filter.
+    void showFound();
     void passChosen(const QModelIndex& current);
     // reveal: scroll the pass table to the pass shown.
     void restoreSelection(bool reveal = false);
@@ -68,4 +71,6 @@ private:
     std::size_t chosenSatellite = 0;
     double chosenCulmination = 0.0; // NaN: the satellite's next pass
     bool changingModel = false;     // selection changes now come from the model, not the user
+    std::vector<PlannedPass> found; // by the latest search
+    std::vector<char> night;        // parallel to found: -1 not yet known, 0 no, 1 yes
 };

@@ -29,6 +29,8 @@ const QString widthsKey = QStringLiteral("column_widths");
 const QString sortColumnKey = QStringLiteral("sort_column");
 const QString sortDescendingKey = QStringLiteral("sort_descending");
 const QString filterKey = QStringLiteral("filter_text");
+const QString passSearchHoursKey = QStringLiteral("pass_search_hours");
+const QString horizonFileKey = QStringLiteral("horizon_file");
 
 } // namespace
 
@@ -46,6 +48,22 @@ bool readPassesVisible() {
 
 bool writePassesVisible(bool visible) {
     return write([visible](QSettings& s) { s.setValue(passesVisibleKey, visible); });
+}
+
+int readPassSearchHours() {
+    bool ok = false;
+    const int hours = store().value(passSearchHoursKey, kDefaultPassSearchHours).toInt(&ok);
+    return ok && hours >= kDefaultPassSearchHours && hours <= kMaxPassSearchHours
+               ? hours
+               : kDefaultPassSearchHours;
+}
+
+bool writePassSearchHours(int hours) {
+    return write([hours](QSettings& s) { s.setValue(passSearchHoursKey, hours); });
+}
+
+QString readHorizonFile() {
+    return store().value(horizonFileKey, QString()).toString();
 }
 
 WindowState readWindowState() {

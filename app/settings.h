@@ -19,6 +19,16 @@ bool writeMountIp(const QString& mountIp);
 bool readPassesVisible();
 bool writePassesVisible(bool visible);
 
+// How far ahead the planner searches, under "pass_search_hours": 12 to 168 hours, 12 when the
+// key is missing or out of range.
+constexpr int kDefaultPassSearchHours = 12;
+constexpr int kMaxPassSearchHours = 168;
+int readPassSearchHours();
+bool writePassSearchHours(int hours);
+
+// The site's horizon file, under "horizon_file"; the empty text (a flat horizon) when missing.
+QString readHorizonFile();
+
 // What the window looks like when it closes, for the next start: its geometry, the live
 // table's column widths (from the second column on; the first stretches), the column it is
 // sorted by (-1: none) and the filter text. Empty and -1 when nothing was stored.

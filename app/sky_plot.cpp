@@ -14,6 +14,7 @@ const QColor kTrackColour(0, 110, 200);
 const QColor kRiseColour(0, 160, 0);
 const QColor kSetColour(180, 0, 0);
 const QColor kNowColour(240, 150, 0);
+const QColor kMaskColour(120, 120, 120, 90);
 
 } // namespace
 
@@ -48,6 +49,11 @@ void SkyPlot::clearPosition() {
     setPosition(0.0, -90.0);
 }
 
+void SkyPlot::setHorizon(const HorizonMask& mask) {
+    horizon = mask;
+    update();
+}
+
 QSize SkyPlot::sizeHint() const {
     return {280, 280};
 }
@@ -79,6 +85,19 @@ void SkyPlot::paintEvent(QPaintEvent*) {
     }
     painter.drawLine(toPlot(0, 0), toPlot(180, 0));
     painter.drawLine(toPlot(90, 0), toPlot(270, 0));
+
+    if (!horizon.isFlat()) {
+        // Between the horizon circle and the mask's line, a degree of azimuth at a time.
+        QPainterPath hidden;
+        hidden.addEllipse(centre, radius, radius);
+        QPolygonF line;
+        for (int azimuth = 0; azimuth < 360; ++azimuth)
+            line << toPlot(azimuth, horizon.altitudeAt(azimuth));
+        hidden.addPolygon(line);
+        hidden.closeSubpath();
+        hidden.setFillRule(Qt::OddEvenFill);
+        painter.fillPath(hidden, kMaskColour);
+    }
 
     painter.setPen(palette().color(QPalette::Text));
     const double labelDistance = radius + fontMetrics().height() * 0.9;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "astro/horizon_mask.h"
 #include "catalogue/passes.h"
 
 #include <QWidget>
@@ -8,7 +9,8 @@
 
 // The sky of the site as a polar plot seen from above: the horizon is the outer circle, the
 // zenith the centre, rings every 30 deg of altitude, north up and east to the right. It shows
-// one pass as a track with its rise, culmination and set, and where the satellite is now.
+// one pass as a track with its rise, culmination and set, where the satellite is now, and
+// shades what the site's horizon mask hides.
 class SkyPlot : public QWidget {
     Q_OBJECT
 
@@ -21,6 +23,7 @@ public:
     // The satellite's place now; drawn while it stands above the horizon.
     void setPosition(double azimuthDeg, double altitudeDeg);
     void clearPosition();
+    void setHorizon(const HorizonMask& horizon);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -34,6 +37,7 @@ private:
     bool hasPass = false;
     SatellitePass pass;
     std::vector<PassPoint> track;
+    HorizonMask horizon;
     bool hasPosition = false;
     double azimuthDeg = 0.0;
     double altitudeDeg = 0.0;

@@ -151,11 +151,29 @@ private:
     double fromJd;
 };
 
+// The altitude a sample must exceed: the window's threshold, or the horizon mask where the
+// satellite stands, when that is higher.
+struct Threshold {
+    const PassWindow& window;
+    bool masked() const { return window.horizon && !window.horizon->isFlat(); }
+    double operator()(const Sample& s) const {
+        if (!masked())
+            return window.minAltitudeDeg;
+        const double mask = window.horizon->altitudeAt(horizonDirection(s.enu).azimuthDeg);
+        return std::max(window.minAltitudeDeg, mask);
+    }
+    // Anywhere in the sky.
+    double lowest() const {
+        return masked() ? std::max(window.minAltitudeDeg, window.horizon->lowest())
+                        : window.minAltitudeDeg;
+    }
+};
+
 // Brent's root finder (zeroin) for altitude = threshold between two samples on either side of
 // it: the sample at the crossing.
-Sample crossing(AltitudeCurve& curve, Sample a, Sample b, double threshold) {
-    const auto g = [threshold](const Sample& s) {
-        return s.altitudeDeg - threshold;
+Sample crossing(AltitudeCurve& curve, Sample a, Sample b, const Threshold& threshold) {
+    const auto g = [&threshold](const Sample& s) {
+        return s.altitudeDeg - threshold(s);
     };
     double fa = g(a), fb = g(b);
     Sample c = a;
@@ -302,14 +320,46 @@ struct Found {
     Sample peak;
 };
 
+// Behind a mask a pass may show only through a gap, or end and begin again behind a wall, all
+// between two samples. Where the satellite is hidden at either sample but stands above the
+// mask's lowest point at one of them, samples are added every degree of its path across the sky
+// (at most every kShortestStep). Where it stands lower at both, the altitude's maxima between are
+// refined as without a mask.
+std::vector<Sample> throughGaps(AltitudeCurve& curve, const Threshold& threshold,
+                                const std::vector<Sample>& samples) {
+    constexpr double kGapStepDeg = 1.0;
+    std::vector<Sample> dense;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        if (i > 0) {
+            const Sample& a = samples[i - 1];
+            const Sample& b = samples[i];
+            const double dt = b.t - a.t;
+            const double cosine = dot(a.enu, b.enu) / (length(a.enu) * length(b.enu));
+            const double pathDeg = std::acos(std::clamp(cosine, -1.0, 1.0)) * kDegreesPerRadian;
+            const bool hidden = a.altitudeDeg <= threshold(a) || b.altitudeDeg <= threshold(b);
+            if (hidden && dt > kShortestStep && pathDeg > kGapStepDeg &&
+                std::max(a.altitudeDeg, b.altitudeDeg) > threshold.lowest()) {
+                const int n = int(std::ceil(std::min(dt / kShortestStep, pathDeg / kGapStepDeg)));
+                for (int k = 1; k < n; ++k)
+                    dense.push_back(curve.at(a.t + dt * k / n));
+            }
+        }
+        dense.push_back(samples[i]);
+    }
+    return dense;
+}
+
 // The passes the samples show, each refined from the samples around its crossings and peak.
 std::vector<SatellitePass> passesFromSamples(AltitudeCurve& curve, const WindowClock& clock,
                                              const PassWindow& window,
-                                             const std::vector<Sample>& samples) {
+                                             const std::vector<Sample>& sampled) {
     std::vector<SatellitePass> passes;
-    const double threshold = window.minAltitudeDeg;
-    const auto above = [threshold](const Sample& s) {
-        return s.altitudeDeg > threshold;
+    const Threshold threshold{window};
+    const std::vector<Sample> dense =
+        threshold.masked() ? throughGaps(curve, threshold, sampled) : std::vector<Sample>();
+    const std::vector<Sample>& samples = threshold.masked() ? dense : sampled;
+    const auto above = [&threshold](const Sample& s) {
+        return s.altitudeDeg > threshold(s);
     };
     const std::size_t n = samples.size();
 
@@ -341,7 +391,7 @@ std::vector<SatellitePass> passesFromSamples(AltitudeCurve& curve, const WindowC
         const double reach = std::max(i > 0 ? s.t - samples[i - 1].t : 0.0,
                                       i < n - 1 ? samples[i + 1].t - s.t : 0.0);
         if (!above(s) && s.altitudeDeg > kNoAltitude && higherThanBefore && notLowerThanAfter &&
-            n > 1 && curve.mayReach(s, reach, threshold)) {
+            n > 1 && curve.mayReach(s, reach, threshold.lowest())) {
             const Sample peak = peakNear(curve, samples, i);
             if (above(peak)) {
                 // The peak lies strictly between the samples around it, both below.
@@ -361,6 +411,13 @@ std::vector<SatellitePass> passesFromSamples(AltitudeCurve& curve, const WindowC
     for (Found& f : found) {
         if (!f.peakKnown)
             f.peak = peakNear(curve, samples, f.best);
+        // Behind the mask the satellite may climb on: the highest point seen is where it goes.
+        if (threshold.masked()) {
+            if (f.hasRise && f.peak.t < f.rise.t)
+                f.peak = f.rise;
+            if (f.hasSet && f.peak.t > f.set.t)
+                f.peak = f.set;
+        }
         SatellitePass pass;
         pass.hasRise = f.hasRise;
         pass.rise = curve.point(f.rise);

@@ -4,6 +4,7 @@
 // time window, computed exactly as the live table computes altitudes (same orbit model, time
 // scales and reduction to the site).
 
+#include "astro/horizon_mask.h"
 #include "astro/site.h"
 #include "catalogue/catalogue.h"
 
@@ -45,6 +46,9 @@ struct PassWindow {
     double fromJd = 0.0; // working Julian dates
     double toJd = 0.0;
     double minAltitudeDeg = 0.0; // the horizon threshold
+    // When given and not flat, passes rise and set where the satellite clears the mask (or
+    // minAltitudeDeg, should that be higher). Must outlive the search.
+    const HorizonMask* horizon = nullptr;
 };
 
 // Every pass of the satellite within the window, in time order. Propagates the satellite, and

@@ -7,15 +7,16 @@
 namespace {
 
 // Built once: the view asks for a colour for every visible cell on every repaint.
-const QBrush& altitudeBrush(double altitudeDeg) {
+// Behind the site's horizon mask counts as below the horizon.
+const QBrush& altitudeBrush(double altitudeDeg, double horizonDeg) {
     static const QBrush above(QColor(0, 204, 0));
     static const QBrush low(QColor(0, 0, 0));
     static const QBrush below(QColor(153, 0, 0));
+    if (!(altitudeDeg > horizonDeg))
+        return below; // also NaN
     if (altitudeDeg > 20.0)
         return above;
-    if (altitudeDeg > 0.0)
-        return low;
-    return below; // also NaN
+    return low;
 }
 
 // Element sets drift: after a few days positions are off by kilometres, after ten by far more.
@@ -109,7 +110,9 @@ QVariant SatelliteTableModel::data(const QModelIndex& index, int role) const {
         if (column == Age)
             if (const QBrush* brush = ageBrush(values.ageDays))
                 return *brush;
-        return altitudeBrush(values.altitudeDeg);
+        return altitudeBrush(
+            values.altitudeDeg,
+            session.horizon().isFlat() ? 0.0 : session.horizon().altitudeAt(values.azimuthDeg));
     case NameLineRole:
         return QString::fromStdString(satellite.nameLine);
     case Line1Role:

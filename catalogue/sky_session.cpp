@@ -27,6 +27,13 @@ void SkySession::setSite(const Site& site) {
     }
 }
 
+void SkySession::setHorizon(HorizonMask horizon) {
+    mask = std::move(horizon);
+    emit siteChanged();
+    if (jd != 0.0)
+        emit rowsChanged(); // the table's colours follow the mask
+}
+
 void SkySession::tick() {
     jd = scales.currentJd();
     computeRows();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "astro/horizon_mask.h"
 #include "astro/site.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/sky_computation.h"
@@ -25,6 +26,8 @@ public:
     // Parallel to the catalogue's satellites.
     const std::vector<LiveRow>& rows() const { return live; }
     const Site& site() const { return observingSite; }
+    // What the site's horizon hides; flat unless set.
+    const HorizonMask& horizon() const { return mask; }
     // The latest tick's instant, as a working Julian date (0 before the first).
     double instant() const { return jd; }
 
@@ -32,6 +35,8 @@ public:
     void setCatalogue(Catalogue catalogue);
     // The rows follow at once; an unchanged site changes nothing.
     void setSite(const Site& site);
+    // A new horizon is a change of the site: passes rise and set elsewhere.
+    void setHorizon(HorizonMask horizon);
     // Moves to the present instant and brings every row to it.
     void tick();
     // Rows computed elsewhere for the current catalogue (a replay, a test), cut or padded to
@@ -53,5 +58,6 @@ private:
     Catalogue sets;
     std::vector<LiveRow> live;
     Site observingSite;
+    HorizonMask mask;
     double jd = 0.0;
 };

@@ -328,6 +328,14 @@
         <source>Element set files (*.txt *.tle *.json *.csv *.xml *.kvn);;All files (*)</source>
         <translation>Elementsatz-Dateien (*.txt *.tle *.json *.csv *.xml *.kvn);;Alle Dateien (*)</translation>
     </message>
+    <message>
+        <source>Could not read the horizon file %1; the horizon stays flat.</source>
+        <translation>Die Horizontdatei %1 konnte nicht gelesen werden; der Horizont bleibt flach.</translation>
+    </message>
+    <message>
+        <source>Line %1 of the horizon file %2 is not an azimuth and an altitude in degrees; the horizon stays flat.</source>
+        <translation>Zeile %1 der Horizontdatei %2 enthält nicht Azimut und Höhe in Grad; der Horizont bleibt flach.</translation>
+    </message>
 </context>
 <context>
     <name>MountConnection</name>
@@ -446,6 +454,22 @@
     <message>
         <source>Visible only</source>
         <translation>Nur sichtbare</translation>
+    </message>
+    <message>
+        <source>Passes that begin after sunset and end before sunrise</source>
+        <translation>Überflüge, die nach Sonnenuntergang beginnen und vor Sonnenaufgang enden</translation>
+    </message>
+    <message>
+        <source>Tonight only</source>
+        <translation>Nur heute Nacht</translation>
+    </message>
+    <message>
+        <source>Search ahead:</source>
+        <translation>Vorausschau:</translation>
+    </message>
+    <message>
+        <source> h</source>
+        <translation> h</translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,7 @@
 #include "app/main_window.h"
+#include "app/pass_planner.h"
 #include "app/settings.h"
+#include "app/sky_plot.h"
 #include "astro/site.h"
 #include "astro/time_scales.h"
 #include "catalogue/update_settings.h"
@@ -351,6 +353,79 @@ private slots:
         QTest::mouseDClick(passes->viewport(), Qt::LeftButton, {}, cell.center());
         const QByteArray upload = ":TLEL0" + satellite.name.trimmed();
         QTRY_VERIFY_WITH_TIMEOUT(mount.received().contains(upload), 10000);
+    }
+
+    // The planner searches as far ahead as its spin box says (and remembers it); tonight only
+    // keeps the passes in the dark. A malformed horizon file is an Error naming its line.
+    void plannerSearchesAheadAndTonightOnly() {
+        QVERIFY(writeBytes("satell.txt", sets.join()));
+        QVERIFY(writeBytes("horizon.txt", "0 5\n90 five\n"));
+        QSettings settings(QStringLiteral("Halvstar"), QStringLiteral("Orbitrak"));
+        settings.setValue(QStringLiteral("pass_search_hours"), 48);
+        settings.setValue(QStringLiteral("horizon_file"), scratch.filePath("horizon.txt"));
+        settings.sync();
+        MainWindow window(scales, 1);
+        QVERIFY(windowLogEvents(&window).join('\n').contains(
+            "Line 2 of the horizon file " +
+            QDir::toNativeSeparators(scratch.filePath("horizon.txt"))));
+        window.show();
+        window.findChild<QAction*>(QStringLiteral("showPassesAction"))->trigger();
+        auto* hours = window.findChild<QSpinBox*>(QStringLiteral("passSearchHoursSpinBox"));
+        auto* tonight = window.findChild<QCheckBox*>(QStringLiteral("tonightOnlyCheckBox"));
+        auto* passes = window.findChild<QTableView*>(QStringLiteral("passesTableView"));
+        QVERIFY(hours && tonight && passes);
+        QCOMPARE(hours->value(), 48);
+        QTRY_VERIFY_WITH_TIMEOUT(passes->model()->rowCount() > 0, 30000);
+        const int twoDays = passes->model()->rowCount();
+        tonight->click();
+        const int nights = passes->model()->rowCount();
+        QVERIFY2(nights > 0 && nights < twoDays, qPrintable(QString::number(nights)));
+        tonight->click();
+        QCOMPARE(passes->model()->rowCount(), twoDays);
+
+        hours->setValue(12);
+        QCOMPARE(readPassSearchHours(), 12);
+        QTRY_VERIFY_WITH_TIMEOUT(passes->model()->rowCount() < twoDays / 2, 30000);
+        QVERIFY(passes->model()->rowCount() > 0);
+    }
+
+    // Shaded between the horizon circle and the mask's line, clear above it.
+    void skyPlotShadesTheMask() {
+        SkyPlot plot;
+        plot.resize(300, 300);
+        const QImage flat = plot.grab().toImage();
+        HorizonMask mask;
+        QVERIFY(mask.parse("90 45\n"));
+        plot.setHorizon(mask);
+        const QImage masked = plot.grab().toImage();
+        const double radius = 150.0 - 2.0 * plot.fontMetrics().height();
+        const auto east = [&](const QImage& image, double zenithDistance) { // on the east line
+            return image.pixelColor(int(150 + radius * zenithDistance / 90.0 + 3), 140);
+        };
+        QVERIFY(east(masked, 75) != east(flat, 75)); // 15 deg up, behind the mask
+        QCOMPARE(east(masked, 20), east(flat, 20));  // 70 deg up, above it
+    }
+
+    void nightPasses_data() {
+        QTest::addColumn<int>("hour"); // UTC, 2026-03-19, at Zurich
+        QTest::addColumn<double>("minutes");
+        QTest::addColumn<bool>("night");
+        QTest::newRow("midnight") << 0 << 10.0 << true;
+        QTest::newRow("noon") << 12 << 10.0 << false;
+        QTest::newRow("across sunset") << 17 << 60.0 << false;
+        QTest::newRow("ends before sunrise") << 4 << 60.0 << true;
+        QTest::newRow("across the day") << 0 << 1400.0 << false;
+    }
+
+    void nightPasses() {
+        QFETCH(int, hour);
+        QFETCH(double, minutes);
+        QFETCH(bool, night);
+        SatellitePass pass;
+        pass.startJd = scales.workingJdFromUtcCalendar(makeCalendar(2026, 3, 19, hour));
+        pass.endJd = pass.startJd + minutes / 1440.0;
+        const Site zurich{47.5 * kRadiansPerDegree, -8.5 * kRadiansPerDegree, 450};
+        QCOMPARE(PassPlanner::isNightPass(pass, scales, zurich), night);
     }
 };
 

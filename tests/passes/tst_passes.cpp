@@ -3,6 +3,7 @@
 // NOAA's solar calculator uses them) and the shadow from the Earth's umbra cone; orbitrak-cli
 // passes run as a program. Then the models the window shows: the live table's new columns and
 // the pass table.
+#include "astro/horizon_mask.h"
 #include "astro/sun.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
@@ -101,11 +102,11 @@ struct Reference {
 
 // Every second, then bisection for the crossings and golden sections for the maxima.
 std::vector<Reference> densePasses(const std::function<double(double)>& altitude, double span,
-                                   double threshold) {
+                                   const std::function<double(double)>& threshold) {
     const auto crossing = [&](double below, double above) {
         while (std::fabs(above - below) > 1e-4) {
             const double mid = 0.5 * (below + above);
-            (altitude(mid) > threshold ? above : below) = mid;
+            (altitude(mid) > threshold(mid) ? above : below) = mid;
         }
         return 0.5 * (below + above);
     };
@@ -122,11 +123,11 @@ std::vector<Reference> densePasses(const std::function<double(double)>& altitude
     for (int t = 0; t <= int(span); ++t)
         alt.push_back(altitude(t));
     for (int t = 0; t < int(alt.size()); ++t) {
-        if (alt[t] <= threshold)
+        if (alt[t] <= threshold(t))
             continue;
         Reference r{t == 0 ? -1.0 : crossing(t - 1, t), 0, -1, 0};
         int best = t;
-        for (; t < int(alt.size()) && alt[t] > threshold; ++t)
+        for (; t < int(alt.size()) && alt[t] > threshold(t); ++t)
             if (alt[t] > alt[best])
                 best = t;
         if (t < int(alt.size()))
@@ -178,14 +179,22 @@ private slots:
         QTest::addColumn<double>("elevation");
         QTest::addColumn<double>("threshold");
         QTest::addColumn<int>("offset");
-        QTest::addColumn<bool>("withTable"); // else the fallback leap count: much faster
-        QTest::newRow("Zurich") << 47.5 << 8.5 << 450.0 << 0.0 << 0 << true;
+        QTest::addColumn<bool>("withTable");     // else the fallback leap count: much faster
+        QTest::addColumn<QByteArray>("horizon"); // a horizon file
+        QTest::newRow("Zurich") << 47.5 << 8.5 << 450.0 << 0.0 << 0 << true << QByteArray();
         QTest::newRow("Tromso, north of the Arctic circle")
-            << 69.65 << 18.96 << 100.0 << 0.0 << 1 << false;
-        QTest::newRow("Santiago de Chile") << -33.45 << -70.67 << 570.0 << 0.0 << 2 << false;
-        QTest::newRow("Equator, Pacific") << 0.5 << -160.0 << 0.0 << 0.0 << 3 << false;
+            << 69.65 << 18.96 << 100.0 << 0.0 << 1 << false << QByteArray();
+        QTest::newRow("Santiago de Chile")
+            << -33.45 << -70.67 << 570.0 << 0.0 << 2 << false << QByteArray();
+        QTest::newRow("Equator, Pacific")
+            << 0.5 << -160.0 << 0.0 << 0.0 << 3 << false << QByteArray();
         // Short passes near the top of the sky, most of them between two samples.
-        QTest::newRow("Zurich, above 55 deg") << 47.5 << 8.5 << 450.0 << 55.0 << 4 << false;
+        QTest::newRow("Zurich, above 55 deg")
+            << 47.5 << 8.5 << 450.0 << 55.0 << 4 << false << QByteArray();
+        // Walls, a peak across north, and a threshold above the mask's low side.
+        QTest::newRow("Zurich, behind a mask")
+            << 47.5 << 8.5 << 450.0 << 5.0 << 5 << false
+            << QByteArray("350 40\n10 2\n80 25\n120 0\n200 12\n# east wall\n260,30\n");
     }
 
     void passesMatchDenseSampling() {
@@ -195,6 +204,9 @@ private slots:
         QFETCH(double, threshold);
         QFETCH(int, offset);
         QFETCH(bool, withTable);
+        QFETCH(QByteArray, horizon);
+        HorizonMask mask;
+        QVERIFY(mask.parse(horizon.toStdString()));
         const std::optional<UtcTable> table = loadUtcFile(ORBITRAK_BINARY_DIR "/utc.bin");
         QVERIFY(table);
         const TimeScales scales = withTable ? TimeScales(*table) : TimeScales();
@@ -203,6 +215,7 @@ private slots:
         window.fromJd = scales.workingJdFromUtcCalendar(makeCalendar(2026, 3, 19));
         window.toJd = window.fromJd + 0.5;
         window.minAltitudeDeg = threshold;
+        window.horizon = &mask;
         const double span = 43200.0;
         int compared = 0, sunlitCompared = 0;
 
@@ -214,7 +227,14 @@ private slots:
                 const double a = sphericalAngles(enu).beta / kDeg;
                 return std::isfinite(a) ? a : -90.0;
             };
-            const std::vector<Reference> expected = densePasses(altitude, span, threshold);
+            const auto clears = [&](double t) {
+                if (mask.isFlat())
+                    return threshold;
+                const Vec3 enu = topocentricEnu(
+                    satellite, observationInstant(scales, window.fromJd + t * kSecond, site));
+                return std::max(threshold, mask.altitudeAt(horizonDirection(enu).azimuthDeg));
+            };
+            const std::vector<Reference> expected = densePasses(altitude, span, clears);
             std::size_t propagations = 0;
             const std::vector<SatellitePass> found =
                 findPasses(satellite, scales, site, window, &propagations);
@@ -265,6 +285,41 @@ private slots:
                          name + " missed a pass at the end");
         }
         QVERIFY2(compared >= 8 && sunlitCompared >= 4, QByteArray::number(compared));
+    }
+
+    void horizonMaskReads_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("badLine");           // 0: read
+        QTest::addColumn<QList<QPointF>>("probes"); // azimuth, expected altitude
+        using P = QList<QPointF>;
+        QTest::newRow("empty: flat")
+            << QByteArray("# nothing\n\n") << 0 << P{{0, 0}, {123, 0}, {359.9, 0}};
+        QTest::newRow("blanks, tabs, commas, comments, CRLF")
+            << QByteArray("# az alt\r\n0 10\r\n 90,\t30 # wall\n180 , 10\n270 0\n") << 0
+            << P{{0, 10}, {45, 20}, {90, 30}, {135, 20}, {225, 5}, {315, 5}, {-45, 5}, {405, 20}};
+        QTest::newRow("unsorted, wraps across north")
+            << QByteArray("300 20\n60 8\n") << 0 << P{{0, 14}, {330, 17}, {30, 11}, {180, 14}};
+        QTest::newRow("one point: level") << QByteArray("45 7.5\n") << 0 << P{{200, 7.5}};
+        QTest::newRow("one number") << QByteArray("0 1\n# c\n90\n") << 3 << P{};
+        QTest::newRow("three numbers") << QByteArray("0 1 2\n") << 1 << P{};
+        QTest::newRow("not a number") << QByteArray("0 1\n10 1x\n") << 2 << P{};
+        QTest::newRow("altitude above 90") << QByteArray("\n\n5 91\n") << 3 << P{};
+        QTest::newRow("infinite azimuth") << QByteArray("inf 3\n") << 1 << P{};
+    }
+
+    void horizonMaskReads() {
+        QFETCH(QByteArray, text);
+        QFETCH(int, badLine);
+        QFETCH(QList<QPointF>, probes);
+        HorizonMask mask(std::vector<HorizonMask::Point>{{10, 5}});
+        int line = 0;
+        QCOMPARE(mask.parse(text.toStdString(), &line), badLine == 0);
+        QCOMPARE(line, badLine);
+        if (badLine != 0) // refused: the old mask stays
+            QCOMPARE(mask.altitudeAt(300), 5.0);
+        for (const QPointF& p : probes)
+            QVERIFY2(std::fabs(mask.altitudeAt(p.x()) - p.y()) < 1e-9,
+                     qPrintable(QString::number(p.x())));
     }
 
     void sunMatchesMeeus_data() {
@@ -436,6 +491,20 @@ private slots:
         QVERIFY(unrisen > 0 && unset > 0);
 
         QCOMPARE(runProgram(ORBITRAK_CLI, {"passes", "--hours", "x"}).exitCode, 2);
+        // A horizon raises rises and lowers sets; a malformed one is refused, naming the line.
+        QVERIFY(writeBytes("horizon.txt", "0 10\n# wall\n180, 60\n"));
+        const ProgramRun masked = runProgram(
+            ORBITRAK_CLI, {"passes", "--tle", "sets.txt", "--from", "2026-03-19T00:00:00Z",
+                           "--hours", "6", "--lat", "-33.45", "--lon", "-70.67", "--elev", "570",
+                           "--csv", "--horizon", "horizon.txt"});
+        QCOMPARE(masked.exitCode, 0);
+        const QStringList maskedLines = QString::fromUtf8(masked.out).split('\n');
+        QVERIFY(maskedLines.size() > 2 && maskedLines.size() < lines.size() + 2);
+        QVERIFY(writeBytes("horizon.txt", "0 10\n\n180 sixty\n"));
+        const ProgramRun refused =
+            runProgram(ORBITRAK_CLI, {"passes", "--tle", "sets.txt", "--horizon", "horizon.txt"});
+        QCOMPARE(refused.exitCode, 2);
+        QVERIFY2(refused.err.contains("line 3"), refused.err);
     }
 
     void liveTableShowsAgeAndSunlight() {
@@ -478,6 +547,22 @@ private slots:
         QCOMPARE(colour(3, SatelliteTableModel::Age), amber);
         QVERIFY(colour(4, SatelliteTableModel::Age) != amber &&
                 colour(4, SatelliteTableModel::Age) != row);
+
+        // Behind the horizon mask counts as below the horizon. The rows stand at 30 deg, 10 deg
+        // azimuth; the NaN row is below.
+        const QColor below = colour(5, SatelliteTableModel::Altitude);
+        QVERIFY(below != row);
+        const struct {
+            const char* mask;
+            bool behind;
+        } masks[] = {{"0 20\n60 0", false}, {"0 40\n20 30", true}, {"10 30", true},
+                     {"0 29.9", false},     {"", false},           {"300 -5\n60 -5", false}};
+        for (const auto& m : masks) {
+            HorizonMask mask;
+            QVERIFY(mask.parse(m.mask));
+            session.setHorizon(mask);
+            QCOMPARE(colour(0, SatelliteTableModel::Name), m.behind ? below : row);
+        }
     }
 
     void passTableDropsEndedPasses() {

@@ -9,6 +9,8 @@
 #include "tools/cli/commands.h"
 #include "tools/cli/options.h"
 
+#include <QFile>
+
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -20,7 +22,7 @@ const char kHelp[] =
     "Usage: orbitrak-cli passes [--tle FILE] [--from TIME] [--hours H]\n"
     "                           [--lat DEG --lon DEG --elev M] [--min-alt DEG] [--limit N] "
     "[--csv]\n"
-    "                           [--threads N]\n"
+    "                           [--threads N] [--horizon FILE]\n"
     "\n"
     "Lists every pass of the satellites of FILE above a site's horizon threshold within a time\n"
     "window: rise, culmination and set (to the millisecond), whether the satellite is sunlit at\n"
@@ -39,6 +41,10 @@ const char kHelp[] =
     "  --lon DEG      site longitude, EAST positive (default 45)\n"
     "  --elev M       site elevation above the WGS-84 ellipsoid in metres (default 120)\n"
     "  --min-alt DEG  the horizon threshold (default 0)\n"
+    "  --horizon FILE the site's horizon: lines of 'azimuth altitude' in degrees, separated\n"
+    "                 by blanks or a comma, '#' comments; linear between the points and\n"
+    "                 round across north. Passes rise and set where the satellite clears it\n"
+    "                 (or --min-alt, where that is higher)\n"
     "  --limit N      read at most N sets (default 500, 0 for all)\n"
     "  --threads N    threads the search runs on (default: one per processor); the passes\n"
     "                 are the same for any number\n"
@@ -113,10 +119,10 @@ void printTable(const Catalogue& catalogue, const std::vector<CataloguePass>& pa
 } // namespace
 
 int runPasses(const std::vector<std::string>& args) {
-    const std::vector<OptionRule> rules = {{"tle", true},     {"from", true},   {"hours", true},
-                                           {"lat", true},     {"lon", true},    {"elev", true},
-                                           {"min-alt", true}, {"limit", true},  {"csv", false},
-                                           {"help", false},   {"threads", true}};
+    const std::vector<OptionRule> rules = {{"tle", true},     {"from", true},    {"hours", true},
+                                           {"lat", true},     {"lon", true},     {"elev", true},
+                                           {"min-alt", true}, {"limit", true},   {"csv", false},
+                                           {"help", false},   {"threads", true}, {"horizon", true}};
     CommandOptions options(rules);
     std::string error;
     if (!options.parse(args, error))
@@ -157,10 +163,23 @@ int runPasses(const std::vector<std::string>& args) {
         0)
         return usageError("passes: cannot read '" + path + "'");
 
+    HorizonMask horizon;
+    if (options.has("horizon")) {
+        const std::string horizonPath = options.value("horizon");
+        QFile file(QString::fromLocal8Bit(horizonPath.c_str()));
+        int badLine = 0;
+        if (!file.open(QIODevice::ReadOnly) || file.size() > HorizonMask::kMaxFileBytes)
+            return usageError("passes: cannot read '" + horizonPath + "'");
+        if (!horizon.parse(file.readAll().toStdString(), &badLine))
+            return usageError("passes: '" + horizonPath + "', line " + std::to_string(badLine) +
+                              ": expected an azimuth and an altitude in degrees");
+    }
+
     PassWindow window;
     window.fromJd = from ? scales.workingJdFromUtcCalendar(*from) : scales.currentJd();
     window.toJd = window.fromJd + hours / 24.0;
     window.minAltitudeDeg = minAltitude;
+    window.horizon = &horizon;
     const std::vector<CataloguePass> passes =
         findCataloguePasses(catalogue, scales, site, window, 0, {}, unsigned(threads));
 
