@@ -3,6 +3,7 @@
 #include "astro/site.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/magnitudes.h"
 #include "catalogue/passes.h"
 #include "catalogue/passes_model.h"
 
@@ -30,6 +31,8 @@ public:
 
     // The passes over the 12 hours from the working date jd.
     void plan(const Catalogue& catalogue, const Site& site, double jd);
+    // Standard magnitudes for the next searches' estimates at culmination; none: no estimates.
+    void setMagnitudes(std::shared_ptr<const StandardMagnitudes> magnitudes);
     // Drops the search under way and the one waiting: their results are never announced.
     void abandon();
     bool isPlanning() const { return watcher.isRunning() || pending.has_value(); }
@@ -45,6 +48,7 @@ private:
         Site site;
         PassWindow window;
         std::shared_ptr<std::atomic<bool>> abandoned;
+        std::shared_ptr<const StandardMagnitudes> magnitudes;
     };
 
     void start(Job job);
@@ -55,4 +59,5 @@ private:
     QFutureWatcher<std::vector<PlannedPass>> watcher;
     std::shared_ptr<std::atomic<bool>> runningAbandoned;
     std::optional<Job> pending;
+    std::shared_ptr<const StandardMagnitudes> magnitudes;
 };

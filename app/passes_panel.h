@@ -1,6 +1,7 @@
 #pragma once
 
 #include "astro/site.h"
+#include "catalogue/magnitudes.h"
 
 #include <QModelIndex>
 #include <QWidget>
@@ -33,6 +34,10 @@ public:
 
     // Shows the next pass of a satellite of the session's catalogue.
     void selectSatellite(std::size_t satellite);
+    // Estimates magnitudes from these from the next search on (none: no estimates).
+    void setMagnitudes(std::shared_ptr<const StandardMagnitudes> magnitudes);
+    // The passes the table shows after its filters, in its order.
+    std::vector<PlannedPass> shownPasses() const;
     // A search is under way or waiting.
     bool isPlanning() const;
 
@@ -56,6 +61,7 @@ private:
     void restoreSelection(bool reveal = false);
     void showPass(int sourceRow, bool reveal);
     void showPosition();
+    void filterByBrightness();
 
     std::unique_ptr<Ui::PassesPanel> ui;
     const SkySession& session;
