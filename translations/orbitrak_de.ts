@@ -328,6 +328,38 @@
         <source>Element set files (*.txt *.tle *.json *.csv *.xml *.kvn);;All files (*)</source>
         <translation>Elementsatz-Dateien (*.txt *.tle *.json *.csv *.xml *.kvn);;Alle Dateien (*)</translation>
     </message>
+    <message>
+        <source>File</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <source>Export passes...</source>
+        <translation>Überflüge exportieren...</translation>
+    </message>
+    <message>
+        <source>Cannot read the magnitude file %1.</source>
+        <translation>Die Helligkeitsdatei %1 kann nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>Magnitude file %1, line %2: not a catalogue number and a magnitude.</source>
+        <translation>Helligkeitsdatei %1, Zeile %2: keine Katalognummer mit Helligkeit.</translation>
+    </message>
+    <message>
+        <source>iCalendar files (*.ics)</source>
+        <translation>iCalendar-Dateien (*.ics)</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV-Dateien (*.csv)</translation>
+    </message>
+    <message>
+        <source>Export passes</source>
+        <translation>Überflüge exportieren</translation>
+    </message>
+    <message>
+        <source>Could not write %1.</source>
+        <translation>%1 konnte nicht geschrieben werden.</translation>
+    </message>
 </context>
 <context>
     <name>MountConnection</name>
@@ -440,12 +472,24 @@
         <source>Visible</source>
         <translation>Sichtbar</translation>
     </message>
+    <message>
+        <source>Mag</source>
+        <translation>Mag</translation>
+    </message>
 </context>
 <context>
     <name>PassesPanel</name>
     <message>
         <source>Visible only</source>
         <translation>Nur sichtbare</translation>
+    </message>
+    <message>
+        <source>Only passes of a known magnitude brighter than this at culmination</source>
+        <translation>Nur Überflüge bekannter Helligkeit, die im höchsten Punkt heller als diese sind</translation>
+    </message>
+    <message>
+        <source>Brighter than</source>
+        <translation>Heller als</translation>
     </message>
 </context>
 <context>
