@@ -2,6 +2,7 @@
 
 #include "astro/time_scales.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <locale>
@@ -64,7 +65,8 @@ std::string icsTime(const CalendarTime& c, bool withSeconds = true) {
     return std::string(text) + (withSeconds ? two(c.second > 59 ? 59 : c.second) + "Z" : "");
 }
 
-// TEXT values: backslash, semicolon, comma and line breaks escaped.
+// TEXT values: backslash, semicolon, comma and line breaks escaped; other control characters,
+// which TEXT may not hold, dropped.
 std::string icsText(const std::string& text) {
     std::string out;
     for (char c : text) {
@@ -72,7 +74,7 @@ std::string icsText(const std::string& text) {
             out += '\\';
         if (c == '\n')
             out += "\\n";
-        else if (c != '\r')
+        else if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F)
             out += c;
     }
     return out;
@@ -157,7 +159,8 @@ std::string passesICalendar(const std::vector<ExportedPass>& passes, const TimeS
                          icsTime(scales.utcCalendarFromJd(p.culmination.jd), false) + "@orbitrak");
         addLine(out, "DTSTAMP:" + icsTime(stamp));
         addLine(out, "DTSTART:" + icsTime(utc(p.startJd)));
-        addLine(out, "DTEND:" + icsTime(utc(p.endJd)));
+        // An event ends after it starts, even a pass shorter than the second it starts in.
+        addLine(out, "DTEND:" + icsTime(utc(std::max(p.endJd, p.startJd + 1.0 / kSecondsPerDay))));
         addLine(out, "SUMMARY:" + icsText(summary));
         addLine(out, "DESCRIPTION:" + icsText(description));
         addLine(out, "END:VEVENT");

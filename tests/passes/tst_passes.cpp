@@ -528,13 +528,29 @@ private slots:
             runProgram(ORBITRAK_CLI, args + QStringList{"--magnitudes", "nothing.txt"}).exitCode,
             2);
 
-        const ProgramRun ics = runProgram(ORBITRAK_CLI, args + QStringList{"--ics"});
-        QCOMPARE(ics.exitCode, 0);
-        QVERIFY(writeBytes("passes.ics", ics.out));
-        const ProgramRun read =
-            runProgram(ORBITRAK_PYTHON3, {ORBITRAK_READ_ICALENDAR, "passes.ics"});
-        QVERIFY2(read.exitCode == 0, read.err.constData());
-        const QStringList events = QString::fromUtf8(read.out).split('\n', Qt::SkipEmptyParts);
+        // Each calendar read back: its events' lines. The second window opens ten minutes sooner.
+        const auto calendar = [&args](const QString& from) {
+            QStringList ics = args;
+            ics[4] = from;
+            const ProgramRun cli = runProgram(ORBITRAK_CLI, ics << "--ics");
+            const ProgramRun read =
+                cli.exitCode == 0 && writeBytes("passes.ics", cli.out)
+                    ? runProgram(ORBITRAK_PYTHON3, {ORBITRAK_READ_ICALENDAR, "passes.ics"})
+                    : ProgramRun();
+            if (read.exitCode != 0)
+                qWarning() << read.err;
+            return QString::fromUtf8(read.out).split('\n', Qt::SkipEmptyParts);
+        };
+        const QStringList events = calendar(args[4]);
+        const QStringList sooner = calendar("2026-03-18T23:50:00Z");
+        QVERIFY(!sooner.isEmpty());
+        int whole = 0;
+        for (const QString& event : events) { // a pass whole in both has the same UID
+            const QStringList e = event.split('|');
+            if (e[1] > "2026-03-19T00:00:00Z" && e[2] < "2026-03-19T05:50:00Z" && ++whole)
+                QVERIFY2(sooner.filter(e[0] + '|').size() == 1, qPrintable(event));
+        }
+        QVERIFY(whole > 10);
         QCOMPARE(events.size(), lines.size());
         for (int i = 0; i < events.size(); ++i) {
             const QStringList e = events[i].split('|');
