@@ -263,6 +263,11 @@ void MainWindow::loadMagnitudes() {
         return;
     }
     magnitudesLoaded = true;
+    const int count = int(magnitudes->size());
+    logModel->addEntry((count == 1 ? tr("Read %n standard magnitude from %1.", nullptr, count)
+                                   : tr("Read %n standard magnitudes from %1.", nullptr, count))
+                           .arg(shown),
+                       LogLevel::Info);
     passesPanel->setMagnitudes(std::move(magnitudes));
 }
 

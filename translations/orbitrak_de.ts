@@ -360,6 +360,20 @@
         <source>Could not write %1.</source>
         <translation>%1 konnte nicht geschrieben werden.</translation>
     </message>
+    <message numerus="yes">
+        <source>Read %n standard magnitude from %1.</source>
+        <translation>
+            <numerusform>%n Standardhelligkeit aus %1 gelesen.</numerusform>
+            <numerusform>%n Standardhelligkeiten aus %1 gelesen.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Read %n standard magnitudes from %1.</source>
+        <translation>
+            <numerusform>%n Standardhelligkeit aus %1 gelesen.</numerusform>
+            <numerusform>%n Standardhelligkeiten aus %1 gelesen.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>MountConnection</name>

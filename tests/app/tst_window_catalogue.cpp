@@ -373,6 +373,8 @@ private slots:
         QVERIFY(writeBytes(
             "good.mag", QByteArray::number(int(satellite.satellite.elements.satnum)) + " 5.0\n"));
         MainWindow window(scales, 1);
+        QCOMPARE(windowLog(&window).filter("good.mag"),
+                 QStringList("Info: Read 1 standard magnitude from good.mag."));
         window.show();
         window.findChild<QAction*>(QStringLiteral("showPassesAction"))->trigger();
         auto* passes = window.findChild<QTableView*>(QStringLiteral("passesTableView"));
