@@ -13,6 +13,7 @@ namespace {
 
 // 2.5 log10(1000^2 / 0.5): the standard distance and lit fraction.
 constexpr double kStandardTerm = 15.75;
+constexpr std::size_t kLongestLine = 1024;
 
 bool parseLine(const std::string& text, int& number, double& magnitude) {
     std::istringstream line(text.substr(0, text.find('#')));
@@ -37,10 +38,19 @@ bool blank(const std::string& text) {
 
 MagnitudeReadResult readStandardMagnitudes(std::istream& in, StandardMagnitudes& magnitudes) {
     magnitudes.clear();
-    std::string text;
+    // A line longer than any list holds is malformed: so a device that never ends a line (a
+    // wrong file chosen) is refused rather than read forever.
+    char buffer[kLongestLine];
     int lineNumber = 0;
-    while (std::getline(in, text)) {
+    while (in.getline(buffer, sizeof buffer) || in.gcount() > 0) {
         ++lineNumber;
+        if (in.fail() && !in.eof()) {
+            magnitudes.clear();
+            return {false, lineNumber};
+        }
+        // gcount counts the line's end too, when there was one.
+        const std::size_t length = std::size_t(in.gcount()) - (in.eof() ? 0 : 1);
+        const std::string text(buffer, length);
         if (blank(text))
             continue;
         int number = 0;

@@ -477,6 +477,8 @@ private slots:
         QTest::newRow("negative number") << QByteArray("-5 1\n") << 1;
         QTest::newRow("huge") << QByteArray("5 1e999\n") << 1;
         QTest::newRow("nan") << QByteArray("5 nan\n") << 1;
+        QTest::newRow("overlong") << "5 1\n6 1" + QByteArray(2000, ' ') + "\n" << 2;
+        QTest::newRow("zero byte") << QByteArray("5 1\n6 1\0x\n", 11) << 2;
     }
 
     void magnitudeFileRead() {
