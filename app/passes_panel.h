@@ -21,10 +21,10 @@ class PassesPanel;
 }
 
 // The pass planner's panel: the coming passes of the session's catalogue over 12 hours
-// (passesTableView, with visibleOnlyCheckBox) and the sky plot of the chosen pass (skyPlot).
-// Passes are searched on a worker thread while the panel is shown: after a catalogue load, a
-// site change, and every ten minutes as the session moves on. Meanwhile passes that have ended
-// drop out.
+// (passesTableView, filtered by visibleOnlyCheckBox and by brighterThanCheckBox with
+// brighterThanSpinBox) and the sky plot of the chosen pass (skyPlot). Passes are searched on a
+// worker thread while the panel is shown: after a catalogue load, a site change, and every ten
+// minutes as the session moves on. Meanwhile passes that have ended drop out.
 class PassesPanel : public QWidget {
     Q_OBJECT
 
