@@ -10,8 +10,11 @@
 #include "astro/horizon_mask.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue_file.h"
+#include "catalogue/magnitudes.h"
 #include "catalogue/numeric_sort_proxy_model.h"
 #include "catalogue/omm_reader.h"
+#include "catalogue/pass_export.h"
+#include "catalogue/passes_model.h"
 #include "catalogue/satellite_table_model.h"
 #include "catalogue/sky_session.h"
 #include "catalogue/update_settings.h"
@@ -28,6 +31,7 @@
 #include <QHeaderView>
 #include <QLoggingCategory>
 #include <QMessageBox>
+#include <QSaveFile>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -256,6 +260,70 @@ void MainWindow::setUpPasses() {
                     passesPanel->selectSatellite(std::size_t(row));
             });
     connect(passesPanel, &PassesPanel::passActivated, this, &MainWindow::followRow);
+    connect(ui->exportPassesAction, &QAction::triggered, this, &MainWindow::exportPasses);
+    loadMagnitudes();
+}
+
+// A file that cannot be read leaves the planner without magnitudes.
+void MainWindow::loadMagnitudes() {
+    const QString file = readMagnitudeFile();
+    if (file.isEmpty())
+        return;
+    auto magnitudes = std::make_shared<StandardMagnitudes>();
+    const MagnitudeReadResult read =
+        readStandardMagnitudeFile(QFile::encodeName(file).toStdString(), *magnitudes);
+    const QString shown = QDir::toNativeSeparators(file);
+    if (!read.ok) {
+        logModel->addEntry(
+            read.errorLine == 0
+                ? tr("Cannot read the magnitude file %1.").arg(shown)
+                : tr("Magnitude file %1, line %2: not a catalogue number and a magnitude.")
+                      .arg(shown)
+                      .arg(read.errorLine),
+            LogLevel::Error);
+        return;
+    }
+    magnitudesLoaded = true;
+    const int count = int(magnitudes->size());
+    logModel->addEntry((count == 1 ? tr("Read %n standard magnitude from %1.", nullptr, count)
+                                   : tr("Read %n standard magnitudes from %1.", nullptr, count))
+                           .arg(shown),
+                       LogLevel::Info);
+    passesPanel->setMagnitudes(std::move(magnitudes));
+}
+
+// The passes as the planner shows them, filtered and in its order; the chosen filter, or the
+// file name's suffix, picks iCalendar or CSV.
+void MainWindow::exportPasses() {
+    const QString icsFilter = tr("iCalendar files (*.ics)");
+    const QString csvFilter = tr("CSV files (*.csv)");
+    QString filter = icsFilter;
+    QString path =
+        QFileDialog::getSaveFileName(this, tr("Export passes"), QString(),
+                                     icsFilter + QStringLiteral(";;") + csvFilter, &filter);
+    if (path.isEmpty())
+        return;
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const bool csv =
+        suffix == QLatin1String("csv") || (suffix != QLatin1String("ics") && filter == csvFilter);
+    if (suffix.isEmpty())
+        path += csv ? QStringLiteral(".csv") : QStringLiteral(".ics");
+
+    std::vector<ExportedPass> passes;
+    for (const PlannedPass& p : passesPanel->shownPasses()) {
+        if (p.satellite >= session->catalogue().size())
+            continue;
+        const CatalogueEntry& satellite = session->catalogue()[p.satellite];
+        passes.push_back({int(satellite.elements.satnum), satellite.nameLine, p.pass, p.magnitude});
+    }
+    const std::string text = csv ? passesCsv(passes, scales, magnitudesLoaded)
+                                 : passesICalendar(passes, scales, session->site(),
+                                                   scales.utcCalendarFromJd(session->instant()));
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) ||
+        out.write(text.data(), qint64(text.size())) != qint64(text.size()) || !out.commit())
+        logModel->addEntry(tr("Could not write %1.").arg(QDir::toNativeSeparators(path)),
+                           LogLevel::Error);
 }
 
 // A new limit takes effect at once: the catalogue is read again.

@@ -44,6 +44,8 @@ private:
     void setUpLog();
     void wireMount();
     void setUpPasses();
+    void loadMagnitudes();
+    void exportPasses();
     void reloadCatalogue();
     void loadTles();
     void editMountAddress();
@@ -70,5 +72,6 @@ private:
     CatalogueUpdateUi* updates = nullptr; // TLEs > Sources... and Update from sources
     PassesPanel* passesPanel = nullptr;
     QDockWidget* passesDock = nullptr;
+    bool magnitudesLoaded = false; // a magnitude file was read: the CSV export has their column
     std::unique_ptr<MountSettingsDialog> setupDialog; // a top-level window of its own
 };

@@ -33,13 +33,18 @@ void PassPlanner::plan(const Catalogue& catalogue, const Site& site, double jd,
                        const HorizonMask& horizon, double days) {
     Job job{catalogue, scales,
             site,      PassWindow{jd, jd + days, 0.0, nullptr},
-            horizon,   std::make_shared<std::atomic<bool>>(false)};
+            horizon,   std::make_shared<std::atomic<bool>>(false),
+            magnitudes};
     if (watcher.isRunning()) {
         *runningAbandoned = true;
         pending = std::move(job);
         return;
     }
     start(std::move(job));
+}
+
+void PassPlanner::setMagnitudes(std::shared_ptr<const StandardMagnitudes> standard) {
+    magnitudes = std::move(standard);
 }
 
 void PassPlanner::abandon() {
@@ -103,6 +108,12 @@ std::vector<PlannedPass> PassPlanner::run(Job job) {
         if (f.pass.hasSet)
             p.set = utcText(job.scales, f.pass.set.jd);
         p.track = f.track;
+        if (job.magnitudes) {
+            CatalogueEntry& satellite = job.catalogue[f.index];
+            const auto known = job.magnitudes->find(int(satellite.elements.satnum));
+            if (known != job.magnitudes->end())
+                p.magnitude = passMagnitude(satellite, job.scales, job.site, f.pass, known->second);
+        }
         passes.push_back(std::move(p));
     }
     return passes;

@@ -4,6 +4,7 @@
 #include "astro/site.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/magnitudes.h"
 #include "catalogue/passes.h"
 #include "catalogue/passes_model.h"
 
@@ -38,6 +39,8 @@ public:
     // Sunrise and sunset as almanacs give them: the upper limb on the horizon, refraction
     // included.
     static constexpr double kNightSunAltitudeDeg = -0.833;
+    // Standard magnitudes for the next searches' estimates at culmination; none: no estimates.
+    void setMagnitudes(std::shared_ptr<const StandardMagnitudes> magnitudes);
     // Drops the search under way and the one waiting: their results are never announced.
     void abandon();
     bool isPlanning() const { return watcher.isRunning() || pending.has_value(); }
@@ -54,6 +57,7 @@ private:
         PassWindow window;
         HorizonMask horizon;
         std::shared_ptr<std::atomic<bool>> abandoned;
+        std::shared_ptr<const StandardMagnitudes> magnitudes;
     };
 
     void start(Job job);
@@ -64,4 +68,5 @@ private:
     QFutureWatcher<std::vector<PlannedPass>> watcher;
     std::shared_ptr<std::atomic<bool>> runningAbandoned;
     std::optional<Job> pending;
+    std::shared_ptr<const StandardMagnitudes> magnitudes;
 };

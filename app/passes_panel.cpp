@@ -61,6 +61,9 @@ PassesPanel::PassesPanel(const SkySession& session, QWidget* parent)
         changingModel = false;
         restoreSelection();
     });
+    connect(ui->brighterThanCheckBox, &QCheckBox::toggled, this, &PassesPanel::filterByBrightness);
+    connect(ui->brighterThanSpinBox, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
+            &PassesPanel::filterByBrightness);
     connect(ui->passesTableView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &PassesPanel::passChosen);
     connect(ui->passesTableView, &QTableView::doubleClicked, this,
@@ -75,6 +78,27 @@ PassesPanel::~PassesPanel() = default;
 
 bool PassesPanel::isPlanning() const {
     return planner->isPlanning();
+}
+
+void PassesPanel::setMagnitudes(std::shared_ptr<const StandardMagnitudes> magnitudes) {
+    planner->setMagnitudes(std::move(magnitudes));
+    replan();
+}
+
+std::vector<PlannedPass> PassesPanel::shownPasses() const {
+    std::vector<PlannedPass> shown;
+    for (int row = 0; row < proxy->rowCount(); ++row)
+        shown.push_back(model->pass(proxy->mapToSource(proxy->index(row, 0)).row()));
+    return shown;
+}
+
+void PassesPanel::filterByBrightness() {
+    changingModel = true;
+    proxy->setBrighterThan(ui->brighterThanCheckBox->isChecked()
+                               ? std::optional<double>(ui->brighterThanSpinBox->value())
+                               : std::nullopt);
+    changingModel = false;
+    restoreSelection();
 }
 
 void PassesPanel::catalogueChanged() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "astro/site.h"
+#include "catalogue/magnitudes.h"
 
 #include <QModelIndex>
 #include <QWidget>
@@ -20,11 +21,11 @@ class PassesPanel;
 }
 
 // The pass planner's panel: the coming passes of the session's catalogue over the hours of
-// passSearchHoursSpinBox (passesTableView, with visibleOnlyCheckBox and tonightOnlyCheckBox)
-// and the sky plot of the chosen pass and the site's horizon (skyPlot).
-// Passes are searched on a worker thread while the panel is shown: after a catalogue load, a
-// site change, and every ten minutes as the session moves on. Meanwhile passes that have ended
-// drop out.
+// passSearchHoursSpinBox (passesTableView, filtered by visibleOnlyCheckBox, tonightOnlyCheckBox
+// and brighterThanCheckBox with brighterThanSpinBox) and the sky plot of the chosen pass and the
+// site's horizon (skyPlot). Passes are searched on a worker thread while the panel is shown:
+// after a catalogue load, a site change, and every ten minutes as the session moves on.
+// Meanwhile passes that have ended drop out.
 class PassesPanel : public QWidget {
     Q_OBJECT
 
@@ -34,6 +35,10 @@ public:
 
     // Shows the next pass of a satellite of the session's catalogue.
     void selectSatellite(std::size_t satellite);
+    // Estimates magnitudes from these from the next search on (none: no estimates).
+    void setMagnitudes(std::shared_ptr<const StandardMagnitudes> magnitudes);
+    // The passes the table shows after its filters, in its order.
+    std::vector<PlannedPass> shownPasses() const;
     // A search is under way or waiting.
     bool isPlanning() const;
 
@@ -59,6 +64,7 @@ private:
     void restoreSelection(bool reveal = false);
     void showPass(int sourceRow, bool reveal);
     void showPosition();
+    void filterByBrightness();
 
     std::unique_ptr<Ui::PassesPanel> ui;
     const SkySession& session;

@@ -99,3 +99,7 @@ bool writeWindowState(const WindowState& state) {
         s.setValue(filterKey, state.filter);
     });
 }
+
+QString readMagnitudeFile() {
+    return store().value(QStringLiteral("magnitude_file"), QString()).toString();
+}

@@ -41,3 +41,7 @@ struct WindowState {
 };
 WindowState readWindowState();
 bool writeWindowState(const WindowState& state);
+
+// The file of standard magnitudes the planner estimates brightness from, under
+// "magnitude_file"; empty when the key is missing.
+QString readMagnitudeFile();

@@ -39,6 +39,8 @@ QVariant PassesModel::data(const QModelIndex& index, int role) const {
             return p.pass.sunlit ? tr("yes") : tr("no");
         case Visible:
             return p.pass.visible ? tr("yes") : tr("no");
+        case Magnitude:
+            return p.magnitude ? QString::number(*p.magnitude, 'f', 1) : QString();
         }
         return QVariant();
     case SortRole:
@@ -57,6 +59,8 @@ QVariant PassesModel::data(const QModelIndex& index, int role) const {
             return int(p.pass.sunlit);
         case Visible:
             return int(p.pass.visible);
+        case Magnitude: // the unknown last
+            return p.magnitude ? *p.magnitude : 1e9;
         }
         return QVariant();
     case Qt::TextAlignmentRole:
@@ -66,6 +70,8 @@ QVariant PassesModel::data(const QModelIndex& index, int role) const {
         return qulonglong(p.satellite);
     case VisibleRole:
         return p.pass.visible;
+    case MagnitudeRole:
+        return p.magnitude ? QVariant(*p.magnitude) : QVariant();
     default:
         return QVariant();
     }
@@ -77,7 +83,7 @@ QVariant PassesModel::headerData(int section, Qt::Orientation orientation, int r
     static const char* const titles[ColumnCount] = {
         QT_TR_NOOP("Name"),          QT_TR_NOOP("Rise (UTC)"), QT_TR_NOOP("Culmination (UTC)"),
         QT_TR_NOOP("Max alt (deg)"), QT_TR_NOOP("Set (UTC)"),  QT_TR_NOOP("Sunlit"),
-        QT_TR_NOOP("Visible")};
+        QT_TR_NOOP("Visible"),       QT_TR_NOOP("Mag")};
     if (section < 0 || section >= ColumnCount)
         return QVariant();
     return tr(titles[section]);
@@ -126,8 +132,19 @@ void PassesProxyModel::setVisibleOnly(bool only) {
     invalidateFilter();
 }
 
+void PassesProxyModel::setBrighterThan(std::optional<double> magnitude) {
+    if (magnitude == brighterThan)
+        return;
+    brighterThan = magnitude;
+    invalidateFilter();
+}
+
 bool PassesProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const {
-    if (!visibleOnly)
+    const QModelIndex index = sourceModel()->index(sourceRow, 0, sourceParent);
+    if (visibleOnly && !index.data(PassesModel::VisibleRole).toBool())
+        return false;
+    if (!brighterThan)
         return true;
-    return sourceModel()->index(sourceRow, 0, sourceParent).data(PassesModel::VisibleRole).toBool();
+    const QVariant magnitude = index.data(PassesModel::MagnitudeRole);
+    return magnitude.isValid() && magnitude.toDouble() < *brighterThan;
 }

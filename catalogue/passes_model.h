@@ -6,6 +6,7 @@
 #include <QAbstractTableModel>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 // One row of the pass table: a pass with what the table shows of it, made ready off the GUI
@@ -18,7 +19,8 @@ struct PlannedPass {
     QString rise;
     QString culmination;
     QString set;
-    std::vector<PassPoint> track; // for the sky plot
+    std::vector<PassPoint> track;    // for the sky plot
+    std::optional<double> magnitude; // at culmination; none unknown or in the Earth's shadow
 };
 
 // The coming passes of the catalogue, one row per pass.
@@ -26,11 +28,22 @@ class PassesModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    enum Column { Name = 0, Rise, Culmination, MaxAltitude, Set, Sunlit, Visible, ColumnCount };
+    enum Column {
+        Name = 0,
+        Rise,
+        Culmination,
+        MaxAltitude,
+        Set,
+        Sunlit,
+        Visible,
+        Magnitude,
+        ColumnCount
+    };
     enum Role {
         SortRole = Qt::UserRole, // the raw value: text, Julian date, degrees or 0/1
         SatelliteRole = Qt::UserRole + 1,
         VisibleRole = Qt::UserRole + 2,
+        MagnitudeRole = Qt::UserRole + 3, // the magnitude, or an invalid QVariant
     };
 
     explicit PassesModel(QObject* parent = nullptr);
@@ -55,17 +68,21 @@ private:
     std::vector<PlannedPass> passes;
 };
 
-// Sorts the pass table like the live table and can hide every pass that is not visible.
+// Sorts the pass table like the live table and can hide every pass that is not visible or not
+// bright enough.
 class PassesProxyModel : public NumericSortProxyModel {
     Q_OBJECT
 
 public:
     explicit PassesProxyModel(QObject* parent = nullptr);
     void setVisibleOnly(bool visibleOnly);
+    // Hides every pass fainter than the magnitude, and those of no known magnitude; none: off.
+    void setBrighterThan(std::optional<double> magnitude);
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
 
 private:
     bool visibleOnly = false;
+    std::optional<double> brighterThan;
 };

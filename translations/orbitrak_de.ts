@@ -336,6 +336,52 @@
         <source>Line %1 of the horizon file %2 is not an azimuth and an altitude in degrees; the horizon stays flat.</source>
         <translation>Zeile %1 der Horizontdatei %2 enthält nicht Azimut und Höhe in Grad; der Horizont bleibt flach.</translation>
     </message>
+    <message>
+        <source>File</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <source>Export passes...</source>
+        <translation>Überflüge exportieren...</translation>
+    </message>
+    <message>
+        <source>Cannot read the magnitude file %1.</source>
+        <translation>Die Helligkeitsdatei %1 kann nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>Magnitude file %1, line %2: not a catalogue number and a magnitude.</source>
+        <translation>Helligkeitsdatei %1, Zeile %2: keine Katalognummer mit Helligkeit.</translation>
+    </message>
+    <message>
+        <source>iCalendar files (*.ics)</source>
+        <translation>iCalendar-Dateien (*.ics)</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV-Dateien (*.csv)</translation>
+    </message>
+    <message>
+        <source>Export passes</source>
+        <translation>Überflüge exportieren</translation>
+    </message>
+    <message>
+        <source>Could not write %1.</source>
+        <translation>%1 konnte nicht geschrieben werden.</translation>
+    </message>
+    <message numerus="yes">
+        <source>Read %n standard magnitude from %1.</source>
+        <translation>
+            <numerusform>%n Standardhelligkeit aus %1 gelesen.</numerusform>
+            <numerusform>%n Standardhelligkeiten aus %1 gelesen.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Read %n standard magnitudes from %1.</source>
+        <translation>
+            <numerusform>%n Standardhelligkeit aus %1 gelesen.</numerusform>
+            <numerusform>%n Standardhelligkeiten aus %1 gelesen.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>MountConnection</name>
@@ -448,6 +494,10 @@
         <source>Visible</source>
         <translation>Sichtbar</translation>
     </message>
+    <message>
+        <source>Mag</source>
+        <translation>Mag</translation>
+    </message>
 </context>
 <context>
     <name>PassesPanel</name>
@@ -470,6 +520,14 @@
     <message>
         <source> h</source>
         <translation> h</translation>
+    </message>
+    <message>
+        <source>Only passes of a known magnitude brighter than this at culmination</source>
+        <translation>Nur Überflüge bekannter Helligkeit, die im höchsten Punkt heller als diese sind</translation>
+    </message>
+    <message>
+        <source>Brighter than</source>
+        <translation>Heller als</translation>
     </message>
 </context>
 <context>

@@ -4,6 +4,7 @@
 #include "app/sky_plot.h"
 #include "astro/site.h"
 #include "astro/time_scales.h"
+#include "catalogue/passes_model.h"
 #include "catalogue/update_settings.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/ground_point.h"
@@ -17,6 +18,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QDockWidget>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -426,6 +428,59 @@ private slots:
         pass.endJd = pass.startJd + minutes / 1440.0;
         const Site zurich{47.5 * kRadiansPerDegree, -8.5 * kRadiansPerDegree, 450};
         QCOMPARE(PassPlanner::isNightPass(pass, scales, zurich), night);
+    }
+
+    // The magnitude file gives the Mag column and the brighter-than filter; File > Export
+    // passes... writes what the table shows. A malformed file is named in an Error.
+    void passMagnitudesFilterAndExport() {
+        const ThreeLines satellite = satelliteUpNow(scales);
+        QVERIFY(writeBytes("satell.txt", satellite.text()));
+        QSettings settings(QStringLiteral("Halvstar"), QStringLiteral("Orbitrak"));
+        settings.setValue("magnitude_file", "bad.mag");
+        QVERIFY(writeBytes("bad.mag", "# test\n25544 -1.8\nISS -1.8\n"));
+        {
+            MainWindow window(scales, 1);
+            QCOMPARE(windowLog(&window).filter("bad.mag"),
+                     QStringList("Error: Magnitude file bad.mag, line 3: not a catalogue number "
+                                 "and a magnitude."));
+        }
+        settings.setValue("magnitude_file", "good.mag");
+        QVERIFY(writeBytes(
+            "good.mag", QByteArray::number(int(satellite.satellite.elements.satnum)) + " 5.0\n"));
+        MainWindow window(scales, 1);
+        QCOMPARE(windowLog(&window).filter("good.mag"),
+                 QStringList("Info: Read 1 standard magnitude from good.mag."));
+        window.show();
+        window.findChild<QAction*>(QStringLiteral("showPassesAction"))->trigger();
+        auto* passes = window.findChild<QTableView*>(QStringLiteral("passesTableView"));
+        QTRY_VERIFY_WITH_TIMEOUT(passes->model()->rowCount() > 0, 30000);
+        const double magnitude =
+            passes->model()->index(0, PassesModel::Magnitude).data().toString().toDouble();
+        QVERIFY2(magnitude > 8 && magnitude < 20, qPrintable(QString::number(magnitude))); // GEO
+        auto* brighter = window.findChild<QCheckBox*>(QStringLiteral("brighterThanCheckBox"));
+        auto* limit = window.findChild<QDoubleSpinBox*>(QStringLiteral("brighterThanSpinBox"));
+        limit->setValue(magnitude + 0.2);
+        brighter->click();
+        QCOMPARE(passes->model()->rowCount(), 1);
+        limit->setValue(magnitude - 0.2);
+        QCOMPARE(passes->model()->rowCount(), 0);
+        brighter->click();
+
+        for (const char* file : {"passes.csv", "passes.ics"}) {
+            answerNextDialog<QFileDialog>(&window, [file](QFileDialog* dialog) {
+                dialog->selectFile(QDir::current().absoluteFilePath(file));
+                QMetaObject::invokeMethod(dialog, "accept");
+            });
+            window.findChild<QAction*>(QStringLiteral("exportPassesAction"))->trigger();
+        }
+        const QList<QByteArray> csv = readBytes("passes.csv").split('\n');
+        QVERIFY(csv.value(0).startsWith("catalog,name,rise_utc,") &&
+                csv.value(0).endsWith(",magnitude"));
+        QCOMPARE(csv.size(), passes->model()->rowCount() + 2);
+        const QByteArray ics = readBytes("passes.ics");
+        QVERIFY(ics.startsWith("BEGIN:VCALENDAR\r\n") && ics.endsWith("END:VCALENDAR\r\n"));
+        QCOMPARE(ics.count("BEGIN:VEVENT"), passes->model()->rowCount());
+        QVERIFY(ics.contains("SUMMARY:" + satellite.name.trimmed() + "\\, max "));
     }
 };
 

@@ -7,7 +7,9 @@
 #include "astro/sun.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/magnitudes.h"
 #include "catalogue/observation.h"
+#include "catalogue/pass_export.h"
 #include "catalogue/passes.h"
 #include "catalogue/passes_model.h"
 #include "catalogue/satellite_table_model.h"
@@ -23,6 +25,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -507,6 +510,143 @@ private slots:
         QVERIFY2(refused.err.contains("line 3"), refused.err);
     }
 
+    void magnitudeFromGeometry_data() {
+        QTest::addColumn<double>("rangeKm");
+        QTest::addColumn<double>("phaseDeg");
+        QTest::addColumn<double>("lit"); // the fraction seen; 0: no magnitude
+        QTest::newRow("half") << 1000.0 << 90.0 << 0.5;
+        QTest::newRow("twice as far") << 2000.0 << 90.0 << 0.5;
+        QTest::newRow("full") << 1000.0 << 0.0 << 1.0;
+        QTest::newRow("a quarter") << 500.0 << 120.0 << 0.25;
+        QTest::newRow("new") << 1000.0 << 180.0 << 0.0;
+    }
+
+    // The Sun 1 AU from the satellite, at the phase angle from the direction to the observer.
+    void magnitudeFromGeometry() {
+        QFETCH(double, rangeKm);
+        QFETCH(double, phaseDeg);
+        QFETCH(double, lit);
+        const Vec3 fromObserver{0, 0, rangeKm * 1000};
+        const double toSun = 1.496e11, phase = phaseDeg * kDeg;
+        const Vec3 sun{toSun * std::sin(phase), 0, -toSun * std::cos(phase)};
+        const std::optional<double> m = estimatedMagnitude(2.0, fromObserver, sun);
+        QCOMPARE(m.has_value(), lit > 0);
+        const double expected = 2.0 - 15.75 + 2.5 * std::log10(rangeKm * rangeKm / lit);
+        if (m)
+            QVERIFY2(std::fabs(*m - expected) < 1e-9, qPrintable(QString::number(*m)));
+    }
+
+    void magnitudeFileRead_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("errorLine"); // 0: read
+        QTest::newRow("good") << QByteArray("# qs\n\n25544 -1.8\r\n  00694 3.5 # Atlas\n") << 0;
+        QTest::newRow("no magnitude") << QByteArray("25544 -1.8\n694\n") << 2;
+        QTest::newRow("not a number") << QByteArray("#\nISS -1.8\n") << 2;
+        QTest::newRow("extra field") << QByteArray("25544 -1.8 x\n") << 1;
+        QTest::newRow("negative number") << QByteArray("-5 1\n") << 1;
+        QTest::newRow("huge") << QByteArray("5 1e999\n") << 1;
+        QTest::newRow("nan") << QByteArray("5 nan\n") << 1;
+        QTest::newRow("overlong") << "5 1\n6 1" + QByteArray(2000, ' ') + "\n" << 2;
+        QTest::newRow("zero byte") << QByteArray("5 1\n6 1\0x\n", 11) << 2;
+    }
+
+    void magnitudeFileRead() {
+        QFETCH(QByteArray, text);
+        QFETCH(int, errorLine);
+        std::istringstream in(text.toStdString());
+        StandardMagnitudes magnitudes{{1, 1.0}};
+        const MagnitudeReadResult read = readStandardMagnitudes(in, magnitudes);
+        QCOMPARE(read.ok, errorLine == 0);
+        QCOMPARE(read.errorLine, errorLine);
+        QCOMPARE(magnitudes.size(), std::size_t(errorLine == 0 ? 2 : 0));
+        if (errorLine == 0)
+            QCOMPARE(magnitudes.at(694), 3.5);
+    }
+
+    // orbitrak-cli passes --magnitudes and --ics; the calendar read back by python3-icalendar.
+    void cliWritesMagnitudesAndCalendar() {
+        const QList<QByteArray> head = readBytes(ORBITRAK_ACTIVE_CATALOGUE).split('\n').mid(0, 120);
+        QVERIFY(writeBytes("sets.txt", head.join('\n') + '\n'));
+        Catalogue catalogue;
+        readCatalogueFile("sets.txt", 0, catalogue);
+        QByteArray magnitudes = "# standard magnitudes\n";
+        for (std::size_t i = 0; i < catalogue.size(); i += 2)
+            magnitudes += QByteArray::number(int(catalogue[i].elements.satnum)) + " 4.0\n";
+        QVERIFY(writeBytes("mags.txt", magnitudes));
+        const QStringList args = {"passes",  "--tle", "sets.txt", "--from", "2026-03-19T00:00:00Z",
+                                  "--hours", "6",     "--lat",    "48.1",   "--lon",
+                                  "11.6"};
+        const ProgramRun csv =
+            runProgram(ORBITRAK_CLI, args + QStringList{"--csv", "--magnitudes", "mags.txt"});
+        QCOMPARE(csv.exitCode, 0);
+        QStringList lines = QString::fromUtf8(csv.out).split('\n', Qt::SkipEmptyParts);
+        QVERIFY(lines.takeFirst().endsWith(",visible,magnitude"));
+        int known = 0, shadow = 0;
+        for (const QString& line : lines) {
+            const QStringList f = line.split(',');
+            QCOMPARE(f.size(), 13);
+            const bool listed = magnitudes.contains("\n" + f[0].toUtf8() + " ");
+            QCOMPARE(!f[12].isEmpty(), listed && f[9] == "yes");
+            known += !f[12].isEmpty();
+            shadow += listed && f[9] == "no";
+            if (!f[12].isEmpty()) // between 200 km, full, and geostationary range, lit 1/10000
+                QVERIFY2(f[12].toDouble() > 4.0 - 15.75 + 2.5 * std::log10(200 * 200) &&
+                             f[12].toDouble() < 4.0 - 15.75 + 2.5 * std::log10(4.2e4 * 4.2e4 * 1e4),
+                         qPrintable(line));
+        }
+        QVERIFY(known > 0 && shadow > 0);
+        QCOMPARE(
+            runProgram(ORBITRAK_CLI, args + QStringList{"--magnitudes", "nothing.txt"}).exitCode,
+            2);
+
+        // Each calendar read back: its events' lines. The second window opens ten minutes sooner.
+        const auto calendar = [&args](const QString& from) {
+            QStringList ics = args;
+            ics[4] = from;
+            const ProgramRun cli = runProgram(ORBITRAK_CLI, ics << "--ics");
+            const ProgramRun read =
+                cli.exitCode == 0 && writeBytes("passes.ics", cli.out)
+                    ? runProgram(ORBITRAK_PYTHON3, {ORBITRAK_READ_ICALENDAR, "passes.ics"})
+                    : ProgramRun();
+            if (read.exitCode != 0)
+                qWarning() << read.err;
+            return QString::fromUtf8(read.out).split('\n', Qt::SkipEmptyParts);
+        };
+        const QStringList events = calendar(args[4]);
+        const QStringList sooner = calendar("2026-03-18T23:50:00Z");
+        QVERIFY(!sooner.isEmpty());
+        int whole = 0;
+        for (const QString& event : events) { // a pass whole in both has the same UID
+            const QStringList e = event.split('|');
+            if (e[1] > "2026-03-19T00:00:00Z" && e[2] < "2026-03-19T05:50:00Z" && ++whole)
+                QVERIFY2(sooner.filter(e[0] + '|').size() == 1, qPrintable(event));
+        }
+        QVERIFY(whole > 10);
+        QCOMPARE(events.size(), lines.size());
+        for (int i = 0; i < events.size(); ++i) {
+            const QStringList e = events[i].split('|');
+            const QStringList f = lines[i].split(',');
+            QCOMPARE(e.size(), 5);
+            QVERIFY2(e[0].startsWith(f[0] + '-' + f[4].left(16).remove('-').remove(':')) &&
+                         e[0].endsWith("@orbitrak"),
+                     qPrintable(events[i] + ' ' + lines[i]));
+            if (!f[2].isEmpty()) // rise and set to the second
+                QVERIFY2(
+                    std::fabs(scales.workingJdFromUtcCalendar(*parseCalendar(e[1].toStdString())) -
+                              scales.workingJdFromUtcCalendar(*parseCalendar(f[2].toStdString()))) <
+                        0.51 * kSecond,
+                    qPrintable(events[i]));
+            QCOMPARE(e[3], QStringLiteral("%1, max %2\u00b0%3")
+                               .arg(f[1])
+                               .arg(std::round(f[5].toDouble()))
+                               .arg(f[11] == "yes" ? ", visible" : ""));
+            QVERIFY2(
+                e[4].contains(QStringLiteral("azimuth %1\u00b0").arg(f[6].toDouble(), 0, 'f', 1)) &&
+                    e[4].endsWith("Site: 48.1000\u00b0 N, 11.6000\u00b0 E, 120 m"),
+                qPrintable(e[4]));
+        }
+    }
+
     void liveTableShowsAgeAndSunlight() {
         Catalogue catalogue;
         const double ages[] = {2.0, 3.0, 3.1, 10.0, 10.1};
@@ -585,6 +725,17 @@ private slots:
         proxy.setVisibleOnly(true);
         QCOMPARE(proxy.rowCount(), 1);
         proxy.setVisibleOnly(false);
+        passes[0].magnitude = 3.0; // passes[1] has none
+        passes[2].magnitude = -1.04;
+        model.setPasses(passes);
+        QCOMPARE(model.index(2, PassesModel::Magnitude).data().toString(), QStringLiteral("-1.0"));
+        QCOMPARE(model.index(1, PassesModel::Magnitude).data().toString(), QString());
+        proxy.setBrighterThan(3.0);
+        QCOMPARE(proxy.rowCount(), 1);
+        proxy.setBrighterThan(3.5);
+        QCOMPARE(proxy.rowCount(), 2);
+        proxy.setBrighterThan(std::nullopt);
+        QCOMPARE(proxy.rowCount(), 3);
 
         model.dropEndedBefore(10.3);
         QCOMPARE(model.rowCount(), 2);

@@ -4,7 +4,9 @@
 #include "astro/site.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/magnitudes.h"
 #include "catalogue/omm_reader.h"
+#include "catalogue/pass_export.h"
 #include "catalogue/passes.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/options.h"
@@ -22,7 +24,7 @@ const char kHelp[] =
     "Usage: orbitrak-cli passes [--tle FILE] [--from TIME] [--hours H]\n"
     "                           [--lat DEG --lon DEG --elev M] [--min-alt DEG] [--limit N] "
     "[--csv]\n"
-    "                           [--threads N] [--horizon FILE]\n"
+    "                           [--threads N] [--horizon FILE] [--magnitudes FILE] [--ics]\n"
     "\n"
     "Lists every pass of the satellites of FILE above a site's horizon threshold within a time\n"
     "window: rise, culmination and set (to the millisecond), whether the satellite is sunlit at\n"
@@ -55,6 +57,12 @@ const char kHelp[] =
     "                 (times with milliseconds, empty without a rise or set; angles with 6\n"
     "                 decimals; yes/no); the time table's start-up lines then go to standard\n"
     "                 error\n"
+    "  --magnitudes FILE\n"
+    "                 standard magnitudes, lines of 'catalogue-number magnitude' (at 1000 km,\n"
+    "                 half lit; '#' comments): adds the estimated magnitude at culmination,\n"
+    "                 empty where unknown or in the Earth's shadow (a Mag column; with --csv a\n"
+    "                 last column, magnitude)\n"
+    "  --ics          an iCalendar file (RFC 5545) instead: one event per pass, rise to set\n"
     "  --help         this text\n"
     "\n"
     "Passes are listed by their first instant in the window, then by catalogue number.\n"
@@ -67,10 +75,6 @@ CalendarTime utc(const TimeScales& scales, double jd) {
     return scales.utcCalendarFromJd(jd + kHalfMillisecond);
 }
 
-std::string isoTime(const TimeScales& scales, double jd) {
-    return formatCalendar(utc(scales, jd), CalendarFormat::Iso);
-}
-
 std::string tableTime(const TimeScales& scales, double jd) {
     return formatCalendar(utc(scales, jd), CalendarFormat::Seconds);
 }
@@ -79,50 +83,33 @@ const char* yesNo(bool value) {
     return value ? "yes" : "no";
 }
 
-void printCsv(const Catalogue& catalogue, const std::vector<CataloguePass>& passes,
-              const TimeScales& scales) {
-    std::puts("catalog,name,rise_utc,rise_azimuth_deg,culmination_utc,culmination_altitude_deg,"
-              "culmination_azimuth_deg,set_utc,set_azimuth_deg,sunlit,sun_altitude_deg,visible");
-    for (const CataloguePass& entry : passes) {
-        const CatalogueEntry& satellite = catalogue[entry.index];
-        const SatellitePass& p = entry.pass;
-        std::printf("%d,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s\n", int(satellite.elements.satnum),
-                    csvName(satellite.nameLine).c_str(),
-                    p.hasRise ? isoTime(scales, p.rise.jd).c_str() : "",
-                    p.hasRise ? fixed(p.rise.azimuthDeg, 6).c_str() : "",
-                    isoTime(scales, p.culmination.jd).c_str(),
-                    fixed(p.culmination.altitudeDeg, 6).c_str(),
-                    fixed(p.culmination.azimuthDeg, 6).c_str(),
-                    p.hasSet ? isoTime(scales, p.set.jd).c_str() : "",
-                    p.hasSet ? fixed(p.set.azimuthDeg, 6).c_str() : "", yesNo(p.sunlit),
-                    fixed(p.sunAltitudeDeg, 6).c_str(), yesNo(p.visible));
-    }
-}
-
 // The window's pass table.
-void printTable(const Catalogue& catalogue, const std::vector<CataloguePass>& passes,
-                const TimeScales& scales) {
-    const char* format = "%-32s  %-19s  %-19s  %13s  %-19s  %-6s  %-7s\n";
+void printTable(const std::vector<ExportedPass>& passes, const TimeScales& scales,
+                bool withMagnitude) {
+    const char* format = "%-32s  %-19s  %-19s  %13s  %-19s  %-6s  %-7s";
     std::printf(format, "Name", "Rise (UTC)", "Culmination (UTC)", "Max alt (deg)", "Set (UTC)",
                 "Sunlit", "Visible");
-    for (const CataloguePass& entry : passes) {
+    std::puts(withMagnitude ? "  Mag" : "");
+    for (const ExportedPass& entry : passes) {
         const SatellitePass& p = entry.pass;
-        std::printf(format, catalogue[entry.index].displayName,
-                    p.hasRise ? tableTime(scales, p.rise.jd).c_str() : "",
-                    tableTime(scales, p.culmination.jd).c_str(),
-                    fixed(p.culmination.altitudeDeg, 1).c_str(),
-                    p.hasSet ? tableTime(scales, p.set.jd).c_str() : "", yesNo(p.sunlit),
-                    yesNo(p.visible));
+        std::printf(
+            format, entry.name.c_str(), p.hasRise ? tableTime(scales, p.rise.jd).c_str() : "",
+            tableTime(scales, p.culmination.jd).c_str(),
+            fixed(p.culmination.altitudeDeg, 1).c_str(),
+            p.hasSet ? tableTime(scales, p.set.jd).c_str() : "", yesNo(p.sunlit), yesNo(p.visible));
+        const std::string magnitude =
+            entry.magnitude ? "  " + fixed(*entry.magnitude, 1) : std::string();
+        std::puts(withMagnitude ? magnitude.c_str() : "");
     }
 }
 
 } // namespace
 
 int runPasses(const std::vector<std::string>& args) {
-    const std::vector<OptionRule> rules = {{"tle", true},     {"from", true},    {"hours", true},
-                                           {"lat", true},     {"lon", true},     {"elev", true},
-                                           {"min-alt", true}, {"limit", true},   {"csv", false},
-                                           {"help", false},   {"threads", true}, {"horizon", true}};
+    const std::vector<OptionRule> rules = {
+        {"tle", true},     {"from", true},       {"hours", true}, {"lat", true},    {"lon", true},
+        {"elev", true},    {"min-alt", true},    {"limit", true}, {"csv", false},   {"help", false},
+        {"threads", true}, {"magnitudes", true}, {"ics", false},  {"horizon", true}};
     CommandOptions options(rules);
     std::string error;
     if (!options.parse(args, error))
@@ -156,7 +143,21 @@ int runPasses(const std::vector<std::string>& args) {
         return usageError("passes: " + error);
 
     const bool csv = options.has("csv");
-    const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
+    const bool ics = options.has("ics");
+    if (csv && ics)
+        return usageError("passes: --csv and --ics exclude each other");
+    StandardMagnitudes magnitudes;
+    const bool withMagnitude = options.has("magnitudes");
+    if (withMagnitude) {
+        const MagnitudeReadResult read =
+            readStandardMagnitudeFile(options.value("magnitudes"), magnitudes);
+        if (!read.ok)
+            return usageError("passes: cannot read '" + options.value("magnitudes") + "'" +
+                              (read.errorLine > 0 ? ": line " + std::to_string(read.errorLine) +
+                                                        " is not a catalogue number and a magnitude"
+                                                  : std::string()));
+    }
+    const TimeScales scales = TimeScales::fromWorkingDirectory(csv || ics ? stderr : stdout);
     const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
     Catalogue catalogue;
     if (readElementSetFile(QString::fromLocal8Bit(path.c_str()), std::size_t(limit), catalogue) !=
@@ -183,9 +184,24 @@ int runPasses(const std::vector<std::string>& args) {
     const std::vector<CataloguePass> passes =
         findCataloguePasses(catalogue, scales, site, window, 0, {}, unsigned(threads));
 
+    std::vector<ExportedPass> rows;
+    rows.reserve(passes.size());
+    for (const CataloguePass& entry : passes) {
+        CatalogueEntry& satellite = catalogue[entry.index];
+        ExportedPass row{int(satellite.elements.satnum),
+                         csv || ics ? satellite.nameLine : satellite.displayName, entry.pass,
+                         std::nullopt};
+        const auto known = magnitudes.find(row.catalogNumber);
+        if (known != magnitudes.end())
+            row.magnitude = passMagnitude(satellite, scales, site, entry.pass, known->second);
+        rows.push_back(std::move(row));
+    }
     if (csv)
-        printCsv(catalogue, passes, scales);
+        std::fputs(passesCsv(rows, scales, withMagnitude).c_str(), stdout);
+    else if (ics)
+        std::fputs(passesICalendar(rows, scales, site, utc(scales, scales.currentJd())).c_str(),
+                   stdout);
     else
-        printTable(catalogue, passes, scales);
+        printTable(rows, scales, withMagnitude);
     return finishOutput();
 }

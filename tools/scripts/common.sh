@@ -9,9 +9,10 @@ TOOL_PACKAGES=(cmake ninja-build g++ pkg-config fonts-dejavu-core libssl3 ca-cer
 # The default build: Qt 5, Google Benchmark and Google Highway (the batch propagator's SIMD
 # code with run-time dispatch; configure with -DORBITRAK_SIMD=OFF to do without). The translations are built with Qt's
 # LinguistTools (qttools5-dev, lupdate and lrelease in qttools5-dev-tools); Qt's own German
-# texts for its standard dialogs come in qttranslations5-l10n.
+# texts for its standard dialogs come in qttranslations5-l10n. The pass tests read the exported
+# calendar with python3-icalendar.
 BUILD_PACKAGES=("${TOOL_PACKAGES[@]}" qtbase5-dev qtbase5-dev-tools libbenchmark-dev libhwy-dev
-                qttools5-dev qttools5-dev-tools qttranslations5-l10n)
+                qttools5-dev qttools5-dev-tools qttranslations5-l10n python3-icalendar)
 # ./test --qt6, without Qt 5 or the benchmarks. Qt 6's CMake packages need the OpenGL headers
 # (libgl-dev), and its offscreen platform plugin comes in qt6-qpa-plugins; its LinguistTools
 # are in qt6-tools-dev, qt6-tools-dev-tools and qt6-l10n-tools, its own translations in

@@ -1,0 +1,34 @@
+#pragma once
+
+// The planner's passes written out: as CSV (the columns of orbitrak-cli passes --csv) and as an
+// iCalendar file (RFC 5545) with one event per pass. The window's export and orbitrak-cli share
+// these, so both write the same bytes.
+
+#include "astro/calendar.h"
+#include "astro/site.h"
+#include "catalogue/passes.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class TimeScales;
+
+struct ExportedPass {
+    int catalogNumber = 0;
+    std::string name; // UTF-8
+    SatellitePass pass;
+    std::optional<double> magnitude; // at culmination, where known
+};
+
+// The header line and one line per pass, '\n' ends. withMagnitude appends a magnitude column
+// (empty where unknown), so that readers of the fixed columns see no change without it.
+std::string passesCsv(const std::vector<ExportedPass>& passes, const TimeScales& scales,
+                      bool withMagnitude = false);
+
+// A VCALENDAR of one VEVENT per pass, from its rise (or the window's start) to its set (or the
+// window's end), CRLF line ends, lines folded at 75 octets. The UID is made of the catalogue
+// number and the minute of culmination, so exporting the same pass again replaces the event.
+// stamp: the DTSTAMP, UTC.
+std::string passesICalendar(const std::vector<ExportedPass>& passes, const TimeScales& scales,
+                            const Site& site, const CalendarTime& stamp);
