@@ -446,9 +446,11 @@ std::uint64_t gridStride(const ElementSet& e) {
 }
 
 // The passes of catalogue sets [first, last), in catalogue order.
+// `grid` holds the grid's instants reduced, then the window's end.
 void searchChunk(Catalogue& catalogue, std::size_t first, std::size_t last,
-                 const WindowClock& clock, const TimeScales& scales, const Site& site,
-                 const PassWindow& window, int trackPoints, std::vector<CataloguePass>& out,
+                 const WindowClock& clock, const std::vector<ObservationInstant>& grid,
+                 const TimeScales& scales, const Site& site, const PassWindow& window,
+                 int trackPoints, std::vector<CataloguePass>& out,
                  std::vector<std::vector<Sample>>& samples) {
     const double span = (window.toJd - window.fromJd) * kSecondsPerDay;
     const std::size_t n = last - first;
@@ -518,24 +520,14 @@ void searchChunk(Catalogue& catalogue, std::size_t first, std::size_t last,
             samples[k].push_back(s);
         }
     };
-    const auto jdAt = [&window](double t) {
-        return window.fromJd + t / kSecondsPerDay;
-    };
-    for (std::uint64_t j = 0; double(j) * kGridStep < span; ++j) {
+    const std::size_t steps = grid.size() - 1;
+    for (std::size_t j = 0; j < steps; ++j) {
         const double t = double(j) * kGridStep;
-        bool reduced = false;
-        ObservationInstant instant;
-        for (const Group& g : groups) {
-            if (j % g.stride != 0)
-                continue;
-            if (!reduced) {
-                instant = clock.at(jdAt(t));
-                reduced = true;
-            }
-            sampleAt(t, instant, g.begin, g.end);
-        }
+        for (const Group& g : groups)
+            if (j % g.stride == 0)
+                sampleAt(t, grid[j], g.begin, g.end);
     }
-    sampleAt(span, clock.at(jdAt(span)), 0, n); // the window's end, as findPasses samples it
+    sampleAt(span, grid[steps], 0, n); // the window's end, as findPasses samples it
 
     std::vector<std::size_t> slotOf(n);
     for (std::size_t k = 0; k < n; ++k)
@@ -569,6 +561,14 @@ std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeS
     if (!(span >= 0) || !std::isfinite(span) || catalogue.empty())
         return all;
     const WindowClock clock(scales, site, window.fromJd, window.toJd);
+    // Every share samples at these instants: reduced once, not once a share.
+    std::vector<ObservationInstant> grid;
+    const auto jdAt = [&window](double t) {
+        return window.fromJd + t / kSecondsPerDay;
+    };
+    for (std::uint64_t j = 0; double(j) * kGridStep < span; ++j)
+        grid.push_back(clock.at(jdAt(double(j) * kGridStep)));
+    grid.push_back(clock.at(jdAt(span)));
     const std::size_t chunks = (catalogue.size() + kChunk - 1) / kChunk;
     std::vector<std::vector<CataloguePass>> found(chunks);
     std::vector<char> done(chunks, 0);
@@ -586,8 +586,8 @@ std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeS
             if (c >= chunks)
                 break;
             const std::size_t first = c * kChunk;
-            searchChunk(catalogue, first, std::min(catalogue.size(), first + kChunk), clock, scales,
-                        site, window, trackPoints, found[c], samples);
+            searchChunk(catalogue, first, std::min(catalogue.size(), first + kChunk), clock, grid,
+                        scales, site, window, trackPoints, found[c], samples);
             done[c] = 1;
         }
     };
@@ -604,15 +604,27 @@ std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeS
     for (std::thread& t : workers)
         t.join();
 
+    // Sorted by small keys, the passes themselves moved once: they are many and large.
+    struct Key {
+        double startJd;
+        std::int32_t satnum;
+        std::size_t chunk, k; // the catalogue order breaks ties
+    };
+    std::vector<Key> keys;
     for (std::size_t c = 0; c < chunks; ++c)
         if (done[c])
-            all.insert(all.end(), std::make_move_iterator(found[c].begin()),
-                       std::make_move_iterator(found[c].end()));
-    std::stable_sort(
-        all.begin(), all.end(), [&catalogue](const CataloguePass& x, const CataloguePass& y) {
-            if (x.pass.startJd != y.pass.startJd)
-                return x.pass.startJd < y.pass.startJd;
-            return catalogue[x.index].elements.satnum < catalogue[y.index].elements.satnum;
-        });
+            for (std::size_t k = 0; k < found[c].size(); ++k)
+                keys.push_back(
+                    {found[c][k].pass.startJd, catalogue[found[c][k].index].elements.satnum, c, k});
+    std::sort(keys.begin(), keys.end(), [](const Key& x, const Key& y) {
+        if (x.startJd != y.startJd)
+            return x.startJd < y.startJd;
+        if (x.satnum != y.satnum)
+            return x.satnum < y.satnum;
+        return x.chunk != y.chunk ? x.chunk < y.chunk : x.k < y.k;
+    });
+    all.reserve(keys.size());
+    for (const Key& key : keys)
+        all.push_back(std::move(found[key.chunk][key.k]));
     return all;
 }
