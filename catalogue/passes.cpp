@@ -127,16 +127,22 @@ public:
     // satellite's speed (at perigee, with a margin for the perturbations) plus the site's, and
     // the range shrinks at most at v.
     bool mayReach(const Sample& s, double seconds, double threshold) const {
-        const ElementSet& e = satellite.elements;
-        const double a = e.a * kModelEarthRadius;
-        const double perigeeSpeed = std::sqrt(kEarthMu * (1 + e.ecco) / (a * (1 - e.ecco)));
-        const double v = 1.05 * perigeeSpeed + kSiteSpeed;
+        const double v = speedBound();
         const double range = length(s.enu);
         const double closest = range - v * seconds;
         if (!(closest > 0)) // also NaN
             return true;
         const double climb = std::log(range / closest) + kEarthRotation * seconds;
         return s.altitudeDeg + climb * kDegreesPerRadian >= threshold;
+    }
+
+    // mayReach from both ends of the gap between neighbouring samples: the altitude can only
+    // reach the threshold between them where both samples' bounds let it.
+    bool mayReachBetween(const Sample& s, const Sample& other, double threshold) const {
+        const double gap = std::fabs(other.t - s.t);
+        if (!(other.altitudeDeg > kNoAltitude))
+            return true;
+        return leadTime(s, gap, threshold) + leadTime(other, gap, threshold) <= gap + kSlack;
     }
 
     PassPoint point(const Sample& s) const {
@@ -146,6 +152,26 @@ public:
     std::size_t propagations = 0;
 
 private:
+    // The satellite's speed (at perigee, with a margin for the perturbations) plus the site's.
+    double speedBound() const {
+        const ElementSet& e = satellite.elements;
+        const double a = e.a * kModelEarthRadius;
+        const double perigeeSpeed = std::sqrt(kEarthMu * (1 + e.ecco) / (a * (1 - e.ecco)));
+        return 1.05 * perigeeSpeed + kSiteSpeed;
+    }
+
+    static constexpr double kSlack = 1e-3; // seconds, for rounding
+
+    // A lower bound on the time mayReach needs from the sample to the threshold, within a
+    // gap: the Earth's turn over the whole gap, then the range shrinking at v.
+    double leadTime(const Sample& s, double gap, double threshold) const {
+        const double v = speedBound();
+        const double range = length(s.enu);
+        const double climb = (threshold - s.altitudeDeg) / kDegreesPerRadian - kEarthRotation * gap;
+        const double lead = -range * std::expm1(-climb) / v;
+        return lead > 0 ? lead : 0.0; // also NaN
+    }
+
     CatalogueEntry& satellite;
     const WindowClock& clock;
     double fromJd;
@@ -341,7 +367,9 @@ std::vector<SatellitePass> passesFromSamples(AltitudeCurve& curve, const WindowC
         const double reach = std::max(i > 0 ? s.t - samples[i - 1].t : 0.0,
                                       i < n - 1 ? samples[i + 1].t - s.t : 0.0);
         if (!above(s) && s.altitudeDeg > kNoAltitude && higherThanBefore && notLowerThanAfter &&
-            n > 1 && curve.mayReach(s, reach, threshold)) {
+            n > 1 && curve.mayReach(s, reach, threshold) &&
+            (i == 0 || i == n - 1 || curve.mayReachBetween(s, samples[i - 1], threshold) ||
+             curve.mayReachBetween(s, samples[i + 1], threshold))) {
             const Sample peak = peakNear(curve, samples, i);
             if (above(peak)) {
                 // The peak lies strictly between the samples around it, both below.
