@@ -598,6 +598,16 @@ std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeS
         grid.push_back(clock.at(jdAt(double(j) * kGridStep)));
     grid.push_back(clock.at(jdAt(span)));
     const std::size_t chunks = (catalogue.size() + kChunk - 1) / kChunk;
+    // The costliest shares first (the cost goes with the samples taken), so that the threads
+    // end together rather than one finishing a long share alone.
+    std::vector<double> cost(chunks, 0.0);
+    for (std::size_t i = 0; i < catalogue.size(); ++i)
+        cost[i / kChunk] += 1.0 / double(gridStride(catalogue[i].elements));
+    std::vector<std::size_t> schedule(chunks);
+    for (std::size_t c = 0; c < chunks; ++c)
+        schedule[c] = c;
+    std::stable_sort(schedule.begin(), schedule.end(),
+                     [&cost](std::size_t x, std::size_t y) { return cost[x] > cost[y]; });
     std::vector<std::vector<CataloguePass>> found(chunks);
     std::vector<char> done(chunks, 0);
     std::atomic<std::size_t> next{0};
@@ -610,9 +620,10 @@ std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeS
                 stop = true;
                 break;
             }
-            const std::size_t c = next++;
-            if (c >= chunks)
+            const std::size_t slot = next++;
+            if (slot >= chunks)
                 break;
+            const std::size_t c = schedule[slot];
             const std::size_t first = c * kChunk;
             searchChunk(catalogue, first, std::min(catalogue.size(), first + kChunk), clock, grid,
                         scales, site, window, trackPoints, found[c], samples);
