@@ -318,6 +318,20 @@ Sample peakNear(AltitudeCurve& curve, const std::vector<Sample>& samples, std::s
     return maximum(curve, samples[j - 1], samples[j], samples[j + 1]);
 }
 
+// Whether the altitude may reach the threshold between a sample below it and its neighbour.
+// Most maxima of the samples far below the threshold are ruled out by the bounds from both ends
+// of the gap; most of the others by the bounds over its halves, for one propagation (the
+// maximum's refinement takes about ten).
+bool mayRiseBeside(AltitudeCurve& curve, const Sample& s, const Sample& neighbour,
+                   double threshold) {
+    if (!curve.mayReachBetween(s, neighbour, threshold))
+        return false;
+    const Sample middle = curve.at(0.5 * (s.t + neighbour.t));
+    return !(middle.altitudeDeg <= threshold) || !(middle.altitudeDeg > kNoAltitude) ||
+           curve.mayReachBetween(middle, s, threshold) ||
+           curve.mayReachBetween(middle, neighbour, threshold);
+}
+
 struct Found {
     bool hasRise = false;
     Sample rise;
@@ -368,8 +382,8 @@ std::vector<SatellitePass> passesFromSamples(AltitudeCurve& curve, const WindowC
                                       i < n - 1 ? samples[i + 1].t - s.t : 0.0);
         if (!above(s) && s.altitudeDeg > kNoAltitude && higherThanBefore && notLowerThanAfter &&
             n > 1 && curve.mayReach(s, reach, threshold) &&
-            (i == 0 || i == n - 1 || curve.mayReachBetween(s, samples[i - 1], threshold) ||
-             curve.mayReachBetween(s, samples[i + 1], threshold))) {
+            (i == 0 || i == n - 1 || mayRiseBeside(curve, s, samples[i - 1], threshold) ||
+             mayRiseBeside(curve, s, samples[i + 1], threshold))) {
             const Sample peak = peakNear(curve, samples, i);
             if (above(peak)) {
                 // The peak lies strictly between the samples around it, both below.
