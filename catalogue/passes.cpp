@@ -318,18 +318,21 @@ Sample peakNear(AltitudeCurve& curve, const std::vector<Sample>& samples, std::s
     return maximum(curve, samples[j - 1], samples[j], samples[j + 1]);
 }
 
-// Whether the altitude may reach the threshold between a sample below it and its neighbour.
-// Most maxima of the samples far below the threshold are ruled out by the bounds from both ends
-// of the gap; most of the others by the bounds over its halves, for one propagation (the
-// maximum's refinement takes about ten).
-bool mayRiseBeside(AltitudeCurve& curve, const Sample& s, const Sample& neighbour,
-                   double threshold) {
+// Whether the altitude may reach the threshold between two samples below it. Most maxima of the
+// samples far below the threshold are ruled out by the bounds from both ends of the gaps beside
+// them; most of the others by the bounds over the gaps' halves and quarters, for a few
+// propagations (the maximum's refinement takes about ten).
+bool mayRiseBetween(AltitudeCurve& curve, const Sample& s, const Sample& neighbour,
+                    double threshold, int splits = 2) {
     if (!curve.mayReachBetween(s, neighbour, threshold))
         return false;
+    if (splits == 0)
+        return true;
     const Sample middle = curve.at(0.5 * (s.t + neighbour.t));
-    return !(middle.altitudeDeg <= threshold) || !(middle.altitudeDeg > kNoAltitude) ||
-           curve.mayReachBetween(middle, s, threshold) ||
-           curve.mayReachBetween(middle, neighbour, threshold);
+    if (!(middle.altitudeDeg <= threshold) || !(middle.altitudeDeg > kNoAltitude))
+        return true;
+    return mayRiseBetween(curve, s, middle, threshold, splits - 1) ||
+           mayRiseBetween(curve, middle, neighbour, threshold, splits - 1);
 }
 
 struct Found {
@@ -382,8 +385,8 @@ std::vector<SatellitePass> passesFromSamples(AltitudeCurve& curve, const WindowC
                                       i < n - 1 ? samples[i + 1].t - s.t : 0.0);
         if (!above(s) && s.altitudeDeg > kNoAltitude && higherThanBefore && notLowerThanAfter &&
             n > 1 && curve.mayReach(s, reach, threshold) &&
-            (i == 0 || i == n - 1 || mayRiseBeside(curve, s, samples[i - 1], threshold) ||
-             mayRiseBeside(curve, s, samples[i + 1], threshold))) {
+            (i == 0 || i == n - 1 || mayRiseBetween(curve, s, samples[i - 1], threshold) ||
+             mayRiseBetween(curve, s, samples[i + 1], threshold))) {
             const Sample peak = peakNear(curve, samples, i);
             if (above(peak)) {
                 // The peak lies strictly between the samples around it, both below.
