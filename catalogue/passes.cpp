@@ -127,16 +127,22 @@ public:
     // satellite's speed (at perigee, with a margin for the perturbations) plus the site's, and
     // the range shrinks at most at v.
     bool mayReach(const Sample& s, double seconds, double threshold) const {
-        const ElementSet& e = satellite.elements;
-        const double a = e.a * kModelEarthRadius;
-        const double perigeeSpeed = std::sqrt(kEarthMu * (1 + e.ecco) / (a * (1 - e.ecco)));
-        const double v = 1.05 * perigeeSpeed + kSiteSpeed;
+        const double v = speedBound();
         const double range = length(s.enu);
         const double closest = range - v * seconds;
         if (!(closest > 0)) // also NaN
             return true;
         const double climb = std::log(range / closest) + kEarthRotation * seconds;
         return s.altitudeDeg + climb * kDegreesPerRadian >= threshold;
+    }
+
+    // mayReach from both ends of the gap between neighbouring samples: the altitude can only
+    // reach the threshold between them where both samples' bounds let it.
+    bool mayReachBetween(const Sample& s, const Sample& other, double threshold) const {
+        const double gap = std::fabs(other.t - s.t);
+        if (!(other.altitudeDeg > kNoAltitude))
+            return true;
+        return leadTime(s, gap, threshold) + leadTime(other, gap, threshold) <= gap + kSlack;
     }
 
     PassPoint point(const Sample& s) const {
@@ -146,6 +152,26 @@ public:
     std::size_t propagations = 0;
 
 private:
+    // The satellite's speed (at perigee, with a margin for the perturbations) plus the site's.
+    double speedBound() const {
+        const ElementSet& e = satellite.elements;
+        const double a = e.a * kModelEarthRadius;
+        const double perigeeSpeed = std::sqrt(kEarthMu * (1 + e.ecco) / (a * (1 - e.ecco)));
+        return 1.05 * perigeeSpeed + kSiteSpeed;
+    }
+
+    static constexpr double kSlack = 1e-3; // seconds, for rounding
+
+    // A lower bound on the time mayReach needs from the sample to the threshold, within a
+    // gap: the Earth's turn over the whole gap, then the range shrinking at v.
+    double leadTime(const Sample& s, double gap, double threshold) const {
+        const double v = speedBound();
+        const double range = length(s.enu);
+        const double climb = (threshold - s.altitudeDeg) / kDegreesPerRadian - kEarthRotation * gap;
+        const double lead = -range * std::expm1(-climb) / v;
+        return lead > 0 ? lead : 0.0; // also NaN
+    }
+
     CatalogueEntry& satellite;
     const WindowClock& clock;
     double fromJd;
@@ -310,6 +336,23 @@ Sample peakNear(AltitudeCurve& curve, const std::vector<Sample>& samples, std::s
     return maximum(curve, samples[j - 1], samples[j], samples[j + 1]);
 }
 
+// Whether the altitude may reach the threshold between two samples below it. Most maxima of the
+// samples far below the threshold are ruled out by the bounds from both ends of the gaps beside
+// them; most of the others by the bounds over the gaps' halves and quarters, for a few
+// propagations (the maximum's refinement takes about ten).
+bool mayRiseBetween(AltitudeCurve& curve, const Sample& s, const Sample& neighbour,
+                    double threshold, int splits = 2) {
+    if (!curve.mayReachBetween(s, neighbour, threshold))
+        return false;
+    if (splits == 0)
+        return true;
+    const Sample middle = curve.at(0.5 * (s.t + neighbour.t));
+    if (!(middle.altitudeDeg <= threshold) || !(middle.altitudeDeg > kNoAltitude))
+        return true;
+    return mayRiseBetween(curve, s, middle, threshold, splits - 1) ||
+           mayRiseBetween(curve, middle, neighbour, threshold, splits - 1);
+}
+
 struct Found {
     bool hasRise = false;
     Sample rise;
@@ -391,7 +434,9 @@ std::vector<SatellitePass> passesFromSamples(AltitudeCurve& curve, const WindowC
         const double reach = std::max(i > 0 ? s.t - samples[i - 1].t : 0.0,
                                       i < n - 1 ? samples[i + 1].t - s.t : 0.0);
         if (!above(s) && s.altitudeDeg > kNoAltitude && higherThanBefore && notLowerThanAfter &&
-            n > 1 && curve.mayReach(s, reach, threshold.lowest())) {
+            n > 1 && curve.mayReach(s, reach, threshold.lowest()) &&
+            (i == 0 || i == n - 1 || mayRiseBetween(curve, s, samples[i - 1], threshold.lowest()) ||
+             mayRiseBetween(curve, s, samples[i + 1], threshold.lowest()))) {
             const Sample peak = peakNear(curve, samples, i);
             if (above(peak)) {
                 // The peak lies strictly between the samples around it, both below.
@@ -503,9 +548,11 @@ std::uint64_t gridStride(const ElementSet& e) {
 }
 
 // The passes of catalogue sets [first, last), in catalogue order.
+// `grid` holds the grid's instants reduced, then the window's end.
 void searchChunk(Catalogue& catalogue, std::size_t first, std::size_t last,
-                 const WindowClock& clock, const TimeScales& scales, const Site& site,
-                 const PassWindow& window, int trackPoints, std::vector<CataloguePass>& out,
+                 const WindowClock& clock, const std::vector<ObservationInstant>& grid,
+                 const TimeScales& scales, const Site& site, const PassWindow& window,
+                 int trackPoints, std::vector<CataloguePass>& out,
                  std::vector<std::vector<Sample>>& samples) {
     const double span = (window.toJd - window.fromJd) * kSecondsPerDay;
     const std::size_t n = last - first;
@@ -575,24 +622,14 @@ void searchChunk(Catalogue& catalogue, std::size_t first, std::size_t last,
             samples[k].push_back(s);
         }
     };
-    const auto jdAt = [&window](double t) {
-        return window.fromJd + t / kSecondsPerDay;
-    };
-    for (std::uint64_t j = 0; double(j) * kGridStep < span; ++j) {
+    const std::size_t steps = grid.size() - 1;
+    for (std::size_t j = 0; j < steps; ++j) {
         const double t = double(j) * kGridStep;
-        bool reduced = false;
-        ObservationInstant instant;
-        for (const Group& g : groups) {
-            if (j % g.stride != 0)
-                continue;
-            if (!reduced) {
-                instant = clock.at(jdAt(t));
-                reduced = true;
-            }
-            sampleAt(t, instant, g.begin, g.end);
-        }
+        for (const Group& g : groups)
+            if (j % g.stride == 0)
+                sampleAt(t, grid[j], g.begin, g.end);
     }
-    sampleAt(span, clock.at(jdAt(span)), 0, n); // the window's end, as findPasses samples it
+    sampleAt(span, grid[steps], 0, n); // the window's end, as findPasses samples it
 
     std::vector<std::size_t> slotOf(n);
     for (std::size_t k = 0; k < n; ++k)
@@ -626,7 +663,25 @@ std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeS
     if (!(span >= 0) || !std::isfinite(span) || catalogue.empty())
         return all;
     const WindowClock clock(scales, site, window.fromJd, window.toJd);
+    // Every share samples at these instants: reduced once, not once a share.
+    std::vector<ObservationInstant> grid;
+    const auto jdAt = [&window](double t) {
+        return window.fromJd + t / kSecondsPerDay;
+    };
+    for (std::uint64_t j = 0; double(j) * kGridStep < span; ++j)
+        grid.push_back(clock.at(jdAt(double(j) * kGridStep)));
+    grid.push_back(clock.at(jdAt(span)));
     const std::size_t chunks = (catalogue.size() + kChunk - 1) / kChunk;
+    // The costliest shares first (the cost goes with the samples taken), so that the threads
+    // end together rather than one finishing a long share alone.
+    std::vector<double> cost(chunks, 0.0);
+    for (std::size_t i = 0; i < catalogue.size(); ++i)
+        cost[i / kChunk] += 1.0 / double(gridStride(catalogue[i].elements));
+    std::vector<std::size_t> schedule(chunks);
+    for (std::size_t c = 0; c < chunks; ++c)
+        schedule[c] = c;
+    std::stable_sort(schedule.begin(), schedule.end(),
+                     [&cost](std::size_t x, std::size_t y) { return cost[x] > cost[y]; });
     std::vector<std::vector<CataloguePass>> found(chunks);
     std::vector<char> done(chunks, 0);
     std::atomic<std::size_t> next{0};
@@ -639,12 +694,13 @@ std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeS
                 stop = true;
                 break;
             }
-            const std::size_t c = next++;
-            if (c >= chunks)
+            const std::size_t slot = next++;
+            if (slot >= chunks)
                 break;
+            const std::size_t c = schedule[slot];
             const std::size_t first = c * kChunk;
-            searchChunk(catalogue, first, std::min(catalogue.size(), first + kChunk), clock, scales,
-                        site, window, trackPoints, found[c], samples);
+            searchChunk(catalogue, first, std::min(catalogue.size(), first + kChunk), clock, grid,
+                        scales, site, window, trackPoints, found[c], samples);
             done[c] = 1;
         }
     };
@@ -661,15 +717,27 @@ std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeS
     for (std::thread& t : workers)
         t.join();
 
+    // Sorted by small keys, the passes themselves moved once: they are many and large.
+    struct Key {
+        double startJd;
+        std::int32_t satnum;
+        std::size_t chunk, k; // the catalogue order breaks ties
+    };
+    std::vector<Key> keys;
     for (std::size_t c = 0; c < chunks; ++c)
         if (done[c])
-            all.insert(all.end(), std::make_move_iterator(found[c].begin()),
-                       std::make_move_iterator(found[c].end()));
-    std::stable_sort(
-        all.begin(), all.end(), [&catalogue](const CataloguePass& x, const CataloguePass& y) {
-            if (x.pass.startJd != y.pass.startJd)
-                return x.pass.startJd < y.pass.startJd;
-            return catalogue[x.index].elements.satnum < catalogue[y.index].elements.satnum;
-        });
+            for (std::size_t k = 0; k < found[c].size(); ++k)
+                keys.push_back(
+                    {found[c][k].pass.startJd, catalogue[found[c][k].index].elements.satnum, c, k});
+    std::sort(keys.begin(), keys.end(), [](const Key& x, const Key& y) {
+        if (x.startJd != y.startJd)
+            return x.startJd < y.startJd;
+        if (x.satnum != y.satnum)
+            return x.satnum < y.satnum;
+        return x.chunk != y.chunk ? x.chunk < y.chunk : x.k < y.k;
+    });
+    all.reserve(keys.size());
+    for (const Key& key : keys)
+        all.push_back(std::move(found[key.chunk][key.k]));
     return all;
 }
