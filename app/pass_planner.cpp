@@ -2,6 +2,7 @@
 
 #include "astro/sun.h"
 #include "catalogue/observation.h"
+#include "catalogue/transits.h"
 
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -16,12 +17,17 @@ QString utcText(const TimeScales& scales, double jd) {
     return QString::fromStdString(formatCalendar(c, CalendarFormat::Seconds));
 }
 
+// UTC to the nearest millisecond, "YYYY-MM-DD hh:mm:ss.zzz".
+QString utcMillisecondText(const TimeScales& scales, double jd) {
+    const CalendarTime c = scales.utcCalendarFromJd(jd + kHalfSecond / 1000.0);
+    return QString::fromStdString(formatCalendar(c, CalendarFormat::Clock));
+}
+
 } // namespace
 
 PassPlanner::PassPlanner(const TimeScales& scales, QObject* parent)
     : QObject(parent), scales(scales) {
-    connect(&watcher, &QFutureWatcher<std::vector<PlannedPass>>::finished, this,
-            &PassPlanner::finished);
+    connect(&watcher, &QFutureWatcher<Result>::finished, this, &PassPlanner::finished);
 }
 
 PassPlanner::~PassPlanner() {
@@ -67,8 +73,10 @@ void PassPlanner::finished() {
         start(std::move(next));
         return;
     }
-    if (!abandoned)
-        emit planned(watcher.result());
+    if (!abandoned) {
+        const Result result = watcher.result();
+        emit planned(result.passes, result.transits);
+    }
 }
 
 bool PassPlanner::isNightPass(const SatellitePass& pass, const TimeScales& scales,
@@ -87,15 +95,16 @@ bool PassPlanner::isNightPass(const SatellitePass& pass, const TimeScales& scale
     return dark(pass.endJd);
 }
 
-std::vector<PlannedPass> PassPlanner::run(Job job) {
+PassPlanner::Result PassPlanner::run(Job job) {
     job.window.horizon = &job.horizon; // the worker's own copy
     const std::atomic<bool>& abandoned = *job.abandoned;
     const std::vector<CataloguePass> found =
         findCataloguePasses(job.catalogue, job.scales, job.site, job.window, kTrackPoints,
                             [&abandoned] { return !abandoned; });
-    std::vector<PlannedPass> passes;
+    Result result;
+    std::vector<PlannedPass>& passes = result.passes;
     if (abandoned)
-        return passes;
+        return result;
     passes.reserve(found.size());
     for (const CataloguePass& f : found) {
         PlannedPass p;
@@ -116,5 +125,25 @@ std::vector<PlannedPass> PassPlanner::run(Job job) {
         }
         passes.push_back(std::move(p));
     }
-    return passes;
+    if (abandoned)
+        return result;
+    for (const Transit& t : findTransits(job.catalogue, job.scales, job.site, found)) {
+        PlannedTransit p;
+        p.satellite = t.index;
+        p.name = QString::fromUtf8(job.catalogue[t.index].displayName);
+        p.time = utcMillisecondText(job.scales, t.jd);
+        p.transit = t;
+        // A pass of a minute around the closest approach, culminating there, so that the path
+        // holds it.
+        SatellitePass around;
+        around.startJd = t.jd - kTransitPathSeconds / kSecondsPerDay;
+        around.endJd = t.jd + kTransitPathSeconds / kSecondsPerDay;
+        around.culmination.jd = t.jd;
+        around.culmination.altitudeDeg = t.altitudeDeg;
+        around.culmination.azimuthDeg = t.azimuthDeg;
+        p.path =
+            passTrack(job.catalogue[t.index], job.scales, job.site, around, kTransitPathPoints);
+        result.transits.push_back(std::move(p));
+    }
+    return result;
 }

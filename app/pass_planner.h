@@ -7,6 +7,7 @@
 #include "catalogue/magnitudes.h"
 #include "catalogue/passes.h"
 #include "catalogue/passes_model.h"
+#include "catalogue/transits_model.h"
 
 #include <QFutureWatcher>
 #include <QObject>
@@ -26,6 +27,10 @@ class PassPlanner : public QObject {
 public:
     static constexpr double kWindowDays = 0.5;
     static constexpr int kTrackPoints = 33;
+    // The satellite's path drawn across a body: this many points over kTransitPathSeconds either
+    // side of the closest approach.
+    static constexpr int kTransitPathPoints = 7;
+    static constexpr double kTransitPathSeconds = 30.0;
 
     explicit PassPlanner(const TimeScales& scales, QObject* parent = nullptr);
     ~PassPlanner() override;
@@ -46,8 +51,10 @@ public:
     bool isPlanning() const { return watcher.isRunning() || pending.has_value(); }
 
 signals:
-    // The passes of the latest request, in time order.
-    void planned(const std::vector<PlannedPass>& passes);
+    // The passes of the latest request, in time order, and their crossings of the Sun and the
+    // Moon, in time order.
+    void planned(const std::vector<PlannedPass>& passes,
+                 const std::vector<PlannedTransit>& transits);
 
 private:
     struct Job {
@@ -60,12 +67,17 @@ private:
         std::shared_ptr<const StandardMagnitudes> magnitudes;
     };
 
+    struct Result {
+        std::vector<PlannedPass> passes;
+        std::vector<PlannedTransit> transits;
+    };
+
     void start(Job job);
     void finished();
-    static std::vector<PlannedPass> run(Job job);
+    static Result run(Job job);
 
     const TimeScales& scales;
-    QFutureWatcher<std::vector<PlannedPass>> watcher;
+    QFutureWatcher<Result> watcher;
     std::shared_ptr<std::atomic<bool>> runningAbandoned;
     std::optional<Job> pending;
     std::shared_ptr<const StandardMagnitudes> magnitudes;

@@ -4,10 +4,12 @@
 #include "app/settings.h"
 #include "catalogue/passes_model.h"
 #include "catalogue/sky_session.h"
+#include "catalogue/transits_model.h"
 #include "ui_passes_panel.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QSortFilterProxyModel>
 
 #include <cmath>
 #include <limits>
@@ -17,6 +19,28 @@ namespace {
 // How far the search window may fall behind before it is searched again.
 constexpr double kReplanDays = 10.0 / 1440.0;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+// A transit found again by a later search: its instant moves by far less.
+constexpr double kSameTransitDays = 1.0 / 86400.0;
+
+void setUpTable(QTableView* table, int stretchedColumn) {
+    QHeaderView* header = table->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(stretchedColumn, QHeaderView::Stretch);
+    QHeaderView* rows = table->verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setMinimumSectionSize(18);
+    rows->setDefaultSectionSize(18);
+}
+
+// The row of the satellite's pass that holds the instant jd, or -1.
+int passAt(const PassesModel& model, std::size_t satellite, double jd) {
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const PlannedPass& p = model.pass(row);
+        if (p.satellite == satellite && p.pass.startJd <= jd && jd <= p.pass.endJd)
+            return row;
+    }
+    return -1;
+}
 
 } // namespace
 
@@ -31,13 +55,17 @@ PassesPanel::PassesPanel(const SkySession& session, QWidget* parent)
     ui->passesTableView->setModel(proxy);
     ui->passesTableView->sortByColumn(PassesModel::Rise, Qt::AscendingOrder);
 
-    QHeaderView* header = ui->passesTableView->horizontalHeader();
-    header->setSectionResizeMode(QHeaderView::ResizeToContents);
-    header->setSectionResizeMode(PassesModel::Name, QHeaderView::Stretch);
-    QHeaderView* rows = ui->passesTableView->verticalHeader();
-    rows->setSectionResizeMode(QHeaderView::Fixed);
-    rows->setMinimumSectionSize(18);
-    rows->setDefaultSectionSize(18);
+    setUpTable(ui->passesTableView, PassesModel::Name);
+
+    transitsModel = new TransitsModel(this);
+    transitsProxy = new QSortFilterProxyModel(this);
+    transitsProxy->setSourceModel(transitsModel);
+    transitsProxy->setSortRole(TransitsModel::SortRole);
+    transitsProxy->setSortLocaleAware(true);
+    transitsProxy->setDynamicSortFilter(true);
+    ui->transitsTableView->setModel(transitsProxy);
+    ui->transitsTableView->sortByColumn(TransitsModel::Time, Qt::AscendingOrder);
+    setUpTable(ui->transitsTableView, TransitsModel::Name);
 
     connect(&session, &SkySession::catalogueChanged, this, &PassesPanel::catalogueChanged);
     connect(&session, &SkySession::siteChanged, this, [this] {
@@ -72,6 +100,14 @@ PassesPanel::PassesPanel(const SkySession& session, QWidget* parent)
                 if (source.isValid())
                     emit passActivated(int(model->pass(source.row()).satellite));
             });
+    connect(ui->transitsTableView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &PassesPanel::transitChosen);
+    connect(ui->transitsTableView, &QTableView::doubleClicked, this,
+            [this](const QModelIndex& index) {
+                const QModelIndex source = transitsProxy->mapToSource(index);
+                if (source.isValid())
+                    emit passActivated(int(transitsModel->transit(source.row()).satellite));
+            });
 }
 
 PassesPanel::~PassesPanel() = default;
@@ -105,9 +141,12 @@ void PassesPanel::catalogueChanged() {
     hasChoice = false;
     changingModel = true;
     model->setPasses({});
-    changingModel = false;
     found.clear();
     night.clear();
+    foundTransits.clear();
+    transitsModel->setTransits({});
+    forgetTransit();
+    changingModel = false;
     ui->skyPlot->clearPass();
     ui->skyPlot->clearPosition();
     replan();
@@ -128,6 +167,11 @@ void PassesPanel::advance() {
 }
 
 void PassesPanel::selectSatellite(std::size_t satellite) {
+    if (hasTransit && satellite != transitSatellite) {
+        changingModel = true;
+        forgetTransit();
+        changingModel = false;
+    }
     hasChoice = true;
     chosenSatellite = satellite;
     chosenCulmination = kNaN;
@@ -156,8 +200,10 @@ void PassesPanel::planIfDue() {
                   ui->passSearchHoursSpinBox->value() / 24.0);
 }
 
-void PassesPanel::showPlanned(const std::vector<PlannedPass>& passes) {
+void PassesPanel::showPlanned(const std::vector<PlannedPass>& passes,
+                              const std::vector<PlannedTransit>& transits) {
     found = passes;
+    foundTransits = transits;
     night.assign(found.size(), -1);
     showFound();
 }
@@ -184,12 +230,70 @@ void PassesPanel::showFound() {
     model->setPasses(std::move(current));
     changingModel = false;
     restoreSelection(true);
+    showTransits();
+}
+
+void PassesPanel::showTransits() {
+    std::vector<PlannedTransit> shown;
+    for (const PlannedTransit& t : foundTransits)
+        if (passAt(*model, t.satellite, t.transit.jd) >= 0)
+            shown.push_back(t);
+    changingModel = true;
+    transitsModel->setTransits(std::move(shown));
+    int row = -1;
+    if (hasTransit)
+        for (int r = 0; r < transitsModel->rowCount() && row < 0; ++r) {
+            const PlannedTransit& t = transitsModel->transit(r);
+            if (t.satellite == transitSatellite &&
+                std::abs(t.transit.jd - transitJd) < kSameTransitDays)
+                row = r;
+        }
+    if (row >= 0) {
+        const PlannedTransit& t = transitsModel->transit(row);
+        transitJd = t.transit.jd;
+        ui->transitsTableView->selectionModel()->setCurrentIndex(
+            transitsProxy->mapFromSource(transitsModel->index(row, 0)),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        ui->skyPlot->setTransit(t.transit, t.path);
+    } else {
+        forgetTransit();
+    }
+    changingModel = false;
+}
+
+void PassesPanel::forgetTransit() {
+    hasTransit = false;
+    ui->transitsTableView->selectionModel()->clear();
+    ui->skyPlot->clearTransit();
+}
+
+void PassesPanel::transitChosen(const QModelIndex& current) {
+    if (changingModel || !current.isValid())
+        return;
+    const PlannedTransit& t = transitsModel->transit(transitsProxy->mapToSource(current).row());
+    const int row = passAt(*model, t.satellite, t.transit.jd);
+    if (row < 0)
+        return;
+    hasTransit = true;
+    transitSatellite = t.satellite;
+    transitJd = t.transit.jd;
+    hasChoice = true;
+    chosenSatellite = t.satellite;
+    showPass(row, true);
+    showPosition();
+    ui->skyPlot->setTransit(t.transit, t.path);
 }
 
 void PassesPanel::passChosen(const QModelIndex& current) {
     if (changingModel || !current.isValid())
         return;
     const PlannedPass& p = model->pass(proxy->mapToSource(current).row());
+    if (hasTransit && (p.satellite != transitSatellite || transitJd < p.pass.startJd ||
+                       transitJd > p.pass.endJd)) {
+        changingModel = true;
+        forgetTransit();
+        changingModel = false;
+    }
     hasChoice = true;
     chosenSatellite = p.satellite;
     chosenCulmination = p.pass.culmination.jd;

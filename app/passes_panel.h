@@ -13,8 +13,11 @@
 class PassPlanner;
 class PassesModel;
 class PassesProxyModel;
+class QSortFilterProxyModel;
+class TransitsModel;
 class SkySession;
 struct PlannedPass;
+struct PlannedTransit;
 
 namespace Ui {
 class PassesPanel;
@@ -23,9 +26,10 @@ class PassesPanel;
 // The pass planner's panel: the coming passes of the session's catalogue over the hours of
 // passSearchHoursSpinBox (passesTableView, filtered by visibleOnlyCheckBox, tonightOnlyCheckBox
 // and brighterThanCheckBox with brighterThanSpinBox) and the sky plot of the chosen pass and the
-// site's horizon (skyPlot). Passes are searched on a worker thread while the panel is shown:
-// after a catalogue load, a site change, and every ten minutes as the session moves on.
-// Meanwhile passes that have ended drop out.
+// site's horizon (skyPlot); beside the passes in plannerTabs, their crossings of the Sun and the
+// Moon (transitsTableView): choosing one chooses its pass and draws the body. Passes are searched
+// on a worker thread while the panel is shown: after a catalogue load, a site change, and every ten
+// minutes as the session moves on. Meanwhile passes that have ended drop out.
 class PassesPanel : public QWidget {
     Q_OBJECT
 
@@ -41,9 +45,13 @@ public:
     std::vector<PlannedPass> shownPasses() const;
     // A search is under way or waiting.
     bool isPlanning() const;
+    // Shows a search's results: the passes and their transits, as the planner delivers them.
+    void showPlanned(const std::vector<PlannedPass>& passes,
+                     const std::vector<PlannedTransit>& transits);
 
 signals:
-    // A pass was double-clicked: follow its satellite (a row of the session's catalogue).
+    // A pass or a transit was double-clicked: follow its satellite (a row of the session's
+    // catalogue).
     void passActivated(int satellite);
 
 protected:
@@ -56,10 +64,13 @@ private:
     void advance();
     void replan();
     void planIfDue();
-    void showPlanned(const std::vector<PlannedPass>& passes);
     // The passes of the latest search that have not ended and pass the tonight-only filter.
     void showFound();
     void passChosen(const QModelIndex& current);
+    void transitChosen(const QModelIndex& current);
+    // The transits of the passes shown; the chosen one stays chosen.
+    void showTransits();
+    void forgetTransit();
     // reveal: scroll the pass table to the pass shown.
     void restoreSelection(bool reveal = false);
     void showPass(int sourceRow, bool reveal);
@@ -79,4 +90,10 @@ private:
     bool changingModel = false;     // selection changes now come from the model, not the user
     std::vector<PlannedPass> found; // by the latest search
     std::vector<char> night;        // parallel to found: -1 not yet known, 0 no, 1 yes
+    TransitsModel* transitsModel = nullptr;
+    QSortFilterProxyModel* transitsProxy = nullptr;
+    std::vector<PlannedTransit> foundTransits; // by the latest search
+    bool hasTransit = false;                   // a transit has been chosen
+    std::size_t transitSatellite = 0;
+    double transitJd = 0.0;
 };

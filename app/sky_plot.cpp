@@ -15,6 +15,10 @@ const QColor kRiseColour(0, 160, 0);
 const QColor kSetColour(180, 0, 0);
 const QColor kNowColour(240, 150, 0);
 const QColor kMaskColour(120, 120, 120, 90);
+const QColor kSunColour(250, 200, 0, 200);
+const QColor kMoonColour(170, 170, 190, 200);
+const QColor kTransitPathColour(200, 0, 160);
+constexpr double kMinimumDiscPixels = 5.0;
 
 } // namespace
 
@@ -51,6 +55,19 @@ void SkyPlot::clearPosition() {
 
 void SkyPlot::setHorizon(const HorizonMask& mask) {
     horizon = mask;
+    update();
+}
+
+void SkyPlot::setTransit(const Transit& shown, std::vector<PassPoint> path) {
+    hasTransit = true;
+    transit = shown;
+    transitPath = std::move(path);
+    update();
+}
+
+void SkyPlot::clearTransit() {
+    hasTransit = false;
+    transitPath.clear();
     update();
 }
 
@@ -134,6 +151,28 @@ void SkyPlot::paintEvent(QPaintEvent*) {
         mark(last, kSetColour, pass.hasSet ? tr("Set") : QString());
         mark(pass.culmination, kTrackColour,
              QString::number(pass.culmination.altitudeDeg, 'f', 1) + QChar(0x00B0));
+    }
+
+    if (hasTransit) {
+        // Half a degree is a pixel or two here: the disc is drawn large enough to be seen.
+        const QPointF at = toPlot(transit.bodyAzimuthDeg, transit.bodyAltitudeDeg);
+        const double r =
+            std::max(kMinimumDiscPixels, radius * transit.bodyRadiusArcsec / 3600.0 / 90.0);
+        const bool sun = transit.body == TransitBody::Sun;
+        painter.setPen(QPen(palette().color(QPalette::Text), 1.0));
+        painter.setBrush(sun ? kSunColour : kMoonColour);
+        painter.drawEllipse(at, r, r);
+        painter.drawText(at + QPointF(r + 3, r + fontMetrics().ascent()),
+                         sun ? tr("Sun") : tr("Moon"));
+        if (!transitPath.empty()) {
+            QPainterPath path(
+                toPlot(transitPath.front().azimuthDeg, transitPath.front().altitudeDeg));
+            for (const PassPoint& p : transitPath)
+                path.lineTo(toPlot(p.azimuthDeg, p.altitudeDeg));
+            painter.setPen(QPen(kTransitPathColour, 2.0));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawPath(path);
+        }
     }
 
     if (hasPosition) {

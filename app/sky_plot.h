@@ -2,6 +2,7 @@
 
 #include "astro/horizon_mask.h"
 #include "catalogue/passes.h"
+#include "catalogue/transits.h"
 
 #include <QWidget>
 
@@ -10,7 +11,8 @@
 // The sky of the site as a polar plot seen from above: the horizon is the outer circle, the
 // zenith the centre, rings every 30 deg of altitude, north up and east to the right. It shows
 // one pass as a track with its rise, culmination and set, where the satellite is now, and
-// shades what the site's horizon mask hides.
+// shades what the site's horizon mask hides. For a transit it adds the Sun's or the Moon's disc,
+// enlarged to stay visible, and the satellite's path across it.
 class SkyPlot : public QWidget {
     Q_OBJECT
 
@@ -24,6 +26,9 @@ public:
     void setPosition(double azimuthDeg, double altitudeDeg);
     void clearPosition();
     void setHorizon(const HorizonMask& horizon);
+    // The body's disc where the transit sees it and the satellite's path around it.
+    void setTransit(const Transit& transit, std::vector<PassPoint> path);
+    void clearTransit();
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -38,6 +43,9 @@ private:
     SatellitePass pass;
     std::vector<PassPoint> track;
     HorizonMask horizon;
+    bool hasTransit = false;
+    Transit transit;
+    std::vector<PassPoint> transitPath;
     bool hasPosition = false;
     double azimuthDeg = 0.0;
     double altitudeDeg = 0.0;

@@ -529,6 +529,14 @@
         <source>Brighter than</source>
         <translation>Heller als</translation>
     </message>
+    <message>
+        <source>Passes</source>
+        <translation>Überflüge</translation>
+    </message>
+    <message>
+        <source>Transits</source>
+        <translation>Transite</translation>
+    </message>
 </context>
 <context>
     <name>PreferencesDialog</name>
@@ -609,6 +617,14 @@
     <message>
         <source>Set</source>
         <translation>Untergang</translation>
+    </message>
+    <message>
+        <source>Sun</source>
+        <translation>Sonne</translation>
+    </message>
+    <message>
+        <source>Moon</source>
+        <translation>Mond</translation>
     </message>
 </context>
 <context>
@@ -694,6 +710,61 @@
     <message>
         <source>The element set of %1 has a catalogue number above 339999, which no TLE can carry: the mount cannot take it.</source>
         <translation>Der Elementsatz von %1 hat eine Katalognummer über 339999, die kein TLE tragen kann: Die Montierung kann ihn nicht übernehmen.</translation>
+    </message>
+</context>
+<context>
+    <name>TransitsModel</name>
+    <message>
+        <source>Sun</source>
+        <translation>Sonne</translation>
+    </message>
+    <message>
+        <source>Moon</source>
+        <translation>Mond</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Body</source>
+        <translation>Himmelskörper</translation>
+    </message>
+    <message>
+        <source>Time (UTC)</source>
+        <translation>Zeit (UTC)</translation>
+    </message>
+    <message>
+        <source>Separation (&quot;)</source>
+        <translation>Abstand (&quot;)</translation>
+    </message>
+    <message>
+        <source>Body radius (&quot;)</source>
+        <translation>Radius des Körpers (&quot;)</translation>
+    </message>
+    <message>
+        <source>Duration (s)</source>
+        <translation>Dauer (s)</translation>
+    </message>
+    <message>
+        <source>Altitude (deg)</source>
+        <translation>Höhe (°)</translation>
+    </message>
+    <message>
+        <source>Azimuth (deg)</source>
+        <translation>Azimut (°)</translation>
+    </message>
+    <message>
+        <source>Distance (km)</source>
+        <translation>Entfernung (km)</translation>
+    </message>
+    <message>
+        <source>Centre line (km)</source>
+        <translation>Zentrallinie (km)</translation>
+    </message>
+    <message>
+        <source>Centre line azimuth (deg)</source>
+        <translation>Azimut der Zentrallinie (°)</translation>
     </message>
 </context>
 </TS>

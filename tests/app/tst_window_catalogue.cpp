@@ -1,10 +1,12 @@
 #include "app/main_window.h"
 #include "app/pass_planner.h"
+#include "app/passes_panel.h"
 #include "app/settings.h"
 #include "app/sky_plot.h"
 #include "astro/site.h"
 #include "astro/time_scales.h"
 #include "catalogue/passes_model.h"
+#include "catalogue/transits_model.h"
 #include "catalogue/update_settings.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/ground_point.h"
@@ -26,7 +28,9 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 
@@ -349,8 +353,40 @@ private slots:
         QCOMPARE(pass.sibling(pass.row(), 0).data().toString(),
                  QString::fromUtf8(satellite.satellite.displayName));
 
+        // A transit in the middle of the pass, and one outside every pass that is not shown.
+        auto* panel = window.findChild<PassesPanel*>();
+        auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("plannerTabs"));
+        auto* transits = window.findChild<QTableView*>(QStringLiteral("transitsTableView"));
+        QVERIFY(panel && tabs && transits);
+        const std::vector<PlannedPass> planned = panel->shownPasses();
+        const PlannedPass& shown = planned[std::size_t(pass.row())];
+        PlannedTransit inside{
+            shown.satellite, QStringLiteral("MOONLIT"), "2026-03-19 12:00:00.250", Transit{}, {}};
+        inside.transit.body = TransitBody::Moon;
+        inside.transit.jd = (shown.pass.startJd + shown.pass.endJd) / 2;
+        inside.transit.bodyAltitudeDeg = 40;
+        inside.transit.bodyRadiusArcsec = 930;
+        PlannedTransit outside = inside;
+        outside.transit.jd = shown.pass.endJd + 0.01;
+        panel->showPlanned(planned, {inside, outside});
+        QCOMPARE(transits->model()->rowCount(), 1);
+        QCOMPARE(transits->model()->columnCount(), int(TransitsModel::ColumnCount));
+        QCOMPARE(transits->model()->index(0, TransitsModel::Body).data().toString(), "Moon");
+        QCOMPARE(transits->model()->index(0, TransitsModel::Time).data().toString(),
+                 "2026-03-19 12:00:00.250");
+        passes->selectionModel()->clear();
+        tabs->setCurrentIndex(1);
+        QSignalSpy activated(panel, &PassesPanel::passActivated);
+        const QRect transitCell = transits->visualRect(transits->model()->index(0, 0));
+        QTest::mouseClick(transits->viewport(), Qt::LeftButton, {}, transitCell.center());
+        QCOMPARE(passes->currentIndex().row(), pass.row()); // its pass, for the sky plot
+        QTest::mouseDClick(transits->viewport(), Qt::LeftButton, {}, transitCell.center());
+        QCOMPARE(activated.count(), 1);
+        QCOMPARE(activated.at(0).at(0).toInt(), int(shown.satellite));
+        tabs->setCurrentIndex(0);
+
         window.findChild<QCheckBox*>(QStringLiteral("connectMountCheckBox"))->click();
-        const QRect cell = passes->visualRect(pass);
+        const QRect cell = passes->visualRect(passes->model()->index(pass.row(), 0)); // renewed
         QTest::mouseClick(passes->viewport(), Qt::LeftButton, {}, cell.center());
         QTest::mouseDClick(passes->viewport(), Qt::LeftButton, {}, cell.center());
         const QByteArray upload = ":TLEL0" + satellite.name.trimmed();
@@ -406,6 +442,18 @@ private slots:
         };
         QVERIFY(east(masked, 75) != east(flat, 75)); // 15 deg up, behind the mask
         QCOMPARE(east(masked, 20), east(flat, 20));  // 70 deg up, above it
+
+        Transit sun; // the disc, enlarged, where the Sun stands
+        sun.bodyAzimuthDeg = 90;
+        sun.bodyAltitudeDeg = 70;
+        sun.bodyRadiusArcsec = 960;
+        const auto disc = [&](const QImage& image) {
+            return image.pixelColor(int(150 + radius * 20 / 90.0), 152);
+        };
+        plot.setTransit(sun, {});
+        QVERIFY(disc(plot.grab().toImage()) != disc(masked));
+        plot.clearTransit();
+        QCOMPARE(disc(plot.grab().toImage()), disc(masked));
     }
 
     void nightPasses_data() {
