@@ -456,6 +456,42 @@ private slots:
         QCOMPARE(disc(plot.grab().toImage()), disc(masked));
     }
 
+    // The planner's job delivers the transits of its passes, as the search finds them, each
+    // timed to the millisecond (as orbitrak-cli transits times it) and with a path about the
+    // closest approach.
+    void plannerDeliversTransits() {
+        Catalogue catalogue;
+        for (const char* name : {"STARLINK-5765", "STARLINK-3393"})
+            catalogue.satellites.push_back(setsNamed(name).value(0).satellite);
+        const Site munich{48.14 * kRadiansPerDegree, -11.58 * kRadiansPerDegree, 520};
+        const double from = scales.workingJdFromUtcCalendar(makeCalendar(2026, 3, 19));
+        PassPlanner planner(scales);
+        std::vector<PlannedTransit> delivered;
+        bool done = false;
+        connect(&planner, &PassPlanner::planned, this,
+                [&](const std::vector<PlannedPass>&, const std::vector<PlannedTransit>& transits) {
+                    delivered = transits;
+                    done = true;
+                });
+        planner.plan(catalogue, munich, from, HorizonMask(), 1.0);
+        QTRY_VERIFY_WITH_TIMEOUT(done, 30000);
+        Catalogue copy = catalogue;
+        const std::vector<Transit> expected =
+            findCatalogueTransits(copy, scales, munich, PassWindow{from, from + 1.0, 0.0, nullptr});
+        QCOMPARE(delivered.size(), expected.size());
+        QStringList seen;
+        for (std::size_t k = 0; k < expected.size(); ++k) {
+            const PlannedTransit& t = delivered[k];
+            QCOMPARE(t.transit.jd, expected[k].jd);
+            QVERIFY(t.path.size() >= std::size_t(PassPlanner::kTransitPathPoints));
+            QVERIFY(t.path.front().jd < t.transit.jd && t.transit.jd < t.path.back().jd);
+            seen << t.name.section(' ', 0, 0) + ' ' + transitBodyName(t.transit.body) << t.time;
+        }
+        QVERIFY2(seen.contains("STARLINK-5765 sun") && seen.contains("STARLINK-3393 moon") &&
+                     seen.contains("2026-03-19 05:26:19.717"),
+                 qPrintable(seen.join(", ")));
+    }
+
     void nightPasses_data() {
         QTest::addColumn<int>("hour"); // UTC, 2026-03-19, at Zurich
         QTest::addColumn<double>("minutes");
