@@ -158,8 +158,10 @@ void PassesPanel::advance() {
     changingModel = true;
     model->dropEndedBefore(now);
     changingModel = false;
-    if (model->rowCount() != before)
+    if (model->rowCount() != before) {
         restoreSelection();
+        showTransits(); // those of the passes gone go too
+    }
     showPosition();
     if (now - plannedFrom > kReplanDays)
         planDue = true;
