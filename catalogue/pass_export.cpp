@@ -34,19 +34,6 @@ std::string trimmed(const std::string& text) {
                : text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
-std::string csvField(const std::string& text) {
-    const std::string name = trimmed(text);
-    if (name.find_first_of(",\"\r\n") == std::string::npos)
-        return name;
-    std::string quoted = "\"";
-    for (char c : name) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}
-
 std::string isoTime(const TimeScales& scales, double jd) {
     return formatCalendar(scales.utcCalendarFromJd(jd + kHalfMillisecond), CalendarFormat::Iso);
 }
@@ -113,7 +100,7 @@ std::string passesCsv(const std::vector<ExportedPass>& passes, const TimeScales&
     out += withMagnitude ? ",magnitude\n" : "\n";
     for (const ExportedPass& e : passes) {
         const SatellitePass& p = e.pass;
-        out += std::to_string(e.catalogNumber) + ',' + csvField(e.name) + ',';
+        out += std::to_string(e.catalogNumber) + ',' + csvName(e.name) + ',';
         out += (p.hasRise ? isoTime(scales, p.rise.jd) : "") + ',';
         out += (p.hasRise ? fixed(p.rise.azimuthDeg, 6) : "") + ',';
         out += isoTime(scales, p.culmination.jd) + ',' + fixed(p.culmination.altitudeDeg, 6) + ',' +
@@ -167,4 +154,17 @@ std::string passesICalendar(const std::vector<ExportedPass>& passes, const TimeS
     }
     addLine(out, "END:VCALENDAR");
     return out;
+}
+
+std::string csvName(const std::string& text) {
+    const std::string name = trimmed(text);
+    if (name.find_first_of(",\"\r\n") == std::string::npos)
+        return name;
+    std::string quoted = "\"";
+    for (char c : name) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
 }

@@ -21,6 +21,10 @@ struct ExportedPass {
     std::optional<double> magnitude; // at culmination, where known
 };
 
+// A name as CSV shows it: without surrounding blanks, quoted when it holds a separator, a quote
+// or a line end.
+std::string csvName(const std::string& text);
+
 // The header line and one line per pass, '\n' ends. withMagnitude appends a magnitude column
 // (empty where unknown), so that readers of the fixed columns see no change without it.
 std::string passesCsv(const std::vector<ExportedPass>& passes, const TimeScales& scales,

@@ -5,6 +5,7 @@
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/omm_reader.h"
+#include "catalogue/pass_export.h"
 #include "catalogue/transits.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/options.h"

@@ -176,20 +176,3 @@ std::string fixed(double value, int decimals) {
     std::snprintf(text, sizeof text, "%.*f", decimals, value);
     return text;
 }
-
-std::string csvName(const std::string& text) {
-    const char* blanks = " \t\r\n\v\f";
-    const std::size_t first = text.find_first_not_of(blanks);
-    const std::string name = first == std::string::npos
-                                 ? std::string()
-                                 : text.substr(first, text.find_last_not_of(blanks) - first + 1);
-    if (name.find_first_of(",\"\r\n") == std::string::npos)
-        return name;
-    std::string quoted = "\"";
-    for (char c : name) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}

@@ -63,7 +63,3 @@ bool readInstant(const CommandOptions& options, const char* name,
 
 // Number texts as the window shows them: fixed notation, C locale, "nan" for no value.
 std::string fixed(double value, int decimals);
-
-// A name as CSV shows it: without surrounding blanks, quoted when it holds a separator, a
-// quote or a line end.
-std::string csvName(const std::string& text);
