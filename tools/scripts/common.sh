@@ -86,9 +86,9 @@ sanitizer_environment() {
 # <build dir>/fuzz-artifacts/<target>/ and its log beside it. Fails if any target failed.
 run_fuzz_targets() {
     # Each target with the longest input it is given (bytes): a few element sets, a time table
-    # of some dozens of records, a few dozen replies or commands.
+    # of some dozens of records, a few dozen replies or commands, a few records of each form.
     local targets=(fuzz_catalogue:4096 fuzz_utc_table:4096 fuzz_mount_replies:2048
-                   fuzz_mountsim_commands:2048)
+                   fuzz_mountsim_commands:2048 fuzz_element_forms:8192)
     local dir seconds entry target max_len exe corpus artifacts log status
     dir=$(cd "$1" && pwd)
     seconds=$2
