@@ -36,19 +36,6 @@
 
 namespace {
 
-// One three-line group, the catalogue field (columns 3 to 7) of both element lines replaced.
-QByteArray group(const QByteArray& name, const QByteArray& number = "25544") {
-    return name + QByteArray(kIssLine1).replace(2, 5, number) +
-           QByteArray(kIssLine2).replace(2, 5, number);
-}
-
-QByteArray numberedGroups(int count) {
-    QByteArray text;
-    for (int i = 0; i < count; ++i)
-        text += group("SAT " + QByteArray::number(i) + "\n");
-    return text;
-}
-
 QStringList names(const QAbstractItemModel& model) {
     QStringList list;
     for (int row = 0; row < model.rowCount(); ++row)

@@ -35,19 +35,6 @@ namespace {
 const QByteArray kIssDisplayName = "ISS (ZARYA)              (25544)";
 const double kNaN = std::nan("");
 
-// One three-line group, the catalogue field (columns 3 to 7) of both element lines replaced.
-QByteArray group(const QByteArray& name, const QByteArray& number = "25544") {
-    return name + QByteArray(kIssLine1).replace(2, 5, number) +
-           QByteArray(kIssLine2).replace(2, 5, number);
-}
-
-QByteArray numberedGroups(int count) {
-    QByteArray text;
-    for (int i = 0; i < count; ++i)
-        text += group("SAT " + QByteArray::number(i) + "\n");
-    return text;
-}
-
 // Orbit mean-elements records as CelesTrak publishes them, written in each of its four forms.
 using OmmRecord = QList<QPair<QByteArray, QByteArray>>;
 const QByteArrayList kOmmTextFields = {"OBJECT_NAME", "OBJECT_ID", "EPOCH", "CLASSIFICATION_TYPE"};

@@ -15,6 +15,21 @@ inline const QByteArray kCalsphereLine1 =
 inline const QByteArray kCalsphereLine2 =
     "2 00900  90.2170  69.6682 0024457 200.0471 222.5878 13.76510242 59057\n";
 
+// One three-line group of the ISS set, the catalogue field (columns 3 to 7) of both element
+// lines replaced.
+inline QByteArray group(const QByteArray& name, const QByteArray& number = "25544") {
+    return name + QByteArray(kIssLine1).replace(2, 5, number) +
+           QByteArray(kIssLine2).replace(2, 5, number);
+}
+
+// count such groups named SAT 0, SAT 1, ...
+inline QByteArray numberedGroups(int count) {
+    QByteArray text;
+    for (int i = 0; i < count; ++i)
+        text += group("SAT " + QByteArray::number(i) + "\n");
+    return text;
+}
+
 // The real catalogue of March 2026, about 14,000 sets.
 #define ORBITRAK_ACTIVE_CATALOGUE ORBITRAK_TEST_DATA "/catalogue/active-2026-03.txt"
 
