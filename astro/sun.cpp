@@ -1,6 +1,7 @@
 #include "astro/sun.h"
 
 #include "astro/angles.h"
+#include "astro/earth_orbit_series.h"
 
 #include <cmath>
 
@@ -10,6 +11,21 @@ constexpr double kRadiansPerArcsecond = 1.0 / kArcsecondsPerRadian;
 
 double degreesToRadians(double degrees) {
     return std::fmod(degrees, 360.0) * kRadiansPerDegree;
+}
+
+double sumSeries(const OrbitCoordinateSeries& coordinate, double tau) {
+    double sum = 0.0;
+    double power = 1.0;
+    for (std::size_t k = 0; k < coordinate.count; ++k) {
+        double part = 0.0;
+        const OrbitSeries& series = coordinate.series[k];
+        for (std::size_t i = 0; i < series.count; ++i)
+            part += series.terms[i].amplitude *
+                    std::cos(series.terms[i].phase + series.terms[i].frequency * tau);
+        sum += part * power;
+        power *= tau;
+    }
+    return sum * 1e-8;
 }
 
 } // namespace
@@ -48,17 +64,18 @@ Nutation nutation(double ttJd) {
 }
 
 SunEcliptic sunEcliptic(double ttJd) {
-    const double t = (ttJd - 2451545.0) / 36525.0;
-    const double meanLongitude = 280.46646 + 36000.76983 * t + 0.0003032 * t * t;
-    const double meanAnomaly = degreesToRadians(357.52911 + 35999.05029 * t - 0.0001537 * t * t);
-    const double e = 0.016708634 - 0.000042037 * t - 0.0000001267 * t * t;
-    const double centre = (1.914602 - 0.004817 * t - 0.000014 * t * t) * std::sin(meanAnomaly) +
-                          (0.019993 - 0.000101 * t) * std::sin(2 * meanAnomaly) +
-                          0.000289 * std::sin(3 * meanAnomaly);
-    const double trueAnomaly = meanAnomaly + centre * kRadiansPerDegree;
+    const double tau = (ttJd - 2451545.0) / 365250.0;
+    const double t = 10.0 * tau;
+    // Geocentric: the Sun stands opposite the Earth.
+    const double longitude = sumSeries(kEarthLongitudeSeries, tau) + kPi;
+    const double latitude = -sumSeries(kEarthLatitudeSeries, tau);
+    // VSOP87's dynamical equinox to FK5's: a fixed -0.09033" and a small term in latitude.
+    const double turned = longitude - (1.397 * t + 0.00031 * t * t) * kRadiansPerDegree;
     SunEcliptic sun;
-    sun.longitude = degreesToRadians(meanLongitude + centre);
-    sun.distance = kAstronomicalUnit * 1.000001018 * (1 - e * e) / (1 + e * std::cos(trueAnomaly));
+    sun.longitude = longitude - 0.09033 * kRadiansPerArcsecond;
+    sun.latitude =
+        latitude + 0.03916 * (std::cos(turned) - std::sin(turned)) * kRadiansPerArcsecond;
+    sun.distance = kAstronomicalUnit * sumSeries(kEarthRadiusSeries, tau);
     return sun;
 }
 
@@ -81,7 +98,8 @@ Vec3 apparentOnModelAxes(double longitude, double latitude, double distance, con
 Vec3 apparentSunPosition(double ttJd) {
     const SunEcliptic sun = sunEcliptic(ttJd);
     const double aberration = -20.4898 * kRadiansPerArcsecond * kAstronomicalUnit / sun.distance;
-    return apparentOnModelAxes(sun.longitude + aberration, 0.0, sun.distance, nutation(ttJd));
+    return apparentOnModelAxes(sun.longitude + aberration, sun.latitude, sun.distance,
+                               nutation(ttJd));
 }
 
 double altitudeDegrees(const Vec3& position, const HorizonFrame& frame) {

@@ -29,10 +29,12 @@ struct Nutation {
 };
 Nutation nutation(double ttJd);
 
-// The Sun's geometric longitude (mean equinox of date, radians) and distance (metres) after
-// Meeus' chapter 25 (the equation of the centre to three terms).
+// The Sun's geometric ecliptic longitude and latitude (mean equinox of date, FK5, radians) and
+// distance (metres) from the Earth's orbit after VSOP87 (Meeus' abridged series, chapter 32
+// and appendix III): within about an arc-second from 1900 to 2100.
 struct SunEcliptic {
     double longitude = 0.0;
+    double latitude = 0.0;
     double distance = 0.0;
 };
 SunEcliptic sunEcliptic(double ttJd);
@@ -47,8 +49,8 @@ SunEcliptic sunEcliptic(double ttJd);
 Vec3 apparentOnModelAxes(double longitude, double latitude, double distance,
                          const Nutation& nutation);
 
-// The refined Sun: chapter 25 with nutation and annual aberration (-20.4898" / R), on the
-// model's axes, metres. About 10 arc-seconds; the annual aberration that a satellite shares
+// The refined Sun: the VSOP87 one with nutation and annual aberration (-20.4898" / R), on the
+// model's axes, metres. About an arc-second; the annual aberration that a satellite shares
 // with the observer is not in its position, so satellite and Sun compare directly.
 Vec3 apparentSunPosition(double ttJd);
 
