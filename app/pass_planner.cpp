@@ -127,12 +127,26 @@ PassPlanner::Result PassPlanner::run(Job job) {
     }
     if (abandoned)
         return result;
-    for (const Transit& t : findTransits(job.catalogue, job.scales, job.site, found)) {
+    TransitOptions transitOptions;
+    transitOptions.carryOn = [&abandoned] {
+        return !abandoned;
+    };
+    const std::vector<Transit> transits =
+        findTransits(job.catalogue, job.scales, job.site, found, transitOptions);
+    if (abandoned)
+        return result;
+    for (const Transit& t : transits) {
         PlannedTransit p;
         p.satellite = t.index;
         p.name = QString::fromUtf8(job.catalogue[t.index].displayName);
         p.time = utcMillisecondText(job.scales, t.jd);
         p.transit = t;
+        if (job.magnitudes && t.body == TransitBody::Moon) {
+            CatalogueEntry& satellite = job.catalogue[t.index];
+            const auto known = job.magnitudes->find(int(satellite.elements.satnum));
+            if (known != job.magnitudes->end())
+                p.magnitude = magnitudeAt(satellite, job.scales, job.site, t.jd, known->second);
+        }
         // A pass of a minute around the closest approach, culminating there, so that the path
         // holds it.
         SatellitePass around;

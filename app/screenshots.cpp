@@ -1,11 +1,14 @@
 // orbitrak-screenshots [FOLDER]: draws the window offscreen against the mount stand-in and saves
 // tracking.png (the window tracking a satellite) and planner.png (the same with the pass
-// planner shown) in FOLDER (default: docs/ of the source tree). The window is sized so that
-// every column title shows in full; the program fails when one does not.
+// planner shown) in FOLDER (default: docs/ of the source tree), and lunar-transit.png: the
+// planner's panel alone showing a crossing of the Moon found for a fixed instant. The window is
+// sized so that every column title shows in full; the program fails when one does not.
 #include "app/main_window.h"
 #include "app/passes_panel.h"
 #include "app/settings.h"
 #include "astro/time_scales.h"
+#include "catalogue/sky_session.h"
+#include "catalogue/transits_model.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,6 +21,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QScrollBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -26,6 +30,11 @@
 #include <functional>
 
 namespace {
+
+// A crossing of the Moon near the demo catalogue's epoch: the site (latitude, east longitude,
+// elevation) and the instant the planner searches from, two minutes before it.
+constexpr double kTransitSite[3] = {47.5, 8.5, 450.0};
+const CalendarTime kTransitInstant = makeCalendar(2026, 3, 21, 17, 45);
 
 // Runs the event loop until the condition holds; false after the timeout.
 bool waitFor(const std::function<bool()>& condition, int milliseconds) {
@@ -76,6 +85,43 @@ int neededWidth(const QTableView* view) {
     for (int i = 1; i < header->count(); ++i)
         width += header->sectionSize(i);
     return width + view->verticalScrollBar()->sizeHint().width() + 2 * view->frameWidth();
+}
+
+// The planner's panel over the demo catalogue at a fixed instant, its Transits tab showing the
+// first crossing of the Moon: the satellite's path across the disc in the sky plot.
+bool saveLunarTransit(const TimeScales& scales, const QString& path) {
+    Catalogue catalogue;
+    if (readCatalogueFile(ORBITRAK_SOURCE_DIR "/tests/data/catalogue/active-2026-03.txt", 100000,
+                          catalogue) != 0)
+        return false;
+    SkySession session(scales);
+    session.setSite(Site::fromDegrees(kTransitSite[0], kTransitSite[1], kTransitSite[2]));
+    session.setCatalogue(std::move(catalogue));
+    session.moveTo(scales.workingJdFromUtcCalendar(kTransitInstant));
+    PassesPanel panel(session);
+    panel.resize(1400, 720);
+    panel.show();
+    auto* view = panel.findChild<QTableView*>(QStringLiteral("transitsTableView"));
+    const QAbstractItemModel* rows = view->model();
+    if (!waitFor([&] { return !panel.isPlanning() && rows->rowCount() > 0; }, 300000))
+        return false;
+    panel.findChild<QTabWidget*>(QStringLiteral("plannerTabs"))->setCurrentIndex(1);
+    // The most nearly central crossing.
+    int moon = -1;
+    for (int r = 0; r < rows->rowCount(); ++r) {
+        const auto separation = [rows](int row) {
+            return rows->index(row, TransitsModel::Separation).data(TransitsModel::SortRole);
+        };
+        if (rows->index(r, TransitsModel::Body).data().toString() == QLatin1String("Moon") &&
+            (moon < 0 || separation(r).toDouble() < separation(moon).toDouble()))
+            moon = r;
+    }
+    if (moon < 0)
+        return false;
+    view->selectRow(moon);
+    view->resizeColumnToContents(TransitsModel::Name);
+    waitFor([] { return false; }, 300);
+    return panel.grab().save(path);
 }
 
 } // namespace
@@ -193,7 +239,10 @@ int main(int argc, char* argv[]) {
         if (!titlesWhole(table))
             return fail("a title of the satellite table is cut");
         window.grab().save(folder + QStringLiteral("/tracking.png"));
-        QTextStream(stdout) << "saved " << folder << "/tracking.png and planner.png\n";
+        if (!saveLunarTransit(scales, folder + QStringLiteral("/lunar-transit.png")))
+            return fail("no crossing of the Moon to draw");
+        QTextStream(stdout) << "saved " << folder
+                            << "/tracking.png, planner.png and lunar-transit.png\n";
     }
     mount.kill();
     mount.waitForFinished();

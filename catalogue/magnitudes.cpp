@@ -86,14 +86,34 @@ std::optional<double> estimatedMagnitude(double standardMagnitude, const Vec3& f
     return standardMagnitude - kStandardTerm + 2.5 * std::log10(rangeKm * rangeKm / lit);
 }
 
+namespace {
+
+// testShadow: false where the caller's own shadow test has already said the satellite is lit.
+std::optional<double> seenMagnitude(CatalogueEntry& satellite, const TimeScales& scales,
+                                    const Site& site, double jd, double standardMagnitude,
+                                    bool testShadow) {
+    const ObservationInstant instant = observationInstant(scales, jd, site);
+    const Vec3 enu = topocentricEnu(satellite, instant);
+    const Vec3 sun = sunPosition(jd + kWorkingToTtDays);
+    const Vec3 position{satellite.position[0], satellite.position[1], satellite.position[2]};
+    if (testShadow && !isSunlit(position, sun))
+        return std::nullopt;
+    const Vec3 sunSeen = horizonVector(sun, instant.frame);
+    return estimatedMagnitude(standardMagnitude, enu, difference(sunSeen, enu));
+}
+
+} // namespace
+
+std::optional<double> magnitudeAt(CatalogueEntry& satellite, const TimeScales& scales,
+                                  const Site& site, double jd, double standardMagnitude) {
+    return seenMagnitude(satellite, scales, site, jd, standardMagnitude, true);
+}
+
 std::optional<double> passMagnitude(CatalogueEntry& satellite, const TimeScales& scales,
                                     const Site& site, const SatellitePass& pass,
                                     double standardMagnitude) {
+    // The search's own shadow test decides, so the column agrees with the visible flag.
     if (!pass.sunlit)
         return std::nullopt;
-    const double jd = pass.culmination.jd;
-    const ObservationInstant instant = observationInstant(scales, jd, site);
-    const Vec3 enu = topocentricEnu(satellite, instant);
-    const Vec3 sun = horizonVector(sunPosition(jd + kWorkingToTtDays), instant.frame);
-    return estimatedMagnitude(standardMagnitude, enu, difference(sun, enu));
+    return seenMagnitude(satellite, scales, site, pass.culmination.jd, standardMagnitude, false);
 }

@@ -36,6 +36,10 @@ MagnitudeReadResult readStandardMagnitudeFile(const std::string& path,
 std::optional<double> estimatedMagnitude(double standardMagnitude, const Vec3& fromObserver,
                                          const Vec3& sunFromSatellite);
 
+// At a working Julian date; empty in the Earth's shadow. Propagates the satellite.
+std::optional<double> magnitudeAt(CatalogueEntry& satellite, const TimeScales& scales,
+                                  const Site& site, double jd, double standardMagnitude);
+
 // At the pass's culmination; empty in the Earth's shadow. Propagates the satellite.
 std::optional<double> passMagnitude(CatalogueEntry& satellite, const TimeScales& scales,
                                     const Site& site, const SatellitePass& pass,

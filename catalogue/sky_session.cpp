@@ -35,7 +35,11 @@ void SkySession::setHorizon(HorizonMask horizon) {
 }
 
 void SkySession::tick() {
-    jd = scales.currentJd();
+    moveTo(scales.currentJd());
+}
+
+void SkySession::moveTo(double instant) {
+    jd = instant;
     computeRows();
     emit rowsChanged();
 }

@@ -39,6 +39,8 @@ public:
     void setHorizon(HorizonMask horizon);
     // Moves to the present instant and brings every row to it.
     void tick();
+    // The same for another instant (a working Julian date): a replay, a picture.
+    void moveTo(double jd);
     // Rows computed elsewhere for the current catalogue (a replay, a test), cut or padded to
     // its size.
     void showRows(std::vector<LiveRow> rows);

@@ -299,6 +299,8 @@ std::vector<Transit> findTransits(Catalogue& catalogue, const TimeScales& scales
     std::vector<Transit> transits;
     const double margin = std::max(0.0, options.marginDeg) * kRadiansPerDegree;
     for (const CataloguePass& pass : passes) {
+        if (options.carryOn && !options.carryOn())
+            break;
         if (pass.index >= catalogue.size())
             continue;
         if (options.sun)

@@ -10,6 +10,7 @@
 #include "catalogue/passes.h"
 
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 class TimeScales;
@@ -23,6 +24,8 @@ struct TransitOptions {
     bool sun = true;
     bool moon = true;
     double marginDeg = 0.5; // beyond the body's apparent radius
+    // When given, asked before each pass; the search stops (with what it found) once it says no.
+    std::function<bool()> carryOn;
 };
 
 // One closest approach of a satellite to a body's centre within the body's radius plus the

@@ -48,6 +48,10 @@ QVariant TransitsModel::data(const QModelIndex& index, int role) const {
             return number(t.centreLineKm);
         case CentreLineAzimuth:
             return number(t.centreLineAzimuthDeg);
+        case Magnitude: // the unknown last
+            if (role == SortRole)
+                return p.magnitude ? *p.magnitude : 1e9;
+            return p.magnitude ? QString::number(*p.magnitude, 'f', 1) : QString();
         }
         return QVariant();
     case Qt::TextAlignmentRole:
@@ -73,7 +77,8 @@ QVariant TransitsModel::headerData(int section, Qt::Orientation orientation, int
                                                     QT_TR_NOOP("Azimuth (deg)"),
                                                     QT_TR_NOOP("Distance (km)"),
                                                     QT_TR_NOOP("Centre line (km)"),
-                                                    QT_TR_NOOP("Centre line azimuth (deg)")};
+                                                    QT_TR_NOOP("Centre line azimuth (deg)"),
+                                                    QT_TR_NOOP("Mag")};
     if (section < 0 || section >= ColumnCount)
         return QVariant();
     return tr(titles[section]);

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 // One row of the transit table, made ready off the GUI thread.
@@ -16,6 +17,9 @@ struct PlannedTransit {
     QString time;              // UTC, "YYYY-MM-DD hh:mm:ss.zzz"
     Transit transit;
     std::vector<PassPoint> path; // the satellite's, around the closest approach, for the sky plot
+    // At the closest approach, before the Moon; none unknown, in the Earth's shadow or before
+    // the Sun (a silhouette).
+    std::optional<double> magnitude;
 };
 
 // The coming crossings of the Sun and the Moon, one row per closest approach. Read-only.
@@ -35,6 +39,7 @@ public:
         Distance,
         CentreLine,
         CentreLineAzimuth,
+        Magnitude,
         ColumnCount
     };
     enum Role {

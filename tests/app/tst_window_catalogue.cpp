@@ -347,8 +347,12 @@ private slots:
         QVERIFY(panel && tabs && transits);
         const std::vector<PlannedPass> planned = panel->shownPasses();
         const PlannedPass& shown = planned[std::size_t(pass.row())];
-        PlannedTransit inside{
-            shown.satellite, QStringLiteral("MOONLIT"), "2026-03-19 12:00:00.250", Transit{}, {}};
+        PlannedTransit inside{shown.satellite,
+                              QStringLiteral("MOONLIT"),
+                              "2026-03-19 12:00:00.250",
+                              Transit{},
+                              {},
+                              -1.25};
         inside.transit.body = TransitBody::Moon;
         inside.transit.jd = (shown.pass.startJd + shown.pass.endJd) / 2;
         inside.transit.bodyAltitudeDeg = 40;
@@ -361,6 +365,7 @@ private slots:
         QCOMPARE(transits->model()->index(0, TransitsModel::Body).data().toString(), "Moon");
         QCOMPARE(transits->model()->index(0, TransitsModel::Time).data().toString(),
                  "2026-03-19 12:00:00.250");
+        QCOMPARE(transits->model()->index(0, TransitsModel::Magnitude).data().toString(), "-1.3");
         passes->selectionModel()->clear();
         tabs->setCurrentIndex(1);
         QSignalSpy activated(panel, &PassesPanel::passActivated);
@@ -475,7 +480,7 @@ private slots:
             seen << t.name.section(' ', 0, 0) + ' ' + transitBodyName(t.transit.body) << t.time;
         }
         QVERIFY2(seen.contains("STARLINK-5765 sun") && seen.contains("STARLINK-3393 moon") &&
-                     seen.contains("2026-03-19 05:26:19.717"),
+                     seen.contains("2026-03-19 05:26:19.645"),
                  qPrintable(seen.join(", ")));
     }
 

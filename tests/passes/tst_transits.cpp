@@ -6,6 +6,7 @@
 #include "astro/sun.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/magnitudes.h"
 #include "catalogue/observation.h"
 #include "catalogue/transits.h"
 #include "tests/common/file_bytes.h"
@@ -147,6 +148,43 @@ private slots:
         QVERIFY2(central.front().separationArcsec < 5,
                  qPrintable(QString::number(central.front().separationArcsec)));
         QVERIFY(central.front().centreLineKm < 0.05);
+    }
+
+    // The search stops when told, keeping what it found; a transit's magnitude is empty exactly
+    // while the satellite is in the Earth's shadow.
+    void transitSearchStopsAndEstimatesMagnitude() {
+        Catalogue catalogue;
+        for (int number : {22825, 49205})
+            catalogue.satellites.push_back(oneSet(number)[0]);
+        PassWindow window;
+        window.fromJd = scales.workingJdFromUtcCalendar(makeCalendar(2026, 3, 19, 9));
+        window.toJd = window.fromJd + 1.0 / 24;
+        const std::vector<CataloguePass> passes =
+            findCataloguePasses(catalogue, scales, kMunich, window);
+        QCOMPARE(findTransits(catalogue, scales, kMunich, passes).size(), std::size_t(2));
+        TransitOptions options;
+        int asked = 0;
+        options.carryOn = [&asked] {
+            return asked++ == 0;
+        };
+        QCOMPARE(findTransits(catalogue, scales, kMunich, passes, options).size(), std::size_t(1));
+        options.carryOn = [] {
+            return false;
+        };
+        QVERIFY(findTransits(catalogue, scales, kMunich, passes, options).empty());
+
+        // Over a day the satellite enters and leaves the shadow.
+        CatalogueEntry& satellite = catalogue[1];
+        int lit = 0, dark = 0;
+        for (double jd = window.fromJd; jd < window.fromJd + 1; jd += 7.0 / 1440) {
+            const std::optional<double> m = magnitudeAt(satellite, scales, kMunich, jd, 5.0);
+            const Vec3 at{satellite.position[0], satellite.position[1], satellite.position[2]};
+            QCOMPARE(m.has_value(), isSunlit(at, sunPosition(jd + kWorkingToTtDays)));
+            (m ? lit : dark)++;
+            if (m)
+                QVERIFY(*m > -20 && *m < 40);
+        }
+        QVERIFY(lit > 0 && dark > 0);
     }
 
     // orbitrak-cli transits: the header and the form of every field, against the search.
