@@ -10,14 +10,15 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <unordered_map>
 
 namespace {
 
 constexpr double kSampleStepDays = 10.0 / kSecondsPerDay;
 constexpr double kTimeToleranceDays = 0.0001 / kSecondsPerDay;
-// The body's position is interpolated over pieces of a pass no longer than this: a parabola
-// through three exact positions stays within a metre of the Moon over 20 minutes.
-constexpr double kBodyPieceDays = 1200.0 / kSecondsPerDay;
+// The body's position is interpolated between exact ones this far apart: a parabola through
+// three of them stays within a metre of the Moon over 20 minutes.
+constexpr double kBodyGridDays = 600.0 / kSecondsPerDay;
 
 Vec3 bodyGeocentric(TransitBody body, double jd) {
     const double tt = jd + kWorkingToTtDays;
@@ -36,25 +37,34 @@ Vec3 sum(const Vec3& a, const Vec3& b) {
     return {a.x + b.x, a.y + b.y, a.z + b.z};
 }
 
-// The body over one piece of a pass: exact at its ends and middle, a parabola in between.
-class BodyPiece {
+// The body's geocentric position over a whole search: exact on a grid of instants shared by every
+// pass, a parabola through the three nearest grid points in between. The Sun's series and the
+// Moon's are costly, and thousands of passes sample the same hours.
+class BodyEphemeris {
 public:
-    BodyPiece(TransitBody body, double from, double to) : from_(from), half_((to - from) / 2) {
-        for (int i = 0; i < 3; ++i)
-            points_[i] = bodyGeocentric(body, from + i * half_);
-    }
-    Vec3 at(double jd) const {
-        if (half_ <= 0)
-            return points_[0];
-        const double u = (jd - from_) / half_ - 1; // -1, 0, 1 at the three points
-        return sum(sum(scaled(points_[0], u * (u - 1) / 2), scaled(points_[1], 1 - u * u)),
-                   scaled(points_[2], u * (u + 1) / 2));
+    explicit BodyEphemeris(TransitBody body) : body_(body) {}
+
+    Vec3 at(double jd) {
+        const double k = std::round(jd / kBodyGridDays);
+        const double u = jd / kBodyGridDays - k; // -0.5 to 0.5
+        const auto key = static_cast<long long>(k);
+        const Vec3 before = point(key - 1);
+        const Vec3 middle = point(key);
+        const Vec3 after = point(key + 1);
+        return sum(sum(scaled(before, u * (u - 1) / 2), scaled(middle, 1 - u * u)),
+                   scaled(after, u * (u + 1) / 2));
     }
 
 private:
-    double from_;
-    double half_;
-    Vec3 points_[3];
+    const Vec3& point(long long key) {
+        auto found = points_.find(key);
+        if (found == points_.end())
+            found = points_.emplace(key, bodyGeocentric(body_, double(key) * kBodyGridDays)).first;
+        return found->second;
+    }
+
+    TransitBody body_;
+    std::unordered_map<long long, Vec3> points_;
 };
 
 // Satellite and body seen from the site at one instant.
@@ -67,38 +77,24 @@ struct Sighting {
 class PassGeometry {
 public:
     PassGeometry(CatalogueEntry& satellite, const TimeScales& scales, const Site& site,
-                 TransitBody body, double from, double to)
-        : satellite_(satellite), scales_(scales), site_(site), body_(body), from_(from), to_(to) {}
+                 BodyEphemeris& body)
+        : satellite_(satellite), scales_(scales), site_(site), body_(body) {}
 
     Sighting at(double jd) {
         const ObservationInstant instant = observationInstant(scales_, jd, site_);
         Sighting s;
         s.satellite = topocentricEnu(satellite_, instant);
-        s.body = horizonVector(piece(jd).at(jd), instant.frame);
+        s.body = horizonVector(body_.at(jd), instant.frame);
         s.separation = angleBetween(s.satellite, s.body);
         return s;
     }
     double separation(double jd) { return at(jd).separation; }
 
 private:
-    const BodyPiece& piece(double jd) {
-        const double start =
-            from_ + std::floor(std::max(0.0, jd - from_) / kBodyPieceDays) * kBodyPieceDays;
-        if (!piece_ || pieceStart_ != start) {
-            piece_.emplace(body_, start, std::min(start + kBodyPieceDays, to_));
-            pieceStart_ = start;
-        }
-        return *piece_;
-    }
-
     CatalogueEntry& satellite_;
     const TimeScales& scales_;
     const Site& site_;
-    TransitBody body_;
-    double from_;
-    double to_;
-    std::optional<BodyPiece> piece_;
-    double pieceStart_ = 0.0;
+    BodyEphemeris& body_;
 };
 
 // The minimum of the separation within [a, b] (golden section: it is unimodal there).
@@ -201,23 +197,25 @@ double separationRateBound(const CatalogueEntry& satellite) {
 }
 
 void searchPass(CatalogueEntry& satellite, std::size_t index, const TimeScales& scales,
-                const Site& site, const SatellitePass& pass, TransitBody body, double marginRadians,
-                std::vector<Transit>& out) {
+                const Site& site, const SatellitePass& pass, TransitBody body,
+                BodyEphemeris& ephemeris, double marginRadians, std::vector<Transit>& out) {
     const double from = pass.startJd;
     const double to = pass.endJd;
     if (!(to > from))
         return;
     // Skip a pass while the body is down: checked every 20 minutes, at most 10 minutes from any
     // instant, over which the body's altitude changes by less than 2.5 degrees.
-    const int checks = int(std::ceil((to - from) / kBodyPieceDays));
+    const int checks = int(std::ceil((to - from) / (2 * kBodyGridDays)));
     bool bodyUp = false;
-    for (int i = 0; i <= checks && !bodyUp; ++i)
-        bodyUp = horizonDirection(
-                     bodyTopocentricEnu(body, scales, from + (to - from) * i / checks, site))
-                     .altitudeDeg > -3.0;
+    for (int i = 0; i <= checks && !bodyUp; ++i) {
+        const double jd = from + (to - from) * i / checks;
+        const Vec3 seen =
+            horizonVector(ephemeris.at(jd), observationInstant(scales, jd, site).frame);
+        bodyUp = horizonDirection(seen).altitudeDeg > -3.0;
+    }
     if (!bodyUp)
         return;
-    PassGeometry geometry(satellite, scales, site, body, from, to);
+    PassGeometry geometry(satellite, scales, site, ephemeris);
     // Sampled every 10 s near the body; farther away, the step is as long as the separation
     // cannot fall to the body's radius plus the margin within it, given the fastest the
     // separation can change.
@@ -298,6 +296,8 @@ std::vector<Transit> findTransits(Catalogue& catalogue, const TimeScales& scales
                                   const TransitOptions& options) {
     std::vector<Transit> transits;
     const double margin = std::max(0.0, options.marginDeg) * kRadiansPerDegree;
+    BodyEphemeris sun(TransitBody::Sun);
+    BodyEphemeris moon(TransitBody::Moon);
     for (const CataloguePass& pass : passes) {
         if (options.carryOn && !options.carryOn())
             break;
@@ -305,10 +305,10 @@ std::vector<Transit> findTransits(Catalogue& catalogue, const TimeScales& scales
             continue;
         if (options.sun)
             searchPass(catalogue[pass.index], pass.index, scales, site, pass.pass, TransitBody::Sun,
-                       margin, transits);
+                       sun, margin, transits);
         if (options.moon)
             searchPass(catalogue[pass.index], pass.index, scales, site, pass.pass,
-                       TransitBody::Moon, margin, transits);
+                       TransitBody::Moon, moon, margin, transits);
     }
     std::stable_sort(transits.begin(), transits.end(),
                      [](const Transit& a, const Transit& b) { return a.jd < b.jd; });
