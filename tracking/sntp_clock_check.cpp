@@ -84,7 +84,14 @@ void SntpClockCheck::lookedUp(const QHostInfo& info) {
         giveUp();
         return;
     }
+    // IPv4 where the name has it: it reaches a server from more networks.
     address = info.addresses().first();
+    for (const QHostAddress& candidate : info.addresses()) {
+        if (candidate.protocol() == QAbstractSocket::IPv4Protocol) {
+            address = candidate;
+            break;
+        }
+    }
     socket = new QUdpSocket(this);
     connect(socket, &QUdpSocket::readyRead, this, &SntpClockCheck::readReplies);
     // Version 4, mode 3 (client); the transmit time is a random nonce, so that only the server
