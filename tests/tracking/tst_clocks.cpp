@@ -135,10 +135,10 @@ private slots:
         const bool sound = bytes.isEmpty() && at == 0;
         if (sound) {
             QVERIFY(measured.wait());
-            QVERIFY2(qAbs(*check.offset() - computerAhead) < 0.02,
+            QVERIFY2(qAbs(*check.offset() - computerAhead) < 0.05,
                      qPrintable(QString::number(*check.offset())));
             QCOMPARE(measured.at(0).at(0).toDouble(), *check.offset());
-            QVERIFY(qAbs(check.trueUtc() - systemUtcSeconds()) < 0.02);
+            QVERIFY(qAbs(check.trueUtc() - systemUtcSeconds()) < 0.05);
         }
         if (sound)
             logged = logged.arg(QString::asprintf("%+.3f", *check.offset()));
@@ -169,7 +169,7 @@ private slots:
         };
         QVERIFY(measured.wait(2000));
         QCOMPARE(log, QStringList{noAnswer("0.0025")});
-        QVERIFY(qAbs(*check.offset() - 0.01) < 0.02);
+        QVERIFY(qAbs(*check.offset() - 0.01) < 0.05);
     }
 
     void standInClock_data() {
@@ -205,7 +205,7 @@ private slots:
         QVERIFY(measured.wait(20000));
         const double error = measured.at(0).at(0).toDouble();
         // The stand-in shows hundredths, cut.
-        QVERIFY2(qAbs(error - offset + 0.005) < 0.05, qPrintable(QString::number(error)));
+        QVERIFY2(qAbs(error - offset + 0.005) < 0.08, qPrintable(QString::number(error)));
         QCOMPARE(*check.error(), error);
         const QString shown = QString::number(qAbs(error), 'f', 2);
         QCOMPARE(log, logged.isEmpty()
@@ -235,7 +235,7 @@ private slots:
             << logLine(LogLevel::Warning, "The mount's clock is %1 s behind UTC: it will trail "
                                           "the satellite by that much.");
         QTest::newRow("within a tenth")
-            << QByteArray("12/07/26|01:00:00.10|-01:00:00.0|12/07/26") << 0.0 << QString();
+            << QByteArray("12/07/26|01:00:00.05|-01:00:00.0|12/07/26") << -0.05 << QString();
         QTest::newRow("unreadable time")
             << QByteArray("12/07/26|25:00:00|+00|12/07/26") << qQNaN() << unreadable("25:00:00");
         QTest::newRow("offset without its sign")
@@ -297,17 +297,21 @@ private slots:
         auto* mount = window.findChild<QLabel*>(QStringLiteral("mountClockLabel"));
         QCOMPARE(computer->text(), QString());
         window.startClockChecks();
-        QTRY_VERIFY2(
-            QRegularExpression("^Clock \\+0\\.(49|50|51)\\d s$").match(computer->text()).hasMatch(),
-            qPrintable(computer->text()));
+        const auto shows = [](const QLabel* label, const char* pattern) {
+            return QRegularExpression(pattern).match(label->text()).hasMatch();
+        };
+        QTRY_VERIFY2(shows(computer, "^Clock \\+0\\.[45]\\d\\d s$"), qPrintable(computer->text()));
         window.findChild<QCheckBox*>(QStringLiteral("connectMountCheckBox"))->click();
-        QTRY_VERIFY_WITH_TIMEOUT(
-            QRegularExpression("^Mount clock -0\\.7\\d s$").match(mount->text()).hasMatch(), 20000);
-        QVERIFY(windowLog(&window).filter("Warning: The mount's clock is 0.7").size() == 1);
-        QVERIFY(
-            windowLog(&window).filter("Warning: This computer's clock is off by +0.5").size() +
-                windowLog(&window).filter("Warning: This computer's clock is off by +0.4").size() ==
-            1);
+        QTRY_VERIFY_WITH_TIMEOUT(shows(mount, "^Mount clock -0\\.[678]\\d s$"), 20000);
+        const QStringList log = windowLog(&window);
+        QCOMPARE(log.filter(QRegularExpression("^Warning: This computer's clock is off by "
+                                               "\\+0\\.\\d{3} s: "))
+                     .size(),
+                 1);
+        QCOMPARE(log.filter(QRegularExpression("^Warning: The mount's clock is 0\\.\\d\\d s "
+                                               "behind UTC: "))
+                     .size(),
+                 1);
     }
 };
 
