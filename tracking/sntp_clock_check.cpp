@@ -73,6 +73,13 @@ void SntpClockCheck::ask() {
         return;
     awaiting = true;
     limit->start(timing.replyLimitMs);
+    // An address needs no look-up (Qt's would look up its name, and may wait on it).
+    if (QHostAddress literal; literal.setAddress(host)) {
+        QHostInfo info;
+        info.setAddresses({literal});
+        lookedUp(info);
+        return;
+    }
     lookupId = QHostInfo::lookupHost(host, this, &SntpClockCheck::lookedUp);
 }
 
