@@ -60,5 +60,6 @@ int main(int argc, char* argv[]) {
     MainWindow window(scales);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/icon_halvstar.png")));
     window.show();
+    window.startClockChecks();
     return application.exec();
 }

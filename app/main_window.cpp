@@ -19,6 +19,8 @@
 #include "catalogue/sky_session.h"
 #include "catalogue/update_settings.h"
 #include "orbitrak_version.h"
+#include "tracking/mount_clock_check.h"
+#include "tracking/sntp_clock_check.h"
 #include "tracking/tracking_status_poll.h"
 #include "tracking/transit_chain.h"
 #include "ui_main_window.h"
@@ -29,6 +31,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QSaveFile>
@@ -83,6 +86,7 @@ MainWindow::MainWindow(const TimeScales& scales, quint16 mountPort, QWidget* par
     connect(ui->preferencesAction, &QAction::triggered, this, &MainWindow::editPreferences);
     setUpSatelliteTable();
     wireMount();
+    wireClocks();
     setUpPasses();
     // The site's horizon: a file that cannot be read leaves it flat.
     if (const QString horizonFile = readHorizonFile(); !horizonFile.isEmpty()) {
@@ -237,6 +241,33 @@ void MainWindow::wireMount() {
     connect(link, &MountLink::logEvent, logModel, &LogModel::addEntry);
     connect(transit, &TransitChain::logEvent, logModel, &LogModel::addEntry);
     connect(statusPoll, &TrackingStatusPoll::logEvent, logModel, &LogModel::addEntry);
+}
+
+// Both clocks in the status bar, each once measured.
+void MainWindow::wireClocks() {
+    computerClock = new SntpClockCheck(systemUtcSeconds, this);
+    mountClock = new MountClockCheck(
+        *link, [this] { return computerClock->trueUtc(); }, this);
+    auto* computerLabel = new QLabel(this);
+    computerLabel->setObjectName(QStringLiteral("computerClockLabel"));
+    auto* mountLabel = new QLabel(this);
+    mountLabel->setObjectName(QStringLiteral("mountClockLabel"));
+    ui->statusBar->addPermanentWidget(computerLabel);
+    ui->statusBar->addPermanentWidget(mountLabel);
+    connect(computerClock, &SntpClockCheck::offsetMeasured, computerLabel,
+            [computerLabel](double s) {
+                computerLabel->setText(tr("Clock %1 s").arg(QString::asprintf("%+.3f", s)));
+            });
+    connect(mountClock, &MountClockCheck::mountClockMeasured, mountLabel, [mountLabel](double s) {
+        mountLabel->setText(tr("Mount clock %1 s").arg(QString::asprintf("%+.2f", s)));
+    });
+    connect(computerClock, &SntpClockCheck::logEvent, logModel, &LogModel::addEntry);
+    connect(mountClock, &MountClockCheck::logEvent, logModel, &LogModel::addEntry);
+}
+
+void MainWindow::startClockChecks() {
+    computerClock->start(readNtpServer());
+    mountClock->start();
 }
 
 void MainWindow::setUpPasses() {

@@ -10,12 +10,14 @@
 
 class CatalogueUpdateUi;
 class LogModel;
+class MountClockCheck;
 class MountSettingsDialog;
 class NumericSortProxyModel;
 class PassesPanel;
 class QDockWidget;
 class QTimer;
 class SkySession;
+class SntpClockCheck;
 class SatelliteTableModel;
 class TimeScales;
 class TrackingStatusPoll;
@@ -39,10 +41,16 @@ public:
                         QWidget* parent = nullptr);
     ~MainWindow() override;
 
+    // Checks this computer's clock against the time server of the settings, now and every
+    // hour, and the mount's clock after every handshake. The program calls it once shown;
+    // windows built by tests and for the pictures stay off the network unless they do.
+    void startClockChecks();
+
 private:
     void setUpSatelliteTable();
     void setUpLog();
     void wireMount();
+    void wireClocks();
     void setUpPasses();
     void loadMagnitudes();
     void exportPasses();
@@ -66,6 +74,8 @@ private:
     MountLink* link = nullptr;
     TransitChain* transit = nullptr;
     TrackingStatusPoll* statusPoll = nullptr;
+    SntpClockCheck* computerClock = nullptr;
+    MountClockCheck* mountClock = nullptr;
     SatelliteTableModel* satelliteModel = nullptr;
     NumericSortProxyModel* proxy = nullptr;
     LogModel* logModel = nullptr;

@@ -31,6 +31,7 @@ const QString sortDescendingKey = QStringLiteral("sort_descending");
 const QString filterKey = QStringLiteral("filter_text");
 const QString passSearchHoursKey = QStringLiteral("pass_search_hours");
 const QString horizonFileKey = QStringLiteral("horizon_file");
+const QString ntpServerKey = QStringLiteral("ntp_server");
 
 } // namespace
 
@@ -40,6 +41,10 @@ QString readMountIp() {
 
 bool writeMountIp(const QString& mountIp) {
     return write([&mountIp](QSettings& s) { s.setValue(mountIpKey, mountIp); });
+}
+
+QString readNtpServer() {
+    return store().value(ntpServerKey, QStringLiteral("pool.ntp.org")).toString().trimmed();
 }
 
 bool readPassesVisible() {

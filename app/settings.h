@@ -14,6 +14,11 @@ QString readMountIp();
 // reports success.
 bool writeMountIp(const QString& mountIp);
 
+// The time server this computer's clock is checked against, under "ntp_server": a name or
+// address, with ":port" for another port than 123; "pool.ntp.org" when the key is missing, and
+// empty (no checks) when the key holds the empty text.
+QString readNtpServer();
+
 // Whether the pass planner's panel is shown, under "passes_visible"; false when the key is
 // missing.
 bool readPassesVisible();

@@ -96,6 +96,7 @@ void MountConnection::send(const QByteArray& command, ReplyKind reply) {
         return;
     expectedReply = reply;
     awaitedCommand = command;
+    writtenAt = std::chrono::steady_clock::now();
     replyTimer->start();
 }
 

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
+
 class QTcpSocket;
 class QTimer;
 
@@ -44,6 +46,9 @@ public:
     bool isConnected() const { return linkState == LinkState::Connected; }
     // Also the limit of the reply awaited now.
     void setReplyTimeout(int milliseconds);
+    // When the last command that awaits a reply was written: while its reply is handled, the
+    // start of the exchange.
+    std::chrono::steady_clock::time_point awaitedCommandWrittenAt() const { return writtenAt; }
 
 signals:
     void stateChanged(LinkState state);
@@ -66,6 +71,7 @@ private:
     QByteArray receiveBuffer;
     ReplyKind expectedReply = ReplyKind::None;
     QByteArray awaitedCommand; // the command whose reply is awaited, for the time-out's message
+    std::chrono::steady_clock::time_point writtenAt;
     QTimer* replyTimer;
     bool warnedUnexpected = false; // once per connection
 };

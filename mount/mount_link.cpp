@@ -45,6 +45,10 @@ const Site& MountLink::site() const {
     return handshake->site();
 }
 
+std::chrono::steady_clock::time_point MountLink::awaitedCommandWrittenAt() const {
+    return connection->awaitedCommandWrittenAt();
+}
+
 void MountLink::setReplyTimeout(int milliseconds) {
     connection->setReplyTimeout(milliseconds);
 }

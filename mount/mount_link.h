@@ -61,6 +61,9 @@ public:
     // The site as the mount reported it; the default site until it has.
     const Site& site() const;
 
+    // When the command whose reply is being handled was written (see MountConnection).
+    std::chrono::steady_clock::time_point awaitedCommandWrittenAt() const;
+
     // How long a reply may take (tests shorten it).
     void setReplyTimeout(int milliseconds);
 

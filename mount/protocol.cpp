@@ -217,6 +217,30 @@ std::optional<double> errorDegrees(const QString& field) {
     return value;
 }
 
+// The number of `count` digits at `at`, or -1.
+int digitsAt(const QByteArray& text, int at, int count) {
+    if (at < 0 || at + count > text.size())
+        return -1;
+    int value = 0;
+    for (int i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return -1;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+// ".D", ".DD" ... at `at` up to the end, with one to maxDigits digits, as a fraction.
+std::optional<double> fractionAt(const QByteArray& text, int at, int maxDigits) {
+    const int digits = int(text.size()) - at - 1;
+    if (digits < 1 || digits > maxDigits || text[at] != '.')
+        return std::nullopt;
+    const int value = digitsAt(text, at + 1, digits);
+    if (value < 0)
+        return std::nullopt;
+    return value / std::pow(10.0, digits);
+}
+
 char firstCharacter(const QByteArray& reply) {
     return reply.isEmpty() ? '\0' : reply[0];
 }
@@ -366,6 +390,98 @@ AxisErrorReading readAxisErrors(const QByteArray& reply) {
     reading.firstDegrees = *first;
     reading.secondDegrees = *second;
     return reading;
+}
+
+std::optional<QDate> readDate(const QByteArray& reply) {
+    if (reply.size() != 8 || reply[2] != '/' || reply[5] != '/')
+        return std::nullopt;
+    const int month = digitsAt(reply, 0, 2);
+    const int day = digitsAt(reply, 3, 2);
+    const int year = digitsAt(reply, 6, 2);
+    const QDate date(2000 + year, month, day);
+    if (month < 0 || day < 0 || year < 0 || !date.isValid())
+        return std::nullopt;
+    return date;
+}
+
+std::optional<double> readLocalTime(const QByteArray& reply) {
+    if (reply.size() < 8 || reply[2] != ':' || reply[5] != ':')
+        return std::nullopt;
+    const int hours = digitsAt(reply, 0, 2);
+    const int minutes = digitsAt(reply, 3, 2);
+    const int seconds = digitsAt(reply, 6, 2);
+    if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59 || seconds < 0 || seconds > 59)
+        return std::nullopt;
+    double fraction = 0.0;
+    if (reply.size() > 8) {
+        const std::optional<double> decimals = fractionAt(reply, 8, 3);
+        if (!decimals)
+            return std::nullopt;
+        fraction = *decimals;
+    }
+    return hours * 3600.0 + minutes * 60.0 + seconds + fraction;
+}
+
+std::optional<double> readUtcOffset(const QByteArray& reply) {
+    if (reply.size() < 3 || (reply[0] != '+' && reply[0] != '-'))
+        return std::nullopt;
+    const double sign = reply[0] == '-' ? -1.0 : 1.0;
+    const int hours = digitsAt(reply, 1, 2);
+    if (hours < 0)
+        return std::nullopt;
+    double value = hours;
+    if (reply.size() == 5) { // sHH.H
+        const std::optional<double> tenths = fractionAt(reply, 3, 1);
+        if (!tenths)
+            return std::nullopt;
+        value += *tenths;
+    } else if (reply.size() != 3) { // sHH:MM or sHH:MM:SS.S
+        const int minutes = reply[3] == ':' ? digitsAt(reply, 4, 2) : -1;
+        if (minutes < 0 || minutes > 59)
+            return std::nullopt;
+        value += minutes / 60.0;
+        if (reply.size() != 6) {
+            const int seconds = reply.size() >= 9 && reply[6] == ':' ? digitsAt(reply, 7, 2) : -1;
+            if (seconds < 0 || seconds > 59)
+                return std::nullopt;
+            double fraction = 0.0;
+            if (reply.size() > 9) {
+                const std::optional<double> decimals = fractionAt(reply, 9, 1);
+                if (!decimals)
+                    return std::nullopt;
+                fraction = *decimals;
+            }
+            value += (seconds + fraction) / 3600.0;
+        }
+    }
+    if (value > 14.0)
+        return std::nullopt;
+    return sign * value;
+}
+
+QByteArray dateReply(const QDate& date) {
+    return QString::asprintf("%02d/%02d/%02d", date.month(), date.day(), date.year() % 100)
+        .toLatin1();
+}
+
+QByteArray localTimeReply(qint64 centiseconds) {
+    const qint64 c = qBound<qint64>(0, centiseconds, 8639999);
+    return QString::asprintf("%02d:%02d:%02d.%02d", int(c / 360000), int(c / 6000 % 60),
+                             int(c / 100 % 60), int(c % 100))
+        .toLatin1();
+}
+
+QByteArray utcOffsetReply(double offsetSeconds) {
+    if (!std::isfinite(offsetSeconds))
+        offsetSeconds = 0.0;
+    const qint64 tenths = qRound64(qBound(0.0, std::fabs(offsetSeconds), 14.0 * 3600.0) * 10.0);
+    const char sign = offsetSeconds < 0.0 && tenths > 0 ? '-' : '+';
+    if (tenths % 3600 == 0) // a whole tenth of an hour
+        return QString::asprintf("%c%02d.%d", sign, int(tenths / 36000), int(tenths / 3600 % 10))
+            .toLatin1();
+    return QString::asprintf("%c%02d:%02d:%02d.%d", sign, int(tenths / 36000),
+                             int(tenths / 600 % 60), int(tenths / 10 % 60), int(tenths % 10))
+        .toLatin1();
 }
 
 } // namespace MountProtocol

@@ -3,6 +3,7 @@
 #include "mount/firmware_version.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QString>
 #include <QStringList>
 
@@ -30,6 +31,10 @@ inline constexpr char kAxisErrors[] = ":GaE#";
 inline constexpr char kStop[] = ":STOP#";
 inline constexpr char kPark[] = ":KA#";
 inline constexpr char kUnpark[] = ":PO#";
+// The mount's clock, as on every LX200 mount: its date, its local time and its UTC offset.
+inline constexpr char kDate[] = ":GC#";
+inline constexpr char kLocalTime[] = ":GL#";
+inline constexpr char kUtcOffset[] = ":GG#";
 
 // What opens every connection, in one write: a lone '#' that ends any half command the mount
 // may hold, high precision, then the firmware version, whose reply is the one awaited.
@@ -147,5 +152,21 @@ struct AxisErrorReading {
 // must be a decimal number in the C locale as a whole, blanks around it allowed, and finite in
 // arc-seconds too.
 AxisErrorReading readAxisErrors(const QByteArray& reply);
+
+// ":GC#": "MM/DD/YY", the year in this century; nothing else, and a real date.
+std::optional<QDate> readDate(const QByteArray& reply);
+// ":GL#": "HH:MM:SS" or "HH:MM:SS.SS" (one to three decimals), in seconds since local midnight.
+std::optional<double> readLocalTime(const QByteArray& reply);
+// ":GG#": the hours to add to local time to get UTC, as "sHH", "sHH.H", "sHH:MM" or
+// "sHH:MM:SS.S"; the sign is required (a time of day misread as an offset would lack it), and
+// the offset lies within 14 hours.
+std::optional<double> readUtcOffset(const QByteArray& reply);
+
+// The same as the stand-in writes them. centiseconds: since local midnight, below a day;
+// offsetSeconds: the hours to add to local time to get UTC, in seconds, written "sHH.H" when it
+// is a whole number of tenths of an hour, else "sHH:MM:SS.S".
+QByteArray dateReply(const QDate& date);
+QByteArray localTimeReply(qint64 centiseconds);
+QByteArray utcOffsetReply(double offsetSeconds);
 
 } // namespace MountProtocol

@@ -2,8 +2,8 @@
 // pieces the mount link and its users are made of, in the order they use them: the reply cutting
 // with its receive bound, the handshake's version gate and site readers, then the transactions
 // of a ready link (status poll, axis errors, a reply-less motion command, the transit chain's
-// reply checks). The link's socket and queue stay out: they would tie every input to an event
-// loop and a connection.
+// reply checks; the status reply is also read as the mount's clock replies). The link's socket and
+// queue stay out: they would tie every input to an event loop and a connection.
 
 #include "mount/protocol.h"
 #include "mount/reply_cutter.h"
@@ -89,11 +89,20 @@ private:
             await(Step(step + 1));
             return;
         }
-        case Status:
+        case Status: {
             if (const std::optional<TrackingState> state = readTrackingState(reply))
                 trackingState = *state;
+            // The same reply read as the mount's clock would be: in range, or refused.
+            const std::optional<double> time = readLocalTime(reply);
+            const std::optional<double> offset = readUtcOffset(reply);
+            const std::optional<QDate> date = readDate(reply);
+            if ((time && !(*time >= 0.0 && *time < 86400.0)) ||
+                (offset && !(std::fabs(*offset) <= 14.0)) ||
+                (date && readDate(dateReply(*date)) != date))
+                fuzz::fail("a clock reading out of range");
             await(firmware.isAtLeast(axisErrorReadoutFirmware) ? Errors : Stop);
             return;
+        }
         case Errors: {
             const AxisErrorReading reading = readAxisErrors(reply);
             if (reading.outcome == AxisErrorReading::Numbers) {

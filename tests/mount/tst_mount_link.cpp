@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 
 #include <memory>
+#include <tuple>
 
 static const QString connecting = logLine(LogLevel::Info, "Connecting to mount...");
 static const QString connected = logLine(LogLevel::Info, "Connected to mount.");
@@ -335,6 +336,74 @@ private slots:
         QCOMPARE(latitudeReply(47.9999875), QByteArray("+48*00:00.0"));
         QCOMPARE(longitudeReply(-151.25), QByteArray("-151*15:00.0"));
         QCOMPARE(elevationReply(-0.04), QByteArray("+0000.0"));
+    }
+
+    void clockReplies_data() {
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QByteArray>("reply");
+        // The date as a Julian day number, the time in seconds, the offset in hours; NaN: refused.
+        QTest::addColumn<double>("value");
+        const double no = qQNaN();
+        const QList<std::tuple<const char*, const char*, double>> rows = {
+            {":GC#", "12/07/26", 2461382},
+            {":GC#", "02/29/24", 2460370},
+            {":GC#", "02/29/25", no},
+            {":GC#", "13/01/26", no},
+            {":GC#", "12/07/2026", no},
+            {":GC#", "12-07-26", no},
+            {":GC#", "", no},
+            {":GL#", "23:59:59", 86399},
+            {":GL#", "00:00:00.25", 0.25},
+            {":GL#", "12:34:56.789", 45296.789},
+            {":GL#", "24:00:00", no},
+            {":GL#", "12:60:00", no},
+            {":GL#", "12:00:00.", no},
+            {":GL#", "12:00:00.1234", no},
+            {":GL#", "12:00", no},
+            {":GL#", "+12:00:00", no},
+            {":GG#", "+05", 5},
+            {":GG#", "-05.5", -5.5},
+            {":GG#", "+05:45", 5.75},
+            {":GG#", "-03:30:00.0", -3.5},
+            {":GG#", "+00:00:36.0", 0.01},
+            {":GG#", "+14", 14},
+            {":GG#", "05", no},
+            {":GG#", "+15", no},
+            {":GG#", "+05:60", no},
+            {":GG#", "+5", no},
+            {":GG#", "+05.55", no},
+            {":GG#", "12:34:56", no},
+        };
+        for (const auto& [command, reply, value] : rows)
+            QTest::addRow("%s %s", command, reply)
+                << QByteArray(command) << QByteArray(reply) << value;
+    }
+
+    // The mount's clock replies read strictly; what the stand-in writes reads back.
+    void clockReplies() {
+        using namespace MountProtocol;
+        QFETCH(QByteArray, command);
+        QFETCH(QByteArray, reply);
+        QFETCH(double, value);
+        const std::optional<QDate> date = command == kDate ? readDate(reply) : std::nullopt;
+        const std::optional<double> read = command == kDate        ? std::nullopt
+                                           : command == kLocalTime ? readLocalTime(reply)
+                                                                   : readUtcOffset(reply);
+        const std::optional<double> got =
+            date ? std::optional<double>(double(date->toJulianDay())) : read;
+        QCOMPARE(got.has_value(), !qIsNaN(value));
+        if (got)
+            QVERIFY2(qAbs(*got - value) < 1e-9, qPrintable(QString::number(*got, 'g', 12)));
+        if (!got)
+            return;
+        const QByteArray written = command == kDate        ? dateReply(*date)
+                                   : command == kLocalTime ? localTimeReply(qRound64(value * 100))
+                                                           : utcOffsetReply(value * 3600);
+        const std::optional<double> back = command == kDate        ? std::nullopt
+                                           : command == kLocalTime ? readLocalTime(written)
+                                                                   : readUtcOffset(written);
+        QVERIFY2(command == kDate ? readDate(written) == date : back && qAbs(*back - value) < 0.006,
+                 written.constData());
     }
 
     void replyTimeLimit_data() {

@@ -15,7 +15,10 @@
 //    end may lose it, and then nothing given after it reached the mount on that connection;
 //  - the window's own follow-ups are there once each: :TLEP after an upload answered V, :TLES#
 //    after a pass that is not E or N, :GaE# after each status reply; a status poll (:TLESCK#)
-//    never comes while one of these is still to be written.
+//    never comes while one of these is still to be written;
+//  - the mount's clock is read in whole rounds, :GC# :GL# :GG# :GC#, none begun while a
+//    follow-up is still to be written and nothing else between their commands;
+//  - nothing else is written.
 // The reply a command got is what the window read: the text sent up to the next '#', with any
 // stray text sent before it. On a connection that the window ended because a reply was late,
 // it read no reply to its last awaited command, whatever the log shows after it.
@@ -70,6 +73,7 @@ inline QByteArray unescapeLogText(const QByteArray& text) {
 inline LogCheck checkCommandLog(const QByteArray& log, const QList<UserCommand>& given,
                                 const QList<int>& timedOut = {}) {
     static const QList<QByteArray> handshake = {":U2#", ":GVN#", ":Gt#", ":Gg#", ":Gev#"};
+    static const QList<QByteArray> clockRound = {":GC#", ":GL#", ":GG#", ":GC#"};
     LogCheck r;
     auto violation = [&r](const QByteArray& text) {
         if (r.violations.size() < 20)
@@ -85,6 +89,7 @@ inline LogCheck checkCommandLog(const QByteArray& log, const QList<UserCommand>&
     int queuedAt = next(0, false), atOnceAt = next(0, true);
     // Follow-ups that the replies so far call for, and those written.
     int owedPasses = 0, passes = 0, owedSlews = 0, slews = 0, owedErrors = 0, errors = 0;
+    int clockStep = 0; // the next command of the clock round under way; 0: none
     // The connection being read.
     int commands = 0;       // written, the handshake included, the Stops at once not
     int repliesCut = 0;     // by the window, handshake replies included
@@ -179,14 +184,27 @@ inline LogCheck checkCommandLog(const QByteArray& log, const QList<UserCommand>&
             if (!lastInFlight.isEmpty())
                 violation("the command in flight was not written first after the handshake: " +
                           lastInFlight.left(60));
+            const bool owing = passes < owedPasses || slews < owedSlews || errors < owedErrors;
+            if (clockStep > 0 && command != clockRound[clockStep])
+                violation("written between the clock reads: " + command.left(60));
+            else if (clockStep > 0 || (command == clockRound[0] && !owing))
+                clockStep = (clockStep + 1) % clockRound.size();
+            else if (clockRound.contains(command))
+                violation("clock read out of its round or between the steps of a chain or poll: " +
+                          command);
+            const bool known = motion || command.startsWith(":TLEL0") ||
+                               command.startsWith(":TLEP") || command == ":TLES#" ||
+                               command == ":TLESCK#" || command == ":GaE#" ||
+                               clockRound.contains(command);
+            if (!known)
+                violation("a command the window does not send: " + command.left(60));
             if (command.startsWith(":TLEP") && ++passes > owedPasses)
                 violation("pass request without an accepted upload: " + command);
             else if (command == ":TLES#" && ++slews > owedSlews)
                 violation("slew without a computed pass");
             else if (command == ":GaE#" && ++errors > owedErrors)
                 violation("error request without a status reply");
-            else if (command == ":TLESCK#" &&
-                     (passes < owedPasses || slews < owedSlews || errors < owedErrors))
+            else if (command == ":TLESCK#" && owing)
                 violation("status poll while a chain step was still to be written");
             if (motion || command.startsWith(":TLEL0")) {
                 if (queuedAt >= given.size() || given[queuedAt].command != command)
@@ -200,7 +218,8 @@ inline LogCheck checkCommandLog(const QByteArray& log, const QList<UserCommand>&
         }
     }
     endConnection();
-    r.outstanding = (owedPasses - passes) + (owedSlews - slews) + (owedErrors - errors);
+    r.outstanding = (owedPasses - passes) + (owedSlews - slews) + (owedErrors - errors) +
+                    (clockStep > 0 ? int(clockRound.size()) - clockStep : 0);
     r.pending = int(given.size()) - r.userCommands - r.stopsAtOnce - r.stopsLost;
     return r;
 }

@@ -13,6 +13,8 @@ const QByteArray kHandshake = kOpening + kReplies;
 const QByteArray kUpload = ":TLEL0SAT$0a1 ...$0a2 ...$0a#";
 const QByteArray kChain = kUpload + "|#> V#|:TLEP2461119.50000000,10#|#> 1,2,30.0#|:TLES#|#> V#|";
 const QByteArray kPoll = ":TLESCK#|#> E#|:GaE#|#> 0,0,0,\"E,0\",0#|";
+const QByteArray kClock =
+    ":GC#|#> 12/07/26#|:GL#|#> 10:00:00.00#|:GG#|#> -01.0#|:GC#|#> 12/07/26#|";
 
 class TestCommandLogCheck : public QObject {
     Q_OBJECT
@@ -61,6 +63,14 @@ void TestCommandLogCheck::judges_data() {
     QTest::newRow("reply after the window's limit unread")
         << kHandshake + ":TLESCK#|#> E#|# disconnected|" + kHandshake + ":TLESCK#|#> E#|:GaE#|#> 0#"
         << QByteArray("timeout@1") << "drained, 1 again";
+    QTest::newRow("clock rounds") << kHandshake + kClock + kPoll + kClock << QByteArray()
+                                  << "drained, 0 again";
+    QTest::newRow("clock round resumed after a break")
+        << kHandshake + ":GC#|#> 12/07/26#|:GL#|" + kHandshake + ":GL#|#> 10:00:00#|:GG#|#> +00#|" +
+               ":GC#|#> 12/07/26#"
+        << QByteArray() << "drained, 1 again";
+    QTest::newRow("still to come: clock reads")
+        << kHandshake + ":GC#|#> 12/07/26#|:GL#|#> 10:00:00#" << QByteArray() << "pending, 0 again";
     QTest::newRow("still to come: a Stop at once")
         << kHandshake + ":TLESCK#" << QByteArray(":STOP#@1") << "pending, 0 again";
 
@@ -86,6 +96,14 @@ void TestCommandLogCheck::judges_data() {
         << kHandshake + kUpload + "|#> E#|:TLEP2461119.50000000,10#|#> E#" << kUpload << "unsound";
     QTest::newRow("error request without a status reply")
         << kHandshake + ":GaE#|#> 0,0,0,0,0#" << QByteArray() << "unsound";
+    QTest::newRow("poll between the clock reads")
+        << kHandshake + ":GC#|#> 12/07/26#|:TLESCK#|#> E#|:GaE#|#> 0#" << QByteArray() << "unsound";
+    QTest::newRow("clock read between chain steps")
+        << kHandshake + kUpload + "|#> V#|" + kClock << kUpload << "unsound";
+    QTest::newRow("clock read out of its round")
+        << kHandshake + ":GL#|#> 10:00:00#" << QByteArray() << "unsound";
+    QTest::newRow("a command the window does not send")
+        << kHandshake + ":GR#|#> 10:00:00#" << QByteArray() << "unsound";
     QTest::newRow("a reply before any command")
         << kHandshake + "#> \\x0d\\x0aE#" << QByteArray() << "unsound";
     QTest::newRow("Stop at once missing")

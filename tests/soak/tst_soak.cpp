@@ -5,8 +5,9 @@
 // stand-in takes over on the same port, the queue drains, and the stand-ins' logs are judged
 // (command_log_check.h): every queued command reached the mount once per completed handshake,
 // in queue order, the command in flight at a break being the only one written again, and
-// nothing before a handshake but a Stop given while connected, which goes out at once; links
-// the window ended at its (shortened) reply limit included. The window's resident memory must
+// nothing before a handshake but a Stop given while connected, which goes out at once, and the
+// mount's clock read in whole rounds; links the window ended at its (shortened) reply limit
+// included. The window's resident memory must
 // stay flat after a warm-up.
 //
 // ORBITRAK_SOAK_MINUTES sets the misbehaving part's length (default: half a minute);
@@ -129,6 +130,9 @@ void TestSoak::misbehavingMount() {
     const QByteArray sets = readBytes(ORBITRAK_ACTIVE_CATALOGUE).split('\n').mid(1, 29).join('\n');
     QVERIFY(writeBytes("satell.txt", "US$ 1,#2\n" + sets + '\n'));
     QVERIFY(writeMountIp(QStringLiteral("127.0.0.1")));
+    // The mount's clock is read after every handshake; this computer's is not checked.
+    QSettings(QStringLiteral("Halvstar"), QStringLiteral("Orbitrak"))
+        .setValue(QStringLiteral("ntp_server"), QString());
 
     const QStringList slews{"--slew-seconds", "1"};
     const quint16 port = sim.start(QStringList{"--chaos", QString::number(seed)} + slews,
@@ -136,6 +140,7 @@ void TestSoak::misbehavingMount() {
     QVERIFY(port != 0);
     const TimeScales scales; // no table: the clock's UTC with the fallback leap count
     MainWindow window(scales, port);
+    window.startClockChecks();
     window.resize(1000, 800);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));

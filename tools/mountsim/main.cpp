@@ -7,6 +7,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QHostAddress>
 
@@ -21,7 +22,12 @@ static const char* const description =
     "  :Gt#    the site latitude as sDD*MM:SS.S\n"
     "  :Gg#    the site longitude, WEST positive as the mount counts it, as sDDD*MM:SS.S\n"
     "  :Gev#   the site elevation in metres as sXXXX.X\n"
-    "and takes :U2#, :STOP#, :KA# (park) and :PO# (unpark) without an answer.\n"
+    "  :GC#    the date of its clock as MM/DD/YY\n"
+    "  :GL#    the local time of its clock as HH:MM:SS.SS\n"
+    "  :GG#    the hours to add to local time to get UTC, as sHH.H (sHH:MM:SS.S when not\n"
+    "          a whole tenth of an hour)\n"
+    "and takes :U2#, :STOP#, :KA# (park) and :PO# (unpark) without an answer. Its clock is\n"
+    "the system clock plus --clock-offset, in the system's local time zone.\n"
     "\n"
     "It follows satellites like the real mount, computing with Orbitrak's own orbit model\n"
     "and sky geometry from its site (--lat, --lon, --elev) and the system clock (UTC with\n"
@@ -94,6 +100,11 @@ int main(int argc, char* argv[]) {
                                         "450");
     const QCommandLineOption slewOption(
         "slew-seconds", "How long every slew takes, 0 to 3600 seconds (default 5).", "S", "5");
+    const QCommandLineOption clockOffsetOption(
+        "clock-offset",
+        "Run the mount's clock S seconds ahead of the system clock (negative: behind; "
+        "default 0).",
+        "S", "0");
     const QCommandLineOption logOption("log", "Log the commands to FILE instead of standard error.",
                                        "FILE");
     const QCommandLineOption fragmentOption(
@@ -137,7 +148,7 @@ int main(int argc, char* argv[]) {
     parser.addOptions({listenOption, portOption, firmwareOption, latOption, lonOption, elevOption,
                        slewOption, logOption, fragmentOption, strayOption, dropOption, muteOption,
                        strayAfterOption, siteReplyOption, chaosOption, logRepliesOption,
-                       refuseAlpha5Option});
+                       refuseAlpha5Option, clockOffsetOption});
     parser.process(app);
 
     const QHostAddress address(parser.value(listenOption));
@@ -177,6 +188,11 @@ int main(int argc, char* argv[]) {
     if (!readNumber(parser.value(slewOption), config.slewSeconds) || config.slewSeconds < 0.0 ||
         config.slewSeconds > 3600.0)
         return fail("--slew-seconds needs seconds from 0 to 3600");
+    if (!readNumber(parser.value(clockOffsetOption), config.clockOffsetSeconds) ||
+        std::fabs(config.clockOffsetSeconds) > 1e8)
+        return fail("--clock-offset needs seconds from -1e8 to 1e8");
+    // The mount keeps the local time of the computer it stands in for.
+    config.utcOffsetSeconds = -QDateTime::currentDateTime().offsetFromUtc();
     for (const QString& name : parser.values(muteOption)) {
         const QByteArray command = SimulatedMount::normaliseCommandName(name.toLatin1());
         if (command.size() < 2)

@@ -3,6 +3,8 @@
 #include "astro/time_scales.h"
 #include "mount/protocol.h"
 
+#include <cmath>
+
 SimulatedMount::SimulatedMount(Config config)
     : config(std::move(config)),
       axisErrors(MountProtocol::readFirmwareVersion(this->config.firmware)
@@ -43,6 +45,19 @@ SimulatedMount::SimulatedMount(Config config)
     addExact(Protocol::kUnpark, [this](const QByteArray&) -> Reply {
         parked = false;
         return std::nullopt;
+    });
+
+    // The date and the time come from one reading each, cut to the hundredth as a clock shows
+    // it, so that the date turns with the time.
+    addExact(Protocol::kDate, [this](const QByteArray&) {
+        const qint64 days = localCentiseconds() / 8640000;
+        return Protocol::framedReply(Protocol::dateReply(QDate::fromJulianDay(2440588 + days)));
+    });
+    addExact(Protocol::kLocalTime, [this](const QByteArray&) {
+        return Protocol::framedReply(Protocol::localTimeReply(localCentiseconds() % 8640000));
+    });
+    addExact(Protocol::kUtcOffset, [this](const QByteArray&) {
+        return Protocol::framedReply(Protocol::utcOffsetReply(this->config.utcOffsetSeconds));
     });
 
     addPrefix(Protocol::kUploadPrefix,
@@ -97,6 +112,14 @@ std::optional<QByteArray> SimulatedMount::answer(const QByteArray& command, doub
         command.mid(match->prefix.size(), command.size() - match->prefix.size() - 1);
     std::optional<QByteArray> reply = match->handler(parameters);
     return isMuted(command) ? std::nullopt : reply;
+}
+
+qint64 SimulatedMount::localCentiseconds() const {
+    const double utc = (TimeScales().utcFromJd(now) - 2440587.5) * kSecondsPerDay;
+    const double local = utc + config.clockOffsetSeconds - config.utcOffsetSeconds;
+    // Before 1970 the stand-in's clock stops rather than showing negative days.
+    return std::isfinite(local) && local > 0.0 ? qint64(std::floor(std::fmin(local, 1e11) * 100.0))
+                                               : 0;
 }
 
 bool SimulatedMount::isMuted(const QByteArray& command) const {

@@ -29,6 +29,10 @@ public:
         QByteArray latitudeReply;
         QByteArray longitudeReply;
         QByteArray elevationReply;
+        // The mount's clock runs this many seconds ahead of the instants given (negative:
+        // behind) and keeps local time in a zone where this much is to be added to get UTC.
+        double clockOffsetSeconds = 0.0;
+        double utcOffsetSeconds = 0.0;
     };
 
     explicit SimulatedMount(Config config);
@@ -58,6 +62,8 @@ private:
     void addExact(const QByteArray& command, Handler handler);
     void addPrefix(const QByteArray& prefix, Handler handler);
     bool isMuted(const QByteArray& command) const;
+    // The mount's local time at `now`, in hundredths of a second since 1970-01-01 local.
+    qint64 localCentiseconds() const;
 
     Config config;
     std::vector<Rule> rules;

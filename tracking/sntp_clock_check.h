@@ -1,0 +1,82 @@
+#pragma once
+
+#include "mount/metatypes.h"
+#include "tracking/utc_clock.h"
+
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+class QHostInfo;
+class QTimer;
+class QUdpSocket;
+
+// How far this computer's clock is off, asked of a time server by SNTP (RFC 4330) at start and
+// every hour. A satellite in a low orbit moves about a degree a second, so a clock a second off
+// puts it out of the field of view.
+//
+// Only a reply that answers the query sent is taken: from the server's address and port, at
+// least 48 bytes, mode 4 (server), version 3 or 4, the originate time equal to the random
+// transmit time sent, a nonzero transmit time, a synchronised clock (leap indicator not 3,
+// stratum 1 to 15). A kiss-o'-death (stratum 0) with RATE, DENY or RSTR stops the automatic
+// queries for the rest of the session, as the server asks. Without a valid answer within the
+// limit (5 s, the name's look-up included), one Info line is logged until an answer comes again,
+// and the server is not asked again for 10 minutes.
+class SntpClockCheck : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr quint16 defaultPort = 123;
+    struct Timing {
+        int replyLimitMs = 5000;
+        int intervalMs = 60 * 60 * 1000;
+        int afterFailureMs = 10 * 60 * 1000;
+    };
+    // Above this the log warns: a tenth of a second is about the field of a small telescope
+    // along a low orbit.
+    static constexpr double warningSeconds = 0.1;
+
+    explicit SntpClockCheck(UtcClock clock = systemUtcSeconds, QObject* parent = nullptr);
+    ~SntpClockCheck() override;
+
+    // Tests shorten it.
+    void setTiming(const Timing& timing) { this->timing = timing; }
+    // Asks the server now and from then on by the timing. server: a name or address, with
+    // ":port" (an IPv6 address then in brackets) for another port than 123; empty: no checks.
+    void start(const QString& server);
+
+    // How far this computer's clock is ahead of the server's, in seconds (negative: behind);
+    // empty until a server has answered.
+    std::optional<double> offset() const { return measured; }
+    // This computer's clock corrected by the offset, as far as it is known.
+    double trueUtc() const { return clock() - measured.value_or(0.0); }
+
+signals:
+    void offsetMeasured(double seconds);
+    void logEvent(const QString& text, LogLevel level);
+
+private:
+    void ask();
+    void lookedUp(const QHostInfo& info);
+    void readReplies();
+    void giveUp();
+    void finish(int nextQueryMs);
+
+    UtcClock clock;
+    Timing timing;
+    QString host;
+    quint16 port = defaultPort;
+    QHostAddress address;
+    QUdpSocket* socket = nullptr; // a new one, on a new port, for every query
+    QTimer* limit;
+    QTimer* next;
+    int lookupId = -1;
+    quint64 nonce = 0;   // the transmit time sent, which the reply must carry back
+    double sentAt = 0.0; // this computer's clock then
+    bool awaiting = false;
+    bool silenced = false;      // a kiss-o'-death asked us to stop
+    bool failureLogged = false; // since the last answer
+    std::optional<double> measured;
+};
