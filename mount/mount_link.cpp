@@ -3,6 +3,8 @@
 #include "mount/mount_handshake.h"
 #include "mount/protocol.h"
 
+#include <algorithm>
+
 MountLink::MountLink(quint16 port, QObject* parent)
     : QObject(parent), port(port), connection(new MountConnection(this)),
       handshake(new MountHandshake(this)) {
@@ -60,10 +62,16 @@ void MountLink::connectionOpened() {
     dispatchHead();
 }
 
-// The steps not yet done are dropped; the next connection starts the handshake again.
+// The steps not yet done are dropped; the next connection starts the handshake again. So are
+// the reads bound to this connection, the one in flight too.
 void MountLink::connectionEnded() {
     ready = false;
     opening.clear();
+    // A head whose handler is running (and ended the connection) is left for its completion.
+    const auto from = completing ? std::next(queue.begin()) : queue.begin();
+    queue.erase(
+        std::remove_if(from, queue.end(), [](const Transaction& t) { return t.connectionBound; }),
+        queue.end());
 }
 
 // --- Transactions ---
@@ -73,6 +81,11 @@ void MountLink::queueCommand(const QByteArray& command, ReplyKind replyKind, Rep
     queue.push_back(Transaction{command, replyKind, std::move(handler)});
     if (wasEmpty && ready)
         dispatchHead();
+}
+
+void MountLink::queueRead(const QByteArray& command, ReplyHandler handler) {
+    queueCommand(command, ReplyKind::HashTerminated, std::move(handler));
+    queue.back().connectionBound = true;
 }
 
 // A moving telescope must not wait behind a reply that may never come. Stop has no reply, so
@@ -133,8 +146,10 @@ void MountLink::completeHead(const QByteArray& reply) {
         // The head stays queued while its handler runs, so a command the handler queues waits
         // behind it instead of being written from inside the handler.
         const ReplyHandler handler = queue.front().handler;
+        completing = true;
         if (handler)
             handler(reply);
+        completing = false;
         queue.pop_front();
     }
     if (head())

@@ -45,6 +45,10 @@ public:
     void close();
 
     void queueCommand(const QByteArray& command, ReplyKind replyKind, ReplyHandler handler = {});
+    // A read whose answer means something only on the connection it is asked on (the mount's
+    // clock): queued as any command, but dropped unanswered, its handler never called, when that
+    // connection ends, rather than written again first on the next one.
+    void queueRead(const QByteArray& command, ReplyHandler handler);
     // Written at once while connected; queued while not.
     void stop();
     void park();
@@ -78,6 +82,7 @@ private:
         QByteArray command; // as written, leading ':' and trailing '#' included
         ReplyKind replyKind = ReplyKind::None;
         ReplyHandler handler;
+        bool connectionBound = false; // see queueRead
     };
 
     void connectionOpened();
@@ -95,4 +100,5 @@ private:
     std::deque<Transaction> queue;   // the user's commands
     bool dispatching = false;        // dispatchHead is on the stack
     bool dispatchPending = false;    // ... and a completed transaction asked for the next head
+    bool completing = false;         // the queue's head's handler is running
 };

@@ -25,6 +25,7 @@ struct MountClockCheck::Round {
     std::optional<QDate> dateAfter;
     QByteArray dateAfterReply;
     double trueUtcAtMiddle = 0.0; // of the ":GL#" exchange
+    double halfExchange = 0.0;
     bool failed = false;
     QByteArray unreadable; // the first reply that did not read
 };
@@ -59,11 +60,22 @@ void MountClockCheck::linkStateChanged(LinkState state) {
     } else if (state != LinkState::Connecting) {
         retry->stop();
         interval->stop();
+        // The link drops the reads of a round it did not finish.
+        if (roundQueued && state == LinkState::Failed && !abandoned) {
+            // A mount that does not know the time commands lets them time out, and reading
+            // again would end every connection the same way.
+            abandoned = true;
+            emit logEvent(tr("The connection failed while the mount's clock was read: it is not "
+                             "read again, in case this mount does not answer the time commands."),
+                          LogLevel::Warning);
+        }
+        roundQueued = false;
+        attempt = 0;
     }
 }
 
 void MountClockCheck::readIfDue() {
-    if (!due || roundQueued || !link.isReady() || !link.isIdle())
+    if (!due || abandoned || roundQueued || !link.isReady() || !link.isIdle())
         return;
     due = false;
     retry->stop();
@@ -72,12 +84,11 @@ void MountClockCheck::readIfDue() {
     const char* const commands[] = {MountProtocol::kDate, MountProtocol::kLocalTime,
                                     MountProtocol::kUtcOffset, MountProtocol::kDate};
     for (int step = 0; step < 4; ++step)
-        link.queueCommand(
-            commands[step], ReplyKind::HashTerminated,
-            [self = QPointer<MountClockCheck>(this), round, step](const QByteArray& reply) {
-                if (self)
-                    self->received(round, step, reply);
-            });
+        link.queueRead(commands[step], [self = QPointer<MountClockCheck>(this), round,
+                                        step](const QByteArray& reply) {
+            if (self)
+                self->received(round, step, reply);
+        });
 }
 
 void MountClockCheck::received(const std::shared_ptr<Round>& round, int step,
@@ -94,6 +105,7 @@ void MountClockCheck::received(const std::shared_ptr<Round>& round, int step,
                                                               link.awaitedCommandWrittenAt())
                                     .count();
         round->trueUtcAtMiddle = trueUtc() - exchange / 2.0;
+        round->halfExchange = exchange / 2.0;
         round->localSeconds = MountProtocol::readLocalTime(reply);
         read = round->localSeconds.has_value();
         break;
@@ -153,6 +165,7 @@ void MountClockCheck::conclude(const Round& round) {
         double(round.dateBefore->toJulianDay() - kUnixEpochJulianDay) * 86400.0 +
         *round.localSeconds + *round.offsetHours * 3600.0;
     measured = mountUtc - round.trueUtcAtMiddle;
+    halfExchange = round.halfExchange;
     emit mountClockMeasured(*measured);
     if (std::fabs(*measured) <= warningSeconds)
         return;

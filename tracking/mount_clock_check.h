@@ -23,7 +23,9 @@ class QTimer;
 // transit chain or a poll. The mount's UTC is taken at the middle of the ":GL#" exchange and
 // compared with the true UTC then. When the two dates differ, the day turned during the reads
 // and they are made again. An unreadable reply is named in a Warning and the round is dropped;
-// the link goes on.
+// the link goes on. The reads are bound to their connection: one that ends drops them, and one
+// that fails during them ends the reading for good, so that a mount without these commands
+// stays usable.
 class MountClockCheck : public QObject {
     Q_OBJECT
 
@@ -46,6 +48,9 @@ public:
 
     // The mount's UTC minus true UTC in seconds, as last measured.
     std::optional<double> error() const { return measured; }
+    // How far that may be wrong: half the ":GL#" exchange, as the mount may have read its clock
+    // anywhere within it.
+    std::optional<double> uncertainty() const { return halfExchange; }
 
 signals:
     void mountClockMeasured(double secondsAhead);
@@ -65,8 +70,10 @@ private:
     bool started = false;
     bool due = false;
     bool roundQueued = false;
-    int attempt = 0; // rounds in a row whose dates differed
+    bool abandoned = false; // a connection failed during a round: no more reads
+    int attempt = 0;        // rounds in a row whose dates differed
     QTimer* retry;
     QTimer* interval;
     std::optional<double> measured;
+    std::optional<double> halfExchange;
 };

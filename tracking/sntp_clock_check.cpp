@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QUdpSocket>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -150,6 +151,7 @@ void SntpClockCheck::readReplies() {
                                     (arrivedAt - sentAt)) /
                                    2.0;
         measured = -serverAhead;
+        halfDelay = std::max(0.0, (arrivedAt - sentAt) - secondsBetween(received, transmitted)) / 2;
         failureLogged = false;
         emit offsetMeasured(*measured);
         if (std::fabs(*measured) > warningSeconds)

@@ -50,6 +50,9 @@ public:
     // How far this computer's clock is ahead of the server's, in seconds (negative: behind);
     // empty until a server has answered.
     std::optional<double> offset() const { return measured; }
+    // How far the offset may be wrong: half the round trip of the query that measured it, less
+    // the server's own time (the replies may take unequal times either way).
+    std::optional<double> uncertainty() const { return halfDelay; }
     // This computer's clock corrected by the offset, as far as it is known.
     double trueUtc() const { return clock() - measured.value_or(0.0); }
 
@@ -79,4 +82,5 @@ private:
     bool silenced = false;      // a kiss-o'-death asked us to stop
     bool failureLogged = false; // since the last answer
     std::optional<double> measured;
+    std::optional<double> halfDelay;
 };
