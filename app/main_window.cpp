@@ -443,10 +443,11 @@ HorizonMask MainWindow::readHorizon(const QString& horizonFile) {
     return horizon;
 }
 
+// The warning follows the line that reports the site.
 void MainWindow::mountSiteReported(const Site& site) {
     mountSiteInUse = true;
     session->setSite(site);
-    warnIfMountSiteFar();
+    QMetaObject::invokeMethod(this, &MainWindow::warnIfMountSiteFar, Qt::QueuedConnection);
 }
 
 // Farther than this, the mount is not where the chosen site says: one of them is wrong.
