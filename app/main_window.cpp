@@ -4,11 +4,13 @@
 #include "app/data_paths.h"
 #include "app/log_model.h"
 #include "app/mount_settings_dialog.h"
+#include "app/observing_site_dialog.h"
 #include "app/passes_panel.h"
 #include "app/preferences_dialog.h"
 #include "app/settings.h"
 #include "astro/horizon_mask.h"
 #include "astro/time_scales.h"
+#include "astro/topocentric.h"
 #include "catalogue/catalogue_file.h"
 #include "catalogue/magnitudes.h"
 #include "catalogue/numeric_sort_proxy_model.h"
@@ -36,6 +38,7 @@
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTimer>
 
 #include <algorithm>
@@ -73,7 +76,7 @@ MainWindow::MainWindow(const TimeScales& scales, quint16 mountPort, QWidget* par
     satelliteModel = new SatelliteTableModel(*session, this);
     proxy = new NumericSortProxyModel(this);
     link = new MountLink(mountPort, this);
-    connect(link, &MountLink::siteChanged, session, &SkySession::setSite);
+    connect(link, &MountLink::siteChanged, this, &MainWindow::mountSiteReported);
     transit = new TransitChain(
         *link, [this] { return session->instant(); }, this);
     statusPoll = new TrackingStatusPoll(*link, this);
@@ -84,29 +87,13 @@ MainWindow::MainWindow(const TimeScales& scales, quint16 mountPort, QWidget* par
     connect(ui->loadTlesAction, &QAction::triggered, this, &MainWindow::loadTles);
     connect(ui->mountSetupAction, &QAction::triggered, this, &MainWindow::editMountAddress);
     connect(ui->preferencesAction, &QAction::triggered, this, &MainWindow::editPreferences);
+    connect(ui->observingSiteAction, &QAction::triggered, this, &MainWindow::chooseObservingSite);
     setUpSatelliteTable();
     wireMount();
     wireClocks();
     setUpPasses();
-    // The site's horizon: a file that cannot be read leaves it flat.
-    if (const QString horizonFile = readHorizonFile(); !horizonFile.isEmpty()) {
-        QFile file(horizonFile);
-        HorizonMask horizon;
-        int badLine = 0;
-        const QString shown = QDir::toNativeSeparators(horizonFile);
-        if (!file.open(QIODevice::ReadOnly) || file.size() > HorizonMask::kMaxFileBytes)
-            logModel->addEntry(
-                tr("Could not read the horizon file %1; the horizon stays flat.").arg(shown),
-                LogLevel::Error);
-        else if (!horizon.parse(file.readAll().toStdString(), &badLine))
-            logModel->addEntry(tr("Line %1 of the horizon file %2 is not an azimuth and an "
-                                  "altitude in degrees; the horizon stays flat.")
-                                   .arg(badLine)
-                                   .arg(shown),
-                               LogLevel::Error);
-        else
-            session->setHorizon(std::move(horizon));
-    }
+    applyObservingSite();
+    setUpTimeOffset();
     reloadCatalogue();
 
     setupDialog = std::make_unique<MountSettingsDialog>();
@@ -437,6 +424,107 @@ void MainWindow::editMountAddress() {
     writeMountIp(mountIp);
 }
 
+// Chosen while a mount is connected, a site only changes what the mount's site is compared
+// with.
+void MainWindow::chooseObservingSite() {
+    ObservingSiteDialog dialog(this);
+    dialog.setSites(readObservingSites(), readCurrentSiteName());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    writeObservingSites(dialog.sites());
+    writeCurrentSiteName(dialog.currentSite());
+    if (link->state() != LinkState::Connected)
+        mountSiteInUse = false;
+    applyObservingSite();
+}
+
+// The chosen site with its horizon; the horizon file from before sites had their own while the
+// site names none.
+void MainWindow::applyObservingSite() {
+    chosenSite = readCurrentObservingSite();
+    const QString horizonFile = chosenSite && !chosenSite->horizonFile.isEmpty()
+                                    ? chosenSite->horizonFile
+                                    : readHorizonFile();
+    if (!horizonFile.isEmpty() || !session->horizon().isFlat())
+        session->setHorizon(readHorizon(horizonFile));
+    if (mountSiteInUse)
+        warnIfMountSiteFar();
+    else
+        session->setSite(chosenSite ? chosenSite->site() : Site());
+}
+
+// A file that cannot be read leaves the horizon flat.
+HorizonMask MainWindow::readHorizon(const QString& horizonFile) {
+    HorizonMask horizon;
+    if (horizonFile.isEmpty())
+        return horizon;
+    QFile file(horizonFile);
+    int badLine = 0;
+    const QString shown = QDir::toNativeSeparators(horizonFile);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > HorizonMask::kMaxFileBytes)
+        logModel->addEntry(
+            tr("Could not read the horizon file %1; the horizon stays flat.").arg(shown),
+            LogLevel::Error);
+    else if (!horizon.parse(file.readAll().toStdString(), &badLine))
+        logModel->addEntry(tr("Line %1 of the horizon file %2 is not an azimuth and an "
+                              "altitude in degrees; the horizon stays flat.")
+                               .arg(badLine)
+                               .arg(shown),
+                           LogLevel::Error);
+    return horizon;
+}
+
+// The warning follows the line that reports the site.
+void MainWindow::mountSiteReported(const Site& site) {
+    mountSiteInUse = true;
+    session->setSite(site);
+    QMetaObject::invokeMethod(this, &MainWindow::warnIfMountSiteFar, Qt::QueuedConnection);
+}
+
+// Farther than this, the mount is not where the chosen site says: one of them is wrong.
+static constexpr double kMountSiteToleranceKm = 1.0;
+
+void MainWindow::warnIfMountSiteFar() {
+    if (!chosenSite)
+        return;
+    const double km = siteDistance(link->site(), chosenSite->site()) / 1000.0;
+    if (km > kMountSiteToleranceKm)
+        logModel->addEntry(tr("The mount's site is %1 km from %2.")
+                               .arg(QString::number(km, 'f', 1), chosenSite->name),
+                           LogLevel::Warning);
+}
+
+// The spin box shows, and changes, the time offset of the satellite selected in the table; the
+// upload reads the offset of the satellite it sends.
+void MainWindow::setUpTimeOffset() {
+    connect(ui->satelliteTableView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &MainWindow::showTimeOffset);
+    connect(session, &SkySession::catalogueChanged, this, &MainWindow::showTimeOffset);
+    connect(ui->timeOffsetSpinBox, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
+            [this](double seconds) {
+                if (offsetSatellite >= 0)
+                    writeTimeOffset(offsetSatellite, seconds);
+            });
+    showTimeOffset();
+    ui->mountClockCheckBox->setChecked(readCorrectMountClock());
+    transit->setMountClockCorrection(ui->mountClockCheckBox->isChecked());
+    connect(ui->mountClockCheckBox, &QCheckBox::toggled, this, [this](bool on) {
+        transit->setMountClockCorrection(on);
+        writeCorrectMountClock(on);
+    });
+}
+
+void MainWindow::showTimeOffset() {
+    const QModelIndex current = ui->satelliteTableView->selectionModel()->currentIndex();
+    const int row = current.isValid() ? proxy->mapToSource(current).row() : -1;
+    offsetSatellite = row >= 0 && std::size_t(row) < session->catalogue().size()
+                          ? long(session->catalogue()[std::size_t(row)].elements.satnum)
+                          : -1;
+    const QSignalBlocker blocker(ui->timeOffsetSpinBox);
+    ui->timeOffsetSpinBox->setValue(offsetSatellite >= 0 ? readTimeOffset(offsetSatellite) : 0.0);
+    ui->timeOffsetSpinBox->setEnabled(offsetSatellite >= 0);
+}
+
 // index: the view's, through the proxy.
 void MainWindow::followSatellite(const QModelIndex& index) {
     if (index.isValid())
@@ -448,10 +536,11 @@ void MainWindow::followRow(int row) {
     const QModelIndex index = satelliteModel->index(row, SatelliteTableModel::Name);
     if (!index.isValid())
         return;
+    const long number = long(session->catalogue()[std::size_t(row)].elements.satnum);
     transit->start(index.data().toString(),
                    index.data(SatelliteTableModel::NameLineRole).toString(),
                    index.data(SatelliteTableModel::Line1Role).toString(),
-                   index.data(SatelliteTableModel::Line2Role).toString());
+                   index.data(SatelliteTableModel::Line2Role).toString(), readTimeOffset(number));
 }
 
 void MainWindow::tick() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/observing_sites.h"
 #include "mount/mount_link.h"
 
 #include <QMainWindow>
@@ -7,8 +8,10 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class CatalogueUpdateUi;
+class HorizonMask;
 class LogModel;
 class MountClockCheck;
 class MountSettingsDialog;
@@ -58,6 +61,13 @@ private:
     void loadTles();
     void editMountAddress();
     void editPreferences();
+    void chooseObservingSite();
+    void applyObservingSite();
+    HorizonMask readHorizon(const QString& file);
+    void mountSiteReported(const Site& site);
+    void warnIfMountSiteFar();
+    void setUpTimeOffset();
+    void showTimeOffset();
     void followSatellite(const QModelIndex& index);
     void followRow(int row);
     void tick();
@@ -82,6 +92,12 @@ private:
     CatalogueUpdateUi* updates = nullptr; // TLEs > Sources... and Update from sources
     PassesPanel* passesPanel = nullptr;
     QDockWidget* passesDock = nullptr;
+    // The site chosen in Mount > Observing site..., if any. It is the session's until a mount
+    // reports its own; the mount's then stays, after a disconnection too (the table does not
+    // jump), until a site is chosen again while no mount is connected.
+    std::optional<ObservingSite> chosenSite;
+    bool mountSiteInUse = false;
+    long offsetSatellite = -1;     // the catalogue number whose time offset the spin box shows
     bool magnitudesLoaded = false; // a magnitude file was read: the CSV export has their column
     std::unique_ptr<MountSettingsDialog> setupDialog; // a top-level window of its own
 };

@@ -2,6 +2,7 @@
 
 #include <QSettings>
 
+#include <cmath>
 #include <functional>
 
 namespace {
@@ -32,6 +33,11 @@ const QString filterKey = QStringLiteral("filter_text");
 const QString passSearchHoursKey = QStringLiteral("pass_search_hours");
 const QString horizonFileKey = QStringLiteral("horizon_file");
 const QString ntpServerKey = QStringLiteral("ntp_server");
+const QString correctMountClockKey = QStringLiteral("correct_mount_clock");
+
+QString timeOffsetKey(long catalogueNumber) {
+    return QStringLiteral("time_offsets/%1").arg(catalogueNumber);
+}
 
 } // namespace
 
@@ -107,4 +113,27 @@ bool writeWindowState(const WindowState& state) {
 
 QString readMagnitudeFile() {
     return store().value(QStringLiteral("magnitude_file"), QString()).toString();
+}
+
+double readTimeOffset(long catalogueNumber) {
+    bool ok = false;
+    const double seconds = store().value(timeOffsetKey(catalogueNumber)).toDouble(&ok);
+    return ok && std::fabs(seconds) <= kMaxTimeOffsetS ? seconds : 0.0;
+}
+
+bool writeTimeOffset(long catalogueNumber, double seconds) {
+    return write([&](QSettings& s) {
+        if (seconds == 0.0)
+            s.remove(timeOffsetKey(catalogueNumber));
+        else
+            s.setValue(timeOffsetKey(catalogueNumber), seconds);
+    });
+}
+
+bool readCorrectMountClock() {
+    return store().value(correctMountClockKey, true).toBool();
+}
+
+bool writeCorrectMountClock(bool on) {
+    return write([on](QSettings& s) { s.setValue(correctMountClockKey, on); });
 }

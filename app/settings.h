@@ -31,7 +31,8 @@ constexpr int kMaxPassSearchHours = 168;
 int readPassSearchHours();
 bool writePassSearchHours(int hours);
 
-// The site's horizon file, under "horizon_file"; the empty text (a flat horizon) when missing.
+// The horizon file from before observing sites had their own, under "horizon_file"; the
+// empty text (a flat horizon) when missing. It applies while the current site names none.
 QString readHorizonFile();
 
 // What the window looks like when it closes, for the next start: its geometry, the live
@@ -50,3 +51,14 @@ bool writeWindowState(const WindowState& state);
 // The file of standard magnitudes the planner estimates brightness from, under
 // "magnitude_file"; empty when the key is missing.
 QString readMagnitudeFile();
+
+// A satellite's time offset in seconds, under "time_offsets/NUMBER" (its catalogue number):
+// -60 to 60, 0 when missing or out of range. Writing 0 removes the key.
+constexpr double kMaxTimeOffsetS = 60.0;
+double readTimeOffset(long catalogueNumber);
+bool writeTimeOffset(long catalogueNumber, double seconds);
+
+// Whether the upload corrects for the mount's clock, under "correct_mount_clock"; true when
+// missing.
+bool readCorrectMountClock();
+bool writeCorrectMountClock(bool on);

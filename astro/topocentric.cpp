@@ -22,6 +22,16 @@ SiteMeridianPosition siteMeridianPosition(const Site& site) {
     return p;
 }
 
+double siteDistance(const Site& a, const Site& b) {
+    // Earth-fixed positions, each site's meridian turned to its longitude.
+    const auto position = [](const Site& site) {
+        const SiteMeridianPosition p = siteMeridianPosition(site);
+        return Vec3{p.rho * std::cos(site.westLongitude), -p.rho * std::sin(site.westLongitude),
+                    p.z};
+    };
+    return length(difference(position(a), position(b)));
+}
+
 HorizonFrame horizonFrame(const SiteMeridianPosition& site, double theta) {
     return {site, std::sin(theta), std::cos(theta)};
 }

@@ -14,6 +14,11 @@ struct SiteMeridianPosition {
 // The exact geodetic-to-geocentric conversion of the site.
 SiteMeridianPosition siteMeridianPosition(const Site& site);
 
+// The straight line between two sites on the ellipsoid, elevations included, in metres: the
+// distance that matters to whether they see the same sky (within metres of the way along the
+// ground at the few kilometres where it is asked).
+double siteDistance(const Site& a, const Site& b);
+
 // The site at one instant: everything the reduction needs that does not depend on the
 // satellite, so a whole catalogue can share it.
 struct HorizonFrame {

@@ -275,3 +275,56 @@ std::optional<ElementLines> writeElementLines(const MeanElements& e) {
     appendCheckDigit(lines.line2);
     return lines;
 }
+
+namespace {
+
+constexpr long long kEpochUnitsPerDay = 100000000; // the epoch's last digit: 1e-8 day
+
+int daysInYear(int year) {
+    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0) ? 366 : 365;
+}
+
+} // namespace
+
+std::optional<ElementLines> shiftElementEpoch(std::string_view line1, std::string_view line2,
+                                              double seconds) {
+    if (line1.size() < kElementLineLength || line2.size() < kElementLineLength ||
+        line1.substr(0, 2) != "1 " || line2.substr(0, 2) != "2 " || !std::isfinite(seconds) ||
+        std::fabs(seconds) > 1e7)
+        return std::nullopt;
+    const std::string_view year = elementLineField(line1, kEpochYearField);
+    const std::string_view day = elementLineField(line1, kEpochDayField);
+    if (!isDigit(year[0]) || !isDigit(year[1]) || day[3] != '.')
+        return std::nullopt;
+    // The day as a whole number of 1e-8 days, so that the columns not shifted stay exact.
+    long long units = 0;
+    bool leadingBlanks = true;
+    for (std::size_t i = 0; i < day.size(); ++i) {
+        if (i == 3)
+            continue;
+        if (day[i] == ' ' && leadingBlanks && i < 2)
+            continue;
+        leadingBlanks = false;
+        if (!isDigit(day[i]))
+            return std::nullopt;
+        units = units * 10 + (day[i] - '0');
+    }
+    int y = yearFromTwoDigits((year[0] - '0') * 10 + (year[1] - '0'));
+    // Day 1.0 is the year's first instant.
+    units += std::llround(seconds / 86400.0 * double(kEpochUnitsPerDay)) - kEpochUnitsPerDay;
+    while (units < 0)
+        units += daysInYear(--y) * kEpochUnitsPerDay;
+    while (units >= daysInYear(y) * kEpochUnitsPerDay)
+        units -= daysInYear(y++) * kEpochUnitsPerDay;
+    if (y < yearFromTwoDigits(57) || y > yearFromTwoDigits(56))
+        return std::nullopt;
+    units += kEpochUnitsPerDay;
+    char epoch[32];
+    std::snprintf(epoch, sizeof epoch, day[0] == ' ' ? "%02d%3lld.%08lld" : "%02d%03lld.%08lld",
+                  y % 100, units / kEpochUnitsPerDay, units % kEpochUnitsPerDay);
+    ElementLines lines{std::string(line1), std::string(line2)};
+    lines.line1.replace(kEpochYearField.offset(), kEpochYearField.width() + kEpochDayField.width(),
+                        epoch);
+    lines.line1[kCheckDigitField.offset()] = char('0' + elementLineCheckDigit(lines.line1));
+    return lines;
+}

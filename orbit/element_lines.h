@@ -81,6 +81,17 @@ struct ElementLines {
     std::string line2;
 };
 
+// The two lines with the epoch (line 1, columns 19 to 32, YYDDD.DDDDDDDD) moved later by the
+// seconds given (earlier when negative), to the nearest 1e-8 day, and line 1's check digit
+// recomputed. A set whose epoch is later reaches every point of its track later by as much.
+// Every other column, and whatever follows column 69 (a line end), stays as it was; line 2 is
+// returned unchanged. The day may cross into the year before or after (leap years counted).
+// Empty when a line is shorter than 69 columns or does not start with its number and a blank,
+// when the epoch is not two digits, three digits (leading blanks allowed), a point and eight
+// digits, or when the new year lies outside what the two digits can say (1957 to 2056).
+std::optional<ElementLines> shiftElementEpoch(std::string_view line1, std::string_view line2,
+                                              double seconds);
+
 // The values of two strict element lines (see strictElementLine) of one catalogue number, with
 // the name given; empty when a field does not read or a value is out of range
 // (meanElementsInRange). The international designator "98067A" becomes the OBJECT_ID

@@ -3,7 +3,11 @@
 #include "mount/mount_link.h"
 #include "mount/protocol.h"
 
+#include "orbit/element_lines.h"
+
 #include <QPointer>
+
+#include <cmath>
 
 namespace {
 
@@ -20,8 +24,21 @@ template <typename Step> MountLink::ReplyHandler guarded(TransitChain* chain, St
 TransitChain::TransitChain(MountLink& link, std::function<double()> instant, QObject* parent)
     : QObject(parent), link(link), instant(std::move(instant)) {}
 
+void TransitChain::setMountClockError(double seconds) {
+    mountClockError = std::isfinite(seconds) ? seconds : 0.0;
+}
+
+void TransitChain::setMountClockCorrection(bool on) {
+    correctMountClock = on;
+}
+
+double TransitChain::totalOffset(double offsetSeconds) const {
+    const bool correct = correctMountClock && std::fabs(mountClockError) > kMountClockThresholdS;
+    return offsetSeconds + (correct ? mountClockError : 0.0);
+}
+
 void TransitChain::start(const QString& name, const QString& nameLine, const QString& line1,
-                         const QString& line2) {
+                         const QString& line2, double offsetSeconds) {
     emit logEvent(tr("Selected %1.").arg(name), LogLevel::Info);
     // A set read from OMM whose number no TLE can carry has no element lines: an empty upload
     // would only be refused.
@@ -36,9 +53,26 @@ void TransitChain::start(const QString& name, const QString& nameLine, const QSt
     // that reads five digits may refuse; the lines go as they stand all the same.
     const bool alpha5 =
         line1.size() > 2 && line1[2] >= QLatin1Char('A') && line1[2] <= QLatin1Char('Z');
+    QString uploadLine1 = line1;
+    if (const double offset = totalOffset(offsetSeconds); offset != 0.0) {
+        const std::optional<ElementLines> shifted =
+            shiftElementEpoch(line1.toStdString(), line2.toStdString(), offset);
+        const QString seconds =
+            (offset >= 0.0 ? QStringLiteral("+") : QString()) + QString::number(offset, 'f', 2);
+        if (!shifted) {
+            emit logEvent(tr("Cannot move the epoch of %1 by %2 s: its first element line does "
+                             "not hold one in the usual columns. Nothing was uploaded.")
+                              .arg(name, seconds),
+                          LogLevel::Error);
+            return;
+        }
+        uploadLine1 = QString::fromStdString(shifted->line1);
+        emit logEvent(tr("Uploading %1 with a time offset of %2 s.").arg(name, seconds),
+                      LogLevel::Info);
+    }
     const QPointer<TransitChain> chain(this);
     const QString alpha5Name = alpha5 ? name : QString();
-    link.queueCommand(MountProtocol::uploadCommand(nameLine, line1, line2),
+    link.queueCommand(MountProtocol::uploadCommand(nameLine, uploadLine1, line2),
                       ReplyKind::HashTerminated, [chain, alpha5Name](const QByteArray& reply) {
                           if (chain)
                               chain->uploaded(reply, alpha5Name);

@@ -21,8 +21,29 @@ public:
     TransitChain(MountLink& link, std::function<double()> instant, QObject* parent = nullptr);
 
     // name: what the table shows; the three lines exactly as read from the catalogue.
+    // offsetSeconds: the satellite's own time offset. When the total with the mount's clock
+    // (totalOffset) is not zero, the set goes up with its epoch moved by it; otherwise the lines
+    // go exactly as read.
     void start(const QString& name, const QString& nameLine, const QString& line1,
-               const QString& line2);
+               const QString& line2, double offsetSeconds = 0.0);
+
+    // What the upload adds to a satellite's own offset: the mount's clock error, while the
+    // correction is on and the error is above the threshold.
+    double totalOffset(double offsetSeconds) const;
+
+    // The mount's clock error is corrected only above this: below it the measurement's own
+    // noise would move the epoch for nothing.
+    static constexpr double kMountClockThresholdS = 0.1;
+
+public slots:
+    // The mount's UTC minus the true UTC, in seconds (NaN or 0: not known). A mount whose clock
+    // is ahead by d computes, at the true instant t, where the satellite is at t + d: it leads
+    // the satellite by d. A set whose epoch is d later reaches every point d later, so with
+    // it the mount points, at its t + d, where the satellite is at t. The error is therefore
+    // added to the offset as it stands: ahead is a positive offset, behind a negative one.
+    void setMountClockError(double seconds);
+    // "Correct for the mount's clock"; on unless turned off.
+    void setMountClockCorrection(bool on);
 
 signals:
     void logEvent(const QString& text, LogLevel level);
@@ -36,4 +57,6 @@ private:
 
     MountLink& link;
     std::function<double()> instant;
+    double mountClockError = 0.0;
+    bool correctMountClock = true;
 };

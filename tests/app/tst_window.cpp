@@ -1,22 +1,29 @@
 #include "app/log_model.h"
 #include "app/main_window.h"
 #include "app/mount_settings_dialog.h"
+#include "app/observing_site_dialog.h"
 #include "app/settings.h"
 #include "app/translations.h"
 #include "astro/time_scales.h"
+#include "catalogue/observing_sites.h"
+#include "catalogue/sky_session.h"
+#include "orbit/element_lines.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/scripted_mount.h"
 #include "tests/common/test_sets.h"
 #include "tests/common/window_probe.h"
 #include "tests/common/window_test_main.h"
+#include "tracking/transit_chain.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QDateTime>
 #include <QDialogButtonBox>
 #include <QDockWidget>
+#include <QDoubleSpinBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -66,6 +73,7 @@ private slots:
         mount = std::make_unique<ScriptedMount>();
         QVERIFY(mount->isListening());
         QVERIFY(writeMountIp(QStringLiteral("127.0.0.1")));
+        QVERIFY(writeObservingSites({}) && writeCurrentSiteName(QString()));
         newWindow();
     }
 
@@ -354,22 +362,167 @@ private slots:
         QTRY_COMPARE(mount->afterHandshake(), QByteArray(":STOP#:KA#:PO#"));
     }
 
+    // The satellite's own offset, set while it is selected, and the mount's clock error when the
+    // box is ticked and the error is above 0.1 s, move the epoch uploaded by their sum; with a
+    // sum of zero the lines go as read.
+    void doubleClickStartsTheUpload_data() {
+        QTest::addColumn<double>("offset");
+        QTest::addColumn<double>("clockError");
+        QTest::addColumn<bool>("correctClock");
+        QTest::addColumn<QString>("total"); // as logged; empty: none
+        QTest::newRow("as read") << 0.0 << 0.0 << true << "";
+        QTest::newRow("later") << 1.5 << 0.0 << true << "+1.50";
+        QTest::newRow("earlier") << -0.25 << 0.0 << false << "-0.25";
+        QTest::newRow("clock ahead") << 0.0 << 0.5 << true << "+0.50";
+        QTest::newRow("clock behind, not corrected") << 0.0 << -0.5 << false << "";
+        QTest::newRow("clock within its noise") << 0.0 << 0.1 << true << "";
+        QTest::newRow("offset and clock") << 2.0 << -0.3 << true << "+1.70";
+        QTest::newRow("cancelling") << 0.5 << -0.5 << true << "";
+    }
+
     void doubleClickStartsTheUpload() {
+        QFETCH(double, offset);
+        QFETCH(double, clockError);
+        QFETCH(bool, correctClock);
+        QFETCH(QString, total);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         STEP(connectMount());
         auto* table = child<QTableView>("satelliteTableView");
+        auto* offsetBox = child<QDoubleSpinBox>("timeOffsetSpinBox");
         QCOMPARE(table->model()->rowCount(), 1);
+        QVERIFY(!offsetBox->isEnabled()); // no satellite selected
         const QPoint cell = table->visualRect(table->model()->index(0, 0)).center();
         // The view takes a double click only on the row that the first click pressed.
         QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
+        QVERIFY(offsetBox->isEnabled());
+        offsetBox->setValue(offset);
+        QCOMPARE(readTimeOffset(900), offset); // kept for the catalogue number
+        child<QCheckBox>("mountClockCheckBox")->setChecked(correctClock);
+        QCOMPARE(readCorrectMountClock(), correctClock);
+        window->findChild<TransitChain*>()->setMountClockError(clockError);
+        const int logged = windowLog(window.get()).size();
         QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
-        const QByteArray upload =
-            ":TLEL0US$$ 1$2C$232$0a" + line1.trimmed() + "$0a" + line2.trimmed() + "$0a#";
-        QTRY_COMPARE(mount->afterHandshake(), upload);
-        QCOMPARE(windowLog(window.get()).last(),
-                 logLine(LogLevel::Info,
-                         "Selected " + table->model()->index(0, 0).data().toString() + "."));
+        QByteArray sent = line1;
+        if (!total.isEmpty())
+            sent = QByteArray::fromStdString(
+                shiftElementEpoch(line1.toStdString(), line2.toStdString(), total.toDouble())
+                    ->line1);
+        QCOMPARE(sent == line1, total.isEmpty());
+        QTRY_COMPARE(mount->afterHandshake(),
+                     ":TLEL0US$$ 1$2C$232$0a" + sent.trimmed() + "$0a" + line2.trimmed() + "$0a#");
+        const QString name = table->model()->index(0, 0).data().toString();
+        QStringList expected{logLine(LogLevel::Info, "Selected " + name + ".")};
+        if (!total.isEmpty())
+            expected << logLine(LogLevel::Info,
+                                "Uploading " + name + " with a time offset of " + total + " s.");
+        QCOMPARE(windowLog(window.get()).mid(logged), expected);
+
+        // The next start shows the satellite's offset again, and the box as it was left.
+        writeTimeOffset(900, 0.0);
+        offsetBox->setValue(0.0);
+        QCOMPARE(readTimeOffset(900), 0.0);
+        writeTimeOffset(900, offset);
+        newWindow();
+        child<QTableView>("satelliteTableView")->selectRow(0);
+        QCOMPARE(child<QDoubleSpinBox>("timeOffsetSpinBox")->value(), offset);
+        QCOMPARE(child<QCheckBox>("mountClockCheckBox")->isChecked(), correctClock);
+        writeTimeOffset(900, 0.0);
+    }
+
+    // Sites added, edited and chosen in the dialog are kept in the settings; the chosen one is
+    // the session's, with its horizon, and the next window starts from it.
+    void observingSitesAreChosenAndKept() {
+        auto* session = window->findChild<SkySession*>();
+        QVERIFY(sameSite(session->site(), Site()));
+        QVERIFY(writeBytes("garden.txt", "0 10\n180 30\n"));
+        const QString horizon = QDir::current().filePath("garden.txt");
+        runSiteDialog([&](ObservingSiteDialog* dialog) {
+            QVERIFY(!dialog->findChild<QLineEdit*>("siteNameEdit")->isEnabled());
+            click(dialog, "addSiteButton");
+            fillSite(dialog, "Home", 48.5, 11.583333, 520, horizon);
+            click(dialog, "addSiteButton"); // starts as a copy, under a name of its own
+            QCOMPARE(dialog->currentSite(), QString("Site 2"));
+            fillSite(dialog, "Home", -33.45, -70.67, 570, "");
+            QVERIFY(!okButton(dialog)->isEnabled()); // two of one name
+            fillSite(dialog, "Santiago", -33.45, -70.67, 570, "");
+            QVERIFY(okButton(dialog)->isEnabled());
+            click(dialog, "addSiteButton");
+            click(dialog, "removeSiteButton");
+            dialog->findChild<QListWidget*>("siteList")->setCurrentRow(0);
+            okButton(dialog)->click();
+        });
+        const std::vector<ObservingSite> sites = readObservingSites();
+        QCOMPARE(int(sites.size()), 2);
+        QCOMPARE(sites[0].name + sites[1].name, QString("HomeSantiago"));
+        QCOMPARE(
+            QList<double>({sites[1].latitudeDeg, sites[1].eastLongitudeDeg, sites[1].elevationM}),
+            QList<double>({-33.45, -70.67, 570}));
+        QCOMPARE(sites[0].horizonFile + sites[1].horizonFile, horizon);
+        QCOMPARE(readCurrentSiteName(), QString("Home"));
+        QVERIFY(sameSite(session->site(), sites[0].site()));
+        QCOMPARE(session->horizon().maskPoints().size(), std::size_t(2));
+
+        newWindow();
+        session = window->findChild<SkySession*>();
+        QVERIFY(sameSite(session->site(), sites[0].site()));
+        QCOMPARE(session->horizon().maskPoints().size(), std::size_t(2));
+        // Cancel changes nothing; choosing Santiago brings its site and a flat horizon.
+        runSiteDialog([](ObservingSiteDialog* dialog) {
+            QCOMPARE(dialog->currentSite(), QString("Home"));
+            click(dialog, "removeSiteButton");
+            dialog->reject();
+        });
+        QCOMPARE(int(readObservingSites().size()), 2);
+        runSiteDialog([](ObservingSiteDialog* dialog) {
+            dialog->findChild<QListWidget*>("siteList")->setCurrentRow(1);
+            okButton(dialog)->click();
+        });
+        QVERIFY(sameSite(session->site(), sites[1].site()));
+        QVERIFY(session->horizon().isFlat());
+    }
+
+    // The mount's site takes over from the chosen one when the mount reports it and stays after
+    // the mount goes; a site chosen then is used again. Beyond 1 km, a warning.
+    void mountSiteTakesOver_data() {
+        QTest::addColumn<double>("latitude");
+        QTest::addColumn<double>("longitude");
+        QTest::addColumn<double>("elevation");
+        QTest::addColumn<QString>("km");        // in the warning; empty: none
+        const double east = 11.0 + 35.0 / 60.0; // the scripted mount's
+        QTest::newRow("the same place") << 48.5 << east << 520.0 << "";
+        QTest::newRow("780 m north") << 48.507 << east << 520.0 << "";
+        QTest::newRow("2.5 km higher") << 48.5 << east << 3020.0 << "2.5";
+        QTest::newRow("0.1 deg north") << 48.6 << east << 520.0 << "11.1";
+        QTest::newRow("east") << 48.5 << 11.7 << 520.0 << "8.6";
+        QTest::newRow("Santiago") << -33.45 << -70.67 << 570.0 << "10406.8";
+    }
+
+    void mountSiteTakesOver() {
+        QFETCH(double, latitude);
+        QFETCH(double, longitude);
+        QFETCH(double, elevation);
+        QFETCH(QString, km);
+        const ObservingSite chosen{"Home", latitude, longitude, elevation, QString()};
+        QVERIFY(writeObservingSites({chosen}) && writeCurrentSiteName("Home"));
+        newWindow();
+        auto* session = window->findChild<SkySession*>();
+        QVERIFY(sameSite(session->site(), chosen.site()));
+        STEP(connectMount());
+        const Site mountSite = Site::fromMountDegrees(48.5, -east(), 520.0);
+        QVERIFY(sameSite(session->site(), mountSite));
+        const QString warning =
+            logLine(LogLevel::Warning, "The mount's site is " + km + " km from Home.");
+        if (!km.isEmpty())
+            QTRY_COMPARE(windowLog(window.get()).last(), warning);
+        QCoreApplication::processEvents();
+        QCOMPARE(windowLog(window.get()).filter("The mount's site").size(), km.isEmpty() ? 0 : 1);
+
+        child<QCheckBox>("connectMountCheckBox")->click();
+        QTRY_VERIFY(!mount->isOpen());
+        QVERIFY(sameSite(session->site(), mountSite));
+        runSiteDialog([](ObservingSiteDialog* dialog) { okButton(dialog)->click(); });
+        QVERIFY(sameSite(session->site(), chosen.site()));
     }
 
     // Ticks are counted by the clock they set. A poll queued out of turn would show on the wire
@@ -436,10 +589,14 @@ private:
     }
 
     void connectMount(const QByteArray& version = "2.15.14") {
+        const int logged = windowLog(window.get()).size();
         child<QCheckBox>("connectMountCheckBox")->click();
         QVERIFY(child<QCheckBox>("connectMountCheckBox")->isChecked());
         STEP(mount->handshake(version));
-        QTRY_VERIFY(windowLogEvents(window.get()).last().startsWith("Received site information"));
+        QTRY_VERIFY(windowLogEvents(window.get())
+                        .mid(logged)
+                        .join('\n')
+                        .contains("\nReceived site information"));
     }
 
     // Opens the setup dialog through the menu, lets `act` work it, and returns the address it
@@ -453,6 +610,52 @@ private:
         });
         child<QAction>("mountSetupAction")->trigger();
         return shown;
+    }
+
+    // Opens Mount > Observing site... and lets `act` work the dialog.
+    void runSiteDialog(const std::function<void(ObservingSiteDialog*)>& act) {
+        QObject scope;
+        bool shown = false;
+        answerNextDialog<ObservingSiteDialog>(&scope, [&](ObservingSiteDialog* dialog) {
+            shown = true;
+            act(dialog);
+            if (dialog->isVisible())
+                dialog->reject(); // a check that failed left it open
+        });
+        child<QAction>("observingSiteAction")->trigger();
+        QVERIFY(shown);
+    }
+
+    static bool sameSite(const Site& a, const Site& b) {
+        return std::fabs(a.latitude - b.latitude) < 1e-12 &&
+               std::fabs(a.westLongitude - b.westLongitude) < 1e-12 &&
+               std::fabs(a.elevation - b.elevation) < 1e-9;
+    }
+
+    static double east() { return 11.0 + 35.0 / 60.0; }
+
+    static void click(QDialog* dialog, const char* button) {
+        dialog->findChild<QPushButton*>(QString::fromLatin1(button))->click();
+    }
+
+    static QPushButton* okButton(QDialog* dialog) {
+        return dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))
+            ->button(QDialogButtonBox::Ok);
+    }
+
+    // Types into the editors as a user would.
+    static void fillSite(QDialog* dialog, const QString& name, double latitude, double longitude,
+                         double elevation, const QString& horizon) {
+        for (const auto& [editName, text] : {std::pair<const char*, QString>{"siteNameEdit", name},
+                                             {"horizonFileEdit", horizon}}) {
+            auto* edit = dialog->findChild<QLineEdit*>(QString::fromLatin1(editName));
+            edit->selectAll();
+            QTest::keyClick(edit, Qt::Key_Delete);
+            QTest::keyClicks(edit, text);
+        }
+        dialog->findChild<QDoubleSpinBox*>("latitudeSpinBox")->setValue(latitude);
+        dialog->findChild<QDoubleSpinBox*>("longitudeSpinBox")->setValue(longitude);
+        dialog->findChild<QDoubleSpinBox*>("elevationSpinBox")->setValue(elevation);
     }
 
     static void press(MountSettingsDialog* dialog, QDialogButtonBox::StandardButton which) {

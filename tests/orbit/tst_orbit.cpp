@@ -379,6 +379,23 @@ private slots:
         row("strict 1", put(kLine1, 2, "0"), "-");
         row("strict 1", put(kLine1, 16, "\t"), "-"); // printable ASCII only
         row("strict 2", kLine2, kLine2);
+        // The epoch moved by SECONDS: columns 19 to 32 after, with the check digit made right.
+        row("epoch", "0|00179.78495062", "00179.78495062");
+        row("epoch", "1.5|00179.78495062", "00179.78496798");
+        row("epoch", "-1.5|00179.78495062", "00179.78493326");
+        row("epoch", "60|00179.78495062", "00179.78564506");
+        row("epoch", "-0.01|00179.78495062", "00179.78495050");
+        row("epoch", "1|25365.99999000", "26001.00000157");
+        row("epoch", "1|24365.99999000", "24366.00000157"); // leap year
+        row("epoch", "1|24366.99999000", "25001.00000157");
+        row("epoch", "-1|26001.00000100", "25365.99998943");
+        row("epoch", "-1|25001.00000100", "24366.99998943");
+        row("epoch", "1|99365.99999000", "00001.00000157"); // 1999 to 2000
+        row("epoch", "1|56366.99999000", "-");              // 2057 has no two digits
+        row("epoch", "-1|57001.00000000", "-");
+        row("epoch", "86400|26 45.50000000", "26 46.50000000");
+        row("epoch", "1|26x45.50000000", "-");
+        row("epoch", "1|26045,50000000", "-");
     }
 
     void elementLines() {
@@ -404,6 +421,19 @@ private slots:
             }
         } else if (rule == "check digit") {
             out = std::to_string(elementLineCheckDigit(in));
+        } else if (rule == "epoch") {
+            const QList<QByteArray> parts = input.split('|');
+            const std::string line1 = put(kLine1, 19, parts[1]).toStdString() + "\r\n";
+            if (const auto shifted =
+                    shiftElementEpoch(line1, kLine2.toStdString(), parts[0].toDouble())) {
+                std::string rest = shifted->line1;
+                rest.replace(18, 14, parts[1].toStdString());
+                const bool intact = strictElementLine(shifted->line1.substr(0, 69), '1') &&
+                                    rest.substr(0, 68) == line1.substr(0, 68) &&
+                                    rest.substr(69) == "\r\n" &&
+                                    shifted->line2 == kLine2.toStdString();
+                out = intact ? shifted->line1.substr(18, 14) : "broken";
+            }
         } else if (rule == "year") {
             out = std::to_string(yearFromTwoDigits(std::stoi(in)));
         } else if (const auto line = strictElementLine(in, rule.back())) {

@@ -9,6 +9,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/magnitudes.h"
 #include "catalogue/observation.h"
+#include "catalogue/observing_sites.h"
 #include "catalogue/pass_export.h"
 #include "catalogue/passes.h"
 #include "catalogue/passes_model.h"
@@ -16,6 +17,7 @@
 #include "catalogue/sky_session.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/run_program.h"
+#include "tests/common/scratch_settings_main.h"
 #include "tests/common/test_sets.h"
 
 #include <QRegularExpression>
@@ -510,6 +512,68 @@ private slots:
         QVERIFY2(refused.err.contains("line 3"), refused.err);
     }
 
+    // orbitrak-cli --site NAME: the named site of the settings, with its horizon file, gives what
+    // the same values given by hand give; --horizon wins over the site's file. An unknown name,
+    // or --site with --lat, --lon or --elev, is refused.
+    void cliTakesANamedSite_data() {
+        QTest::addColumn<QStringList>("named");
+        QTest::addColumn<QStringList>("byHand"); // empty: refused, the error below on stderr
+        QTest::addColumn<QString>("error");
+        const QStringList home{"--lat", "-33.45", "--lon", "-70.67", "--elev", "570"};
+        const QStringList passes{
+            "passes",  "--tle", "site-sets.txt", "--from", "2026-03-19T00:00:00Z",
+            "--hours", "6",     "--csv"};
+        const QStringList sky{"sky",  "--tle", "site-sets.txt", "--at", "2026-03-19T00:00:00Z",
+                              "--csv"};
+        const QStringList transits{
+            "transits", "--tle", "site-sets.txt", "--from", "2026-03-19T00:00:00Z",
+            "--hours",  "24",    "--csv"};
+        const auto row = [](const char* name, const QStringList& named, const QStringList& byHand,
+                            const QString& error = {}) {
+            QTest::newRow(name) << named << byHand << error;
+        };
+        row("sky", sky + QStringList{"--site", "Home"}, sky + home);
+        row("passes", passes + QStringList{"--site", "Home"}, passes + home);
+        row("passes, the site's horizon", passes + QStringList{"--site", "Garden"},
+            passes + home + QStringList{"--horizon", "garden.txt"});
+        row("passes, --horizon wins",
+            passes + QStringList{"--site=Garden", "--horizon", "roof.txt"},
+            passes + home + QStringList{"--horizon", "roof.txt"});
+        row("transits", transits + QStringList{"--site", "Home"}, transits + home);
+        row("unknown", sky + QStringList{"--site", "Nowhere"}, {},
+            "orbitrak-cli: sky: no observing site named 'Nowhere' in the settings");
+        row("with --lat", passes + QStringList{"--site", "Home", "--lat", "1"}, {},
+            "orbitrak-cli: passes: --site and --lat, --lon, --elev exclude each other");
+        row("with --elev", transits + QStringList{"--elev", "1", "--site", "Home"}, {},
+            "orbitrak-cli: transits: --site and --lat, --lon, --elev exclude each other");
+    }
+
+    void cliTakesANamedSite() {
+        QFETCH(QStringList, named);
+        QFETCH(QStringList, byHand);
+        QFETCH(QString, error);
+        const QList<QByteArray> head = readBytes(ORBITRAK_ACTIVE_CATALOGUE).split('\n').mid(0, 60);
+        QVERIFY(writeBytes("site-sets.txt", head.join('\n') + '\n'));
+        QVERIFY(writeBytes("garden.txt", "0 10\n180, 60\n"));
+        QVERIFY(writeBytes("roof.txt", "0 30\n"));
+        const ObservingSite home{"Home", -33.45, -70.67, 570.0, QString()};
+        ObservingSite garden = home;
+        garden.name = "Garden";
+        garden.horizonFile = QDir::current().filePath("garden.txt");
+        QVERIFY(writeObservingSites({home, garden}));
+        const ProgramRun run = runProgram(ORBITRAK_CLI, named);
+        if (byHand.isEmpty()) {
+            QCOMPARE(run.exitCode, 2);
+            QVERIFY2(run.err.startsWith(error.toUtf8()), run.err.constData());
+            return;
+        }
+        const ProgramRun expected = runProgram(ORBITRAK_CLI, byHand);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(expected.exitCode, 0);
+        QVERIFY(run.out.count('\n') > 1);
+        QCOMPARE(run.out, expected.out);
+    }
+
     void magnitudeFromGeometry_data() {
         QTest::addColumn<double>("rangeKm");
         QTest::addColumn<double>("phaseDeg");
@@ -747,5 +811,5 @@ private:
     TimeScales scales;
 };
 
-QTEST_MAIN(TestPasses)
+ORBITRAK_SCRATCH_SETTINGS_MAIN(QGuiApplication, TestPasses)
 #include "tst_passes.moc"

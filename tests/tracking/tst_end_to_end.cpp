@@ -243,13 +243,16 @@ private slots:
 
     void tracksTheSatelliteOverhead_data() {
         QTest::addColumn<QString>("firmware");
-        QTest::newRow("2.15.14: state and errors") << "2.15.14";
-        QTest::newRow("2.15.13: the state alone") << "2.15.13";
+        QTest::addColumn<double>("offset"); // the satellite's time offset, seconds
+        QTest::newRow("2.15.14: state and errors") << "2.15.14" << 0.0;
+        QTest::newRow("2.15.13: the state alone, 1.5 s later") << "2.15.13" << 1.5;
     }
 
-    // Connect, double-click the satellite, and watch the mount slew and track.
+    // Connect, double-click the satellite, and watch the mount slew and track. With a time
+    // offset the stand-in takes the set with its epoch moved, and the check digit made anew.
     void tracksTheSatelliteOverhead() {
         QFETCH(QString, firmware);
+        QFETCH(double, offset);
         const bool withErrors = firmware == "2.15.14";
         // The sets moved to the present instant, so that the test does not age with them.
         const double now = scales.currentJd();
@@ -280,21 +283,35 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(table->model()->index(0, 1).data().toDouble() > 85.0, kPatienceMs);
 
         const int row = windowLog(window.get()).size();
+        writeTimeOffset(current.first().satellite.elements.satnum, offset);
         const QRect cell = table->visualRect(table->model()->index(0, 0));
         QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
         QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
         const QString name = table->model()->index(0, 0).data().toString();
-        QTRY_COMPARE_WITH_TIMEOUT(
-            windowLog(window.get()).mid(row),
-            (QStringList{logLine(LogLevel::Info, "Selected " + name + "."),
-                         logLine(LogLevel::Success, "Slewing to transiting TLE.")}),
-            kPatienceMs);
+        QStringList expected{logLine(LogLevel::Info, "Selected " + name + "."),
+                             logLine(LogLevel::Success, "Slewing to transiting TLE.")};
+        if (offset != 0.0)
+            expected.insert(1, logLine(LogLevel::Info,
+                                       "Uploading " + name + " with a time offset of +1.50 s."));
+        QTRY_COMPARE_WITH_TIMEOUT(windowLog(window.get()).mid(row), expected, kPatienceMs);
+        writeTimeOffset(current.first().satellite.elements.satnum, 0.0);
 
         // The upload exactly as escaped, then the pass and the slew, and no poll between them. A
         // poll in flight at the double-click has its error reading queued behind the upload.
         const ThreeLines& set = current.first();
+        QByteArray line1 = set.line1.trimmed();
+        if (offset != 0.0) {
+            const std::string moved =
+                shiftElementEpoch(line1.toStdString(), set.line2.toStdString(), offset)->line1;
+            const auto before =
+                readElementLines(line1.toStdString(), set.line2.trimmed().toStdString(), "");
+            const auto after = readElementLines(moved, set.line2.trimmed().toStdString(), "");
+            QVERIFY(before && after);
+            QVERIFY(std::fabs(after->epochDay - before->epochDay - offset * kSecond) < 0.6e-8);
+            line1 = QByteArray::fromStdString(moved);
+        }
         const QString uploaded = ":TLEL0" + QString::fromLatin1(set.name.trimmed()) + "$0a" +
-                                 QString::fromLatin1(set.line1.trimmed()) + "$0a" +
+                                 QString::fromLatin1(line1) + "$0a" +
                                  QString::fromLatin1(set.line2.trimmed()) + "$0a#";
         QStringList commands = mountSimLog(log, ":");
         const int at = commands.indexOf(uploaded);

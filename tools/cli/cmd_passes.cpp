@@ -11,8 +11,6 @@
 #include "tools/cli/commands.h"
 #include "tools/cli/options.h"
 
-#include <QFile>
-
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -22,7 +20,8 @@ namespace {
 
 const char kHelp[] =
     "Usage: orbitrak-cli passes [--tle FILE] [--from TIME] [--hours H]\n"
-    "                           [--lat DEG --lon DEG --elev M] [--min-alt DEG] [--limit N] "
+    "                           [--site NAME | --lat DEG --lon DEG --elev M] [--min-alt DEG] "
+    "[--limit N] "
     "[--csv]\n"
     "                           [--threads N] [--horizon FILE] [--magnitudes FILE] [--ics]\n"
     "\n"
@@ -39,6 +38,9 @@ const char kHelp[] =
     "  --from TIME    start of the window, UTC, ISO 8601, e.g. 2026-03-19T12:00:00.250Z\n"
     "                 (default now)\n"
     "  --hours H      length of the window in hours (default 24)\n"
+    "  --site NAME    an observing site named in the window (Mount > Observing site...),\n"
+    "                 instead of --lat, --lon and --elev; its horizon file, if it names\n"
+    "                 one, applies unless --horizon is given\n"
     "  --lat DEG      site latitude, north positive (default 45)\n"
     "  --lon DEG      site longitude, EAST positive (default 45)\n"
     "  --elev M       site elevation above the WGS-84 ellipsoid in metres (default 120)\n"
@@ -107,9 +109,10 @@ void printTable(const std::vector<ExportedPass>& passes, const TimeScales& scale
 
 int runPasses(const std::vector<std::string>& args) {
     const std::vector<OptionRule> rules = {
-        {"tle", true},     {"from", true},       {"hours", true}, {"lat", true},    {"lon", true},
-        {"elev", true},    {"min-alt", true},    {"limit", true}, {"csv", false},   {"help", false},
-        {"threads", true}, {"magnitudes", true}, {"ics", false},  {"horizon", true}};
+        {"tle", true},        {"from", true}, {"hours", true},  {"site", true},
+        {"lat", true},        {"lon", true},  {"elev", true},   {"min-alt", true},
+        {"limit", true},      {"csv", false}, {"help", false},  {"threads", true},
+        {"magnitudes", true}, {"ics", false}, {"horizon", true}};
     CommandOptions options(rules);
     std::string error;
     if (!options.parse(args, error))
@@ -126,7 +129,9 @@ int runPasses(const std::vector<std::string>& args) {
     double minAltitude = 0;
     double limit = 500;
     double threads = passSearchThreads();
-    if (!readSite(options, site, error) || !readNumber(options, "hours", 0, 8784, hours, error) ||
+    std::string horizonPath;
+    if (!readSite(options, site, error, &horizonPath) ||
+        !readNumber(options, "hours", 0, 8784, hours, error) ||
         !readNumber(options, "min-alt", -90, 90, minAltitude, error) ||
         !readNumber(options, "limit", 0, 1e9, limit, error) ||
         !readNumber(options, "threads", 1, 1024, threads, error))
@@ -164,17 +169,12 @@ int runPasses(const std::vector<std::string>& args) {
         0)
         return usageError("passes: cannot read '" + path + "'");
 
+    // --horizon wins over the named site's horizon.
+    if (options.has("horizon"))
+        horizonPath = options.value("horizon");
     HorizonMask horizon;
-    if (options.has("horizon")) {
-        const std::string horizonPath = options.value("horizon");
-        QFile file(QString::fromLocal8Bit(horizonPath.c_str()));
-        int badLine = 0;
-        if (!file.open(QIODevice::ReadOnly) || file.size() > HorizonMask::kMaxFileBytes)
-            return usageError("passes: cannot read '" + horizonPath + "'");
-        if (!horizon.parse(file.readAll().toStdString(), &badLine))
-            return usageError("passes: '" + horizonPath + "', line " + std::to_string(badLine) +
-                              ": expected an azimuth and an altitude in degrees");
-    }
+    if (!horizonPath.empty() && !readHorizon(horizonPath, horizon, error))
+        return usageError("passes: " + error);
 
     PassWindow window;
     window.fromJd = from ? scales.workingJdFromUtcCalendar(*from) : scales.currentJd();

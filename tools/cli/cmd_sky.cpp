@@ -18,8 +18,8 @@
 namespace {
 
 const char kHelp[] =
-    "Usage: orbitrak-cli sky [--tle FILE] [--at TIME] [--lat DEG --lon DEG --elev M]\n"
-    "                        [--limit N] [--csv]\n"
+    "Usage: orbitrak-cli sky [--tle FILE] [--at TIME]\n"
+    "                        [--site NAME | --lat DEG --lon DEG --elev M] [--limit N] [--csv]\n"
     "\n"
     "Prints where every satellite of FILE stands in the sky from a site at one instant: the\n"
     "window's live table, computed the same way (altitude, azimuth from north through east,\n"
@@ -30,6 +30,8 @@ const char kHelp[] =
     "  --tle FILE     element sets: three-line TLEs, or OMM as JSON, CSV, XML or KVN\n"
     "                 (default satell.txt)\n"
     "  --at TIME      UTC instant, ISO 8601, e.g. 2026-03-19T12:00:00.250Z (default now)\n"
+    "  --site NAME    an observing site named in the window (Mount > Observing site...),\n"
+    "                 instead of --lat, --lon and --elev\n"
     "  --lat DEG      site latitude, north positive (default 45)\n"
     "  --lon DEG      site longitude, EAST positive (default 45)\n"
     "  --elev M       site elevation above the WGS-84 ellipsoid in metres (default 120)\n"
@@ -69,9 +71,9 @@ void printTable(const Catalogue& catalogue, const std::vector<LiveRow>& rows) {
 } // namespace
 
 int runSky(const std::vector<std::string>& args) {
-    const std::vector<OptionRule> rules = {{"tle", true},  {"at", true},   {"lat", true},
-                                           {"lon", true},  {"elev", true}, {"limit", true},
-                                           {"csv", false}, {"help", false}};
+    const std::vector<OptionRule> rules = {{"tle", true},   {"at", true},   {"site", true},
+                                           {"lat", true},   {"lon", true},  {"elev", true},
+                                           {"limit", true}, {"csv", false}, {"help", false}};
     CommandOptions options(rules);
     std::string error;
     if (!options.parse(args, error))

@@ -19,7 +19,8 @@ namespace {
 
 const char kHelp[] =
     "Usage: orbitrak-cli transits [--tle FILE] [--from TIME] [--hours H]\n"
-    "                             [--lat DEG --lon DEG --elev M] [--body sun|moon|both]\n"
+    "                             [--site NAME | --lat DEG --lon DEG --elev M] [--body "
+    "sun|moon|both]\n"
     "                             [--margin DEG] [--limit N] [--csv]\n"
     "\n"
     "Lists the satellites of FILE that pass in front of the Sun or the Moon, or within a margin\n"
@@ -36,6 +37,9 @@ const char kHelp[] =
     "  --from TIME    start of the window, UTC, ISO 8601, e.g. 2026-03-19T12:00:00.250Z\n"
     "                 (default now)\n"
     "  --hours H      length of the window in hours (default 72)\n"
+    "  --site NAME    an observing site named in the window (Mount > Observing site...),\n"
+    "                 instead of --lat, --lon and --elev; its horizon file, if it names\n"
+    "                 one, hides the transits behind it\n"
     "  --lat DEG      site latitude, north positive (default 45)\n"
     "  --lon DEG      site longitude, EAST positive (default 45)\n"
     "  --elev M       site elevation above the WGS-84 ellipsoid in metres (default 120)\n"
@@ -92,10 +96,10 @@ void printTable(const Catalogue& catalogue, const std::vector<Transit>& transits
 } // namespace
 
 int runTransits(const std::vector<std::string>& args) {
-    const std::vector<OptionRule> rules = {{"tle", true},  {"from", true},   {"hours", true},
-                                           {"lat", true},  {"lon", true},    {"elev", true},
-                                           {"body", true}, {"margin", true}, {"limit", true},
-                                           {"csv", false}, {"help", false}};
+    const std::vector<OptionRule> rules = {{"tle", true},   {"from", true}, {"hours", true},
+                                           {"site", true},  {"lat", true},  {"lon", true},
+                                           {"elev", true},  {"body", true}, {"margin", true},
+                                           {"limit", true}, {"csv", false}, {"help", false}};
     CommandOptions options(rules);
     std::string error;
     if (!options.parse(args, error))
@@ -111,7 +115,9 @@ int runTransits(const std::vector<std::string>& args) {
     double hours = 72;
     double limit = 500;
     TransitOptions search;
-    if (!readSite(options, site, error) || !readNumber(options, "hours", 0, 8784, hours, error) ||
+    std::string horizonPath;
+    if (!readSite(options, site, error, &horizonPath) ||
+        !readNumber(options, "hours", 0, 8784, hours, error) ||
         !readNumber(options, "margin", 0, 90, search.marginDeg, error) ||
         !readNumber(options, "limit", 0, 1e9, limit, error))
         return usageError("transits: " + error);
@@ -137,7 +143,11 @@ int runTransits(const std::vector<std::string>& args) {
         0)
         return usageError("transits: cannot read '" + path + "'");
 
+    HorizonMask horizon;
+    if (!horizonPath.empty() && !readHorizon(horizonPath, horizon, error))
+        return usageError("transits: " + error);
     PassWindow window;
+    window.horizon = &horizon;
     window.fromJd = from ? scales.workingJdFromUtcCalendar(*from) : scales.currentJd();
     window.toJd = window.fromJd + hours / 24.0;
     const std::vector<Transit> transits =

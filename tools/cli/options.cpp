@@ -1,5 +1,9 @@
 #include "tools/cli/options.h"
 
+#include "catalogue/observing_sites.h"
+
+#include <QFile>
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -140,7 +144,26 @@ bool readNumber(const CommandOptions& options, const char* name, double low, dou
     return true;
 }
 
-bool readSite(const CommandOptions& options, Site& site, std::string& error) {
+bool readSite(const CommandOptions& options, Site& site, std::string& error,
+              std::string* horizonFile) {
+    if (options.has("site")) {
+        if (options.has("lat") || options.has("lon") || options.has("elev")) {
+            error = "--site and --lat, --lon, --elev exclude each other";
+            return false;
+        }
+        const std::string name = options.value("site");
+        const std::optional<ObservingSite> named =
+            findObservingSite(readObservingSites(), QString::fromLocal8Bit(name.c_str()));
+        if (!named) {
+            error = "no observing site named '" + name +
+                    "' in the settings (the window's Mount > Observing site...)";
+            return false;
+        }
+        site = named->site();
+        if (horizonFile)
+            *horizonFile = QFile::encodeName(named->horizonFile).toStdString();
+        return true;
+    }
     const Site defaults;
     double latitude = defaults.latitudeDeg();
     double eastLongitude = defaults.eastLongitudeDeg();
@@ -152,6 +175,21 @@ bool readSite(const CommandOptions& options, Site& site, std::string& error) {
         !readNumber(options, "elev", Site::kMinElevationM, Site::kMaxElevationM, elevation, error))
         return false;
     site = Site::fromDegrees(latitude, eastLongitude, elevation);
+    return true;
+}
+
+bool readHorizon(const std::string& path, HorizonMask& mask, std::string& error) {
+    QFile file(QString::fromLocal8Bit(path.c_str()));
+    int badLine = 0;
+    if (!file.open(QIODevice::ReadOnly) || file.size() > HorizonMask::kMaxFileBytes) {
+        error = "cannot read '" + path + "'";
+        return false;
+    }
+    if (!mask.parse(file.readAll().toStdString(), &badLine)) {
+        error = "'" + path + "', line " + std::to_string(badLine) +
+                ": expected an azimuth and an altitude in degrees";
+        return false;
+    }
     return true;
 }
 

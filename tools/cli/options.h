@@ -5,6 +5,7 @@
 // looks like, so negative numbers pass ("--lon -147.72"). "--" ends the options.
 
 #include "astro/calendar.h"
+#include "astro/horizon_mask.h"
 #include "astro/site.h"
 
 #include <QCommandLineParser>
@@ -54,8 +55,15 @@ bool readNumber(const CommandOptions& options, const char* name, double low, dou
                 double& value, std::string& error);
 
 // The site of --lat, --lon (east positive, as observers give it) and --elev, each defaulting
-// to the window's.
-bool readSite(const CommandOptions& options, Site& site, std::string& error);
+// to the window's; or, with --site NAME, the observing site of that name in the settings (which
+// the three then may not accept: they would say another place), its horizon file, if it names
+// one, in *horizonFile. A NAME not in the settings is an error.
+bool readSite(const CommandOptions& options, Site& site, std::string& error,
+              std::string* horizonFile = nullptr);
+
+// Reads a horizon file (astro/horizon_mask.h) into mask, else false with a message naming the
+// file or the line that does not read.
+bool readHorizon(const std::string& path, HorizonMask& mask, std::string& error);
 
 // Reads --name into instant when given: a UTC instant in ISO 8601.
 bool readInstant(const CommandOptions& options, const char* name,
