@@ -250,6 +250,14 @@ void MainWindow::wireClocks() {
     });
     connect(computerClock, &SntpClockCheck::logEvent, logModel, &LogModel::addEntry);
     connect(mountClock, &MountClockCheck::logEvent, logModel, &LogModel::addEntry);
+    // The upload corrects for the mount's clock as last read; a new connection (perhaps another
+    // mount) knows nothing until it is read again.
+    connect(mountClock, &MountClockCheck::mountClockMeasured, transit,
+            &TransitChain::setMountClockError);
+    connect(link, &MountLink::stateChanged, transit, [this](LinkState state) {
+        if (state == LinkState::Connecting)
+            transit->setMountClockError(0.0);
+    });
 }
 
 void MainWindow::startClockChecks() {
