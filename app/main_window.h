@@ -12,6 +12,7 @@ class CatalogueUpdateUi;
 class LogModel;
 class MountSettingsDialog;
 class NumericSortProxyModel;
+class PassRecorder;
 class PassesPanel;
 class QDockWidget;
 class QTimer;
@@ -52,6 +53,10 @@ private:
     void editPreferences();
     void followSatellite(const QModelIndex& index);
     void followRow(int row);
+    void wireTrackingChart();
+    // The pass of the catalogue's row that the mount is about to follow: the record's satellite
+    // and time offset (seconds, as uploaded), and the countdown to its rise.
+    void expectTransit(int row, double timeOffsetSeconds = 0.0);
     void tick();
     void showUtcClock();
     void restoreWindowState();
@@ -66,6 +71,7 @@ private:
     MountLink* link = nullptr;
     TransitChain* transit = nullptr;
     TrackingStatusPoll* statusPoll = nullptr;
+    PassRecorder* passRecorder = nullptr;
     SatelliteTableModel* satelliteModel = nullptr;
     NumericSortProxyModel* proxy = nullptr;
     LogModel* logModel = nullptr;
