@@ -126,6 +126,7 @@ MainWindow::MainWindow(const TimeScales& scales, quint16 mountPort, QWidget* par
 MainWindow::~MainWindow() {
     // Closing the window hides the dock too, which is not the user's choice.
     disconnect(passesDock->toggleViewAction(), nullptr, this, nullptr);
+    passRecorder->endPass(); // a pass under way keeps its record
     writeMountIp(mountIp);
     saveWindowState();
 }

@@ -89,7 +89,7 @@ QString TrackingChart::legend() const {
 }
 
 QSize TrackingChart::sizeHint() const {
-    return {400, 7 * fontMetrics().height()};
+    return {400, 6 * fontMetrics().height()};
 }
 
 QSize TrackingChart::minimumSizeHint() const {
@@ -116,7 +116,8 @@ void TrackingChart::paintEvent(QPaintEvent*) {
     const double yMax = std::ceil(peak / yStep) * yStep;
     const QString widest = QString::number(-yMax, 'f', yStep < 1.0 ? 1 : 0) + QLatin1Char('"');
     const QRectF plot(QPointF(fontMetrics().horizontalAdvance(widest) + 8.0, line + 4.0),
-                      QPointF(width() - 8.0, height() - line - 4.0));
+                      QPointF(width() - fontMetrics().horizontalAdvance(tr("%1 s").arg(9999)) / 2.0,
+                              height() - line - 4.0));
     const auto toX = [&](double s) {
         return plot.left() + plot.width() * s / span;
     };
@@ -137,8 +138,9 @@ void TrackingChart::paintEvent(QPaintEvent*) {
         painter.setPen(gridPen(*this));
         painter.drawLine(QPointF(toX(s), plot.top()), QPointF(toX(s), plot.bottom()));
         painter.setPen(textPen(*this));
-        drawCentred(painter, QPointF(toX(s), plot.bottom() + line / 2 + 2),
-                    tr("%1 s").arg(s, 0, 'f', 0));
+        if (s > 0.0) // the origin goes without saying, and its label would meet the last one's
+            drawCentred(painter, QPointF(toX(s), plot.bottom() + line / 2 + 2),
+                        tr("%1 s").arg(s, 0, 'f', 0));
     }
     const QStringList parts = legendParts(*recorder);
     painter.setPen(kBlue);
