@@ -334,6 +334,41 @@ private slots:
         STEP(checkPassRecord(withErrors));
     }
 
+    // The site where the satellite culminates overhead in ten minutes: the mount slews to where
+    // it will rise and waits, and the status line counts down to the rise the stand-in computed.
+    void countsDownToTheRise() {
+        const double now = scales.currentJd();
+        const ThreeLines iss = movedSet(setsNamed("ISS (ZARYA)").value(0), scales.utcFromJd(now));
+        QVERIFY(writeBytes("satell.txt", iss.text()));
+        CatalogueEntry satellite = iss.satellite;
+        const GroundPoint below = groundPoint(satellite, now + 600 * kSecond, scales);
+        const QString log = scratch.filePath("sim-countdown.log");
+        const quint16 port = sim.start({"--lat", QString::number(below.latitudeDeg, 'f', 6),
+                                        "--lon", QString::number(below.eastLongitudeDeg, 'f', 6),
+                                        "--elev", "0", "--slew-seconds", "1", "--log-replies"},
+                                       log);
+        STEP(connectWindow(port));
+        QTRY_VERIFY_WITH_TIMEOUT(windowLogEvents(window.get()).join('\n').contains("Received site"),
+                                 kPatienceMs);
+        auto* table = window->findChild<QTableView*>(QStringLiteral("satelliteTableView"));
+        emit table->doubleClicked(table->model()->index(0, 0));
+        auto* status = window->findChild<QLineEdit*>(QStringLiteral("statusLineEdit"));
+        const QRegularExpression waiting("^Waiting for transit: rises in (\\d\\d):(\\d\\d)$");
+        QTRY_VERIFY_WITH_TIMEOUT(waiting.match(status->text()).hasMatch(), kPatienceMs);
+        const QRegularExpressionMatch shown = waiting.match(status->text());
+        const double left = (shown.captured(1).toInt() * 60 + shown.captured(2).toInt()) * kSecond;
+        const QStringList replies =
+            mountSimLog(log, "#> ").filter(QRegularExpression("^#> \\d+\\.\\d{6},\\d+\\.\\d{6},"));
+        QCOMPARE(replies.size(), 1); // the pass the stand-in computed: its start, end, height
+        const double rise = replies[0].mid(3).section(',', 0, 0).toDouble();
+        QVERIFY2(std::fabs(scales.currentJd() + left - rise) < 2.5 * kSecond,
+                 qPrintable(status->text() + " / " + replies[0]));
+        QVERIFY(left > 60 * kSecond);
+        // Each tick counts on.
+        QTRY_VERIFY_WITH_TIMEOUT(status->text() != shown.captured(0), kPatienceMs);
+        QVERIFY(waiting.match(status->text()).hasMatch());
+    }
+
     // A stand-in that reports a latitude of 95 degrees and sends a stray reply after the second
     // status reply: the window keeps the site it had, warns once, and stays in step.
     void windowCopesWithAMisbehavingMount() {
