@@ -460,8 +460,8 @@ void MainWindow::wireTrackingChart() {
     ui->trackingChart->setRecorder(passRecorder);
 }
 
-// The rise comes from the program's own pass search, once, on a worker: a set far from its
-// epoch can take seconds.
+// The rise comes from the program's own pass search, once, on a worker with copies (a set far
+// from its epoch can take seconds, and may outlast the window).
 void MainWindow::expectTransit(int row, double timeOffsetSeconds) {
     if (row < 0 || std::size_t(row) >= session->catalogue().size())
         return;
@@ -479,7 +479,7 @@ void MainWindow::expectTransit(int row, double timeOffsetSeconds) {
         search->deleteLater();
     });
     search->setFuture(QtConcurrent::run(
-        [copy = satellite, &scales = scales, site = session->site(), window]() mutable {
+        [copy = satellite, scales = scales, site = session->site(), window]() mutable {
             for (const SatellitePass& pass : findPasses(copy, scales, site, window))
                 if (pass.hasRise)
                     return pass.rise.jd;
