@@ -106,7 +106,9 @@ void TrackingChart::paintEvent(QPaintEvent*) {
     if (!recorder)
         return;
     const std::vector<PassSample>& samples = recorder->samples();
-    const double peak = std::max({1.0, recorder->firstAxis().peak, recorder->secondAxis().peak});
+    // A mount that reports absurd errors gets a scale that still has a few grid lines.
+    const double peak =
+        std::clamp(std::max(recorder->firstAxis().peak, recorder->secondAxis().peak), 1.0, 1e6);
     const double seconds =
         samples.empty() ? 0.0 : (samples.back().jd - recorder->beginJd()) * kSecondsPerDay;
     const double span = std::max(60.0, seconds);
@@ -121,8 +123,9 @@ void TrackingChart::paintEvent(QPaintEvent*) {
     const auto toX = [&](double s) {
         return plot.left() + plot.width() * s / span;
     };
-    const auto toY = [&](double arcsec) {
-        return plot.center().y() - plot.height() / 2.0 * arcsec / yMax;
+    const auto toY = [&](double arcsec) { // NaN stays NaN: a gap
+        return plot.center().y() -
+               plot.height() / 2.0 * std::clamp(arcsec, -2 * yMax, 2 * yMax) / yMax;
     };
 
     for (double v = -yMax; v <= yMax + yStep / 2; v += yStep) {

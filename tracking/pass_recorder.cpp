@@ -36,6 +36,7 @@ void PassRecorder::beginPass() {
     passNumber = number;
     passOffsetSeconds = offsetSeconds;
     startJd = fix(passNumber).jd;
+    mountFollows = false;
     kept.clear();
     first = {};
     second = {};
@@ -54,7 +55,9 @@ void PassRecorder::addReading(char stateCode, double firstErrorArcsec, double se
         second.add(secondErrorArcsec);
     }
     emit samplesChanged();
-    if (stateCode == 'Q' || stateCode == 'E') {
+    // A mount may still say it follows nothing right after it took the slew.
+    mountFollows = mountFollows || QByteArrayLiteral("SVPT").contains(stateCode);
+    if (mountFollows && (stateCode == 'Q' || stateCode == 'E')) {
         endPass();
     } else if (kept.size() >= kMaxSamples) {
         endPass();

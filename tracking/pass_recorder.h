@@ -34,7 +34,7 @@ struct PassSample {
     double azimuthDeg = std::numeric_limits<double>::quiet_NaN();
 };
 
-// The latest tick's instant and, then, where a satellite stands by the live rows.
+// The instant of the latest tick, and where a satellite then stands by the live rows.
 struct SatelliteFix {
     double jd = 0.0;
     double altitudeDeg = std::numeric_limits<double>::quiet_NaN();
@@ -45,10 +45,11 @@ struct SatelliteFix {
 //
 // A pass begins when the mount accepts the slew for the satellite last followed (the transit
 // chain's slew reply): polls before that may still describe the previous satellite. From then
-// on every completed poll adds a sample. It ends at the first "Transit ended" (Q) or "No transit
-// tracking requested" (E: stopped, parked, a new upload), at the next accepted slew, when the
-// link ends, and, so that a mount that never ends one cannot fill the memory, after kMaxSamples
-// samples, when the record is written and a new one begins at once.
+// on every completed poll adds a sample. Once the mount has named a state of the pass (S, V, P
+// or T), the pass ends at the first "Transit ended" (Q) or "No transit tracking requested" (E:
+// stopped, parked, a new upload). It also ends at the next accepted slew, when the link ends,
+// and, so that a mount that never ends one cannot fill the memory, after kMaxSamples samples,
+// when the record is written and a new one begins at once.
 //
 // The statistics count the readings while the mount tracks (T): while it slews or waits the
 // errors say nothing about the tracking.
@@ -101,6 +102,7 @@ private:
     double passOffsetSeconds = 0.0; // of the pass under way
     long passNumber = 0;
     bool recording = false;
+    bool mountFollows = false; // it has named a state of the pass since it took the slew
     double startJd = 0.0;
     std::vector<PassSample> kept;
     AxisErrorStatistics first;

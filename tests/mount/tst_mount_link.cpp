@@ -703,7 +703,7 @@ private slots:
         QTest::newRow("ends at Transit ended; RMS and peak while tracking")
             << "T:9:9 b S:7:7 T:3:1 T:-4:-2 Q Q" << QList<int>{4}
             << "Info: Pass record: PATH (RMS 3.5\", 1.6\").";
-        QTest::newRow("ends when stopped") << "b V P T:1:1 E T:5:5" << QList<int>{4}
+        QTest::newRow("ends when stopped") << "b E V P T:1:1 E T:5:5" << QList<int>{5}
                                            << "Info: Pass record: PATH (RMS 1.0\", 1.0\").";
         QTest::newRow("a new slew ends the pass") << "b T:2:2 b T:1:1 x" << QList<int>{1, 1}
                                                   << "Info: Pass record: PATH (RMS 1.0\", 1.0\").";
