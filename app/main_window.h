@@ -55,7 +55,8 @@ private:
     void followRow(int row);
     void wireTrackingChart();
     // The pass of the catalogue's row that the mount is about to follow: the record's satellite
-    // and time offset (seconds, as uploaded), and the countdown to its rise.
+    // and time offset (seconds, as uploaded), and the countdown to its rise (as late as the
+    // offset makes the mount).
     void expectTransit(int row, double timeOffsetSeconds = 0.0);
     void tick();
     void showUtcClock();

@@ -117,9 +117,10 @@ void TrackingChart::paintEvent(QPaintEvent*) {
     const double yStep = niceStep(2.0 * peak, 4);
     const double yMax = std::ceil(peak / yStep) * yStep;
     const QString widest = QString::number(-yMax, 'f', yStep < 1.0 ? 1 : 0) + QLatin1Char('"');
-    const QRectF plot(QPointF(fontMetrics().horizontalAdvance(widest) + 8.0, line + 4.0),
-                      QPointF(width() - fontMetrics().horizontalAdvance(tr("%1 s").arg(9999)) / 2.0,
-                              height() - line - 4.0));
+    const QRectF plot(
+        QPointF(fontMetrics().horizontalAdvance(widest) + 8.0, line + 4.0),
+        QPointF(width() - fontMetrics().horizontalAdvance(tr("%1 min").arg(999)) / 2.0,
+                height() - line - 4.0));
     const auto toX = [&](double s) {
         return plot.left() + plot.width() * s / span;
     };
@@ -136,14 +137,17 @@ void TrackingChart::paintEvent(QPaintEvent*) {
         painter.drawText(QRectF(0, toY(v) - line / 2, plot.left() - 4, line),
                          Qt::AlignRight | Qt::AlignVCenter, label);
     }
-    const double xStep = niceStep(span, 6);
+    // Minutes once the pass is longer than ten.
+    const double unit = span > 600.0 ? 60.0 : 1.0;
+    const double xStep = niceStep(span / unit, 6) * unit;
     for (double s = 0.0; s <= span + xStep / 100; s += xStep) {
         painter.setPen(gridPen(*this));
         painter.drawLine(QPointF(toX(s), plot.top()), QPointF(toX(s), plot.bottom()));
         painter.setPen(textPen(*this));
         if (s > 0.0) // the origin goes without saying, and its label would meet the last one's
             drawCentred(painter, QPointF(toX(s), plot.bottom() + line / 2 + 2),
-                        tr("%1 s").arg(s, 0, 'f', 0));
+                        unit > 1.0 ? tr("%1 min").arg(s / unit, 0, 'f', 0)
+                                   : tr("%1 s").arg(s, 0, 'f', 0));
     }
     const QStringList parts = legendParts(*recorder);
     painter.setPen(kBlue);
@@ -159,7 +163,9 @@ void TrackingChart::paintEvent(QPaintEvent*) {
     firstAxis.reserve(samples.size());
     secondAxis.reserve(samples.size());
     for (const PassSample& s : samples) {
-        const double x = toX((s.jd - recorder->beginJd()) * kSecondsPerDay);
+        // A clock set back or far ahead meanwhile leaves the sample at an edge.
+        const double x = std::clamp(toX((s.jd - recorder->beginJd()) * kSecondsPerDay), plot.left(),
+                                    plot.right());
         const bool tracking = s.state == 'T';
         firstAxis.emplace_back(x, tracking ? toY(s.firstErrorArcsec) : NAN);
         secondAxis.emplace_back(x, tracking ? toY(s.secondErrorArcsec) : NAN);
