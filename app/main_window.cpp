@@ -8,6 +8,7 @@
 #include "app/passes_panel.h"
 #include "app/preferences_dialog.h"
 #include "app/settings.h"
+#include "app/tracking_chart.h"
 #include "astro/horizon_mask.h"
 #include "astro/time_scales.h"
 #include "astro/topocentric.h"
@@ -16,12 +17,14 @@
 #include "catalogue/numeric_sort_proxy_model.h"
 #include "catalogue/omm_reader.h"
 #include "catalogue/pass_export.h"
+#include "catalogue/passes.h"
 #include "catalogue/passes_model.h"
 #include "catalogue/satellite_table_model.h"
 #include "catalogue/sky_session.h"
 #include "catalogue/update_settings.h"
 #include "orbitrak_version.h"
 #include "tracking/mount_clock_check.h"
+#include "tracking/pass_recorder.h"
 #include "tracking/sntp_clock_check.h"
 #include "tracking/tracking_status_poll.h"
 #include "tracking/transit_chain.h"
@@ -32,6 +35,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLoggingCategory>
@@ -40,6 +44,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <QtConcurrent>
 
 #include <algorithm>
 #include <memory>
@@ -91,6 +96,7 @@ MainWindow::MainWindow(const TimeScales& scales, quint16 mountPort, QWidget* par
     setUpSatelliteTable();
     wireMount();
     wireClocks();
+    wireTrackingChart();
     setUpPasses();
     applyObservingSite();
     setUpTimeOffset();
@@ -111,6 +117,7 @@ MainWindow::MainWindow(const TimeScales& scales, quint16 mountPort, QWidget* par
 MainWindow::~MainWindow() {
     // Closing the window hides the dock too, which is not the user's choice.
     disconnect(passesDock->toggleViewAction(), nullptr, this, nullptr);
+    passRecorder->endPass(); // a pass under way keeps its record
     writeMountIp(mountIp);
     saveWindowState();
 }
@@ -549,6 +556,65 @@ void MainWindow::followRow(int row) {
                    index.data(SatelliteTableModel::NameLineRole).toString(),
                    index.data(SatelliteTableModel::Line1Role).toString(),
                    index.data(SatelliteTableModel::Line2Role).toString(), readTimeOffset(number));
+    expectTransit(row, readTimeOffset(number));
+}
+
+// Every poll of a pass goes to the record, with where the window computes the satellite to be;
+// the chart shows the pass from its beginning.
+void MainWindow::wireTrackingChart() {
+    const auto fix = [this](long number) {
+        SatelliteFix result;
+        result.jd = session->instant();
+        const Catalogue& sets = session->catalogue();
+        for (std::size_t i = 0; i < sets.size() && i < session->rows().size(); ++i)
+            if (sets[i].elements.satnum == number) {
+                result.altitudeDeg = session->rows()[i].altitudeDeg;
+                result.azimuthDeg = session->rows()[i].azimuthDeg;
+                break;
+            }
+        return result;
+    };
+    passRecorder =
+        new PassRecorder(scales, data_paths::userFolder() + QStringLiteral("/passes"), fix, this);
+    connect(transit, &TransitChain::slewAccepted, passRecorder, &PassRecorder::beginPass);
+    connect(statusPoll, &TrackingStatusPoll::readingReceived, passRecorder,
+            &PassRecorder::addReading);
+    connect(link, &MountLink::stateChanged, passRecorder, [this](LinkState state) {
+        if (state == LinkState::Disconnected || state == LinkState::Failed)
+            passRecorder->endPass();
+    });
+    connect(passRecorder, &PassRecorder::logEvent, logModel, &LogModel::addEntry);
+    connect(passRecorder, &PassRecorder::passBegan, ui->trackingChart, &QWidget::show);
+    ui->trackingChart->setRecorder(passRecorder);
+}
+
+// The rise comes from the program's own pass search, once, on a worker with copies (a set far
+// from its epoch can take seconds, and may outlast the window).
+// timeOffsetSeconds: the user's; the mount's clock correction cancels the mount's own error,
+// so only the user's moves the rise the mount will see. The record holds the whole offset sent.
+void MainWindow::expectTransit(int row, double timeOffsetSeconds) {
+    if (row < 0 || std::size_t(row) >= session->catalogue().size())
+        return;
+    const CatalogueEntry& satellite = session->catalogue()[std::size_t(row)];
+    const long number = satellite.elements.satnum;
+    passRecorder->follow(number, transit->totalOffset(timeOffsetSeconds));
+    statusPoll->stopCountdown();
+    const PassWindow window{session->instant(), session->instant() + 1.0, 0.0, nullptr};
+    auto* search = new QFutureWatcher<double>(this);
+    connect(search, &QFutureWatcherBase::finished, this, [=] {
+        // A later choice has its own search.
+        if (passRecorder->followed() == number && search->result() > 0.0)
+            statusPoll->countDownTo(search->result() + timeOffsetSeconds / 86400.0,
+                                    [this] { return session->instant(); });
+        search->deleteLater();
+    });
+    search->setFuture(QtConcurrent::run(
+        [copy = satellite, scales = scales, site = session->site(), window]() mutable {
+            for (const SatellitePass& pass : findPasses(copy, scales, site, window))
+                if (pass.hasRise)
+                    return pass.rise.jd;
+            return 0.0;
+        }));
 }
 
 void MainWindow::tick() {

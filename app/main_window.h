@@ -16,6 +16,7 @@ class LogModel;
 class MountClockCheck;
 class MountSettingsDialog;
 class NumericSortProxyModel;
+class PassRecorder;
 class PassesPanel;
 class QDockWidget;
 class QTimer;
@@ -70,6 +71,11 @@ private:
     void showTimeOffset();
     void followSatellite(const QModelIndex& index);
     void followRow(int row);
+    void wireTrackingChart();
+    // The pass of the catalogue's row that the mount is about to follow: the record's satellite
+    // and time offset (seconds, as uploaded), and the countdown to its rise (as late as the
+    // offset makes the mount).
+    void expectTransit(int row, double timeOffsetSeconds = 0.0);
     void tick();
     void showUtcClock();
     void restoreWindowState();
@@ -86,6 +92,7 @@ private:
     TrackingStatusPoll* statusPoll = nullptr;
     SntpClockCheck* computerClock = nullptr;
     MountClockCheck* mountClock = nullptr;
+    PassRecorder* passRecorder = nullptr;
     SatelliteTableModel* satelliteModel = nullptr;
     NumericSortProxyModel* proxy = nullptr;
     LogModel* logModel = nullptr;

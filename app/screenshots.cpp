@@ -1,14 +1,16 @@
 // orbitrak-screenshots [FOLDER]: draws the window offscreen against the mount stand-in and saves
-// tracking.png (the window tracking a satellite) and planner.png (the same with the pass
-// planner shown) in FOLDER (default: docs/ of the source tree), and lunar-transit.png: the
-// planner's panel alone showing a crossing of the Moon found for a fixed instant. The window is
-// sized so that every column title shows in full; the program fails when one does not.
+// tracking.png (the window tracking a satellite), planner.png (the same with the pass planner
+// shown) and pass.png (the tracking chart after most of a minute of the pass) in FOLDER
+// (default: docs/ of the source tree), and lunar-transit.png: the planner's panel alone showing a
+// crossing of the Moon found for a fixed instant. The window is sized so that every column title
+// shows in full; the program fails when one does not.
 #include "app/main_window.h"
 #include "app/passes_panel.h"
 #include "app/settings.h"
 #include "astro/time_scales.h"
 #include "catalogue/sky_session.h"
 #include "catalogue/transits_model.h"
+#include "tracking/pass_recorder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -134,6 +136,7 @@ int main(int argc, char* argv[]) {
     if (!home.isValid() || !work.isValid())
         return fail("no temporary folder");
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path())); // the pass records
     QCoreApplication::setAttribute(Qt::AA_Use96Dpi, true);
     QApplication app(argc, argv);
     const QString folder = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1])
@@ -239,10 +242,24 @@ int main(int argc, char* argv[]) {
         if (!titlesWhole(table))
             return fail("a title of the satellite table is cut");
         window.grab().save(folder + QStringLiteral("/tracking.png"));
+
+        // The chart once the stand-in's simulated errors have gone through a few of their cycles.
+        const PassRecorder* recorder = window.findChild<PassRecorder*>();
+        window.resize(neededWidth(table) + 40, 760);
+        if (!waitFor(
+                [recorder] {
+                    return !recorder->samples().empty() &&
+                           recorder->samples().back().jd - recorder->beginJd() > 50.0 / 86400.0;
+                },
+                90000))
+            return fail("the pass is not recorded");
+        showLatest();
+        waitFor([] { return false; }, 400);
+        window.grab().save(folder + QStringLiteral("/pass.png"));
         if (!saveLunarTransit(scales, folder + QStringLiteral("/lunar-transit.png")))
             return fail("no crossing of the Moon to draw");
         QTextStream(stdout) << "saved " << folder
-                            << "/tracking.png, planner.png and lunar-transit.png\n";
+                            << "/tracking.png, planner.png, pass.png and lunar-transit.png\n";
     }
     mount.kill();
     mount.waitForFinished();

@@ -1,5 +1,6 @@
 #include "app/sky_plot.h"
 
+#include "app/plot_style.h"
 #include "astro/angles.h"
 
 #include <QPainter>
@@ -10,14 +11,6 @@
 
 namespace {
 
-const QColor kTrackColour(0, 110, 200);
-const QColor kRiseColour(0, 160, 0);
-const QColor kSetColour(180, 0, 0);
-const QColor kNowColour(240, 150, 0);
-const QColor kMaskColour(120, 120, 120, 90);
-const QColor kSunColour(250, 200, 0, 200);
-const QColor kMoonColour(170, 170, 190, 200);
-const QColor kTransitPathColour(200, 0, 160);
 constexpr double kMinimumDiscPixels = 5.0;
 
 } // namespace
@@ -89,13 +82,13 @@ QPointF SkyPlot::toPlot(double azimuth, double altitude) const {
 }
 
 void SkyPlot::paintEvent(QPaintEvent*) {
+    using namespace plot_style;
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.fillRect(rect(), palette().base());
+    begin(painter, *this);
 
     const QPointF centre = toPlot(0.0, 90.0);
     const double radius = centre.y() - toPlot(0.0, 0.0).y();
-    painter.setPen(QPen(palette().color(QPalette::Mid), 1.0));
+    painter.setPen(gridPen(*this));
     for (int altitude = 0; altitude < 90; altitude += 30) {
         const double r = radius * (90 - altitude) / 90.0;
         painter.drawEllipse(centre, r, r);
@@ -113,10 +106,10 @@ void SkyPlot::paintEvent(QPaintEvent*) {
         hidden.addPolygon(line);
         hidden.closeSubpath();
         hidden.setFillRule(Qt::OddEvenFill);
-        painter.fillPath(hidden, kMaskColour);
+        painter.fillPath(hidden, kMask);
     }
 
-    painter.setPen(palette().color(QPalette::Text));
+    painter.setPen(textPen(*this));
     const double labelDistance = radius + fontMetrics().height() * 0.9;
     const char* const directions[] = {QT_TR_NOOP("N"), QT_TR_NOOP("E"), QT_TR_NOOP("S"),
                                       QT_TR_NOOP("W")};
@@ -124,32 +117,26 @@ void SkyPlot::paintEvent(QPaintEvent*) {
         const double a = k * 90.0 * kRadiansPerDegree;
         const QPointF at(centre.x() + labelDistance * std::sin(a),
                          centre.y() - labelDistance * std::cos(a));
-        const QString text = tr(directions[k]);
-        const QRectF box(at.x() - 20, at.y() - 10, 40, 20);
-        painter.drawText(box, Qt::AlignCenter, text);
+        drawCentred(painter, at, tr(directions[k]));
     }
 
     if (hasPass && !track.empty()) {
         QPainterPath path(toPlot(track.front().azimuthDeg, track.front().altitudeDeg));
         for (const PassPoint& p : track)
             path.lineTo(toPlot(p.azimuthDeg, p.altitudeDeg));
-        painter.setPen(QPen(kTrackColour, 2.0));
+        painter.setPen(QPen(kBlue, 2.0));
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(path);
 
         const auto mark = [&painter, this](const PassPoint& p, const QColor& colour,
                                            const QString& label) {
-            const QPointF at = toPlot(p.azimuthDeg, p.altitudeDeg);
-            painter.setPen(QPen(colour, 1.5));
-            painter.setBrush(colour);
-            painter.drawEllipse(at, 4.0, 4.0);
-            painter.drawText(at + QPointF(6, -4), label);
+            drawMark(painter, toPlot(p.azimuthDeg, p.altitudeDeg), colour, label);
         };
         const PassPoint& first = pass.hasRise ? pass.rise : track.front();
         const PassPoint& last = pass.hasSet ? pass.set : track.back();
-        mark(first, kRiseColour, pass.hasRise ? tr("Rise") : QString());
-        mark(last, kSetColour, pass.hasSet ? tr("Set") : QString());
-        mark(pass.culmination, kTrackColour,
+        mark(first, kGreen, pass.hasRise ? tr("Rise") : QString());
+        mark(last, kRed, pass.hasSet ? tr("Set") : QString());
+        mark(pass.culmination, kBlue,
              QString::number(pass.culmination.altitudeDeg, 'f', 1) + QChar(0x00B0));
     }
 
@@ -160,7 +147,7 @@ void SkyPlot::paintEvent(QPaintEvent*) {
             std::max(kMinimumDiscPixels, radius * transit.bodyRadiusArcsec / 3600.0 / 90.0);
         const bool sun = transit.body == TransitBody::Sun;
         painter.setPen(QPen(palette().color(QPalette::Text), 1.0));
-        painter.setBrush(sun ? kSunColour : kMoonColour);
+        painter.setBrush(sun ? kSun : kMoon);
         painter.drawEllipse(at, r, r);
         painter.drawText(at + QPointF(r + 3, r + fontMetrics().ascent()),
                          sun ? tr("Sun") : tr("Moon"));
@@ -169,7 +156,7 @@ void SkyPlot::paintEvent(QPaintEvent*) {
                 toPlot(transitPath.front().azimuthDeg, transitPath.front().altitudeDeg));
             for (const PassPoint& p : transitPath)
                 path.lineTo(toPlot(p.azimuthDeg, p.altitudeDeg));
-            painter.setPen(QPen(kTransitPathColour, 2.0));
+            painter.setPen(QPen(kMagenta, 2.0));
             painter.setBrush(Qt::NoBrush);
             painter.drawPath(path);
         }
@@ -178,7 +165,7 @@ void SkyPlot::paintEvent(QPaintEvent*) {
     if (hasPosition) {
         const QPointF at = toPlot(azimuthDeg, altitudeDeg);
         painter.setPen(QPen(palette().color(QPalette::Text), 1.5));
-        painter.setBrush(kNowColour);
+        painter.setBrush(kOrange);
         painter.drawEllipse(at, 6.0, 6.0);
     }
 }

@@ -5,8 +5,35 @@
 
 #include <QPointer>
 
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double kNotRead = std::numeric_limits<double>::quiet_NaN();
+
+} // namespace
+
 TrackingStatusPoll::TrackingStatusPoll(MountLink& link, QObject* parent)
     : QObject(parent), link(link) {}
+
+void TrackingStatusPoll::countDownTo(double rise, std::function<double()> now) {
+    riseJd = rise;
+    clock = std::move(now);
+}
+
+// Empty unless the mount waits for a rise that is still ahead.
+QString TrackingStatusPoll::countdown() const {
+    if (stateCode != 'P' || riseJd == 0.0 || !clock)
+        return {};
+    const double seconds = std::ceil((riseJd - clock()) * 86400.0);
+    if (!(seconds >= 0.0 && seconds < 1e7))
+        return {};
+    const long whole = long(seconds);
+    return tr("Waiting for transit: rises in %1:%2")
+        .arg(whole / 60, 2, 10, QLatin1Char('0'))
+        .arg(whole % 60, 2, 10, QLatin1Char('0'));
+}
 
 void TrackingStatusPoll::poll() {
     if (!link.isIdle() || !link.isReady())
@@ -35,8 +62,10 @@ void TrackingStatusPoll::stateReceived(const QByteArray& reply) {
     // Any other reply tells nothing: the state shown stays.
     if (const std::optional<TrackingState> state = MountProtocol::readTrackingState(reply)) {
         for (const Words& entry : words) {
-            if (entry.state == *state)
+            if (entry.state == *state) {
                 stateText = tr(entry.text);
+                stateCode = reply.at(0);
+            }
         }
     }
     if (link.firmware().isAtLeast(axisErrorReadoutFirmware)) {
@@ -48,28 +77,38 @@ void TrackingStatusPoll::stateReceived(const QByteArray& reply) {
                           });
         return;
     }
-    emit statusLine(stateText);
+    const QString counting = countdown();
+    emit statusLine(counting.isEmpty() ? stateText : counting);
+    finishPoll(kNotRead, kNotRead);
+}
+
+void TrackingStatusPoll::finishPoll(double firstArcsec, double secondArcsec) {
+    if (stateCode != 0)
+        emit readingReceived(stateCode, firstArcsec, secondArcsec);
 }
 
 void TrackingStatusPoll::errorsReceived(const QByteArray& reply) {
     using MountProtocol::AxisErrorReading;
     const AxisErrorReading reading = MountProtocol::readAxisErrors(reply);
+    const QString counting = countdown();
+    const double first = reading.firstDegrees * MountProtocol::kArcSecondsPerDegree;
+    const double second = reading.secondDegrees * MountProtocol::kArcSecondsPerDegree;
     switch (reading.outcome) {
     case AxisErrorReading::TooFewFields:
         emit logEvent(tr("Couldn't get axis tracking errors."), LogLevel::Error);
+        finishPoll(kNotRead, kNotRead);
         break;
     case AxisErrorReading::NotNumbers:
-        emit statusLine(stateText);
+        emit statusLine(counting.isEmpty() ? stateText : counting);
+        finishPoll(kNotRead, kNotRead);
         break;
     case AxisErrorReading::Numbers:
         // The errors in arc-seconds, each followed by '"' as the arc-second sign.
-        emit statusLine(
-            tr("%1  errors: %2\", %3\"")
-                .arg(stateText,
-                     QString::number(reading.firstDegrees * MountProtocol::kArcSecondsPerDegree,
-                                     'f', 2),
-                     QString::number(reading.secondDegrees * MountProtocol::kArcSecondsPerDegree,
-                                     'f', 2)));
+        emit statusLine(counting.isEmpty() ? tr("%1  errors: %2\", %3\"")
+                                                 .arg(stateText, QString::number(first, 'f', 2),
+                                                      QString::number(second, 'f', 2))
+                                           : counting);
+        finishPoll(first, second);
         break;
     }
 }

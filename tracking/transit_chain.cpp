@@ -123,4 +123,6 @@ void TransitChain::slewStarted(const QByteArray& reply) {
         if (line.outcome == outcome)
             emit logEvent(tr(line.text), line.level);
     }
+    if (outcome == SlewOutcome::ToSatellite || outcome == SlewOutcome::ToStart)
+        emit slewAccepted();
 }

@@ -47,6 +47,8 @@ public slots:
 
 signals:
     void logEvent(const QString& text, LogLevel level);
+    // The mount took the slew (to the satellite or to where its transit begins).
+    void slewAccepted();
 
 private:
     // alpha5Name: the name of an uploaded set whose catalogue number is in the Alpha-5 form,

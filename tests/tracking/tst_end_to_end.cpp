@@ -1,5 +1,7 @@
 #include "app/main_window.h"
+#include "app/plot_style.h"
 #include "app/settings.h"
+#include "app/tracking_chart.h"
 #include "catalogue/observation.h"
 #include "mount/mount_link.h"
 #include "mount/protocol.h"
@@ -10,10 +12,12 @@
 #include "tests/common/window_probe.h"
 #include "tests/common/window_test_main.h"
 #include "tools/mountsim/simulated_mount.h"
+#include "tracking/pass_recorder.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 
 #include <cmath>
@@ -344,6 +348,42 @@ private slots:
             window->findChild<QTableView*>(QStringLiteral("logTableView"))->scrollToBottom();
             QVERIFY(window->grab().save(QDir(testDir).filePath("tracking.png")));
         }
+        STEP(checkPassRecord(withErrors));
+    }
+
+    // The site where the satellite culminates overhead in ten minutes: the mount slews to where
+    // it will rise and waits, and the status line counts down to the rise the stand-in computed.
+    void countsDownToTheRise() {
+        const double now = scales.currentJd();
+        const ThreeLines iss = movedSet(setsNamed("ISS (ZARYA)").value(0), scales.utcFromJd(now));
+        QVERIFY(writeBytes("satell.txt", iss.text()));
+        CatalogueEntry satellite = iss.satellite;
+        const GroundPoint below = groundPoint(satellite, now + 600 * kSecond, scales);
+        const QString log = scratch.filePath("sim-countdown.log");
+        const quint16 port = sim.start({"--lat", QString::number(below.latitudeDeg, 'f', 6),
+                                        "--lon", QString::number(below.eastLongitudeDeg, 'f', 6),
+                                        "--elev", "0", "--slew-seconds", "1", "--log-replies"},
+                                       log);
+        STEP(connectWindow(port));
+        QTRY_VERIFY_WITH_TIMEOUT(windowLogEvents(window.get()).join('\n').contains("Received site"),
+                                 kPatienceMs);
+        auto* table = window->findChild<QTableView*>(QStringLiteral("satelliteTableView"));
+        emit table->doubleClicked(table->model()->index(0, 0));
+        auto* status = window->findChild<QLineEdit*>(QStringLiteral("statusLineEdit"));
+        const QRegularExpression waiting("^Waiting for transit: rises in (\\d\\d):(\\d\\d)$");
+        QTRY_VERIFY_WITH_TIMEOUT(waiting.match(status->text()).hasMatch(), kPatienceMs);
+        const QRegularExpressionMatch shown = waiting.match(status->text());
+        const double left = (shown.captured(1).toInt() * 60 + shown.captured(2).toInt()) * kSecond;
+        const QStringList replies =
+            mountSimLog(log, "#> ").filter(QRegularExpression("^#> \\d+\\.\\d{6},\\d+\\.\\d{6},"));
+        QCOMPARE(replies.size(), 1); // the pass the stand-in computed: its start, end, height
+        const double rise = replies[0].mid(3).section(',', 0, 0).toDouble();
+        QVERIFY2(std::fabs(scales.currentJd() + left - rise) < 2.5 * kSecond,
+                 qPrintable(status->text() + " / " + replies[0]));
+        QVERIFY(left > 60 * kSecond);
+        // Each tick counts on.
+        QTRY_VERIFY_WITH_TIMEOUT(status->text() != shown.captured(0), kPatienceMs);
+        QVERIFY(waiting.match(status->text()).hasMatch());
     }
 
     // A stand-in that reports a latitude of 95 degrees and sends a stray reply after the second
@@ -372,6 +412,66 @@ private slots:
     }
 
 private:
+    // The chart of the pass under way draws both axes; Stop ends the pass, and its record holds
+    // what the mount reported, with the RMS that the log gives.
+    void checkPassRecord(bool withErrors) {
+        auto* chart = window->findChild<TrackingChart*>(QStringLiteral("trackingChart"));
+        const auto* recorder = window->findChild<PassRecorder*>();
+        QVERIFY(chart->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(recorder->firstAxis().count >= 6 || !withErrors, kPatienceMs);
+        const QImage image = chart->grab().toImage();
+        const auto drawn = [&image, chart](const QColor& colour) {
+            for (int y = 2 * chart->fontMetrics().height(); y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+                            std::abs(c.blue() - colour.blue()) <
+                        40)
+                        return true;
+                }
+            return false;
+        };
+        QCOMPARE(drawn(plot_style::kBlue), withErrors);
+        QCOMPARE(drawn(plot_style::kRed), withErrors);
+        QCOMPARE(chart->legend().startsWith("Axis 1: RMS "), withErrors);
+
+        window->findChild<QPushButton*>(QStringLiteral("stopButton"))->click();
+        const QRegularExpression recorded(
+            "^Info: Pass record: (.+) \\((RMS (\\d+\\.\\d)\", (\\d+\\.\\d)\"|no tracking errors "
+            "read)\\)\\.$");
+        QTRY_VERIFY_WITH_TIMEOUT(!windowLog(window.get()).filter(recorded).isEmpty(), kPatienceMs);
+        const QRegularExpressionMatch match =
+            recorded.match(windowLog(window.get()).filter(recorded).first());
+        QCOMPARE(!match.captured(3).isEmpty(), withErrors);
+        QFile file(match.captured(1));
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(match.captured(1)));
+        QStringList lines = QString::fromLatin1(file.readAll()).split('\n');
+        QVERIFY(lines.size() > 3 && lines.takeLast().isEmpty());
+        QCOMPARE(lines.takeFirst(), QString("utc,status,first_axis_error_arcsec,second_axis_"
+                                            "error_arcsec,altitude_deg,azimuth_deg,time_offset_s"));
+        QCOMPARE(lines.last().section(',', 1, 1), QString("E")); // stopped
+        double squares[2] = {0.0, 0.0};
+        int tracking = 0;
+        for (const QString& line : lines) {
+            const QStringList f = line.split(',');
+            QVERIFY2(f.size() == 7 && QString("EST").contains(f[1]) && f[6] == "0.000",
+                     qPrintable(line));
+            QVERIFY2(f[4].toDouble() > 85.0, qPrintable(line)); // the satellite overhead
+            QCOMPARE(f[2].isEmpty(), !withErrors);
+            if (f[1] != "T")
+                continue;
+            ++tracking;
+            for (int axis = 0; axis < 2; ++axis) {
+                QVERIFY2(std::fabs(f[2 + axis].toDouble()) < 3.0, qPrintable(line));
+                squares[axis] += f[2 + axis].toDouble() * f[2 + axis].toDouble();
+            }
+        }
+        QVERIFY(tracking >= 1);
+        for (int axis = 0; axis < 2 && withErrors; ++axis)
+            QVERIFY(std::fabs(std::sqrt(squares[axis] / tracking) -
+                              match.captured(3 + axis).toDouble()) < 0.051);
+    }
+
     // A window, shown, that connects to the stand-in on the port.
     void connectWindow(quint16 port) {
         QVERIFY(port != 0);
