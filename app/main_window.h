@@ -55,6 +55,8 @@ private:
     void tick();
     void showUtcClock();
     void restoreWindowState();
+    void fitPlanner(bool firstStart);
+    void setUpReminders();
     void saveWindowState() const;
     void showAbout();
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogue/pass_reminders.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -45,3 +47,12 @@ bool writeWindowState(const WindowState& state);
 // The file of standard magnitudes the planner estimates brightness from, under
 // "magnitude_file"; empty when the key is missing.
 QString readMagnitudeFile();
+
+// The reminders of coming passes, under the array "pass_reminders" (catalogue_number, rise_jd,
+// name, max_altitude); entries that do not read are left out.
+std::vector<PassReminder> readPassReminders();
+bool writePassReminders(const std::vector<PassReminder>& reminders);
+
+// How many minutes before its rise a pass is reminded of, under "reminder_minutes": 0 to 1440,
+// 5 when the key is missing or out of range.
+int readReminderMinutes();
