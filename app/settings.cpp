@@ -161,5 +161,5 @@ int readReminderMinutes() {
         store()
             .value(QStringLiteral("reminder_minutes"), PassReminders::kDefaultLeadMinutes)
             .toInt(&ok);
-    return ok && minutes >= 0 && minutes <= 1440 ? minutes : PassReminders::kDefaultLeadMinutes;
+    return ok && minutes >= 1 && minutes <= 1440 ? minutes : PassReminders::kDefaultLeadMinutes;
 }

@@ -53,6 +53,6 @@ QString readMagnitudeFile();
 std::vector<PassReminder> readPassReminders();
 bool writePassReminders(const std::vector<PassReminder>& reminders);
 
-// How many minutes before its rise a pass is reminded of, under "reminder_minutes": 0 to 1440,
+// How many minutes before its rise a pass is reminded of, under "reminder_minutes": 1 to 1440,
 // 5 when the key is missing or out of range.
 int readReminderMinutes();

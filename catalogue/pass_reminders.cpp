@@ -20,7 +20,7 @@ void PassReminders::setClock(Clock newClock) {
 }
 
 void PassReminders::setLeadMinutes(int minutes) {
-    lead = std::max(0, minutes);
+    lead = std::max(1, minutes); // at least a minute before the rise, or never
 }
 
 const PassReminder* PassReminders::find(std::int32_t number, double riseJd) const {
