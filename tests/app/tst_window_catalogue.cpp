@@ -334,7 +334,8 @@ private slots:
 
     // At first start the names are whole in both tables and the window stays on the screen;
     // opening the planner leaves the satellite table at least eight rows, the window growing
-    // within the screen or the dock going beside the table where the screen is too short.
+    // within the screen or the dock going beside the table where the screen is too short (as the
+    // offscreen platform's 800 x 600 is, even with a 6-point font: placeDock below tests growth).
     void plannerFitsTheScreen() {
         QVERIFY(writeBytes("satell.txt", satelliteUpNow(scales).text() + sets.join()));
         MainWindow window(scales, 1);
@@ -361,10 +362,10 @@ private slots:
                  qPrintable(QString::number(table->viewport()->height())));
         QVERIFY(window.frameGeometry().height() <= available.height());
         QVERIFY(window.frameGeometry().top() >= available.top());
+        if (available.height() < 700)
+            QCOMPARE(window.dockWidgetArea(dock), Qt::RightDockWidgetArea);
         if (window.dockWidgetArea(dock) == Qt::BottomDockWidgetArea)
             QVERIFY(available.contains(window.frameGeometry()));
-        else
-            QCOMPARE(window.dockWidgetArea(dock), Qt::RightDockWidgetArea);
     }
 
     void dockPlacement_data() {
