@@ -218,8 +218,14 @@ void MainWindow::setUpReminders() {
         if (!QSystemTrayIcon::isSystemTrayAvailable())
             return;
         auto* tray = findChild<QSystemTrayIcon*>();
-        if (!tray)
+        if (!tray) {
             tray = new QSystemTrayIcon(QApplication::windowIcon(), this);
+            connect(tray, &QSystemTrayIcon::messageClicked, this, [this] {
+                showNormal();
+                raise();
+                activateWindow();
+            });
+        }
         tray->show();
         tray->showMessage(windowTitle(), message);
     });
