@@ -77,8 +77,7 @@ void toggleReminder(QTableView* passes, int row) {
     auto* remind = menu->findChild<QAction*>(QStringLiteral("remindMeAction"));
     QVERIFY(remind && remind->isEnabled());
     remind->trigger();
-    menu->close(); // and gone
-    delete menu;
+    delete menu; // as closing it would
 }
 
 } // namespace
@@ -462,6 +461,15 @@ private slots:
         QCOMPARE(kept[0].catalogueNumber, rising.catalogueNumber);
         QCOMPARE(kept[1].name, QStringLiteral("LATER"));
         QCOMPARE(PassReminders::message(kept[1], 1), "LATER rises in 1 minute (max 45°).");
+
+        // A new search, after fresher sets, finds the pass seconds away: the reminder follows it.
+        // Another pass of the same satellite, or the same rise of another, is not it.
+        PassReminders alone([] { return 1.0; });
+        alone.add({7, 100.0, "A", 10});
+        alone.follow({{7, 100.0 + 20.0 / 86400, "A", 12}, {7, 100.06, "A", 80}, {8, 100, "B", 5}});
+        QCOMPARE(alone.reminders().size(), std::size_t(1));
+        QCOMPARE(alone.reminders()[0].riseJd, 100.0 + 20.0 / 86400);
+        QCOMPARE(alone.reminders()[0].maxAltitudeDeg, 12.0);
     }
 
     void passFollowsSelectionAndUploadsOnDoubleClick() {
