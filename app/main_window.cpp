@@ -192,20 +192,22 @@ void MainWindow::fitPlanner(bool firstStart) {
         addDockWidget(Qt::RightDockWidgetArea, passesDock);
         placement = place();
     }
-    resize(placement.windowSize);
+    if (!isMaximized() && !isFullScreen()) { // those have all the room there is already
+        resize(placement.windowSize);
+        if (isVisible()) { // all of it on the screen
+            QRect outer(pos(), placement.windowSize + frame);
+            outer.moveRight(std::min(outer.right(), available.right()));
+            outer.moveBottom(std::min(outer.bottom(), available.bottom()));
+            outer.moveLeft(std::max(outer.left(), available.left()));
+            outer.moveTop(std::max(outer.top(), available.top()));
+            move(outer.topLeft());
+        }
+    }
     if (!passesDock->isHidden())
         resizeDocks(
             {passesDock},
             {placement.below ? passesDock->sizeHint().height() : passesDock->sizeHint().width()},
             placement.below ? Qt::Vertical : Qt::Horizontal);
-    if (isVisible()) { // all of it on the screen
-        QRect outer(pos(), placement.windowSize + frame);
-        outer.moveRight(std::min(outer.right(), available.right()));
-        outer.moveBottom(std::min(outer.bottom(), available.bottom()));
-        outer.moveLeft(std::max(outer.left(), available.left()));
-        outer.moveTop(std::max(outer.top(), available.top()));
-        move(outer.topLeft());
-    }
 }
 
 // Reminders of planned passes fire as the session's time moves on; each is logged and, where
