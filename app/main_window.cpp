@@ -2,6 +2,7 @@
 
 #include "app/catalogue_update_ui.h"
 #include "app/data_paths.h"
+#include "app/dock_placement.h"
 #include "app/log_model.h"
 #include "app/mount_settings_dialog.h"
 #include "app/observing_site_dialog.h"
@@ -9,6 +10,7 @@
 #include "app/preferences_dialog.h"
 #include "app/settings.h"
 #include "app/tracking_chart.h"
+#include "app/stretched_column.h"
 #include "astro/horizon_mask.h"
 #include "astro/time_scales.h"
 #include "astro/topocentric.h"
@@ -18,6 +20,7 @@
 #include "catalogue/omm_reader.h"
 #include "catalogue/pass_export.h"
 #include "catalogue/passes.h"
+#include "catalogue/pass_reminders.h"
 #include "catalogue/passes_model.h"
 #include "catalogue/satellite_table_model.h"
 #include "catalogue/sky_session.h"
@@ -41,8 +44,11 @@
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QSaveFile>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QtConcurrent>
 
@@ -101,6 +107,7 @@ MainWindow::MainWindow(const TimeScales& scales, quint16 mountPort, QWidget* par
     applyObservingSite();
     setUpTimeOffset();
     reloadCatalogue();
+    setUpReminders();
 
     setupDialog = std::make_unique<MountSettingsDialog>();
     mountIp = readMountIp();
@@ -136,6 +143,97 @@ void MainWindow::restoreWindowState() {
         ui->filterLineEdit->setText(state.filter);
         proxy->setFilterFixedString(state.filter);
     }
+    fitPlanner(state.geometry.isEmpty());
+}
+
+// The planner never leaves the satellite table fewer than eight rows: the window grows within the
+// screen's available area or, where that is too short, the dock goes beside the table. At first
+// start the window also widens, within the screen, to show the table's whole row.
+void MainWindow::fitPlanner(bool firstStart) {
+    constexpr int kTableRows = 8;
+    QTableView* table = ui->satelliteTableView;
+    // Room for the sideways scroll bar too: it comes and goes with the columns' widths.
+    table->setMinimumHeight(2 * table->frameWidth() +
+                            table->horizontalHeader()->sizeHint().height() +
+                            kTableRows * table->verticalHeader()->defaultSectionSize() +
+                            table->horizontalScrollBar()->sizeHint().height());
+    const bool below = !passesDock->isHidden() && !passesDock->isFloating() &&
+                       dockWidgetArea(passesDock) == Qt::BottomDockWidgetArea;
+    if (!firstStart && !below)
+        return;
+    // Before the window is first shown its frame is not known yet: a title bar and borders are
+    // allowed for.
+    QSize frame = frameGeometry().size() - size();
+    if (frame.isNull()) {
+        const int border = 2 * style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth);
+        frame = QSize(border, border + style()->pixelMetric(QStyle::PM_TitleBarHeight));
+    }
+    const QRect available = screen()->availableGeometry();
+    const QSize before = size(); // the layout may force the window larger as it is measured
+    const auto place = [&] {
+        layout()->invalidate();
+        layout()->activate();
+        centralWidget()->layout()->activate();
+        const QSize least = minimumSizeHint();
+        QSize wanted = least;
+        if (!passesDock->isHidden())
+            wanted += passesDock->sizeHint() - passesDock->minimumSizeHint();
+        if (firstStart)
+            wanted.setWidth(
+                std::max(wanted.width(), width() + table->horizontalHeader()->length() +
+                                             table->verticalScrollBar()->sizeHint().width() -
+                                             table->maximumViewportSize().width()));
+        return placeDock(before, least, wanted, available.size() - frame);
+    };
+    DockPlacement placement = place();
+    if (below && !placement.below) {
+        addDockWidget(Qt::RightDockWidgetArea, passesDock);
+        placement = place();
+    }
+    if (!isMaximized() && !isFullScreen()) { // those have all the room there is already
+        resize(placement.windowSize);
+        if (isVisible()) { // all of it on the screen
+            QRect outer(pos(), placement.windowSize + frame);
+            outer.moveRight(std::min(outer.right(), available.right()));
+            outer.moveBottom(std::min(outer.bottom(), available.bottom()));
+            outer.moveLeft(std::max(outer.left(), available.left()));
+            outer.moveTop(std::max(outer.top(), available.top()));
+            move(outer.topLeft());
+        }
+    }
+    if (!passesDock->isHidden())
+        resizeDocks(
+            {passesDock},
+            {placement.below ? passesDock->sizeHint().height() : passesDock->sizeHint().width()},
+            placement.below ? Qt::Vertical : Qt::Horizontal);
+}
+
+// Reminders of planned passes fire as the session's time moves on; each is logged and, where
+// there is a system tray, shown on the desktop. They are kept until their pass has begun.
+void MainWindow::setUpReminders() {
+    auto* reminders = new PassReminders([this] { return session->instant(); }, this);
+    reminders->setLeadMinutes(readReminderMinutes());
+    connect(reminders, &PassReminders::reminderDue, this, [this](const QString& message) {
+        logModel->addEntry(message, LogLevel::Info);
+        if (!QSystemTrayIcon::isSystemTrayAvailable())
+            return;
+        auto* tray = findChild<QSystemTrayIcon*>();
+        if (!tray) {
+            tray = new QSystemTrayIcon(QApplication::windowIcon(), this);
+            connect(tray, &QSystemTrayIcon::messageClicked, this, [this] {
+                showNormal();
+                raise();
+                activateWindow();
+            });
+        }
+        tray->show();
+        tray->showMessage(windowTitle(), message);
+    });
+    connect(reminders, &PassReminders::changed, this,
+            [reminders] { writePassReminders(reminders->reminders()); });
+    connect(session, &SkySession::rowsChanged, reminders, &PassReminders::check);
+    passesPanel->setReminders(reminders);
+    reminders->restore(readPassReminders());
 }
 
 void MainWindow::saveWindowState() const {
@@ -175,7 +273,7 @@ void MainWindow::setUpSatelliteTable() {
     ui->satelliteTableView->setModel(proxy);
 
     QHeaderView* header = ui->satelliteTableView->horizontalHeader();
-    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    new StretchedColumn(ui->satelliteTableView, SatelliteTableModel::Name); // names whole
     header->setSortIndicatorShown(true);
     // No arrow until the user sorts: the rows come in file order.
     header->setSortIndicator(-1, Qt::AscendingOrder);
@@ -284,6 +382,11 @@ void MainWindow::setUpPasses() {
     showPasses->setObjectName(QStringLiteral("showPassesAction"));
     ui->viewMenu->addAction(showPasses);
     connect(showPasses, &QAction::toggled, this, [](bool shown) { writePassesVisible(shown); });
+    // After the dock's own handler: the dock is shown by then.
+    connect(showPasses, &QAction::triggered, this, [this](bool shown) {
+        if (shown)
+            fitPlanner(false);
+    });
 
     // A row that only moved as the table re-sorted is no new choice.
     connect(ui->satelliteTableView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,

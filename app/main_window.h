@@ -79,6 +79,8 @@ private:
     void tick();
     void showUtcClock();
     void restoreWindowState();
+    void fitPlanner(bool firstStart);
+    void setUpReminders();
     void saveWindowState() const;
     void showAbout();
 

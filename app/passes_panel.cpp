@@ -2,6 +2,8 @@
 
 #include "app/pass_planner.h"
 #include "app/settings.h"
+#include "app/stretched_column.h"
+#include "catalogue/pass_reminders.h"
 #include "catalogue/passes_model.h"
 #include "catalogue/sky_session.h"
 #include "catalogue/transits_model.h"
@@ -9,6 +11,7 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QMenu>
 #include <QSortFilterProxyModel>
 
 #include <cmath>
@@ -25,7 +28,7 @@ constexpr double kSameTransitDays = 1.0 / 86400.0;
 void setUpTable(QTableView* table, int stretchedColumn) {
     QHeaderView* header = table->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::ResizeToContents);
-    header->setSectionResizeMode(stretchedColumn, QHeaderView::Stretch);
+    new StretchedColumn(table, stretchedColumn); // names whole
     QHeaderView* rows = table->verticalHeader();
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setMinimumSectionSize(18);
@@ -108,6 +111,26 @@ PassesPanel::PassesPanel(const SkySession& session, QWidget* parent)
                 if (source.isValid())
                     emit passActivated(int(transitsModel->transit(source.row()).satellite));
             });
+    ui->passesTableView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui->passesTableView, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) {
+                const QModelIndex source = proxy->mapToSource(ui->passesTableView->indexAt(at));
+                if (source.isValid())
+                    showPassMenu(model->pass(source.row()),
+                                 ui->passesTableView->viewport()->mapToGlobal(at));
+            });
+    ui->transitsTableView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui->transitsTableView, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) {
+                const QModelIndex source =
+                    transitsProxy->mapToSource(ui->transitsTableView->indexAt(at));
+                if (!source.isValid())
+                    return;
+                const PlannedTransit& t = transitsModel->transit(source.row());
+                if (const int row = passAt(*model, t.satellite, t.transit.jd); row >= 0)
+                    showPassMenu(model->pass(row),
+                                 ui->transitsTableView->viewport()->mapToGlobal(at));
+            });
 }
 
 PassesPanel::~PassesPanel() = default;
@@ -126,6 +149,41 @@ std::vector<PlannedPass> PassesPanel::shownPasses() const {
     for (int row = 0; row < proxy->rowCount(); ++row)
         shown.push_back(model->pass(proxy->mapToSource(proxy->index(row, 0)).row()));
     return shown;
+}
+
+void PassesPanel::setReminders(PassReminders* passReminders) {
+    reminders = passReminders;
+}
+
+// The display name without its catalogue number, which the reminder keeps apart.
+PassReminder PassesPanel::reminderOf(const PlannedPass& p) const {
+    QString name = p.name;
+    if (const int number = name.lastIndexOf(QLatin1String(" (")); number > 0)
+        name.truncate(number);
+    return {session.catalogue()[p.satellite].elements.satnum, p.pass.rise.jd, name.trimmed(),
+            p.pass.culmination.altitudeDeg};
+}
+
+void PassesPanel::showPassMenu(const PlannedPass& p, const QPoint& globalPosition) {
+    if (!reminders || p.satellite >= session.catalogue().size())
+        return;
+    const PassReminder reminder = reminderOf(p);
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("passMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* remind = menu->addAction(tr("Remind me"));
+    remind->setObjectName(QStringLiteral("remindMeAction"));
+    remind->setCheckable(true);
+    remind->setChecked(reminders->find(reminder.catalogueNumber, reminder.riseJd) != nullptr);
+    // A pass under way has no rise left to remind of.
+    remind->setEnabled(p.pass.hasRise && session.instant() < p.pass.rise.jd);
+    connect(remind, &QAction::toggled, this, [this, reminder](bool on) {
+        if (on)
+            reminders->add(reminder);
+        else
+            reminders->cancel(reminder.catalogueNumber, reminder.riseJd);
+    });
+    menu->popup(globalPosition);
 }
 
 void PassesPanel::filterByBrightness() {
@@ -206,6 +264,13 @@ void PassesPanel::showPlanned(const std::vector<PlannedPass>& passes,
                               const std::vector<PlannedTransit>& transits) {
     found = passes;
     foundTransits = transits;
+    if (reminders) {
+        std::vector<PassReminder> rising;
+        for (const PlannedPass& p : found)
+            if (p.pass.hasRise && p.satellite < session.catalogue().size())
+                rising.push_back(reminderOf(p));
+        reminders->follow(rising);
+    }
     night.assign(found.size(), -1);
     showFound();
 }

@@ -11,12 +11,14 @@
 #include <vector>
 
 class PassPlanner;
+class PassReminders;
 class PassesModel;
 class PassesProxyModel;
 class QSortFilterProxyModel;
 class TransitsModel;
 class SkySession;
 struct PlannedPass;
+struct PassReminder;
 struct PlannedTransit;
 
 namespace Ui {
@@ -29,7 +31,9 @@ class PassesPanel;
 // site's horizon (skyPlot); beside the passes in plannerTabs, their crossings of the Sun and the
 // Moon (transitsTableView): choosing one chooses its pass and draws the body. Passes are searched
 // on a worker thread while the panel is shown: after a catalogue load, a site change, and every ten
-// minutes as the session moves on. Meanwhile passes that have ended drop out.
+// minutes as the session moves on. Meanwhile passes that have ended drop out. A pass's context
+// menu (passMenu, on either table) holds "Remind me" (remindMeAction), ticked while the pass has a
+// reminder; unticking it cancels the reminder.
 class PassesPanel : public QWidget {
     Q_OBJECT
 
@@ -45,6 +49,8 @@ public:
     std::vector<PlannedPass> shownPasses() const;
     // A search is under way or waiting.
     bool isPlanning() const;
+    // The reminders the pass menu sets and cancels (none: no menu).
+    void setReminders(PassReminders* reminders);
     // Shows a search's results: the passes and their transits, as the planner delivers them.
     void showPlanned(const std::vector<PlannedPass>& passes,
                      const std::vector<PlannedTransit>& transits);
@@ -76,6 +82,8 @@ private:
     void showPass(int sourceRow, bool reveal);
     void showPosition();
     void filterByBrightness();
+    void showPassMenu(const PlannedPass& pass, const QPoint& globalPosition);
+    PassReminder reminderOf(const PlannedPass& pass) const;
 
     std::unique_ptr<Ui::PassesPanel> ui;
     const SkySession& session;
@@ -96,4 +104,5 @@ private:
     bool hasTransit = false;                   // a transit has been chosen
     std::size_t transitSatellite = 0;
     double transitJd = 0.0;
+    PassReminders* reminders = nullptr;
 };

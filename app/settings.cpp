@@ -2,6 +2,7 @@
 
 #include <QSettings>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -136,4 +137,62 @@ bool readCorrectMountClock() {
 
 bool writeCorrectMountClock(bool on) {
     return write([on](QSettings& s) { s.setValue(correctMountClockKey, on); });
+}
+
+namespace {
+
+const QString remindersKey = QStringLiteral("pass_reminders");
+const QString numberKey = QStringLiteral("catalogue_number");
+const QString riseKey = QStringLiteral("rise_jd");
+const QString nameKey = QStringLiteral("name");
+const QString maxAltitudeKey = QStringLiteral("max_altitude");
+// Far more than anyone plans; a damaged store cannot make the window read for long.
+constexpr int kMaxReminders = 1000;
+constexpr int kMaxNameLength = 80;
+
+} // namespace
+
+std::vector<PassReminder> readPassReminders() {
+    QSettings settings = store();
+    std::vector<PassReminder> reminders;
+    const int count = std::min(settings.beginReadArray(remindersKey), kMaxReminders);
+    for (int i = 0; i < count; ++i) {
+        settings.setArrayIndex(i);
+        bool numberOk = false, riseOk = false, altitudeOk = false;
+        PassReminder r;
+        r.catalogueNumber = settings.value(numberKey).toString().toInt(&numberOk);
+        r.riseJd = settings.value(riseKey).toString().toDouble(&riseOk);
+        r.maxAltitudeDeg = settings.value(maxAltitudeKey).toString().toDouble(&altitudeOk);
+        r.name = settings.value(nameKey).toString().left(kMaxNameLength);
+        if (numberOk && riseOk && altitudeOk && r.catalogueNumber > 0 && std::isfinite(r.riseJd) &&
+            r.riseJd > 0 && std::abs(r.maxAltitudeDeg) <= 90)
+            reminders.push_back(r);
+    }
+    settings.endArray();
+    return reminders;
+}
+
+bool writePassReminders(const std::vector<PassReminder>& reminders) {
+    return write([&reminders](QSettings& s) {
+        s.remove(remindersKey);
+        s.beginWriteArray(remindersKey, int(reminders.size()));
+        for (int i = 0; i < int(reminders.size()); ++i) {
+            const PassReminder& r = reminders[std::size_t(i)];
+            s.setArrayIndex(i);
+            s.setValue(numberKey, r.catalogueNumber);
+            s.setValue(riseKey, QString::number(r.riseJd, 'f', 8)); // to the millisecond
+            s.setValue(nameKey, r.name);
+            s.setValue(maxAltitudeKey, QString::number(r.maxAltitudeDeg, 'f', 1));
+        }
+        s.endArray();
+    });
+}
+
+int readReminderMinutes() {
+    bool ok = false;
+    const int minutes =
+        store()
+            .value(QStringLiteral("reminder_minutes"), PassReminders::kDefaultLeadMinutes)
+            .toInt(&ok);
+    return ok && minutes >= 1 && minutes <= 1440 ? minutes : PassReminders::kDefaultLeadMinutes;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogue/pass_reminders.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -62,3 +64,12 @@ bool writeTimeOffset(long catalogueNumber, double seconds);
 // missing.
 bool readCorrectMountClock();
 bool writeCorrectMountClock(bool on);
+
+// The reminders of coming passes, under the array "pass_reminders" (catalogue_number, rise_jd,
+// name, max_altitude); entries that do not read are left out.
+std::vector<PassReminder> readPassReminders();
+bool writePassReminders(const std::vector<PassReminder>& reminders);
+
+// How many minutes before its rise a pass is reminded of, under "reminder_minutes": 1 to 1440,
+// 5 when the key is missing or out of range.
+int readReminderMinutes();

@@ -1,10 +1,13 @@
+#include "app/dock_placement.h"
 #include "app/main_window.h"
 #include "app/pass_planner.h"
 #include "app/passes_panel.h"
 #include "app/settings.h"
 #include "app/sky_plot.h"
+#include "app/stretched_column.h"
 #include "astro/site.h"
 #include "astro/time_scales.h"
+#include "catalogue/pass_reminders.h"
 #include "catalogue/passes_model.h"
 #include "catalogue/transits_model.h"
 #include "catalogue/update_settings.h"
@@ -24,9 +27,11 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -61,6 +66,18 @@ QByteArray yearsOld(QByteArray set) {
 ThreeLines satelliteUpNow(const TimeScales& scales) {
     return setOverLongitude(setsNamed("EUTELSAT 139 WEST A").value(0), scales.currentJd(),
                             Site().eastLongitudeDeg(), scales);
+}
+
+// Ticks or unticks "Remind me" in the context menu of a row of the pass table.
+void toggleReminder(QTableView* passes, int row) {
+    emit passes->customContextMenuRequested(
+        passes->visualRect(passes->model()->index(row, 0)).center());
+    auto* menu = passes->window()->findChild<QMenu*>(QStringLiteral("passMenu"));
+    QVERIFY(menu);
+    auto* remind = menu->findChild<QAction*>(QStringLiteral("remindMeAction"));
+    QVERIFY(remind && remind->isEnabled());
+    remind->trigger();
+    delete menu; // as closing it would
 }
 
 } // namespace
@@ -312,6 +329,147 @@ private slots:
             action->trigger(); // the next window shows the opposite
             QCOMPARE(dock->isVisible(), !shown);
         }
+    }
+
+    // At first start the names are whole in both tables and the window stays on the screen;
+    // opening the planner leaves the satellite table at least eight rows, the window growing
+    // within the screen or the dock going beside the table where the screen is too short (as the
+    // offscreen platform's 800 x 600 is, even with a 6-point font: placeDock below tests growth).
+    void plannerFitsTheScreen() {
+        QVERIFY(writeBytes("satell.txt", satelliteUpNow(scales).text() + sets.join()));
+        MainWindow window(scales, 1);
+        window.show();
+        const QRect available = window.screen()->availableGeometry();
+        QVERIFY(!available.isEmpty());
+        auto* table = window.findChild<QTableView*>(QStringLiteral("satelliteTableView"));
+        auto* passes = window.findChild<QTableView*>(QStringLiteral("passesTableView"));
+        auto* dock = window.findChild<QDockWidget*>(QStringLiteral("passesDock"));
+        const auto namesWhole = [](QTableView* view) {
+            const int name = view->horizontalHeader()->sectionSize(0);
+            bool whole = name >= StretchedColumn::nameWidth(view);
+            for (int row = 0; row < view->model()->rowCount(); ++row)
+                whole =
+                    whole && name >= view->sizeHintForIndex(view->model()->index(row, 0)).width();
+            return whole;
+        };
+        QVERIFY(namesWhole(table));
+        QVERIFY(window.frameGeometry().width() <= available.width());
+        window.findChild<QAction*>(QStringLiteral("showPassesAction"))->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(passes->model()->rowCount() > 0, 30000);
+        QVERIFY(namesWhole(passes));
+        QVERIFY2(table->viewport()->height() >= 8 * 18,
+                 qPrintable(QString::number(table->viewport()->height())));
+        QVERIFY(window.frameGeometry().height() <= available.height());
+        QVERIFY(window.frameGeometry().top() >= available.top());
+        if (available.height() < 700)
+            QCOMPARE(window.dockWidgetArea(dock), Qt::RightDockWidgetArea);
+        if (window.dockWidgetArea(dock) == Qt::BottomDockWidgetArea)
+            QVERIFY(available.contains(window.frameGeometry()));
+    }
+
+    void dockPlacement_data() {
+        QTest::addColumn<QSize>("current");
+        QTest::addColumn<QSize>("least");
+        QTest::addColumn<QSize>("wanted");
+        QTest::addColumn<QSize>("room");
+        QTest::addColumn<bool>("below");
+        QTest::addColumn<QSize>("size");
+        // current, least (with the table's eight rows), wanted, the screen's room
+        QTest::newRow("fits already") << QSize(900, 800) << QSize(400, 600) << QSize(500, 700)
+                                      << QSize(1900, 1000) << true << QSize(900, 800);
+        QTest::newRow("grows to wanted") << QSize(677, 585) << QSize(600, 700) << QSize(800, 820)
+                                         << QSize(1900, 1000) << true << QSize(800, 820);
+        QTest::newRow("grows to the screen")
+            << QSize(677, 585) << QSize(600, 700) << QSize(800, 1200) << QSize(1300, 740) << true
+            << QSize(800, 740);
+        QTest::newRow("exactly the screen") << QSize(677, 585) << QSize(600, 740) << QSize(800, 900)
+                                            << QSize(1300, 740) << true << QSize(800, 740);
+        QTest::newRow("too short: beside") << QSize(677, 585) << QSize(600, 741) << QSize(800, 900)
+                                           << QSize(1300, 740) << false << QSize(800, 741);
+        QTest::newRow("bigger than the screen shrinks")
+            << QSize(1500, 900) << QSize(600, 700) << QSize(800, 800) << QSize(1300, 740) << true
+            << QSize(1300, 740);
+        QTest::newRow("larger than wanted stays")
+            << QSize(1200, 700) << QSize(600, 700) << QSize(800, 690) << QSize(1300, 740) << true
+            << QSize(1200, 700);
+    }
+
+    void dockPlacement() {
+        QFETCH(QSize, current);
+        QFETCH(QSize, least);
+        QFETCH(QSize, wanted);
+        QFETCH(QSize, room);
+        const DockPlacement placement = placeDock(current, least, wanted, room);
+        QTEST(placement.below, "below");
+        QTEST(placement.windowSize, "size");
+    }
+
+    // "Remind me" on a pass: the reminder is kept in the settings, comes reminder_minutes before
+    // the rise by the window's clock (here run ahead), and is gone after it has come. At start,
+    // a stored reminder whose time has come fires at once, one whose pass has begun goes without
+    // a word, and one that does not read is left out.
+    void passRemindersFireOnceAndPersist() {
+        QSettings settings(QStringLiteral("Halvstar"), QStringLiteral("Orbitrak"));
+        settings.setValue(QStringLiteral("reminder_minutes"), 10);
+        settings.sync();
+        QVERIFY(writeBytes("satell.txt", sets.join()));
+        PassReminder rising;
+        {
+            MainWindow window(scales, 1);
+            window.show();
+            window.findChild<QAction*>(QStringLiteral("showPassesAction"))->trigger();
+            auto* passes = window.findChild<QTableView*>(QStringLiteral("passesTableView"));
+            QTRY_VERIFY_WITH_TIMEOUT(passes->model()->rowCount() > 0, 30000);
+            const std::vector<PlannedPass> shown = window.findChild<PassesPanel*>()->shownPasses();
+            const auto pass = std::find_if(shown.begin(), shown.end(), [&](const PlannedPass& p) {
+                return p.pass.hasRise && p.pass.rise.jd > scales.currentJd() + 0.01;
+            });
+            QVERIFY(pass != shown.end());
+            toggleReminder(passes, int(pass - shown.begin()));
+            QCOMPARE(readPassReminders().size(), std::size_t(1));
+            rising = readPassReminders()[0];
+            QVERIFY(pass->name.startsWith(rising.name + ' ') && !rising.name.endsWith(' '));
+
+            // Run ahead to 3 minutes before the rise: it fires on the next tick, once.
+            auto* reminders = window.findChild<PassReminders*>();
+            reminders->setClock([&] { return rising.riseJd - 3.0 / 1440.0; });
+            const QString message = QStringLiteral("%1 rises in 3 minutes (max %2°).")
+                                        .arg(rising.name)
+                                        .arg(std::lround(pass->pass.culmination.altitudeDeg));
+            QTRY_VERIFY(windowLog(&window).contains("Info: " + message));
+            QVERIFY(readPassReminders().empty());
+            QCOMPARE(windowLogEvents(&window).count(message), 1);
+            reminders->setClock([this] { return scales.currentJd(); });
+            toggleReminder(passes, int(pass - shown.begin())); // again, for the next start
+        }
+        QCOMPARE(readPassReminders().size(), std::size_t(1));
+
+        const double now = scales.currentJd();
+        const auto at = [&](double minutes, const char* name) {
+            return PassReminder{4242, now + minutes / 1440.0, name, 44.6};
+        };
+        QVERIFY(writePassReminders({rising, at(2, "DUE NOW"), at(-1, "BEGUN"), at(600, "LATER")}));
+        settings.setValue(QStringLiteral("pass_reminders/5/rise_jd"), "soon");
+        settings.setValue(QStringLiteral("pass_reminders/size"), 5);
+        settings.sync();
+        MainWindow window(scales, 1);
+        const QStringList log = windowLogEvents(&window);
+        QVERIFY(log.contains("DUE NOW rises in 2 minutes (max 45°)."));
+        QVERIFY(!log.join('\n').contains("BEGUN"));
+        std::vector<PassReminder> kept = readPassReminders();
+        QCOMPARE(kept.size(), std::size_t(2));
+        QCOMPARE(kept[0].catalogueNumber, rising.catalogueNumber);
+        QCOMPARE(kept[1].name, QStringLiteral("LATER"));
+        QCOMPARE(PassReminders::message(kept[1], 1), "LATER rises in 1 minute (max 45°).");
+
+        // A new search, after fresher sets, finds the pass seconds away: the reminder follows it.
+        // Another pass of the same satellite, or the same rise of another, is not it.
+        PassReminders alone([] { return 1.0; });
+        alone.add({7, 100.0, "A", 10});
+        alone.follow({{7, 100.0 + 20.0 / 86400, "A", 12}, {7, 100.06, "A", 80}, {8, 100, "B", 5}});
+        QCOMPARE(alone.reminders().size(), std::size_t(1));
+        QCOMPARE(alone.reminders()[0].riseJd, 100.0 + 20.0 / 86400);
+        QCOMPARE(alone.reminders()[0].maxAltitudeDeg, 12.0);
     }
 
     void passFollowsSelectionAndUploadsOnDoubleClick() {
