@@ -382,6 +382,61 @@
             <numerusform>%n Standardhelligkeiten aus %1 gelesen.</numerusform>
         </translation>
     </message>
+    <message>
+        <source>Adds the measured error of the mount&apos;s clock to each satellite&apos;s time offset when it is above 0.1 s.</source>
+        <translation>Addiert den gemessenen Fehler der Montierungsuhr zum Zeitversatz jedes Satelliten, wenn er 0,1 s übersteigt.</translation>
+    </message>
+    <message>
+        <source>Correct for the mount&apos;s clock</source>
+        <translation>Uhr der Montierung ausgleichen</translation>
+    </message>
+    <message>
+        <source>Time offset</source>
+        <translation>Zeitversatz</translation>
+    </message>
+    <message>
+        <source>The selected satellite&apos;s time offset, kept for it: the mount follows it this much later (earlier when negative). It moves the epoch of the set uploaded, not the table.</source>
+        <translation>Der Zeitversatz des gewählten Satelliten, für ihn gespeichert: Die Montierung folgt ihm um so viel später (früher, wenn negativ). Er verschiebt die Epoche des hochgeladenen Bahnelementsatzes, nicht die Tabelle.</translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>Observing site...</source>
+        <translation>Beobachtungsort...</translation>
+    </message>
+    <message>
+        <source>Clock %1 s</source>
+        <translation>Uhr %1 s</translation>
+    </message>
+    <message>
+        <source>Mount clock %1 s</source>
+        <translation>Montierungsuhr %1 s</translation>
+    </message>
+    <message>
+        <source>The mount&apos;s site is %1 km from %2.</source>
+        <translation>Der Standort der Montierung ist %1 km von %2 entfernt.</translation>
+    </message>
+</context>
+<context>
+    <name>MountClockCheck</name>
+    <message>
+        <source>The connection failed while the mount&apos;s clock was read: it is not read again, in case this mount does not answer the time commands.</source>
+        <translation>Die Verbindung ist beim Lesen der Montierungsuhr abgebrochen: Sie wird nicht noch einmal gelesen, falls diese Montierung die Zeitbefehle nicht beantwortet.</translation>
+    </message>
+    <message>
+        <source>Unreadable time from mount: &apos;%1&apos;.</source>
+        <translation>Unlesbare Zeit von der Montierung: &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <source>The mount&apos;s clock is %1 s behind UTC: it will trail the satellite by that much.</source>
+        <translation>Die Uhr der Montierung geht %1 s hinter UTC nach: Sie wird dem Satelliten um so viel hinterherlaufen.</translation>
+    </message>
+    <message>
+        <source>The mount&apos;s clock is %1 s ahead of UTC: it will lead the satellite by that much.</source>
+        <translation>Die Uhr der Montierung geht %1 s vor UTC vor: Sie wird dem Satelliten um so viel vorauslaufen.</translation>
+    </message>
 </context>
 <context>
     <name>MountConnection</name>
@@ -454,6 +509,105 @@
     <message>
         <source>Mount IP address</source>
         <translation>IP-Adresse der Montierung</translation>
+    </message>
+</context>
+<context>
+    <name>ObservingSiteDialog</name>
+    <message>
+        <source>Observing site</source>
+        <translation>Beobachtungsort</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>Hinzufügen</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Entfernen</translation>
+    </message>
+    <message>
+        <source> ° N</source>
+        <translation> ° N</translation>
+    </message>
+    <message>
+        <source> ° E</source>
+        <translation> ° O</translation>
+    </message>
+    <message>
+        <source> m</source>
+        <translation> m</translation>
+    </message>
+    <message>
+        <source>flat</source>
+        <translation>flach</translation>
+    </message>
+    <message>
+        <source>Browse...</source>
+        <translation>Durchsuchen...</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Latitude (north +)</source>
+        <translation>Breite (Nord +)</translation>
+    </message>
+    <message>
+        <source>Longitude (east +)</source>
+        <translation>Länge (Ost +)</translation>
+    </message>
+    <message>
+        <source>Elevation</source>
+        <translation>Höhe</translation>
+    </message>
+    <message>
+        <source>Horizon file</source>
+        <translation>Horizontdatei</translation>
+    </message>
+    <message>
+        <source>The selected site is used until a mount connects; from then on, the mount&apos;s own.</source>
+        <translation>Der gewählte Ort gilt, bis sich eine Montierung verbindet; von da an der der Montierung.</translation>
+    </message>
+    <message>
+        <source>Site %1</source>
+        <translation>Ort %1</translation>
+    </message>
+    <message>
+        <source>Horizon files (*.txt *.hrz *.csv);;All files (*)</source>
+        <translation>Horizontdateien (*.txt *.hrz *.csv);;Alle Dateien (*)</translation>
+    </message>
+</context>
+<context>
+    <name>PassRecorder</name>
+    <message>
+        <source>Could not write the pass record %1.</source>
+        <translation>Das Überflugprotokoll %1 konnte nicht geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>Pass record: %1 (no tracking errors read).</source>
+        <translation>Überflugprotokoll: %1 (keine Nachführfehler gelesen).</translation>
+    </message>
+    <message>
+        <source>Pass record: %1 (RMS %2&quot;, %3&quot;).</source>
+        <translation>Überflugprotokoll: %1 (RMS %2&quot;, %3&quot;).</translation>
+    </message>
+</context>
+<context>
+    <name>PassReminders</name>
+    <message numerus="yes">
+        <source>%1 rises in %n minute (max %2°).</source>
+        <translation>
+            <numerusform>%1 geht in %n Minute auf (max. %2°).</numerusform>
+            <numerusform>%1 geht in %n Minuten auf (max. %2°).</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 rises in %n minutes (max %2°).</source>
+        <translation>
+            <numerusform>%1 geht in %n Minute auf (max. %2°).</numerusform>
+            <numerusform>%1 geht in %n Minuten auf (max. %2°).</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -536,6 +690,10 @@
     <message>
         <source>Transits</source>
         <translation>Transite</translation>
+    </message>
+    <message>
+        <source>Remind me</source>
+        <translation>Erinnern</translation>
     </message>
 </context>
 <context>
@@ -628,6 +786,21 @@
     </message>
 </context>
 <context>
+    <name>SntpClockCheck</name>
+    <message>
+        <source>The time server %1 asked not to be asked again (%2): this computer&apos;s clock is not checked until the next start.</source>
+        <translation>Der Zeitserver %1 hat gebeten, nicht mehr gefragt zu werden (%2): Die Uhr dieses Computers wird bis zum nächsten Start nicht geprüft.</translation>
+    </message>
+    <message>
+        <source>This computer&apos;s clock is off by %1 s: every position is off by that much time.</source>
+        <translation>Die Uhr dieses Computers weicht um %1 s ab: Jede Position ist um so viel Zeit versetzt.</translation>
+    </message>
+    <message>
+        <source>The time server %1 did not answer within %2 s: this computer&apos;s clock is checked again in %3 min.</source>
+        <translation>Der Zeitserver %1 hat nicht innerhalb von %2 s geantwortet: Die Uhr dieses Computers wird in %3 min erneut geprüft.</translation>
+    </message>
+</context>
+<context>
     <name>TleSourcesDialog</name>
     <message>
         <source>TLE sources</source>
@@ -636,6 +809,29 @@
     <message>
         <source>One URL per line: http, https or file (file:///path/to/sets.txt). &quot;Update from sources&quot; downloads them all and merges their element sets in this order. With no line, the default source is used. Each source may hold three-line TLEs or Orbit Mean-Elements Messages (OMM) as JSON, CSV, XML or KVN; the form is told from the content.</source>
         <translation>Eine URL pro Zeile: http, https oder file (file:///pfad/zu/saetzen.txt). „Aus Quellen aktualisieren“ lädt sie alle herunter und führt ihre Elementsätze in dieser Reihenfolge zusammen. Ohne Zeile wird die vorgegebene Quelle verwendet. Jede Quelle darf dreizeilige TLEs oder Orbit Mean-Elements Messages (OMM) als JSON, CSV, XML oder KVN enthalten; das Format wird am Inhalt erkannt.</translation>
+    </message>
+</context>
+<context>
+    <name>TrackingChart</name>
+    <message>
+        <source>RMS %1&quot;, peak %2&quot;</source>
+        <translation>RMS %1&quot;, Spitze %2&quot;</translation>
+    </message>
+    <message>
+        <source>Axis 1: %1</source>
+        <translation>Achse 1: %1</translation>
+    </message>
+    <message>
+        <source>Axis 2: %1</source>
+        <translation>Achse 2: %1</translation>
+    </message>
+    <message>
+        <source>%1 min</source>
+        <translation>%1 min</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
     </message>
 </context>
 <context>
@@ -671,6 +867,10 @@
     <message>
         <source>%1  errors: %2&quot;, %3&quot;</source>
         <translation>%1  Fehler: %2&quot;, %3&quot;</translation>
+    </message>
+    <message>
+        <source>Waiting for transit: rises in %1:%2</source>
+        <translation>Warte auf Überflug: Aufgang in %1:%2</translation>
     </message>
 </context>
 <context>
@@ -710,6 +910,14 @@
     <message>
         <source>The element set of %1 has a catalogue number above 339999, which no TLE can carry: the mount cannot take it.</source>
         <translation>Der Elementsatz von %1 hat eine Katalognummer über 339999, die kein TLE tragen kann: Die Montierung kann ihn nicht übernehmen.</translation>
+    </message>
+    <message>
+        <source>Cannot move the epoch of %1 by %2 s: its first element line does not hold one in the usual columns. Nothing was uploaded.</source>
+        <translation>Die Epoche von %1 kann nicht um %2 s verschoben werden: Ihre erste Elementzeile enthält keine in den üblichen Spalten. Es wurde nichts hochgeladen.</translation>
+    </message>
+    <message>
+        <source>Uploading %1 with a time offset of %2 s.</source>
+        <translation>%1 wird mit einem Zeitversatz von %2 s hochgeladen.</translation>
     </message>
 </context>
 <context>
@@ -765,6 +973,10 @@
     <message>
         <source>Centre line azimuth (deg)</source>
         <translation>Azimut der Zentrallinie (°)</translation>
+    </message>
+    <message>
+        <source>Mag</source>
+        <translation>Mag</translation>
     </message>
 </context>
 </TS>
