@@ -187,8 +187,10 @@ int main(int argc, char* argv[]) {
             return fail("the mount does not answer");
         waitFor([] { return false; }, 1000); // a few ticks for the mount's site
 
-        // The planner: sized for both tables, the sky plot beside the passes.
+        // The planner: sized for both tables, the sky plot beside the passes. The offscreen
+        // screen is too short for the dock below the table; a desktop's is not.
         dock->toggleViewAction()->trigger();
+        window.addDockWidget(Qt::BottomDockWidgetArea, dock);
         const int plotWidth =
             window.findChild<QWidget*>(QStringLiteral("skyPlot"))->sizeHint().width();
         if (!waitFor([&] { return passes->model()->rowCount() > 0 && !panel->isPlanning(); },
@@ -196,7 +198,8 @@ int main(int argc, char* argv[]) {
             return fail("no passes");
         waitFor([] { return false; }, 200);
         window.resize(std::max(neededWidth(table), neededWidth(passes) + plotWidth + 28) + 22,
-                      1000);
+                      1100);
+        window.resizeDocks({dock}, {420}, Qt::Vertical);
         // A satellite on a low orbit that is up now and passes again later.
         const QAbstractItemModel* rows = table->model();
         const QAbstractItemModel* planned = passes->model();
