@@ -2,6 +2,7 @@
 
 #include "astro/site.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -465,7 +466,7 @@ QByteArray dateReply(const QDate& date) {
 }
 
 QByteArray localTimeReply(qint64 centiseconds) {
-    const qint64 c = qBound<qint64>(0, centiseconds, 8639999);
+    const qint64 c = std::clamp<qint64>(centiseconds, 0, 8639999);
     return QString::asprintf("%02d:%02d:%02d.%02d", int(c / 360000), int(c / 6000 % 60),
                              int(c / 100 % 60), int(c % 100))
         .toLatin1();
