@@ -7,7 +7,8 @@
 //  - one command on the wire at a time: nothing follows an awaited command before its reply;
 //  - across connections, the commands written after handshakes are the queue in order, each
 //    once, except that an awaited command left without its reply when a connection ended is
-//    written again first after the next completed handshake (a "repetition");
+//    written again first after the next completed handshake (a "repetition"), but for a read
+//    of the mount's clock, which is dropped with its connection;
 //  - the user's queued commands (:STOP# :KA# :PO# :TLEL0...) among them are exactly the ones
 //    queued, and none comes before a Stop given before it;
 //  - a Stop given while connected is written at once on that connection, once, in the order
@@ -17,7 +18,8 @@
 //    after a pass that is not E or N, :GaE# after each status reply; a status poll (:TLESCK#)
 //    never comes while one of these is still to be written;
 //  - the mount's clock is read in whole rounds, :GC# :GL# :GG# :GC#, none begun while a
-//    follow-up is still to be written and nothing else between their commands;
+//    follow-up is still to be written and nothing else between their commands; a round cut
+//    by the connection's end is not resumed;
 //  - nothing else is written.
 // The reply a command got is what the window read: the text sent up to the next '#', with any
 // stray text sent before it. On a connection that the window ended because a reply was late,
@@ -109,7 +111,8 @@ inline LogCheck checkCommandLog(const QByteArray& log, const QList<UserCommand>&
             if (credit)
                 --*credit;
         }
-        if (!awaiting.isEmpty())
+        // The link drops a clock read with its connection rather than writing it again.
+        if (!awaiting.isEmpty() && !clockRound.contains(awaiting))
             r.inFlight = awaiting;
     };
     for (const QByteArray& line : log.split('\n')) {
@@ -117,6 +120,7 @@ inline LogCheck checkCommandLog(const QByteArray& log, const QList<UserCommand>&
             endConnection();
             ++r.connections;
             commands = repliesCut = 0;
+            clockStep = 0; // a round its connection did not finish is dropped with it
             received.clear();
             awaiting.clear();
             lastAwaited.clear();

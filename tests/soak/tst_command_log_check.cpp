@@ -65,10 +65,9 @@ void TestCommandLogCheck::judges_data() {
         << QByteArray("timeout@1") << "drained, 1 again";
     QTest::newRow("clock rounds") << kHandshake + kClock + kPoll + kClock << QByteArray()
                                   << "drained, 0 again";
-    QTest::newRow("clock round resumed after a break")
-        << kHandshake + ":GC#|#> 12/07/26#|:GL#|" + kHandshake + ":GL#|#> 10:00:00#|:GG#|#> +00#|" +
-               ":GC#|#> 12/07/26#"
-        << QByteArray() << "drained, 1 again";
+    QTest::newRow("clock round dropped with its connection")
+        << kHandshake + ":GC#|#> 12/07/26#|:GL#|" + kHandshake + kClock << QByteArray()
+        << "drained, 0 again";
     QTest::newRow("still to come: clock reads")
         << kHandshake + ":GC#|#> 12/07/26#|:GL#|#> 10:00:00#" << QByteArray() << "pending, 0 again";
     QTest::newRow("still to come: a Stop at once")
@@ -100,6 +99,10 @@ void TestCommandLogCheck::judges_data() {
         << kHandshake + ":GC#|#> 12/07/26#|:TLESCK#|#> E#|:GaE#|#> 0#" << QByteArray() << "unsound";
     QTest::newRow("clock read between chain steps")
         << kHandshake + kUpload + "|#> V#|" + kClock << kUpload << "unsound";
+    QTest::newRow("clock round resumed after a break")
+        << kHandshake + ":GC#|#> 12/07/26#|:GL#|" + kHandshake + ":GL#|#> 10:00:00#|:GG#|#> +00#|" +
+               ":GC#|#> 12/07/26#"
+        << QByteArray() << "unsound";
     QTest::newRow("clock read out of its round")
         << kHandshake + ":GL#|#> 10:00:00#" << QByteArray() << "unsound";
     QTest::newRow("a command the window does not send")
