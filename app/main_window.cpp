@@ -8,6 +8,7 @@
 #include "app/observing_site_dialog.h"
 #include "app/passes_panel.h"
 #include "app/preferences_dialog.h"
+#include "app/rise_forecast.h"
 #include "app/settings.h"
 #include "app/stretched_column.h"
 #include "app/tracking_chart.h"
@@ -20,7 +21,6 @@
 #include "catalogue/omm_reader.h"
 #include "catalogue/pass_export.h"
 #include "catalogue/pass_reminders.h"
-#include "catalogue/passes.h"
 #include "catalogue/passes_model.h"
 #include "catalogue/satellite_table_model.h"
 #include "catalogue/sky_session.h"
@@ -38,7 +38,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFutureWatcher>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLoggingCategory>
@@ -50,7 +49,6 @@
 #include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTimer>
-#include <QtConcurrent>
 
 #include <algorithm>
 #include <memory>
@@ -688,6 +686,10 @@ void MainWindow::wireTrackingChart() {
     });
     connect(passRecorder, &PassRecorder::logEvent, logModel, &LogModel::addEntry);
     connect(passRecorder, &PassRecorder::passBegan, ui->trackingChart, &QWidget::show);
+    riseForecast = new RiseForecast(this);
+    connect(riseForecast, &RiseForecast::riseFound, statusPoll, [this](double riseJd) {
+        statusPoll->countDownTo(riseJd, [this] { return session->instant(); });
+    });
     ui->trackingChart->setRecorder(passRecorder);
 }
 
@@ -699,25 +701,10 @@ void MainWindow::expectTransit(int row, double timeOffsetSeconds) {
     if (row < 0 || std::size_t(row) >= session->catalogue().size())
         return;
     const CatalogueEntry& satellite = session->catalogue()[std::size_t(row)];
-    const long number = satellite.elements.satnum;
-    passRecorder->follow(number, transit->totalOffset(timeOffsetSeconds));
+    passRecorder->follow(satellite.elements.satnum, transit->totalOffset(timeOffsetSeconds));
     statusPoll->stopCountdown();
-    const PassWindow window{session->instant(), session->instant() + 1.0, 0.0, nullptr};
-    auto* search = new QFutureWatcher<double>(this);
-    connect(search, &QFutureWatcherBase::finished, this, [=] {
-        // A later choice has its own search.
-        if (passRecorder->followed() == number && search->result() > 0.0)
-            statusPoll->countDownTo(search->result() + timeOffsetSeconds / 86400.0,
-                                    [this] { return session->instant(); });
-        search->deleteLater();
-    });
-    search->setFuture(QtConcurrent::run(
-        [copy = satellite, scales = scales, site = session->site(), window]() mutable {
-            for (const SatellitePass& pass : findPasses(copy, scales, site, window))
-                if (pass.hasRise)
-                    return pass.rise.jd;
-            return 0.0;
-        }));
+    riseForecast->forecast(satellite, scales, session->site(), session->instant(),
+                           timeOffsetSeconds);
 }
 
 void MainWindow::tick() {

@@ -20,6 +20,7 @@ class PassRecorder;
 class PassesPanel;
 class QDockWidget;
 class QTimer;
+class RiseForecast;
 class SkySession;
 class SntpClockCheck;
 class SatelliteTableModel;
@@ -95,6 +96,7 @@ private:
     SntpClockCheck* computerClock = nullptr;
     MountClockCheck* mountClock = nullptr;
     PassRecorder* passRecorder = nullptr;
+    RiseForecast* riseForecast = nullptr; // for the countdown
     SatelliteTableModel* satelliteModel = nullptr;
     NumericSortProxyModel* proxy = nullptr;
     LogModel* logModel = nullptr;
