@@ -1,5 +1,7 @@
 #include "app/settings.h"
 
+#include "catalogue/settings_store.h"
+
 #include <QSettings>
 
 #include <algorithm>
@@ -8,14 +10,10 @@
 
 namespace {
 
-QSettings store() {
-    return QSettings(QStringLiteral("Halvstar"), QStringLiteral("Orbitrak"));
-}
-
 // Writes, forces the store to disk and says whether the store reports success.
 bool write(const std::function<void(QSettings&)>& values) {
     try {
-        QSettings settings = store();
+        QSettings settings = settingsStore();
         values(settings);
         settings.sync();
         return settings.status() == QSettings::NoError;
@@ -43,7 +41,7 @@ QString timeOffsetKey(long catalogueNumber) {
 } // namespace
 
 QString readMountIp() {
-    return store().value(mountIpKey, QString()).toString();
+    return settingsStore().value(mountIpKey, QString()).toString();
 }
 
 bool writeMountIp(const QString& mountIp) {
@@ -51,11 +49,11 @@ bool writeMountIp(const QString& mountIp) {
 }
 
 QString readNtpServer() {
-    return store().value(ntpServerKey, QStringLiteral("pool.ntp.org")).toString().trimmed();
+    return settingsStore().value(ntpServerKey, QStringLiteral("pool.ntp.org")).toString().trimmed();
 }
 
 bool readPassesVisible() {
-    return store().value(passesVisibleKey, false).toBool();
+    return settingsStore().value(passesVisibleKey, false).toBool();
 }
 
 bool writePassesVisible(bool visible) {
@@ -64,7 +62,7 @@ bool writePassesVisible(bool visible) {
 
 int readPassSearchHours() {
     bool ok = false;
-    const int hours = store().value(passSearchHoursKey, kDefaultPassSearchHours).toInt(&ok);
+    const int hours = settingsStore().value(passSearchHoursKey, kDefaultPassSearchHours).toInt(&ok);
     return ok && hours >= kDefaultPassSearchHours && hours <= kMaxPassSearchHours
                ? hours
                : kDefaultPassSearchHours;
@@ -75,11 +73,11 @@ bool writePassSearchHours(int hours) {
 }
 
 QString readHorizonFile() {
-    return store().value(horizonFileKey, QString()).toString();
+    return settingsStore().value(horizonFileKey, QString()).toString();
 }
 
 WindowState readWindowState() {
-    const QSettings settings = store();
+    const QSettings settings = settingsStore();
     WindowState state;
     state.geometry = settings.value(geometryKey).toByteArray();
     for (const QString& width : settings.value(widthsKey).toStringList()) {
@@ -113,12 +111,12 @@ bool writeWindowState(const WindowState& state) {
 }
 
 QString readMagnitudeFile() {
-    return store().value(QStringLiteral("magnitude_file"), QString()).toString();
+    return settingsStore().value(QStringLiteral("magnitude_file"), QString()).toString();
 }
 
 double readTimeOffset(long catalogueNumber) {
     bool ok = false;
-    const double seconds = store().value(timeOffsetKey(catalogueNumber)).toDouble(&ok);
+    const double seconds = settingsStore().value(timeOffsetKey(catalogueNumber)).toDouble(&ok);
     return ok && std::fabs(seconds) <= kMaxTimeOffsetS ? seconds : 0.0;
 }
 
@@ -132,7 +130,7 @@ bool writeTimeOffset(long catalogueNumber, double seconds) {
 }
 
 bool readCorrectMountClock() {
-    return store().value(correctMountClockKey, true).toBool();
+    return settingsStore().value(correctMountClockKey, true).toBool();
 }
 
 bool writeCorrectMountClock(bool on) {
@@ -153,7 +151,7 @@ constexpr int kMaxNameLength = 80;
 } // namespace
 
 std::vector<PassReminder> readPassReminders() {
-    QSettings settings = store();
+    QSettings settings = settingsStore();
     std::vector<PassReminder> reminders;
     const int count = std::min(settings.beginReadArray(remindersKey), kMaxReminders);
     for (int i = 0; i < count; ++i) {
@@ -191,7 +189,7 @@ bool writePassReminders(const std::vector<PassReminder>& reminders) {
 int readReminderMinutes() {
     bool ok = false;
     const int minutes =
-        store()
+        settingsStore()
             .value(QStringLiteral("reminder_minutes"), PassReminders::kDefaultLeadMinutes)
             .toInt(&ok);
     return ok && minutes >= 1 && minutes <= 1440 ? minutes : PassReminders::kDefaultLeadMinutes;

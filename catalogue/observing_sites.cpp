@@ -1,5 +1,7 @@
 #include "catalogue/observing_sites.h"
 
+#include "catalogue/settings_store.h"
+
 #include <QSettings>
 
 #include <cmath>
@@ -13,10 +15,6 @@ const char* const latitudeKey = "latitude";
 const char* const longitudeKey = "longitude";
 const char* const elevationKey = "elevation";
 const char* const horizonKey = "horizon_file";
-
-QSettings store() {
-    return QSettings(QStringLiteral("Halvstar"), QStringLiteral("Orbitrak"));
-}
 
 // NaN for anything but a number, so that the range check refuses it.
 double number(const QSettings& settings, const char* key) {
@@ -33,7 +31,7 @@ bool ObservingSite::isValid() const {
 }
 
 std::vector<ObservingSite> readObservingSites() {
-    QSettings settings = store();
+    QSettings settings = settingsStore();
     std::vector<ObservingSite> sites;
     const int count = settings.beginReadArray(QLatin1String(sitesKey));
     for (int i = 0; i < count; ++i) {
@@ -52,7 +50,7 @@ std::vector<ObservingSite> readObservingSites() {
 }
 
 bool writeObservingSites(const std::vector<ObservingSite>& sites) {
-    QSettings settings = store();
+    QSettings settings = settingsStore();
     settings.remove(QLatin1String(sitesKey));
     settings.beginWriteArray(QLatin1String(sitesKey), int(sites.size()));
     for (std::size_t i = 0; i < sites.size(); ++i) {
@@ -69,11 +67,11 @@ bool writeObservingSites(const std::vector<ObservingSite>& sites) {
 }
 
 QString readCurrentSiteName() {
-    return store().value(QLatin1String(currentKey)).toString();
+    return settingsStore().value(QLatin1String(currentKey)).toString();
 }
 
 bool writeCurrentSiteName(const QString& name) {
-    QSettings settings = store();
+    QSettings settings = settingsStore();
     settings.setValue(QLatin1String(currentKey), name);
     settings.sync();
     return settings.status() == QSettings::NoError;

@@ -1,5 +1,7 @@
 #include "catalogue/update_settings.h"
 
+#include "catalogue/settings_store.h"
+
 #include <QDir>
 #include <QSettings>
 #include <QStandardPaths>
@@ -13,13 +15,10 @@ const char* const sourcesKey = "tle_sources";
 const char* const autoUpdateKey = "tle_auto_update_days";
 const char* const maxSetsKey = "max_element_sets";
 
-const char* const organisation = "Halvstar";
-const char* const application = "Orbitrak";
-
 } // namespace
 
 QStringList readTleSources() {
-    const QSettings settings(QString::fromLatin1(organisation), QString::fromLatin1(application));
+    const QSettings settings = settingsStore();
     QStringList sources;
     for (const QString& source : settings.value(QLatin1String(sourcesKey)).toStringList()) {
         if (!source.trimmed().isEmpty())
@@ -29,7 +28,7 @@ QStringList readTleSources() {
 }
 
 bool writeTleSources(const QStringList& sources) {
-    QSettings settings(QString::fromLatin1(organisation), QString::fromLatin1(application));
+    QSettings settings = settingsStore();
     if (sources.isEmpty())
         settings.remove(QLatin1String(sourcesKey));
     else
@@ -39,21 +38,21 @@ bool writeTleSources(const QStringList& sources) {
 }
 
 int readAutoUpdateDays() {
-    const QSettings settings(QString::fromLatin1(organisation), QString::fromLatin1(application));
+    const QSettings settings = settingsStore();
     bool ok = false;
     const int days = settings.value(QLatin1String(autoUpdateKey), 0).toInt(&ok);
     return ok && days > 0 ? days : 0;
 }
 
 int readMaxElementSets() {
-    const QSettings settings(QString::fromLatin1(organisation), QString::fromLatin1(application));
+    const QSettings settings = settingsStore();
     bool ok = false;
     const int sets = settings.value(QLatin1String(maxSetsKey), kDefaultMaxElementSets).toInt(&ok);
     return ok && sets >= 1 && sets <= kMaxMaxElementSets ? sets : kDefaultMaxElementSets;
 }
 
 bool writeMaxElementSets(int sets) {
-    QSettings settings(QString::fromLatin1(organisation), QString::fromLatin1(application));
+    QSettings settings = settingsStore();
     settings.setValue(QLatin1String(maxSetsKey), sets);
     settings.sync();
     return settings.status() == QSettings::NoError;
@@ -63,6 +62,6 @@ bool writeMaxElementSets(int sets) {
 // organisation, finds the window's folder.
 QString updateCacheFolder() {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
-        .filePath(
-            QStringLiteral("%1/%2").arg(QLatin1String(organisation), QLatin1String(application)));
+        .filePath(QStringLiteral("%1/%2").arg(QLatin1String(kSettingsOrganisation),
+                                              QLatin1String(kSettingsApplication)));
 }
