@@ -1,22 +1,14 @@
 #include "app/data_paths.h"
 
 #include "catalogue/catalogue.h"
+#include "catalogue/update_settings.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 namespace data_paths {
 
 QString userFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/Halvstar/Orbitrak");
-}
-
-QString installedFolder() {
-    return QDir::cleanPath(QCoreApplication::applicationDirPath() +
-                           QStringLiteral("/../share/orbitrak"));
+    return userDataFolder();
 }
 
 QString catalogueFile() {
@@ -27,10 +19,7 @@ QString catalogueFile() {
 }
 
 std::vector<std::string> timeTableFolders() {
-    std::vector<std::string> folders{""};
-    for (const QString& folder : {userFolder(), installedFolder()})
-        folders.push_back(QFile::encodeName(folder).toStdString());
-    return folders;
+    return ::timeTableFolders();
 }
 
 } // namespace data_paths

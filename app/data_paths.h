@@ -13,7 +13,6 @@
 namespace data_paths {
 
 QString userFolder();
-QString installedFolder();
 
 // satell.txt of the working directory when there is one, else the per-user folder's (which may
 // not exist yet: it is where a new catalogue goes).

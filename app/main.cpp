@@ -61,5 +61,6 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/icon_halvstar.png")));
     window.show();
     window.startClockChecks();
+    window.refreshTimeTable();
     return application.exec();
 }

@@ -24,6 +24,7 @@
 #include "catalogue/passes_model.h"
 #include "catalogue/satellite_table_model.h"
 #include "catalogue/sky_session.h"
+#include "catalogue/time_table_updater.h"
 #include "catalogue/update_settings.h"
 #include "orbitrak_version.h"
 #include "tracking/mount_clock_check.h"
@@ -366,6 +367,18 @@ void MainWindow::wireClocks() {
 void MainWindow::startClockChecks() {
     computerClock->start(readNtpServer());
     mountClock->start();
+}
+
+void MainWindow::refreshTimeTable() {
+    if (!timeTable) {
+        timeTable = new TimeTableUpdater(this);
+        connect(timeTable, &TimeTableUpdater::finished, this, [this] {
+            for (const UpdateMessage& message : timeTable->messages())
+                logModel->addEntry(message.text, message.level);
+        });
+    }
+    timeTable->refreshIfDue(readTimeTableSource(), scales.table(),
+                            data_paths::userFolder() + QStringLiteral("/user_utc.bin"));
 }
 
 void MainWindow::setUpPasses() {

@@ -25,6 +25,7 @@ class SkySession;
 class SntpClockCheck;
 class SatelliteTableModel;
 class TimeScales;
+class TimeTableUpdater;
 class TrackingStatusPoll;
 class TransitChain;
 
@@ -50,6 +51,9 @@ public:
     // hour, and the mount's clock after every handshake. The program calls it once shown;
     // windows built by tests and for the pictures stay off the network unless they do.
     void startClockChecks();
+    // Refreshes the time table from the settings' source when a week has passed, for the next
+    // start; called by the program as startClockChecks() is.
+    void refreshTimeTable();
 
 private:
     void setUpSatelliteTable();
@@ -101,6 +105,7 @@ private:
     NumericSortProxyModel* proxy = nullptr;
     LogModel* logModel = nullptr;
     CatalogueUpdateUi* updates = nullptr; // TLEs > Sources... and Update from sources
+    TimeTableUpdater* timeTable = nullptr;
     PassesPanel* passesPanel = nullptr;
     QDockWidget* passesDock = nullptr;
     // The site chosen in Mount > Observing site..., if any. It is the session's until a mount

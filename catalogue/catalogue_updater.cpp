@@ -165,6 +165,14 @@ void CatalogueUpdater::liftPause(const QString& host, const QString& cacheFolder
     index.remove(hashKey(QStringLiteral("pause_"), host));
 }
 
+QDateTime CatalogueUpdater::lastAsked(const QString& source, const QString& cacheFolder) {
+    const QSettings index(indexFile(cacheFolder), QSettings::IniFormat);
+    const QString key =
+        hashKey(QStringLiteral("source_"), QUrl(source.trimmed(), QUrl::StrictMode).toString());
+    const QDateTime asked = index.value(key + QLatin1String("/asked")).toDateTime();
+    return asked.isValid() ? asked : index.value(key + QLatin1String("/time")).toDateTime();
+}
+
 // A paused host is not asked; a copy younger than kSourceFreshSecs is used unless forced.
 void CatalogueUpdater::startSource(int index) {
     Source& source = sources[std::size_t(index)];
@@ -271,6 +279,11 @@ void CatalogueUpdater::request(int index, const QUrl& url) {
         request.setRawHeader(QByteArrayLiteral("If-None-Match"),
                              source.etag.isEmpty() ? QByteArrayLiteral("\"\"") : source.etag);
     }
+    {
+        QDir().mkpath(cacheFolder);
+        QSettings index(indexFile(cacheFolder), QSettings::IniFormat);
+        index.setValue(source.key + QLatin1String("/asked"), now());
+    }
     QNetworkReply* reply = network->get(request);
     source.reply = reply;
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, index] { onMetaData(index); });
@@ -376,7 +389,7 @@ void CatalogueUpdater::onReplyFinished(int index) {
     } else if (status.toInt() == 304 && source.cached) {
         storeCopy(source, QByteArray(), reply);
         if (!useCache(source))
-            fail(source, tr("no valid element set"));
+            fail(source, source.rejection);
     } else if (status.toInt() != 200) {
         if (refusal(status.toInt()))
             pauseHost(reply->url().host(), status.toInt());
@@ -390,8 +403,10 @@ void CatalogueUpdater::onReplyFinished(int index) {
     }
     if (source.movedTo.isValid())
         outcome_.notes.append(
-            {LogLevel::Warning, tr("%1 has moved to %2: change it in TLEs > Sources...")
-                                    .arg(source.text, source.movedTo.toString())});
+            {LogLevel::Warning,
+             (bodyCheck ? tr("%1 has moved to %2.")
+                        : tr("%1 has moved to %2: change it in TLEs > Sources..."))
+                 .arg(source.text, source.movedTo.toString())});
     finishIfDone();
 }
 
@@ -413,24 +428,40 @@ void CatalogueUpdater::cancel() {
 
 // Without a valid set: false, and the source fails when orFail says so and stays open otherwise.
 bool CatalogueUpdater::accept(Source& source, const QByteArray& body, bool orFail) {
-    CheckedText checked = checkBody(body);
-    if (checked.sets.empty()) {
-        if (orFail) {
-            outcome_.skipped += int(checked.skipped);
-            outcome_.beyondTle += int(checked.beyondTle);
-            fail(source, tr("no valid element set"));
+    if (bodyCheck) {
+        source.rejection = bodyCheck(body);
+        if (!source.rejection.isEmpty()) {
+            if (orFail)
+                fail(source, source.rejection);
+            return false;
         }
+        source.accepted = body;
+    } else if (!acceptSets(source, body, orFail)) {
         return false;
     }
-    outcome_.skipped += int(checked.skipped);
-    outcome_.beyondTle += int(checked.beyondTle);
-    source.sets = std::move(checked.sets);
     source.done = true;
     source.body.clear();
     if (source.reply) {
         source.reply->deleteLater();
         source.reply = nullptr;
     }
+    return true;
+}
+
+bool CatalogueUpdater::acceptSets(Source& source, const QByteArray& body, bool orFail) {
+    CheckedText checked = checkBody(body);
+    if (checked.sets.empty()) {
+        source.rejection = tr("no valid element set");
+        if (orFail) {
+            outcome_.skipped += int(checked.skipped);
+            outcome_.beyondTle += int(checked.beyondTle);
+            fail(source, source.rejection);
+        }
+        return false;
+    }
+    outcome_.skipped += int(checked.skipped);
+    outcome_.beyondTle += int(checked.beyondTle);
+    source.sets = std::move(checked.sets);
     return true;
 }
 
@@ -463,8 +494,14 @@ void CatalogueUpdater::finishIfDone() {
         if (!source.failure.isEmpty())
             outcome_.failures.append({source.text, source.failure});
     }
-    if (outcome_.failures.isEmpty() && outcome_.error.isEmpty())
-        writeCatalogue();
+    if (outcome_.failures.isEmpty() && outcome_.error.isEmpty()) {
+        if (bodyCheck) {
+            for (const Source& source : sources)
+                outcome_.bodies.append(source.accepted);
+        } else {
+            writeCatalogue();
+        }
+    }
     sources.clear();
     running = false;
     emit finished();

@@ -54,6 +54,7 @@ struct UpdateOutcome {
     QVector<SourceFailure> failures; // one per failing source, in source order
     QString error;                   // no source at all, or the file could not be written
     QVector<UpdateMessage> notes;    // cached copies used, moved sources, hosts paused
+    QVector<QByteArray> bodies;      // with a body check: every source's body, when all gave one
 };
 
 QVector<UpdateMessage> updateMessages(const UpdateOutcome& outcome);
@@ -89,12 +90,18 @@ public:
     void setCacheFolder(const QString& folder) { cacheFolder = folder; }
     // The present instant in UTC; the system clock unless set (tests).
     void setClock(std::function<QDateTime()> clock) { now = std::move(clock); }
+    // For data other than element sets: a body (downloaded or the kept copy) is usable when the
+    // check gives no reason. The bodies go to outcome().bodies; nothing is merged or written.
+    using BodyCheck = std::function<QString(const QByteArray& body)>;
+    void setBodyCheck(BodyCheck check) { bodyCheck = std::move(check); }
 
     // The hosts of these sources that are paused at the given instant.
     static QVector<HostPause> pausedHosts(const QStringList& sources, const QString& cacheFolder,
                                           const QDateTime& at);
     // Ends a pause early, for a person who asked for it.
     static void liftPause(const QString& host, const QString& cacheFolder);
+    // When the source was last asked, answered or not; invalid when never.
+    static QDateTime lastAsked(const QString& source, const QString& cacheFolder);
 
     // Returns false, doing nothing, while an update runs. finished() always comes later,
     // from the event loop, never from inside start().
@@ -125,6 +132,8 @@ private:
         QString failure;
         bool done = false;
         std::vector<CheckedElementSet> sets;
+        QByteArray accepted; // with a body check
+        QString rejection;   // why the last body was not taken
     };
 
     void request(int index, const QUrl& url);
@@ -139,6 +148,7 @@ private:
     void onReplyFinished(int index);
     void onDeadline();
     bool accept(Source& source, const QByteArray& body, bool orFail);
+    bool acceptSets(Source& source, const QByteArray& body, bool orFail);
     void fail(Source& source, const QString& reason);
     void finishIfDone();
     void writeCatalogue();
@@ -150,6 +160,7 @@ private:
     bool force_ = false;
     QString cacheFolder;
     std::function<QDateTime()> now;
+    BodyCheck bodyCheck;
     std::vector<Source> sources;
     QString target;
     qint64 received = 0; // bytes of every source so far

@@ -2,18 +2,23 @@
 
 #include "catalogue/settings_store.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 
 const char* const kDefaultTleSource =
     "https://celestrak.org/NORAD/elements/gp.php?GROUP=visual&FORMAT=json";
 
+const char* const kDefaultTimeTableSource = "https://datacenter.iers.org/data/9/finals2000A.all";
+
 namespace {
 
 const char* const sourcesKey = "tle_sources";
 const char* const autoUpdateKey = "tle_auto_update_days";
 const char* const maxSetsKey = "max_element_sets";
+const char* const timeTableSourceKey = "time_table_source";
 
 } // namespace
 
@@ -64,4 +69,26 @@ QString updateCacheFolder() {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
         .filePath(QStringLiteral("%1/%2").arg(QLatin1String(kSettingsOrganisation),
                                               QLatin1String(kSettingsApplication)));
+}
+
+QString userDataFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/%1/%2").arg(QLatin1String(kSettingsOrganisation),
+                                        QLatin1String(kSettingsApplication));
+}
+
+std::vector<std::string> timeTableFolders() {
+    std::vector<std::string> folders{""};
+    const QString installed = QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                              QStringLiteral("/../share/orbitrak"));
+    for (const QString& folder : {userDataFolder(), installed})
+        folders.push_back(QFile::encodeName(folder).toStdString());
+    return folders;
+}
+
+QString readTimeTableSource() {
+    const QSettings settings = settingsStore();
+    const QVariant value = settings.value(QLatin1String(timeTableSourceKey));
+    return value.isValid() ? value.toString().trimmed()
+                           : QString::fromLatin1(kDefaultTimeTableSource);
 }

@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+#include <vector>
+
 // Where updates of the catalogue come from and how often the window fetches them unasked, in
 // the per-user settings store (organisation "Halvstar", application "Orbitrak", as the mount
 // address). The command-line tool reads them too, so they live here rather than with the
@@ -34,3 +37,16 @@ bool writeMaxElementSets(int sets);
 // source and the record of hosts that refused (QStandardPaths' cache location of
 // Halvstar/Orbitrak, whichever program asks).
 QString updateCacheFolder();
+
+// The per-user data folder ($XDG_DATA_HOME/Halvstar/Orbitrak, by default
+// ~/.local/share/Halvstar/Orbitrak): a catalogue of the user's, user_utc.bin, recorded passes.
+QString userDataFolder();
+// The folders to look for user_utc.bin and utc.bin in, in order: the working directory, the
+// per-user data folder, the data installed with the program (<executable>/../share/orbitrak).
+std::vector<std::string> timeTableFolders();
+
+// Bulletin A of the IERS, the Earth's rotation observed to the last few days.
+extern const char* const kDefaultTimeTableSource;
+// "time_table_source": where the time table is refreshed from; the default when the key is
+// missing, no refresh at all when it is set but empty.
+QString readTimeTableSource();

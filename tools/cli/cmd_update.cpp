@@ -1,11 +1,14 @@
 // orbitrak-cli update: the window's TLEs > Update from sources, for scripts and timers.
+#include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_updater.h"
+#include "catalogue/time_table_updater.h"
 #include "catalogue/update_settings.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/options.h"
 
 #include <QCoreApplication>
+#include <QDir>
 
 #include <cstdio>
 #include <string>
@@ -82,5 +85,17 @@ int runUpdate(const std::vector<std::string>& args) {
     application.exec();
     for (const UpdateMessage& message : updateMessages(updater.outcome()))
         std::fprintf(stderr, "%s\n", message.text.toLocal8Bit().constData());
+
+    // The window's time table, continued from the one it reads.
+    const std::optional<UtcTable> inUse = initTimeData(nullptr, timeTableFolders());
+    TimeTableUpdater timeTable;
+    QObject::connect(&timeTable, &TimeTableUpdater::finished, &application,
+                     &QCoreApplication::quit);
+    if (timeTable.refreshIfDue(readTimeTableSource(), inUse ? &*inUse : nullptr,
+                               QDir(userDataFolder()).filePath(QStringLiteral("user_utc.bin")))) {
+        application.exec();
+        for (const UpdateMessage& message : timeTable.messages())
+            std::fprintf(stderr, "%s\n", message.text.toLocal8Bit().constData());
+    }
     return updater.outcome().replaced ? 0 : 1;
 }

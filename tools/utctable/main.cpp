@@ -1,16 +1,23 @@
 // orbitrak-utctable: builds the leap-second and Delta T table file read at start-up.
 
+#include "astro/finals.h"
 #include "astro/utc_table.h"
+#include "catalogue/catalogue_updater.h"
+#include "catalogue/time_table_updater.h"
 #include "tools/utctable/utc_csv.h"
 
 #include "orbitrak_version.h"
 
 #include <QCommandLineParser>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <string_view>
 
 #ifndef ORBITRAK_DATA_DIR
 #define ORBITRAK_DATA_DIR "data"
@@ -21,18 +28,25 @@ namespace {
 constexpr int kExitUsage = 2;
 
 void printHelp() {
-    std::printf("Usage: orbitrak-utctable [-o FILE] [--tai-utc CSV] [--delta-t CSV]\n"
-                "\n"
-                "Builds the leap-second and Delta T table that Orbitrak reads at start-up\n"
-                "(utc.bin, or user_utc.bin to override it) from the TAI-UTC history and the\n"
-                "Delta T series. After the last Delta T point the table keeps Delta T constant.\n"
-                "\n"
-                "  -o FILE          output file (default: utc.bin in the current directory)\n"
-                "  --tai-utc CSV    TAI-UTC history (default: %s/tai-utc.csv)\n"
-                "  --delta-t CSV    Delta T series (default: %s/delta-t.csv)\n"
-                "  -h, --help       show this help and exit\n"
-                "  --version        show the version and exit\n",
-                ORBITRAK_DATA_DIR, ORBITRAK_DATA_DIR);
+    std::printf(
+        "Usage: orbitrak-utctable [-o FILE] [--tai-utc CSV] [--delta-t CSV] [--finals FILE]\n"
+        "\n"
+        "Builds the leap-second and Delta T table that Orbitrak reads at start-up\n"
+        "(utc.bin, or user_utc.bin to override it) from the TAI-UTC history and the\n"
+        "Delta T series. After the last Delta T point the table keeps Delta T constant.\n"
+        "\n"
+        "With --finals, an IERS finals2000A file (Bulletin A) continues them: Delta T =\n"
+        "32.184 s + (TAI-UTC) - (UT1-UTC) on the first of every month, up to the last day\n"
+        "with observed values, which becomes the table date. A step of UT1-UTC by 1 s\n"
+        "after the last leap second of the history adds one.\n"
+        "\n"
+        "  -o FILE          output file (default: utc.bin in the current directory)\n"
+        "  --tai-utc CSV    TAI-UTC history (default: %s/tai-utc.csv)\n"
+        "  --delta-t CSV    Delta T series (default: %s/delta-t.csv)\n"
+        "  --finals FILE    an IERS finals2000A file, e.g. finals2000A.all\n"
+        "  -h, --help       show this help and exit\n"
+        "  --version        show the version and exit\n",
+        ORBITRAK_DATA_DIR, ORBITRAK_DATA_DIR);
 }
 
 int fail(const std::string& message) {
@@ -59,7 +73,8 @@ int main(int argc, char** argv) {
                                           fromBytes(ORBITRAK_DATA_DIR "/tai-utc.csv"));
     const QCommandLineOption deltaTOption("delta-t", QString(), "CSV",
                                           fromBytes(ORBITRAK_DATA_DIR "/delta-t.csv"));
-    parser.addOptions({outputOption, taiUtcOption, deltaTOption});
+    const QCommandLineOption finalsOption("finals", QString(), "FILE");
+    parser.addOptions({outputOption, taiUtcOption, deltaTOption, finalsOption});
 
     // Scripts know these exact forms only (no "--name=value", no "--o"), and help or a fault
     // in the order the arguments come; QCommandLineParser accepts more and reports later, so
@@ -75,7 +90,7 @@ int main(int argc, char** argv) {
             std::printf("orbitrak-utctable %s\n", ORBITRAK_VERSION);
             return 0;
         }
-        if (arg != "-o" && arg != "--tai-utc" && arg != "--delta-t")
+        if (arg != "-o" && arg != "--tai-utc" && arg != "--delta-t" && arg != "--finals")
             return fail("unknown option '" + arg + "' (try --help)");
         if (i + 1 >= argc || argv[i + 1][0] == '\0')
             return fail("option " + arg + " needs a value");
@@ -108,6 +123,32 @@ int main(int argc, char** argv) {
     UtcTable table;
     if (!buildUtcTable(leaps, rows, table, error))
         return fail(error);
+    if (parser.isSet(finalsOption)) {
+        const QString path = parser.value(finalsOption);
+        // Only a plain file: a device or a pipe could hand out bytes without end.
+        QFile file(path);
+        if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+            return fail("cannot open " + toBytes(path));
+        const QByteArray text = file.read(kMaxSourceBytes + 1);
+        if (text.size() > kMaxSourceBytes)
+            return fail(toBytes(path) + ": larger than " + std::to_string(kMaxSourceBytes) +
+                        " bytes");
+        std::vector<FinalsDay> days;
+        FinalsFault fault;
+        const double nowMjd = double(QDateTime::currentMSecsSinceEpoch()) / 86400000.0 + 40587.0;
+        UtcTable extended;
+        if (!readFinals2000A(std::string_view(text.constData(), std::size_t(text.size())), days,
+                             fault) ||
+            !buildTableFromFinals(table, days, nowMjd, extended, fault))
+            return fail(toBytes(path) + ": " + finalsFaultText(fault).toLocal8Bit().toStdString());
+        for (std::size_t i = table.leaps.size(); i < extended.leaps.size(); ++i) {
+            const LeapRecord& leap = extended.leaps[i];
+            std::printf("New leap second from %s: %04d-%02d-%02d, TAI-UTC %.0f s\n",
+                        toBytes(path).c_str(), static_cast<int>(leap.year), leap.month, leap.day,
+                        leap.offset);
+        }
+        table = std::move(extended);
+    }
     if (!writeUtcFile(output, table)) {
         std::remove(output.c_str());
         return fail("cannot write " + output);
