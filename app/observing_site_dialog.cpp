@@ -115,12 +115,11 @@ void ObservingSiteDialog::setSites(std::vector<ObservingSite> sites, const QStri
         if (list[i].name == current)
             selected = int(i);
     }
-    siteList->setCurrentRow(selected);
-    showSite(selected);
     horizonProblems.assign(list.size(), QString());
     for (std::size_t i = 0; i < list.size(); ++i)
         checkHorizon(i);
-    check();
+    siteList->setCurrentRow(selected);
+    showSite(selected);
 }
 
 QString ObservingSiteDialog::currentSite() const {
