@@ -4,6 +4,7 @@
 #include "app/data_paths.h"
 #include "app/dock_placement.h"
 #include "app/log_model.h"
+#include "app/log_view_follower.h"
 #include "app/mount_settings_dialog.h"
 #include "app/observing_site_dialog.h"
 #include "app/passes_panel.h"
@@ -211,6 +212,7 @@ void MainWindow::fitPlanner(bool firstStart) {
 // there is a system tray, shown on the desktop. They are kept until their pass has begun.
 void MainWindow::setUpReminders() {
     auto* reminders = new PassReminders([this] { return session->instant(); }, this);
+    passReminders = reminders;
     reminders->setLeadMinutes(readReminderMinutes());
     connect(reminders, &PassReminders::reminderDue, this, [this](const QString& message) {
         logModel->addEntry(message, LogLevel::Info);
@@ -301,17 +303,7 @@ void MainWindow::setUpLog() {
     ui->logTableView->resizeColumnToContents(0); // the whole time, milliseconds included
     setFixedRowHeight(ui->logTableView, 18);
     ui->logTableView->setShowGrid(false);
-
-    // Follow new rows while the view shows the bottom; leave it where the user scrolled to.
-    auto atBottom = std::make_shared<bool>(true);
-    connect(logModel, &QAbstractItemModel::rowsAboutToBeInserted, this, [this, atBottom] {
-        const QScrollBar* bar = ui->logTableView->verticalScrollBar();
-        *atBottom = bar->value() == bar->maximum();
-    });
-    connect(logModel, &QAbstractItemModel::rowsInserted, this, [this, atBottom] {
-        if (*atBottom)
-            ui->logTableView->scrollToBottom();
-    });
+    new LogViewFollower(ui->logTableView);
 }
 
 void MainWindow::wireMount() {
@@ -414,29 +406,22 @@ void MainWindow::setUpPasses() {
 // A file that cannot be read leaves the planner without magnitudes.
 void MainWindow::loadMagnitudes() {
     const QString file = readMagnitudeFile();
-    if (file.isEmpty())
-        return;
+    const bool had = magnitudesLoaded;
     auto magnitudes = std::make_shared<StandardMagnitudes>();
-    const MagnitudeReadResult read =
-        readStandardMagnitudeFile(QFile::encodeName(file).toStdString(), *magnitudes);
-    const QString shown = QDir::toNativeSeparators(file);
-    if (!read.ok) {
-        logModel->addEntry(
-            read.errorLine == 0
-                ? tr("Cannot read the magnitude file %1.").arg(shown)
-                : tr("Magnitude file %1, line %2: not a catalogue number and a magnitude.")
-                      .arg(shown)
-                      .arg(read.errorLine),
-            LogLevel::Error);
-        return;
+    const QString problem =
+        file.isEmpty() ? QString() : PreferencesDialog::readMagnitudes(file, *magnitudes);
+    if (!problem.isEmpty())
+        logModel->addEntry(problem, LogLevel::Error);
+    magnitudesLoaded = !file.isEmpty() && problem.isEmpty();
+    if (magnitudesLoaded) {
+        const int count = int(magnitudes->size());
+        logModel->addEntry((count == 1 ? tr("Read %n standard magnitude from %1.", nullptr, count)
+                                       : tr("Read %n standard magnitudes from %1.", nullptr, count))
+                               .arg(QDir::toNativeSeparators(file)),
+                           LogLevel::Info);
     }
-    magnitudesLoaded = true;
-    const int count = int(magnitudes->size());
-    logModel->addEntry((count == 1 ? tr("Read %n standard magnitude from %1.", nullptr, count)
-                                   : tr("Read %n standard magnitudes from %1.", nullptr, count))
-                           .arg(shown),
-                       LogLevel::Info);
-    passesPanel->setMagnitudes(std::move(magnitudes));
+    if (magnitudesLoaded || had)
+        passesPanel->setMagnitudes(magnitudesLoaded ? std::move(magnitudes) : nullptr);
 }
 
 // The passes as the planner shows them, filtered and in its order; the chosen filter, or the
@@ -473,14 +458,23 @@ void MainWindow::exportPasses() {
                            LogLevel::Error);
 }
 
-// A new limit takes effect at once: the catalogue is read again.
+// Each value takes effect at once, but the time server and the automatic update, which are
+// for the next start.
 void MainWindow::editPreferences() {
+    const Preferences before = readPreferences();
     PreferencesDialog dialog(this);
-    dialog.setMaxElementSets(readMaxElementSets());
-    if (dialog.exec() != QDialog::Accepted || dialog.maxElementSets() == readMaxElementSets())
+    dialog.setPreferences(before);
+    if (dialog.exec() != QDialog::Accepted)
         return;
-    writeMaxElementSets(dialog.maxElementSets());
-    reloadCatalogue();
+    const Preferences after = dialog.preferences();
+    if (!writePreferences(after))
+        logModel->addEntry(tr("Could not save the preferences."), LogLevel::Error);
+    passReminders->setLeadMinutes(after.reminderMinutes);
+    passesPanel->setSearchHours(after.passSearchHours);
+    if (after.magnitudeFile != before.magnitudeFile)
+        loadMagnitudes();
+    if (after.maxElementSets != before.maxElementSets)
+        reloadCatalogue();
 }
 
 void MainWindow::reloadCatalogue() {
@@ -564,6 +558,8 @@ void MainWindow::chooseObservingSite() {
     writeCurrentSiteName(dialog.currentSite());
     if (link->state() != LinkState::Connected)
         mountSiteInUse = false;
+    if (const auto chosen = readCurrentObservingSite())
+        logModel->addEntry(ObservingSiteDialog::chosenMessage(*chosen), LogLevel::Info);
     applyObservingSite();
 }
 
@@ -587,18 +583,10 @@ HorizonMask MainWindow::readHorizon(const QString& horizonFile) {
     HorizonMask horizon;
     if (horizonFile.isEmpty())
         return horizon;
-    QFile file(horizonFile);
-    int badLine = 0;
-    const QString shown = QDir::toNativeSeparators(horizonFile);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > HorizonMask::kMaxFileBytes)
-        logModel->addEntry(
-            tr("Could not read the horizon file %1; the horizon stays flat.").arg(shown),
-            LogLevel::Error);
-    else if (!horizon.parse(file.readAll().toStdString(), &badLine))
-        logModel->addEntry(tr("Line %1 of the horizon file %2 is not an azimuth and an "
-                              "altitude in degrees; the horizon stays flat.")
-                               .arg(badLine)
-                               .arg(shown),
+    const HorizonFileRead read = readHorizonMaskFile(horizonFile, horizon);
+    if (read.problem != HorizonFileProblem::None)
+        logModel->addEntry(tr("%1 The horizon stays flat.")
+                               .arg(ObservingSiteDialog::horizonProblem(horizonFile, read)),
                            LogLevel::Error);
     return horizon;
 }

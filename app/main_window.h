@@ -17,6 +17,7 @@ class MountClockCheck;
 class MountSettingsDialog;
 class NumericSortProxyModel;
 class PassRecorder;
+class PassReminders;
 class PassesPanel;
 class QDockWidget;
 class QTimer;
@@ -107,6 +108,7 @@ private:
     CatalogueUpdateUi* updates = nullptr; // TLEs > Sources... and Update from sources
     TimeTableUpdater* timeTable = nullptr;
     PassesPanel* passesPanel = nullptr;
+    PassReminders* passReminders = nullptr;
     QDockWidget* passesDock = nullptr;
     // The site chosen in Mount > Observing site..., if any. It is the session's until a mount
     // reports its own; the mount's then stays, after a disconnection too (the table does not

@@ -1,6 +1,7 @@
 #include "app/observing_site_dialog.h"
 
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -12,6 +13,8 @@
 #include <QSet>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace {
 
@@ -71,6 +74,11 @@ ObservingSiteDialog::ObservingSiteDialog(QWidget* parent) : QDialog(parent) {
     columns->addLayout(listColumn);
     columns->addLayout(form, 1);
 
+    problemLabel = new QLabel(this);
+    problemLabel->setObjectName(QStringLiteral("horizonProblemLabel"));
+    problemLabel->setWordWrap(true);
+    problemLabel->setTextFormat(Qt::PlainText);
+    problemLabel->hide();
     auto* note = new QLabel(tr("The selected site is used until a mount connects; from then on, "
                                "the mount's own."),
                             this);
@@ -79,6 +87,7 @@ ObservingSiteDialog::ObservingSiteDialog(QWidget* parent) : QDialog(parent) {
     buttonBox->setObjectName(QStringLiteral("buttonBox"));
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns);
+    layout->addWidget(problemLabel);
     layout->addWidget(note);
     layout->addWidget(buttonBox);
 
@@ -106,9 +115,11 @@ void ObservingSiteDialog::setSites(std::vector<ObservingSite> sites, const QStri
         if (list[i].name == current)
             selected = int(i);
     }
+    horizonProblems.assign(list.size(), QString());
+    for (std::size_t i = 0; i < list.size(); ++i)
+        checkHorizon(i);
     siteList->setCurrentRow(selected);
     showSite(selected);
-    checkNames();
 }
 
 QString ObservingSiteDialog::currentSite() const {
@@ -132,6 +143,7 @@ void ObservingSiteDialog::showSite(int row) {
          std::initializer_list<QWidget*>{nameEdit, latitudeSpinBox, longitudeSpinBox,
                                          elevationSpinBox, horizonEdit, browseButton, removeButton})
         editor->setEnabled(any);
+    check();
 }
 
 void ObservingSiteDialog::editSite() {
@@ -143,9 +155,13 @@ void ObservingSiteDialog::editSite() {
     site.latitudeDeg = latitudeSpinBox->value();
     site.eastLongitudeDeg = longitudeSpinBox->value();
     site.elevationM = elevationSpinBox->value();
-    site.horizonFile = horizonEdit->text().trimmed();
+    const QString horizon = horizonEdit->text().trimmed();
+    const bool newHorizon = horizon != site.horizonFile;
+    site.horizonFile = horizon;
     siteList->item(row)->setText(site.name);
-    checkNames();
+    if (newHorizon)
+        checkHorizon(std::size_t(row));
+    check();
 }
 
 // A new site starts where the selected one is, or at the default site, under a name of its own.
@@ -167,11 +183,13 @@ void ObservingSiteDialog::addSite() {
             break;
     }
     list.push_back(site);
+    horizonProblems.push_back(
+        row >= 0 && row < int(list.size()) - 1 ? horizonProblems[std::size_t(row)] : QString());
     siteList->addItem(site.name);
     siteList->setCurrentRow(int(list.size()) - 1);
     nameEdit->setFocus();
     nameEdit->selectAll();
-    checkNames();
+    check();
 }
 
 void ObservingSiteDialog::removeSite() {
@@ -179,9 +197,10 @@ void ObservingSiteDialog::removeSite() {
     if (row < 0 || row >= int(list.size()))
         return;
     list.erase(list.begin() + row);
+    horizonProblems.erase(horizonProblems.begin() + row);
     delete siteList->takeItem(row);
     showSite(siteList->currentRow());
-    checkNames();
+    check();
 }
 
 void ObservingSiteDialog::browseHorizon() {
@@ -194,12 +213,65 @@ void ObservingSiteDialog::browseHorizon() {
     editSite();
 }
 
-void ObservingSiteDialog::checkNames() {
+void ObservingSiteDialog::checkHorizon(std::size_t row) {
+    const QString& path = list[row].horizonFile;
+    HorizonMask mask;
+    horizonProblems[row] =
+        path.isEmpty() ? QString() : horizonProblem(path, readHorizonMaskFile(path, mask));
+}
+
+// The selected site's horizon problem is shown before another's.
+void ObservingSiteDialog::check() {
     QSet<QString> names;
     bool ok = true;
     for (const ObservingSite& site : list) {
         ok = ok && !site.name.isEmpty() && !names.contains(site.name);
         names.insert(site.name);
     }
-    buttonBox->button(QDialogButtonBox::Ok)->setEnabled(ok);
+    const int current = siteList->currentRow();
+    QString problem = current >= 0 && current < int(horizonProblems.size())
+                          ? horizonProblems[std::size_t(current)]
+                          : QString();
+    for (std::size_t i = 0; i < horizonProblems.size() && problem.isEmpty(); ++i)
+        if (!horizonProblems[i].isEmpty())
+            problem = tr("%1: %2").arg(list[i].name, horizonProblems[i]);
+    problemLabel->setText(problem);
+    problemLabel->setVisible(!problem.isEmpty());
+    buttonBox->button(QDialogButtonBox::Ok)->setEnabled(ok && problem.isEmpty());
+}
+
+QString ObservingSiteDialog::horizonProblem(const QString& path, const HorizonFileRead& read) {
+    const QString shown = QDir::toNativeSeparators(path);
+    switch (read.problem) {
+    case HorizonFileProblem::None:
+        break;
+    case HorizonFileProblem::Missing:
+        return tr("The horizon file %1 does not exist.").arg(shown);
+    case HorizonFileProblem::NotAFile:
+        return tr("The horizon file %1 is not a regular file.").arg(shown);
+    case HorizonFileProblem::Unreadable:
+        return tr("The horizon file %1 cannot be read (%2).").arg(shown, read.systemReason);
+    case HorizonFileProblem::TooLarge:
+        return tr("The horizon file %1 is larger than %2 MiB.")
+            .arg(shown)
+            .arg(HorizonMask::kMaxFileBytes >> 20);
+    case HorizonFileProblem::BadLine:
+        return tr("Line %1 of the horizon file %2 is not an azimuth and an altitude in degrees.")
+            .arg(read.badLine)
+            .arg(shown);
+    }
+    return QString();
+}
+
+QString ObservingSiteDialog::chosenMessage(const ObservingSite& site) {
+    // South and west as positive numbers; what rounds to zero is north or east.
+    const auto degrees = [](double value) {
+        return QString::number(std::fabs(value), 'f', 4);
+    };
+    const bool south = site.latitudeDeg < 0 && degrees(site.latitudeDeg) != degrees(0.0);
+    const bool west = site.eastLongitudeDeg < 0 && degrees(site.eastLongitudeDeg) != degrees(0.0);
+    return tr("Observing site: %1 (%2, %3, %4 m).")
+        .arg(site.name, (south ? tr("%1° S") : tr("%1° N")).arg(degrees(site.latitudeDeg)),
+             (west ? tr("%1° W") : tr("%1° E")).arg(degrees(site.eastLongitudeDeg)),
+             QString::number(std::round(site.elevationM) + 0.0, 'f', 0));
 }

@@ -9,6 +9,7 @@
 
 class QDialogButtonBox;
 class QDoubleSpinBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -16,7 +17,8 @@ class QPushButton;
 // Mount > Observing site...: the named sites, each with its latitude (north positive),
 // longitude (east positive), elevation and horizon file, to add, edit and remove; the one
 // selected when OK is pressed becomes the current site. OK waits until every site has a name of
-// its own.
+// its own and a horizon file that reads (or none); horizonProblemLabel says what is wrong with
+// one that does not.
 class ObservingSiteDialog : public QDialog {
     Q_OBJECT
 
@@ -29,15 +31,23 @@ public:
     // The selected site's name; empty when there is none.
     QString currentSite() const;
 
+    // Why the horizon file was not read, for a person.
+    static QString horizonProblem(const QString& path, const HorizonFileRead& read);
+    // The log's line for the site chosen: "Observing site: Home (47.5000° N, 8.5000° E, 450 m)."
+    static QString chosenMessage(const ObservingSite& site);
+
 private:
     void showSite(int row);
     void editSite();
     void addSite();
     void removeSite();
     void browseHorizon();
-    void checkNames();
+    // The horizon file of the site in that row, read again.
+    void checkHorizon(std::size_t row);
+    void check();
 
     std::vector<ObservingSite> list;
+    std::vector<QString> horizonProblems; // one per site, empty when its horizon reads
     QListWidget* siteList;
     QPushButton* removeButton;
     QLineEdit* nameEdit;
@@ -46,5 +56,6 @@ private:
     QDoubleSpinBox* elevationSpinBox;
     QLineEdit* horizonEdit;
     QPushButton* browseButton;
+    QLabel* problemLabel;
     QDialogButtonBox* buttonBox;
 };

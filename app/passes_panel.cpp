@@ -1,5 +1,6 @@
 #include "app/passes_panel.h"
 
+#include "app/compact_header_style.h"
 #include "app/pass_planner.h"
 #include "app/settings.h"
 #include "app/stretched_column.h"
@@ -25,10 +26,15 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // A transit found again by a later search: its instant moves by far less.
 constexpr double kSameTransitDays = 1.0 / 86400.0;
 
+// The shortest name column: beside the sky plot, the planner's many columns leave names little
+// room, and it is the name that gives way (cut with "…", whole in a tooltip).
+constexpr int kNameCharacters = 12;
+
 void setUpTable(QTableView* table, int stretchedColumn) {
     QHeaderView* header = table->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::ResizeToContents);
-    new StretchedColumn(table, stretchedColumn); // names whole
+    new CompactHeaderStyle(header);
+    new StretchedColumn(table, stretchedColumn, kNameCharacters);
     QHeaderView* rows = table->verticalHeader();
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setMinimumSectionSize(18);
@@ -134,6 +140,10 @@ PassesPanel::PassesPanel(const SkySession& session, QWidget* parent)
 }
 
 PassesPanel::~PassesPanel() = default;
+
+void PassesPanel::setSearchHours(int hours) {
+    ui->passSearchHoursSpinBox->setValue(hours);
+}
 
 bool PassesPanel::isPlanning() const {
     return planner->isPlanning();

@@ -47,6 +47,8 @@ public:
     void setMagnitudes(std::shared_ptr<const StandardMagnitudes> magnitudes);
     // The passes the table shows after its filters, in its order.
     std::vector<PlannedPass> shownPasses() const;
+    // Searches this many hours ahead from now on (and keeps it in the settings).
+    void setSearchHours(int hours);
     // A search is under way or waiting.
     bool isPlanning() const;
     // The reminders the pass menu sets and cancels (none: no menu).

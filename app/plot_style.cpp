@@ -28,11 +28,48 @@ void drawCentred(QPainter& painter, const QPointF& at, const QString& text) {
                      Qt::AlignCenter, text);
 }
 
-void drawMark(QPainter& painter, const QPointF& at, const QColor& colour, const QString& label) {
+void drawMark(QPainter& painter, const QPointF& at, const QColor& colour) {
     painter.setPen(QPen(colour, 1.5));
     painter.setBrush(colour);
     painter.drawEllipse(at, 4.0, 4.0);
-    painter.drawText(at + QPointF(6, -4), label);
+}
+
+std::vector<QRectF> placeLabels(const std::vector<QRectF>& wanted,
+                                const std::vector<QRectF>& obstacles, const QRectF& bounds) {
+    std::vector<QRectF> taken = obstacles;
+    std::vector<QRectF> placed;
+    placed.reserve(wanted.size());
+    const auto fits = [&](const QRectF& r) {
+        return bounds.contains(r) &&
+               std::none_of(taken.begin(), taken.end(),
+                            [&r](const QRectF& t) { return t.intersects(r); });
+    };
+    constexpr int kRings = 16;
+    for (const QRectF& label : wanted) {
+        const double step = std::max(1.0, label.height() / 4.0);
+        QRectF chosen = label;
+        for (int ring = 0; ring <= kRings; ++ring) {
+            // The places this many steps away, nearest first.
+            std::vector<QPointF> moves;
+            for (int i = -ring; i <= ring; ++i)
+                for (int j = -ring; j <= ring; ++j)
+                    if (std::max(std::abs(i), std::abs(j)) == ring)
+                        moves.emplace_back(i * step, j * step);
+            std::stable_sort(moves.begin(), moves.end(), [](const QPointF& a, const QPointF& b) {
+                return QPointF::dotProduct(a, a) < QPointF::dotProduct(b, b);
+            });
+            const auto free = std::find_if(moves.begin(), moves.end(), [&](const QPointF& move) {
+                return fits(label.translated(move));
+            });
+            if (free != moves.end()) {
+                chosen = label.translated(*free);
+                break;
+            }
+        }
+        placed.push_back(chosen);
+        taken.push_back(chosen);
+    }
+    return placed;
 }
 
 double niceStep(double span, int count) {

@@ -3,7 +3,10 @@
 #include <QColor>
 #include <QPen>
 #include <QPointF>
+#include <QRectF>
 #include <QString>
+
+#include <vector>
 
 class QPainter;
 class QWidget;
@@ -27,8 +30,14 @@ QPen gridPen(const QWidget& widget);
 QPen textPen(const QWidget& widget);
 // The text centred on a point.
 void drawCentred(QPainter& painter, const QPointF& at, const QString& text);
-// A dot in the colour with the label up and to its right.
-void drawMark(QPainter& painter, const QPointF& at, const QColor& colour, const QString& label);
+// A dot in the colour.
+void drawMark(QPainter& painter, const QPointF& at, const QColor& colour);
+// Where labels go so that none covers another or an obstacle (a mark): each in turn, in the
+// order given, keeps its wanted place when that is free, or else moves to the nearest free
+// place inside bounds, in steps of a quarter of its height up to four heights away. One that
+// finds none there stays where it wanted to be.
+std::vector<QRectF> placeLabels(const std::vector<QRectF>& wanted,
+                                const std::vector<QRectF>& obstacles, const QRectF& bounds);
 // A step for about `count` grid lines across `span`: 1, 2 or 5 times a power of ten.
 double niceStep(double span, int count);
 

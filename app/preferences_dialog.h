@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/settings.h"
+#include "catalogue/magnitudes.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -8,7 +11,10 @@ namespace Ui {
 class PreferencesDialog;
 }
 
-// TLEs > Preferences...: how many element sets of the catalogue the window keeps.
+// TLEs > Preferences...: every setting a person may want to change that has no place of its own
+// in the window: how many element sets the window keeps, how far ahead the planner searches,
+// how early a reminder comes, the magnitude file, the time server and the automatic update.
+// OK checks each value and, while one is refused, says why in problemLabel and stays open.
 class PreferencesDialog : public QDialog {
     Q_OBJECT
 
@@ -16,9 +22,22 @@ public:
     explicit PreferencesDialog(QWidget* parent = nullptr);
     ~PreferencesDialog() override;
 
-    void setMaxElementSets(int sets);
-    int maxElementSets() const;
+    void setPreferences(const Preferences& preferences);
+    Preferences preferences() const;
+
+    // The largest magnitude file read: lists of a few thousand satellites are far smaller.
+    static constexpr qint64 kMaxMagnitudeFileBytes = 8 << 20;
+    // Reads a file of standard magnitudes; returns why it was not read (magnitudes then empty),
+    // or the empty text. Only a regular file is read: a device or a pipe could stall the window.
+    static QString readMagnitudes(const QString& file, StandardMagnitudes& magnitudes);
+    // Why the time server is refused, or the empty text for a name or an address with an
+    // optional :PORT (an IPv6 address then in brackets), or for none.
+    static QString timeServerProblem(const QString& server);
+
+    void accept() override;
 
 private:
+    void browseMagnitudeFile();
+
     std::unique_ptr<Ui::PreferencesDialog> ui;
 };

@@ -1,6 +1,7 @@
 #include "app/settings.h"
 
 #include "catalogue/settings_store.h"
+#include "catalogue/update_settings.h"
 
 #include <QSettings>
 
@@ -33,6 +34,8 @@ const QString passSearchHoursKey = QStringLiteral("pass_search_hours");
 const QString horizonFileKey = QStringLiteral("horizon_file");
 const QString ntpServerKey = QStringLiteral("ntp_server");
 const QString correctMountClockKey = QStringLiteral("correct_mount_clock");
+const QString magnitudeFileKey = QStringLiteral("magnitude_file");
+const QString reminderMinutesKey = QStringLiteral("reminder_minutes");
 
 QString timeOffsetKey(long catalogueNumber) {
     return QStringLiteral("time_offsets/%1").arg(catalogueNumber);
@@ -50,6 +53,10 @@ bool writeMountIp(const QString& mountIp) {
 
 QString readNtpServer() {
     return settingsStore().value(ntpServerKey, QStringLiteral("pool.ntp.org")).toString().trimmed();
+}
+
+bool writeNtpServer(const QString& server) {
+    return write([&server](QSettings& s) { s.setValue(ntpServerKey, server); });
 }
 
 bool readPassesVisible() {
@@ -111,7 +118,11 @@ bool writeWindowState(const WindowState& state) {
 }
 
 QString readMagnitudeFile() {
-    return settingsStore().value(QStringLiteral("magnitude_file"), QString()).toString();
+    return settingsStore().value(magnitudeFileKey, QString()).toString();
+}
+
+bool writeMagnitudeFile(const QString& file) {
+    return write([&file](QSettings& s) { s.setValue(magnitudeFileKey, file); });
 }
 
 double readTimeOffset(long catalogueNumber) {
@@ -189,8 +200,28 @@ bool writePassReminders(const std::vector<PassReminder>& reminders) {
 int readReminderMinutes() {
     bool ok = false;
     const int minutes =
-        settingsStore()
-            .value(QStringLiteral("reminder_minutes"), PassReminders::kDefaultLeadMinutes)
-            .toInt(&ok);
-    return ok && minutes >= 1 && minutes <= 1440 ? minutes : PassReminders::kDefaultLeadMinutes;
+        settingsStore().value(reminderMinutesKey, PassReminders::kDefaultLeadMinutes).toInt(&ok);
+    return ok && minutes >= 1 && minutes <= kMaxReminderMinutes
+               ? minutes
+               : PassReminders::kDefaultLeadMinutes;
+}
+
+bool writeReminderMinutes(int minutes) {
+    return write([minutes](QSettings& s) { s.setValue(reminderMinutesKey, minutes); });
+}
+
+Preferences readPreferences() {
+    return {readMaxElementSets(), readPassSearchHours(), readReminderMinutes(),
+            readMagnitudeFile(),  readNtpServer(),       readAutoUpdateDays()};
+}
+
+bool writePreferences(const Preferences& p) {
+    // Each writer forces the store to disk; all are tried.
+    const bool written[] = {writeMaxElementSets(p.maxElementSets),
+                            writePassSearchHours(p.passSearchHours),
+                            writeReminderMinutes(p.reminderMinutes),
+                            writeMagnitudeFile(p.magnitudeFile),
+                            writeNtpServer(p.ntpServer),
+                            writeAutoUpdateDays(p.autoUpdateDays)};
+    return std::all_of(std::begin(written), std::end(written), [](bool ok) { return ok; });
 }

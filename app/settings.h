@@ -20,6 +20,7 @@ bool writeMountIp(const QString& mountIp);
 // address, with ":port" for another port than 123; "pool.ntp.org" when the key is missing, and
 // empty (no checks) when the key holds the empty text.
 QString readNtpServer();
+bool writeNtpServer(const QString& server);
 
 // Whether the pass planner's panel is shown, under "passes_visible"; false when the key is
 // missing.
@@ -53,6 +54,7 @@ bool writeWindowState(const WindowState& state);
 // The file of standard magnitudes the planner estimates brightness from, under
 // "magnitude_file"; empty when the key is missing.
 QString readMagnitudeFile();
+bool writeMagnitudeFile(const QString& file);
 
 // A satellite's time offset in seconds, under "time_offsets/NUMBER" (its catalogue number):
 // -60 to 60, 0 when missing or out of range. Writing 0 removes the key.
@@ -72,4 +74,19 @@ bool writePassReminders(const std::vector<PassReminder>& reminders);
 
 // How many minutes before its rise a pass is reminded of, under "reminder_minutes": 1 to 1440,
 // 5 when the key is missing or out of range.
+constexpr int kMaxReminderMinutes = 1440;
 int readReminderMinutes();
+bool writeReminderMinutes(int minutes);
+
+// What TLEs > Preferences... shows and changes, each as its own setting above (or in
+// catalogue/update_settings.h) reads it.
+struct Preferences {
+    int maxElementSets = 0;
+    int passSearchHours = 0;
+    int reminderMinutes = 0;
+    QString magnitudeFile;
+    QString ntpServer;
+    int autoUpdateDays = 0;
+};
+Preferences readPreferences();
+bool writePreferences(const Preferences& preferences);

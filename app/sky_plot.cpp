@@ -109,17 +109,6 @@ void SkyPlot::paintEvent(QPaintEvent*) {
         painter.fillPath(hidden, kMask);
     }
 
-    painter.setPen(textPen(*this));
-    const double labelDistance = radius + fontMetrics().height() * 0.9;
-    const char* const directions[] = {QT_TR_NOOP("N"), QT_TR_NOOP("E"), QT_TR_NOOP("S"),
-                                      QT_TR_NOOP("W")};
-    for (int k = 0; k < 4; ++k) {
-        const double a = k * 90.0 * kRadiansPerDegree;
-        const QPointF at(centre.x() + labelDistance * std::sin(a),
-                         centre.y() - labelDistance * std::cos(a));
-        drawCentred(painter, at, tr(directions[k]));
-    }
-
     if (hasPass && !track.empty()) {
         QPainterPath path(toPlot(track.front().azimuthDeg, track.front().altitudeDeg));
         for (const PassPoint& p : track)
@@ -127,17 +116,8 @@ void SkyPlot::paintEvent(QPaintEvent*) {
         painter.setPen(QPen(kBlue, 2.0));
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(path);
-
-        const auto mark = [&painter, this](const PassPoint& p, const QColor& colour,
-                                           const QString& label) {
-            drawMark(painter, toPlot(p.azimuthDeg, p.altitudeDeg), colour, label);
-        };
-        const PassPoint& first = pass.hasRise ? pass.rise : track.front();
-        const PassPoint& last = pass.hasSet ? pass.set : track.back();
-        mark(first, kGreen, pass.hasRise ? tr("Rise") : QString());
-        mark(last, kRed, pass.hasSet ? tr("Set") : QString());
-        mark(pass.culmination, kBlue,
-             QString::number(pass.culmination.altitudeDeg, 'f', 1) + QChar(0x00B0));
+        for (const Mark& m : marks())
+            drawMark(painter, m.at, m.colour);
     }
 
     if (hasTransit) {
@@ -149,8 +129,6 @@ void SkyPlot::paintEvent(QPaintEvent*) {
         painter.setPen(QPen(palette().color(QPalette::Text), 1.0));
         painter.setBrush(sun ? kSun : kMoon);
         painter.drawEllipse(at, r, r);
-        painter.drawText(at + QPointF(r + 3, r + fontMetrics().ascent()),
-                         sun ? tr("Sun") : tr("Moon"));
         if (!transitPath.empty()) {
             QPainterPath path(
                 toPlot(transitPath.front().azimuthDeg, transitPath.front().altitudeDeg));
@@ -168,4 +146,66 @@ void SkyPlot::paintEvent(QPaintEvent*) {
         painter.setBrush(kOrange);
         painter.drawEllipse(at, 6.0, 6.0);
     }
+
+    for (const Label& label : labels()) {
+        painter.setPen(label.colour.isValid() ? QPen(label.colour) : textPen(*this));
+        painter.drawText(label.rect, Qt::AlignCenter, label.text);
+    }
+}
+
+std::vector<SkyPlot::Mark> SkyPlot::marks() const {
+    if (!hasPass || track.empty())
+        return {};
+    using namespace plot_style;
+    const auto at = [this](const PassPoint& p) {
+        return toPlot(p.azimuthDeg, p.altitudeDeg);
+    };
+    return {{at(pass.hasRise ? pass.rise : track.front()), kGreen,
+             pass.hasRise ? tr("Rise") : QString()},
+            {at(pass.hasSet ? pass.set : track.back()), kRed, pass.hasSet ? tr("Set") : QString()},
+            {at(pass.culmination), kBlue,
+             QString::number(pass.culmination.altitudeDeg, 'f', 1) + QChar(0x00B0)}};
+}
+
+std::vector<SkyPlot::Label> SkyPlot::labels() const {
+    const QFontMetricsF metrics(font());
+    std::vector<Label> shown;
+    std::vector<QRectF> wanted;
+    const auto centredOn = [&](const QPointF& at, const QString& text) {
+        const double width = metrics.horizontalAdvance(text) + 4.0;
+        return QRectF(at.x() - width / 2, at.y() - metrics.height() / 2, width, metrics.height());
+    };
+    const QPointF centre = toPlot(0.0, 90.0);
+    const double labelDistance = centre.y() - toPlot(0.0, 0.0).y() + metrics.height() * 0.9;
+    const char* const directions[] = {QT_TR_NOOP("N"), QT_TR_NOOP("E"), QT_TR_NOOP("S"),
+                                      QT_TR_NOOP("W")};
+    for (int k = 0; k < 4; ++k) {
+        const double a = k * 90.0 * kRadiansPerDegree;
+        shown.push_back({tr(directions[k]), {}, {}});
+        wanted.push_back(centredOn(centre + labelDistance * QPointF(std::sin(a), -std::cos(a)),
+                                   shown.back().text));
+    }
+    // Up and to the right of its mark, clear of the dot.
+    std::vector<QRectF> dots;
+    for (const Mark& m : marks()) {
+        dots.emplace_back(m.at - QPointF(5, 5), QSizeF(10, 10));
+        if (m.label.isEmpty())
+            continue;
+        shown.push_back({m.label, {}, m.colour});
+        wanted.emplace_back(m.at.x() + 6, m.at.y() - 4 - metrics.ascent(),
+                            metrics.horizontalAdvance(m.label) + 2.0, metrics.height());
+    }
+    if (hasTransit) {
+        const QPointF at = toPlot(transit.bodyAzimuthDeg, transit.bodyAltitudeDeg);
+        const double r = std::max(kMinimumDiscPixels, (centre.y() - toPlot(0.0, 0.0).y()) *
+                                                          transit.bodyRadiusArcsec / 3600.0 / 90.0);
+        dots.emplace_back(at - QPointF(r, r), QSizeF(2 * r, 2 * r));
+        shown.push_back({transit.body == TransitBody::Sun ? tr("Sun") : tr("Moon"), {}, {}});
+        wanted.emplace_back(at.x() + r + 3, at.y() + r,
+                            metrics.horizontalAdvance(shown.back().text) + 2.0, metrics.height());
+    }
+    const std::vector<QRectF> placed = plot_style::placeLabels(wanted, dots, rect());
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        shown[i].rect = placed[i];
+    return shown;
 }

@@ -30,6 +30,15 @@ public:
     void setTransit(const Transit& transit, std::vector<PassPoint> path);
     void clearTransit();
 
+    // A text the plot writes, and where: N, E, S and W, then Rise, Set and the culmination's
+    // altitude, then the Sun or the Moon. None covers another or a mark: one that would moves.
+    struct Label {
+        QString text;
+        QRectF rect;
+        QColor colour; // invalid: the text's colour
+    };
+    std::vector<Label> labels() const;
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -37,6 +46,14 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // The pass's rise, set and culmination, in that order, each with its label (none for a rise
+    // or a set beyond the track).
+    struct Mark {
+        QPointF at;
+        QColor colour;
+        QString label;
+    };
+    std::vector<Mark> marks() const;
     QPointF toPlot(double azimuthDeg, double altitudeDeg) const;
 
     bool hasPass = false;

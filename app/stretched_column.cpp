@@ -2,14 +2,16 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QStyle>
 #include <QTableView>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cmath>
 
-StretchedColumn::StretchedColumn(QTableView* view, int column)
-    : QObject(view), view(view), column(column) {
+StretchedColumn::StretchedColumn(QTableView* view, int column, int minimumCharacters)
+    : QObject(view), view(view), column(column), minimumCharacters(minimumCharacters) {
     QHeaderView* header = view->horizontalHeader();
     header->setSectionResizeMode(column, QHeaderView::Fixed);
     connect(header, &QHeaderView::sectionResized, this, [this](int logical) {
@@ -33,7 +35,23 @@ int StretchedColumn::nameWidth(const QTableView* view, int characters) {
 bool StretchedColumn::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Resize)
         fit();
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        if (showWholeName(help->pos(), help->globalPos()))
+            return true;
+    }
     return QObject::eventFilter(watched, event);
+}
+
+bool StretchedColumn::showWholeName(const QPoint& at, const QPoint& globalAt) {
+    const QModelIndex index = view->indexAt(at);
+    if (!index.isValid() || index.column() != column || index.data(Qt::ToolTipRole).isValid())
+        return false;
+    const QString name = index.data().toString();
+    if (view->sizeHintForIndex(index).width() <= view->columnWidth(column))
+        return false;
+    QToolTip::showText(globalAt, name, view->viewport(), view->visualRect(index));
+    return true;
 }
 
 void StretchedColumn::fit() {
@@ -41,7 +59,8 @@ void StretchedColumn::fit() {
     if (column >= header->count())
         return;
     const int others = header->length() - header->sectionSize(column);
-    const int width = std::max(nameWidth(view), view->viewport()->width() - others);
+    const int width =
+        std::max(nameWidth(view, minimumCharacters), view->viewport()->width() - others);
     if (width != header->sectionSize(column))
         header->resizeSection(column, width);
 }

@@ -109,8 +109,15 @@ void TrackingChart::paintEvent(QPaintEvent*) {
     // A mount that reports absurd errors gets a scale that still has a few grid lines.
     const double peak =
         std::clamp(std::max(recorder->firstAxis().peak, recorder->secondAxis().peak), 1.0, 1e6);
+    // Time counts from the first reading while tracking: the slew and the wait for the rise,
+    // which may take most of an hour, would squeeze the pass into the chart's last pixels.
+    const auto tracking = [](const PassSample& s) {
+        return s.state == 'T';
+    };
+    const auto start = std::find_if(samples.begin(), samples.end(), tracking);
+    const double startJd = start == samples.end() ? 0.0 : start->jd;
     const double seconds =
-        samples.empty() ? 0.0 : (samples.back().jd - recorder->beginJd()) * kSecondsPerDay;
+        start == samples.end() ? 0.0 : (samples.back().jd - startJd) * kSecondsPerDay;
     const double span = std::max(60.0, seconds);
 
     const double line = fontMetrics().height();
@@ -162,13 +169,12 @@ void TrackingChart::paintEvent(QPaintEvent*) {
     std::vector<QPointF> secondAxis;
     firstAxis.reserve(samples.size());
     secondAxis.reserve(samples.size());
-    for (const PassSample& s : samples) {
+    for (auto s = start; s != samples.end(); ++s) {
         // A clock set back or far ahead meanwhile leaves the sample at an edge.
-        const double x = std::clamp(toX((s.jd - recorder->beginJd()) * kSecondsPerDay), plot.left(),
-                                    plot.right());
-        const bool tracking = s.state == 'T';
-        firstAxis.emplace_back(x, tracking ? toY(s.firstErrorArcsec) : NAN);
-        secondAxis.emplace_back(x, tracking ? toY(s.secondErrorArcsec) : NAN);
+        const double x =
+            std::clamp(toX((s->jd - startJd) * kSecondsPerDay), plot.left(), plot.right());
+        firstAxis.emplace_back(x, tracking(*s) ? toY(s->firstErrorArcsec) : NAN);
+        secondAxis.emplace_back(x, tracking(*s) ? toY(s->secondErrorArcsec) : NAN);
     }
     painter.setClipRect(plot.adjusted(-1, -1, 1, 1));
     painter.setPen(QPen(kBlue, 1.5));

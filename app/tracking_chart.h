@@ -6,8 +6,8 @@
 class PassRecorder;
 
 // A strip chart of the pass under way (or the last one): both axes' tracking errors in
-// arc-seconds while the mount tracks, against the seconds since the pass began, with each
-// axis's RMS and peak above them.
+// arc-seconds while the mount tracks, against the seconds since it began to track (its first
+// `T`), with each axis's RMS and peak above them.
 class TrackingChart : public QWidget {
     Q_OBJECT
 

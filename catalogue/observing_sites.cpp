@@ -2,6 +2,8 @@
 
 #include "catalogue/settings_store.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 #include <cmath>
@@ -88,4 +90,26 @@ std::optional<ObservingSite> findObservingSite(const std::vector<ObservingSite>&
 std::optional<ObservingSite> readCurrentObservingSite() {
     const QString name = readCurrentSiteName();
     return name.isEmpty() ? std::nullopt : findObservingSite(readObservingSites(), name);
+}
+
+HorizonFileRead readHorizonMaskFile(const QString& path, HorizonMask& mask) {
+    const QFileInfo info(path);
+    HorizonFileRead read;
+    QFile file(path);
+    if (!info.exists())
+        read.problem = HorizonFileProblem::Missing;
+    else if (!info.isFile())
+        read.problem = HorizonFileProblem::NotAFile;
+    else if (info.size() > HorizonMask::kMaxFileBytes)
+        read.problem = HorizonFileProblem::TooLarge;
+    else if (!file.open(QIODevice::ReadOnly))
+        read = {HorizonFileProblem::Unreadable, 0, file.errorString()};
+    if (read.problem != HorizonFileProblem::None)
+        return read;
+    const QByteArray text = file.read(HorizonMask::kMaxFileBytes + 1); // it may have grown
+    if (text.size() > HorizonMask::kMaxFileBytes)
+        read.problem = HorizonFileProblem::TooLarge;
+    else if (!mask.parse(text.toStdString(), &read.badLine))
+        read.problem = HorizonFileProblem::BadLine;
+    return read;
 }

@@ -49,6 +49,13 @@ int readAutoUpdateDays() {
     return ok && days > 0 ? days : 0;
 }
 
+bool writeAutoUpdateDays(int days) {
+    QSettings settings = settingsStore();
+    settings.setValue(QLatin1String(autoUpdateKey), days);
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
 int readMaxElementSets() {
     const QSettings settings = settingsStore();
     bool ok = false;

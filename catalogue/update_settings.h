@@ -24,7 +24,9 @@ bool writeTleSources(const QStringList& sources);
 
 // "tle_auto_update_days": update at start when the catalogue file is older than this many days;
 // 0, the default, and anything that is not a whole number above 0 mean never.
+constexpr int kMaxAutoUpdateDays = 3650;
 int readAutoUpdateDays();
+bool writeAutoUpdateDays(int days);
 
 // "max_element_sets": how many sets of the catalogue the window keeps, 1 to 50,000; 500 when the
 // key is missing or out of range.

@@ -2,10 +2,15 @@
 #include "app/main_window.h"
 #include "app/mount_settings_dialog.h"
 #include "app/observing_site_dialog.h"
+#include "app/passes_panel.h"
+#include "app/plot_style.h"
+#include "app/preferences_dialog.h"
 #include "app/settings.h"
+#include "app/tracking_chart.h"
 #include "app/translations.h"
 #include "astro/time_scales.h"
 #include "catalogue/observing_sites.h"
+#include "catalogue/pass_reminders.h"
 #include "catalogue/sky_session.h"
 #include "orbit/element_lines.h"
 #include "tests/common/file_bytes.h"
@@ -13,6 +18,7 @@
 #include "tests/common/test_sets.h"
 #include "tests/common/window_probe.h"
 #include "tests/common/window_test_main.h"
+#include "tracking/pass_recorder.h"
 #include "tracking/transit_chain.h"
 
 #include <QAction>
@@ -21,15 +27,20 @@
 #include <QDialogButtonBox>
 #include <QDockWidget>
 #include <QDoubleSpinBox>
+#include <QFileInfo>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSet>
+#include <QSpinBox>
 #include <QTimer>
 #include <QXmlStreamReader>
+
+#include <sys/stat.h>
 
 #include <ctime>
 #include <functional>
@@ -281,6 +292,65 @@ private slots:
         QVERIFY(bar->maximum() > bottom + 1);
     }
 
+    // The tracking chart showing above the log leaves it four rows at least, the newest in view,
+    // however short the window.
+    void logKeepsItsNewestRowsWhenTheChartShows() {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        auto* view = child<QTableView>("logTableView");
+        auto* log = qobject_cast<LogModel*>(view->model());
+        for (int i = 0; i < 100; ++i)
+            log->addEntry(QString::number(i), LogLevel::Info);
+        window->resize(window->width(), 100); // as short as the layout lets it be
+        child<TrackingChart>("trackingChart")->show();
+        QTRY_VERIFY(child<TrackingChart>("trackingChart")->height() > 0);
+        QCoreApplication::processEvents();
+        const int rowHeight = view->verticalHeader()->defaultSectionSize();
+        QVERIFY2(view->viewport()->height() >= 4 * rowHeight,
+                 qPrintable(QString::number(view->viewport()->height())));
+        QScrollBar* bar = view->verticalScrollBar();
+        QCOMPARE(bar->value(), bar->maximum());
+        QVERIFY(view->rowViewportPosition(99) + rowHeight <= view->viewport()->height());
+    }
+
+    // The chart's time runs from the mount's first T: the slew and the wait for the rise take
+    // no width, and the pass fills the chart from its left edge to its right.
+    void trackingChartStartsWhenTrackingDoes_data() {
+        QTest::addColumn<int>("waitSeconds"); // slewing and waiting before the first T
+        QTest::newRow("tracking at once") << 0;
+        QTest::newRow("ten minutes' wait") << 600;
+        QTest::newRow("an hour's wait") << 3600;
+    }
+
+    void trackingChartStartsWhenTrackingDoes() {
+        QFETCH(int, waitSeconds);
+        double jd = 2461000.5;
+        PassRecorder recorder(scales, scratch.filePath("passes"), [&jd](long) {
+            SatelliteFix fix;
+            fix.jd = jd;
+            return fix;
+        });
+        TrackingChart chart;
+        chart.resize(600, 120);
+        chart.setRecorder(&recorder);
+        recorder.beginPass();
+        for (int second = 0; second <= waitSeconds + 300; second += 2) {
+            jd = 2461000.5 + second / 86400.0;
+            recorder.addReading(second < waitSeconds ? 'S' : 'T', 1.0 + second % 3, -1.5);
+        }
+        const QImage image = chart.grab().toImage();
+        int first = image.width();
+        int last = -1;
+        for (int y = 2 * chart.fontMetrics().height(); y < image.height(); ++y) // below the legend
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixelColor(x, y) == plot_style::kBlue) {
+                    first = std::min(first, x);
+                    last = std::max(last, x);
+                }
+        QVERIFY2(first < image.width() / 8 && last > image.width() * 7 / 8,
+                 qPrintable(QString("%1 to %2").arg(first).arg(last)));
+    }
+
     void setupOkIsKeptForTheNextWindow() {
         const QString shown = runSetup([](MountSettingsDialog* dialog) {
             QCOMPARE(dialog->windowTitle(), QString("Halvstar Orbitrak setup"));
@@ -480,6 +550,169 @@ private slots:
         });
         QVERIFY(sameSite(session->site(), sites[1].site()));
         QVERIFY(session->horizon().isFlat());
+    }
+
+    // A horizon file that is missing, not a plain file or malformed keeps OK disabled and says
+    // why; a site chosen with OK is logged, south and west as positive numbers.
+    void siteDialogChecksTheHorizon_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<double>("latitude");
+        QTest::addColumn<double>("longitude");
+        QTest::addColumn<QString>("said"); // %1 the file; empty: OK takes the site
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("missing") << "nowhere.txt" << 47.5 << 8.5
+                                 << "The horizon file %1 does not exist."
+                                 << "";
+        QTest::newRow("folder") << "." << 47.5 << 8.5
+                                << "The horizon file %1 is not a regular file."
+                                << "";
+        QTest::newRow("pipe") << "pipe" << 47.5 << 8.5
+                              << "The horizon file %1 is not a regular file."
+                              << "";
+        QTest::newRow("malformed")
+            << "bad.txt" << 47.5 << 8.5
+            << "Line 2 of the horizon file %1 is not an azimuth and an altitude in degrees."
+            << "";
+        QTest::newRow("north-east") << "garden.txt" << 47.5 << 8.5 << ""
+                                    << "Observing site: Home (47.5000° N, 8.5000° E, 450 m).";
+        QTest::newRow("south-west") << "" << -33.45 << -70.67 << ""
+                                    << "Observing site: Home (33.4500° S, 70.6700° W, 450 m).";
+        QTest::newRow("rounding to zero") << "" << -0.00001 << -0.00004 << ""
+                                          << "Observing site: Home (0.0000° N, 0.0000° E, 450 m).";
+    }
+
+    void siteDialogChecksTheHorizon() {
+        QFETCH(QString, file);
+        QFETCH(double, latitude);
+        QFETCH(double, longitude);
+        QFETCH(QString, said);
+        QFETCH(QString, logged);
+        QVERIFY(writeBytes("bad.txt", "0 10\nten 20\n") && writeBytes("garden.txt", "0 10\n"));
+        QVERIFY(QFileInfo::exists("pipe") || mkfifo("pipe", 0600) == 0);
+        const QString path = file.isEmpty() ? file : QDir::current().filePath(file);
+        runSiteDialog([&](ObservingSiteDialog* dialog) {
+            click(dialog, "addSiteButton");
+            fillSite(dialog, "Home", latitude, longitude, 450, path);
+            auto* label = dialog->findChild<QLabel*>("horizonProblemLabel");
+            QCOMPARE(label->isVisibleTo(dialog) ? label->text() : QString(),
+                     said.isEmpty() ? said : said.arg(QDir::toNativeSeparators(path)));
+            QCOMPARE(okButton(dialog)->isEnabled(), said.isEmpty());
+            okButton(dialog)->click();
+        });
+        QCOMPARE(windowLogEvents(window.get()).filter("Observing site"),
+                 logged.isEmpty() ? QStringList() : QStringList(logged));
+    }
+
+    // TLEs > Preferences... shows each setting it holds; OK refuses a value it cannot take,
+    // saying why, and otherwise keeps them all and brings them into effect.
+    void preferencesAreCheckedOnOk_data() {
+        QTest::addColumn<QString>("editor"); // its object name
+        QTest::addColumn<QString>("text");   // typed into it
+        QTest::addColumn<QString>("said");   // empty: accepted
+        QTest::newRow("no sets") << "maxElementSetsSpinBox"
+                                 << ""
+                                 << "Element sets shown: give a whole number from 1 to 50000.";
+        QTest::newRow("no minutes")
+            << "reminderMinutesSpinBox"
+            << ""
+            << "Remind of a pass: give a whole number of minutes from 1 to 1440.";
+        QTest::newRow("no days")
+            << "autoUpdateDaysSpinBox"
+            << ""
+            << "Update from the sources: give a whole number of days from 0 (never) to 3650.";
+        QTest::newRow("missing magnitudes") << "magnitudeFileEdit"
+                                            << "none.mag"
+                                            << "The magnitude file none.mag does not exist.";
+        QTest::newRow("magnitudes from a pipe") << "magnitudeFileEdit"
+                                                << "pipe"
+                                                << "The magnitude file pipe is not a regular file.";
+        QTest::newRow("malformed magnitudes")
+            << "magnitudeFileEdit"
+            << "bad.mag"
+            << "Magnitude file bad.mag, line 2: not a catalogue number and a magnitude.";
+        QTest::newRow("good magnitudes") << "magnitudeFileEdit"
+                                         << "good.mag"
+                                         << "";
+        QTest::newRow("port too high") << "timeServerEdit"
+                                       << "time.example.org:70000"
+                                       << "Time server: \"70000\" is not a port; give a number "
+                                          "from 1 to 65535 after the colon.";
+        QTest::newRow("no port") << "timeServerEdit"
+                                 << "time.example.org:"
+                                 << "Time server: \"\" is not a port; give a number from 1 to "
+                                    "65535 after the colon.";
+        QTest::newRow("blank in a name")
+            << "timeServerEdit"
+            << "time example"
+            << "Time server: time example is neither a host name nor an address.";
+        QTest::newRow("unclosed bracket")
+            << "timeServerEdit"
+            << "[::1:123"
+            << "Time server: [::1:123 is neither a host name nor an address.";
+        QTest::newRow("name and port") << "timeServerEdit"
+                                       << "ntp.example.org:1123"
+                                       << "";
+        QTest::newRow("bare IPv6") << "timeServerEdit"
+                                   << "2001:db8::1"
+                                   << "";
+        QTest::newRow("IPv6 and port") << "timeServerEdit"
+                                       << "[2001:db8::1]:1123"
+                                       << "";
+        QTest::newRow("no time server") << "timeServerEdit"
+                                        << ""
+                                        << "";
+    }
+
+    void preferencesAreCheckedOnOk() {
+        QFETCH(QString, editor);
+        QFETCH(QString, text);
+        QFETCH(QString, said);
+        QVERIFY(writeBytes("bad.mag", "25544 -1.8\nISS -1.8\n") &&
+                writeBytes("good.mag", "25544 -1.8\n"));
+        QVERIFY(QFileInfo::exists("pipe") || mkfifo("pipe", 0600) == 0);
+        QVERIFY(writePreferences({500, 12, 5, QString(), "pool.ntp.org", 0}));
+        newWindow();
+        QString shown = "<not shown>";
+        QString refusal;
+        QObject scope;
+        answerNextDialog<PreferencesDialog>(&scope, [&](PreferencesDialog* dialog) {
+            const Preferences p = dialog->preferences();
+            shown = QString("%1 %2 %3 %4 %5 %6")
+                        .arg(p.maxElementSets)
+                        .arg(p.passSearchHours)
+                        .arg(p.reminderMinutes)
+                        .arg(p.magnitudeFile, p.ntpServer)
+                        .arg(p.autoUpdateDays);
+            dialog->findChild<QSpinBox*>("searchAheadSpinBox")->setValue(24);
+            dialog->findChild<QSpinBox*>("reminderMinutesSpinBox")->setValue(30);
+            dialog->findChild<QSpinBox*>("autoUpdateDaysSpinBox")->setValue(7);
+            QWidget* widget = dialog->findChild<QWidget*>(editor);
+            auto* edit = qobject_cast<QLineEdit*>(widget) ? qobject_cast<QLineEdit*>(widget)
+                                                          : widget->findChild<QLineEdit*>();
+            edit->selectAll();
+            QTest::keyClick(edit, Qt::Key_Delete);
+            QTest::keyClicks(edit, text);
+            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+            if (dialog->isVisible()) {
+                refusal = dialog->findChild<QLabel*>("problemLabel")->text();
+                QVERIFY(dialog->findChild<QLabel*>("problemLabel")->isVisibleTo(dialog));
+                dialog->reject();
+            }
+        });
+        child<QAction>("preferencesAction")->trigger();
+        QCOMPARE(shown, QString("500 12 5  pool.ntp.org 0"));
+        QCOMPARE(refusal, said);
+        const Preferences kept = readPreferences();
+        QCOMPARE(kept.reminderMinutes, said.isEmpty() ? 30 : 5);
+        QCOMPARE(window->findChild<PassReminders*>()->leadMinutes(), kept.reminderMinutes);
+        QCOMPARE(kept.passSearchHours, said.isEmpty() ? 24 : 12);
+        QCOMPARE(child<QSpinBox>("passSearchHoursSpinBox")->value(), kept.passSearchHours);
+        QCOMPARE(kept.autoUpdateDays, said.isEmpty() ? 7 : 0);
+        if (said.isEmpty() && editor != "magnitudeFileEdit")
+            QCOMPARE(kept.ntpServer, text);
+        if (said.isEmpty() && editor == "magnitudeFileEdit")
+            QCOMPARE(windowLog(window.get()).filter("magnitude"),
+                     QStringList("Info: Read 1 standard magnitude from good.mag."));
     }
 
     // The mount's site takes over from the chosen one when the mount reports it and stays after

@@ -179,18 +179,13 @@ bool readSite(const CommandOptions& options, Site& site, std::string& error,
 }
 
 bool readHorizon(const std::string& path, HorizonMask& mask, std::string& error) {
-    QFile file(QString::fromLocal8Bit(path.c_str()));
-    int badLine = 0;
-    if (!file.open(QIODevice::ReadOnly) || file.size() > HorizonMask::kMaxFileBytes) {
-        error = "cannot read '" + path + "'";
-        return false;
-    }
-    if (!mask.parse(file.readAll().toStdString(), &badLine)) {
-        error = "'" + path + "', line " + std::to_string(badLine) +
+    const HorizonFileRead read = readHorizonMaskFile(QString::fromLocal8Bit(path.c_str()), mask);
+    if (read.problem == HorizonFileProblem::BadLine)
+        error = "'" + path + "', line " + std::to_string(read.badLine) +
                 ": expected an azimuth and an altitude in degrees";
-        return false;
-    }
-    return true;
+    else if (read.problem != HorizonFileProblem::None)
+        error = "cannot read '" + path + "'";
+    return read.problem == HorizonFileProblem::None;
 }
 
 bool readInstant(const CommandOptions& options, const char* name,
