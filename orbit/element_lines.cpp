@@ -343,8 +343,7 @@ std::string elementLineFault(std::string_view line, char lineNumber) {
     const char digit = line[kCheckDigitField.offset()];
     const int sum = elementLineCheckDigit(line);
     if (!isDigit(digit) || sum != digit - '0')
-        return which + " ends in '" + digit + "' where its check digit " + char('0' + sum) +
-               " belongs";
+        return which + " has check digit " + digit + " where its columns give " + char('0' + sum);
     return {};
 }
 

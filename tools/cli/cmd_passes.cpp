@@ -164,11 +164,11 @@ int runPasses(const std::vector<std::string>& args) {
                                                         " is not a catalogue number and a magnitude"
                                                   : std::string()));
     }
-    const TimeScales scales = TimeScales::fromWorkingDirectory(csv || ics ? stderr : stdout);
     const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
     Catalogue catalogue;
     if (!readElementSets(path, std::size_t(limit), catalogue, error))
         return usageError("passes: " + error);
+    const TimeScales scales = TimeScales::fromWorkingDirectory(csv || ics ? stderr : stdout);
 
     // --horizon wins over the named site's horizon.
     if (options.has("horizon"))

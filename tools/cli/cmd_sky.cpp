@@ -107,11 +107,11 @@ int runSky(const std::vector<std::string>& args) {
         return usageError("sky: " + error);
 
     const bool csv = options.has("csv");
-    const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
     const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
     Catalogue catalogue;
     if (!readElementSets(path, std::size_t(limit), catalogue, error))
         return usageError("sky: " + error);
+    const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
 
     const double jd = at ? scales.workingJdFromUtcCalendar(*at) : scales.currentJd();
     SkyComputation sky(scales);

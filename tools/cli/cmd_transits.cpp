@@ -138,11 +138,11 @@ int runTransits(const std::vector<std::string>& args) {
         return usageError("transits: " + error);
 
     const bool csv = options.has("csv");
-    const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
     const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
     Catalogue catalogue;
     if (!readElementSets(path, std::size_t(limit), catalogue, error))
         return usageError("transits: " + error);
+    const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
 
     HorizonMask horizon;
     if (!horizonPath.empty() && !readHorizon(horizonPath, horizon, error))
