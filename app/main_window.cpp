@@ -653,8 +653,9 @@ void MainWindow::followRow(int row) {
     const QModelIndex index = satelliteModel->index(row, SatelliteTableModel::Name);
     if (!index.isValid())
         return;
-    const long number = long(session->catalogue()[std::size_t(row)].elements.satnum);
-    transit->start(index.data().toString(),
+    const CatalogueEntry& satellite = session->catalogue()[std::size_t(row)];
+    const long number = long(satellite.elements.satnum);
+    transit->start(QString::fromUtf8(logName(satellite).c_str()),
                    index.data(SatelliteTableModel::NameLineRole).toString(),
                    index.data(SatelliteTableModel::Line1Role).toString(),
                    index.data(SatelliteTableModel::Line2Role).toString(), readTimeOffset(number));

@@ -188,18 +188,20 @@ std::optional<CalendarTime> parseCalendar(const std::string& text) {
         !readDigits(text, pos, 2, month) || !expect(text, pos, '-') ||
         !readDigits(text, pos, 2, day))
         return std::nullopt;
-    if (!expect(text, pos, ' ') && !expect(text, pos, 'T'))
-        return std::nullopt;
-    if (!readDigits(text, pos, 2, hour) || !expect(text, pos, ':') ||
-        !readDigits(text, pos, 2, minute))
-        return std::nullopt;
-    if (expect(text, pos, ':')) {
-        if (!readDigits(text, pos, 2, second))
+    // A date alone means its first instant.
+    if (pos < text.size()) {
+        if ((!expect(text, pos, ' ') && !expect(text, pos, 'T')) ||
+            !readDigits(text, pos, 2, hour) || !expect(text, pos, ':') ||
+            !readDigits(text, pos, 2, minute))
             return std::nullopt;
-        if (expect(text, pos, '.') && !readFractionMs(text, pos, millisecond))
-            return std::nullopt;
+        if (expect(text, pos, ':')) {
+            if (!readDigits(text, pos, 2, second))
+                return std::nullopt;
+            if (expect(text, pos, '.') && !readFractionMs(text, pos, millisecond))
+                return std::nullopt;
+        }
+        expect(text, pos, 'Z');
     }
-    expect(text, pos, 'Z');
     if (pos != text.size())
         return std::nullopt;
     if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 ||

@@ -48,8 +48,8 @@ CalendarTime jdToCalendar(const UtcTable* table, double jd);
 
 // "YYYY-MM-DD hh:mm:ss.mmm" (the clock's format; 'T' also accepted as the separator when
 // parsing, seconds and their fraction optional, the fraction truncated to milliseconds, a
-// trailing 'Z' allowed). Parsing checks every field against the proleptic Gregorian calendar
-// and allows second 60.
+// trailing 'Z' allowed; a date alone is its 0h). Parsing checks every field against the proleptic
+// Gregorian calendar and allows second 60.
 enum class CalendarFormat {
     Clock,   // 2026-03-19 12:00:00.250, the window's clock and the log
     Seconds, // 2026-03-19 12:00:00, the planner's table

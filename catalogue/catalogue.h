@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 // The window's catalogue file, in the working directory, and how many of its sets it shows.
@@ -17,7 +18,8 @@ struct Catalogue {
     // Complete sets in the file read, also those beyond the limit of the read.
     std::size_t setsInFile = 0;
     // Records of an orbit mean-elements file that were left out for a missing, unreadable or
-    // out-of-range field (see readElementSetFile in catalogue/omm_reader.h).
+    // out-of-range field (see readElementSetFile in catalogue/omm_reader.h); in TLE text, sets
+    // with a line missing.
     std::size_t skippedSets = 0;
 
     std::size_t size() const { return satellites.size(); }
@@ -26,9 +28,13 @@ struct Catalogue {
     const CatalogueEntry& operator[](std::size_t i) const { return satellites[i]; }
 };
 
-// Replaces the catalogue by the three-line groups of a text file, at most maxSets of them
-// (0: no limit), and counts them all. Blank lines between groups are passed over; the last
-// group needs no final line feed. Returns 1 when the file cannot be opened or read (the
+// Replaces the catalogue by the sets of a TLE text, as groupElementLines (orbit/element_lines.h)
+// finds them, at most maxSets of them (0: no limit), and counts them all; the lines of a set go
+// to the parser as they stand, whatever they hold. A set without a name line is named by its
+// line 1 (elementSetNameFromLine1). Element lines out of place count as skipped sets.
+void readCatalogueText(std::string_view text, std::size_t maxSets, Catalogue& catalogue);
+
+// readCatalogueText for a file's text. Returns 1 when the file cannot be opened or read (the
 // catalogue is then empty), else 0.
 int readCatalogueFile(const char* path, std::size_t maxSets, Catalogue& catalogue);
 

@@ -4,6 +4,7 @@
 #include "orbit/sgp4.h"
 #include "orbit/tle.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -62,6 +63,13 @@ void fillCatalogueEntry(CatalogueEntry& entry, const MeanElements& elements) {
         entry.line1 = lines->line1;
         entry.line2 = lines->line2;
     }
+}
+
+std::string logName(const CatalogueEntry& entry) {
+    const std::string shown(entry.displayName);
+    std::string name = shown.substr(0, kNameField);
+    name.erase(name.find_last_not_of(' ') + 1); // all of it when blank
+    return name + shown.substr(std::min(kNameField, shown.size()));
 }
 
 int propagateSatellite(CatalogueEntry& satellite, double jd) {

@@ -26,6 +26,10 @@ void fillCatalogueEntry(CatalogueEntry& entry, const char* nameLine, char* line1
 // written as a TLE (writeElementLines), or empty when it cannot be one.
 void fillCatalogueEntry(CatalogueEntry& entry, const MeanElements& elements);
 
+// The display name without the blanks that pad the name to its field, for sentences:
+// "OSCAR 7 (AO-7) (07530)".
+std::string logName(const CatalogueEntry& entry);
+
 // Propagates to a UTC Julian date and stores the position in metres. When the model produces
 // no position (codes 1 to 4) the stored position is NaN, so the table shows that rather than a
 // stale place. Returns 0.

@@ -19,14 +19,6 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-bool startsWith(std::string_view line, const char* prefix) {
-    return line.size() >= 2 && line[0] == prefix[0] && line[1] == prefix[1];
-}
-
-bool isElementLine(std::string_view line) {
-    return startsWith(line, "1 ") || startsWith(line, "2 ");
-}
-
 bool isBlank(std::string_view line) {
     return line.find_first_not_of(" \t\r\v\f") == std::string_view::npos;
 }
@@ -59,56 +51,61 @@ bool isNameLine(std::string_view line) {
     return true;
 }
 
-std::optional<CheckedElementSet> checkedSet(std::string_view name, std::string_view raw1,
-                                            std::string_view raw2) {
-    const std::optional<std::string_view> line1 = strictElementLine(raw1, '1');
-    const std::optional<std::string_view> line2 = strictElementLine(raw2, '2');
-    if (!line1 || !line2 || !isNameLine(name))
+// The set, or empty with the reason in fault.
+std::optional<CheckedElementSet> checkedSet(const GroupedElementLines& set, std::string& fault) {
+    if (set.line1.empty() || set.line2.empty()) {
+        fault = set.line1.empty() ? "line 1 is missing" : "line 2 is missing";
         return std::nullopt;
+    }
+    const std::optional<std::string_view> line1 = strictElementLine(set.line1, '1');
+    const std::optional<std::string_view> line2 = strictElementLine(set.line2, '2');
+    if (!line1 || !line2) {
+        fault = elementLineFault(line1 ? set.line2 : set.line1, line1 ? '2' : '1');
+        return std::nullopt;
+    }
+    if (!isNameLine(set.name)) {
+        fault = "the name line is longer than 100 characters or holds control characters";
+        return std::nullopt;
+    }
     const std::optional<long> number =
         decodeCatalogueNumber(elementLineField(*line1, kCatalogueNumberField));
-    const std::optional<double> when = epoch(*line1);
-    if (!number || !when ||
-        decodeCatalogueNumber(elementLineField(*line2, kCatalogueNumberField)) != number)
+    if (!number ||
+        decodeCatalogueNumber(elementLineField(*line2, kCatalogueNumberField)) != number) {
+        fault = number ? "lines 1 and 2 carry different catalogue numbers"
+                       : "the catalogue number does not read";
         return std::nullopt;
-    return CheckedElementSet{std::string(name), std::string(*line1), std::string(*line2), *number,
-                             *when};
+    }
+    const std::optional<double> when = epoch(*line1);
+    if (!when) {
+        fault = "the epoch does not read";
+        return std::nullopt;
+    }
+    const std::string name =
+        set.hasNameLine ? std::string(set.name) : elementSetNameFromLine1(*line1);
+    return CheckedElementSet{name, std::string(*line1), std::string(*line2), *number, *when};
 }
 
 } // namespace
 
-CheckedText checkElementSets(const std::string& text) {
-    std::vector<std::string_view> lines;
-    const std::string_view all(text);
-    for (std::size_t start = 0; start < all.size();) {
-        std::size_t end = all.find('\n', start);
-        if (end == std::string_view::npos)
-            end = all.size();
-        std::string_view line = all.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (!isBlank(line))
-            lines.push_back(line);
-        start = end + 1;
-    }
+void noteSkippedSet(std::size_t& skipped, std::vector<SkippedSet>& reasons, SkippedSet why) {
+    ++skipped;
+    if (reasons.size() < kSkipReasonsKept)
+        reasons.push_back(std::move(why));
+}
 
+CheckedText checkElementSets(const std::string& text) {
     CheckedText result;
-    const std::size_t n = lines.size();
-    for (std::size_t i = 0; i < n;) {
-        if (!isElementLine(lines[i]) && i + 2 < n && startsWith(lines[i + 1], "1 ") &&
-            startsWith(lines[i + 2], "2 ")) {
-            if (std::optional<CheckedElementSet> set =
-                    checkedSet(lines[i], lines[i + 1], lines[i + 2]))
-                result.sets.push_back(std::move(*set));
-            else
-                ++result.skipped;
-            i += 3;
-        } else if (isElementLine(lines[i])) {
-            // A set without its name line, or with a line missing: one skipped set.
-            ++result.skipped;
-            i += startsWith(lines[i], "1 ") && i + 1 < n && startsWith(lines[i + 1], "2 ") ? 2 : 1;
+    std::size_t setNumber = 0;
+    for (const GroupedElementLines& group : groupElementLines(text)) {
+        ++setNumber;
+        std::string fault;
+        if (std::optional<CheckedElementSet> set = checkedSet(group, fault)) {
+            set->setNumber = setNumber;
+            set->lineNumber = group.lineNumber;
+            result.sets.push_back(std::move(*set));
         } else {
-            ++i;
+            noteSkippedSet(result.skipped, result.reasons,
+                           {setNumber, group.lineNumber, std::move(fault)});
         }
     }
     return result;

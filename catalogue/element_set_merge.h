@@ -11,25 +11,45 @@ class QByteArray;
 
 // One set that passed the checks: its three lines without line ends, its catalogue number
 // (Alpha-5 decoded: A0001 is 100001) and its epoch as year * 1000 + day of year.
+// A set without a name line is named by its line 1 (elementSetNameFromLine1). setNumber counts
+// every set of the text, skipped ones too, from 1; lineNumber is that of its first line.
 struct CheckedElementSet {
     std::string nameLine;
     std::string line1;
     std::string line2;
     long catalogueNumber = 0;
     double epoch = 0.0;
+    std::size_t setNumber = 0;
+    std::size_t lineNumber = 0;
 };
+
+// Why a set was left out: its place (as CheckedElementSet counts it; line 0 where the form has
+// no lines to count) and the check it failed, in a few words.
+struct SkippedSet {
+    std::size_t setNumber = 0;
+    std::size_t lineNumber = 0;
+    std::string reason;
+};
+
+// How many reasons a read keeps: the first ones, in text order.
+constexpr std::size_t kSkipReasonsKept = 5;
+
+// Counts a skipped set and keeps its reason when fewer than kSkipReasonsKept are kept; reasons
+// come in text order.
+void noteSkippedSet(std::size_t& skipped, std::vector<SkippedSet>& reasons, SkippedSet why);
 
 struct CheckedText {
     std::vector<CheckedElementSet> sets; // in text order
     std::size_t skipped = 0;             // sets that failed a check
+    std::vector<SkippedSet> reasons;     // of the first skipped ones
     std::size_t beyondTle = 0;           // valid sets whose numbers do not fit a TLE (> 339999)
 };
 
-// The three-line sets of a text. Blank lines and text between sets (a page around them) are
-// passed over; a name line followed by lines starting "1 " and "2 " is a set, and so is an
-// element line out of place. A set is kept when both element lines are strict
-// (strictElementLine in orbit/element_lines.h; CR aside), carry one catalogue number and line 1
-// a readable epoch, and its name line is short printable text. The others are counted as skipped.
+// The sets of a TLE text, grouped by groupElementLines (orbit/element_lines.h): with or without
+// name lines, Space-Track's "0 NAME" read as NAME. A set is kept when both element lines are
+// strict (strictElementLine; CR aside), carry one catalogue number and line 1 a readable epoch,
+// and its name line is short printable text. The others, element lines out of place among them,
+// are counted as skipped.
 CheckedText checkElementSets(const std::string& text);
 
 // The sets of several sources in source order, each catalogue number once: where a number

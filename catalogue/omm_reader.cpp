@@ -11,6 +11,8 @@
 #include <QList>
 #include <QXmlStreamReader>
 
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
@@ -46,65 +48,92 @@ std::string trimmed(const std::string& text) {
     return QByteArray::fromStdString(text).trimmed().toStdString();
 }
 
-// The values of one record; empty when one is missing, unreadable or out of range.
-std::optional<MeanElements> meanElements(const Record& record) {
+QByteArray withoutBom(const QByteArray& text) {
+    return text.startsWith("\xEF\xBB\xBF") ? text.mid(3) : text;
+}
+
+// The values of one record; empty when one is missing, unreadable or out of range, with the
+// reason in fault.
+std::optional<MeanElements> meanElements(const Record& record, std::string& fault) {
     for (const char* name : kFieldNames)
-        if (record.find(name) == record.end())
+        if (record.find(name) == record.end()) {
+            fault = std::string(name) + " is missing";
             return std::nullopt;
+        }
     const auto field = [&record](const char* name) {
         return trimmed(record.at(name));
     };
-    const auto epoch = readIsoEpoch(field("EPOCH"));
-    const std::optional<double> decimals[] = {readDecimal(field("MEAN_MOTION")),
-                                              readDecimal(field("ECCENTRICITY")),
-                                              readDecimal(field("INCLINATION")),
-                                              readDecimal(field("RA_OF_ASC_NODE")),
-                                              readDecimal(field("ARG_OF_PERICENTER")),
-                                              readDecimal(field("MEAN_ANOMALY")),
-                                              readDecimal(field("BSTAR")),
-                                              readDecimal(field("MEAN_MOTION_DOT")),
-                                              readDecimal(field("MEAN_MOTION_DDOT"))};
-    const std::optional<long long> integers[] = {
-        readInteger(field("EPHEMERIS_TYPE")), readInteger(field("NORAD_CAT_ID")),
-        readInteger(field("ELEMENT_SET_NO")), readInteger(field("REV_AT_EPOCH"))};
-    const std::string classification = field("CLASSIFICATION_TYPE");
-    if (!epoch || classification.size() != 1)
+    const auto unreadable = [&fault](const char* name) {
+        fault = std::string(name) + " does not read";
         return std::nullopt;
-    for (const auto& value : decimals)
+    };
+    const auto epoch = readIsoEpoch(field("EPOCH"));
+    if (!epoch)
+        return unreadable("EPOCH");
+    const char* const decimalNames[] = {"MEAN_MOTION",    "ECCENTRICITY",      "INCLINATION",
+                                        "RA_OF_ASC_NODE", "ARG_OF_PERICENTER", "MEAN_ANOMALY",
+                                        "BSTAR",          "MEAN_MOTION_DOT",   "MEAN_MOTION_DDOT"};
+    double decimals[std::size(decimalNames)] = {};
+    for (std::size_t i = 0; i < std::size(decimalNames); ++i) {
+        const std::optional<double> value = readDecimal(field(decimalNames[i]));
         if (!value)
-            return std::nullopt;
-    for (const auto& value : integers)
+            return unreadable(decimalNames[i]);
+        decimals[i] = *value;
+    }
+    const char* const integerNames[] = {"EPHEMERIS_TYPE", "NORAD_CAT_ID", "ELEMENT_SET_NO",
+                                        "REV_AT_EPOCH"};
+    long long integers[std::size(integerNames)] = {};
+    for (std::size_t i = 0; i < std::size(integerNames); ++i) {
+        const std::optional<long long> value = readInteger(field(integerNames[i]));
         if (!value || *value < 0 || *value > kMaxNoradCatId)
-            return std::nullopt;
+            return unreadable(integerNames[i]);
+        integers[i] = *value;
+    }
+    const std::string classification = field("CLASSIFICATION_TYPE");
+    if (classification.size() != 1)
+        return unreadable("CLASSIFICATION_TYPE");
     MeanElements e;
     e.objectName = field("OBJECT_NAME");
     e.objectId = field("OBJECT_ID");
     e.epochYear = epoch->first;
     e.epochDay = epoch->second;
-    e.meanMotion = *decimals[0];
-    e.eccentricity = *decimals[1];
-    e.inclination = *decimals[2];
-    e.raOfAscNode = *decimals[3];
-    e.argOfPericenter = *decimals[4];
-    e.meanAnomaly = *decimals[5];
-    e.bstar = *decimals[6];
-    e.meanMotionDot = *decimals[7];
-    e.meanMotionDdot = *decimals[8];
-    e.ephemerisType = int(*integers[0]);
-    e.noradCatId = long(*integers[1]);
-    e.elementSetNo = long(*integers[2]);
-    e.revAtEpoch = long(*integers[3]);
+    e.meanMotion = decimals[0];
+    e.eccentricity = decimals[1];
+    e.inclination = decimals[2];
+    e.raOfAscNode = decimals[3];
+    e.argOfPericenter = decimals[4];
+    e.meanAnomaly = decimals[5];
+    e.bstar = decimals[6];
+    e.meanMotionDot = decimals[7];
+    e.meanMotionDdot = decimals[8];
+    e.ephemerisType = int(integers[0]);
+    e.noradCatId = long(integers[1]);
+    e.elementSetNo = long(integers[2]);
+    e.revAtEpoch = long(integers[3]);
     e.classificationType = classification[0];
-    if (!meanElementsInRange(e))
+    if (!meanElementsInRange(e)) {
+        fault = "a value lies out of range";
         return std::nullopt;
+    }
     return e;
 }
 
-void add(MeanElementsRead& read, const Record& record) {
-    if (std::optional<MeanElements> e = meanElements(record))
+// The next record's place: every record read so far, kept or skipped, comes before it.
+std::size_t nextSetNumber(const MeanElementsRead& read) {
+    return read.sets.size() + read.skipped + 1;
+}
+
+void skip(MeanElementsRead& read, std::size_t line, std::string reason) {
+    noteSkippedSet(read.skipped, read.reasons, {nextSetNumber(read), line, std::move(reason)});
+}
+
+// line: of the record's start, 0 where the form has none to tell.
+void add(MeanElementsRead& read, const Record& record, std::size_t line) {
+    std::string fault;
+    if (std::optional<MeanElements> e = meanElements(record, fault))
         read.sets.push_back(std::move(*e));
     else
-        ++read.skipped;
+        skip(read, line, std::move(fault));
 }
 
 void readJson(const QByteArray& text, MeanElementsRead& read) {
@@ -123,7 +152,7 @@ void readJson(const QByteArray& text, MeanElementsRead& read) {
             else if (it.value().isDouble())
                 record[it.key().toStdString()] = shortestDecimal(it.value().toDouble());
         }
-        add(read, record);
+        add(read, record, 0); // Qt's JSON reader tells no lines
     }
 }
 
@@ -165,7 +194,9 @@ std::optional<std::vector<std::string>> csvFields(const QByteArray& line) {
 void readCsv(const QByteArray& text, MeanElementsRead& read) {
     QList<QByteArray> lines = text.split('\n');
     std::optional<std::vector<std::string>> header;
+    std::size_t lineNumber = 0;
     for (QByteArray& line : lines) {
+        ++lineNumber;
         if (line.endsWith('\r'))
             line.chop(1);
         if (line.trimmed().isEmpty())
@@ -176,13 +207,16 @@ void readCsv(const QByteArray& text, MeanElementsRead& read) {
             continue;
         }
         if (!fields || fields->size() != header->size()) {
-            ++read.skipped;
+            skip(read, lineNumber,
+                 fields ? "the row has " + std::to_string(fields->size()) + " fields, the header " +
+                              std::to_string(header->size())
+                        : std::string("a quote is left open or text follows a closing one"));
             continue;
         }
         Record record;
         for (std::size_t i = 0; i < fields->size(); ++i)
             record[trimmed((*header)[i])] = (*fields)[i];
-        add(read, record);
+        add(read, record, lineNumber);
     }
 }
 
@@ -190,23 +224,27 @@ void readCsv(const QByteArray& text, MeanElementsRead& read) {
 void readKvn(const QByteArray& text, MeanElementsRead& read) {
     Record record;
     bool broken = false;
+    std::size_t lineNumber = 0, recordLine = 0; // of the record under way
     const auto finish = [&] {
         if (!record.empty() || broken) {
             if (broken)
-                ++read.skipped;
+                skip(read, recordLine, "a line is not KEY = value");
             else
-                add(read, record);
+                add(read, record, recordLine);
         }
         record.clear();
         broken = false;
+        recordLine = 0;
     };
     for (const QByteArray& raw : text.split('\n')) {
+        ++lineNumber;
         const QByteArray line = raw.trimmed();
         if (line.isEmpty() || line.startsWith("COMMENT"))
             continue;
         const int equals = line.indexOf('=');
         if (equals <= 0) {
             broken = true;
+            recordLine = recordLine == 0 ? lineNumber : recordLine;
             continue;
         }
         const std::string key = line.left(equals).trimmed().toStdString();
@@ -217,6 +255,7 @@ void readKvn(const QByteArray& text, MeanElementsRead& read) {
             value = value.left(value.lastIndexOf('[')).trimmed();
         if (key == "CCSDS_OMM_VERS" || record.count(key) != 0)
             finish();
+        recordLine = recordLine == 0 ? lineNumber : recordLine;
         if (key != "CCSDS_OMM_VERS")
             record[key] = value.toStdString();
     }
@@ -228,6 +267,7 @@ void readKvn(const QByteArray& text, MeanElementsRead& read) {
 void readXml(const QByteArray& text, MeanElementsRead& read) {
     QXmlStreamReader xml(text);
     Record record;
+    std::size_t recordLine = 0; // of the record under way
     bool inRecord = false, leaf = false;
     std::string name, value;
     while (!xml.atEnd()) {
@@ -235,9 +275,10 @@ void readXml(const QByteArray& text, MeanElementsRead& read) {
         case QXmlStreamReader::StartElement:
             if (xml.name() == QLatin1String("omm")) {
                 if (inRecord)
-                    ++read.skipped; // an unclosed message inside another
+                    skip(read, recordLine, "a message starts inside another");
                 record.clear();
                 inRecord = true;
+                recordLine = std::size_t(xml.lineNumber());
             }
             leaf = true;
             name = xml.name().toString().toStdString();
@@ -252,7 +293,7 @@ void readXml(const QByteArray& text, MeanElementsRead& read) {
                 record[name] = value;
             leaf = false;
             if (inRecord && xml.name() == QLatin1String("omm")) {
-                add(read, record);
+                add(read, record, recordLine);
                 inRecord = false;
             }
             break;
@@ -261,7 +302,7 @@ void readXml(const QByteArray& text, MeanElementsRead& read) {
         }
     }
     if (xml.hasError() && inRecord)
-        ++read.skipped;
+        skip(read, recordLine, "the XML breaks off");
 }
 
 } // namespace
@@ -277,12 +318,10 @@ ElementSetForm elementSetForm(const QByteArray& raw) {
         return ElementSetForm::Kvn;
     if (first.contains(',') && first.contains("OBJECT_NAME"))
         return ElementSetForm::Csv;
-    bool afterLine1 = false;
-    for (const QByteArray& line : text.split('\n')) {
-        if (afterLine1 && line.startsWith("2 "))
+    for (const GroupedElementLines& set :
+         groupElementLines(std::string_view(raw.constData(), std::size_t(raw.size()))))
+        if (set.complete())
             return ElementSetForm::Tle;
-        afterLine1 = line.startsWith("1 ");
-    }
     return ElementSetForm::None;
 }
 
@@ -309,11 +348,11 @@ MeanElementsRead readMeanElements(const QByteArray& text, ElementSetForm form) {
     if (form == ElementSetForm::Json)
         readJson(text, read);
     else if (form == ElementSetForm::Csv)
-        readCsv(withoutPreamble(text), read);
+        readCsv(withoutBom(text), read);
     else if (form == ElementSetForm::Xml)
         readXml(text, read);
     else if (form == ElementSetForm::Kvn)
-        readKvn(withoutPreamble(text), read);
+        readKvn(withoutBom(text), read);
     return read;
 }
 
@@ -323,13 +362,24 @@ MeanElementsRead readAnyMeanElements(const QByteArray& text, ElementSetForm form
     MeanElementsRead read;
     const CheckedText checked = checkElementSets(text.toStdString());
     read.skipped = checked.skipped;
+    read.reasons = checked.reasons;
     for (const CheckedElementSet& set : checked.sets) {
         if (std::optional<MeanElements> e =
                 readElementLines(set.line1, set.line2, trimmed(set.nameLine)))
             read.sets.push_back(std::move(*e));
-        else
+        else {
             ++read.skipped;
+            if (read.reasons.size() < 2 * kSkipReasonsKept) // the first few of each check
+                read.reasons.push_back(
+                    {set.setNumber, set.lineNumber, "a field does not read or lies out of range"});
+        }
     }
+    // Both checks' reasons in text order, the first ones kept.
+    std::stable_sort(
+        read.reasons.begin(), read.reasons.end(),
+        [](const SkippedSet& a, const SkippedSet& b) { return a.setNumber < b.setNumber; });
+    if (read.reasons.size() > kSkipReasonsKept)
+        read.reasons.resize(kSkipReasonsKept);
     return read;
 }
 
@@ -340,6 +390,7 @@ CheckedText checkElementSetsAnyForm(const QByteArray& body) {
     const MeanElementsRead read = readMeanElements(body, form);
     CheckedText checked;
     checked.skipped = read.skipped;
+    checked.reasons = read.reasons;
     for (const MeanElements& e : read.sets) {
         const std::optional<ElementLines> lines = writeElementLines(e);
         if (!lines) {
@@ -366,7 +417,9 @@ int readElementSetFile(const QString& path, std::size_t maxSets, Catalogue& cata
     if (found == ElementSetForm::Tle) {
         if (form)
             *form = found;
-        return readCatalogueFile(QFile::encodeName(path).constData(), maxSets, catalogue);
+        readCatalogueText(std::string_view(text.constData(), std::size_t(text.size())), maxSets,
+                          catalogue);
+        return 0;
     }
     const MeanElementsRead read = readMeanElements(text, found);
     if (read.sets.empty() && read.skipped == 0) // JSON that does not parse, a bare header, ...

@@ -6,6 +6,7 @@
 // is told from the content alone. JSON and XML are read with Qt's readers.
 
 #include "catalogue/catalogue.h"
+#include "catalogue/element_set_merge.h"
 #include "orbit/mean_elements.h"
 
 #include <QByteArray>
@@ -18,16 +19,18 @@ enum class ElementSetForm { None, Tle, Json, Csv, Xml, Kvn };
 
 // The form of a text: JSON when it starts with '[' or '{', XML with '<', KVN when its first line
 // is "CCSDS_OMM_VERS = ..." or "OBJECT_NAME = ...", CSV when its first line names OBJECT_NAME
-// among comma-separated columns, TLE when a line starting "1 " is followed by one starting "2 ";
-// otherwise None. A UTF-8 byte-order mark and leading blank lines are passed over.
+// among comma-separated columns, TLE when groupElementLines (orbit/element_lines.h) finds a
+// whole set in it, with or without a name line; otherwise None. A UTF-8 byte-order mark and leading
+// blank lines are passed over.
 ElementSetForm elementSetForm(const QByteArray& text);
 
 // The form's name as orbitrak-cli convert spells it: "tle", "json", "csv", "xml", "kvn".
 const char* elementSetFormName(ElementSetForm form);
 
 struct MeanElementsRead {
-    std::vector<MeanElements> sets; // in text order
-    std::size_t skipped = 0;        // records with a missing, unreadable or out-of-range field
+    std::vector<MeanElements> sets;  // in text order
+    std::size_t skipped = 0;         // records with a missing, unreadable or out-of-range field
+    std::vector<SkippedSet> reasons; // of the first skipped ones
 };
 
 // The records of an OMM text in the given form (not Tle or None: nothing). A record is kept
@@ -43,10 +46,9 @@ MeanElementsRead readMeanElements(const QByteArray& text, ElementSetForm form);
 // readElementLines (names trimmed), OMM through readMeanElements.
 MeanElementsRead readAnyMeanElements(const QByteArray& text, ElementSetForm form);
 
-// readCatalogueFile for a file of any form. TLE text is read exactly as readCatalogueFile
-// reads it; OMM records become entries initialised from their values as read
-// (fillCatalogueEntry), the skipped ones counted in catalogue.skippedSets. A file in none of the
-// forms leaves the catalogue empty. Returns 1 when the file cannot be read, else 0; form (when
-// given) tells what the file held.
+// readCatalogueFile for a file of any form. TLE text is read as readCatalogueText reads it; OMM
+// records become entries initialised from their values as read (fillCatalogueEntry), the skipped
+// ones counted in catalogue.skippedSets. A file in none of the forms leaves the catalogue empty.
+// Returns 1 when the file cannot be read, else 0; form (when given) tells what the file held.
 int readElementSetFile(const QString& path, std::size_t maxSets, Catalogue& catalogue,
                        ElementSetForm* form = nullptr);

@@ -328,3 +328,107 @@ std::optional<ElementLines> shiftElementEpoch(std::string_view line1, std::strin
     lines.line1[kCheckDigitField.offset()] = char('0' + elementLineCheckDigit(lines.line1));
     return lines;
 }
+
+std::string elementLineFault(std::string_view line, char lineNumber) {
+    const std::string which = std::string("line ") + lineNumber;
+    while (!line.empty() && line.back() == ' ')
+        line.remove_suffix(1);
+    if (line.size() < 2 || line[0] != lineNumber || line[1] != ' ')
+        return which + " does not start with \"" + lineNumber + " \"";
+    for (const char c : line)
+        if (c < 0x20 || c > 0x7e)
+            return which + " holds a character that is not printable ASCII";
+    if (line.size() != kElementLineLength)
+        return which + " has " + std::to_string(line.size()) + " columns, not 69";
+    const char digit = line[kCheckDigitField.offset()];
+    const int sum = elementLineCheckDigit(line);
+    if (!isDigit(digit) || sum != digit - '0')
+        return which + " has check digit " + digit + " where its columns give " + char('0' + sum);
+    return {};
+}
+
+namespace {
+
+bool startsWithTwo(std::string_view line, char first) {
+    return line.size() >= 2 && line[0] == first && line[1] == ' ';
+}
+
+bool isElementLine(std::string_view line) {
+    return startsWithTwo(line, '1') || startsWithTwo(line, '2');
+}
+
+struct NumberedLine {
+    std::string_view text;
+    std::size_t number;
+};
+
+// The lines that may belong to sets: not blank, not a comment.
+std::vector<NumberedLine> candidateLines(std::string_view text) {
+    std::vector<NumberedLine> lines;
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
+    std::size_t number = 0;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        ++number;
+        if (line.find_first_not_of(" \t\r\v\f") != std::string_view::npos && line[0] != '#')
+            lines.push_back({line, number});
+        start = end + 1;
+    }
+    return lines;
+}
+
+} // namespace
+
+std::vector<GroupedElementLines> groupElementLines(std::string_view text) {
+    const std::vector<NumberedLine> lines = candidateLines(text);
+    std::vector<GroupedElementLines> sets;
+    const std::size_t n = lines.size();
+    for (std::size_t i = 0; i < n;) {
+        GroupedElementLines set;
+        set.lineNumber = lines[i].number;
+        const std::string_view line = lines[i].text;
+        if (startsWithTwo(line, '1') && i + 1 < n && startsWithTwo(lines[i + 1].text, '2')) {
+            set.line1 = line;
+            set.line2 = lines[i + 1].text;
+            i += 2;
+        } else if (!isElementLine(line) && i + 2 < n && startsWithTwo(lines[i + 1].text, '1') &&
+                   startsWithTwo(lines[i + 2].text, '2')) {
+            set.name = startsWithTwo(line, '0') ? line.substr(2) : line;
+            set.hasNameLine = true;
+            set.line1 = lines[i + 1].text;
+            set.line2 = lines[i + 2].text;
+            i += 3;
+        } else {
+            ++i;
+            if (!isElementLine(line))
+                continue; // text between sets
+            (line[0] == '1' ? set.line1 : set.line2) = line;
+        }
+        sets.push_back(set);
+    }
+    return sets;
+}
+
+std::string elementSetNameFromLine1(std::string_view line1) {
+    const auto columns = [line1](ElementLineField field) {
+        std::string_view text =
+            line1.size() > field.offset() ? line1.substr(field.offset(), field.width()) : "";
+        text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
+        while (!text.empty() && text.back() == ' ')
+            text.remove_suffix(1);
+        return text;
+    };
+    if (const std::string_view designator = columns(kDesignatorField); !designator.empty())
+        return objectIdText(designator);
+    if (line1.size() >= kCatalogueNumberField.last)
+        if (const std::optional<long> number =
+                decodeCatalogueNumber(elementLineField(line1, kCatalogueNumberField)))
+            return std::to_string(*number);
+    return std::string(columns(kCatalogueNumberField));
+}

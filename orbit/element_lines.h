@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // A field's columns, counted from 1 as the layout is published.
 struct ElementLineField {
@@ -74,6 +75,34 @@ int yearFromTwoDigits(int twoDigits);
 // The line without its trailing blanks, when it then is a whole element line of that number:
 // 69 columns of printable ASCII, the line number and a blank, and the right check digit last.
 std::optional<std::string_view> strictElementLine(std::string_view line, char lineNumber);
+
+// Why a line is not a whole element line of that number (see strictElementLine), in a few
+// words ("line 1 has 68 columns, not 69"); empty when it is one.
+std::string elementLineFault(std::string_view line, char lineNumber);
+
+// One set of a TLE text, its lines as they stand without line ends; or an element line out of
+// place, a set with a line missing.
+struct GroupedElementLines {
+    std::string_view name;      // the name line ("0 " of Space-Track's form dropped); empty without
+    std::string_view line1;     // empty when line 1 is missing
+    std::string_view line2;     // empty when line 2 is missing
+    std::size_t lineNumber = 0; // of the set's first line in the text, counting from 1
+    bool hasNameLine = false;
+
+    bool complete() const { return !line1.empty() && !line2.empty(); }
+};
+
+// How the lines of a TLE text form sets; every reader of TLE text takes its sets from here, so
+// that they all agree. Lines end in LF or CR LF; a UTF-8 byte-order mark, blank lines and lines
+// starting with '#' are passed over. A line starting "1 " followed by one starting "2 " is a
+// set; so is a line that starts neither way followed by those two, its name line. An element
+// line that fits neither is a set with a line missing; other text is passed over (a page
+// around the sets).
+std::vector<GroupedElementLines> groupElementLines(std::string_view text);
+
+// The name of a set without a name line: its international designator (line 1, columns 10 to
+// 17) as "1998-067A", or its catalogue number when that is blank.
+std::string elementSetNameFromLine1(std::string_view line1);
 
 // A set's two element lines, without line ends.
 struct ElementLines {

@@ -20,7 +20,7 @@ public:
     // instant: the working Julian date of the latest tick, read when the pass is asked for.
     TransitChain(MountLink& link, std::function<double()> instant, QObject* parent = nullptr);
 
-    // name: what the table shows; the three lines exactly as read from the catalogue.
+    // name: for the log, without padding (logName); the three lines exactly as read.
     // offsetSeconds: the satellite's own time offset. When the total with the mount's clock
     // (totalOffset) is not zero, the set goes up with its epoch moved by it; otherwise the lines
     // go exactly as read.

@@ -200,6 +200,22 @@ private slots:
                  QStringList("Warning: Skipped 1 element set that failed their checks."));
     }
 
+    // satell.txt of two-line sets as tools write them, one in Space-Track's "0 NAME" form, and an
+    // element line out of place, counted.
+    void windowReadsTwoLineSets() {
+        QVERIFY(writeBytes("satell.txt", QByteArray("\xEF\xBB\xBF# sets\n" + kIssLine1 + kIssLine2 +
+                                                    "0 CALSPHERE 1\n" + kCalsphereLine1 +
+                                                    kCalsphereLine2 + kIssLine1)
+                                             .replace("\n", "\r\n")));
+        MainWindow window(scales);
+        QAbstractItemModel* table = satelliteTable(window);
+        QCOMPARE(table->rowCount(), 2);
+        QCOMPARE(table->index(0, 0).data().toString(), QString("1998-067A                (25544)"));
+        QCOMPARE(table->index(1, 0).data().toString(), QString("CALSPHERE 1              (00900)"));
+        QCOMPARE(windowLog(&window).filter("Skipped"),
+                 QStringList("Warning: Skipped 1 element set that failed their checks."));
+    }
+
     void loadTles_data() {
         QTest::addColumn<QString>("choice"); // empty: the user cancels
         QTest::addColumn<int>("sets");       // what satell.txt holds afterwards

@@ -213,8 +213,16 @@ private slots:
         row("CR LF reads as LF", QByteArray(one + group("SAT\n")).replace("\n", "\r\n"), 2, 2, sat);
         row("blank lines between groups passed over",
             "\n \t\n\r\n" + one + "\n  \n" + group("SAT\n") + "\n\n", 2, 2, sat);
-        row("unparsable group still listed", "x\ny\nz\n", 1, 1,
-            "x" + QByteArray(23, ' ') + " (     )");
+        row("unparsable set still listed", "x\n1 y\n2 z\n", 1, 1,
+            "x" + QByteArray(23, ' ') + " (   y\n)");
+        const QByteArray bare = kIssLine1 + kIssLine2; // without a name line
+        const QByteArray designated = "1998-067A                (25544)";
+        row("two-line sets, mark, comments, CR LF",
+            QByteArray("\xEF\xBB\xBF# sets\n" + bare + "#\n" + bare).replace("\n", "\r\n"), 2, 2,
+            designated);
+        row("mixed", "SAT\n" + bare + bare, 2, 2, designated);
+        row("Space-Track's 0 NAME", "0 " + one, 1, 1, kIssDisplayName);
+        row("stray lines passed over", "JUNK\n" + one + kIssLine1 + group("SAT\n"), 2, 2, sat);
         row("short line 1 brings its line end", "SHORT\n1 255\n" + kIssLine2, 1, 1,
             "SHORT" + QByteArray(19, ' ') + " ( 255\n)");
         row("padded to 24", group("TESTSAT 1\n", "12345"), 1, 1,
@@ -348,8 +356,9 @@ private slots:
         QCOMPARE(QByteArray(catalogue[0].displayName), kIssDisplayName);
     }
 
-    // orbitrak-cli convert: 0 with a set written, 1 with none, 2 for a usage error.
-    void cliConvert_data() {
+    // orbitrak-cli: convert gives 0 with a set written, 1 with none, 2 for a usage error; every
+    // command refuses a file in no known form.
+    void cli_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QByteArray>("out"); // a piece of standard output
@@ -370,15 +379,37 @@ private slots:
             "<OBJECT_NAME>DEB, PIECE \"A\" &amp; MORE<", "");
         row("to kvn", "convert --to kvn sample.json", 0, "\nNORAD_CAT_ID = 270000000\n", "");
         row("to json", "convert --to json sample.kvn", 0, "\n    \"BSTAR\": -0.000011606,\n", "");
-        row("nothing valid", "convert bad.json", 1, "", "skipped 3 element sets");
-        row("no known form", "convert --to json bad.kvn", 1, "[]",
-            "no element sets in a known form");
+        row("nothing valid", "convert bad.json", 1, "",
+            "orbitrak-cli: convert: set 1: MEAN_MOTION is missing\n"
+            "orbitrak-cli: convert: set 2: ECCENTRICITY does not read\n"
+            "orbitrak-cli: convert: set 3: a value lies out of range\n"
+            "orbitrak-cli: convert: skipped 3 element sets");
+        row("the first five reasons", "convert skips.txt", 0, "GOOD\n1 25544U",
+            "orbitrak-cli: convert: set 2 (line 5): line 1 has check digit 1 where its columns "
+            "give 0\n"
+            "orbitrak-cli: convert: set 3 (line 8): line 2 is missing\n"
+            "orbitrak-cli: convert: set 4 (line 9): lines 1 and 2 carry different catalogue "
+            "numbers\n"
+            "orbitrak-cli: convert: set 5 (line 13): line 2 has 60 columns, not 69\n"
+            "orbitrak-cli: convert: set 6 (line 15): line 1 is missing\n"
+            "orbitrak-cli: convert: skipped 6 element sets that failed their checks\n");
+        row("csv rows", "convert --to kvn bad.csv", 1, "",
+            "set 1 (line 3): the row has 3 fields, the header 2\n");
+        for (const char* command : {"convert", "sky --tle", "passes --tle", "transits --tle",
+                                    "propagate --minutes 0 --tle"})
+            QTest::addRow("no known form: %s", command)
+                << (QString(command) + " notes.md").split(' ') << 2 << QByteArray()
+                << "orbitrak-cli: " + QByteArray(command).split(' ').front() +
+                       ": notes.md holds no element sets in a known form.\n";
+        row("sky names its columns", "sky --help", 0, "\nColumns: Name (", "");
+        row("update names the forms", "update --help", 0,
+            "orbit mean-elements messages (OMM) as JSON,\nCSV, XML or KVN", "");
         row("unknown form", "convert --to yaml sample.json", 2, "", "--to needs");
         row("two files", "convert sample.json sample.kvn", 2, "", "unexpected argument");
         row("missing file", "convert missing.json", 2, "", "cannot read");
     }
 
-    void cliConvert() {
+    void cli() {
         QFETCH(QStringList, args);
         QFETCH(int, exitCode);
         QFETCH(QByteArray, out);
@@ -386,7 +417,18 @@ private slots:
         QVERIFY(writeBytes("sample.json", ommText("json", sampleRecords())));
         QVERIFY(writeBytes("sample.kvn", ommText("kvn", sampleRecords())));
         QVERIFY(writeBytes("bad.json", ommText("json", sampleRecords().mid(2, 3))));
-        QVERIFY(writeBytes("bad.kvn", "KEY\n"));
+        QVERIFY(writeBytes("bad.csv", "OBJECT_NAME,OBJECT_ID\n\nX,1,2\n"));
+        QVERIFY(writeBytes("notes.md", "# Notes\n\nKEY\n1 2\n"));
+        const QByteArray line1 = hostile::withChecksum(kIssLine1.left(68).toStdString()).c_str();
+        const QByteArray line2 = hostile::withChecksum(kIssLine2.left(68).toStdString()).c_str();
+        const QByteArray other =
+            hostile::withChecksum(QByteArray(line2).replace(2, 5, "25545").toStdString()).c_str();
+        const QByteArray wrongDigit = line1.left(68) + char(line1[68] == '9' ? '0' : line1[68] + 1);
+        QVERIFY(writeBytes("skips.txt", "# sets that fail\nGOOD\n" + line1 + "\n" + line2 +
+                                            "\nDIGIT\n" + wrongDigit + "\n" + line2 + "\n" + line1 +
+                                            "\nNUMBERS\n" + line1 + "\n" + other + "\n\n" + line1 +
+                                            "\n" + line2.left(60) + "\n" + line2 + "\n" +
+                                            wrongDigit + "\n" + line2 + "\n"));
         const ProgramRun r = runProgram(ORBITRAK_CLI, args, QDir::currentPath());
         QCOMPARE(r.exitCode, exitCode);
         QVERIFY2(r.out.contains(out), r.out.constData());
@@ -585,6 +627,44 @@ private slots:
                          QByteArray::number(row.azimuthDeg, 'f', 9) + "," +
                          QByteArray::number(row.distanceKm, 'f', 6) + "," +
                          QByteArray::number(row.speedDegPerSec, 'f', 9));
+        }
+    }
+
+    // The same sets written as two-line sets (a byte-order mark, CR LF, comments, every third
+    // in Space-Track's "0 NAME" form) print the same rows, named by their designators; a date
+    // alone is its 0h.
+    void cliReadsTwoLineSets() {
+        const QList<QByteArray> lines =
+            readBytes(ORBITRAK_ACTIVE_CATALOGUE).split('\n').mid(0, 120);
+        QByteArray three, two = "\xEF\xBB\xBF# two-line sets\n";
+        QByteArrayList names;
+        for (int k = 0; k < 40; ++k) {
+            const QByteArray& line1 = lines[3 * k + 1];
+            three += lines[3 * k] + '\n' + line1 + '\n' + lines[3 * k + 2] + '\n';
+            const QByteArray designator = line1.mid(9, 8).trimmed();
+            names << (k % 3 == 0 ? lines[3 * k].trimmed()
+                                 : (designator.left(2).toInt() < 57 ? "20" : "19") +
+                                       designator.left(2) + '-' + designator.mid(2));
+            two += (k % 3 == 0 ? "0 " + lines[3 * k] + '\n' : QByteArray(k == 20 ? "#\n" : "")) +
+                   line1 + '\n' + lines[3 * k + 2] + '\n';
+        }
+        QVERIFY(writeBytes("three.txt", three));
+        QVERIFY(writeBytes("two.txt", two.replace("\n", "\r\n")));
+        const auto sky = [](const char* file, const char* at) {
+            return runProgram(ORBITRAK_CLI, {"sky", "--tle", file, "--at", at, "--csv"},
+                              QDir::currentPath());
+        };
+        const ProgramRun fromThree = sky("three.txt", "2026-03-19T00:00:00Z");
+        const ProgramRun fromTwo = sky("two.txt", "2026-03-19");
+        QCOMPARE(fromTwo.exitCode, 0);
+        const QList<QByteArray> expected = fromThree.out.split('\n'), got = fromTwo.out.split('\n');
+        QCOMPARE(got.size(), 42);
+        QCOMPARE(got.size(), expected.size());
+        QCOMPARE(names[1], QByteArray("1964-063E"));
+        for (int row = 1; row <= 40; ++row) {
+            QList<QByteArray> want = expected[row].split(',');
+            want[1] = names[row - 1];
+            QCOMPARE(got[row].split(','), want);
         }
     }
 

@@ -29,6 +29,8 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <string>
+#include <vector>
 
 using TableEdit = std::function<void(UtcTable&)>;
 
@@ -50,24 +52,21 @@ bool saneRow(const LiveRow& r) {
            within(r.speedDegPerSec, 0.0, 180.0) && within(r.distanceKm, 0.0, kInf);
 }
 
-// The groups the reader takes from a catalogue text: every read takes one line, at most 255
-// characters of it (a longer line is read in pieces), CR LF read as one line feed; a blank read
-// where a group would start is passed over, and the last line needs no line feed.
+// The sets the reader takes from a catalogue text: each line starting "1 " directly followed
+// by one starting "2 ", blank lines and lines starting '#' left out; line ends LF or CR LF.
 std::size_t groupsIn(const std::string& text) {
-    std::size_t groups = 0, reads = 0; // of the group under way
+    std::vector<std::string> lines;
     for (std::size_t start = 0, end; start < text.size(); start = end + 1) {
         end = std::min(text.find('\n', start), text.size());
-        std::string line = text.substr(start, end + 1 - start);
-        if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0)
-            line.erase(line.size() - 2, 1);
-        for (std::size_t at = 0; at < line.size(); at += 255) {
-            const bool blank = line.find_first_not_of(" \t\r\n", at) >= at + 255;
-            if ((reads > 0 || !blank) && ++reads == 3) {
-                ++groups;
-                reads = 0;
-            }
-        }
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.find_first_not_of(' ') != std::string::npos && line[0] != '#')
+            lines.push_back(line);
     }
+    std::size_t groups = 0;
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i)
+        groups += lines[i].rfind("1 ", 0) == 0 && lines[i + 1].rfind("2 ", 0) == 0;
     return groups;
 }
 
@@ -136,7 +135,7 @@ private slots:
             QTest::addRow("seed %u", seed) << seed;
     }
 
-    // Every group is listed whatever it holds, with a 32-character name, and every row is a
+    // Every set is listed whatever its lines hold, with a 32-character name, and every row is a
     // number in range or NaN at instants near and far from any epoch.
     void noiseIsKeptAndStaysSane() {
         QFETCH(unsigned, seed);

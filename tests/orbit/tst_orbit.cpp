@@ -25,6 +25,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -379,6 +380,14 @@ private slots:
         row("strict 1", put(kLine1, 2, "0"), "-");
         row("strict 1", put(kLine1, 16, "\t"), "-"); // printable ASCII only
         row("strict 2", kLine2, kLine2);
+        // The name of a set without a name line.
+        row("name", kLine1, "1958-002B");
+        row("name", put(kLine1, 10, "57001ABC"), "1957-001ABC");
+        row("name", put(kLine1, 10, "56001A  "), "2056-001A");
+        row("name", put(kLine1, 10, "        "), "5");
+        row("name", put(put(kLine1, 3, "A0005"), 10, "        "), "100005");
+        row("name", put(kLine1, 10, "X 1     "), "X 1");
+        row("name", "1 255", "255");
         // The epoch moved by SECONDS: columns 19 to 32 after, with the check digit made right.
         row("epoch", "0|00179.78495062", "00179.78495062");
         row("epoch", "1.5|00179.78495062", "00179.78496798");
@@ -434,12 +443,57 @@ private slots:
                                     shifted->line2 == kLine2.toStdString();
                 out = intact ? shifted->line1.substr(18, 14) : "broken";
             }
+        } else if (rule == "name") {
+            out = elementSetNameFromLine1(in);
         } else if (rule == "year") {
             out = std::to_string(yearFromTwoDigits(std::stoi(in)));
         } else if (const auto line = strictElementLine(in, rule.back())) {
             out = std::string(*line);
         }
         QCOMPARE(QByteArray::fromStdString(out.value_or("-")), expected);
+    }
+
+    // Which lines form sets: each set as NAME@LINE:NUMBER1/NUMBER2 ("-" without a name line,
+    // "none" for a missing line).
+    void grouping_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("sets");
+        const QByteArray one = kLine1 + "\n" + kLine2 + "\n";
+        const QByteArray named =
+            "ISS (ZARYA)\n" + put(kLine1, 3, "25544") + "\n" + put(kLine2, 3, "25544") + "\n";
+        QTest::newRow("three lines") << named << QByteArray("ISS (ZARYA)@1:25544/25544");
+        QTest::newRow("two lines, mark, CR LF, comments")
+            << "\xEF\xBB\xBF# from a tool\r\n" + QByteArray(one + one).replace("\n", "\r\n") +
+                   "#\r\n"
+            << QByteArray("-@2:00005/00005 -@4:00005/00005");
+        QTest::newRow("mixed, blank lines")
+            << one + "\n" + named + "  \n" + one
+            << QByteArray("-@1:00005/00005 ISS (ZARYA)@4:25544/25544 "
+                          "-@8:00005/00005");
+        QTest::newRow("Space-Track's 0 NAME")
+            << "0 ISS (ZARYA)\n" + one << QByteArray("ISS (ZARYA)@1:00005/00005");
+        QTest::newRow("a line missing")
+            << kLine1 + "\n" + named + kLine2 + "\nNAME\n" + kLine1 + "\n"
+            << QByteArray("-@1:00005/none ISS (ZARYA)@2:25544/25544 -@5:none/00005 "
+                          "-@7:00005/none");
+        QTest::newRow("page around")
+            << "<pre>\n" + named + "</pre>\n<p>1 2</p>" << QByteArray("ISS (ZARYA)@2:25544/25544");
+        QTest::newRow("no sets") << QByteArray("hello\n\n# 1 2\n") << QByteArray();
+    }
+
+    void grouping() {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, sets);
+        QByteArrayList got;
+        const auto number = [](std::string_view line) {
+            return line.empty() ? QByteArray("none") : QByteArray(line.substr(2, 5).data(), 5);
+        };
+        const std::string whole = text.toStdString();
+        for (const GroupedElementLines& set : groupElementLines(whole))
+            got << (set.hasNameLine ? QByteArray(set.name.data(), int(set.name.size())) : "-") +
+                       "@" + QByteArray::number(qulonglong(set.lineNumber)) + ":" +
+                       number(set.line1) + "/" + number(set.line2);
+        QCOMPARE(got.join(' '), sets);
     }
 
     // Every catalogue number comes back from its five columns.
@@ -745,6 +799,26 @@ private slots:
         const ProgramRun help = runProgram(ORBITRAK_CLI, {"propagate", "--help"});
         QCOMPARE(help.exitCode, 0);
         QVERIFY(help.out.contains(expected.front().toLatin1()));
+    }
+
+    // The published verification file, two-line sets between comments, through the reader:
+    // every set, in order, at the reference's positions.
+    void cliPropagateReadsTwoLineSets() {
+        const ProgramRun r =
+            runProgram(ORBITRAK_CLI, {"propagate", "--tle", ORBITRAK_TEST_DATA "/sgp4/SGP4-VER.TLE",
+                                      "--minutes", "0"});
+        QCOMPARE(r.exitCode, 0);
+        const QList<QByteArray> rows = r.out.trimmed().split('\n').mid(1);
+        QCOMPARE(rows.size(), int(sets_.size()));
+        for (std::size_t i = 0; i < sets_.size(); ++i) {
+            const QList<QByteArray> f = rows[int(i)].split(',');
+            QCOMPARE(f[0], QByteArray::number(sets_[i].line1.mid(2, 5).toInt()));
+            const Step& first = sets_[i].expected.front();
+            if (first.t != 0.0 || first.error != 0)
+                continue;
+            for (int k = 0; k < 3; ++k)
+                QVERIFY2(std::fabs(f[2 + k].toDouble() - first.rv[k]) < 1e-6, rows[int(i)]);
+        }
     }
 
     void cliBadArguments_data() {

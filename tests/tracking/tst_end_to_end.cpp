@@ -291,7 +291,9 @@ private slots:
         const QRect cell = table->visualRect(table->model()->index(0, 0));
         QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
         QTest::mouseDClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
-        const QString name = table->model()->index(0, 0).data().toString();
+        // The log names it without the table's padding.
+        const QString name =
+            current.first().name.trimmed() + " (" + current.first().line1.mid(2, 5) + ")";
         QStringList expected{logLine(LogLevel::Info, "Selected " + name + "."),
                              logLine(LogLevel::Success, "Slewing to transiting TLE.")};
         if (offset != 0.0)

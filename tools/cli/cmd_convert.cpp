@@ -19,20 +19,21 @@ const char kHelp[] =
     "Usage: orbitrak-cli convert [--to tle|json|csv|xml|kvn] [FILE]\n"
     "\n"
     "Reads the element sets of FILE (standard input without it) in any of five forms, found\n"
-    "from the content: three-line TLEs, or orbit mean-elements messages (OMM) as JSON, CSV,\n"
-    "XML or KVN, as CelesTrak publishes them. Writes them to standard output in the form of\n"
-    "--to (default tle), with CelesTrak's field names and layout. Each value of a TLE is\n"
-    "rounded to its column as published TLEs are; catalogue numbers from 100000 to 339999 are\n"
-    "written in the Alpha-5 form (A0000 to Z9999), and sets with larger numbers cannot be\n"
-    "TLEs. Sets with a missing, unreadable or out-of-range field are skipped; standard error\n"
+    "from the content: TLEs (with or without name lines), or orbit mean-elements messages\n"
+    "(OMM) as JSON, CSV, XML or KVN, as CelesTrak publishes them. Writes them to standard\n"
+    "output in the form of --to (default tle), with CelesTrak's field names and layout. Each\n"
+    "value of a TLE is rounded to its column as published TLEs are; catalogue numbers from\n"
+    "100000 to 339999 are written in the Alpha-5 form (A0000 to Z9999), and sets with larger\n"
+    "numbers cannot be TLEs. Sets with a missing, unreadable or out-of-range field are\n"
+    "skipped; standard error says why for the first five (\"set N (line L): REASON\") and\n"
     "counts what was left out.\n"
     "\n"
     "Options:\n"
     "  --to FORM      tle (default), json, csv, xml or kvn\n"
     "  --help         this text\n"
     "\n"
-    "Exit status: 0 at least one set written, 1 none (or output not written), 2 bad arguments\n"
-    "or unreadable file.\n";
+    "Exit status: 0 at least one set written, 1 none (or output not written), 2 bad arguments,\n"
+    "an unreadable file or one in none of the five forms.\n";
 
 enum class Field { Text, Number, Integer };
 
@@ -213,7 +214,9 @@ int runConvert(const std::vector<std::string>& args) {
 
     const ElementSetForm form = elementSetForm(text);
     MeanElementsRead read = readAnyMeanElements(text, form);
-    const bool nothingKnown = read.sets.empty() && read.skipped == 0;
+    if (read.sets.empty() && read.skipped == 0)
+        return usageError("convert: " + (fromFile ? path : std::string("Standard input")) +
+                          " holds no element sets in a known form.");
     std::size_t beyondTle = 0;
     if (to == "tle") {
         std::vector<MeanElements> kept;
@@ -240,8 +243,13 @@ int runConvert(const std::vector<std::string>& args) {
         writeKvn(read.sets);
     }
 
-    if (nothingKnown)
-        std::fprintf(stderr, "orbitrak-cli: convert: no element sets in a known form\n");
+    // The first few reasons, then the counts. JSON tells no lines.
+    for (const SkippedSet& why : read.reasons) {
+        const std::string line =
+            why.lineNumber > 0 ? " (line " + std::to_string(why.lineNumber) + ")" : "";
+        std::fprintf(stderr, "orbitrak-cli: convert: set %zu%s: %s\n", why.setNumber, line.c_str(),
+                     why.reason.c_str());
+    }
     if (read.skipped > 0)
         std::fprintf(stderr,
                      "orbitrak-cli: convert: skipped %zu element sets that failed their checks\n",

@@ -33,9 +33,11 @@ const char kHelp[] =
     "current directory, as the window reads it.\n"
     "\n"
     "Options:\n"
-    "  --tle FILE     element sets: three-line TLEs, or OMM as JSON, CSV, XML or KVN\n"
+    "  --tle FILE     element sets: TLEs (with or without name lines), or OMM as JSON, CSV,\n"
+    "                 XML or KVN; a file in none of these forms exits with status 2\n"
     "                 (default satell.txt)\n"
-    "  --from TIME    start of the window, UTC, ISO 8601, e.g. 2026-03-19T12:00:00.250Z\n"
+    "  --from TIME    start of the window, UTC, ISO 8601, e.g. 2026-03-19T12:00:00.250Z or\n"
+    "                 2026-03-19 (0h)\n"
     "                 (default now)\n"
     "  --hours H      length of the window in hours (default 24)\n"
     "  --site NAME    an observing site named in the window (Mount > Observing site...),\n"
@@ -162,12 +164,11 @@ int runPasses(const std::vector<std::string>& args) {
                                                         " is not a catalogue number and a magnitude"
                                                   : std::string()));
     }
-    const TimeScales scales = TimeScales::fromWorkingDirectory(csv || ics ? stderr : stdout);
     const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
     Catalogue catalogue;
-    if (readElementSetFile(QString::fromLocal8Bit(path.c_str()), std::size_t(limit), catalogue) !=
-        0)
-        return usageError("passes: cannot read '" + path + "'");
+    if (!readElementSets(path, std::size_t(limit), catalogue, error))
+        return usageError("passes: " + error);
+    const TimeScales scales = TimeScales::fromWorkingDirectory(csv || ics ? stderr : stdout);
 
     // --horizon wins over the named site's horizon.
     if (options.has("horizon"))

@@ -17,10 +17,10 @@ namespace {
 const char kHelp[] =
     "Usage: orbitrak-cli propagate --tle FILE --minutes M1,M2,...\n"
     "\n"
-    "Reads FILE (three-line TLEs, or OMM as JSON, CSV, XML or KVN), initialises each set\n"
-    "with SGP4/SDP4 (AFSPC mode, WGS-72) and propagates it to each number of minutes since its\n"
-    "own epoch (negative for earlier). Writes CSV to standard output, one row per set and time,\n"
-    "sets in file order and times in the given order:\n"
+    "Reads FILE (TLEs with or without name lines, or OMM as JSON, CSV, XML or KVN), initialises\n"
+    "each set with SGP4/SDP4 (AFSPC mode, WGS-72) and propagates it to each number of minutes\n"
+    "since its own epoch (negative for earlier). Writes CSV to standard output, one row per set\n"
+    "and time, sets in file order and times in the given order:\n"
     "\n"
     "  catalog,tsince_min,x_km,y_km,z_km,vx_km_s,vy_km_s,vz_km_s,error\n"
     "\n"
@@ -34,7 +34,8 @@ const char kHelp[] =
     "  --minutes LIST      comma-separated minutes since epoch, e.g. -1440,0,90.5\n"
     "  --help              this text\n"
     "\n"
-    "Exit status: 0 done, 1 output not written, 2 bad arguments or unreadable file.\n";
+    "Exit status: 0 done, 1 output not written, 2 bad arguments, an unreadable file or one in\n"
+    "none of the five forms.\n";
 
 void printNumber(double x) {
     if (std::isnan(x))
@@ -66,8 +67,8 @@ int runPropagate(const std::vector<std::string>& args) {
                           options.value("minutes") + "'");
 
     Catalogue catalogue;
-    if (readElementSetFile(QString::fromLocal8Bit(options.value("tle").c_str()), 0, catalogue) != 0)
-        return usageError("propagate: cannot read '" + options.value("tle") + "'");
+    if (!readElementSets(options.value("tle"), 0, catalogue, error))
+        return usageError("propagate: " + error);
 
     std::puts("catalog,tsince_min,x_km,y_km,z_km,vx_km_s,vy_km_s,vz_km_s,error");
     for (const CatalogueEntry& satellite : catalogue.satellites) {

@@ -26,10 +26,17 @@ const char kHelp[] =
     "distance, and the angle the line of sight turned during the last second). The time table\n"
     "(user_utc.bin or utc.bin) is read from the current directory, as the window reads it.\n"
     "\n"
+    "Columns: Name (the name, then the catalogue number in brackets), Altitude (deg), Azimuth\n"
+    "(deg, from north through east), Distance (km) and Speed (deg/s, the angle the line of\n"
+    "sight turned during the last second); with --csv the same as catalog, name, altitude_deg,\n"
+    "azimuth_deg, distance_km and speed_deg_s.\n"
+    "\n"
     "Options:\n"
-    "  --tle FILE     element sets: three-line TLEs, or OMM as JSON, CSV, XML or KVN\n"
+    "  --tle FILE     element sets: TLEs (with or without name lines), or OMM as JSON, CSV,\n"
+    "                 XML or KVN; a file in none of these forms exits with status 2\n"
     "                 (default satell.txt)\n"
-    "  --at TIME      UTC instant, ISO 8601, e.g. 2026-03-19T12:00:00.250Z (default now)\n"
+    "  --at TIME      UTC instant, ISO 8601, e.g. 2026-03-19T12:00:00.250Z, or a date alone\n"
+    "                 for its 0h, 2026-03-19 (default now)\n"
     "  --site NAME    an observing site named in the window (Mount > Observing site...),\n"
     "                 instead of --lat, --lon and --elev\n"
     "  --lat DEG      site latitude, north positive (default 45)\n"
@@ -100,12 +107,11 @@ int runSky(const std::vector<std::string>& args) {
         return usageError("sky: " + error);
 
     const bool csv = options.has("csv");
-    const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
     const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
     Catalogue catalogue;
-    if (readElementSetFile(QString::fromLocal8Bit(path.c_str()), std::size_t(limit), catalogue) !=
-        0)
-        return usageError("sky: cannot read '" + path + "'");
+    if (!readElementSets(path, std::size_t(limit), catalogue, error))
+        return usageError("sky: " + error);
+    const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
 
     const double jd = at ? scales.workingJdFromUtcCalendar(*at) : scales.currentJd();
     SkyComputation sky(scales);

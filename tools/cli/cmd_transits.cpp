@@ -32,9 +32,11 @@ const char kHelp[] =
     "The time table (user_utc.bin or utc.bin) is read from the current directory.\n"
     "\n"
     "Options:\n"
-    "  --tle FILE     element sets: three-line TLEs, or OMM as JSON, CSV, XML or KVN\n"
+    "  --tle FILE     element sets: TLEs (with or without name lines), or OMM as JSON, CSV,\n"
+    "                 XML or KVN; a file in none of these forms exits with status 2\n"
     "                 (default satell.txt)\n"
-    "  --from TIME    start of the window, UTC, ISO 8601, e.g. 2026-03-19T12:00:00.250Z\n"
+    "  --from TIME    start of the window, UTC, ISO 8601, e.g. 2026-03-19T12:00:00.250Z or\n"
+    "                 2026-03-19 (0h)\n"
     "                 (default now)\n"
     "  --hours H      length of the window in hours (default 72)\n"
     "  --site NAME    an observing site named in the window (Mount > Observing site...),\n"
@@ -136,12 +138,11 @@ int runTransits(const std::vector<std::string>& args) {
         return usageError("transits: " + error);
 
     const bool csv = options.has("csv");
-    const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
     const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
     Catalogue catalogue;
-    if (readElementSetFile(QString::fromLocal8Bit(path.c_str()), std::size_t(limit), catalogue) !=
-        0)
-        return usageError("transits: cannot read '" + path + "'");
+    if (!readElementSets(path, std::size_t(limit), catalogue, error))
+        return usageError("transits: " + error);
+    const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
 
     HorizonMask horizon;
     if (!horizonPath.empty() && !readHorizon(horizonPath, horizon, error))

@@ -1,6 +1,7 @@
 #include "tools/cli/options.h"
 
 #include "catalogue/observing_sites.h"
+#include "catalogue/omm_reader.h"
 
 #include <QFile>
 
@@ -194,9 +195,11 @@ bool readInstant(const CommandOptions& options, const char* name,
         return true;
     instant = parseCalendar(options.value(name));
     if (!instant)
-        error = std::string("--") + name +
-                " needs a UTC instant such as 2026-03-19T12:00:00.250Z, got '" +
-                options.value(name) + "'";
+        error =
+            std::string("--") + name +
+            " needs a UTC instant such as 2026-03-19T12:00:00.250Z or a date such as 2026-03-19, "
+            "got '" +
+            options.value(name) + "'";
     return instant.has_value();
 }
 
@@ -208,4 +211,16 @@ std::string fixed(double value, int decimals) {
     char text[64];
     std::snprintf(text, sizeof text, "%.*f", decimals, value);
     return text;
+}
+
+bool readElementSets(const std::string& path, std::size_t limit, Catalogue& catalogue,
+                     std::string& error) {
+    ElementSetForm form = ElementSetForm::None;
+    if (readElementSetFile(QString::fromLocal8Bit(path.c_str()), limit, catalogue, &form) != 0)
+        error = "cannot read '" + path + "'";
+    else if (form == ElementSetForm::None)
+        error = path + " holds no element sets in a known form.";
+    else
+        return true;
+    return false;
 }

@@ -7,6 +7,7 @@
 #include "astro/calendar.h"
 #include "astro/horizon_mask.h"
 #include "astro/site.h"
+#include "catalogue/catalogue.h"
 
 #include <QCommandLineParser>
 
@@ -65,9 +66,15 @@ bool readSite(const CommandOptions& options, Site& site, std::string& error,
 // file or the line that does not read.
 bool readHorizon(const std::string& path, HorizonMask& mask, std::string& error);
 
-// Reads --name into instant when given: a UTC instant in ISO 8601.
+// Reads --name into instant when given: a UTC instant in ISO 8601, or a date alone for its 0h.
 bool readInstant(const CommandOptions& options, const char* name,
                  std::optional<CalendarTime>& instant, std::string& error);
 
 // Number texts as the window shows them: fixed notation, C locale, "nan" for no value.
 std::string fixed(double value, int decimals);
+
+// Reads the element sets of a file in any form (readElementSetFile), at most limit of them (0:
+// all), else false with a message: the file cannot be read, or holds no element sets in a known
+// form.
+bool readElementSets(const std::string& path, std::size_t limit, Catalogue& catalogue,
+                     std::string& error);
