@@ -1,5 +1,6 @@
 #include "catalogue/catalogue_entry.h"
 
+#include "astro/topocentric.h"
 #include "orbit/element_lines.h"
 #include "orbit/sgp4.h"
 #include "orbit/tle.h"
@@ -11,6 +12,7 @@
 namespace {
 
 constexpr int kWgs72 = 1;
+constexpr double kFarthestSatelliteKm = 1.5e6;
 constexpr std::size_t kNameField = 24;
 
 bool blankAt(const char* line, std::size_t length, std::size_t column) {
@@ -64,13 +66,24 @@ void fillCatalogueEntry(CatalogueEntry& entry, const MeanElements& elements) {
     }
 }
 
+Vec3 satellitePosition(double xKm, double yKm, double zKm) {
+    const Vec3 metres{1000.0 * xKm, 1000.0 * yKm, 1000.0 * zKm};
+    // Comparisons false for NaN. The propagator's z axis is the Earth's to some metres.
+    if (length(metres) <= 1000.0 * kFarthestSatelliteKm && !isInsideEarth(metres))
+        return metres;
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+    return {nan, nan, nan};
+}
+
 int propagateSatellite(CatalogueEntry& satellite, double jd) {
     constexpr double nan = std::numeric_limits<double>::quiet_NaN();
     double r[3] = {nan, nan, nan};
     double v[3];
     const double tsince = (jd - satellite.elements.jdsatepoch) * 1440.0;
     sgp4Propagate(kWgs72, satellite.elements, tsince, r, v);
-    for (int i = 0; i < 3; ++i)
-        satellite.position[i] = 1000.0 * r[i];
+    const Vec3 position = satellitePosition(r[0], r[1], r[2]);
+    satellite.position[0] = position.x;
+    satellite.position[1] = position.y;
+    satellite.position[2] = position.z;
     return 0;
 }

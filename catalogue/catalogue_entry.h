@@ -1,5 +1,6 @@
 #pragma once
 
+#include "astro/vec3.h"
 #include "orbit/element_set.h"
 #include "orbit/mean_elements.h"
 
@@ -26,7 +27,12 @@ void fillCatalogueEntry(CatalogueEntry& entry, const char* nameLine, char* line1
 // written as a TLE (writeElementLines), or empty when it cannot be one.
 void fillCatalogueEntry(CatalogueEntry& entry, const MeanElements& elements);
 
-// Propagates to a UTC Julian date and stores the position in metres. When the model produces
-// no position (codes 1 to 4) the stored position is NaN, so the table shows that rather than a
-// stale place. Returns 0.
+// A satellite's position in metres from the model's in km; NaN throughout where the model gave
+// none (codes 1 to 4) or one no satellite can have: below the Earth's surface or beyond
+// 1,500,000 km. Decayed or broken elements give those, SGP4 itself flagging only some of them.
+// Every propagation for the sky, the passes and the transits goes through this.
+Vec3 satellitePosition(double xKm, double yKm, double zKm);
+
+// Propagates to a UTC Julian date and stores satellitePosition, so the table shows no position
+// rather than a stale or impossible place. Returns 0.
 int propagateSatellite(CatalogueEntry& satellite, double jd);
