@@ -22,13 +22,6 @@ SiteMeridianPosition siteMeridianPosition(const Site& site) {
     return p;
 }
 
-bool isInsideEarth(const Vec3& point) {
-    const double polar = kWgs84AxisRatio * kWgs84EquatorialRadius;
-    const double x = point.x / kWgs84EquatorialRadius, y = point.y / kWgs84EquatorialRadius;
-    const double z = point.z / polar;
-    return x * x + y * y + z * z < 1.0;
-}
-
 double siteDistance(const Site& a, const Site& b) {
     // Earth-fixed positions, each site's meridian turned to its longitude.
     const auto position = [](const Site& site) {

@@ -14,10 +14,6 @@ struct SiteMeridianPosition {
 // The exact geodetic-to-geocentric conversion of the site.
 SiteMeridianPosition siteMeridianPosition(const Site& site);
 
-// Whether an Earth-centred point (metres, z along the Earth's axis) lies inside the WGS-84
-// ellipsoid. False for NaN.
-bool isInsideEarth(const Vec3& point);
-
 // The straight line between two sites on the ellipsoid, elevations included, in metres: the
 // distance that matters to whether they see the same sky (within metres of the way along the
 // ground at the few kilometres where it is asked).

@@ -1,6 +1,5 @@
 #include "catalogue/catalogue_entry.h"
 
-#include "astro/topocentric.h"
 #include "orbit/element_lines.h"
 #include "orbit/sgp4.h"
 #include "orbit/tle.h"
@@ -66,11 +65,10 @@ void fillCatalogueEntry(CatalogueEntry& entry, const MeanElements& elements) {
     }
 }
 
-Vec3 satellitePosition(double xKm, double yKm, double zKm) {
-    const Vec3 metres{1000.0 * xKm, 1000.0 * yKm, 1000.0 * zKm};
-    // Comparisons false for NaN. The propagator's z axis is the Earth's to some metres.
-    if (length(metres) <= 1000.0 * kFarthestSatelliteKm && !isInsideEarth(metres))
-        return metres;
+Vec3 satellitePosition(const ElementSet& set, double tsince, const Vec3& km, int error) {
+    // Comparisons false for NaN.
+    if (error == kSgp4Ok && length(km) <= kFarthestSatelliteKm && !sgp4DragExhausted(set, tsince))
+        return {1000.0 * km.x, 1000.0 * km.y, 1000.0 * km.z};
     constexpr double nan = std::numeric_limits<double>::quiet_NaN();
     return {nan, nan, nan};
 }
@@ -81,7 +79,8 @@ int propagateSatellite(CatalogueEntry& satellite, double jd) {
     double v[3];
     const double tsince = (jd - satellite.elements.jdsatepoch) * 1440.0;
     sgp4Propagate(kWgs72, satellite.elements, tsince, r, v);
-    const Vec3 position = satellitePosition(r[0], r[1], r[2]);
+    const Vec3 position =
+        satellitePosition(satellite.elements, tsince, {r[0], r[1], r[2]}, satellite.elements.error);
     satellite.position[0] = position.x;
     satellite.position[1] = position.y;
     satellite.position[2] = position.z;

@@ -27,11 +27,13 @@ void fillCatalogueEntry(CatalogueEntry& entry, const char* nameLine, char* line1
 // written as a TLE (writeElementLines), or empty when it cannot be one.
 void fillCatalogueEntry(CatalogueEntry& entry, const MeanElements& elements);
 
-// A satellite's position in metres from the model's in km; NaN throughout where the model gave
-// none (codes 1 to 4) or one no satellite can have: below the Earth's surface or beyond
-// 1,500,000 km. Decayed or broken elements give those, SGP4 itself flagging only some of them.
-// Every propagation for the sky, the passes and the transits goes through this.
-Vec3 satellitePosition(double xKm, double yKm, double zKm);
+// A satellite's position in metres from a propagation of its set to tsince minutes: the
+// model's position in km and error code. NaN throughout where the model gave none, or one no
+// satellite can have: below the Earth's surface (code 6, where SGP4 still writes one), beyond
+// 1,500,000 km, or once the model's drag has used the orbit up (sgp4DragExhausted). Decayed
+// or broken elements give those. Every propagation for the sky, the passes and the transits
+// comes through here.
+Vec3 satellitePosition(const ElementSet& set, double tsince, const Vec3& km, int error);
 
 // Propagates to a UTC Julian date and stores satellitePosition, so the table shows no position
 // rather than a stale or impossible place. Returns 0.

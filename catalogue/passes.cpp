@@ -603,7 +603,9 @@ void searchChunk(Catalogue& catalogue, std::size_t first, std::size_t last,
                             states.error + from};
         batch.propagateAt(instant.utcJd, from, to, at);
         for (std::size_t k = from; k < to; ++k) {
-            positions[k] = satellitePosition(states.rx[k], states.ry[k], states.rz[k]);
+            positions[k] =
+                satellitePosition(sets[k], (instant.utcJd - sets[k].jdsatepoch) * 1440.0,
+                                  {states.rx[k], states.ry[k], states.rz[k]}, states.error[k]);
             const Vec3 enu = horizonVector(positions[k], instant.frame);
             east[k] = enu.x;
             north[k] = enu.y;

@@ -289,12 +289,16 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
         batched.batch.propagateAt(now.utcJd, from, to, second);
         for (std::size_t k = 0; k < to - from; ++k) {
             CatalogueEntry& satellite = catalogue[batched.indices[from + k]];
-            const Vec3 a = satellitePosition(first.rx[k], first.ry[k], first.rz[k]);
-            const Vec3 b = satellitePosition(second.rx[k], second.ry[k], second.rz[k]);
+            const Vec3 a =
+                satellitePosition(satellite.elements, minutesSinceEpoch(satellite, before.utcJd),
+                                  {first.rx[k], first.ry[k], first.rz[k]}, first.error[k]);
+            satellite.elements.t = minutesSinceEpoch(satellite, now.utcJd);
+            const Vec3 b =
+                satellitePosition(satellite.elements, satellite.elements.t,
+                                  {second.rx[k], second.ry[k], second.rz[k]}, second.error[k]);
             satellite.position[0] = b.x;
             satellite.position[1] = b.y;
             satellite.position[2] = b.z;
-            satellite.elements.t = minutesSinceEpoch(satellite, now.utcJd);
             satellite.elements.error = second.error[k];
             place(rows[batched.indices[from + k]], horizonVector(a, before.frame),
                   horizonVector(b, now.frame), satellite);

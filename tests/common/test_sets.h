@@ -15,9 +15,10 @@ inline const QByteArray kCalsphereLine1 =
 inline const QByteArray kCalsphereLine2 =
     "2 00900  90.2170  69.6682 0024457 200.0471 222.5878 13.76510242 59057\n";
 
-// Sets whose elements give no position a satellite can have at 2026-03-19 12:00 UTC: SGP4
-// puts the first 120 km inside the Earth (near-Earth, propagated in the batch), the second
-// 2,650,000 km away (deep space, set by set), and gives the third, a day after its epoch, none.
+// Sets whose elements give no position a satellite can have on 2026-03-19 from 00:00 UTC: SGP4
+// puts the first 120 km inside the Earth (near-Earth, propagated in batches), the second
+// 2,650,000 km away (deep space, set by set); the third's drag uses its orbit up half a day
+// after its epoch, and SGP4 gives errors and, between them, positions anywhere.
 inline const QByteArray kInvalidSets =
     "BELOW THE SURFACE\n"
     "1 99991U 26001A   26078.50000000  .00000000  00000-0  00000-0 0  9994\n"
