@@ -12,6 +12,7 @@
 namespace {
 
 constexpr int kWgs72 = 1;
+constexpr double kFarthestSatelliteKm = 1.5e6;
 constexpr std::size_t kNameField = 24;
 
 bool blankAt(const char* line, std::size_t length, std::size_t column) {
@@ -72,13 +73,24 @@ std::string logName(const CatalogueEntry& entry) {
     return name + shown.substr(std::min(kNameField, shown.size()));
 }
 
+Vec3 satellitePosition(const ElementSet& set, double tsince, const Vec3& km, int error) {
+    // Comparisons false for NaN.
+    if (error == kSgp4Ok && length(km) <= kFarthestSatelliteKm && !sgp4DragExhausted(set, tsince))
+        return {1000.0 * km.x, 1000.0 * km.y, 1000.0 * km.z};
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+    return {nan, nan, nan};
+}
+
 int propagateSatellite(CatalogueEntry& satellite, double jd) {
     constexpr double nan = std::numeric_limits<double>::quiet_NaN();
     double r[3] = {nan, nan, nan};
     double v[3];
     const double tsince = (jd - satellite.elements.jdsatepoch) * 1440.0;
     sgp4Propagate(kWgs72, satellite.elements, tsince, r, v);
-    for (int i = 0; i < 3; ++i)
-        satellite.position[i] = 1000.0 * r[i];
+    const Vec3 position =
+        satellitePosition(satellite.elements, tsince, {r[0], r[1], r[2]}, satellite.elements.error);
+    satellite.position[0] = position.x;
+    satellite.position[1] = position.y;
+    satellite.position[2] = position.z;
     return 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "astro/vec3.h"
 #include "orbit/element_set.h"
 #include "orbit/mean_elements.h"
 
@@ -30,7 +31,14 @@ void fillCatalogueEntry(CatalogueEntry& entry, const MeanElements& elements);
 // "OSCAR 7 (AO-7) (07530)".
 std::string logName(const CatalogueEntry& entry);
 
-// Propagates to a UTC Julian date and stores the position in metres. When the model produces
-// no position (codes 1 to 4) the stored position is NaN, so the table shows that rather than a
-// stale place. Returns 0.
+// A satellite's position in metres from a propagation of its set to tsince minutes: the
+// model's position in km and error code. NaN throughout where the model gave none, or one no
+// satellite can have: below the Earth's surface (code 6, where SGP4 still writes one), beyond
+// 1,500,000 km, or once the model's drag has used the orbit up (sgp4DragExhausted). Decayed
+// or broken elements give those. Every propagation for the sky, the passes and the transits
+// comes through here.
+Vec3 satellitePosition(const ElementSet& set, double tsince, const Vec3& km, int error);
+
+// Propagates to a UTC Julian date and stores satellitePosition, so the table shows no position
+// rather than a stale or impossible place. Returns 0.
 int propagateSatellite(CatalogueEntry& satellite, double jd);

@@ -4,6 +4,10 @@
 
 #include <cmath>
 
+QString cellNumber(double value, int decimals) {
+    return std::isfinite(value) ? QString::number(value, 'f', decimals) : QString();
+}
+
 NumericSortProxyModel::NumericSortProxyModel(QObject* parent) : QSortFilterProxyModel(parent) {}
 
 bool NumericSortProxyModel::lessThan(const QModelIndex& left, const QModelIndex& right) const {

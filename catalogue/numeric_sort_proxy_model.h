@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QSortFilterProxyModel>
+#include <QString>
+
+// A number as the tables show it, with fixed decimals: empty for no value (NaN, infinite).
+QString cellNumber(double value, int decimals);
 
 // Sorts text (the names) in the user's locale and every other column by its number, so that
 // 9.5 comes before 10.0.

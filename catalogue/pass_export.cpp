@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <locale>
+#include <map>
 #include <sstream>
 
 namespace {
@@ -14,10 +15,10 @@ constexpr double kHalfMillisecond = 0.0005 / kSecondsPerDay;
 constexpr double kHalfSecond = 0.5 / kSecondsPerDay;
 constexpr std::size_t kLineOctets = 75;
 
-// Fixed notation whatever the process's locale.
+// Fixed notation whatever the process's locale; empty for no value.
 std::string fixed(double value, int decimals) {
-    if (std::isnan(value))
-        return "nan";
+    if (!std::isfinite(value))
+        return std::string();
     std::ostringstream out;
     out.imbue(std::locale::classic());
     out.setf(std::ios::fixed);
@@ -124,11 +125,20 @@ std::string passesICalendar(const std::vector<ExportedPass>& passes, const TimeS
     addLine(out, "PRODID:-//Orbitrak//Pass planner//EN");
     addLine(out, "CALSCALE:GREGORIAN");
     const std::string where = siteText(site);
+    const auto utc = [&](double jd) {
+        return scales.utcCalendarFromJd(jd + kHalfSecond);
+    };
+    std::map<std::string, int> uids;
     for (const ExportedPass& e : passes) {
         const SatellitePass& p = e.pass;
-        const auto utc = [&](double jd) {
-            return scales.utcCalendarFromJd(jd + kHalfSecond);
-        };
+        if (!p.hasRise || !p.hasSet)
+            continue;
+        // The rise is found to a millisecond whatever the window, so its nearest minute names
+        // the pass in every export; a second pass rising in the same minute takes a count.
+        std::string uid = std::to_string(e.catalogNumber) + "-" +
+                          icsTime(utc(p.rise.jd + 29.5 / kSecondsPerDay), false);
+        if (const int earlier = uids[uid]++)
+            uid += "-" + std::to_string(earlier + 1);
         const CalendarTime culmination = utc(p.culmination.jd);
         std::string summary =
             trimmed(e.name) + ", max " + fixed(p.culmination.altitudeDeg, 0) + "\xC2\xB0";
@@ -142,8 +152,7 @@ std::string passesICalendar(const std::vector<ExportedPass>& passes, const TimeS
             description += ", magnitude " + fixed(*e.magnitude, 1);
         description += "\nSite: " + where;
         addLine(out, "BEGIN:VEVENT");
-        addLine(out, "UID:" + std::to_string(e.catalogNumber) + "-" +
-                         icsTime(scales.utcCalendarFromJd(p.culmination.jd), false) + "@orbitrak");
+        addLine(out, "UID:" + uid + "@orbitrak");
         addLine(out, "DTSTAMP:" + icsTime(stamp));
         addLine(out, "DTSTART:" + icsTime(utc(p.startJd)));
         // An event ends after it starts, even a pass shorter than the second it starts in.

@@ -30,9 +30,9 @@ std::string csvName(const std::string& text);
 std::string passesCsv(const std::vector<ExportedPass>& passes, const TimeScales& scales,
                       bool withMagnitude = false);
 
-// A VCALENDAR of one VEVENT per pass, from its rise (or the window's start) to its set (or the
-// window's end), CRLF line ends, lines folded at 75 octets. The UID is made of the catalogue
-// number and the minute of culmination, so exporting the same pass again replaces the event.
-// stamp: the DTSTAMP, UTC.
+// A VCALENDAR of one VEVENT per whole pass, from its rise to its set, CRLF line ends, lines
+// folded at 75 octets; a pass the window cuts (a satellite that never rises or sets among them)
+// is no event. The UID is made of the catalogue number and the rise to the nearest minute, so
+// exporting the same pass again, from any window, replaces the event. stamp: the DTSTAMP, UTC.
 std::string passesICalendar(const std::vector<ExportedPass>& passes, const TimeScales& scales,
                             const Site& site, const CalendarTime& stamp);

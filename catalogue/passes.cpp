@@ -583,6 +583,7 @@ void searchChunk(Catalogue& catalogue, std::size_t first, std::size_t last,
     std::vector<double> rv(6 * n);
     std::vector<int> errors(n);
     std::vector<double> east(n), north(n), up(n), elevation(n);
+    std::vector<Vec3> positions(n);
     const Sgp4States states{rv.data(),         rv.data() + n,     rv.data() + 2 * n,
                             rv.data() + 3 * n, rv.data() + 4 * n, rv.data() + 5 * n,
                             errors.data()};
@@ -602,9 +603,10 @@ void searchChunk(Catalogue& catalogue, std::size_t first, std::size_t last,
                             states.error + from};
         batch.propagateAt(instant.utcJd, from, to, at);
         for (std::size_t k = from; k < to; ++k) {
-            const Vec3 position{1000.0 * states.rx[k], 1000.0 * states.ry[k],
-                                1000.0 * states.rz[k]};
-            const Vec3 enu = horizonVector(position, instant.frame);
+            positions[k] =
+                satellitePosition(sets[k], (instant.utcJd - sets[k].jdsatepoch) * 1440.0,
+                                  {states.rx[k], states.ry[k], states.rz[k]}, states.error[k]);
+            const Vec3 enu = horizonVector(positions[k], instant.frame);
             east[k] = enu.x;
             north[k] = enu.y;
             up[k] = enu.z;
@@ -615,7 +617,7 @@ void searchChunk(Catalogue& catalogue, std::size_t first, std::size_t last,
         for (std::size_t k = from; k < to; ++k) {
             Sample s;
             s.t = t;
-            s.position = {1000.0 * states.rx[k], 1000.0 * states.ry[k], 1000.0 * states.rz[k]};
+            s.position = positions[k];
             s.enu = {east[k], north[k], up[k]};
             if (std::isfinite(elevation[k]))
                 s.altitudeDeg = elevation[k] * kDegreesPerRadian;

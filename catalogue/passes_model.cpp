@@ -32,7 +32,7 @@ QVariant PassesModel::data(const QModelIndex& index, int role) const {
         case Culmination:
             return p.culmination;
         case MaxAltitude:
-            return QString::number(p.pass.culmination.altitudeDeg, 'f', 1);
+            return cellNumber(p.pass.culmination.altitudeDeg, 1);
         case Set:
             return p.set;
         case Sunlit:
@@ -40,7 +40,7 @@ QVariant PassesModel::data(const QModelIndex& index, int role) const {
         case Visible:
             return p.pass.visible ? tr("yes") : tr("no");
         case Magnitude:
-            return p.magnitude ? QString::number(*p.magnitude, 'f', 1) : QString();
+            return p.magnitude ? cellNumber(*p.magnitude, 1) : QString();
         }
         return QVariant();
     case SortRole:

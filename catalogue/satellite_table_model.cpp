@@ -1,6 +1,7 @@
 #include "catalogue/satellite_table_model.h"
 
 #include "astro/time_scales.h"
+#include "catalogue/numeric_sort_proxy_model.h"
 
 #include <QBrush>
 
@@ -103,7 +104,7 @@ QVariant SatelliteTableModel::data(const QModelIndex& index, int role) const {
                 return QString();
             return values.sunlight == Sunlight::Sunlit ? tr("yes") : tr("no");
         }
-        return QString::number(columnValue(values, column), 'f', columnDecimals(column));
+        return cellNumber(columnValue(values, column), columnDecimals(column));
     case Qt::TextAlignmentRole:
         return column == Name ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
     case Qt::ForegroundRole:
@@ -113,6 +114,10 @@ QVariant SatelliteTableModel::data(const QModelIndex& index, int role) const {
         return altitudeBrush(
             values.altitudeDeg,
             session.horizon().isFlat() ? 0.0 : session.horizon().altitudeAt(values.azimuthDeg));
+    case Qt::ToolTipRole:
+        if (values.invalidElements)
+            return tr("Decayed or invalid elements.");
+        return QVariant();
     case NameLineRole:
         return QString::fromStdString(satellite.nameLine);
     case Line1Role:

@@ -8,7 +8,8 @@
 
 // The live satellite table: one row per set of the session's catalogue, with the set's live
 // values, read-only. A new catalogue resets the model; new rows change every cell. Rows are
-// coloured by altitude, except that an Age cell turns amber after 3 days and red after 10.
+// coloured by altitude, except that an Age cell turns amber after 3 days and red after 10. A cell
+// without a value is empty; a row whose elements give no position says so in its tooltip.
 class SatelliteTableModel : public QAbstractTableModel {
     Q_OBJECT
 

@@ -66,14 +66,12 @@ Vec3 horizonVectorAfter(CatalogueEntry& satellite, const ObservationInstant& lat
 
 } // namespace
 
-LiveRow liveRow(const Vec3& secondBefore, const Vec3& now) {
+void placeRow(LiveRow& row, const Vec3& secondBefore, const Vec3& now) {
     const HorizonDirection direction = horizonDirection(now);
-    LiveRow row;
     row.distanceKm = length(now) * 0.001;
     row.azimuthDeg = direction.azimuthDeg;
     row.altitudeDeg = direction.altitudeDeg;
     row.speedDegPerSec = angleBetween(secondBefore, now) * kDegreesPerRadian;
-    return row;
 }
 
 // Worker threads, started at the first set that needs them and joined when the computation
@@ -261,14 +259,20 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
     const ObservationInstant now = observationInstant(scales, jd, site);
     takePreparedSets(catalogue);
     const Vec3 sun = sunPosition(jd + kWorkingToTtDays);
-    // Every row shows its age; a row with a position also its sunlight.
-    const auto complete = [&sun](LiveRow& row, const CatalogueEntry& satellite) {
-        const Vec3 position{satellite.position[0], satellite.position[1], satellite.position[2]};
-        if (std::isfinite(length(position)))
-            row.sunlight = isSunlit(position, sun) ? Sunlight::Sunlit : Sunlight::Shadow;
-    };
+    // Every row shows its age, whether or not it has a position by the end of the call.
     for (std::size_t i = 0; i < catalogue.size(); ++i)
         rows[i].ageDays = now.utcJd - catalogue[i].elements.jdsatepoch;
+    // A propagated row: its place and sunlight, or none for the elements' fault. Every path
+    // comes through here, so the batch and the set-by-set propagation fill the same fields.
+    const auto place = [&sun](LiveRow& row, const Vec3& secondBefore, const Vec3& now,
+                              const CatalogueEntry& satellite) {
+        placeRow(row, secondBefore, now);
+        const Vec3 position{satellite.position[0], satellite.position[1], satellite.position[2]};
+        row.invalidElements = !std::isfinite(length(position));
+        row.sunlight = row.invalidElements       ? Sunlight::Unknown
+                       : isSunlit(position, sun) ? Sunlight::Sunlit
+                                                 : Sunlight::Shadow;
+    };
 
     // Near-Earth sets: both instants in one go each, half of them on a second thread when
     // there is a second processor. The set and its stored position end as a propagation to
@@ -285,16 +289,19 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
         batched.batch.propagateAt(now.utcJd, from, to, second);
         for (std::size_t k = 0; k < to - from; ++k) {
             CatalogueEntry& satellite = catalogue[batched.indices[from + k]];
-            const Vec3 a{1000.0 * first.rx[k], 1000.0 * first.ry[k], 1000.0 * first.rz[k]};
-            satellite.position[0] = 1000.0 * second.rx[k];
-            satellite.position[1] = 1000.0 * second.ry[k];
-            satellite.position[2] = 1000.0 * second.rz[k];
+            const Vec3 a =
+                satellitePosition(satellite.elements, minutesSinceEpoch(satellite, before.utcJd),
+                                  {first.rx[k], first.ry[k], first.rz[k]}, first.error[k]);
             satellite.elements.t = minutesSinceEpoch(satellite, now.utcJd);
+            const Vec3 b =
+                satellitePosition(satellite.elements, satellite.elements.t,
+                                  {second.rx[k], second.ry[k], second.rz[k]}, second.error[k]);
+            satellite.position[0] = b.x;
+            satellite.position[1] = b.y;
+            satellite.position[2] = b.z;
             satellite.elements.error = second.error[k];
-            const Vec3 b{satellite.position[0], satellite.position[1], satellite.position[2]};
-            LiveRow& row = rows[batched.indices[from + k]];
-            row = liveRow(horizonVector(a, before.frame), horizonVector(b, now.frame));
-            complete(row, satellite);
+            place(rows[batched.indices[from + k]], horizonVector(a, before.frame),
+                  horizonVector(b, now.frame), satellite);
         }
     };
     const std::size_t count = batched.indices.size();
@@ -342,8 +349,7 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
             handedOver.push_back(i);
             continue;
         }
-        rows[i] = liveRow(a, horizonVectorAfter(satellite, now));
-        complete(rows[i], satellite);
+        place(rows[i], a, horizonVectorAfter(satellite, now), satellite);
     }
 
     if (wait == Wait::ForEverySet && !handedOver.empty()) {
@@ -352,8 +358,7 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
         for (std::size_t i : handedOver) {
             CatalogueEntry& satellite = catalogue[i];
             const Vec3 a = topocentricEnu(satellite, before);
-            rows[i] = liveRow(a, horizonVectorAfter(satellite, now));
-            complete(rows[i], satellite);
+            place(rows[i], a, horizonVectorAfter(satellite, now), satellite);
         }
     }
     return rows;

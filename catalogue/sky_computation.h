@@ -15,8 +15,8 @@
 enum class Sunlight : signed char { Unknown = -1, Shadow = 0, Sunlit = 1 };
 
 // What the table shows of one satellite, as seen from the site. NaN throughout, the sunlight
-// unknown, when there is no position (the model failed, or the set is still being brought to
-// the instant); the age is known even then.
+// unknown, when there is no position (the set is still being brought to the instant, or its
+// elements give none: see satellitePosition); the age is known even then.
 struct LiveRow {
     double distanceKm = 0.0;
     double azimuthDeg = 0.0;  // from north through east, [0, 360)
@@ -24,10 +24,12 @@ struct LiveRow {
     double speedDegPerSec = 0.0;
     double ageDays = 0.0; // from the set's epoch to the instant
     Sunlight sunlight = Sunlight::Unknown;
+    bool invalidElements = false; // propagated, and no position: decayed or broken elements
 };
 
-// The row for the horizon vectors of one satellite one second apart.
-LiveRow liveRow(const Vec3& secondBefore, const Vec3& now);
+// Sets the row's place from the horizon vectors of one satellite one second apart; its other
+// fields stay.
+void placeRow(LiveRow& row, const Vec3& secondBefore, const Vec3& now);
 
 // Where every satellite of a catalogue stands in the sky from a site at an instant: for each,
 // the horizon vectors one second apart, propagated in place.

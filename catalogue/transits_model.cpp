@@ -1,5 +1,7 @@
 #include "catalogue/transits_model.h"
 
+#include "catalogue/numeric_sort_proxy_model.h"
+
 TransitsModel::TransitsModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 int TransitsModel::rowCount(const QModelIndex& parent) const {
@@ -19,7 +21,7 @@ QVariant TransitsModel::data(const QModelIndex& index, int role) const {
     const auto number = [&](double value) -> QVariant {
         if (role == SortRole)
             return value;
-        return QString::number(value, 'f', index.column() <= Duration ? 1 : 3);
+        return cellNumber(value, index.column() <= Duration ? 1 : 3);
     };
     switch (role) {
     case Qt::DisplayRole:
@@ -36,8 +38,7 @@ QVariant TransitsModel::data(const QModelIndex& index, int role) const {
         case BodyRadius:
             return number(t.bodyRadiusArcsec);
         case Duration:
-            return role == SortRole ? QVariant(t.durationS)
-                                    : QVariant(QString::number(t.durationS, 'f', 3));
+            return role == SortRole ? QVariant(t.durationS) : QVariant(cellNumber(t.durationS, 3));
         case Altitude:
             return number(t.altitudeDeg);
         case Azimuth:
@@ -51,7 +52,7 @@ QVariant TransitsModel::data(const QModelIndex& index, int role) const {
         case Magnitude: // the unknown last
             if (role == SortRole)
                 return p.magnitude ? *p.magnitude : 1e9;
-            return p.magnitude ? QString::number(*p.magnitude, 'f', 1) : QString();
+            return p.magnitude ? cellNumber(*p.magnitude, 1) : QString();
         }
         return QVariant();
     case Qt::TextAlignmentRole:

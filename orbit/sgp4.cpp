@@ -466,6 +466,13 @@ bool sgp4Propagate(int gravitySelector, ElementSet& satrec, double tsince, doubl
     return shortPeriodState(satrec, g, m, p, lp, k, r, v);
 }
 
+bool sgp4DragExhausted(const ElementSet& satrec, double t) {
+    double tempa = 1.0 - satrec.cc1 * t;
+    if (satrec.isimp != 1)
+        tempa = tempa - satrec.d2 * t * t - satrec.d3 * t * t * t - satrec.d4 * t * t * t * t;
+    return !(tempa > 0.0);
+}
+
 double sgp4ResonanceSteps(const ElementSet& satrec, double tsince) {
     return resonanceSteps(satrec, tsince);
 }

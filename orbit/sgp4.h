@@ -33,5 +33,10 @@ bool sgp4Propagate(int gravitySelector, ElementSet& satrec, double tsince, doubl
 // threads, without changing any later result.
 double sgp4ResonanceSteps(const ElementSet& satrec, double tsince);
 
+// Whether the model's drag has used the orbit up by tsince: the secular factor of the semi-major
+// axis, 1 - C1 t - D2 t^2 - D3 t^3 - D4 t^4, no longer positive. SGP4 squares it and goes on
+// giving positions there, of an orbit that is no more, mostly without an error code.
+bool sgp4DragExhausted(const ElementSet& satrec, double tsince);
+
 // Greenwich mean sidereal time (IAU 1982) in radians, [0, 2 pi), of a UT1 Julian date.
 double gmstFromJd(double jdut1);

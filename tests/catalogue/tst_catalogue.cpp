@@ -3,11 +3,14 @@
 // sidereal time with UT1 = UTC, WGS-84 site) for hundreds of real satellites and sites, the sky
 // computation's background preparation of far-epoch sets, orbitrak-cli sky against the
 // computation, and the window's filter and "Load TLEs...".
+#include "astro/angles.h"
 #include "astro/calendar.h"
+#include "astro/sun.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/element_set_merge.h"
 #include "catalogue/numeric_sort_proxy_model.h"
+#include "catalogue/observation.h"
 #include "catalogue/omm_reader.h"
 #include "catalogue/satellite_table_model.h"
 #include "catalogue/sky_computation.h"
@@ -127,9 +130,10 @@ QList<OmmRecord> sampleRecords() {
             ommRecord("FIRST ALPHA-5", "100000")};
 }
 
-// The numbers bit for bit, NaN included, and the sunlight; the padding after it holds nothing.
+// The numbers bit for bit, NaN included, and the flags; the padding after them holds nothing.
 bool sameBits(const LiveRow& a, const LiveRow& b) {
-    return std::memcmp(&a, &b, offsetof(LiveRow, sunlight)) == 0 && a.sunlight == b.sunlight;
+    return std::memcmp(&a, &b, offsetof(LiveRow, sunlight)) == 0 && a.sunlight == b.sunlight &&
+           a.invalidElements == b.invalidElements;
 }
 
 // The live table over a session of its own (no time table).
@@ -461,7 +465,8 @@ private slots:
         QTest::newRow("distance, nearest km") << 3 << 1234.6 << "1235";
         QTest::newRow("distance, no grouping") << 3 << 41607.2 << "41607";
         QTest::newRow("speed, two decimals") << 4 << 0.456 << "0.46";
-        QTest::newRow("no position") << 1 << kNaN << "nan";
+        QTest::newRow("no position") << 1 << kNaN << "";
+        QTest::newRow("no distance") << 3 << kNaN << "";
     }
 
     void displayTexts() {
@@ -666,6 +671,122 @@ private slots:
             want[1] = names[row - 1];
             QCOMPARE(got[row].split(','), want);
         }
+    }
+
+    // The live table of the real catalogue at one instant, every cell of every row as the window
+    // shows it, against each set computed alone by the scalar propagator: near-Earth sets (which
+    // a tick propagates in a batch), deep-space sets, and sets whose elements give no position.
+    void tableShowsEverySetAsComputedAlone() {
+        Catalogue catalogue = activeCatalogue();
+        QVERIFY(writeBytes("invalid.txt", kInvalidSets));
+        Catalogue invalid;
+        QCOMPARE(readCatalogueFile("invalid.txt", 0, invalid), 0);
+        catalogue.satellites.insert(catalogue.satellites.end(), invalid.satellites.begin(),
+                                    invalid.satellites.end());
+        LiveTable table;
+        const Site site = siteAt(47.4, 8.5, 500.0);
+        const double jd = table.scales.workingJdFromUtcCalendar(makeCalendar(2026, 3, 19, 12));
+        const ObservationInstant before = observationInstant(table.scales, jd - 1.0 / 86400, site);
+        const ObservationInstant now = observationInstant(table.scales, jd, site);
+        const Vec3 sun = sunPosition(jd + kWorkingToTtDays);
+        struct Expected {
+            double values[SatelliteTableModel::ColumnCount]; // by column; the name's unused
+            QString sunlit;
+            bool invalid;
+        };
+        std::vector<Expected> expected;
+        int batched = 0;
+        for (const CatalogueEntry& satellite : catalogue.satellites) {
+            CatalogueEntry alone = satellite;
+            const Vec3 a = topocentricEnu(alone, before), b = topocentricEnu(alone, now);
+            const Vec3 position{alone.position[0], alone.position[1], alone.position[2]};
+            const HorizonDirection direction = horizonDirection(b);
+            const bool none = std::isnan(length(position));
+            expected.push_back({{0.0, direction.altitudeDeg, direction.azimuthDeg,
+                                 length(b) / 1000.0, angleBetween(a, b) * kDegreesPerRadian,
+                                 now.utcJd - satellite.elements.jdsatepoch},
+                                none                      ? QString()
+                                : isSunlit(position, sun) ? "yes"
+                                                          : "no",
+                                none});
+            batched += sgp4BatchVectorises(satellite.elements);
+        }
+        QVERIFY(batched > 10000 && catalogue.size() - std::size_t(batched) > 500);
+
+        table.session.setSite(site);
+        table.session.setCatalogue(catalogue);
+        // A tick hands long integrations to its pool: ticks at the instant until every row that
+        // has a position shows it.
+        const auto placed = [&] {
+            table.session.moveTo(jd);
+            for (std::size_t i = 0; i < expected.size(); ++i)
+                if (std::isnan(table.session.rows()[i].altitudeDeg) && !expected[i].invalid)
+                    return false;
+            return true;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(placed(), 60000);
+
+        const SatelliteTableModel& model = table.model;
+        QCOMPARE(model.rowCount(), int(catalogue.size()));
+        const QColor amber(230, 140, 0), red(204, 0, 0);
+        const int decimals[] = {0, 1, 1, 0, 2, 1};
+        int stale = 0, old = 0;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            const Expected& e = expected[std::size_t(row)];
+            const CatalogueEntry& satellite = catalogue[std::size_t(row)];
+            const auto cell = [&](int column, int role = Qt::DisplayRole) {
+                return model.index(row, column).data(role);
+            };
+            const QByteArray where = QByteArray(satellite.displayName) + ", column ";
+            QCOMPARE(cell(SatelliteTableModel::Name).toString(),
+                     QString::fromLatin1(satellite.displayName));
+            const double altitude = e.values[SatelliteTableModel::Altitude];
+            const QColor rowColour = altitude > 20.0  ? QColor(0, 204, 0)
+                                     : altitude > 0.0 ? QColor(0, 0, 0)
+                                                      : QColor(153, 0, 0);
+            for (int column = SatelliteTableModel::Altitude; column <= SatelliteTableModel::Age;
+                 ++column) {
+                const double want = e.values[column];
+                const double got = cell(column, SatelliteTableModel::SortRole).toDouble();
+                const QString text = cell(column).toString();
+                const QByteArray message =
+                    where + QByteArray::number(column) + ": " + text.toLatin1();
+                const double error = column == SatelliteTableModel::Azimuth
+                                         ? std::remainder(got - want, 360.0)
+                                         : got - want;
+                if (std::isnan(want))
+                    QVERIFY2(std::isnan(got) && text.isEmpty(), message);
+                else
+                    QVERIFY2(std::abs(error) <= 1e-6 &&
+                                 text == QString::number(got, 'f', decimals[column]),
+                             message);
+                const QColor colour = cell(column, Qt::ForegroundRole).value<QBrush>().color();
+                const bool ageColour = column == SatelliteTableModel::Age && want > 3.0;
+                QVERIFY2(colour == (!ageColour ? rowColour : want > 10.0 ? red : amber), message);
+            }
+            QCOMPARE(cell(SatelliteTableModel::Sunlit).toString(), e.sunlit);
+            QCOMPARE(cell(SatelliteTableModel::Sunlit, Qt::ToolTipRole).toString(),
+                     e.invalid ? QStringLiteral("Decayed or invalid elements.") : QString());
+            stale += e.values[SatelliteTableModel::Age] > 3.0;
+            old += e.values[SatelliteTableModel::Age] > 10.0;
+        }
+        QVERIFY(stale > old && old > 0);
+        for (std::size_t k = 1; k <= invalid.size(); ++k)
+            QVERIFY(expected[expected.size() - k].invalid);
+    }
+
+    // orbitrak-cli sky: sets without a position have empty fields, never "nan".
+    void cliSkyLeavesNoPositionEmpty() {
+        QVERIFY(writeBytes("invalid.txt", kInvalidSets));
+        const QStringList args = {"sky", "--tle", "invalid.txt", "--at", "2026-03-19T12:00:00Z"};
+        const ProgramRun csv = runProgram(ORBITRAK_CLI, args + QStringList("--csv"));
+        QCOMPARE(csv.out,
+                 QByteArray("catalog,name,altitude_deg,azimuth_deg,distance_km,speed_deg_s\n"
+                            "99991,BELOW THE SURFACE,,,,\n99992,BEYOND THE MOON,,,,\n"
+                            "99993,FALLEN,,,,\n"));
+        const ProgramRun table = runProgram(ORBITRAK_CLI, args);
+        QCOMPARE(table.exitCode, 0);
+        QVERIFY2(table.out.contains("FALLEN") && !table.out.contains("nan"), table.out);
     }
 
     // A low orbit and resonant sets near their epoch are computed at once, every call; resonant

@@ -15,6 +15,21 @@ inline const QByteArray kCalsphereLine1 =
 inline const QByteArray kCalsphereLine2 =
     "2 00900  90.2170  69.6682 0024457 200.0471 222.5878 13.76510242 59057\n";
 
+// Sets whose elements give no position a satellite can have on 2026-03-19 from 00:00 UTC: SGP4
+// puts the first 120 km inside the Earth (near-Earth, propagated in batches), the second
+// 2,650,000 km away (deep space, set by set); the third's drag uses its orbit up half a day
+// after its epoch, and SGP4 gives errors and, between them, positions anywhere.
+inline const QByteArray kInvalidSets =
+    "BELOW THE SURFACE\n"
+    "1 99991U 26001A   26078.50000000  .00000000  00000-0  00000-0 0  9994\n"
+    "2 99991  51.6416 247.4627 0001000 130.5360 325.0288 17.50000000    15\n"
+    "BEYOND THE MOON\n"
+    "1 99992U 26001A   26078.50000000  .00000000  00000-0  00000-0 0  9995\n"
+    "2 99992  10.0000 247.4627 0001000 130.5360 325.0288  0.00200000    13\n"
+    "FALLEN\n"
+    "1 99993U 26001A   26077.50000000  .00000000  00000-0  99999+0 0  9999\n"
+    "2 99993  51.6000 247.4627 0001000 130.5360 325.0288 15.50000000    14\n";
+
 // One three-line group of the ISS set, the catalogue field (columns 3 to 7) of both element
 // lines replaced.
 inline QByteArray group(const QByteArray& name, const QByteArray& number = "25544") {

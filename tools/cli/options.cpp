@@ -204,10 +204,8 @@ bool readInstant(const CommandOptions& options, const char* name,
 }
 
 std::string fixed(double value, int decimals) {
-    if (std::isnan(value))
-        return "nan";
-    if (std::isinf(value))
-        return value > 0 ? "inf" : "-inf";
+    if (!std::isfinite(value))
+        return std::string();
     char text[64];
     std::snprintf(text, sizeof text, "%.*f", decimals, value);
     return text;

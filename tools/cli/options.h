@@ -70,7 +70,7 @@ bool readHorizon(const std::string& path, HorizonMask& mask, std::string& error)
 bool readInstant(const CommandOptions& options, const char* name,
                  std::optional<CalendarTime>& instant, std::string& error);
 
-// Number texts as the window shows them: fixed notation, C locale, "nan" for no value.
+// Number texts as the window shows them: fixed notation, C locale, empty for no value.
 std::string fixed(double value, int decimals);
 
 // Reads the element sets of a file in any form (readElementSetFile), at most limit of them (0:
