@@ -448,6 +448,19 @@ void MainWindow::exportPasses() {
         const CatalogueEntry& satellite = session->catalogue()[p.satellite];
         passes.push_back({int(satellite.elements.satnum), satellite.nameLine, p.pass, p.magnitude});
     }
+    // The calendar holds whole passes only; a file of none would look like a quiet sky.
+    const int shown = int(passes.size());
+    const int written =
+        csv ? shown : int(std::count_if(passes.begin(), passes.end(), [](const ExportedPass& e) {
+            return e.pass.whole();
+        }));
+    if (written == 0) {
+        logModel->addEntry(shown == 0 ? tr("No pass to export: the planner shows none.")
+                                      : tr("No whole pass to export: a pass must rise and set "
+                                           "within the search window."),
+                           LogLevel::Warning);
+        return;
+    }
     const std::string text = csv ? passesCsv(passes, scales, magnitudesLoaded)
                                  : passesICalendar(passes, scales, session->site(),
                                                    scales.utcCalendarFromJd(session->instant()));
@@ -456,10 +469,23 @@ void MainWindow::exportPasses() {
         out.write(text.data(), qint64(text.size())) != qint64(text.size()) || !out.commit())
         logModel->addEntry(tr("Could not write %1.").arg(QDir::toNativeSeparators(path)),
                            LogLevel::Error);
+    else if (written < shown)
+        logModel->addEntry(tr("Exported %1 of %2 passes to %3; %4 left out as not whole (rising "
+                              "or setting outside the search window).")
+                               .arg(written)
+                               .arg(shown)
+                               .arg(QDir::toNativeSeparators(path))
+                               .arg(shown - written),
+                           LogLevel::Info);
+    else
+        logModel->addEntry((written == 1 ? tr("Exported %n pass to %1.", nullptr, written)
+                                         : tr("Exported %n passes to %1.", nullptr, written))
+                               .arg(QDir::toNativeSeparators(path)),
+                           LogLevel::Info);
 }
 
-// Each value takes effect at once, but the time server and the automatic update, which are
-// for the next start.
+// Each value takes effect at once, but the time server, the automatic update and the time
+// table's source, which are for the next start.
 void MainWindow::editPreferences() {
     const Preferences before = readPreferences();
     PreferencesDialog dialog(this);

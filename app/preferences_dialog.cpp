@@ -37,12 +37,14 @@ void PreferencesDialog::setPreferences(const Preferences& p) {
     ui->magnitudeFileEdit->setText(p.magnitudeFile);
     ui->timeServerEdit->setText(p.ntpServer);
     ui->autoUpdateDaysSpinBox->setValue(p.autoUpdateDays);
+    ui->timeTableSourceEdit->setText(p.timeTableSource);
 }
 
 Preferences PreferencesDialog::preferences() const {
-    return {ui->maxElementSetsSpinBox->value(),   ui->searchAheadSpinBox->value(),
-            ui->reminderMinutesSpinBox->value(),  ui->magnitudeFileEdit->text().trimmed(),
-            ui->timeServerEdit->text().trimmed(), ui->autoUpdateDaysSpinBox->value()};
+    return {ui->maxElementSetsSpinBox->value(),       ui->searchAheadSpinBox->value(),
+            ui->reminderMinutesSpinBox->value(),      ui->magnitudeFileEdit->text().trimmed(),
+            ui->timeServerEdit->text().trimmed(),     ui->autoUpdateDaysSpinBox->value(),
+            ui->timeTableSourceEdit->text().trimmed()};
 }
 
 void PreferencesDialog::browseMagnitudeFile() {
@@ -88,6 +90,7 @@ void PreferencesDialog::accept() {
         refuse(ui->magnitudeFileEdit, readMagnitudes(chosen.magnitudeFile, magnitudes));
     }
     refuse(ui->timeServerEdit, timeServerProblem(chosen.ntpServer));
+    refuse(ui->timeTableSourceEdit, timeTableSourceProblem(chosen.timeTableSource));
     ui->problemLabel->setText(problem);
     ui->problemLabel->setVisible(!problem.isEmpty());
     if (at) {
@@ -158,5 +161,21 @@ QString PreferencesDialog::timeServerProblem(const QString& server) {
                        "[A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?\\.?$"));
     if (!name.match(QString::fromLatin1(QUrl::toAce(host))).hasMatch())
         return notAHost.arg(host);
+    return QString();
+}
+
+QString PreferencesDialog::timeTableSourceProblem(const QString& source) {
+    const QString text = source.trimmed();
+    if (text.isEmpty())
+        return QString();
+    const QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid())
+        return tr("Time table source: %1 is not a URL.").arg(text);
+    if (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
+        return tr("Time table source: %1 is not an http or https URL; give the address of a "
+                  "finals2000A file, such as %2, or nothing for no refresh.")
+            .arg(text, QLatin1String(kDefaultTimeTableSource));
+    if (url.host().isEmpty())
+        return tr("Time table source: %1 names no host.").arg(text);
     return QString();
 }

@@ -211,8 +211,8 @@ bool writeReminderMinutes(int minutes) {
 }
 
 Preferences readPreferences() {
-    return {readMaxElementSets(), readPassSearchHours(), readReminderMinutes(),
-            readMagnitudeFile(),  readNtpServer(),       readAutoUpdateDays()};
+    return {readMaxElementSets(), readPassSearchHours(), readReminderMinutes(), readMagnitudeFile(),
+            readNtpServer(),      readAutoUpdateDays(),  readTimeTableSource()};
 }
 
 bool writePreferences(const Preferences& p) {
@@ -222,6 +222,7 @@ bool writePreferences(const Preferences& p) {
                             writeReminderMinutes(p.reminderMinutes),
                             writeMagnitudeFile(p.magnitudeFile),
                             writeNtpServer(p.ntpServer),
-                            writeAutoUpdateDays(p.autoUpdateDays)};
+                            writeAutoUpdateDays(p.autoUpdateDays),
+                            writeTimeTableSource(p.timeTableSource)};
     return std::all_of(std::begin(written), std::end(written), [](bool ok) { return ok; });
 }

@@ -87,6 +87,7 @@ struct Preferences {
     QString magnitudeFile;
     QString ntpServer;
     int autoUpdateDays = 0;
+    QString timeTableSource;
 };
 Preferences readPreferences();
 bool writePreferences(const Preferences& preferences);

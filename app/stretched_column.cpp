@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QRegularExpression>
 #include <QStyle>
 #include <QTableView>
 #include <QToolTip>
@@ -47,9 +48,11 @@ bool StretchedColumn::showWholeName(const QPoint& at, const QPoint& globalAt) {
     const QModelIndex index = view->indexAt(at);
     if (!index.isValid() || index.column() != column || index.data(Qt::ToolTipRole).isValid())
         return false;
-    const QString name = index.data().toString();
     if (view->sizeHintForIndex(index).width() <= view->columnWidth(column))
         return false;
+    // The cells pad names to line their catalogue numbers up; alone, a name needs no padding.
+    static const QRegularExpression padding(QStringLiteral(" +(?= \\(\\d+\\)$)"));
+    const QString name = index.data().toString().remove(padding);
     QToolTip::showText(globalAt, name, view->viewport(), view->visualRect(index));
     return true;
 }

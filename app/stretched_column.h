@@ -6,8 +6,9 @@ class QTableView;
 
 // Stretches one column of a table, as QHeaderView::Stretch does, over the width the other
 // columns leave, but never below the width of a name of `minimumCharacters` characters: a
-// narrower table scrolls sideways. A name wider than its column is elided ("…") and shown whole
-// in a tooltip, unless the model has a tooltip of its own there. The user cannot drag the
+// narrower table scrolls sideways. A name wider than its column is elided ("…") and shown whole,
+// without the blanks that line up its catalogue number, in a tooltip, unless the model has a
+// tooltip of its own there. The user cannot drag the
 // column, as with Stretch.
 class StretchedColumn : public QObject {
     Q_OBJECT

@@ -131,7 +131,7 @@ std::string passesICalendar(const std::vector<ExportedPass>& passes, const TimeS
     std::map<std::string, int> uids;
     for (const ExportedPass& e : passes) {
         const SatellitePass& p = e.pass;
-        if (!p.hasRise || !p.hasSet)
+        if (!p.whole())
             continue;
         // The rise is found to a millisecond whatever the window, so its nearest minute names
         // the pass in every export; a second pass rising in the same minute takes a count.

@@ -40,6 +40,9 @@ struct SatellitePass {
     bool sunlit = false;
     double sunAltitudeDeg = 0.0;
     bool visible = false;
+
+    // Risen and set within the window: what a calendar can hold.
+    bool whole() const { return hasRise && hasSet; }
 };
 
 struct PassWindow {

@@ -99,3 +99,13 @@ QString readTimeTableSource() {
     return value.isValid() ? value.toString().trimmed()
                            : QString::fromLatin1(kDefaultTimeTableSource);
 }
+
+bool writeTimeTableSource(const QString& source) {
+    QSettings settings = settingsStore();
+    if (source == QLatin1String(kDefaultTimeTableSource))
+        settings.remove(QLatin1String(timeTableSourceKey));
+    else
+        settings.setValue(QLatin1String(timeTableSourceKey), source);
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}

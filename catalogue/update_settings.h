@@ -52,3 +52,5 @@ extern const char* const kDefaultTimeTableSource;
 // "time_table_source": where the time table is refreshed from; the default when the key is
 // missing, no refresh at all when it is set but empty.
 QString readTimeTableSource();
+// The default removes the key, so that a later default applies; the empty text is kept.
+bool writeTimeTableSource(const QString& source);

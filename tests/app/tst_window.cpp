@@ -12,6 +12,7 @@
 #include "catalogue/observing_sites.h"
 #include "catalogue/pass_reminders.h"
 #include "catalogue/sky_session.h"
+#include "catalogue/update_settings.h"
 #include "orbit/element_lines.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/scripted_mount.h"
@@ -661,6 +662,30 @@ private slots:
         QTest::newRow("no time server") << "timeServerEdit"
                                         << ""
                                         << "";
+        const QString notHttp =
+            "Time table source: %1 is not an http or https URL; give the address "
+            "of a finals2000A file, such as " +
+            QString(kDefaultTimeTableSource) + ", or nothing for no refresh.";
+        QTest::newRow("table from a file")
+            << "timeTableSourceEdit"
+            << "file:///tmp/finals.all" << notHttp.arg("file:///tmp/finals.all");
+        QTest::newRow("table by ftp")
+            << "timeTableSourceEdit"
+            << "ftp://ftp.iers.org/finals.all" << notHttp.arg("ftp://ftp.iers.org/finals.all");
+        QTest::newRow("table from no host")
+            << "timeTableSourceEdit"
+            << "https:///finals.all"
+            << "Time table source: https:///finals.all names no host.";
+        QTest::newRow("table from no URL")
+            << "timeTableSourceEdit"
+            << "https://a b/finals.all"
+            << "Time table source: https://a b/finals.all is not a URL.";
+        QTest::newRow("table from a mirror") << "timeTableSourceEdit"
+                                             << "http://maia.usno.navy.mil/ser7/finals2000A.all"
+                                             << "";
+        QTest::newRow("no table refresh") << "timeTableSourceEdit"
+                                          << ""
+                                          << "";
     }
 
     void preferencesAreCheckedOnOk() {
@@ -670,19 +695,21 @@ private slots:
         QVERIFY(writeBytes("bad.mag", "25544 -1.8\nISS -1.8\n") &&
                 writeBytes("good.mag", "25544 -1.8\n"));
         QVERIFY(QFileInfo::exists("pipe") || mkfifo("pipe", 0600) == 0);
-        QVERIFY(writePreferences({500, 12, 5, QString(), "pool.ntp.org", 0}));
+        QVERIFY(
+            writePreferences({500, 12, 5, QString(), "pool.ntp.org", 0, kDefaultTimeTableSource}));
         newWindow();
         QString shown = "<not shown>";
         QString refusal;
         QObject scope;
         answerNextDialog<PreferencesDialog>(&scope, [&](PreferencesDialog* dialog) {
             const Preferences p = dialog->preferences();
-            shown = QString("%1 %2 %3 %4 %5 %6")
+            shown = QString("%1 %2 %3 %4 %5 %6 %7")
                         .arg(p.maxElementSets)
                         .arg(p.passSearchHours)
                         .arg(p.reminderMinutes)
                         .arg(p.magnitudeFile, p.ntpServer)
-                        .arg(p.autoUpdateDays);
+                        .arg(p.autoUpdateDays)
+                        .arg(p.timeTableSource);
             dialog->findChild<QSpinBox*>("searchAheadSpinBox")->setValue(24);
             dialog->findChild<QSpinBox*>("reminderMinutesSpinBox")->setValue(30);
             dialog->findChild<QSpinBox*>("autoUpdateDaysSpinBox")->setValue(7);
@@ -700,7 +727,7 @@ private slots:
             }
         });
         child<QAction>("preferencesAction")->trigger();
-        QCOMPARE(shown, QString("500 12 5  pool.ntp.org 0"));
+        QCOMPARE(shown, "500 12 5  pool.ntp.org 0 " + QString(kDefaultTimeTableSource));
         QCOMPARE(refusal, said);
         const Preferences kept = readPreferences();
         QCOMPARE(kept.reminderMinutes, said.isEmpty() ? 30 : 5);
@@ -708,8 +735,12 @@ private slots:
         QCOMPARE(kept.passSearchHours, said.isEmpty() ? 24 : 12);
         QCOMPARE(child<QSpinBox>("passSearchHoursSpinBox")->value(), kept.passSearchHours);
         QCOMPARE(kept.autoUpdateDays, said.isEmpty() ? 7 : 0);
-        if (said.isEmpty() && editor != "magnitudeFileEdit")
+        if (said.isEmpty() && editor == "timeServerEdit")
             QCOMPARE(kept.ntpServer, text);
+        // Empty turns the refresh off; a refused source keeps the one before.
+        QCOMPARE(readTimeTableSource(), said.isEmpty() && editor == "timeTableSourceEdit"
+                                            ? text
+                                            : QString(kDefaultTimeTableSource));
         if (said.isEmpty() && editor == "magnitudeFileEdit")
             QCOMPARE(windowLog(window.get()).filter("magnitude"),
                      QStringList("Info: Read 1 standard magnitude from good.mag."));

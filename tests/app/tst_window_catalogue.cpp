@@ -391,7 +391,7 @@ private slots:
 
     // At 1280 px the planner shows every column of both tables whole, without scrolling
     // sideways, on the passes and transits of a real search; a name cut short ends in "…" and
-    // shows whole in a tooltip.
+    // shows whole, unpadded, in a tooltip.
     void plannerFitsAt1280() {
         QVERIFY(writeBytes("satell.txt", setsNamed("STARLINK-5765").value(0).text() +
                                              setsNamed("STARLINK-3393").value(0).text()));
@@ -440,7 +440,7 @@ private slots:
             const QPoint at = table->visualRect(name).center();
             QHelpEvent help(QEvent::ToolTip, at, table->viewport()->mapToGlobal(at));
             QCoreApplication::sendEvent(table->viewport(), &help);
-            QTRY_COMPARE(QToolTip::text(), name.data().toString());
+            QTRY_COMPARE(QToolTip::text(), name.data().toString().simplified()); // unpadded
             QToolTip::hideText();
         }
         QVERIFY(cut > 0);
@@ -779,10 +779,13 @@ private slots:
     }
 
     // The magnitude file gives the Mag column and the brighter-than filter; File > Export
-    // passes... writes what the table shows. A malformed file is named in an Error.
+    // passes... writes what the table shows, the calendar only its whole passes, and says so. A
+    // malformed file is named in an Error.
     void passMagnitudesFilterAndExport() {
         const ThreeLines satellite = satelliteUpNow(scales);
-        QVERIFY(writeBytes("satell.txt", satellite.text()));
+        const ThreeLines iss =
+            movedSet(setsNamed("ISS (ZARYA)").value(0), scales.utcFromJd(scales.currentJd()));
+        QVERIFY(writeBytes("satell.txt", satellite.text() + iss.text()));
         QSettings settings(QStringLiteral("Halvstar"), QStringLiteral("Orbitrak"));
         settings.setValue("magnitude_file", "bad.mag");
         QVERIFY(writeBytes("bad.mag", "# test\n25544 -1.8\nISS -1.8\n"));
@@ -801,34 +804,59 @@ private slots:
         window.show();
         window.findChild<QAction*>(QStringLiteral("showPassesAction"))->trigger();
         auto* passes = window.findChild<QTableView*>(QStringLiteral("passesTableView"));
-        QTRY_VERIFY_WITH_TIMEOUT(passes->model()->rowCount() > 0, 30000);
-        const double magnitude =
-            passes->model()->index(0, PassesModel::Magnitude).data().toString().toDouble();
+        QTRY_VERIFY_WITH_TIMEOUT(passes->model()->rowCount() > 1, 30000);
+        double magnitude = 0; // the geostationary satellite's; the ISS has none
+        for (int row = 0; row < passes->model()->rowCount(); ++row)
+            magnitude = std::max(
+                magnitude,
+                passes->model()->index(row, PassesModel::Magnitude).data().toString().toDouble());
         QVERIFY2(magnitude > 8 && magnitude < 20, qPrintable(QString::number(magnitude))); // GEO
-        auto* brighter = window.findChild<QCheckBox*>(QStringLiteral("brighterThanCheckBox"));
-        auto* limit = window.findChild<QDoubleSpinBox*>(QStringLiteral("brighterThanSpinBox"));
-        limit->setValue(magnitude + 0.2);
-        brighter->click();
-        QCOMPARE(passes->model()->rowCount(), 1);
-        limit->setValue(magnitude - 0.2);
-        QCOMPARE(passes->model()->rowCount(), 0);
-        brighter->click();
-
-        for (const char* file : {"passes.csv", "passes.ics"}) {
+        const auto exportTo = [&](const char* file) {
+            QFile::remove(file);
             answerNextDialog<QFileDialog>(&window, [file](QFileDialog* dialog) {
                 dialog->selectFile(QDir::current().absoluteFilePath(file));
                 QMetaObject::invokeMethod(dialog, "accept");
             });
             window.findChild<QAction*>(QStringLiteral("exportPassesAction"))->trigger();
-        }
+            return windowLog(&window).last();
+        };
+        auto* brighter = window.findChild<QCheckBox*>(QStringLiteral("brighterThanCheckBox"));
+        auto* limit = window.findChild<QDoubleSpinBox*>(QStringLiteral("brighterThanSpinBox"));
+        limit->setValue(magnitude + 0.2);
+        brighter->click();
+        QCOMPARE(passes->model()->rowCount(), 1);
+        // Always up, the geostationary satellite never rises: no event, and no file.
+        QCOMPARE(exportTo("passes.ics"), "Warning: No whole pass to export: a pass must rise and "
+                                         "set within the search window.");
+        limit->setValue(magnitude - 0.2);
+        QCOMPARE(passes->model()->rowCount(), 0);
+        QCOMPARE(exportTo("passes.csv"), "Warning: No pass to export: the planner shows none.");
+        QVERIFY(!QFile::exists("passes.ics") && !QFile::exists("passes.csv"));
+        brighter->click();
+
+        const int shown = passes->model()->rowCount();
+        const std::vector<PlannedPass> planned = window.findChild<PassesPanel*>()->shownPasses();
+        const int whole = int(std::count_if(planned.begin(), planned.end(),
+                                            [](const PlannedPass& p) { return p.pass.whole(); }));
+        QVERIFY2(whole > 0 && whole < shown, qPrintable(QString("%1 %2").arg(whole).arg(shown)));
+        const QString path = QDir::toNativeSeparators(QDir::current().absoluteFilePath("passes"));
+        QCOMPARE(exportTo("passes.csv"),
+                 QString("Info: Exported %1 passes to %2.csv.").arg(shown).arg(path));
+        QCOMPARE(exportTo("passes.ics"),
+                 QString("Info: Exported %1 of %2 passes to %3.ics; %4 left "
+                         "out as not whole (rising or setting outside "
+                         "the search window).")
+                     .arg(whole)
+                     .arg(shown)
+                     .arg(path)
+                     .arg(shown - whole));
         const QList<QByteArray> csv = readBytes("passes.csv").split('\n');
         QVERIFY(csv.value(0).startsWith("catalog,name,rise_utc,") &&
                 csv.value(0).endsWith(",magnitude"));
-        QCOMPARE(csv.size(), passes->model()->rowCount() + 2);
-        // Always up, the geostationary satellite never rises: no event.
+        QCOMPARE(csv.size(), shown + 2);
         const QByteArray ics = readBytes("passes.ics");
         QVERIFY(ics.startsWith("BEGIN:VCALENDAR\r\n") && ics.endsWith("END:VCALENDAR\r\n"));
-        QCOMPARE(ics.count("BEGIN:VEVENT"), 0);
+        QCOMPARE(ics.count("BEGIN:VEVENT"), whole);
     }
 };
 
