@@ -174,6 +174,7 @@ void MountConnection::socketReadyRead() {
     }
 }
 
+// Counted in windows that open with the first unasked byte after the last window closed.
 void MountConnection::dropUnasked(qint64 bytes) {
     if (bytes <= 0 || !socket)
         return;

@@ -13,7 +13,8 @@ class QTcpSocket;
 class QTimer;
 
 // The transport under MountLink: one TCP connection to the mount at a time, the reply cut from
-// what it sends, and the time the reply may take. It knows nothing of what the commands mean.
+// what it sends, and the time the connection and each reply may take. It knows nothing of what the
+// commands mean.
 //
 // A connection has one life. open() begins it (Connecting); the socket's connection makes it
 // Connected and emits opened(). Whatever ends it (close(), the mount hanging up, a socket error,
