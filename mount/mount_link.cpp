@@ -91,11 +91,8 @@ void MountLink::queueRead(const QByteArray& command, ReplyHandler handler) {
 // A moving telescope must not wait behind a reply that may never come. Stop has no reply, so
 // writing it between a command and its reply leaves every reply where it was.
 void MountLink::stop() {
-    if (connection->isConnected()) {
-        connection->send(MountProtocol::kStop, ReplyKind::None);
-        return;
-    }
-    queueCommand(MountProtocol::kStop, ReplyKind::None);
+    if (!connection->send(MountProtocol::kStop, ReplyKind::None))
+        queueCommand(MountProtocol::kStop, ReplyKind::None);
 }
 
 void MountLink::park() {
@@ -126,11 +123,15 @@ void MountLink::dispatchHead() {
     dispatching = true;
     do {
         dispatchPending = false;
-        Transaction* next = head();
+        const Transaction* next = head();
         if (!connection->isConnected() || !next)
             break;
-        connection->send(next->command, next->replyKind);
-        if (next->replyKind == ReplyKind::None)
+        // The connection may end inside send (on what the mount sent unasked before it), and
+        // its ending drops transactions: the head stays for the next connection, if it is kept.
+        const ReplyKind replyKind = next->replyKind;
+        if (!connection->send(QByteArray(next->command), replyKind))
+            break;
+        if (replyKind == ReplyKind::None)
             completeHead(QByteArray());
     } while (dispatchPending);
     dispatching = false;

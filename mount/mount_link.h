@@ -25,9 +25,10 @@ class MountHandshake;
 // transactions on it; only then is the link ready and the queue released.
 //
 // The transport (MountConnection) holds the socket, cuts the replies and times them: a mount
-// that misses the reply limit is taken as failed and the connection ends, and bytes that answer
-// nothing are dropped. Stop is written at once while connected, even while another command
-// awaits its reply (it has none, so the replies stay in order).
+// that misses the limit, for the connection or a reply, is taken as failed and the connection
+// ends, and bytes that answer nothing are dropped (a flood of them ends the connection). Stop is
+// written at once while connected, even while another command awaits its reply (it has none, so
+// the replies stay in order).
 class MountLink : public QObject {
     Q_OBJECT
 
@@ -68,7 +69,7 @@ public:
     // When the command whose reply is being handled was written (see MountConnection).
     std::chrono::steady_clock::time_point awaitedCommandWrittenAt() const;
 
-    // How long a reply may take (tests shorten it).
+    // How long the connection and each reply may take (tests shorten it).
     void setReplyTimeout(int milliseconds);
 
 signals:

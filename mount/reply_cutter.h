@@ -20,5 +20,6 @@ struct ReplyCut {
 
 // One arrival of data: appends `arrived` to `buffer` and, when a '#'-terminated reply is
 // awaited and complete, cuts out the first one and resets `expected` to None. At most one reply
-// is cut per arrival; bytes behind it wait for the next.
+// is cut per arrival; bytes behind it stay in `buffer` (MountConnection drops them: nothing the
+// mount sent before the next command was written can answer it).
 ReplyCut cutReply(QByteArray& buffer, ReplyKind& expected, const QByteArray& arrived);

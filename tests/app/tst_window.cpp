@@ -801,7 +801,16 @@ private slots:
         child<QPushButton>("parkButton")->click();
         child<QPushButton>("stopButton")->click();
         QTRY_COMPARE(mount->received(), kOpener + ":STOP#");
-        mount->send("2.15.14#+48*30:00#-011*35:00#520#");
+        QByteArray sent = kOpener + ":STOP#";
+        const QByteArray steps[][2] = {{"2.15.14#", ":Gt#"},
+                                       {"+48*30:00#", ":Gg#"},
+                                       {"-011*35:00#", ":Gev#"}}; // a reply, the next command
+        for (const auto& [reply, next] : steps) {
+            mount->send(reply);
+            sent += next;
+            QTRY_COMPARE(mount->received(), sent);
+        }
+        mount->send("520#");
         const QByteArray ready = kOpener + ":STOP#:Gt#:Gg#:Gev#:KA#";
         QTRY_COMPARE(mount->received(), ready + ":TLESCK#");
         mount->send("T#");

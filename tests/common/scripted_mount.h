@@ -3,15 +3,22 @@
 #include "mount/mount_link.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
 #include <QtTest>
 
 #include <deque>
 #include <utility>
 #include <vector>
+
+#ifdef Q_OS_LINUX
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#endif
 
 // Runs a helper that may fail a check, and stops the test function if it did.
 #define STEP(call)                                                                                 \
@@ -63,6 +70,27 @@ public:
             c->socket->write(bytes);
             c->socket->flush();
         }
+    }
+
+    // Waits, without running the event loop (so the link reads nothing meanwhile), until the
+    // link's system has acknowledged every byte sent on the latest connection: they wait unread
+    // in the link's socket. Linux only; false elsewhere, or after five seconds.
+    bool waitUntilDelivered() const {
+#ifdef Q_OS_LINUX
+        const Connection* c = pick(-1);
+        QElapsedTimer waited;
+        waited.start();
+        int unacknowledged = 1;
+        while (c && waited.elapsed() < 5000) {
+            c->socket->flush();
+            if (ioctl(int(c->socket->socketDescriptor()), SIOCOUTQ, &unacknowledged) != 0)
+                return false;
+            if (unacknowledged == 0 && c->socket->bytesToWrite() == 0)
+                return true;
+            QThread::yieldCurrentThread();
+        }
+#endif
+        return false;
     }
 
     // From now on, answers each command that arrives with its reply at once: a mount that

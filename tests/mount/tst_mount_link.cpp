@@ -13,8 +13,17 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <deque>
 #include <memory>
 #include <tuple>
+
+#ifdef Q_OS_LINUX
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
 
 static const QString connecting = logLine(LogLevel::Info, "Connecting to mount...");
 static const QString connected = logLine(LogLevel::Info, "Connected to mount.");
@@ -83,25 +92,117 @@ private slots:
         QCOMPARE(mount.received(0), kHandshake);
     }
 
-    // A reply may come in pieces; every complete reply an arrival holds is delivered at once,
-    // the second to the command written after the first. A '#' alone is an empty reply.
+    // A reply may come in pieces and is delivered once complete. Nothing sent before a command
+    // is written answers it: what comes behind a reply is dropped, a lone '#' too.
     void replyArrivals() {
         STEP(rig->open());
-        rig->mount.send("2.15.14#+48*30");
+        rig->mount.send("2.15");
+        rig->mount.send(".14#");
         QTRY_COMPARE(rig->mount.received(), kOpener + ":Gt#");
+        rig->mount.send("+48*30");
         rig->mount.send(":15#-011*35:00#");
+        QTRY_COMPARE(rig->mount.received(), kOpener + ":Gt#:Gg#");
+        rig->mount.send("-011*35:00#");
         QTRY_COMPARE(rig->mount.received(), kHandshake);
         rig->mount.send("+0#");
         QTRY_VERIFY(rig->link.isReady());
+        QCOMPARE(rig->link.firmware(), (FirmwareVersion{2, 15, 14}));
         QCOMPARE(rig->link.site().latitude, (48.0 + 30.0 / 60 + 15.0 / 3600) * kRadiansPerDegree);
         QCOMPARE(rig->link.site().westLongitude, -(11.0 + 35.0 / 60) * kRadiansPerDegree);
         queue(":TLES#");
         queue(":TLESCK#");
         QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLES#"));
         rig->mount.send("V##");
-        QTRY_COMPARE(replies, (QList<QByteArray>{"V", ""}));
-        QVERIFY(rig->link.isIdle());
         QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLES#:TLESCK#"));
+        QCOMPARE(replies, QList<QByteArray>{"V"});
+        rig->mount.send("T#");
+        QTRY_COMPARE(replies, (QList<QByteArray>{"V", "T"}));
+        QVERIFY(rig->link.isIdle());
+        QCOMPARE(rig->log.count(logLine(LogLevel::Warning, "Ignored unexpected data from mount.")),
+                 1);
+    }
+
+    // Bytes still unread when a command is written are dropped, not taken as its reply. Stop,
+    // written while a reply is awaited, leaves the bytes that may be it where they are.
+    void bytesUnreadBeforeACommand_data() {
+        QTest::addColumn<bool>("stop");
+        QTest::newRow("stray reply, then a command") << false;
+        QTest::newRow("reply, then Stop") << true;
+    }
+
+    void bytesUnreadBeforeACommand() {
+        QFETCH(bool, stop);
+        STEP(rig->connect());
+        if (stop) {
+            queue(":TLES#");
+            QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLES#"));
+        }
+        rig->mount.send(stop ? "V#" : "X#");
+        if (!rig->mount.waitUntilDelivered())
+            QSKIP("Needs to know when the link's socket holds the bytes (Linux).");
+        if (stop) {
+            rig->link.stop();
+        } else {
+            queue(":TLES#");
+            QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLES#"));
+            rig->mount.send("V#");
+        }
+        QTRY_COMPARE(replies, QList<QByteArray>{"V"});
+        QCOMPARE(rig->mount.afterHandshake(), QByteArray(stop ? ":TLES#:STOP#" : ":TLES#"));
+        QCOMPARE(
+            rig->log.mid(4),
+            stop ? QStringList()
+                 : QStringList{logLine(LogLevel::Warning, "Ignored unexpected data from mount.")});
+    }
+
+    // More than 64 KiB that nobody asked for within 10 s end the connection: the link must not
+    // spend its thread reading a flood. Up to the bound, the link goes on.
+    void unaskedFlood_data() {
+        QTest::addColumn<QByteArray>("reply");  // to a command queued first; null: none
+        QTest::addColumn<QList<int>>("pieces"); // unasked bytes, each taken in before the next
+        QTest::newRow("the bound") << QByteArray() << QList<int>{64 * 1024};
+        QTest::newRow("beyond") << QByteArray() << QList<int>{64 * 1024 + 1};
+        QTest::newRow("beyond, behind a reply") << QByteArray("V#") << QList<int>{64 * 1024 + 1};
+        QTest::newRow("beyond in two arrivals")
+            << QByteArray() << QList<int>{40000, 64 * 1024 + 1 - 40000};
+    }
+
+    void unaskedFlood() {
+        QFETCH(QByteArray, reply);
+        QFETCH(QList<int>, pieces);
+        const QString ignored = logLine(LogLevel::Warning, "Ignored unexpected data from mount.");
+        STEP(rig->connect());
+        QSignalSpy states(&rig->link, &MountLink::stateChanged);
+        if (!reply.isNull()) {
+            queue(":TLES#");
+            QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLES#"));
+        }
+        int total = 0;
+        for (int i = 0; i < pieces.size(); ++i) {
+            if (i > 0)
+                QTRY_COMPARE(rig->log.count(ignored), 1);
+            rig->mount.send((i == 0 ? reply : QByteArray()) + QByteArray(pieces[i], 'X'));
+            total += pieces[i];
+        }
+        if (total > 64 * 1024) {
+            QTRY_COMPARE(rig->link.state(), LinkState::Disconnected);
+            QCOMPARE(rig->log.mid(rig->log.size() - 2),
+                     (QStringList{logLine(LogLevel::Warning, "Mount sent more than 64 KiB of "
+                                                             "unexpected data within 10 s."),
+                                  disconnected}));
+            QCOMPARE(states.at(states.size() - 2).first().value<LinkState>(), LinkState::Failed);
+            QCOMPARE(replies, reply.isNull() ? QList<QByteArray>() : QList<QByteArray>{"V"});
+            QTRY_VERIFY(!rig->mount.isOpen());
+            return;
+        }
+        if (!rig->mount.waitUntilDelivered())
+            QSKIP("Needs to know when the link's socket holds the bytes (Linux).");
+        queue(":TLESCK#");
+        QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLESCK#"));
+        rig->mount.send("T#");
+        QTRY_COMPARE(replies, QList<QByteArray>{"T"});
+        QCOMPARE(rig->log.mid(4), QStringList{ignored});
+        QCOMPARE(rig->link.state(), LinkState::Connected);
     }
 
     // Bytes that answer nothing are dropped, with one warning per connection, whether they come
@@ -170,7 +271,13 @@ private slots:
         QTRY_COMPARE(rig->mount.received(), kOpener + ":STOP#");
         rig->mount.send("2.15.14#");
         QTRY_COMPARE(rig->mount.received(), kOpener + ":STOP#:Gt#");
-        rig->mount.send("+48*30:00#-011*35:00#520#");
+        using Step = std::pair<QByteArray, QByteArray>; // a reply, and what follows it
+        for (const auto& [reply, next] : {Step{"+48*30:00#", ":Gg#"}, Step{"-011*35:00#", ":Gev#"},
+                                          Step{"520#", ":KA#:STOP#:PO#"}}) {
+            const QByteArray before = rig->mount.received();
+            rig->mount.send(reply);
+            QTRY_COMPARE(rig->mount.received(), before + next);
+        }
         const QByteArray ready = kOpener + ":STOP#:Gt#:Gg#:Gev#:KA#:STOP#:PO#";
         QTRY_COMPARE(rig->mount.received(), ready);
         QVERIFY(rig->link.isIdle());
@@ -429,7 +536,9 @@ private slots:
         QSignalSpy states(&rig->link, &MountLink::stateChanged);
         STEP(rig->open());
         if (command.isEmpty()) {
-            rig->mount.send("2.15.14#+48*30:00#");
+            rig->mount.send("2.15.14#");
+            QTRY_COMPARE(rig->mount.received(), kOpener + ":Gt#");
+            rig->mount.send("+48*30:00#");
             QTRY_COMPARE(rig->mount.received(), kOpener + ":Gt#:Gg#");
         } else {
             STEP(rig->mount.handshake());
@@ -508,6 +617,54 @@ private slots:
                      (QStringList{connecting, connectionError, disconnected}));
             QCOMPARE(refused.link.state(), LinkState::Disconnected);
         }
+    }
+
+    // A connection not accepted within the limit fails as a reply does; the queue is kept. The
+    // address is a listener whose backlog is full: the system drops every further attempt
+    // unanswered, so the attempt never completes.
+    void connectionTimeLimit() {
+#ifndef Q_OS_LINUX
+        QSKIP("Needs a listener's backlog as Linux keeps it.");
+#else
+        const int listener = socket(AF_INET, SOCK_STREAM, 0);
+        const auto closeListener = qScopeGuard([listener] { ::close(listener); });
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        QVERIFY(bind(listener, reinterpret_cast<sockaddr*>(&address), length) == 0);
+        QVERIFY(listen(listener, 1) == 0);
+        QVERIFY(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) == 0);
+        // For a listener, the system reports the connections waiting and the backlog there.
+        const auto waiting = [listener] {
+            tcp_info info{};
+            socklen_t size = sizeof info;
+            getsockopt(listener, IPPROTO_TCP, TCP_INFO, &info, &size);
+            return std::pair<int, int>(info.tcpi_unacked, info.tcpi_sacked);
+        };
+        std::deque<QTcpSocket> fillers;
+        while (waiting().first <= waiting().second) {
+            fillers.emplace_back().connectToHost(QHostAddress::LocalHost, ntohs(address.sin_port));
+            QVERIFY(fillers.back().waitForConnected(5000));
+            QTRY_COMPARE(waiting().first, int(fillers.size()));
+        }
+
+        LinkRig stuck(ntohs(address.sin_port));
+        stuck.link.setReplyTimeout(200);
+        stuck.link.stop();
+        QSignalSpy states(&stuck.link, &MountLink::stateChanged);
+        stuck.link.open(QStringLiteral("127.0.0.1"));
+        QTRY_COMPARE(stuck.link.state(), LinkState::Disconnected);
+        QCOMPARE(stuck.log,
+                 (QStringList{
+                     connecting,
+                     logLine(LogLevel::Error, "Mount did not accept the connection within 0.2 s."),
+                     disconnected}));
+        QCOMPARE(states.size(), 3);
+        QCOMPARE(states.at(1).first().value<LinkState>(), LinkState::Failed);
+        QCOMPARE(stuck.link.queuedCommands(), 1);
+        QCOMPARE(waiting().first, int(fillers.size()));
+#endif
     }
 
     void openingAgainOpensNoSecondConnection() {
