@@ -1,5 +1,6 @@
 #include "catalogue/catalogue_updater.h"
 
+#include "catalogue/omm_reader.h"
 #include "catalogue/update_settings.h"
 #include "orbitrak_version.h"
 
@@ -7,12 +8,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonParseError>
 #include <QLocale>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSaveFile>
 #include <QSettings>
+#include <QXmlStreamReader>
 
 #include <algorithm>
 
@@ -48,6 +52,65 @@ bool refusal(int status) {
 
 QString utcMinute(const QDateTime& t) {
     return t.toUTC().toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+}
+
+// A validator goes back to the server as a header: a line break in it would add headers of the
+// server's choosing, so one with any control character is not kept.
+QByteArray validator(const QByteArray& value) {
+    const bool control = std::any_of(value.begin(), value.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    });
+    return control ? QByteArray() : value;
+}
+
+// Whether the answer said where its body ends; otherwise the end of the connection ends it.
+bool framed(const QNetworkReply& reply) {
+    return reply.header(QNetworkRequest::ContentLengthHeader).isValid() ||
+           reply.rawHeader(QByteArrayLiteral("Transfer-Encoding")).toLower().contains("chunked") ||
+           reply.attribute(QNetworkRequest::Http2WasUsedAttribute).toBool();
+}
+
+// Why a body that ended with its connection is not whole; empty when its form says it is.
+QString cutShort(const QByteArray& body) {
+    switch (elementSetForm(body)) {
+    case ElementSetForm::Json: {
+        QJsonParseError error{};
+        QJsonDocument::fromJson(body, &error);
+        if (error.error != QJsonParseError::NoError)
+            return CatalogueUpdater::tr(
+                "the answer, without a length, ends before its JSON document does");
+        break;
+    }
+    case ElementSetForm::Xml: {
+        QXmlStreamReader reader(body);
+        while (!reader.atEnd())
+            reader.readNext();
+        if (reader.hasError())
+            return CatalogueUpdater::tr(
+                "the answer, without a length, ends before its XML document does");
+        break;
+    }
+    case ElementSetForm::Tle: {
+        int end = int(body.size());
+        while (end > 0 && (body[end - 1] == ' ' || body[end - 1] == '\t' || body[end - 1] == '\r' ||
+                           body[end - 1] == '\n'))
+            --end;
+        const int start = end > 0 ? int(body.lastIndexOf('\n', end - 1)) + 1 : 0;
+        if (!body.mid(start, end - start).startsWith("2 ") || body.indexOf('\n', end) < 0)
+            return CatalogueUpdater::tr(
+                "the answer, without a length, does not end with a line feed after a line 2");
+        break;
+    }
+    case ElementSetForm::Csv:
+    case ElementSetForm::Kvn:
+        if (!body.endsWith('\n'))
+            return CatalogueUpdater::tr(
+                "the answer, without a length, does not end with a line feed");
+        break;
+    case ElementSetForm::None:
+        break; // it has no set to take
+    }
+    return QString();
 }
 
 } // namespace
@@ -94,7 +157,7 @@ QVector<UpdateMessage> updateMessages(const UpdateOutcome& outcome) {
 }
 
 CatalogueUpdater::CatalogueUpdater(QObject* parent)
-    : QObject(parent), network(new QNetworkAccessManager(this)), cacheFolder(updateCacheFolder()),
+    : QObject(parent), cacheFolder(updateCacheFolder()),
       now([] { return QDateTime::currentDateTimeUtc(); }) {
     deadline.setSingleShot(true);
     connect(&deadline, &QTimer::timeout, this, &CatalogueUpdater::onDeadline);
@@ -179,8 +242,10 @@ void CatalogueUpdater::startSource(int index) {
     source.key = hashKey(QStringLiteral("source_"), source.url.toString());
     const QSettings cache(indexFile(cacheFolder), QSettings::IniFormat);
     source.cachedAt = cache.value(source.key + QLatin1String("/time")).toDateTime();
-    source.lastModified = cache.value(source.key + QLatin1String("/last_modified")).toByteArray();
-    source.etag = cache.value(source.key + QLatin1String("/etag")).toByteArray();
+    source.lastModified =
+        validator(cache.value(source.key + QLatin1String("/last_modified")).toByteArray());
+    source.etag = validator(cache.value(source.key + QLatin1String("/etag")).toByteArray());
+    source.lastSets = cache.value(source.key + QLatin1String("/sets")).toInt();
     source.cached =
         source.cachedAt.isValid() && QFileInfo(QDir(cacheFolder).filePath(source.key)).isFile();
     const QDateTime at = now();
@@ -229,8 +294,10 @@ void CatalogueUpdater::storeCopy(const Source& source, const QByteArray& body,
     QSettings cache(indexFile(cacheFolder), QSettings::IniFormat);
     cache.setValue(source.key + QLatin1String("/url"), source.url.toString());
     cache.setValue(source.key + QLatin1String("/time"), now());
-    const QByteArray lastModified = reply->rawHeader(QByteArrayLiteral("Last-Modified"));
-    const QByteArray etag = reply->rawHeader(QByteArrayLiteral("ETag"));
+    const QByteArray lastModified = validator(reply->rawHeader(QByteArrayLiteral("Last-Modified")));
+    const QByteArray etag = validator(reply->rawHeader(QByteArrayLiteral("ETag")));
+    if (!body.isNull() && !bodyCheck)
+        cache.setValue(source.key + QLatin1String("/sets"), int(source.sets.size()));
     if (!lastModified.isEmpty() || !body.isNull())
         cache.setValue(source.key + QLatin1String("/last_modified"), lastModified);
     if (!etag.isEmpty() || !body.isNull())
@@ -284,7 +351,11 @@ void CatalogueUpdater::request(int index, const QUrl& url) {
         QSettings index(indexFile(cacheFolder), QSettings::IniFormat);
         index.setValue(source.key + QLatin1String("/asked"), now());
     }
+    if (!network)
+        network = new QNetworkAccessManager(this);
     QNetworkReply* reply = network->get(request);
+    // Read as it arrives: Qt then takes no more from the connection than this ahead of us.
+    reply->setReadBufferSize(kReplyBufferBytes);
     source.reply = reply;
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, index] { onMetaData(index); });
     connect(reply, &QNetworkReply::readyRead, this, [this, index] { onReadyRead(index); });
@@ -307,6 +378,7 @@ bool CatalogueUpdater::redirect(int index) {
     source.reply = nullptr;
     source.body.clear();
     if (++source.redirects > kMaxRedirects) {
+        source.movedTo.clear(); // a loop is no move
         fail(source, tr("too many redirects"));
         return true;
     }
@@ -351,6 +423,8 @@ void CatalogueUpdater::readFileSources() {
 
 void CatalogueUpdater::onMetaData(int index) {
     Source& source = sources[std::size_t(index)];
+    // Again, for a request that Qt started later than it was made (waiting for a network).
+    source.reply->setReadBufferSize(kReplyBufferBytes);
     const QVariant length = source.reply->header(QNetworkRequest::ContentLengthHeader);
     if (length.isValid() && length.toLongLong() > limits_.maxBytes) {
         fail(source, tooLarge());
@@ -398,10 +472,11 @@ void CatalogueUpdater::onReplyFinished(int index) {
         fail(source, tooLarge());
     } else {
         const QByteArray body = source.body + reply->readAll();
+        source.unframed = !framed(*reply);
         if (accept(source, body, true))
             storeCopy(source, body, reply);
     }
-    if (source.movedTo.isValid())
+    if (source.movedTo.isValid() && source.movedTo != source.url)
         outcome_.notes.append(
             {LogLevel::Warning,
              (bodyCheck ? tr("%1 has moved to %2.")
@@ -449,6 +524,12 @@ bool CatalogueUpdater::accept(Source& source, const QByteArray& body, bool orFai
 }
 
 bool CatalogueUpdater::acceptSets(Source& source, const QByteArray& body, bool orFail) {
+    source.rejection = source.unframed ? cutShort(body) : QString();
+    if (!source.rejection.isEmpty()) {
+        if (orFail)
+            fail(source, source.rejection);
+        return false;
+    }
     CheckedText checked = checkBody(body);
     if (checked.sets.empty()) {
         source.rejection = tr("no valid element set");
@@ -461,6 +542,22 @@ bool CatalogueUpdater::acceptSets(Source& source, const QByteArray& body, bool o
     }
     outcome_.skipped += int(checked.skipped);
     outcome_.beyondTle += int(checked.beyondTle);
+    const int count = int(checked.sets.size());
+    if (source.unframed && !force_ && 2 * count < source.lastSets) {
+        outcome_.notes.append(
+            {LogLevel::Warning,
+             tr("The answer of %1 came without a length and gave %2, fewer than half of the %3 "
+                "of its last update: it may have been cut short, so it was kept aside, not "
+                "merged. A forced update takes it (orbitrak-cli update --force, or TLEs > "
+                "Update now, ignoring the 2-hour rule).")
+                 .arg(source.text,
+                      counted(count, QT_TRANSLATE_N_NOOP("CatalogueUpdater", "%n element set"),
+                              QT_TRANSLATE_N_NOOP("CatalogueUpdater", "%n element sets")),
+                      QString::number(source.lastSets))});
+        source.rejection = tr("kept aside as perhaps cut short");
+        fail(source, source.rejection);
+        return false;
+    }
     source.sets = std::move(checked.sets);
     return true;
 }
@@ -502,9 +599,19 @@ void CatalogueUpdater::finishIfDone() {
             writeCatalogue();
         }
     }
+    dropNetwork();
     sources.clear();
     running = false;
     emit finished();
+}
+
+// The next update starts on a manager of its own, whatever this one's connections still do.
+// Its replies, aborted as their sources settled, go with it.
+void CatalogueUpdater::dropNetwork() {
+    if (network) {
+        network->deleteLater();
+        network = nullptr;
+    }
 }
 
 void CatalogueUpdater::writeCatalogue() {

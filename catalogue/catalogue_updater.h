@@ -22,6 +22,8 @@ class QNetworkReply;
 // fails the source.
 constexpr qint64 kMaxSourceBytes = 20 * 1024 * 1024;
 constexpr int kSourceTimeoutMs = 30000;
+// What Qt may hold of an answer that has not been read yet.
+constexpr qint64 kReplyBufferBytes = 256 * 1024;
 // The public element-set services change their data at most this often and ask clients not to
 // ask sooner; a host that refused (403, 429, 5xx) is left alone this long.
 constexpr qint64 kSourceFreshSecs = 2 * 3600;
@@ -70,6 +72,15 @@ QVector<UpdateMessage> updateMessages(const UpdateOutcome& outcome);
 // download a source is not asked at all (unless forced) and its copy is merged; otherwise the
 // request is conditional and a 304 reuses the copy. A 403, 429 or 5xx pauses the host for
 // kRefusalPauseSecs, recorded in the cache folder for every program; forcing does not lift it.
+//
+// An answer without a length that is not chunked ends when the connection does, so a cut
+// connection looks like its end. Such an answer must be a whole JSON or XML document, or text
+// ending in a line feed (after a line 2 for TLEs); and unless forced, it must give at least half
+// the sets of the source's last good answer, or it is kept aside and the source fails.
+//
+// Each update asks through a network manager of its own, dropped when the update ends: a server
+// that never ends its header keeps Qt's connection reading after an abort, and must not hold up
+// later updates.
 class CatalogueUpdater : public QObject {
     Q_OBJECT
 
@@ -126,6 +137,8 @@ private:
         bool cached = false;
         QDateTime cachedAt;
         QByteArray lastModified, etag;
+        int lastSets = 0;      // valid sets of the last good answer
+        bool unframed = false; // the answer had no length and was not chunked
         int redirects = 0;
         bool allPermanent = true; // every redirect so far was 301 or 308
         QUrl movedTo;
@@ -151,10 +164,11 @@ private:
     bool acceptSets(Source& source, const QByteArray& body, bool orFail);
     void fail(Source& source, const QString& reason);
     void finishIfDone();
+    void dropNetwork();
     void writeCatalogue();
     QString tooLarge() const;
 
-    QNetworkAccessManager* network;
+    QNetworkAccessManager* network = nullptr; // of the running update
     QTimer deadline;
     Limits limits_{kMaxSourceBytes, kSourceTimeoutMs};
     bool force_ = false;

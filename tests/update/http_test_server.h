@@ -6,6 +6,10 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <atomic>
+#include <future>
+#include <thread>
+
 // A web server on a free loopback port that answers each path with the bytes it was given
 // (status line, headers and body, then it closes) and leaves any other path unanswered.
 class HttpTestServer {
@@ -61,4 +65,47 @@ private:
 
     QTcpServer server;
     QMap<QTcpSocket*, QByteArray> pending;
+};
+
+// One answer without end, from a thread of its own so that the client's event loop does not
+// pace it: the head, then the piece again and again as fast as the client takes it, until the
+// client goes, `bound` bytes went out, nothing moved for 30 s or the server is destroyed.
+class EndlessServer {
+public:
+    EndlessServer(const QByteArray& head, const QByteArray& piece, qint64 bound) {
+        std::promise<quint16> port;
+        std::future<quint16> listening = port.get_future();
+        worker = std::thread([this, head, piece, bound, &port] {
+            QTcpServer server;
+            server.listen(QHostAddress::LocalHost, 0);
+            port.set_value(server.serverPort());
+            if (!server.waitForNewConnection(30000))
+                return;
+            QTcpSocket* socket = server.nextPendingConnection();
+            QByteArray request;
+            while (!request.contains("\r\n\r\n") && socket->waitForReadyRead(30000))
+                request += socket->readAll();
+            socket->write(head);
+            while (!stopped && sent + piece.size() <= bound && socket->waitForBytesWritten(30000)) {
+                if (socket->bytesToWrite() == 0) {
+                    sent += piece.size();
+                    socket->write(piece);
+                }
+            }
+            socket->abort();
+        });
+        serverPort = listening.get();
+    }
+    ~EndlessServer() {
+        stopped = true;
+        worker.join();
+    }
+
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/endless").arg(serverPort); }
+    std::atomic<qint64> sent{0}; // bytes of pieces the system took
+
+private:
+    std::atomic<bool> stopped{false};
+    std::thread worker;
+    quint16 serverPort = 0;
 };
