@@ -570,6 +570,8 @@ void CatalogueUpdater::fail(Source& source, const QString& reason) {
     source.failure = reason;
     source.body.clear();
     if (source.reply) {
+        if (source.reply->isRunning())
+            networkCutShort = true;
         source.reply->disconnect(this);
         source.reply->abort();
         source.reply->deleteLater();
@@ -606,12 +608,15 @@ void CatalogueUpdater::finishIfDone() {
 }
 
 // The next update starts on a manager of its own, whatever this one's connections still do.
-// Its replies, aborted as their sources settled, go with it.
+// Its replies, aborted as their sources settled, go with it. A manager with a reply cut short
+// may have a connection thread that ignores the abort (a header that never ends), and deleting
+// it would hold the window's thread for Qt's 5 s wait on that thread: it stays, idle, until the
+// updater goes.
 void CatalogueUpdater::dropNetwork() {
-    if (network) {
+    if (network && !networkCutShort)
         network->deleteLater();
-        network = nullptr;
-    }
+    network = nullptr;
+    networkCutShort = false;
 }
 
 void CatalogueUpdater::writeCatalogue() {

@@ -169,6 +169,7 @@ private:
     QString tooLarge() const;
 
     QNetworkAccessManager* network = nullptr; // of the running update
+    bool networkCutShort = false;             // a reply of it was aborted while running
     QTimer deadline;
     Limits limits_{kMaxSourceBytes, kSourceTimeoutMs};
     bool force_ = false;
