@@ -106,7 +106,9 @@ void SntpClockCheck::lookedUp(const QHostInfo& info) {
     socket = new QUdpSocket(this);
     connect(socket, &QUdpSocket::readyRead, this, &SntpClockCheck::readReplies);
     connect(socket, &QUdpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-        if (error != QAbstractSocket::TemporaryError)
+        if (error == QAbstractSocket::ConnectionRefusedError)
+            unreachable(refused());
+        else if (error != QAbstractSocket::TemporaryError)
             unreachable(socket->errorString());
     });
     connect(socket, &QUdpSocket::connected, this, &SntpClockCheck::send);
@@ -130,7 +132,7 @@ void SntpClockCheck::readReplies() {
     // A connected socket that is readable without a datagram holds an error: Qt's look for a
     // datagram took it (ICMP port or host unreachable) without saying which.
     if (socket && awaiting && !socket->hasPendingDatagrams()) {
-        unreachable(tr("the query to port %1 was refused").arg(port));
+        unreachable(refused());
         return;
     }
     while (socket && socket->hasPendingDatagrams()) {
@@ -194,6 +196,10 @@ void SntpClockCheck::giveUp() {
                       LogLevel::Info);
     failureLogged = true;
     finish(timing.afterFailureMs);
+}
+
+QString SntpClockCheck::refused() const {
+    return tr("the query to port %1 was refused").arg(port);
 }
 
 void SntpClockCheck::unreachable(const QString& reason) {

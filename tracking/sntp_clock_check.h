@@ -68,6 +68,7 @@ private:
     void readReplies();
     void giveUp();
     void unreachable(const QString& reason);
+    QString refused() const;
     void finish(int nextQueryMs);
 
     UtcClock clock;
