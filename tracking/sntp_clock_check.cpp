@@ -89,7 +89,8 @@ void SntpClockCheck::lookedUp(const QHostInfo& info) {
     if (!awaiting)
         return;
     if (info.addresses().isEmpty()) {
-        giveUp();
+        unreachable(info.error() != QHostInfo::NoError ? info.errorString()
+                                                       : tr("the name has no address"));
         return;
     }
     // IPv4 where the name has it: it reaches a server from more networks.
@@ -100,8 +101,21 @@ void SntpClockCheck::lookedUp(const QHostInfo& info) {
             break;
         }
     }
+    // Connected, so that the system reports an ICMP refusal to this socket instead of leaving
+    // it to wait out the limit.
     socket = new QUdpSocket(this);
     connect(socket, &QUdpSocket::readyRead, this, &SntpClockCheck::readReplies);
+    connect(socket, &QUdpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        if (error == QAbstractSocket::ConnectionRefusedError)
+            unreachable(refused());
+        else if (error != QAbstractSocket::TemporaryError)
+            unreachable(socket->errorString());
+    });
+    connect(socket, &QUdpSocket::connected, this, &SntpClockCheck::send);
+    socket->connectToHost(address, port);
+}
+
+void SntpClockCheck::send() {
     // Version 4, mode 3 (client); the transmit time is a random nonce, so that only the server
     // that got the query can answer it. The true time of sending is kept here.
     QByteArray query(kPacketBytes, '\0');
@@ -110,11 +124,17 @@ void SntpClockCheck::lookedUp(const QHostInfo& info) {
     for (int i = 0; i < 8; ++i)
         query[40 + i] = char(nonce >> (56 - 8 * i));
     sentAt = clock();
-    if (socket->writeDatagram(query, address, port) != kPacketBytes)
-        giveUp();
+    if (socket->write(query) != kPacketBytes && awaiting)
+        unreachable(socket->errorString());
 }
 
 void SntpClockCheck::readReplies() {
+    // A connected socket that is readable without a datagram holds an error: Qt's look for a
+    // datagram took it (ICMP port or host unreachable) without saying which.
+    if (socket && awaiting && !socket->hasPendingDatagrams()) {
+        unreachable(refused());
+        return;
+    }
     while (socket && socket->hasPendingDatagrams()) {
         const QNetworkDatagram datagram = socket->receiveDatagram(1024);
         const double arrivedAt = clock();
@@ -178,6 +198,23 @@ void SntpClockCheck::giveUp() {
     finish(timing.afterFailureMs);
 }
 
+QString SntpClockCheck::refused() const {
+    return tr("the query to port %1 was refused").arg(port);
+}
+
+void SntpClockCheck::unreachable(const QString& reason) {
+    if (!awaiting)
+        return;
+    if (!failureLogged)
+        emit logEvent(tr("The time server %1 could not be reached (%2): this computer's clock is "
+                         "checked again in %3 min.")
+                          .arg(host, reason)
+                          .arg(timing.afterFailureMs / 60000.0),
+                      LogLevel::Info);
+    failureLogged = true;
+    finish(timing.afterFailureMs);
+}
+
 // nextQueryMs: negative for none.
 void SntpClockCheck::finish(int nextQueryMs) {
     awaiting = false;
@@ -185,8 +222,10 @@ void SntpClockCheck::finish(int nextQueryMs) {
     if (lookupId >= 0)
         QHostInfo::abortHostLookup(lookupId);
     lookupId = -1;
-    if (socket)
+    if (socket) {
+        socket->disconnect(this);
         socket->deleteLater();
+    }
     socket = nullptr;
     if (nextQueryMs >= 0)
         next->start(nextQueryMs);

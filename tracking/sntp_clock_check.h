@@ -21,9 +21,10 @@ class QUdpSocket;
 // least 48 bytes, mode 4 (server), version 3 or 4, the originate time equal to the random
 // transmit time sent, a nonzero transmit time, a synchronised clock (leap indicator not 3,
 // stratum 1 to 15). A kiss-o'-death (stratum 0) with RATE, DENY or RSTR stops the automatic
-// queries for the rest of the session, as the server asks. Without a valid answer within the
-// limit (5 s, the name's look-up included), one Info line is logged until an answer comes again,
-// and the server is not asked again for 10 minutes.
+// queries for the rest of the session, as the server asks. A server that cannot be reached (the
+// name does not resolve, no route, the port refuses) is said at once; one that stays silent,
+// after the limit (5 s, the name's look-up included). Either way one Info line is logged until
+// an answer comes again, and the server is not asked again for 10 minutes.
 class SntpClockCheck : public QObject {
     Q_OBJECT
 
@@ -63,8 +64,11 @@ signals:
 private:
     void ask();
     void lookedUp(const QHostInfo& info);
+    void send();
     void readReplies();
     void giveUp();
+    void unreachable(const QString& reason);
+    QString refused() const;
     void finish(int nextQueryMs);
 
     UtcClock clock;

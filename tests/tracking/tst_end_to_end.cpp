@@ -330,19 +330,22 @@ private slots:
                  qPrintable(commands[0]));
         QCOMPARE(commands[1], QString(":TLES#"));
 
-        // Before the tracking only the idle state and the slew, with zero errors when read.
+        // Before the tracking only the idle state and the slew, with zero errors when read. The
+        // errors are read after the state: the slew's last line may carry the errors of the
+        // tracking that began between the two reads.
         const QString zero = withErrors ? "  errors: 0.00\", 0.00\"" : "";
-        const QRegularExpression tracking(withErrors
-                                              ? "^Tracking satellite  errors: -?\\d+\\.\\d\\d\","
-                                                " -?\\d+\\.\\d\\d\"$"
-                                              : "^Tracking satellite$");
+        const QString errors = withErrors ? "  errors: -?\\d+\\.\\d\\d\", -?\\d+\\.\\d\\d\"" : "";
+        const QRegularExpression tracking("^Tracking satellite" + errors + "$");
+        const QRegularExpression slewing("^Slewing to catch satellite" + errors + "$");
         QTRY_VERIFY_WITH_TIMEOUT(tracking.match(status->text()).hasMatch(), kPatienceMs);
         QCOMPARE(mountSimLog(log, ":").contains(":GaE#"), withErrors);
-        for (const QString& text : shown.mid(0, shown.size() - 1))
-            QVERIFY2(text == "No transit tracking requested" + zero ||
-                         text == "Slewing to catch satellite" + zero ||
-                         tracking.match(text).hasMatch(),
-                     qPrintable(text));
+        for (int i = 0; i + 1 < shown.size(); ++i)
+            QVERIFY2(
+                shown[i] == "No transit tracking requested" + zero ||
+                    shown[i] == "Slewing to catch satellite" + zero ||
+                    tracking.match(shown[i]).hasMatch() ||
+                    (slewing.match(shown[i]).hasMatch() && tracking.match(shown[i + 1]).hasMatch()),
+                qPrintable(shown[i]));
         if (withErrors) {
             // A picture for the user guide: wide enough for the column headers, the latest log
             // lines in view.

@@ -37,15 +37,10 @@ public:
     }
 
     QMap<QByteArray, QByteArray> answers; // by path
-    // By path: a request of an earlier case that arrives late counts under its own path.
+    // By path: a request of an earlier case that arrives late (the server reads it whenever its
+    // event loop next turns) counts and shows under its own path, never under a later case's.
     QMap<QByteArray, int> requests;
-    int allRequests() const {
-        int sum = 0;
-        for (int n : requests)
-            sum += n;
-        return sum;
-    }
-    QByteArray lastRequest; // its request line and headers
+    QMap<QByteArray, QByteArray> lastRequest; // its request line and headers
 
 private:
     void serve(QTcpSocket* socket) {
@@ -55,7 +50,7 @@ private:
             return;
         const QByteArray path = request.split(' ').value(1);
         ++requests[path];
-        lastRequest = request;
+        lastRequest[path] = request;
         if (!answers.contains(path))
             return;
         request.clear();
