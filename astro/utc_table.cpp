@@ -105,11 +105,8 @@ double decimalYearOf(double jd) {
 std::optional<UtcTable> readTable(std::string_view bytes) {
     ByteCursor in{reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()};
     const std::uint64_t file_size = bytes.size();
-    const auto readExact = [&in](unsigned char* buffer, std::size_t size) {
-        return in.take(buffer, size);
-    };
     unsigned char header[kHeaderSize];
-    if (file_size < kHeaderSize || !readExact(header, kHeaderSize) ||
+    if (file_size < kHeaderSize || !in.take(header, kHeaderSize) ||
         std::memcmp(header, kMagic, sizeof kMagic) != 0)
         return std::nullopt;
 
@@ -130,7 +127,7 @@ std::optional<UtcTable> readTable(std::string_view bytes) {
     table.leaps.resize(n);
     for (LeapRecord& r : table.leaps) {
         unsigned char b[kLeapSize];
-        if (!readExact(b, kLeapSize))
+        if (!in.take(b, kLeapSize))
             return std::nullopt;
         r.year = getI32(b);
         r.month = getU16(b + 4);
@@ -141,7 +138,7 @@ std::optional<UtcTable> readTable(std::string_view bytes) {
     }
 
     unsigned char count[4];
-    if (!readExact(count, sizeof count))
+    if (!in.take(count, sizeof count))
         return std::nullopt;
     const std::uint32_t m = getU32(count);
     if (m < kMinPoints || m > kMaxCount || remaining < m * kPointSize + kTrailerSize)
@@ -150,14 +147,14 @@ std::optional<UtcTable> readTable(std::string_view bytes) {
     table.points.resize(m);
     for (DeltaTPoint& p : table.points) {
         unsigned char b[kPointSize];
-        if (!readExact(b, kPointSize))
+        if (!in.take(b, kPointSize))
             return std::nullopt;
         p.year = getF32(b);
         p.deltaT = getF32(b + 4);
     }
 
     unsigned char trailer[kTrailerSize];
-    if (!readExact(trailer, kTrailerSize))
+    if (!in.take(trailer, kTrailerSize))
         return std::nullopt;
     table.a = getF64(trailer);
     table.b = getF64(trailer + 8);
