@@ -17,6 +17,7 @@
 #include "astro/time_scales.h"
 #include "astro/topocentric.h"
 #include "catalogue/catalogue_file.h"
+#include "catalogue/file_access.h"
 #include "catalogue/magnitudes.h"
 #include "catalogue/numeric_sort_proxy_model.h"
 #include "catalogue/omm_reader.h"
@@ -44,7 +45,6 @@
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -464,11 +464,10 @@ void MainWindow::exportPasses() {
     const std::string text = csv ? passesCsv(passes, scales, magnitudesLoaded)
                                  : passesICalendar(passes, scales, session->site(),
                                                    scales.utcCalendarFromJd(session->instant()));
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) ||
-        out.write(text.data(), qint64(text.size())) != qint64(text.size()) || !out.commit())
-        logModel->addEntry(tr("Could not write %1.").arg(QDir::toNativeSeparators(path)),
-                           LogLevel::Error);
+    if (const FileResult saved =
+            writeFileWhole(QFile::encodeName(path).toStdString(), std::string_view(text));
+        !saved)
+        logModel->addEntry(fileFaultText(path, saved), LogLevel::Error);
     else if (written < shown)
         logModel->addEntry(tr("Exported %1 of %2 passes to %3; %4 left out as not whole (rising "
                               "or setting outside the search window).")
@@ -507,16 +506,16 @@ void MainWindow::reloadCatalogue() {
     const QString file = data_paths::catalogueFile();
     Catalogue catalogue;
     ElementSetForm form = ElementSetForm::None;
-    if (readElementSetFile(file, std::size_t(readMaxElementSets()), catalogue, &form) != 0) {
-        if (QFileInfo::exists(file))
-            logModel->addEntry(
-                tr("Cannot read %1.")
-                    .arg(QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath())),
-                LogLevel::Warning);
-        else
-            logModel->addEntry(tr("No element sets yet: get them with TLEs > Load TLEs... or "
-                                  "TLEs > Update from sources."),
-                               LogLevel::Info);
+    const FileResult read =
+        readElementSetFile(file, std::size_t(readMaxElementSets()), catalogue, &form);
+    if (read.fault == FileResult::Missing) {
+        logModel->addEntry(tr("No element sets yet: get them with TLEs > Load TLEs... or "
+                              "TLEs > Update from sources."),
+                           LogLevel::Info);
+    } else if (!read) {
+        logModel->addEntry(fileFaultText(QFileInfo(file).absoluteFilePath(), read,
+                                         qint64(kMaxElementSetFileBytes)),
+                           LogLevel::Warning);
     } else if (form == ElementSetForm::None) {
         logModel->addEntry(tr("%1 holds no element sets in a known form.")
                                .arg(QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath())),
@@ -555,11 +554,8 @@ void MainWindow::loadTles() {
         return;
     QDir().mkpath(QFileInfo(target).absolutePath());
     // On failure the old file stays whole, and the reload shows what it holds.
-    if (!replaceCatalogueFile(chosen, target))
-        logModel->addEntry(
-            tr("Could not copy %1 to %2; the catalogue is unchanged.")
-                .arg(QDir::toNativeSeparators(chosen), QDir::toNativeSeparators(target)),
-            LogLevel::Error);
+    if (const QString problem = replaceCatalogueFile(chosen, target); !problem.isEmpty())
+        logModel->addEntry(tr("%1 The catalogue is unchanged.").arg(problem), LogLevel::Error);
     reloadCatalogue();
 }
 

@@ -250,7 +250,8 @@ QString ObservingSiteDialog::horizonProblem(const QString& path, const HorizonFi
     case HorizonFileProblem::NotAFile:
         return tr("The horizon file %1 is not a regular file.").arg(shown);
     case HorizonFileProblem::Unreadable:
-        return tr("The horizon file %1 cannot be read (%2).").arg(shown, read.systemReason);
+        return tr("The horizon file %1 cannot be read (%2).")
+            .arg(shown, QString::fromLocal8Bit(read.file.systemReason.c_str()));
     case HorizonFileProblem::TooLarge:
         return tr("The horizon file %1 is larger than %2 MiB.")
             .arg(shown)

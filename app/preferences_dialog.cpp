@@ -101,26 +101,30 @@ void PreferencesDialog::accept() {
 }
 
 QString PreferencesDialog::readMagnitudes(const QString& file, StandardMagnitudes& magnitudes) {
-    magnitudes.clear();
-    const QFileInfo info(file);
     const QString shown = QDir::toNativeSeparators(file);
-    if (!info.exists())
-        return tr("The magnitude file %1 does not exist.").arg(shown);
-    if (!info.isFile())
-        return tr("The magnitude file %1 is not a regular file.").arg(shown);
-    if (info.size() > kMaxMagnitudeFileBytes)
-        return tr("The magnitude file %1 is larger than %2 MiB.")
-            .arg(shown)
-            .arg(kMaxMagnitudeFileBytes >> 20);
     const MagnitudeReadResult read =
         readStandardMagnitudeFile(QFile::encodeName(file).toStdString(), magnitudes);
     if (read.ok)
         return QString();
-    return read.errorLine == 0
-               ? tr("Cannot read the magnitude file %1.").arg(shown)
-               : tr("Magnitude file %1, line %2: not a catalogue number and a magnitude.")
-                     .arg(shown)
-                     .arg(read.errorLine);
+    switch (read.file.fault) {
+    case FileResult::None:
+        break;
+    case FileResult::Missing:
+        return tr("The magnitude file %1 does not exist.").arg(shown);
+    case FileResult::NotAFile:
+        return tr("The magnitude file %1 is not a regular file.").arg(shown);
+    case FileResult::TooLarge:
+        return tr("The magnitude file %1 is larger than %2 MiB.")
+            .arg(shown)
+            .arg(kMaxMagnitudeFileBytes >> 20);
+    case FileResult::Unreadable:
+    case FileResult::Unwritable:
+        return tr("Cannot read the magnitude file %1 (%2).")
+            .arg(shown, QString::fromLocal8Bit(read.file.systemReason.c_str()));
+    }
+    return tr("Magnitude file %1, line %2: not a catalogue number and a magnitude.")
+        .arg(shown)
+        .arg(read.errorLine);
 }
 
 // As the clock check reads it: "name", "name:port", "address", "[v6]:port" or a bare IPv6

@@ -26,10 +26,8 @@ public:
     void setPreferences(const Preferences& preferences);
     Preferences preferences() const;
 
-    // The largest magnitude file read: lists of a few thousand satellites are far smaller.
-    static constexpr qint64 kMaxMagnitudeFileBytes = 8 << 20;
-    // Reads a file of standard magnitudes; returns why it was not read (magnitudes then empty),
-    // or the empty text. Only a regular file is read: a device or a pipe could stall the window.
+    // Reads a file of standard magnitudes (readStandardMagnitudeFile); returns why it was not
+    // read (magnitudes then empty), or the empty text.
     static QString readMagnitudes(const QString& file, StandardMagnitudes& magnitudes);
     // Why the time server is refused, or the empty text for a name or an address with an
     // optional :PORT (an IPv6 address then in brackets), or for none.

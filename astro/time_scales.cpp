@@ -270,13 +270,21 @@ double TimeInstant::getUtc(bool* leap) {
 
 namespace {
 
-std::optional<UtcTable> loadFirst(const std::vector<std::string>& folders, const char* name) {
+// A file that is there but refused (a folder, a pipe, one too large) is named on `say`.
+template <typename Say>
+std::optional<UtcTable> loadFirst(const std::vector<std::string>& folders, const char* name,
+                                  const Say& say) {
     for (const std::string& folder : folders) {
         std::string path = folder;
         if (!path.empty() && path.back() != '/')
             path += '/';
-        if (std::optional<UtcTable> table = loadUtcFile(path + name))
+        path += name;
+        FileResult file;
+        if (std::optional<UtcTable> table = loadUtcFile(path, &file))
             return table;
+        if (file.fault != FileResult::None && file.fault != FileResult::Missing)
+            say(("init_time_data: " + describeFileFault(path, file, kMaxUtcFileBytes) + "\n")
+                    .c_str());
     }
     return std::nullopt;
 }
@@ -291,8 +299,8 @@ std::optional<UtcTable> initTimeData(std::FILE* out, const std::vector<std::stri
         }
     };
     say("init_time_data\n");
-    std::optional<UtcTable> user = loadFirst(folders, "user_utc.bin");
-    std::optional<UtcTable> fallback = loadFirst(folders, "utc.bin");
+    std::optional<UtcTable> user = loadFirst(folders, "user_utc.bin", say);
+    std::optional<UtcTable> fallback = loadFirst(folders, "utc.bin", say);
     if (!user && !fallback)
         return std::nullopt;
     bool keep_user = user.has_value();

@@ -82,7 +82,8 @@ private:
 // holds a loadable one ("" is the working directory), keeping the one with the later table date
 // (the user file on a tie). Prints "init_time_data\n" and, on success, "initTimeData OK with
 // user data\n" or "initTimeData OK with default data\n" to `out` (nothing when `out` is
-// null), flushed. Nothing when neither file loads.
+// null), flushed, and "init_time_data: " with the reason for a file there but refused by
+// readFileBounded. Nothing when neither file loads.
 std::optional<UtcTable> initTimeData(std::FILE* out = stdout,
                                      const std::vector<std::string>& folders = {""});
 

@@ -1,7 +1,6 @@
 #include "astro/utc_table.h"
 
 #include <cstring>
-#include <fstream>
 #include <new>
 
 namespace {
@@ -84,18 +83,30 @@ void putF64(std::vector<unsigned char>& out, double v) {
     putU64(out, u);
 }
 
-bool readExact(std::ifstream& in, unsigned char* buffer, std::size_t size) {
-    in.read(reinterpret_cast<char*>(buffer), static_cast<std::streamsize>(size));
-    return in.gcount() == static_cast<std::streamsize>(size);
-}
+// The file's bytes, read front to back.
+struct ByteCursor {
+    const unsigned char* at;
+    std::uint64_t left;
+
+    bool take(unsigned char* buffer, std::size_t size) {
+        if (left < size)
+            return false;
+        std::memcpy(buffer, at, size);
+        at += size;
+        left -= size;
+        return true;
+    }
+};
 
 double decimalYearOf(double jd) {
     return (jd - 2451545.0) / 365.25 + 2000.0;
 }
 
-std::optional<UtcTable> readTable(std::ifstream& in, std::uint64_t file_size) {
+std::optional<UtcTable> readTable(std::string_view bytes) {
+    ByteCursor in{reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()};
+    const std::uint64_t file_size = bytes.size();
     unsigned char header[kHeaderSize];
-    if (file_size < kHeaderSize || !readExact(in, header, kHeaderSize) ||
+    if (file_size < kHeaderSize || !in.take(header, kHeaderSize) ||
         std::memcmp(header, kMagic, sizeof kMagic) != 0)
         return std::nullopt;
 
@@ -116,7 +127,7 @@ std::optional<UtcTable> readTable(std::ifstream& in, std::uint64_t file_size) {
     table.leaps.resize(n);
     for (LeapRecord& r : table.leaps) {
         unsigned char b[kLeapSize];
-        if (!readExact(in, b, kLeapSize))
+        if (!in.take(b, kLeapSize))
             return std::nullopt;
         r.year = getI32(b);
         r.month = getU16(b + 4);
@@ -127,7 +138,7 @@ std::optional<UtcTable> readTable(std::ifstream& in, std::uint64_t file_size) {
     }
 
     unsigned char count[4];
-    if (!readExact(in, count, sizeof count))
+    if (!in.take(count, sizeof count))
         return std::nullopt;
     const std::uint32_t m = getU32(count);
     if (m < kMinPoints || m > kMaxCount || remaining < m * kPointSize + kTrailerSize)
@@ -136,14 +147,14 @@ std::optional<UtcTable> readTable(std::ifstream& in, std::uint64_t file_size) {
     table.points.resize(m);
     for (DeltaTPoint& p : table.points) {
         unsigned char b[kPointSize];
-        if (!readExact(in, b, kPointSize))
+        if (!in.take(b, kPointSize))
             return std::nullopt;
         p.year = getF32(b);
         p.deltaT = getF32(b + 4);
     }
 
     unsigned char trailer[kTrailerSize];
-    if (!readExact(in, trailer, kTrailerSize))
+    if (!in.take(trailer, kTrailerSize))
         return std::nullopt;
     table.a = getF64(trailer);
     table.b = getF64(trailer + 8);
@@ -169,22 +180,22 @@ bool dateBefore(const CalendarTime& c, const LeapRecord& r) {
     return c.day < r.day;
 }
 
-std::optional<UtcTable> loadUtcFile(const std::string& path) {
+std::optional<UtcTable> decodeUtcTable(std::string_view bytes) {
     try {
-        std::ifstream in(path, std::ios::binary);
-        if (!in)
-            return std::nullopt;
-        in.seekg(0, std::ios::end);
-        const std::streamoff size = in.tellg();
-        in.seekg(0, std::ios::beg);
-        if (size < 0 || !in)
-            return std::nullopt;
-        return readTable(in, static_cast<std::uint64_t>(size));
+        return readTable(bytes);
     } catch (const std::bad_alloc&) {
         return std::nullopt;
-    } catch (const std::ios_base::failure&) {
-        return std::nullopt;
     }
+}
+
+std::optional<UtcTable> loadUtcFile(const std::string& path, FileResult* file) {
+    std::string bytes;
+    const FileResult read = readFileBounded(path, kMaxUtcFileBytes, bytes);
+    if (file)
+        *file = read;
+    if (!read)
+        return std::nullopt;
+    return decodeUtcTable(bytes);
 }
 
 std::vector<unsigned char> encodeUtcTable(const UtcTable& table) {
@@ -216,13 +227,8 @@ std::vector<unsigned char> encodeUtcTable(const UtcTable& table) {
     return out;
 }
 
-bool writeUtcFile(const std::string& path, const UtcTable& table) {
+FileResult writeUtcFile(const std::string& path, const UtcTable& table) {
     const std::vector<unsigned char> bytes = encodeUtcTable(table);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out)
-        return false;
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return !out.fail();
+    return writeFileWhole(
+        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }

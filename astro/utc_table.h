@@ -8,11 +8,13 @@
 // ignored.
 
 #include "astro/calendar.h"
+#include "astro/file_io.h"
 
 #include <cfloat>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One step of TAI - UTC. From its UTC date (00:00) on:
@@ -55,11 +57,18 @@ struct UtcTable {
 // True when the date (year, month, day) of c lies before the date of r; the time is ignored.
 bool dateBefore(const CalendarTime& c, const LeapRecord& r);
 
-// Reads a table file. Nothing is returned when the file cannot be opened or read in full,
-// has the wrong magic, has no leap records, fewer than 12 Delta T points, counts that the
-// file's size cannot hold, or a table date more than two days after the last point.
-std::optional<UtcTable> loadUtcFile(const std::string& path);
+// The largest table file read; real tables are a few kilobytes.
+constexpr std::uint64_t kMaxUtcFileBytes = 16 << 20;
 
-// The file image of a table (counts taken from the sequences), and writing it to a file.
+// Reads a table file image. Nothing is returned when it has the wrong magic, no leap records,
+// fewer than 12 Delta T points, counts that its size cannot hold, or a table date more than two
+// days after the last point.
+std::optional<UtcTable> decodeUtcTable(std::string_view bytes);
+// The same for a file, read with readFileBounded (at most kMaxUtcFileBytes); how the reading
+// went goes to *file when given.
+std::optional<UtcTable> loadUtcFile(const std::string& path, FileResult* file = nullptr);
+
+// The file image of a table (counts taken from the sequences), and writing it to a file whole
+// or not at all (writeFileWhole).
 std::vector<unsigned char> encodeUtcTable(const UtcTable& table);
-bool writeUtcFile(const std::string& path, const UtcTable& table);
+FileResult writeUtcFile(const std::string& path, const UtcTable& table);

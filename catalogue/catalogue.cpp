@@ -1,9 +1,9 @@
 #include "catalogue/catalogue.h"
 
+#include "astro/file_io.h"
 #include "orbit/element_lines.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 const char* const kCatalogueFileName = "satell.txt";
@@ -53,17 +53,8 @@ void readCatalogueText(std::string_view text, std::size_t maxSets, Catalogue& ca
 
 int readCatalogueFile(const char* path, std::size_t maxSets, Catalogue& catalogue) {
     catalogue = Catalogue{};
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file)
-        return 1;
     std::string text;
-    char buffer[1 << 16];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        text.append(buffer, n);
-    // A file that cannot be read to its end (a folder, a failing disk) counts as unreadable.
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed)
+    if (!readFileBounded(path, kMaxElementSetFileBytes, text))
         return 1;
     readCatalogueText(text, maxSets, catalogue);
     return 0;

@@ -3,6 +3,7 @@
 #include "catalogue/catalogue_entry.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,8 @@
 // The window's catalogue file, in the working directory, and how many of its sets it shows.
 extern const char* const kCatalogueFileName;
 constexpr std::size_t kWindowSetLimit = 500;
+// The largest element set file read, in any form: a whole catalogue as OMM XML fits.
+constexpr std::uint64_t kMaxElementSetFileBytes = 64 << 20;
 
 // The loaded element sets, in file order: the row order of the satellite table. Propagation
 // updates the sets' working values in place.
@@ -34,8 +37,8 @@ struct Catalogue {
 // line 1 (elementSetNameFromLine1). Element lines out of place count as skipped sets.
 void readCatalogueText(std::string_view text, std::size_t maxSets, Catalogue& catalogue);
 
-// readCatalogueText for a file's text. Returns 1 when the file cannot be opened or read (the
-// catalogue is then empty), else 0.
+// readCatalogueText for a file's text. Returns 1 when the file is not read (see
+// readFileBounded in astro/file_io.h; the catalogue is then empty), else 0.
 int readCatalogueFile(const char* path, std::size_t maxSets, Catalogue& catalogue);
 
 // The median of the sets' ages in days at a UTC Julian date (the date less each epoch); none

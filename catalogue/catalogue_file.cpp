@@ -1,8 +1,9 @@
 #include "catalogue/catalogue_file.h"
 
-#include <QFile>
+#include "catalogue/catalogue.h"
+#include "catalogue/file_access.h"
+
 #include <QFileInfo>
-#include <QSaveFile>
 
 bool isSameFile(const QString& a, const QString& b) {
     const QFileInfo first(a);
@@ -11,29 +12,14 @@ bool isSameFile(const QString& a, const QString& b) {
            first.canonicalFilePath() == second.canonicalFilePath();
 }
 
-bool replaceCatalogueFile(const QString& source, const QString& target) {
-    if (!QFileInfo(source).isFile() || isSameFile(source, target))
-        return false;
-
-    QFile input(source);
-    if (!input.open(QIODevice::ReadOnly))
-        return false;
-    QSaveFile output(target);
-    if (!output.open(QIODevice::WriteOnly))
-        return false;
-    char buffer[1 << 16];
-    while (true) {
-        const qint64 n = input.read(buffer, sizeof buffer);
-        if (n < 0) {
-            output.cancelWriting();
-            break;
-        }
-        if (n == 0)
-            break;
-        if (output.write(buffer, n) != n) {
-            output.cancelWriting();
-            break;
-        }
-    }
-    return output.commit();
+QString replaceCatalogueFile(const QString& source, const QString& target) {
+    if (isSameFile(source, target))
+        return QString();
+    QByteArray bytes;
+    const qint64 limit = qint64(kMaxElementSetFileBytes);
+    if (const FileResult read = readFileBounded(source, limit, bytes); !read)
+        return fileFaultText(source, read, limit);
+    if (const FileResult written = writeFileWhole(target, bytes); !written)
+        return fileFaultText(target, written);
+    return QString();
 }

@@ -6,7 +6,8 @@
 bool isSameFile(const QString& a, const QString& b);
 
 // Replaces the catalogue file by a copy of another file without ever leaving it half written:
-// the copy goes to a temporary file in the same folder, which is renamed over the target only
-// when complete. Returns false, with the target untouched, when the source is the target itself
-// or anything fails.
-bool replaceCatalogueFile(const QString& source, const QString& target);
+// the source is read as any element set file is (kMaxElementSetFileBytes at most, a regular
+// file), and the copy lands whole or not at all (writeFileWhole). Returns what went wrong, in
+// the window's words, with the target untouched; empty on success. The source being the target
+// itself changes nothing and is no fault.
+QString replaceCatalogueFile(const QString& source, const QString& target);

@@ -1,5 +1,6 @@
 #include "catalogue/catalogue_updater.h"
 
+#include "catalogue/file_access.h"
 #include "catalogue/omm_reader.h"
 #include "catalogue/update_settings.h"
 #include "orbitrak_version.h"
@@ -14,7 +15,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
 #include <QSettings>
 #include <QXmlStreamReader>
 
@@ -274,10 +274,9 @@ void CatalogueUpdater::startSource(int index) {
 
 // Merges the source's copy; false, leaving the source open, when the copy cannot be read.
 bool CatalogueUpdater::useCache(Source& source) {
-    QFile file(QDir(cacheFolder).filePath(source.key));
-    const QByteArray body =
-        file.open(QIODevice::ReadOnly) ? file.read(limits_.maxBytes + 1) : QByteArray();
-    if (body.size() <= limits_.maxBytes && accept(source, body, false))
+    QByteArray body;
+    if (readFileBounded(QDir(cacheFolder).filePath(source.key), limits_.maxBytes, body) &&
+        accept(source, body, false))
         return true;
     source.cached = false; // nothing to fall back on: ask unconditionally
     return false;
@@ -287,8 +286,7 @@ void CatalogueUpdater::storeCopy(const Source& source, const QByteArray& body,
                                  QNetworkReply* reply) {
     QDir().mkpath(cacheFolder);
     if (!body.isNull()) {
-        QSaveFile file(QDir(cacheFolder).filePath(source.key));
-        if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.commit())
+        if (!writeFileWhole(QDir(cacheFolder).filePath(source.key), body))
             return; // a copy that cannot be kept only costs a download next time
     }
     QSettings cache(indexFile(cacheFolder), QSettings::IniFormat);
@@ -406,16 +404,16 @@ void CatalogueUpdater::readFileSources() {
         if (source.done || !source.url.isLocalFile())
             continue;
         // Only plain files: a device or a pipe could hand out bytes without end or none.
-        const QFileInfo info(source.url.toLocalFile());
-        QFile file(info.filePath());
-        if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
-            fail(source, tr("cannot read the file"));
-            continue;
-        }
-        const QByteArray body = file.read(limits_.maxBytes + 1);
+        QByteArray body;
+        const FileResult read = readFileBounded(source.url.toLocalFile(), limits_.maxBytes, body);
         received += body.size();
-        if (body.size() > limits_.maxBytes)
+        if (read.fault == FileResult::NotAFile)
+            fail(source, tr("not a regular file"));
+        else if (read.fault == FileResult::TooLarge)
             fail(source, tooLarge());
+        else if (!read)
+            fail(source, tr("cannot read the file (%1)")
+                             .arg(QString::fromLocal8Bit(read.systemReason.c_str())));
         else
             accept(source, body, true);
     }
@@ -626,12 +624,12 @@ void CatalogueUpdater::writeCatalogue() {
     const std::vector<CheckedElementSet> merged = mergeElementSets(all);
     const std::string text = catalogueText(merged);
     outcome_.sets = int(merged.size());
-    QSaveFile file(target);
-    if (file.open(QIODevice::WriteOnly) &&
-        file.write(text.data(), qint64(text.size())) == qint64(text.size()) && file.commit())
+    const FileResult written =
+        writeFileWhole(QFile::encodeName(target).toStdString(), std::string_view(text));
+    if (written)
         outcome_.replaced = true;
     else
-        outcome_.error = tr("Cannot write %1.").arg(target);
+        outcome_.error = fileFaultText(target, written);
 }
 
 QString CatalogueUpdater::tooLarge() const {

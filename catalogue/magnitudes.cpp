@@ -5,9 +5,9 @@
 #include "catalogue/observation.h"
 
 #include <cmath>
-#include <fstream>
 #include <locale>
 #include <sstream>
+#include <utility>
 
 namespace {
 
@@ -46,7 +46,7 @@ MagnitudeReadResult readStandardMagnitudes(std::istream& in, StandardMagnitudes&
         ++lineNumber;
         if (in.fail() && !in.eof()) {
             magnitudes.clear();
-            return {false, lineNumber};
+            return {false, lineNumber, {}};
         }
         // gcount counts the line's end too, when there was one.
         const std::size_t length = std::size_t(in.gcount()) - (in.eof() ? 0 : 1);
@@ -57,7 +57,7 @@ MagnitudeReadResult readStandardMagnitudes(std::istream& in, StandardMagnitudes&
         double magnitude = 0;
         if (!parseLine(text, number, magnitude)) {
             magnitudes.clear();
-            return {false, lineNumber};
+            return {false, lineNumber, {}};
         }
         magnitudes[number] = magnitude;
     }
@@ -66,11 +66,12 @@ MagnitudeReadResult readStandardMagnitudes(std::istream& in, StandardMagnitudes&
 
 MagnitudeReadResult readStandardMagnitudeFile(const std::string& path,
                                               StandardMagnitudes& magnitudes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::string text;
+    if (FileResult read = readFileBounded(path, kMaxMagnitudeFileBytes, text); !read) {
         magnitudes.clear();
-        return {false, 0};
+        return {false, 0, std::move(read)};
     }
+    std::istringstream in(std::move(text));
     return readStandardMagnitudes(in, magnitudes);
 }
 

@@ -3,11 +3,13 @@
 // How bright a satellite looks: standard magnitudes from the lists visual observers keep, and
 // the magnitude they give at one instant of a pass.
 
+#include "astro/file_io.h"
 #include "astro/site.h"
 #include "astro/vec3.h"
 #include "catalogue/catalogue_entry.h"
 #include "catalogue/passes.h"
 
+#include <cstdint>
 #include <istream>
 #include <optional>
 #include <string>
@@ -20,13 +22,18 @@ using StandardMagnitudes = std::unordered_map<int, double>;
 
 struct MagnitudeReadResult {
     bool ok = true;
-    int errorLine = 0; // 1-based; 0 with !ok: the file could not be opened
+    int errorLine = 0; // 1-based; 0 with !ok: the file was not read (see file)
+    FileResult file;
 };
+
+// The largest magnitude file read: every catalogued object fits many times over.
+constexpr std::uint64_t kMaxMagnitudeFileBytes = 8 << 20;
 
 // Lines of "catalogue-number standard-magnitude", blanks between; '#' starts a comment, blank
 // lines are skipped. The first malformed line stops the reading and is reported; the
 // magnitudes are then left empty.
 MagnitudeReadResult readStandardMagnitudes(std::istream& in, StandardMagnitudes& magnitudes);
+// The same for a regular file of at most kMaxMagnitudeFileBytes (readFileBounded).
 MagnitudeReadResult readStandardMagnitudeFile(const std::string& path,
                                               StandardMagnitudes& magnitudes);
 

@@ -3,7 +3,6 @@
 #include "catalogue/settings_store.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QSettings>
 
 #include <cmath>
@@ -93,23 +92,28 @@ std::optional<ObservingSite> readCurrentObservingSite() {
 }
 
 HorizonFileRead readHorizonMaskFile(const QString& path, HorizonMask& mask) {
-    const QFileInfo info(path);
     HorizonFileRead read;
-    QFile file(path);
-    if (!info.exists())
+    std::string text;
+    read.file = readFileBounded(QFile::encodeName(path).toStdString(),
+                                std::uint64_t(HorizonMask::kMaxFileBytes), text);
+    switch (read.file.fault) {
+    case FileResult::None:
+        if (!mask.parse(text, &read.badLine))
+            read.problem = HorizonFileProblem::BadLine;
+        break;
+    case FileResult::Missing:
         read.problem = HorizonFileProblem::Missing;
-    else if (!info.isFile())
+        break;
+    case FileResult::NotAFile:
         read.problem = HorizonFileProblem::NotAFile;
-    else if (info.size() > HorizonMask::kMaxFileBytes)
+        break;
+    case FileResult::TooLarge:
         read.problem = HorizonFileProblem::TooLarge;
-    else if (!file.open(QIODevice::ReadOnly))
-        read = {HorizonFileProblem::Unreadable, 0, file.errorString()};
-    if (read.problem != HorizonFileProblem::None)
-        return read;
-    const QByteArray text = file.read(HorizonMask::kMaxFileBytes + 1); // it may have grown
-    if (text.size() > HorizonMask::kMaxFileBytes)
-        read.problem = HorizonFileProblem::TooLarge;
-    else if (!mask.parse(text.toStdString(), &read.badLine))
-        read.problem = HorizonFileProblem::BadLine;
+        break;
+    case FileResult::Unreadable:
+    case FileResult::Unwritable:
+        read.problem = HorizonFileProblem::Unreadable;
+        break;
+    }
     return read;
 }

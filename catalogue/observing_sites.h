@@ -1,5 +1,6 @@
 #pragma once
 
+#include "astro/file_io.h"
 #include "astro/horizon_mask.h"
 #include "astro/site.h"
 
@@ -46,10 +47,10 @@ std::optional<ObservingSite> readCurrentObservingSite();
 enum class HorizonFileProblem { None, Missing, NotAFile, Unreadable, TooLarge, BadLine };
 struct HorizonFileRead {
     HorizonFileProblem problem = HorizonFileProblem::None;
-    int badLine = 0;      // BadLine: its number, from 1
-    QString systemReason; // Unreadable: the system's words
+    int badLine = 0; // BadLine: its number, from 1
+    FileResult file; // how the file was read; Unreadable: the system's words
 };
 // Reads a horizon file (HorizonMask::parse's form) into mask, which stays as it was when the
-// file is not read. Only a regular file of at most HorizonMask::kMaxFileBytes is read: a device
-// or a pipe could stall the reading or never end it.
+// file is not read. Only a regular file of at most HorizonMask::kMaxFileBytes is read
+// (readFileBounded): a device or a pipe could stall the reading or never end it.
 HorizonFileRead readHorizonMaskFile(const QString& path, HorizonMask& mask);

@@ -3,7 +3,6 @@
 #include "catalogue/element_set_merge.h"
 #include "orbit/element_lines.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -403,23 +402,21 @@ CheckedText checkElementSetsAnyForm(const QByteArray& body) {
     return checked;
 }
 
-int readElementSetFile(const QString& path, std::size_t maxSets, Catalogue& catalogue,
-                       ElementSetForm* form) {
+FileResult readElementSetFile(const QString& path, std::size_t maxSets, Catalogue& catalogue,
+                              ElementSetForm* form) {
     catalogue = Catalogue{};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return 1;
-    const QByteArray text = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return 1;
-    file.close();
+    if (form)
+        *form = ElementSetForm::None;
+    QByteArray text;
+    if (const FileResult read = readFileBounded(path, qint64(kMaxElementSetFileBytes), text); !read)
+        return read;
     ElementSetForm found = elementSetForm(text);
     if (found == ElementSetForm::Tle) {
         if (form)
             *form = found;
         readCatalogueText(std::string_view(text.constData(), std::size_t(text.size())), maxSets,
                           catalogue);
-        return 0;
+        return {};
     }
     const MeanElementsRead read = readMeanElements(text, found);
     if (read.sets.empty() && read.skipped == 0) // JSON that does not parse, a bare header, ...
@@ -434,5 +431,5 @@ int readElementSetFile(const QString& path, std::size_t maxSets, Catalogue& cata
         catalogue.satellites.emplace_back();
         fillCatalogueEntry(catalogue.satellites.back(), e);
     }
-    return 0;
+    return {};
 }

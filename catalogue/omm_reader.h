@@ -7,6 +7,7 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/element_set_merge.h"
+#include "catalogue/file_access.h"
 #include "orbit/mean_elements.h"
 
 #include <QByteArray>
@@ -49,6 +50,7 @@ MeanElementsRead readAnyMeanElements(const QByteArray& text, ElementSetForm form
 // readCatalogueFile for a file of any form. TLE text is read as readCatalogueText reads it; OMM
 // records become entries initialised from their values as read (fillCatalogueEntry), the skipped
 // ones counted in catalogue.skippedSets. A file in none of the forms leaves the catalogue empty.
-// Returns 1 when the file cannot be read, else 0; form (when given) tells what the file held.
-int readElementSetFile(const QString& path, std::size_t maxSets, Catalogue& catalogue,
-                       ElementSetForm* form = nullptr);
+// Returns why the file was not read (readFileBounded, at most kMaxElementSetFileBytes), the
+// catalogue then empty; form (when given) tells what the file held.
+FileResult readElementSetFile(const QString& path, std::size_t maxSets, Catalogue& catalogue,
+                              ElementSetForm* form = nullptr);

@@ -1,13 +1,13 @@
 #include "catalogue/time_table_updater.h"
 
 #include "astro/finals.h"
+#include "catalogue/file_access.h"
 #include "catalogue/update_settings.h"
 
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <string_view>
 
@@ -144,18 +144,13 @@ void TimeTableUpdater::onDownloaded() {
         emit finished();
         return;
     }
-    const std::vector<unsigned char> bytes = encodeUtcTable(built);
     QDir().mkpath(QFileInfo(target).absolutePath());
-    QSaveFile file(target);
-    if (file.open(QIODevice::WriteOnly) &&
-        file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size())) ==
-            qint64(bytes.size()) &&
-        file.commit()) {
+    if (const FileResult written = writeUtcFile(QFile::encodeName(target).toStdString(), built)) {
         replaced_ = true;
         messages_.append(
             {LogLevel::Info, tr("Time table updated to %1.").arg(isoDate(built.table_date))});
     } else {
-        messages_.append({LogLevel::Error, tr("Cannot write %1.").arg(target)});
+        messages_.append({LogLevel::Error, fileFaultText(target, written)});
     }
     emit finished();
 }

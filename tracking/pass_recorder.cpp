@@ -1,10 +1,11 @@
 #include "tracking/pass_recorder.h"
 
 #include "astro/calendar.h"
+#include "astro/file_io.h"
 #include "astro/time_scales.h"
 
 #include <QDir>
-#include <QSaveFile>
+#include <QFile>
 
 #include <algorithm>
 #include <cmath>
@@ -99,10 +100,18 @@ void PassRecorder::write() {
     const QString path = QDir(folder).filePath(name);
     const QString shown = QDir::toNativeSeparators(path);
     const QByteArray text = csv();
-    QSaveFile out(path);
-    if (!QDir().mkpath(folder) || !out.open(QIODevice::WriteOnly) ||
-        out.write(text) != text.size() || !out.commit()) {
+    if (!QDir().mkpath(folder)) {
         emit logEvent(tr("Could not write the pass record %1.").arg(shown), LogLevel::Error);
+        return;
+    }
+    const FileResult written = writeFileWhole(QFile::encodeName(path).toStdString(),
+                                              std::string_view(text.constData(), text.size()));
+    if (!written) {
+        emit logEvent(tr("Could not write the pass record %1: %2.")
+                          .arg(shown, written.fault == FileResult::NotAFile
+                                          ? tr("not a regular file")
+                                          : QString::fromLocal8Bit(written.systemReason.c_str())),
+                      LogLevel::Error);
         return;
     }
     if (first.count == 0 && second.count == 0) {

@@ -1,14 +1,24 @@
 // Hostile input. Catalogues a user may really load: noise, element sets that fail in every way
 // the model knows, deep-space resonant sets with epochs decades away. Files the program meets
-// at start-up: time tables cut short or full of nonsense, settings stores that lead nowhere.
-// Nothing crashes, every row is a number in range or NaN, and the window goes on working.
+// at start-up: time tables cut short or full of nonsense, settings stores that lead nowhere, a
+// pipe, a device or a folder where a file belongs. Nothing crashes or waits, every row is a
+// number in range or NaN, and the window goes on working.
 #include "app/main_window.h"
+#include "app/observing_site_dialog.h"
+#include "app/preferences_dialog.h"
 #include "app/settings.h"
 #include "astro/time_scales.h"
 #include "astro/utc_table.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/catalogue_file.h"
+#include "catalogue/catalogue_updater.h"
+#include "catalogue/observing_sites.h"
+#include "catalogue/omm_reader.h"
+#include "catalogue/settings_store.h"
 #include "catalogue/sky_computation.h"
 #include "tests/common/file_bytes.h"
+#include "tests/common/run_program.h"
+#include "tests/common/test_sets.h"
 #include "tests/common/window_probe.h"
 #include "tests/hostile/hostile_catalogue.h"
 
@@ -29,8 +39,11 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <map>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 using TableEdit = std::function<void(UtcTable&)>;
 
@@ -106,6 +119,87 @@ bool rowsNamedHavePositions(const QAbstractItemModel& model, const QString& pref
 
 Q_DECLARE_METATYPE(TableEdit)
 
+using FileReader = std::function<QString(const QString& path)>;
+
+namespace {
+
+// What each reader says of a file it is given; the command-line ones exit with 2 as well.
+QString cli(const QString& program, const QStringList& arguments) {
+    const ProgramRun run = runProgram(program, arguments, {}, 20000);
+    return run.exitCode == 2 ? QString::fromLocal8Bit(run.err)
+                             : "exit " + QString::number(run.exitCode);
+}
+
+const std::map<QString, FileReader>& fileReaders() {
+    static const std::map<QString, FileReader> readers{
+        {"catalogue",
+         [](const QString& path) {
+             Catalogue catalogue;
+             return fileFaultText(path, readElementSetFile(path, 0, catalogue),
+                                  qint64(kMaxElementSetFileBytes));
+         }},
+        {"Load TLEs",
+         [](const QString& path) {
+             return readBytes("satell.txt") == kIssLine1 + kIssLine2
+                        ? replaceCatalogueFile(path, "satell.txt")
+                        : QString("satell.txt changed");
+         }},
+        {"horizon",
+         [](const QString& path) {
+             HorizonMask mask;
+             return ObservingSiteDialog::horizonProblem(path, readHorizonMaskFile(path, mask));
+         }},
+        {"magnitudes",
+         [](const QString& path) {
+             StandardMagnitudes magnitudes;
+             return PreferencesDialog::readMagnitudes(path, magnitudes);
+         }},
+        {"time table",
+         [](const QString& path) {
+             FileResult file;
+             loadUtcFile(QFile::encodeName(path).toStdString(), &file);
+             return QString::fromStdString(
+                 describeFileFault(path.toStdString(), file, kMaxUtcFileBytes));
+         }},
+        {"update source",
+         [](const QString& path) {
+             CatalogueUpdater updater;
+             updater.setCacheFolder("cache");
+             QSignalSpy finished(&updater, &CatalogueUpdater::finished);
+             updater.start({QUrl::fromLocalFile(path).toString()}, "satell.txt");
+             QStringList said;
+             if (finished.count() > 0 || finished.wait(20000))
+                 for (const UpdateMessage& message : updateMessages(updater.outcome()))
+                     said << message.text;
+             return said.join('\n');
+         }},
+        {"orbitrak-cli --tle",
+         [](const QString& path) {
+             return cli(ORBITRAK_CLI, {"passes", "--tle", path, "--hours", "1"});
+         }},
+        {"orbitrak-cli --horizon",
+         [](const QString& path) {
+             return cli(ORBITRAK_CLI,
+                        {"passes", "--tle", "satell.txt", "--hours", "1", "--horizon", path});
+         }},
+        {"orbitrak-cli --magnitudes",
+         [](const QString& path) {
+             return cli(ORBITRAK_CLI, {"passes", "--tle", "satell.txt", "--magnitudes", path});
+         }},
+        {"orbitrak-cli convert",
+         [](const QString& path) {
+             return cli(ORBITRAK_CLI, {"convert", path});
+         }},
+        {"orbitrak-utctable --finals",
+         [](const QString& path) {
+             return cli(ORBITRAK_UTCTABLE, {"--finals", path, "-o", "table.bin"});
+         }},
+    };
+    return readers;
+}
+
+} // namespace
+
 class TestHostile : public QObject {
     Q_OBJECT
 
@@ -127,6 +221,67 @@ private slots:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, scratch.filePath("cfg"));
         for (const char* name : {"satell.txt", "utc.bin", "user_utc.bin"})
             QFile::remove(QString::fromLatin1(name));
+    }
+
+    void filesAreRefused_data() {
+        QTest::addColumn<QString>("reader");
+        QTest::addColumn<QString>("path");
+        QVERIFY(QDir().mkpath("folder") && mkfifo("pipe", 0600) == 0);
+        // Larger than any reader takes, without taking the room: the size is a hole.
+        QFile big("big");
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize((65 << 20) + 1));
+        for (const auto& reader : fileReaders())
+            for (const char* path : {"pipe", "/dev/zero", "folder", "big"})
+                QTest::addRow("%s, %s", qPrintable(reader.first), path)
+                    << reader.first << QDir::current().absoluteFilePath(path);
+    }
+
+    // Each reader refuses at once, naming the file and why; none waits on the pipe or reads the
+    // device, and Load TLEs leaves the catalogue as it was.
+    void filesAreRefused() {
+        QFETCH(QString, reader);
+        QFETCH(QString, path);
+        QVERIFY(writeBytes("satell.txt", kIssLine1 + kIssLine2));
+        const QString said = fileReaders().at(reader)(path);
+        const QRegularExpression why(path.endsWith("big") ? "(larger|more) than \\d+ MiB"
+                                                          : "not a regular file");
+        QVERIFY2(said.contains(path) && said.contains(why), qPrintable(said));
+        QCOMPARE(readBytes("satell.txt"), kIssLine1 + kIssLine2);
+    }
+
+    void windowStartsDespiteFiles_data() {
+        QTest::addColumn<QString>("catalogue"); // satell.txt made as: "pipe" or "folder"; or none
+        QTest::addColumn<QString>("horizon");   // the horizon file in the settings
+        QTest::addColumn<QStringList>("logged");
+        const QString pipe = QDir::current().absoluteFilePath("horizon-pipe");
+        QTest::newRow("horizon /dev/zero")
+            << ""
+            << "/dev/zero"
+            << QStringList("Error: The horizon file /dev/zero is not a regular file. The horizon "
+                           "stays flat.");
+        QTest::newRow("horizon a pipe")
+            << "" << pipe
+            << QStringList("Error: The horizon file " + pipe +
+                           " is not a regular file. The horizon stays flat.");
+        QTest::newRow("catalogue a pipe")
+            << "pipe"
+            << ""
+            << QStringList("Warning: " + QDir::current().absoluteFilePath("satell.txt") +
+                           " is not a regular file.");
+    }
+
+    // A pipe or a device in the settings or as the catalogue: the window starts and says why
+    // it did not read them.
+    void windowStartsDespiteFiles() {
+        QFETCH(QString, catalogue);
+        QFETCH(QString, horizon);
+        QFETCH(QStringList, logged);
+        QVERIFY(QFileInfo::exists("horizon-pipe") || mkfifo("horizon-pipe", 0600) == 0);
+        QVERIFY(catalogue.isEmpty() || mkfifo("satell.txt", 0600) == 0);
+        settingsStore().setValue("horizon_file", horizon);
+        MainWindow window(scales, 1);
+        QFile::remove("satell.txt");
+        QCOMPARE(windowLog(&window).filter("regular file"), logged);
     }
 
     void noiseIsKeptAndStaysSane_data() {

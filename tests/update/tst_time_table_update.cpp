@@ -1,6 +1,7 @@
 // The time table from Bulletin A: orbitrak-utctable --finals on a finals2000A file around the
 // leap second of 2016-12-31, and its refresh through the catalogue's downloader against a web
-// server inside the test, by the object and by orbitrak-cli update.
+// server inside the test, by the object and by orbitrak-cli update; and every writer on a full
+// file system.
 #include "astro/time_scales.h"
 #include "catalogue/settings_store.h"
 #include "catalogue/time_table_updater.h"
@@ -9,12 +10,16 @@
 #include "tests/common/run_program.h"
 #include "tests/common/scratch_settings_main.h"
 #include "tests/update/http_test_server.h"
+#include "tracking/pass_recorder.h"
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cmath>
 #include <tuple>
+
+#include <unistd.h>
 
 namespace {
 
@@ -256,6 +261,59 @@ private slots:
             loadUtcFile(QFile::encodeName(userDataFolder() + "/user_utc.bin").toStdString());
         QVERIFY(table);
         QCOMPARE(table->table_date.month, std::uint16_t(3));
+    }
+
+    // A full file system: the update, orbitrak-utctable and a pass record each fail loudly and
+    // leave the files there byte for byte, with nothing half written beside them.
+    void fullDisk() {
+        if (::geteuid() != 0)
+            QSKIP("Mounting the small file system this needs takes root; not tested.");
+        QTemporaryDir work;
+        const QString disk = work.filePath("disk");
+        QVERIFY(QDir().mkpath(disk));
+        QCOMPARE(QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", disk}), 0);
+        const auto unmount = qScopeGuard([&disk] { QProcess::execute("umount", {disk}); });
+        const QByteArray catalogue = readBytes(ORBITRAK_TEST_DATA "/catalogue/active-2026-03.txt");
+        const QByteArray oldCatalogue = firstLines(catalogue, 3);
+        const QByteArray oldTable = readBytes(ORBITRAK_BINARY_DIR "/utc.bin");
+        QVERIFY(writeBytes(disk + "/satell.txt", oldCatalogue) &&
+                writeBytes(disk + "/utc.bin", oldTable) && QDir().mkpath(disk + "/passes"));
+        writeBytes(disk + "/filler", QByteArray(64 << 10, 'x')); // as much as fits
+        QVERIFY(writeBytes(work.filePath("sets.txt"), firstLines(catalogue, 300)));
+        settingsStore().setValue("time_table_source", QString()); // no refresh after the update
+
+        const ProgramRun update =
+            runProgram(ORBITRAK_CLI, {"update", "--source",
+                                      QUrl::fromLocalFile(work.filePath("sets.txt")).toString(),
+                                      "--out", disk + "/satell.txt"});
+        QCOMPARE(update.exitCode, 1);
+        QCOMPARE(update.err, "Cannot write " + QFile::encodeName(disk) +
+                                 "/satell.txt: No space left on device.\n");
+        const ProgramRun table = runProgram(ORBITRAK_UTCTABLE, {"-o", disk + "/utc.bin"});
+        QCOMPARE(table.exitCode, 2);
+        QCOMPARE(table.err, "orbitrak-utctable: Cannot write " + QFile::encodeName(disk) +
+                                "/utc.bin: No space left on device.\n");
+
+        const TimeScales scales;
+        PassRecorder recorder(scales, disk + "/passes", [](long) {
+            return SatelliteFix{2461119.5, 45.0, 180.0};
+        });
+        QSignalSpy logged(&recorder, &PassRecorder::logEvent);
+        recorder.follow(25544);
+        recorder.beginPass();
+        for (int i = 0; i < 100; ++i)
+            recorder.addReading('T', 1.0, -1.0);
+        recorder.endPass();
+        QCOMPARE(logged.count(), 1);
+        QVERIFY2(logged[0][0].toString().endsWith(": No space left on device."),
+                 qPrintable(logged[0][0].toString()));
+        QCOMPARE(logged[0][1].value<LogLevel>(), LogLevel::Error);
+
+        QCOMPARE(readBytes(disk + "/satell.txt"), oldCatalogue);
+        QCOMPARE(readBytes(disk + "/utc.bin"), oldTable);
+        QCOMPARE(QDir(disk).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                 QStringList({"filler", "satell.txt", "utc.bin"}));
+        QCOMPARE(QDir(disk + "/passes").entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 };
 

@@ -240,7 +240,8 @@ private slots:
             row(path, qPrintable(QString("URL/") + path), {},
                 {QString("Cannot update from URL/%1: more than 4096 bytes.").arg(path)},
                 {4096, kSourceTimeoutMs});
-        row("no file", "FILE.gone", {}, {"Cannot update from FILE.gone: cannot read the file."});
+        row("no file", "FILE.gone", {},
+            {"Cannot update from FILE.gone: cannot read the file (No such file or directory)."});
     }
 
     void update() {

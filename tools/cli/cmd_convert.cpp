@@ -201,16 +201,26 @@ int runConvert(const std::vector<std::string>& args) {
     if (options.positional().size() > 1)
         return usageError("convert: unexpected argument '" + options.positional()[1] + "'");
 
-    QFile file;
     const bool fromFile = !options.positional().empty();
     const std::string path = fromFile ? options.positional().front() : "-";
-    if (fromFile)
-        file.setFileName(QString::fromLocal8Bit(path.c_str()));
-    if (!(fromFile ? file.open(QIODevice::ReadOnly) : file.open(stdin, QIODevice::ReadOnly)))
-        return usageError("convert: cannot read '" + path + "'");
-    const QByteArray text = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return usageError("convert: cannot read '" + path + "'");
+    QByteArray text;
+    if (fromFile) {
+        if (const FileResult read = readFileBounded(QString::fromLocal8Bit(path.c_str()),
+                                                    qint64(kMaxElementSetFileBytes), text);
+            !read)
+            return usageError("convert: " + describeFileFault(path, read, kMaxElementSetFileBytes));
+    } else {
+        // Standard input is a stream by nature, bounded all the same.
+        QFile in;
+        if (!in.open(stdin, QIODevice::ReadOnly))
+            return usageError("convert: cannot read standard input");
+        text = in.read(qint64(kMaxElementSetFileBytes) + 1);
+        if (in.error() != QFileDevice::NoError)
+            return usageError("convert: cannot read standard input");
+        if (text.size() > qint64(kMaxElementSetFileBytes))
+            return usageError("convert: standard input is larger than " +
+                              sizeBoundText(kMaxElementSetFileBytes) + ".");
+    }
 
     const ElementSetForm form = elementSetForm(text);
     MeanElementsRead read = readAnyMeanElements(text, form);

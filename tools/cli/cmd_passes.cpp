@@ -159,11 +159,13 @@ int runPasses(const std::vector<std::string>& args) {
     if (withMagnitude) {
         const MagnitudeReadResult read =
             readStandardMagnitudeFile(options.value("magnitudes"), magnitudes);
+        if (!read.file)
+            return usageError("passes: " + describeFileFault(options.value("magnitudes"), read.file,
+                                                             kMaxMagnitudeFileBytes));
         if (!read.ok)
-            return usageError("passes: cannot read '" + options.value("magnitudes") + "'" +
-                              (read.errorLine > 0 ? ": line " + std::to_string(read.errorLine) +
-                                                        " is not a catalogue number and a magnitude"
-                                                  : std::string()));
+            return usageError("passes: cannot read '" + options.value("magnitudes") + "': line " +
+                              std::to_string(read.errorLine) +
+                              " is not a catalogue number and a magnitude");
     }
     const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
     Catalogue catalogue;

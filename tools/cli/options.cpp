@@ -185,7 +185,7 @@ bool readHorizon(const std::string& path, HorizonMask& mask, std::string& error)
         error = "'" + path + "', line " + std::to_string(read.badLine) +
                 ": expected an azimuth and an altitude in degrees";
     else if (read.problem != HorizonFileProblem::None)
-        error = "cannot read '" + path + "'";
+        error = describeFileFault(path, read.file, HorizonMask::kMaxFileBytes);
     return read.problem == HorizonFileProblem::None;
 }
 
@@ -214,8 +214,10 @@ std::string fixed(double value, int decimals) {
 bool readElementSets(const std::string& path, std::size_t limit, Catalogue& catalogue,
                      std::string& error) {
     ElementSetForm form = ElementSetForm::None;
-    if (readElementSetFile(QString::fromLocal8Bit(path.c_str()), limit, catalogue, &form) != 0)
-        error = "cannot read '" + path + "'";
+    if (const FileResult read =
+            readElementSetFile(QString::fromLocal8Bit(path.c_str()), limit, catalogue, &form);
+        !read)
+        error = describeFileFault(path, read, kMaxElementSetFileBytes);
     else if (form == ElementSetForm::None)
         error = path + " holds no element sets in a known form.";
     else

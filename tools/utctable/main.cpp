@@ -10,12 +10,10 @@
 
 #include <QCommandLineParser>
 #include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -106,17 +104,18 @@ int main(int argc, char** argv) {
     std::vector<LeapRecord> leaps;
     std::vector<DeltaTRow> rows;
     std::string error;
+    std::string text;
     {
-        std::ifstream in(tai_utc_path);
-        if (!in)
-            return fail("cannot open " + tai_utc_path);
+        if (const FileResult read = readFileBounded(tai_utc_path, kMaxSourceBytes, text); !read)
+            return fail(describeFileFault(tai_utc_path, read, kMaxSourceBytes));
+        std::istringstream in(text);
         if (!readTaiUtcCsv(in, leaps, error))
             return fail(tai_utc_path + ": " + error);
     }
     {
-        std::ifstream in(delta_t_path);
-        if (!in)
-            return fail("cannot open " + delta_t_path);
+        if (const FileResult read = readFileBounded(delta_t_path, kMaxSourceBytes, text); !read)
+            return fail(describeFileFault(delta_t_path, read, kMaxSourceBytes));
+        std::istringstream in(text);
         if (!readDeltaTCsv(in, rows, error))
             return fail(delta_t_path + ": " + error);
     }
@@ -125,20 +124,13 @@ int main(int argc, char** argv) {
         return fail(error);
     if (parser.isSet(finalsOption)) {
         const QString path = parser.value(finalsOption);
-        // Only a plain file: a device or a pipe could hand out bytes without end.
-        QFile file(path);
-        if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
-            return fail("cannot open " + toBytes(path));
-        const QByteArray text = file.read(kMaxSourceBytes + 1);
-        if (text.size() > kMaxSourceBytes)
-            return fail(toBytes(path) + ": larger than " + std::to_string(kMaxSourceBytes) +
-                        " bytes");
+        if (const FileResult read = readFileBounded(toBytes(path), kMaxSourceBytes, text); !read)
+            return fail(describeFileFault(toBytes(path), read, kMaxSourceBytes));
         std::vector<FinalsDay> days;
         FinalsFault fault;
         const double nowMjd = double(QDateTime::currentMSecsSinceEpoch()) / 86400000.0 + 40587.0;
         UtcTable extended;
-        if (!readFinals2000A(std::string_view(text.constData(), std::size_t(text.size())), days,
-                             fault) ||
+        if (!readFinals2000A(text, days, fault) ||
             !buildTableFromFinals(table, days, nowMjd, extended, fault))
             return fail(toBytes(path) + ": " + finalsFaultText(fault).toLocal8Bit().toStdString());
         for (std::size_t i = table.leaps.size(); i < extended.leaps.size(); ++i) {
@@ -149,15 +141,14 @@ int main(int argc, char** argv) {
         }
         table = std::move(extended);
     }
-    if (!writeUtcFile(output, table)) {
-        std::remove(output.c_str());
-        return fail("cannot write " + output);
-    }
-    // What the program would refuse is not worth leaving behind.
-    if (!loadUtcFile(output)) {
-        std::remove(output.c_str());
-        return fail("the table written to " + output + " does not read back");
-    }
+    // What the program would refuse is not worth writing; a table in place stays until the new
+    // one has landed whole.
+    const std::vector<unsigned char> image = encodeUtcTable(table);
+    const std::string_view bytes(reinterpret_cast<const char*>(image.data()), image.size());
+    if (!decodeUtcTable(bytes))
+        return fail("the table for " + output + " would not read back");
+    if (const FileResult written = writeFileWhole(output, bytes); !written)
+        return fail(describeFileFault(output, written));
     std::printf("%s: %zu leap records, %zu Delta T points, table date %04d-%02d-%02d\n",
                 output.c_str(), table.leaps.size(), table.points.size(),
                 static_cast<int>(table.table_date.year), table.table_date.month,
