@@ -70,8 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (current && (current->name != currentName || !findObservingSite(sites, currentName)))
         fuzz::fail("a current site that is not among the sites");
 
-    if (!writeObservingSites(sites))
-        fuzz::fail("the sites not written back");
+    // A store with lines Qt cannot read reports a format error for the write too, though the
+    // write lands (and leaves those lines out): the sites read again tell.
+    writeObservingSites(sites);
     const std::vector<ObservingSite> again = readObservingSites();
     bool same = again.size() == sites.size();
     for (std::size_t i = 0; same && i < sites.size(); ++i)

@@ -351,8 +351,8 @@ def site_seeds():
           "4\\name=B\n4\\latitude=91\n4\\longitude=1\n4\\elevation=1\n"
           "5\\name=C\n5\\latitude=nan\n5\\longitude=1\n5\\elevation=1e400\nsize=7\n")
     write(t, "size_beyond_entries.conf",
-          "[General]\nobserving_site=Gone\n[observing_sites]\nsize=9999\n"
-          "9999\\name=Last\n9999\\latitude=0\n9999\\longitude=0\n9999\\elevation=0\n")
+          "[General]\nobserving_site=Gone\n[observing_sites]\nsize=500\n"
+          "500\\name=Last\n500\\latitude=0\n500\\longitude=0\n500\\elevation=0\n")
     write(t, "huge_size.conf", "[observing_sites]\nsize=2000000000\n")
 
 
