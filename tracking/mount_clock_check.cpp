@@ -130,6 +130,12 @@ void MountClockCheck::received(const std::shared_ptr<Round>& round, int step,
     }
 }
 
+double MountClockCheck::mountUtc(const QDate& date, double localSeconds, double offsetHours) {
+    // ":GG#" is what local time needs to become UTC.
+    return double(date.toJulianDay() - kUnixEpochJulianDay) * 86400.0 + localSeconds +
+           offsetHours * 3600.0;
+}
+
 void MountClockCheck::conclude(const Round& round) {
     const auto unreadable = [this](const QByteArray& reply) {
         emit logEvent(
@@ -160,11 +166,8 @@ void MountClockCheck::conclude(const Round& round) {
         return;
     }
     nextRound();
-    // ":GG#" is what local time needs to become UTC.
-    const double mountUtc =
-        double(round.dateBefore->toJulianDay() - kUnixEpochJulianDay) * 86400.0 +
-        *round.localSeconds + *round.offsetHours * 3600.0;
-    measured = mountUtc - round.trueUtcAtMiddle;
+    measured = mountUtc(*round.dateBefore, *round.localSeconds, *round.offsetHours) -
+               round.trueUtcAtMiddle;
     halfExchange = round.halfExchange;
     emit mountClockMeasured(*measured);
     if (std::fabs(*measured) <= warningSeconds)

@@ -52,6 +52,10 @@ public:
     // anywhere within it.
     std::optional<double> uncertainty() const { return halfExchange; }
 
+    // The mount's UTC in seconds since 1970 from its date, local time (seconds since its
+    // midnight) and UTC offset (hours to add), as mount/protocol.h reads them.
+    static double mountUtc(const QDate& date, double localSeconds, double offsetHours);
+
 signals:
     void mountClockMeasured(double secondsAhead);
     void logEvent(const QString& text, LogLevel level);

@@ -139,39 +139,23 @@ void SntpClockCheck::readReplies() {
         const QNetworkDatagram datagram = socket->receiveDatagram(1024);
         const double arrivedAt = clock();
         const QByteArray p = datagram.data();
-        if (!awaiting || p.size() < kPacketBytes || datagram.senderPort() != port ||
+        if (!awaiting || datagram.senderPort() != port ||
             !datagram.senderAddress().isEqual(address, QHostAddress::ConvertV4MappedToIPv4))
             continue;
-        const int leap = quint8(p[0]) >> 6;
-        const int version = (quint8(p[0]) >> 3) & 7;
-        const int mode = quint8(p[0]) & 7;
-        const int stratum = quint8(p[1]);
-        const quint64 received = readTimestamp(p, 32);
-        const quint64 transmitted = readTimestamp(p, 40);
-        if (mode != 4 || version < 3 || version > 4 || readTimestamp(p, 24) != nonce)
+        const Reading reading = readReply(p, nonce, sentAt, arrivedAt);
+        if (reading.outcome == Reading::Ignored)
             continue;
-        if (stratum == 0) {
-            const QByteArray code = p.mid(12, 4);
-            if (code != "RATE" && code != "DENY" && code != "RSTR")
-                continue;
+        if (reading.outcome == Reading::KissOfDeath) {
             silenced = true;
             emit logEvent(tr("The time server %1 asked not to be asked again (%2): this "
                              "computer's clock is not checked until the next start.")
-                              .arg(host, QString::fromLatin1(code)),
+                              .arg(host, QString::fromLatin1(reading.code)),
                           LogLevel::Warning);
             finish(-1);
             return;
         }
-        if (leap == 3 || stratum > 15 || transmitted == 0 || received == 0)
-            continue;
-        // The server's offset from this clock is ((T2 - T1) + (T3 - T4)) / 2; this clock's
-        // from the server's is its negative.
-        const quint64 t1 = ntpTimestamp(sentAt);
-        const double serverAhead = (secondsBetween(t1, received) + secondsBetween(t1, transmitted) -
-                                    (arrivedAt - sentAt)) /
-                                   2.0;
-        measured = -serverAhead;
-        halfDelay = std::max(0.0, (arrivedAt - sentAt) - secondsBetween(received, transmitted)) / 2;
+        measured = reading.offset;
+        halfDelay = reading.halfDelay;
         failureLogged = false;
         emit offsetMeasured(*measured);
         if (std::fabs(*measured) > warningSeconds)
@@ -182,6 +166,42 @@ void SntpClockCheck::readReplies() {
         finish(timing.intervalMs);
         return;
     }
+}
+
+SntpClockCheck::Reading SntpClockCheck::readReply(const QByteArray& p, quint64 nonce, double sentAt,
+                                                  double arrivedAt) {
+    Reading reading;
+    if (p.size() < kPacketBytes)
+        return reading;
+    const int leap = quint8(p[0]) >> 6;
+    const int version = (quint8(p[0]) >> 3) & 7;
+    const int mode = quint8(p[0]) & 7;
+    const int stratum = quint8(p[1]);
+    const quint64 received = readTimestamp(p, 32);
+    const quint64 transmitted = readTimestamp(p, 40);
+    if (mode != 4 || version < 3 || version > 4 || readTimestamp(p, 24) != nonce)
+        return reading;
+    if (stratum == 0) {
+        const QByteArray code = p.mid(12, 4);
+        if (code == "RATE" || code == "DENY" || code == "RSTR") {
+            reading.outcome = Reading::KissOfDeath;
+            reading.code = code;
+        }
+        return reading;
+    }
+    if (leap == 3 || stratum > 15 || transmitted == 0 || received == 0)
+        return reading;
+    // The server's offset from this clock is ((T2 - T1) + (T3 - T4)) / 2; this clock's
+    // from the server's is its negative.
+    const quint64 t1 = ntpTimestamp(sentAt);
+    const double serverAhead =
+        (secondsBetween(t1, received) + secondsBetween(t1, transmitted) - (arrivedAt - sentAt)) /
+        2.0;
+    reading.outcome = Reading::Time;
+    reading.offset = -serverAhead;
+    reading.halfDelay =
+        std::max(0.0, (arrivedAt - sentAt) - secondsBetween(received, transmitted)) / 2;
+    return reading;
 }
 
 void SntpClockCheck::giveUp() {

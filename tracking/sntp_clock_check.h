@@ -57,6 +57,23 @@ public:
     // This computer's clock corrected by the offset, as far as it is known.
     double trueUtc() const { return clock() - measured.value_or(0.0); }
 
+    // What one datagram from the server's address says, read without a socket.
+    struct Reading {
+        enum Outcome {
+            Ignored,     // not an answer to the query, or not one to take
+            KissOfDeath, // stop asking: code holds RATE, DENY or RSTR
+            Time,
+        };
+        Outcome outcome = Ignored;
+        QByteArray code;
+        double offset = 0.0;    // as offset()
+        double halfDelay = 0.0; // as uncertainty()
+    };
+    // nonce: the transmit time sent; sentAt, arrivedAt: this computer's clock when the query
+    // left and the datagram came.
+    static Reading readReply(const QByteArray& datagram, quint64 nonce, double sentAt,
+                             double arrivedAt);
+
 signals:
     void offsetMeasured(double seconds);
     void logEvent(const QString& text, LogLevel level);

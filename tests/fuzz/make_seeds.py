@@ -257,9 +257,113 @@ def element_form_seeds():
     write(t, "tle.txt", text(active))
 
 
+# --- Horizon and magnitude files ----------------------------------------------------------
+
+
+def horizon_seeds():
+    t = "fuzz_horizon"
+    write(t, "trees_and_roof.txt",
+          "# azimuth altitude\n0 5\n45 12.5\n90,20\n135\t8\n180 3 # south wall\n270 -2\n")
+    write(t, "crlf_wrap_and_repeats.txt", "350 10\r\n-10 4\r\n\r\n370 6\r\n720 1e1\r\n")
+    write(t, "one_point.txt", "123.456 7.5")
+    write(t, "bad_line.txt", "0 5\n90 91\n180 3\n")
+
+
+def magnitude_seeds():
+    t = "fuzz_magnitudes"
+    write(t, "visual_list.txt",
+          "# number magnitude\n00694 3.5\n00733 4.0 # rocket body\n\n25544 -1.8\n  877 5\n")
+    write(t, "crlf_and_exponents.txt", "25544 -1.8e0\r\n20580 2.50\r\n999999999 99.9\r\n")
+    write(t, "third_field.txt", "25544 -1.8\n20580 2.5 extra\n")
+    write(t, "long_line.txt", "25544 " + "1" * 1100 + "\n")
+
+
+# --- Time server replies and the mount's clock --------------------------------------------
+
+
+def sntp_input(flags, seconds, fraction, round_trip_us, ahead_ms, server_ms, datagram):
+    return (bytes([flags]) + struct.pack(">IHIiB", seconds, fraction, round_trip_us, ahead_ms,
+                                         server_ms) + datagram)
+
+
+def sntp_packet(first, stratum, nonce, received, transmitted, reference=b"GPS\0"):
+    return (bytes([first, stratum, 6, 0xec]) + bytes(8) + reference + bytes(8)
+            + struct.pack(">QQQ", nonce, received, transmitted))
+
+
+def sntp_seeds():
+    t = "fuzz_sntp_reply"
+    nonce = 0x1234567890ABCDEF
+    march_2026 = 1773900000
+    stamp = (march_2026 + 2208988800) << 32
+    # True servers (flag 1): this clock 1.25 s ahead, 30 ms away; 2 hours behind in 2040, after
+    # the era's end; a query whose clock stepped back (4).
+    write(t, "true_server.bin", sntp_input(1, march_2026, 0x8000, 30000, 1250, 2,
+                                           sntp_packet(0x24, 2, nonce, 0, 0)))
+    write(t, "true_server_era_one.bin", sntp_input(1, 2215000000, 0, 45000, -7200000, 1,
+                                                   sntp_packet(0x24, 1, nonce, 0, 0)))
+    write(t, "clock_stepped_back.bin", sntp_input(4, march_2026, 0, 20000, 0, 0,
+                                                  sntp_packet(0x24, 2, nonce, stamp, stamp + 1)))
+    # Replies as they come: kiss-o'-death, another query's (2), unsynchronised, era 0, short.
+    write(t, "kiss_of_death.bin", sntp_input(0, march_2026, 0, 10000, 0, 0,
+                                             sntp_packet(0x24, 0, nonce, 0, 0, b"RATE")))
+    write(t, "other_query.bin", sntp_input(2, march_2026, 0, 10000, 0, 0,
+                                           sntp_packet(0x1c, 3, nonce, stamp, stamp)))
+    write(t, "unsynchronised.bin", sntp_input(0, march_2026, 0, 10000, 0, 0,
+                                              sntp_packet(0xe4, 16, nonce, stamp, stamp)))
+    write(t, "transmit_before_receive.bin",
+          sntp_input(0, march_2026, 0, 10000, 0, 0,
+                     sntp_packet(0x24, 2, nonce, stamp + (500000 << 32), stamp)))
+    write(t, "short.bin", sntp_input(0, 0, 0, 0, 0, 0, sntp_packet(0x24, 2, nonce, 1, 1)[:47]))
+
+
+def clock_input(replies, true_utc):
+    return "#".join(replies).encode("latin-1") + struct.pack("<d", true_utc)
+
+
+def mount_clock_seeds():
+    t = "fuzz_mount_clock"
+    # 2026-03-19 21:30:12.25 local, UTC = local - 1 h: 20:30:12.25 UTC.
+    true_utc = 1773952212.25
+    write(t, "an_hour_east.bin", clock_input(["03/19/26", "21:30:12.25", "-01.0", "03/19/26"],
+                                             true_utc + 0.4))
+    write(t, "minutes_offset_day_turned.bin",
+          clock_input(["03/19/26", "23:59:59.999", "+05:30", "03/20/26"], true_utc))
+    write(t, "seconds_offset_far_clock.bin",
+          clock_input(["12/31/99", "00:00:00", "+14:00:00.0", "12/31/99"], 0.0))
+    write(t, "unreadable.bin", clock_input(["2026-03-19", "25:00:00", "5", ""], true_utc))
+
+
+# --- The settings store's sites -----------------------------------------------------------
+
+
+def site_seeds():
+    t = "fuzz_observing_sites"
+    write(t, "two_sites.conf",
+          "[General]\nobserving_site=Garden\n\n[observing_sites]\n"
+          "1\\elevation=450.3\n1\\horizon_file=/home/me/horizon.txt\n1\\latitude=48.504\n"
+          "1\\longitude=11.583\n1\\name=Garden\n2\\elevation=-12\n2\\latitude=-33.9\n"
+          "2\\longitude=-70.7\n2\\name=\"Roof, north\"\nsize=2\n")
+    write(t, "duplicates_and_invalid.conf",
+          "[observing_sites]\n1\\name=A\n1\\latitude=10\n1\\longitude=20\n1\\elevation=0\n"
+          "2\\name=A\n2\\latitude=11\n2\\longitude=21\n2\\elevation=0\n"
+          "3\\name=\" \"\n3\\latitude=1\n3\\longitude=1\n3\\elevation=1\n"
+          "4\\name=B\n4\\latitude=91\n4\\longitude=1\n4\\elevation=1\n"
+          "5\\name=C\n5\\latitude=nan\n5\\longitude=1\n5\\elevation=1e400\nsize=7\n")
+    write(t, "size_beyond_entries.conf",
+          "[General]\nobserving_site=Gone\n[observing_sites]\nsize=500\n"
+          "500\\name=Last\n500\\latitude=0\n500\\longitude=0\n500\\elevation=0\n")
+    write(t, "huge_size.conf", "[observing_sites]\nsize=2000000000\n")
+
+
 if __name__ == "__main__":
     catalogue_seeds()
     table_seeds()
     reply_seeds()
     command_seeds()
     element_form_seeds()
+    horizon_seeds()
+    magnitude_seeds()
+    sntp_seeds()
+    mount_clock_seeds()
+    site_seeds()

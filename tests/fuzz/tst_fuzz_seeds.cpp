@@ -15,6 +15,11 @@ extern "C" int fuzzUtcTableOneInput(const std::uint8_t* data, std::size_t size);
 extern "C" int fuzzMountRepliesOneInput(const std::uint8_t* data, std::size_t size);
 extern "C" int fuzzMountsimCommandsOneInput(const std::uint8_t* data, std::size_t size);
 extern "C" int fuzzElementFormsOneInput(const std::uint8_t* data, std::size_t size);
+extern "C" int fuzzHorizonOneInput(const std::uint8_t* data, std::size_t size);
+extern "C" int fuzzMagnitudesOneInput(const std::uint8_t* data, std::size_t size);
+extern "C" int fuzzSntpReplyOneInput(const std::uint8_t* data, std::size_t size);
+extern "C" int fuzzObservingSitesOneInput(const std::uint8_t* data, std::size_t size);
+extern "C" int fuzzMountClockOneInput(const std::uint8_t* data, std::size_t size);
 
 using EntryPoint = int (*)(const std::uint8_t*, std::size_t);
 Q_DECLARE_METATYPE(EntryPoint)
@@ -35,6 +40,11 @@ private slots:
             {"fuzz_mount_replies", fuzzMountRepliesOneInput},
             {"fuzz_mountsim_commands", fuzzMountsimCommandsOneInput},
             {"fuzz_element_forms", fuzzElementFormsOneInput},
+            {"fuzz_horizon", fuzzHorizonOneInput},
+            {"fuzz_magnitudes", fuzzMagnitudesOneInput},
+            {"fuzz_sntp_reply", fuzzSntpReplyOneInput},
+            {"fuzz_observing_sites", fuzzObservingSitesOneInput},
+            {"fuzz_mount_clock", fuzzMountClockOneInput},
         };
         for (const auto& [name, entry] : targets) {
             const QDir folder(root.filePath(QLatin1String(name)));

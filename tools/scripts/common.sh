@@ -86,9 +86,13 @@ sanitizer_environment() {
 # <build dir>/fuzz-artifacts/<target>/ and its log beside it. Fails if any target failed.
 run_fuzz_targets() {
     # Each target with the longest input it is given (bytes): a few element sets, a time table
-    # of some dozens of records, a few dozen replies or commands, a few records of each form.
+    # of some dozens of records, a few dozen replies or commands, a few records of each form,
+    # a horizon or magnitude list of some hundred lines, a datagram, a store of a few dozen
+    # sites, four clock replies.
     local targets=(fuzz_catalogue:4096 fuzz_utc_table:4096 fuzz_mount_replies:2048
-                   fuzz_mountsim_commands:2048 fuzz_element_forms:8192)
+                   fuzz_mountsim_commands:2048 fuzz_element_forms:8192 fuzz_horizon:4096
+                   fuzz_magnitudes:4096 fuzz_sntp_reply:512 fuzz_observing_sites:4096
+                   fuzz_mount_clock:256)
     local dir seconds entry target max_len exe corpus artifacts log status
     dir=$(cd "$1" && pwd)
     seconds=$2
