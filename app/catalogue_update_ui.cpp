@@ -60,7 +60,10 @@ void CatalogueUpdateUi::update(bool force) {
 }
 
 void CatalogueUpdateUi::start(bool force) {
-    const QStringList sources = readTleSources();
+    QString warning;
+    const QStringList sources = readTleSources(&warning);
+    if (!warning.isEmpty())
+        emit logEvent(warning, LogLevel::Warning);
     const QString target = catalogueFile();
     QDir().mkpath(QFileInfo(target).absolutePath()); // a first catalogue in the per-user folder
     updater->setForce(force);

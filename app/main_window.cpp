@@ -234,7 +234,10 @@ void MainWindow::setUpReminders() {
             [reminders] { writePassReminders(reminders->reminders()); });
     connect(session, &SkySession::rowsChanged, reminders, &PassReminders::check);
     passesPanel->setReminders(reminders);
-    reminders->restore(readPassReminders());
+    QString warning;
+    reminders->restore(readPassReminders(&warning));
+    if (!warning.isEmpty())
+        logModel->addEntry(warning, LogLevel::Warning);
 }
 
 void MainWindow::saveWindowState() const {
@@ -573,7 +576,10 @@ void MainWindow::editMountAddress() {
 // with.
 void MainWindow::chooseObservingSite() {
     ObservingSiteDialog dialog(this);
-    dialog.setSites(readObservingSites(), readCurrentSiteName());
+    QString warning;
+    dialog.setSites(readObservingSites(&warning), readCurrentSiteName());
+    if (!warning.isEmpty())
+        logModel->addEntry(warning, LogLevel::Warning);
     if (dialog.exec() != QDialog::Accepted)
         return;
     writeObservingSites(dialog.sites());
@@ -588,7 +594,10 @@ void MainWindow::chooseObservingSite() {
 // The chosen site with its horizon; the horizon file from before sites had their own while the
 // site names none.
 void MainWindow::applyObservingSite() {
-    chosenSite = readCurrentObservingSite();
+    QString warning;
+    chosenSite = readCurrentObservingSite(&warning);
+    if (!warning.isEmpty())
+        logModel->addEntry(warning, LogLevel::Warning);
     const QString horizonFile = chosenSite && !chosenSite->horizonFile.isEmpty()
                                     ? chosenSite->horizonFile
                                     : readHorizonFile();

@@ -3,6 +3,7 @@
 #include "catalogue/settings_store.h"
 #include "catalogue/update_settings.h"
 
+#include <QCoreApplication>
 #include <QSettings>
 
 #include <algorithm>
@@ -155,16 +156,22 @@ const QString numberKey = QStringLiteral("catalogue_number");
 const QString riseKey = QStringLiteral("rise_jd");
 const QString nameKey = QStringLiteral("name");
 const QString maxAltitudeKey = QStringLiteral("max_altitude");
-// Far more than anyone plans; a damaged store cannot make the window read for long.
-constexpr int kMaxReminders = 1000;
 constexpr int kMaxNameLength = 80;
 
 } // namespace
 
-std::vector<PassReminder> readPassReminders() {
+std::vector<PassReminder> readPassReminders(QString* warning) {
     QSettings settings = settingsStore();
     std::vector<PassReminder> reminders;
-    const int count = std::min(settings.beginReadArray(remindersKey), kMaxReminders);
+    const int stored = settings.beginReadArray(remindersKey);
+    const int count = std::min(stored, kMaxPassReminders);
+    if (warning)
+        *warning = stored > count ? QCoreApplication::translate("Settings",
+                                                                "The settings hold %1 pass "
+                                                                "reminders; the first %2 are read.")
+                                        .arg(stored)
+                                        .arg(count)
+                                  : QString();
     for (int i = 0; i < count; ++i) {
         settings.setArrayIndex(i);
         bool numberOk = false, riseOk = false, altitudeOk = false;

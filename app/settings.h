@@ -67,9 +67,13 @@ bool writeTimeOffset(long catalogueNumber, double seconds);
 bool readCorrectMountClock();
 bool writeCorrectMountClock(bool on);
 
+// Far more than anyone plans: a damaged store that claims billions cannot keep the window busy.
+constexpr int kMaxPassReminders = 1000;
+
 // The reminders of coming passes, under the array "pass_reminders" (catalogue_number, rise_jd,
-// name, max_altitude); entries that do not read are left out.
-std::vector<PassReminder> readPassReminders();
+// name, max_altitude); entries that do not read are left out. Only the first kMaxPassReminders
+// are read; warning, when given, then says so (else empty).
+std::vector<PassReminder> readPassReminders(QString* warning = nullptr);
 bool writePassReminders(const std::vector<PassReminder>& reminders);
 
 // How many minutes before its rise a pass is reminded of, under "reminder_minutes": 1 to 1440,

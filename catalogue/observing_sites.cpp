@@ -2,9 +2,11 @@
 
 #include "catalogue/settings_store.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSettings>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -31,10 +33,18 @@ bool ObservingSite::isValid() const {
            Site::longitudeInRange(eastLongitudeDeg) && Site::elevationInRange(elevationM);
 }
 
-std::vector<ObservingSite> readObservingSites() {
+std::vector<ObservingSite> readObservingSites(QString* warning) {
     QSettings settings = settingsStore();
     std::vector<ObservingSite> sites;
-    const int count = settings.beginReadArray(QLatin1String(sitesKey));
+    const int stored = settings.beginReadArray(QLatin1String(sitesKey));
+    const int count = std::min(stored, kMaxObservingSites);
+    if (warning)
+        *warning = stored > count ? QCoreApplication::translate("ObservingSites",
+                                                                "The settings hold %1 observing "
+                                                                "sites; the first %2 are read.")
+                                        .arg(stored)
+                                        .arg(count)
+                                  : QString();
     for (int i = 0; i < count; ++i) {
         settings.setArrayIndex(i);
         ObservingSite site;
@@ -86,9 +96,11 @@ std::optional<ObservingSite> findObservingSite(const std::vector<ObservingSite>&
     return std::nullopt;
 }
 
-std::optional<ObservingSite> readCurrentObservingSite() {
+std::optional<ObservingSite> readCurrentObservingSite(QString* warning) {
     const QString name = readCurrentSiteName();
-    return name.isEmpty() ? std::nullopt : findObservingSite(readObservingSites(), name);
+    if (warning)
+        warning->clear();
+    return name.isEmpty() ? std::nullopt : findObservingSite(readObservingSites(warning), name);
 }
 
 HorizonFileRead readHorizonMaskFile(const QString& path, HorizonMask& mask) {

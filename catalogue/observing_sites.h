@@ -27,9 +27,13 @@ struct ObservingSite {
     bool isValid() const;
 };
 
+// Far more than anyone names: a damaged store that claims billions cannot keep a reader busy.
+constexpr int kMaxObservingSites = 1000;
+
 // "observing_sites", an array of name, latitude, longitude, elevation and horizon_file, in
 // order. Entries that are not valid, and later ones of a name already read, are left out.
-std::vector<ObservingSite> readObservingSites();
+// Only the first kMaxObservingSites are read; warning, when given, then says so (else empty).
+std::vector<ObservingSite> readObservingSites(QString* warning = nullptr);
 // Replaces the whole array. Returns whether the store reports success.
 bool writeObservingSites(const std::vector<ObservingSite>& sites);
 
@@ -40,8 +44,8 @@ bool writeCurrentSiteName(const QString& name);
 // The site of that name (exact match), if any.
 std::optional<ObservingSite> findObservingSite(const std::vector<ObservingSite>& sites,
                                                const QString& name);
-// The current site, when one is chosen and still among the sites.
-std::optional<ObservingSite> readCurrentObservingSite();
+// The current site, when one is chosen and still among the sites; warning as above.
+std::optional<ObservingSite> readCurrentObservingSite(QString* warning = nullptr);
 
 // Why a horizon file was not read.
 enum class HorizonFileProblem { None, Missing, NotAFile, Unreadable, TooLarge, BadLine };

@@ -15,6 +15,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -156,7 +157,9 @@ void readJson(const QByteArray& text, MeanElementsRead& read) {
 }
 
 // One line of RFC 4180 fields: separated by commas, a field in double quotes may hold commas
-// and doubled quotes. Empty when a quote is left open or stray text follows a closing one.
+// and doubled quotes. Empty when a quote is left open or stray text follows a closing one. A
+// quoted field's apostrophe before = + - or @ is taken off: it only keeps a spreadsheet program
+// from reading the text as a formula (csvText, catalogue/pass_export.h).
 std::optional<std::vector<std::string>> csvFields(const QByteArray& line) {
     std::vector<std::string> fields(1);
     int i = 0;
@@ -178,6 +181,9 @@ std::optional<std::vector<std::string>> csvFields(const QByteArray& line) {
             ++i;
             if (i < line.size() && line[i] != ',')
                 return std::nullopt;
+            if (field.size() > 1 && field[0] == '\'' &&
+                std::string_view("=+-@").find(field[1]) != std::string_view::npos)
+                field.erase(0, 1);
         } else {
             while (i < line.size() && line[i] != ',')
                 field += line[i++];

@@ -22,13 +22,22 @@ const char* const timeTableSourceKey = "time_table_source";
 
 } // namespace
 
-QStringList readTleSources() {
+QStringList readTleSources(QString* warning) {
     const QSettings settings = settingsStore();
+    const QStringList stored = settings.value(QLatin1String(sourcesKey)).toStringList();
     QStringList sources;
-    for (const QString& source : settings.value(QLatin1String(sourcesKey)).toStringList()) {
+    for (const QString& source : stored.mid(0, kMaxTleSources)) {
         if (!source.trimmed().isEmpty())
             sources << source.trimmed();
     }
+    if (warning)
+        *warning = stored.size() > kMaxTleSources
+                       ? QCoreApplication::translate("UpdateSettings",
+                                                     "The settings hold %1 update sources; the "
+                                                     "first %2 are read.")
+                             .arg(stored.size())
+                             .arg(kMaxTleSources)
+                       : QString();
     return sources.isEmpty() ? QStringList{QString::fromLatin1(kDefaultTleSource)} : sources;
 }
 

@@ -15,9 +15,13 @@
 // since mid-2026 come only in the newer forms.
 extern const char* const kDefaultTleSource;
 
+// Far more than anyone updates from: a damaged store cannot start endless downloads.
+constexpr int kMaxTleSources = 100;
+
 // "tle_sources": a string list (tle_sources=URL1, URL2 in the INI store). The default source
-// when the key is missing or holds no URL.
-QStringList readTleSources();
+// when the key is missing or holds no URL. Only the first kMaxTleSources are read; warning,
+// when given, then says so (else empty).
+QStringList readTleSources(QString* warning = nullptr);
 // An empty list removes the key, so the default applies again. Returns whether the store
 // reports success.
 bool writeTleSources(const QStringList& sources);

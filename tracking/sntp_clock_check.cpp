@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -23,16 +24,13 @@ quint64 readTimestamp(const QByteArray& packet, int at) {
     return value;
 }
 
-// The 64-bit NTP form of a Unix time, modulo the era.
-quint64 ntpTimestamp(double unixSeconds) {
-    const double ntp = unixSeconds + kNtpToUnixSeconds;
-    const double whole = std::floor(ntp);
-    return (quint64(qint64(whole)) << 32) + quint64((ntp - whole) * kFractionScale);
-}
+constexpr double kEraSeconds = 4294967296.0; // 2^32: an era ends 2036-02-07T06:28:16Z
 
-// b - a in seconds; right across an era's end as long as they lie within 68 years.
-double secondsBetween(quint64 a, quint64 b) {
-    return double(qint64(b - a)) / kFractionScale;
+// The Unix time of a 64-bit NTP timestamp, in the era that puts it nearest `near` (a Unix time).
+double unixTime(quint64 timestamp, double near) {
+    const double inEra = double(timestamp >> 32) + double(timestamp & 0xffffffffu) / kFractionScale;
+    const double era = std::round((near + kNtpToUnixSeconds - inEra) / kEraSeconds);
+    return inEra + era * kEraSeconds - kNtpToUnixSeconds;
 }
 
 } // namespace
@@ -139,13 +137,14 @@ void SntpClockCheck::readReplies() {
         const QNetworkDatagram datagram = socket->receiveDatagram(1024);
         const double arrivedAt = clock();
         const QByteArray p = datagram.data();
-        if (!awaiting || datagram.senderPort() != port ||
+        if (!awaiting || p.size() < kPacketBytes || datagram.senderPort() != port ||
             !datagram.senderAddress().isEqual(address, QHostAddress::ConvertV4MappedToIPv4))
             continue;
         const Reading reading = readReply(p, nonce, sentAt, arrivedAt);
-        if (reading.outcome == Reading::Ignored)
+        switch (reading.outcome) {
+        case Reading::Ignored:
             continue;
-        if (reading.outcome == Reading::KissOfDeath) {
+        case Reading::KissOfDeath:
             silenced = true;
             emit logEvent(tr("The time server %1 asked not to be asked again (%2): this "
                              "computer's clock is not checked until the next start.")
@@ -153,18 +152,24 @@ void SntpClockCheck::readReplies() {
                           LogLevel::Warning);
             finish(-1);
             return;
+        case Reading::SentBeforeReceived:
+            failed(tr("The time server %1 says it sent its reply before it received the query: "
+                      "the reply is not used, and this computer's clock is checked again in %2 "
+                      "min.")
+                       .arg(host)
+                       .arg(timing.afterFailureMs / 60000.0));
+            return;
+        case Reading::NegativeDelay:
+            failed(tr("The time server %1 took longer to answer than the query and reply took "
+                      "together: the reply is not used, and this computer's clock is checked "
+                      "again in %2 min.")
+                       .arg(host)
+                       .arg(timing.afterFailureMs / 60000.0));
+            return;
+        case Reading::Time:
+            measure(reading.offset, 2.0 * reading.halfDelay);
+            return;
         }
-        measured = reading.offset;
-        halfDelay = reading.halfDelay;
-        failureLogged = false;
-        emit offsetMeasured(*measured);
-        if (std::fabs(*measured) > warningSeconds)
-            emit logEvent(tr("This computer's clock is off by %1 s: every position is off by "
-                             "that much time.")
-                              .arg(QString::asprintf("%+.3f", *measured)),
-                          LogLevel::Warning);
-        finish(timing.intervalMs);
-        return;
     }
 }
 
@@ -192,30 +197,75 @@ SntpClockCheck::Reading SntpClockCheck::readReply(const QByteArray& p, quint64 n
     if (leap == 3 || stratum > 15 || transmitted == 0 || received == 0)
         return reading;
     // The server's offset from this clock is ((T2 - T1) + (T3 - T4)) / 2; this clock's
-    // from the server's is its negative.
-    const quint64 t1 = ntpTimestamp(sentAt);
-    const double serverAhead =
-        (secondsBetween(t1, received) + secondsBetween(t1, transmitted) - (arrivedAt - sentAt)) /
-        2.0;
+    // from the server's is its negative. The round trip less the server's time is the delay.
+    const double t2 = unixTime(received, sentAt), t3 = unixTime(transmitted, sentAt);
+    if (t3 < t2) {
+        reading.outcome = Reading::SentBeforeReceived;
+        return reading;
+    }
+    // Unix times as doubles carry about 0.2 us: a delay within a microsecond of 0 is a short one.
+    const double delay = (arrivedAt - sentAt) - (t3 - t2);
+    if (!(delay >= -1e-6)) {
+        reading.outcome = Reading::NegativeDelay;
+        return reading;
+    }
     reading.outcome = Reading::Time;
-    reading.offset = -serverAhead;
-    reading.halfDelay =
-        std::max(0.0, (arrivedAt - sentAt) - secondsBetween(received, transmitted)) / 2;
+    reading.offset = -((t2 - sentAt) + (t3 - arrivedAt)) / 2.0;
+    reading.halfDelay = std::max(0.0, delay) / 2.0;
     return reading;
 }
 
-void SntpClockCheck::giveUp() {
-    if (!awaiting)
-        return;
+void SntpClockCheck::measure(double offset, double delay) {
+    failureLogged = false;
+    const QString shown = QString::asprintf("%+.3f", offset);
+    if (std::fabs(offset) > confirmSeconds) {
+        const std::optional<double> earlier = std::exchange(unconfirmed, std::nullopt);
+        if (!earlier) {
+            unconfirmed = offset;
+            emit logEvent(tr("The time server %1 says this computer's clock is off by %2 s; "
+                             "asking again to confirm.")
+                              .arg(host, shown),
+                          LogLevel::Info);
+            finish(timing.confirmMs);
+            return;
+        }
+        if (std::fabs(offset - *earlier) > warningSeconds) {
+            failed(tr("The time server %1 said this computer's clock is off by %2 s, then %3 s: "
+                      "neither is used, and the clock is checked again in %4 min.")
+                       .arg(host, QString::asprintf("%+.3f", *earlier), shown)
+                       .arg(timing.afterFailureMs / 60000.0));
+            return;
+        }
+    }
+    unconfirmed.reset();
+    measured = offset;
+    halfDelay = delay / 2.0;
+    emit offsetMeasured(offset);
+    if (std::fabs(offset) > warningSeconds)
+        emit logEvent(tr("This computer's clock is off by %1 s: every position is off by "
+                         "that much time.")
+                          .arg(shown),
+                      LogLevel::Warning);
+    finish(timing.intervalMs);
+}
+
+// Logged once until an answer comes again; a large offset waiting for its confirmation is
+// dropped.
+void SntpClockCheck::failed(const QString& text) {
     if (!failureLogged)
-        emit logEvent(tr("The time server %1 did not answer within %2 s: this computer's clock "
-                         "is checked again in %3 min.")
-                          .arg(host)
-                          .arg(timing.replyLimitMs / 1000.0)
-                          .arg(timing.afterFailureMs / 60000.0),
-                      LogLevel::Info);
+        emit logEvent(text, LogLevel::Info);
     failureLogged = true;
+    unconfirmed.reset();
     finish(timing.afterFailureMs);
+}
+
+void SntpClockCheck::giveUp() {
+    if (awaiting)
+        failed(tr("The time server %1 did not answer within %2 s: this computer's clock is "
+                  "checked again in %3 min.")
+                   .arg(host)
+                   .arg(timing.replyLimitMs / 1000.0)
+                   .arg(timing.afterFailureMs / 60000.0));
 }
 
 QString SntpClockCheck::refused() const {
@@ -223,16 +273,11 @@ QString SntpClockCheck::refused() const {
 }
 
 void SntpClockCheck::unreachable(const QString& reason) {
-    if (!awaiting)
-        return;
-    if (!failureLogged)
-        emit logEvent(tr("The time server %1 could not be reached (%2): this computer's clock is "
-                         "checked again in %3 min.")
-                          .arg(host, reason)
-                          .arg(timing.afterFailureMs / 60000.0),
-                      LogLevel::Info);
-    failureLogged = true;
-    finish(timing.afterFailureMs);
+    if (awaiting)
+        failed(tr("The time server %1 could not be reached (%2): this computer's clock is "
+                  "checked again in %3 min.")
+                   .arg(host, reason)
+                   .arg(timing.afterFailureMs / 60000.0));
 }
 
 // nextQueryMs: negative for none.

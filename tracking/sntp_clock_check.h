@@ -25,6 +25,12 @@ class QUdpSocket;
 // name does not resolve, no route, the port refuses) is said at once; one that stays silent,
 // after the limit (5 s, the name's look-up included). Either way one Info line is logged until
 // an answer comes again, and the server is not asked again for 10 minutes.
+//
+// The server's times are read in the NTP era (136 years; the second began 2036-02-07) that puts
+// them nearest this computer's clock. A reply that claims to have been sent before the query
+// arrived, or whose round trip comes out negative, is refused like silence. An offset above
+// confirmSeconds is used only when a second query, made at once, agrees within warningSeconds: a
+// computer without a real-time clock may truly be years off, and is then warned of.
 class SntpClockCheck : public QObject {
     Q_OBJECT
 
@@ -34,10 +40,13 @@ public:
         int replyLimitMs = 5000;
         int intervalMs = 60 * 60 * 1000;
         int afterFailureMs = 10 * 60 * 1000;
+        int confirmMs = 2000; // before the query that confirms a large offset
     };
     // Above this the log warns: a tenth of a second is about the field of a small telescope
     // along a low orbit.
     static constexpr double warningSeconds = 0.1;
+    // Above this an offset waits for a second query that agrees.
+    static constexpr double confirmSeconds = 1.0;
 
     explicit SntpClockCheck(UtcClock clock = systemUtcSeconds, QObject* parent = nullptr);
     ~SntpClockCheck() override;
@@ -60,8 +69,10 @@ public:
     // What one datagram from the server's address says, read without a socket.
     struct Reading {
         enum Outcome {
-            Ignored,     // not an answer to the query, or not one to take
-            KissOfDeath, // stop asking: code holds RATE, DENY or RSTR
+            Ignored,            // not an answer to the query, or not one to take
+            KissOfDeath,        // stop asking: code holds RATE, DENY or RSTR
+            SentBeforeReceived, // a transmit time before the receive time: not to be believed
+            NegativeDelay,      // the server's time exceeds the round trip: not to be believed
             Time,
         };
         Outcome outcome = Ignored;
@@ -85,6 +96,8 @@ private:
     void readReplies();
     void giveUp();
     void unreachable(const QString& reason);
+    void measure(double offset, double delay);
+    void failed(const QString& text);
     QString refused() const;
     void finish(int nextQueryMs);
 
@@ -104,4 +117,5 @@ private:
     bool failureLogged = false; // since the last answer
     std::optional<double> measured;
     std::optional<double> halfDelay;
+    std::optional<double> unconfirmed; // a large offset, until a second query agrees
 };

@@ -440,6 +440,56 @@ private slots:
         QVERIFY(exitCode != 2 || r.out.isEmpty());
     }
 
+    // A name a spreadsheet program would run as a formula is written as text (an apostrophe,
+    // inside quotes) in each CSV of orbitrak-cli; a signed number stays a number, and the OMM
+    // CSV reads back to the same names.
+    void csvNamesAreNotFormulas_data() {
+        QTest::addColumn<QStringList>("args");
+        const QString at = "2026-03-19T12:00:00Z";
+        QTest::newRow("sky") << QStringList{"sky", "--tle", "formulas.txt", "--at", at, "--csv"};
+        QTest::newRow("passes") << QStringList{"passes", "--tle",   "formulas.txt", "--from",
+                                               at,       "--hours", "24",           "--csv"};
+        QTest::newRow("convert") << QStringList{"convert", "--to", "csv", "formulas.txt"};
+    }
+
+    void csvNamesAreNotFormulas() {
+        QFETCH(QStringList, args);
+        const auto set = [](const QByteArray& name, const char* number, char motionSign) {
+            QByteArray line1 = kIssLine1.left(68).replace(2, 5, number);
+            line1[33] = motionSign; // the first derivative of the mean motion
+            const QByteArray line2 = kIssLine2.left(68).replace(2, 5, number);
+            return name + '\n' + hostile::withChecksum(line1.toStdString()).c_str() + '\n' +
+                   hostile::withChecksum(line2.toStdString()).c_str() + '\n';
+        };
+        QVERIFY(writeBytes("formulas.txt", set("=HYPERLINK(\"x\")", "25544", ' ') +
+                                               set("-TEST", "25545", '-') +
+                                               set("@SUM", "25546", ' ')));
+        const ProgramRun r = runProgram(ORBITRAK_CLI, args, QDir::currentPath());
+        QCOMPARE(r.exitCode, 0);
+        for (const char* cell : {"\"'=HYPERLINK(\"\"x\"\")\"", "\"'-TEST\"", "\"'@SUM\""})
+            QVERIFY2(r.out.contains(cell), r.out.constData());
+        int negative = 0;
+        for (const QByteArray& line : r.out.split('\n'))
+            for (const QByteArray& cell : line.trimmed().split(',')) {
+                bool number = false;
+                cell.toDouble(&number);
+                QVERIFY2(cell.isEmpty() || !QByteArray("=+-@").contains(cell[0]) || number,
+                         cell.constData());
+                negative += number && cell.startsWith('-');
+            }
+        QVERIFY(negative > 0);
+        if (args[0] != "convert")
+            return;
+        QVERIFY(writeBytes("formulas.csv", r.out));
+        const ProgramRun back =
+            runProgram(ORBITRAK_CLI, {"convert", "formulas.csv"}, QDir::currentPath());
+        const auto names = [](const QByteArray& sets) {
+            QByteArrayList lines = sets.split('\n');
+            return QByteArrayList{lines.value(0), lines.value(3), lines.value(6)};
+        };
+        QCOMPARE(names(back.out), names(readBytes("formulas.txt")));
+    }
+
     void colourFollowsTheAltitude() {
         LiveTable table;
         SatelliteTableModel& model = table.model;

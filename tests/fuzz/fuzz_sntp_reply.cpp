@@ -85,6 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                      reading.offset, reading.halfDelay);
     switch (reading.outcome) {
     case SntpClockCheck::Reading::Ignored:
+    case SntpClockCheck::Reading::SentBeforeReceived:
+    case SntpClockCheck::Reading::NegativeDelay:
         break;
     case SntpClockCheck::Reading::KissOfDeath:
         if (reading.code != "RATE" && reading.code != "DENY" && reading.code != "RSTR")

@@ -100,7 +100,7 @@ private slots:
         const QString off = logLine(LogLevel::Warning, "This computer's clock is off by %1 s: "
                                                        "every position is off by that much time.");
         const QByteArray zeros(10, '\0');
-        QTest::newRow("ahead") << 1.234 << 0 << QByteArray() << off;
+        QTest::newRow("ahead") << 0.734 << 0 << QByteArray() << off;
         QTest::newRow("behind") << -0.75 << 0 << QByteArray() << off;
         QTest::newRow("within a tenth") << 0.02 << 0 << QByteArray() << QString();
         QTest::newRow("forged originate") << 1.0 << 24 << QByteArray(8, '\1') << noAnswer();
@@ -110,6 +110,14 @@ private slots:
         QTest::newRow("stratum 16") << 1.0 << 1 << QByteArray(1, 16) << noAnswer();
         QTest::newRow("no transmit time") << 1.0 << 40 << QByteArray(8, '\0') << noAnswer();
         QTest::newRow("47 bytes") << 1.0 << -47 << QByteArray() << noAnswer();
+        const QString notUsed = "Info: The time server 127.0.0.1 %1: the reply is not used, and "
+                                "this computer's clock is checked again in 0.0025 min.";
+        QTest::newRow("sent before received")
+            << 1.0 << 32 << ntpBytes(systemUtcSeconds() + 1000)
+            << notUsed.arg("says it sent its reply before it received the query");
+        QTest::newRow("negative round trip")
+            << 1.0 << 32 << ntpBytes(systemUtcSeconds() - 1000)
+            << notUsed.arg("took longer to answer than the query and reply took together");
         QTest::newRow("other kiss code") << 1.0 << 1 << '\0' + zeros + "INIT" << noAnswer();
         QTest::newRow("kiss RATE")
             << 1.0 << 1 << '\0' + zeros + "RATE"
@@ -155,6 +163,71 @@ private slots:
             std::any_of(timers.begin(), timers.end(), [](QTimer* t) { return t->isActive(); });
         QCOMPARE(asksAgain, !logged.contains("RATE"));
         QCOMPARE(server.queries, 1);
+    }
+
+    // The server's times are read in the era nearest this computer's clock. An offset above a
+    // second is used only when a second query, soon after, agrees within a tenth; it is then
+    // warned of.
+    void sntpLargeOffsets_data() {
+        QTest::addColumn<double>("now");          // this computer's clock, Unix; 0: today's
+        QTest::addColumn<QList<double>>("ahead"); // of the server, at each reply
+        QTest::addColumn<QStringList>("logged");  // N: an offset
+        QTest::addColumn<double>("used");         // NaN: none
+        const double eraTurn = 2085978496.0;      // 2036-02-07T06:28:16Z
+        const QString off = "Warning: This computer's clock is off by N s: every position is off "
+                            "by that much time.";
+        const QString confirm = "Info: The time server 127.0.0.1 says this computer's clock is "
+                                "off by N s; asking again to confirm.";
+        QTest::newRow("era 0, near its end")
+            << eraTurn - 30 << QList<double>{0.5} << QStringList{off} << 0.5;
+        QTest::newRow("era 1, 2040")
+            << 2208988800.0 << QList<double>{-0.5} << QStringList{off} << -0.5;
+        QTest::newRow("across the eras' turn")
+            << eraTurn - 2 << QList<double>{-5, -5} << QStringList{confirm, off} << -5.0;
+        QTest::newRow("5 s once") << 0.0 << QList<double>{5} << QStringList{confirm} << qQNaN();
+        QTest::newRow("5 s twice")
+            << 0.0 << QList<double>{5, 5} << QStringList{confirm, off} << 5.0;
+        QTest::newRow("5 s, then 5.5 s")
+            << 0.0 << QList<double>{5, 5.5}
+            << QStringList{confirm, "Info: The time server 127.0.0.1 said this computer's clock "
+                                    "is off by N s, then N s: neither is used, and the clock is "
+                                    "checked again in 60 min."}
+            << qQNaN();
+    }
+
+    void sntpLargeOffsets() {
+        QFETCH(double, now);
+        QFETCH(QList<double>, ahead);
+        QFETCH(QStringList, logged);
+        QFETCH(double, used);
+        const double shift = now == 0.0 ? 0.0 : now - systemUtcSeconds();
+        TimeServer server;
+        server.reply = [&](const QByteArray& query) {
+            return serverReply(query, shift - ahead.value(server.queries - 1));
+        };
+        SntpClockCheck check([shift] { return systemUtcSeconds() + shift; });
+        // A single reply is not confirmed within the test; nothing is asked after a failure.
+        check.setTiming({60000, 3600000, 3600000, ahead.size() > 1 ? 20 : 3600000});
+        QStringList log;
+        connect(&check, &SntpClockCheck::logEvent,
+                [&log](const QString& text, LogLevel level) { log << logLine(level, text); });
+        QSignalSpy measured(&check, &SntpClockCheck::offsetMeasured);
+        check.start(server.address());
+        QTRY_COMPARE_WITH_TIMEOUT(log.size(), logged.size(), 30000);
+        for (int i = 0; i < log.size(); ++i) {
+            const QString pattern =
+                QRegularExpression::escape(logged[i]).replace("N", "[+-]\\d+\\.\\d{3}");
+            QVERIFY2(QRegularExpression("^" + pattern + "$").match(log[i]).hasMatch(),
+                     qPrintable(log[i]));
+        }
+        QCOMPARE(server.queries, ahead.size());
+        QCOMPARE(measured.count(), int(!qIsNaN(used)));
+        QCOMPARE(check.offset().has_value(), !qIsNaN(used));
+        if (!qIsNaN(used))
+            QVERIFY2(qAbs(*check.offset() - used) <= *check.uncertainty() + 0.05,
+                     qPrintable(QString::number(*check.offset())));
+        else
+            QVERIFY(qAbs(check.trueUtc() - systemUtcSeconds() - shift) < 1); // uncorrected
     }
 
     // Silence is logged once, and asked again after the pause until an answer comes. The server

@@ -529,6 +529,46 @@ private slots:
             QCOMPARE(server.requests.value("/a"), requests);
     }
 
+    // A store whose arrays claim far more than anyone keeps is read up to the cap at once:
+    // orbitrak-cli says so and goes on.
+    void settingsArraysAreCapped_data() {
+        QTest::addColumn<QString>("key"); // set to `value`, FILE standing for the file source
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("observing sites")
+            << "observing_sites/size" << QVariant(2000000000)
+            << QStringList{"sky", "--tle", "satell.txt", "--site", "Home"}
+            << "The settings hold 2000000000 observing sites; the first 1000 are read.";
+        QTest::newRow("update sources")
+            << "tle_sources"
+            << QVariant(QString("FILE,").repeated(150).split(',', Qt::SkipEmptyParts))
+            << QStringList{"update"}
+            << "The settings hold 150 update sources; the first 100 are read.";
+    }
+
+    void settingsArraysAreCapped() {
+        QFETCH(QString, key);
+        QFETCH(QVariant, value);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, warning);
+        QTemporaryDir work;
+        QVERIFY(writeBytes(work.filePath("satell.txt"), sets[5]));
+        QSettings store("Halvstar", "Orbitrak");
+        store.setValue("observing_sites/1/name", "Home");
+        for (const char* number : {"latitude", "longitude", "elevation"})
+            store.setValue(QString("observing_sites/1/") + number, 10);
+        if (value.userType() == QMetaType::QStringList)
+            value = value.toStringList().replaceInStrings("FILE", fileSource);
+        store.setValue(key, value);
+        store.sync();
+        const ProgramRun cli = runProgram(ORBITRAK_CLI, arguments, work.path());
+        store.remove("observing_sites");
+        store.remove("tle_sources");
+        QCOMPARE(cli.exitCode, 0);
+        QCOMPARE(QString::fromLocal8Bit(cli.err).section('\n', 0, 0), warning);
+    }
+
     // Qt finds the system's OpenSSL (and on Qt 6 its TLS plugin), so https sources work.
     void httpsAvailable() {
         QVERIFY2(QSslSocket::supportsSsl(), qPrintable(QSslSocket::sslLibraryBuildVersionString()));

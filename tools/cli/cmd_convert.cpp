@@ -2,6 +2,7 @@
 // CelesTrak's field names and layout.
 #include "catalogue/element_set_merge.h"
 #include "catalogue/omm_reader.h"
+#include "catalogue/pass_export.h"
 #include "orbit/element_lines.h"
 #include "orbit/mean_elements.h"
 #include "tools/cli/commands.h"
@@ -81,15 +82,6 @@ std::string jsonString(const std::string& text) {
     return out + '"';
 }
 
-std::string csvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string out = "\"";
-    for (const char c : text)
-        out += c == '"' ? std::string("\"\"") : std::string(1, c == '\n' || c == '\r' ? ' ' : c);
-    return out + '"';
-}
-
 std::string xmlText(const std::string& text) {
     std::string out;
     for (const char c : text) {
@@ -134,7 +126,8 @@ void writeCsv(const std::vector<MeanElements>& sets) {
     for (const MeanElements& e : sets) {
         std::string row;
         for (const Value& v : values(e))
-            row += (row.empty() ? "" : ",") + csvField(v.text);
+            row += (row.empty() ? "" : ",") +
+                   (v.kind == Field::Text ? csvText(oneLine(v.text)) : v.text);
         std::fputs((row + "\r\n").c_str(), stdout);
     }
 }

@@ -84,8 +84,12 @@ int runUpdate(const std::vector<std::string>& args) {
     char name[] = "orbitrak-cli";
     char* argv[] = {name, nullptr};
     QCoreApplication application(argc, argv);
-    if (sources.isEmpty())
-        sources = readTleSources();
+    if (sources.isEmpty()) {
+        QString warning;
+        sources = readTleSources(&warning);
+        if (!warning.isEmpty())
+            std::fprintf(stderr, "%s\n", warning.toLocal8Bit().constData());
+    }
     CatalogueUpdater updater;
     updater.setLimits({kMaxSourceBytes, int(seconds * 1000.0 + 0.5)});
     updater.setForce(options.has("force"));

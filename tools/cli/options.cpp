@@ -153,8 +153,11 @@ bool readSite(const CommandOptions& options, Site& site, std::string& error,
             return false;
         }
         const std::string name = options.value("site");
+        QString warning;
         const std::optional<ObservingSite> named =
-            findObservingSite(readObservingSites(), QString::fromLocal8Bit(name.c_str()));
+            findObservingSite(readObservingSites(&warning), QString::fromLocal8Bit(name.c_str()));
+        if (!warning.isEmpty())
+            std::fprintf(stderr, "%s\n", warning.toLocal8Bit().constData());
         if (!named) {
             error = "no observing site named '" + name +
                     "' in the settings (the window's Mount > Observing site...)";
