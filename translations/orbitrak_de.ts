@@ -115,10 +115,6 @@
         <translation>Keine Quellen zum Aktualisieren.</translation>
     </message>
     <message>
-        <source>cannot read the file</source>
-        <translation>Datei nicht lesbar</translation>
-    </message>
-    <message>
         <source>HTTP status %1</source>
         <translation>HTTP-Status %1</translation>
     </message>
@@ -133,10 +129,6 @@
     <message>
         <source>no valid element set</source>
         <translation>kein gültiger Elementsatz</translation>
-    </message>
-    <message>
-        <source>Cannot write %1.</source>
-        <translation>%1 kann nicht geschrieben werden.</translation>
     </message>
     <message>
         <source>more than %1 MiB</source>
@@ -193,6 +185,69 @@
             <numerusform>%n Elementsatz übersprungen, dessen Katalognummer in kein TLE passt.</numerusform>
             <numerusform>%n Elementsätze übersprungen, deren Katalognummern in kein TLE passen.</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>the answer, without a length, ends before its JSON document does</source>
+        <translation>die Antwort ohne Längenangabe endet vor ihrem JSON-Dokument</translation>
+    </message>
+    <message>
+        <source>the answer, without a length, ends before its XML document does</source>
+        <translation>die Antwort ohne Längenangabe endet vor ihrem XML-Dokument</translation>
+    </message>
+    <message>
+        <source>the answer, without a length, does not end with a line feed after a line 2</source>
+        <translation>die Antwort ohne Längenangabe endet nicht mit einem Zeilenvorschub nach einer Zeile 2</translation>
+    </message>
+    <message>
+        <source>the answer, without a length, does not end with a line feed</source>
+        <translation>die Antwort ohne Längenangabe endet nicht mit einem Zeilenvorschub</translation>
+    </message>
+    <message>
+        <source>not a regular file</source>
+        <translation>keine gewöhnliche Datei</translation>
+    </message>
+    <message>
+        <source>cannot read the file (%1)</source>
+        <translation>Datei nicht lesbar (%1)</translation>
+    </message>
+    <message>
+        <source>%1 has moved to %2.</source>
+        <translation>%1 ist umgezogen nach %2.</translation>
+    </message>
+    <message>
+        <source>The answer of %1 came without a length and gave %2, fewer than half of the %3 of its last update: it may have been cut short, so it was kept aside, not merged. A forced update takes it (orbitrak-cli update --force, or TLEs &gt; Update now, ignoring the 2-hour rule).</source>
+        <translation>Die Antwort von %1 kam ohne Längenangabe und ergab %2, weniger als die Hälfte der %3 ihrer letzten Aktualisierung: Sie ist vielleicht abgeschnitten und wurde daher beiseitegelegt, nicht übernommen. Eine erzwungene Aktualisierung übernimmt sie (orbitrak-cli update --force oder TLEs &gt; Jetzt aktualisieren, ohne die 2-Stunden-Regel).</translation>
+    </message>
+    <message>
+        <source>kept aside as perhaps cut short</source>
+        <translation>beiseitegelegt, da vielleicht abgeschnitten</translation>
+    </message>
+</context>
+<context>
+    <name>FileAccess</name>
+    <message>
+        <source>%1 does not exist.</source>
+        <translation>%1 existiert nicht.</translation>
+    </message>
+    <message>
+        <source>%1 is not a regular file.</source>
+        <translation>%1 ist keine gewöhnliche Datei.</translation>
+    </message>
+    <message>
+        <source>%1 is larger than %2 MiB.</source>
+        <translation>%1 ist größer als %2 MiB.</translation>
+    </message>
+    <message>
+        <source>%1 is larger than %2 bytes.</source>
+        <translation>%1 ist größer als %2 Bytes.</translation>
+    </message>
+    <message>
+        <source>Cannot read %1: %2.</source>
+        <translation>%1 kann nicht gelesen werden: %2.</translation>
+    </message>
+    <message>
+        <source>Cannot write %1: %2.</source>
+        <translation>%1 kann nicht geschrieben werden: %2.</translation>
     </message>
 </context>
 <context>
@@ -293,10 +348,6 @@
         <translation>Überflüge</translation>
     </message>
     <message>
-        <source>Cannot read %1.</source>
-        <translation>%1 kann nicht gelesen werden.</translation>
-    </message>
-    <message>
         <source>No element sets yet: get them with TLEs &gt; Load TLEs... or TLEs &gt; Update from sources.</source>
         <translation>Noch keine Elementsätze: Holen Sie sie mit TLEs &gt; TLEs laden... oder TLEs &gt; Aus Quellen aktualisieren.</translation>
     </message>
@@ -307,10 +358,6 @@
     <message>
         <source>Open TLE elements file</source>
         <translation>TLE-Datei öffnen</translation>
-    </message>
-    <message>
-        <source>Could not copy %1 to %2; the catalogue is unchanged.</source>
-        <translation>%1 konnte nicht nach %2 kopiert werden; der Katalog bleibt unverändert.</translation>
     </message>
     <message>
         <source>Update now, ignoring the 2-hour rule</source>
@@ -329,28 +376,12 @@
         <translation>Elementsatz-Dateien (*.txt *.tle *.json *.csv *.xml *.kvn);;Alle Dateien (*)</translation>
     </message>
     <message>
-        <source>Could not read the horizon file %1; the horizon stays flat.</source>
-        <translation>Die Horizontdatei %1 konnte nicht gelesen werden; der Horizont bleibt flach.</translation>
-    </message>
-    <message>
-        <source>Line %1 of the horizon file %2 is not an azimuth and an altitude in degrees; the horizon stays flat.</source>
-        <translation>Zeile %1 der Horizontdatei %2 enthält nicht Azimut und Höhe in Grad; der Horizont bleibt flach.</translation>
-    </message>
-    <message>
         <source>File</source>
         <translation>Datei</translation>
     </message>
     <message>
         <source>Export passes...</source>
         <translation>Überflüge exportieren...</translation>
-    </message>
-    <message>
-        <source>Cannot read the magnitude file %1.</source>
-        <translation>Die Helligkeitsdatei %1 kann nicht gelesen werden.</translation>
-    </message>
-    <message>
-        <source>Magnitude file %1, line %2: not a catalogue number and a magnitude.</source>
-        <translation>Helligkeitsdatei %1, Zeile %2: keine Katalognummer mit Helligkeit.</translation>
     </message>
     <message>
         <source>iCalendar files (*.ics)</source>
@@ -363,10 +394,6 @@
     <message>
         <source>Export passes</source>
         <translation>Überflüge exportieren</translation>
-    </message>
-    <message>
-        <source>Could not write %1.</source>
-        <translation>%1 konnte nicht geschrieben werden.</translation>
     </message>
     <message numerus="yes">
         <source>Read %n standard magnitude from %1.</source>
@@ -418,6 +445,44 @@
         <source>The mount&apos;s site is %1 km from %2.</source>
         <translation>Der Standort der Montierung ist %1 km von %2 entfernt.</translation>
     </message>
+    <message>
+        <source>No pass to export: the planner shows none.</source>
+        <translation>Kein Überflug zu exportieren: Der Planer zeigt keinen.</translation>
+    </message>
+    <message>
+        <source>No whole pass to export: a pass must rise and set within the search window.</source>
+        <translation>Kein vollständiger Überflug zu exportieren: Ein Überflug muss im Suchzeitraum auf- und untergehen.</translation>
+    </message>
+    <message>
+        <source>Exported %1 of %2 passes to %3; %4 left out as not whole (rising or setting outside the search window).</source>
+        <translation>%1 von %2 Überflügen nach %3 exportiert; %4 ausgelassen, da unvollständig (Auf- oder Untergang außerhalb des Suchzeitraums).</translation>
+    </message>
+    <message numerus="yes">
+        <source>Exported %n pass to %1.</source>
+        <translation>
+            <numerusform>%n Überflug nach %1 exportiert.</numerusform>
+            <numerusform>%n Überflüge nach %1 exportiert.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Exported %n passes to %1.</source>
+        <translation>
+            <numerusform>%n Überflug nach %1 exportiert.</numerusform>
+            <numerusform>%n Überflüge nach %1 exportiert.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Could not save the preferences.</source>
+        <translation>Die Einstellungen konnten nicht gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>%1 The catalogue is unchanged.</source>
+        <translation>%1 Der Katalog bleibt unverändert.</translation>
+    </message>
+    <message>
+        <source>%1 The horizon stays flat.</source>
+        <translation>%1 Der Horizont bleibt flach.</translation>
+    </message>
 </context>
 <context>
     <name>MountClockCheck</name>
@@ -463,6 +528,14 @@
     <message>
         <source>Ignored unexpected data from mount.</source>
         <translation>Unerwartete Daten der Montierung ignoriert.</translation>
+    </message>
+    <message>
+        <source>Mount did not accept the connection within %1 s.</source>
+        <translation>Die Montierung hat die Verbindung nicht innerhalb von %1 s angenommen.</translation>
+    </message>
+    <message>
+        <source>Mount sent more than %1 KiB of unexpected data within %2 s.</source>
+        <translation>Die Montierung hat innerhalb von %2 s mehr als %1 KiB unerwarteter Daten gesendet.</translation>
     </message>
 </context>
 <context>
@@ -577,6 +650,57 @@
         <source>Horizon files (*.txt *.hrz *.csv);;All files (*)</source>
         <translation>Horizontdateien (*.txt *.hrz *.csv);;Alle Dateien (*)</translation>
     </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>The horizon file %1 does not exist.</source>
+        <translation>Die Horizontdatei %1 existiert nicht.</translation>
+    </message>
+    <message>
+        <source>The horizon file %1 is not a regular file.</source>
+        <translation>Die Horizontdatei %1 ist keine gewöhnliche Datei.</translation>
+    </message>
+    <message>
+        <source>The horizon file %1 cannot be read (%2).</source>
+        <translation>Die Horizontdatei %1 kann nicht gelesen werden (%2).</translation>
+    </message>
+    <message>
+        <source>The horizon file %1 is larger than %2 MiB.</source>
+        <translation>Die Horizontdatei %1 ist größer als %2 MiB.</translation>
+    </message>
+    <message>
+        <source>Line %1 of the horizon file %2 is not an azimuth and an altitude in degrees.</source>
+        <translation>Zeile %1 der Horizontdatei %2 ist kein Azimut und keine Höhe in Grad.</translation>
+    </message>
+    <message>
+        <source>Observing site: %1 (%2, %3, %4 m).</source>
+        <translation>Beobachtungsort: %1 (%2, %3, %4 m).</translation>
+    </message>
+    <message>
+        <source>%1° S</source>
+        <translation>%1° S</translation>
+    </message>
+    <message>
+        <source>%1° N</source>
+        <translation>%1° N</translation>
+    </message>
+    <message>
+        <source>%1° W</source>
+        <translation>%1° W</translation>
+    </message>
+    <message>
+        <source>%1° E</source>
+        <translation>%1° O</translation>
+    </message>
+</context>
+<context>
+    <name>ObservingSites</name>
+    <message>
+        <source>The settings hold %1 observing sites; the first %2 are read.</source>
+        <translation>Die Einstellungen enthalten %1 Beobachtungsorte; die ersten %2 werden gelesen.</translation>
+    </message>
 </context>
 <context>
     <name>PassRecorder</name>
@@ -591,6 +715,14 @@
     <message>
         <source>Pass record: %1 (RMS %2&quot;, %3&quot;).</source>
         <translation>Überflugprotokoll: %1 (RMS %2&quot;, %3&quot;).</translation>
+    </message>
+    <message>
+        <source>Could not write the pass record %1: %2.</source>
+        <translation>Das Überflugprotokoll %1 konnte nicht geschrieben werden: %2.</translation>
+    </message>
+    <message>
+        <source>not a regular file</source>
+        <translation>keine gewöhnliche Datei</translation>
     </message>
 </context>
 <context>
@@ -710,6 +842,142 @@
         <source>The first sets of the catalogue file, 1 to 50,000. More sets take more time at every refresh of the table and of the pass planner.</source>
         <translation>Die ersten Sätze der Katalogdatei, 1 bis 50.000. Mehr Sätze kosten bei jeder Aktualisierung der Tabelle und des Überflugplaners mehr Zeit.</translation>
     </message>
+    <message>
+        <source>Search passes ahead:</source>
+        <translation>Überflüge vorausberechnen:</translation>
+    </message>
+    <message>
+        <source> h</source>
+        <translation> h</translation>
+    </message>
+    <message>
+        <source>Remind of a pass before its rise:</source>
+        <translation>An einen Überflug erinnern vor seinem Aufgang:</translation>
+    </message>
+    <message>
+        <source> min</source>
+        <translation> min</translation>
+    </message>
+    <message>
+        <source>Magnitude file:</source>
+        <translation>Helligkeitsdatei:</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>keine</translation>
+    </message>
+    <message>
+        <source>Standard magnitudes for the planner&apos;s &quot;Mag&quot; column: a catalogue number and a magnitude a line</source>
+        <translation>Standardhelligkeiten für die Spalte „Mag“ des Planers: eine Katalognummer und eine Helligkeit je Zeile</translation>
+    </message>
+    <message>
+        <source>Browse...</source>
+        <translation>Durchsuchen...</translation>
+    </message>
+    <message>
+        <source>Time server:</source>
+        <translation>Zeitserver:</translation>
+    </message>
+    <message>
+        <source>none: no check</source>
+        <translation>keiner: keine Prüfung</translation>
+    </message>
+    <message>
+        <source>A name or address, with :PORT for another port than 123; used from the next start</source>
+        <translation>Ein Name oder eine Adresse, mit :PORT für einen anderen Port als 123; gilt ab dem nächsten Start</translation>
+    </message>
+    <message>
+        <source>Update from the sources at start:</source>
+        <translation>Beim Start aus den Quellen aktualisieren:</translation>
+    </message>
+    <message>
+        <source>never</source>
+        <translation>nie</translation>
+    </message>
+    <message>
+        <source>When the catalogue file is older than this many days</source>
+        <translation>Wenn die Katalogdatei älter als so viele Tage ist</translation>
+    </message>
+    <message>
+        <source>Time table source:</source>
+        <translation>Quelle der Zeittabelle:</translation>
+    </message>
+    <message>
+        <source>none: no refresh</source>
+        <translation>keine: keine Auffrischung</translation>
+    </message>
+    <message>
+        <source>The http or https URL of the IERS&apos;s finals2000A file, which keeps the Earth&apos;s rotation current; asked at most once a week, from the next start</source>
+        <translation>Die http- oder https-URL der finals2000A-Datei des IERS, die die Erdrotation aktuell hält; höchstens einmal pro Woche abgefragt, ab dem nächsten Start</translation>
+    </message>
+    <message>
+        <source> days</source>
+        <translation> Tage</translation>
+    </message>
+    <message>
+        <source>Magnitude file</source>
+        <translation>Helligkeitsdatei</translation>
+    </message>
+    <message>
+        <source>Text files (*.txt *.dat *.csv);;All files (*)</source>
+        <translation>Textdateien (*.txt *.dat *.csv);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>Element sets shown: give a whole number from 1 to %1.</source>
+        <translation>Angezeigte Elementsätze: Geben Sie eine ganze Zahl von 1 bis %1 an.</translation>
+    </message>
+    <message>
+        <source>Search passes ahead: give a whole number of hours from %1 to %2.</source>
+        <translation>Überflüge vorausberechnen: Geben Sie eine ganze Zahl von Stunden von %1 bis %2 an.</translation>
+    </message>
+    <message>
+        <source>Remind of a pass: give a whole number of minutes from 1 to %1.</source>
+        <translation>An einen Überflug erinnern: Geben Sie eine ganze Zahl von Minuten von 1 bis %1 an.</translation>
+    </message>
+    <message>
+        <source>Update from the sources: give a whole number of days from 0 (never) to %1.</source>
+        <translation>Aus den Quellen aktualisieren: Geben Sie eine ganze Zahl von Tagen von 0 (nie) bis %1 an.</translation>
+    </message>
+    <message>
+        <source>The magnitude file %1 does not exist.</source>
+        <translation>Die Helligkeitsdatei %1 existiert nicht.</translation>
+    </message>
+    <message>
+        <source>The magnitude file %1 is not a regular file.</source>
+        <translation>Die Helligkeitsdatei %1 ist keine gewöhnliche Datei.</translation>
+    </message>
+    <message>
+        <source>The magnitude file %1 is larger than %2 MiB.</source>
+        <translation>Die Helligkeitsdatei %1 ist größer als %2 MiB.</translation>
+    </message>
+    <message>
+        <source>Cannot read the magnitude file %1 (%2).</source>
+        <translation>Die Helligkeitsdatei %1 kann nicht gelesen werden (%2).</translation>
+    </message>
+    <message>
+        <source>Magnitude file %1, line %2: not a catalogue number and a magnitude.</source>
+        <translation>Helligkeitsdatei %1, Zeile %2: keine Katalognummer und Helligkeit.</translation>
+    </message>
+    <message>
+        <source>Time server: %1 is neither a host name nor an address.</source>
+        <translation>Zeitserver: %1 ist weder ein Rechnername noch eine Adresse.</translation>
+    </message>
+    <message>
+        <source>Time server: &quot;%1&quot; is not a port; give a number from 1 to 65535 after the colon.</source>
+        <translation>Zeitserver: „%1“ ist kein Port; geben Sie nach dem Doppelpunkt eine Zahl von 1 bis 65535 an.</translation>
+    </message>
+    <message>
+        <source>Time table source: %1 is not a URL.</source>
+        <translation>Quelle der Zeittabelle: %1 ist keine URL.</translation>
+    </message>
+    <message>
+        <source>Time table source: %1 is not an http or https URL; give the address of a finals2000A file, such as %2, or nothing for no refresh.</source>
+        <translation>Quelle der Zeittabelle: %1 ist keine http- oder https-URL; geben Sie die Adresse einer finals2000A-Datei an, etwa %2, oder nichts für keine Auffrischung.</translation>
+    </message>
+    <message>
+        <source>Time table source: %1 names no host.</source>
+        <translation>Quelle der Zeittabelle: %1 nennt keinen Rechner.</translation>
+    </message>
 </context>
 <context>
     <name>SatelliteTableModel</name>
@@ -748,6 +1016,17 @@
     <message>
         <source>Sunlit</source>
         <translation>Besonnt</translation>
+    </message>
+    <message>
+        <source>Decayed or invalid elements.</source>
+        <translation>Verglühte oder ungültige Bahnelemente.</translation>
+    </message>
+</context>
+<context>
+    <name>Settings</name>
+    <message>
+        <source>The settings hold %1 pass reminders; the first %2 are read.</source>
+        <translation>Die Einstellungen enthalten %1 Überflug-Erinnerungen; die ersten %2 werden gelesen.</translation>
     </message>
 </context>
 <context>
@@ -798,6 +1077,93 @@
     <message>
         <source>The time server %1 did not answer within %2 s: this computer&apos;s clock is checked again in %3 min.</source>
         <translation>Der Zeitserver %1 hat nicht innerhalb von %2 s geantwortet: Die Uhr dieses Computers wird in %3 min erneut geprüft.</translation>
+    </message>
+    <message>
+        <source>the name has no address</source>
+        <translation>der Name hat keine Adresse</translation>
+    </message>
+    <message>
+        <source>The time server %1 says it sent its reply before it received the query: the reply is not used, and this computer&apos;s clock is checked again in %2 min.</source>
+        <translation>Der Zeitserver %1 gibt an, seine Antwort vor dem Empfang der Anfrage gesendet zu haben: Die Antwort wird nicht verwendet, und die Uhr dieses Computers wird in %2 min erneut geprüft.</translation>
+    </message>
+    <message>
+        <source>The time server %1 took longer to answer than the query and reply took together: the reply is not used, and this computer&apos;s clock is checked again in %2 min.</source>
+        <translation>Der Zeitserver %1 brauchte für seine Antwort länger als Anfrage und Antwort zusammen: Die Antwort wird nicht verwendet, und die Uhr dieses Computers wird in %2 min erneut geprüft.</translation>
+    </message>
+    <message>
+        <source>The time server %1 says this computer&apos;s clock is off by %2 s; asking again to confirm.</source>
+        <translation>Der Zeitserver %1 gibt an, dass die Uhr dieses Computers um %2 s abweicht; zur Bestätigung wird erneut gefragt.</translation>
+    </message>
+    <message>
+        <source>The time server %1 said this computer&apos;s clock is off by %2 s, then %3 s: neither is used, and the clock is checked again in %4 min.</source>
+        <translation>Der Zeitserver %1 gab an, dass die Uhr dieses Computers um %2 s, dann um %3 s abweicht: Keines von beiden wird verwendet, und die Uhr wird in %4 min erneut geprüft.</translation>
+    </message>
+    <message>
+        <source>the query to port %1 was refused</source>
+        <translation>die Anfrage an Port %1 wurde abgewiesen</translation>
+    </message>
+    <message>
+        <source>The time server %1 could not be reached (%2): this computer&apos;s clock is checked again in %3 min.</source>
+        <translation>Der Zeitserver %1 war nicht erreichbar (%2): Die Uhr dieses Computers wird in %3 min erneut geprüft.</translation>
+    </message>
+</context>
+<context>
+    <name>TimeTableUpdater</name>
+    <message>
+        <source>the file ends in the middle of a line</source>
+        <translation>die Datei endet mitten in einer Zeile</translation>
+    </message>
+    <message>
+        <source>line %1: the date, MJD or UT1-UTC columns cannot be read</source>
+        <translation>Zeile %1: Die Spalten für Datum, MJD oder UT1-UTC sind nicht lesbar</translation>
+    </message>
+    <message>
+        <source>line %1: the date is not that of MJD %2</source>
+        <translation>Zeile %1: Das Datum ist nicht das von MJD %2</translation>
+    </message>
+    <message>
+        <source>line %1: MJD %2 does not follow the line before</source>
+        <translation>Zeile %1: MJD %2 folgt nicht auf die vorige Zeile</translation>
+    </message>
+    <message>
+        <source>line %1: UT1-UTC of %2 s is out of range</source>
+        <translation>Zeile %1: UT1-UTC von %2 s liegt außerhalb des Bereichs</translation>
+    </message>
+    <message>
+        <source>line %1: observed values after predicted ones</source>
+        <translation>Zeile %1: beobachtete Werte nach vorhergesagten</translation>
+    </message>
+    <message>
+        <source>line %1: values after rows without them</source>
+        <translation>Zeile %1: Werte nach Zeilen ohne Werte</translation>
+    </message>
+    <message>
+        <source>%1 observed days, at least %2 are needed</source>
+        <translation>%1 beobachtete Tage, mindestens %2 sind nötig</translation>
+    </message>
+    <message>
+        <source>the observed values end on %1, which cannot be right</source>
+        <translation>die beobachteten Werte enden am %1, was nicht stimmen kann</translation>
+    </message>
+    <message>
+        <source>the file starts on %1, before the leap-second history</source>
+        <translation>die Datei beginnt am %1, vor der Schaltsekunden-Historie</translation>
+    </message>
+    <message>
+        <source>UT1-UTC jumps by %1 s on %2</source>
+        <translation>UT1-UTC springt am %2 um %1 s</translation>
+    </message>
+    <message>
+        <source>UT1-UTC does not step at the leap second of %1</source>
+        <translation>UT1-UTC springt nicht bei der Schaltsekunde vom %1</translation>
+    </message>
+    <message>
+        <source>The time table from %1 holds nothing newer than %2.</source>
+        <translation>Die Zeittabelle von %1 enthält nichts Neueres als %2.</translation>
+    </message>
+    <message>
+        <source>Time table updated to %1.</source>
+        <translation>Zeittabelle aktualisiert bis %1.</translation>
     </message>
 </context>
 <context>
@@ -977,6 +1343,13 @@
     <message>
         <source>Mag</source>
         <translation>Mag</translation>
+    </message>
+</context>
+<context>
+    <name>UpdateSettings</name>
+    <message>
+        <source>The settings hold %1 update sources; the first %2 are read.</source>
+        <translation>Die Einstellungen enthalten %1 Aktualisierungsquellen; die ersten %2 werden gelesen.</translation>
     </message>
 </context>
 </TS>
