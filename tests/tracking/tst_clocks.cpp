@@ -153,7 +153,8 @@ private slots:
             QVERIFY(qAbs(check.trueUtc() - systemUtcSeconds()) <= within);
             if ((qAbs(*check.offset()) > 0.1) != (qAbs(computerAhead) > 0.1))
                 QSKIP("The round trip took too long here to tell the threshold.");
-            logged = logged.arg(QString::asprintf("%+.3f", *check.offset()));
+            if (!logged.isEmpty())
+                logged = logged.arg(QString::asprintf("%+.3f", *check.offset()));
         }
         QTRY_COMPARE(log, logged.isEmpty() ? QStringList() : QStringList{logged});
         QCOMPARE(measured.count(), int(sound));
@@ -397,7 +398,7 @@ private slots:
                  qPrintable(QString::number(got)));
         if (!qIsNaN(error) && (qAbs(got) > 0.1) != (qAbs(error) > 0.1))
             QSKIP("The exchange took too long here to tell the threshold.");
-        if (!measured.isEmpty())
+        if (!measured.isEmpty() && !logged.isEmpty())
             logged = logged.arg(QString::number(qAbs(got), 'f', 2));
         QTRY_COMPARE(rig.log.mid(row), logged.isEmpty() ? QStringList() : QStringList{logged});
         rig.link.park();
