@@ -93,12 +93,10 @@ inline LogCheck checkCommandLog(const QByteArray& log, const QList<UserCommand>&
     int owedPasses = 0, passes = 0, owedSlews = 0, slews = 0, owedErrors = 0, errors = 0;
     int clockStep = 0; // the next command of the clock round under way; 0: none
     // The connection being read.
-    int commands = 0;       // written, the handshake included, the Stops at once not
-    int repliesCut = 0;     // by the window, handshake replies included
-    QByteArray received;    // sent to the window, not yet cut
-    QByteArray awaiting;    // written after the handshake, its reply not yet cut
-    QByteArray lastAwaited; // the last command written after the handshake that awaits a reply
-    int* credit = nullptr;  // the follow-up its reply called for
+    int commands = 0;    // written, the handshake included, the Stops at once not
+    int repliesCut = 0;  // by the window, handshake replies included
+    QByteArray received; // sent to the window, not yet cut
+    QByteArray awaiting; // written after the handshake, its reply not yet cut
 
     auto endConnection = [&] {
         if (commands < handshake.size() || repliesCut < handshake.size() - 1) {
@@ -106,16 +104,21 @@ inline LogCheck checkCommandLog(const QByteArray& log, const QList<UserCommand>&
             return;
         }
         ++r.handshakes;
-        if (timedOut.contains(r.connections) && !lastAwaited.isEmpty()) {
-            awaiting = lastAwaited;
-            if (credit)
-                --*credit;
-        }
         // The link drops a clock read with its connection rather than writing it again.
         if (!awaiting.isEmpty() && !clockRound.contains(awaiting))
             r.inFlight = awaiting;
     };
-    for (const QByteArray& line : log.split('\n')) {
+    const QList<QByteArray> lines = log.split('\n');
+    // Whether the connection goes on to write a command that awaits a reply after line `at`.
+    auto awaitedLater = [&lines](int at) {
+        for (int i = at + 1; i < lines.size() && !lines[i].startsWith("# connected"); ++i)
+            if (!lines[i].isEmpty() && !lines[i].startsWith('#') && lines[i] != ":STOP#" &&
+                lines[i] != ":KA#" && lines[i] != ":PO#")
+                return true;
+        return false;
+    };
+    for (int at = 0; at < lines.size(); ++at) {
+        const QByteArray& line = lines[at];
         if (line.startsWith("# connected")) {
             endConnection();
             ++r.connections;
@@ -123,7 +126,6 @@ inline LogCheck checkCommandLog(const QByteArray& log, const QList<UserCommand>&
             clockStep = 0; // a round its connection did not finish is dropped with it
             received.clear();
             awaiting.clear();
-            lastAwaited.clear();
             for (; atOnceAt < given.size() && given[atOnceAt].atOnceOn < r.connections;
                  atOnceAt = next(atOnceAt + 1, true))
                 ++r.stopsLost;
@@ -132,6 +134,11 @@ inline LogCheck checkCommandLog(const QByteArray& log, const QList<UserCommand>&
             continue;
         } else if (line.startsWith("#> ")) {
             received += unescapeLogText(line.mid(3));
+            // The reply to the last awaited command on a connection the window ended at its
+            // limit stays unread, so what the window wrote after that command (a Stop at once)
+            // was written while it waited.
+            if (timedOut.contains(r.connections) && !awaitedLater(at))
+                continue;
             // Each '#' completes one reply: to the handshake's four, then to the command awaited.
             for (int hash; (hash = received.indexOf('#')) >= 0;) {
                 const QByteArray reply = received.left(hash);
@@ -140,10 +147,11 @@ inline LogCheck checkCommandLog(const QByteArray& log, const QList<UserCommand>&
                     continue;
                 if (awaiting.isEmpty())
                     violation("a reply nothing waited for: " + reply);
-                credit = awaiting.startsWith(":TLEL0") && reply.startsWith('V') ? &owedPasses
-                         : awaiting.startsWith(":TLEP") && reply != "E" && reply != "N" ? &owedSlews
-                         : awaiting == ":TLESCK#" ? &owedErrors
-                                                  : nullptr;
+                int* const credit =
+                    awaiting.startsWith(":TLEL0") && reply.startsWith('V')         ? &owedPasses
+                    : awaiting.startsWith(":TLEP") && reply != "E" && reply != "N" ? &owedSlews
+                    : awaiting == ":TLESCK#"                                       ? &owedErrors
+                                                                                   : nullptr;
                 if (credit)
                     ++*credit;
                 awaiting.clear();
@@ -176,10 +184,9 @@ inline LogCheck checkCommandLog(const QByteArray& log, const QList<UserCommand>&
                 violation("written while " + awaiting.left(40) +
                           " still waited for its reply: " + command.left(60));
             ++r.written;
-            credit = nullptr;
             const bool motion = command == ":STOP#" || command == ":KA#" || command == ":PO#";
             if (!motion) // the mount answers every other command
-                awaiting = lastAwaited = command;
+                awaiting = command;
             const QByteArray lastInFlight = std::exchange(r.inFlight, QByteArray());
             if (command == lastInFlight) {
                 ++r.repetitions;

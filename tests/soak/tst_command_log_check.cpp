@@ -63,6 +63,12 @@ void TestCommandLogCheck::judges_data() {
     QTest::newRow("reply after the window's limit unread")
         << kHandshake + ":TLESCK#|#> E#|# disconnected|" + kHandshake + ":TLESCK#|#> E#|:GaE#|#> 0#"
         << QByteArray("timeout@1") << "drained, 1 again";
+    // The reply the window gave up on shows in the log before a Stop given while it waited;
+    // the Stop queued before that one is written after the next handshake.
+    QTest::newRow("Stop at once behind a reply read too late, one queued before")
+        << kHandshake + ":TLESCK#|" + kHandshake + ":TLESCK#|#> E#|:STOP#|" + kHandshake +
+               ":TLESCK#|#> E#|:STOP#|:GaE#|#> 0#"
+        << QByteArray(":STOP#|:STOP#@2|timeout@1|timeout@2") << "drained, 2 again";
     QTest::newRow("clock rounds") << kHandshake + kClock + kPoll + kClock << QByteArray()
                                   << "drained, 0 again";
     QTest::newRow("clock round dropped with its connection")
@@ -113,6 +119,9 @@ void TestCommandLogCheck::judges_data() {
         << kHandshake + ":KA#" << QByteArray(":STOP#@1|:KA#") << "unsound";
     QTest::newRow("Stop at once twice")
         << kHandshake + ":TLESCK#|:STOP#|:STOP#|#> E#" << QByteArray(":STOP#@1") << "unsound";
+    QTest::newRow("queued command written while a reply read too late was awaited")
+        << kHandshake + ":TLESCK#|#> E#|:KA#|" + kHandshake + ":TLESCK#|#> E#|:GaE#|#> 0#"
+        << QByteArray(":KA#|timeout@1") << "unsound";
     QTest::newRow("Stop at once on a later connection")
         << kHandshake + ":TLESCK#|" + kHandshake + ":STOP#" << QByteArray(":STOP#@1") << "unsound";
 }
