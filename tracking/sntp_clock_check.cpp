@@ -24,13 +24,18 @@ quint64 readTimestamp(const QByteArray& packet, int at) {
     return value;
 }
 
-constexpr double kEraSeconds = 4294967296.0; // 2^32: an era ends 2036-02-07T06:28:16Z
+// A Unix time as a 64-bit NTP timestamp, modulo the era (the first ends 2036-02-07T06:28:16Z).
+quint64 ntpTimestamp(double unixTime) {
+    const double whole = std::floor(unixTime);
+    const auto seconds = quint64(qint64(whole) + qint64(kNtpToUnixSeconds)) & 0xffffffffu;
+    return (seconds << 32) + quint64(std::llround((unixTime - whole) * kFractionScale));
+}
 
-// The Unix time of a 64-bit NTP timestamp, in the era that puts it nearest `near` (a Unix time).
-double unixTime(quint64 timestamp, double near) {
-    const double inEra = double(timestamp >> 32) + double(timestamp & 0xffffffffu) / kFractionScale;
-    const double era = std::round((near + kNtpToUnixSeconds - inEra) / kEraSeconds);
-    return inEra + era * kEraSeconds - kNtpToUnixSeconds;
+// Seconds from `from` to `to`, two NTP timestamps, taken in the eras that put them nearest
+// each other. Done in ticks: as Unix times in doubles, near 2106 each would carry half a
+// microsecond of rounding, more than a short delay on a local network.
+double secondsBetween(quint64 from, quint64 to) {
+    return double(qint64(to - from)) / kFractionScale;
 }
 
 } // namespace
@@ -196,21 +201,27 @@ SntpClockCheck::Reading SntpClockCheck::readReply(const QByteArray& p, quint64 n
     }
     if (leap == 3 || stratum > 15 || transmitted == 0 || received == 0)
         return reading;
+    // This clock's times come from the caller; ones no clock gives are not compared.
+    if (!(std::fabs(sentAt) < 1e12) || !(std::fabs(arrivedAt) < 1e12))
+        return reading;
     // The server's offset from this clock is ((T2 - T1) + (T3 - T4)) / 2; this clock's
     // from the server's is its negative. The round trip less the server's time is the delay.
-    const double t2 = unixTime(received, sentAt), t3 = unixTime(transmitted, sentAt);
-    if (t3 < t2) {
+    const double held = secondsBetween(received, transmitted);
+    if (held < 0.0) {
         reading.outcome = Reading::SentBeforeReceived;
         return reading;
     }
-    // Unix times as doubles carry about 0.2 us: a delay within a microsecond of 0 is a short one.
-    const double delay = (arrivedAt - sentAt) - (t3 - t2);
+    const double roundTrip = arrivedAt - sentAt;
+    const double delay = roundTrip - held;
+    // The times read here carry about 0.2 us: a delay within a microsecond of 0 is a short one.
     if (!(delay >= -1e-6)) {
         reading.outcome = Reading::NegativeDelay;
         return reading;
     }
+    // (T2 - T1) + (T3 - T4), with T3 - T4 as (T2 - T1) + held - roundTrip.
+    const double outward = secondsBetween(ntpTimestamp(sentAt), received);
     reading.outcome = Reading::Time;
-    reading.offset = -((t2 - sentAt) + (t3 - arrivedAt)) / 2.0;
+    reading.offset = -(2.0 * outward + held - roundTrip) / 2.0;
     reading.halfDelay = std::max(0.0, delay) / 2.0;
     return reading;
 }

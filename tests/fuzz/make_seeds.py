@@ -302,6 +302,9 @@ def sntp_seeds():
                                            sntp_packet(0x24, 2, nonce, 0, 0)))
     write(t, "true_server_era_one.bin", sntp_input(1, 2215000000, 0, 45000, -7200000, 1,
                                                    sntp_packet(0x24, 1, nonce, 0, 0)))
+    # 96 us away in 2105, where a Unix time in a double carries half a microsecond.
+    write(t, "true_server_short_delay_2105.bin", sntp_input(1, 0xff250000, 0, 96, 96, 192,
+                                                            sntp_packet(0x24, 2, nonce, 0, 0)))
     write(t, "clock_stepped_back.bin", sntp_input(4, march_2026, 0, 20000, 0, 0,
                                                   sntp_packet(0x24, 2, nonce, stamp, stamp + 1)))
     # Replies as they come: kiss-o'-death, another query's (2), unsynchronised, era 0, short.
