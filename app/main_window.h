@@ -1,7 +1,7 @@
 #pragma once
 
-#include "catalogue/observing_sites.h"
 #include "mount/mount_link.h"
+#include "sky/observing_sites.h"
 
 #include <QMainWindow>
 #include <QModelIndex>

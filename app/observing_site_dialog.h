@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalogue/observing_sites.h"
+#include "sky/observing_sites.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,13 +1,13 @@
 #include "app/passes_panel.h"
 
 #include "app/compact_header_style.h"
-#include "app/pass_planner.h"
+#include "app/passes_model.h"
 #include "app/settings.h"
 #include "app/stretched_column.h"
-#include "catalogue/pass_reminders.h"
-#include "catalogue/passes_model.h"
-#include "catalogue/sky_session.h"
-#include "catalogue/transits_model.h"
+#include "app/transits_model.h"
+#include "planning/pass_planner.h"
+#include "planning/pass_reminders.h"
+#include "sky/sky_session.h"
 #include "ui_passes_panel.h"
 
 #include <QHeaderView>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "astro/site.h"
-#include "catalogue/magnitudes.h"
+#include "planning/magnitudes.h"
 
 #include <QModelIndex>
 #include <QWidget>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/settings.h"
-#include "catalogue/magnitudes.h"
+#include "planning/magnitudes.h"
 
 #include <QDialog>
 

@@ -7,9 +7,9 @@
 #include "app/main_window.h"
 #include "app/passes_panel.h"
 #include "app/settings.h"
+#include "app/transits_model.h"
 #include "astro/time_scales.h"
-#include "catalogue/sky_session.h"
-#include "catalogue/transits_model.h"
+#include "sky/sky_session.h"
 #include "tracking/pass_recorder.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalogue/pass_reminders.h"
+#include "planning/pass_reminders.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "astro/horizon_mask.h"
-#include "catalogue/passes.h"
-#include "catalogue/transits.h"
+#include "planning/passes.h"
+#include "planning/transits.h"
 
 #include <QWidget>
 

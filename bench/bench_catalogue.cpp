@@ -3,7 +3,7 @@
 
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
-#include "catalogue/sky_computation.h"
+#include "sky/sky_computation.h"
 
 #include <cstdio>
 

@@ -10,7 +10,7 @@
 #include "astro/calendar.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
-#include "catalogue/sky_computation.h"
+#include "sky/sky_computation.h"
 #include "tests/hostile/hostile_catalogue.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 #include "astro/time_scales.h"
 #include "bench/bench_data.h"
 #include "catalogue/catalogue.h"
-#include "catalogue/passes.h"
+#include "planning/passes.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include "astro/time_scales.h"
 #include "bench/bench_data.h"
 #include "catalogue/catalogue.h"
-#include "catalogue/passes.h"
 #include "orbit/sgp4_batch.h"
+#include "planning/passes.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include "astro/time_scales.h"
 #include "bench/bench_data.h"
 #include "catalogue/catalogue.h"
-#include "catalogue/passes.h"
-#include "catalogue/transits.h"
+#include "planning/passes.h"
+#include "planning/transits.h"
 
 namespace {
 

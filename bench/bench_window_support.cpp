@@ -1,6 +1,6 @@
 #include "bench/bench_window_support.h"
 
-#include "catalogue/sky_session.h"
+#include "sky/sky_session.h"
 
 #include <QApplication>
 #include <QDir>

@@ -3,17 +3,17 @@
 // sidereal time with UT1 = UTC, WGS-84 site) for hundreds of real satellites and sites, the sky
 // computation's background preparation of far-epoch sets, orbitrak-cli sky against the
 // computation, and the window's filter and "Load TLEs...".
+#include "app/numeric_sort_proxy_model.h"
+#include "app/satellite_table_model.h"
 #include "astro/angles.h"
 #include "astro/calendar.h"
 #include "astro/sun.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/element_set_merge.h"
-#include "catalogue/numeric_sort_proxy_model.h"
-#include "catalogue/observation.h"
 #include "catalogue/omm_reader.h"
-#include "catalogue/satellite_table_model.h"
-#include "catalogue/sky_computation.h"
+#include "sky/observation.h"
+#include "sky/sky_computation.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/run_program.h"
 #include "tests/common/test_sets.h"

@@ -4,8 +4,8 @@
 // the worker pool) and as the tools do (every set waited for). Both must agree to the bit.
 
 #include "catalogue/catalogue.h"
-#include "catalogue/sky_computation.h"
 #include "orbit/sgp4.h"
+#include "sky/sky_computation.h"
 #include "tests/fuzz/fuzz_input.h"
 
 #include <cmath>

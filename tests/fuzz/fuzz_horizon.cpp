@@ -4,7 +4,7 @@
 // leaves the mask as it was.
 
 #include "astro/horizon_mask.h"
-#include "catalogue/observing_sites.h"
+#include "sky/observing_sites.h"
 #include "tests/fuzz/fuzz_input.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // and from the text in memory: both agree; what is read is in range and gives a finite
 // magnitude along a lit pass; what is refused names its line and leaves nothing behind.
 
-#include "catalogue/magnitudes.h"
+#include "planning/magnitudes.h"
 #include "tests/fuzz/fuzz_input.h"
 
 #include <cmath>

@@ -4,10 +4,10 @@
 // refused, written again it reads the same, and the error is finite and bounded by the dates
 // the mount can give; an epoch moved by it moves back.
 
+#include "clocks/mount_clock_check.h"
 #include "mount/protocol.h"
 #include "orbit/element_lines.h"
 #include "tests/fuzz/fuzz_input.h"
-#include "tracking/mount_clock_check.h"
 
 #include <QList>
 

@@ -2,8 +2,8 @@
 // read as the window and orbitrak-cli read them, and the current one. Every site read is valid
 // and named once; written back and read again, the same sites return.
 
-#include "catalogue/observing_sites.h"
 #include "catalogue/settings_store.h"
+#include "sky/observing_sites.h"
 #include "tests/fuzz/fuzz_input.h"
 
 #include <QSettings>

@@ -11,8 +11,8 @@
 // ahead of it) in milliseconds, signed, and 15 its own time, in milliseconds; the datagram
 // follows.
 
+#include "clocks/sntp_clock_check.h"
 #include "tests/fuzz/fuzz_input.h"
-#include "tracking/sntp_clock_check.h"
 
 #include <QByteArray>
 

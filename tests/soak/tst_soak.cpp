@@ -19,9 +19,9 @@
 // under way.
 
 #include "app/main_window.h"
+#include "app/satellite_table_model.h"
 #include "app/settings.h"
 #include "astro/time_scales.h"
-#include "catalogue/satellite_table_model.h"
 #include "mount/mount_link.h"
 #include "mount/protocol.h"
 #include "tests/common/file_bytes.h"

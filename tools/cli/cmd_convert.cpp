@@ -2,9 +2,9 @@
 // CelesTrak's field names and layout.
 #include "catalogue/element_set_merge.h"
 #include "catalogue/omm_reader.h"
-#include "catalogue/pass_export.h"
 #include "orbit/element_lines.h"
 #include "orbit/mean_elements.h"
+#include "planning/pass_export.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/options.h"
 

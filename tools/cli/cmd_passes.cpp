@@ -4,10 +4,10 @@
 #include "astro/site.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
-#include "catalogue/magnitudes.h"
 #include "catalogue/omm_reader.h"
-#include "catalogue/pass_export.h"
-#include "catalogue/passes.h"
+#include "planning/magnitudes.h"
+#include "planning/pass_export.h"
+#include "planning/passes.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/options.h"
 

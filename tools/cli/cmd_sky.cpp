@@ -5,8 +5,8 @@
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/omm_reader.h"
-#include "catalogue/pass_export.h"
-#include "catalogue/sky_computation.h"
+#include "planning/pass_export.h"
+#include "sky/sky_computation.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/options.h"
 

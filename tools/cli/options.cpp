@@ -1,7 +1,7 @@
 #include "tools/cli/options.h"
 
-#include "catalogue/observing_sites.h"
 #include "catalogue/omm_reader.h"
+#include "sky/observing_sites.h"
 
 #include <QFile>
 

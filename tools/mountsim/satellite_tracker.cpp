@@ -1,8 +1,8 @@
 #include "tools/mountsim/satellite_tracker.h"
 
 #include "astro/angles.h"
-#include "catalogue/observation.h"
 #include "mount/protocol.h"
+#include "sky/observation.h"
 #include "tools/mountsim/element_set_check.h"
 
 #include <QList>

@@ -3,7 +3,7 @@
 #include "astro/site.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue_entry.h"
-#include "catalogue/passes.h"
+#include "planning/passes.h"
 
 #include <QByteArray>
 
@@ -28,7 +28,7 @@ public:
     // line feed counts as a fault of the escaping). A new element set forgets the pass and
     // ends any transit.
     QByteArray load(const QByteArray& escapedText);
-    // ":TLEP<jd>,<n>": the first pass (catalogue/passes) under way at jd or rising within
+    // ":TLEP<jd>,<n>": the first pass (planning/passes) under way at jd or rising within
     // passWindowDays; "start,end,peak" (working dates with six decimals, the culmination's
     // altitude in degrees with one) or "E". Either way the transit followed so far ends.
     QByteArray computePass(const QByteArray& parameters);

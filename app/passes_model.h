@@ -1,0 +1,74 @@
+#pragma once
+
+#include "app/numeric_sort_proxy_model.h"
+#include "planning/planned.h"
+
+#include <QAbstractTableModel>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+// The coming passes of the catalogue, one row per pass.
+class PassesModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    enum Column {
+        Name = 0,
+        Rise,
+        Culmination,
+        MaxAltitude,
+        Set,
+        Sunlit,
+        Visible,
+        Magnitude,
+        ColumnCount
+    };
+    enum Role {
+        SortRole = Qt::UserRole, // the raw value: text, Julian date, degrees or 0/1
+        SatelliteRole = Qt::UserRole + 1,
+        VisibleRole = Qt::UserRole + 2,
+        MagnitudeRole = Qt::UserRole + 3, // the magnitude, or an invalid QVariant
+    };
+
+    explicit PassesModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    void setPasses(std::vector<PlannedPass> passes);
+    // Removes the passes that have set before the working date jd.
+    void dropEndedBefore(double jd);
+
+    const PlannedPass& pass(int row) const { return passes[std::size_t(row)]; }
+    // The row of the satellite's first pass, or -1.
+    int nextPassOf(std::size_t satellite) const;
+    // The row of the satellite's pass that culminates within a minute of jd, or -1.
+    int passOf(std::size_t satellite, double culminationJd) const;
+
+private:
+    std::vector<PlannedPass> passes;
+};
+
+// Sorts the pass table like the live table and can hide every pass that is not visible or not
+// bright enough.
+class PassesProxyModel : public NumericSortProxyModel {
+    Q_OBJECT
+
+public:
+    explicit PassesProxyModel(QObject* parent = nullptr);
+    void setVisibleOnly(bool visibleOnly);
+    // Hides every pass fainter than the magnitude, and those of no known magnitude; none: off.
+    void setBrighterThan(std::optional<double> magnitude);
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
+
+private:
+    bool visibleOnly = false;
+    std::optional<double> brighterThan;
+};

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "astro/horizon_mask.h"
+#include "astro/site.h"
+#include "astro/time_scales.h"
+#include "catalogue/catalogue.h"
+#include "planning/magnitudes.h"
+#include "planning/passes.h"
+#include "planning/planned.h"
+
+#include <QFutureWatcher>
+#include <QObject>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// Searches the coming passes of a whole catalogue on a worker thread. Each search works on
+// copies of the catalogue and the time scales (propagation changes a set's working values, and
+// the time table's lookup cache is not shared between threads), so the window's tick never
+// waits for it. A new request abandons a search still running for older inputs.
+class PassPlanner : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr double kWindowDays = 0.5;
+    static constexpr int kTrackPoints = 33;
+    // The satellite's path drawn across a body: this many points over kTransitPathSeconds either
+    // side of the closest approach.
+    static constexpr int kTransitPathPoints = 7;
+    static constexpr double kTransitPathSeconds = 30.0;
+
+    explicit PassPlanner(const TimeScales& scales, QObject* parent = nullptr);
+    ~PassPlanner() override;
+
+    // The passes over `days` from the working date jd, rising and setting at the horizon given.
+    void plan(const Catalogue& catalogue, const Site& site, double jd,
+              const HorizonMask& horizon = HorizonMask(), double days = kWindowDays);
+    // The pass starts after sunset and ends before sunrise: the Sun's centre stands below
+    // kNightSunAltitudeDeg at its first and last instants and every ten minutes in between.
+    static bool isNightPass(const SatellitePass& pass, const TimeScales& scales, const Site& site);
+    // Sunrise and sunset as almanacs give them: the upper limb on the horizon, refraction
+    // included.
+    static constexpr double kNightSunAltitudeDeg = -0.833;
+    // Standard magnitudes for the next searches' estimates at culmination; none: no estimates.
+    void setMagnitudes(std::shared_ptr<const StandardMagnitudes> magnitudes);
+    // Drops the search under way and the one waiting: their results are never announced.
+    void abandon();
+    bool isPlanning() const { return watcher.isRunning() || pending.has_value(); }
+
+signals:
+    // The passes of the latest request, in time order, and their crossings of the Sun and the
+    // Moon, in time order.
+    void planned(const std::vector<PlannedPass>& passes,
+                 const std::vector<PlannedTransit>& transits);
+
+private:
+    struct Job {
+        Catalogue catalogue;
+        TimeScales scales;
+        Site site;
+        PassWindow window;
+        HorizonMask horizon;
+        std::shared_ptr<std::atomic<bool>> abandoned;
+        std::shared_ptr<const StandardMagnitudes> magnitudes;
+    };
+
+    struct Result {
+        std::vector<PlannedPass> passes;
+        std::vector<PlannedTransit> transits;
+    };
+
+    void start(Job job);
+    void finished();
+    static Result run(Job job);
+
+    const TimeScales& scales;
+    QFutureWatcher<Result> watcher;
+    std::shared_ptr<std::atomic<bool>> runningAbandoned;
+    std::optional<Job> pending;
+    std::shared_ptr<const StandardMagnitudes> magnitudes;
+};

@@ -1,0 +1,323 @@
+#include "planning/transits.h"
+
+#include "astro/angles.h"
+#include "astro/moon.h"
+#include "astro/sun.h"
+#include "astro/time_scales.h"
+#include "sky/observation.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <unordered_map>
+
+namespace {
+
+constexpr double kSampleStepDays = 10.0 / kSecondsPerDay;
+constexpr double kTimeToleranceDays = 0.0001 / kSecondsPerDay;
+// The body's position is interpolated between exact ones this far apart: a parabola through
+// three of them stays within a metre of the Moon over 20 minutes.
+constexpr double kBodyGridDays = 600.0 / kSecondsPerDay;
+
+Vec3 bodyGeocentric(TransitBody body, double jd) {
+    const double tt = jd + kWorkingToTtDays;
+    return body == TransitBody::Sun ? apparentSunPosition(tt) : moonPosition(tt);
+}
+
+double bodyRadius(TransitBody body) {
+    return body == TransitBody::Sun ? kSunRadius : kMoonRadius;
+}
+
+Vec3 scaled(const Vec3& v, double k) {
+    return {v.x * k, v.y * k, v.z * k};
+}
+
+Vec3 sum(const Vec3& a, const Vec3& b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+
+// The body's geocentric position over a whole search: exact on a grid of instants shared by every
+// pass, a parabola through the three nearest grid points in between. The Sun's series and the
+// Moon's are costly, and thousands of passes sample the same hours.
+class BodyEphemeris {
+public:
+    explicit BodyEphemeris(TransitBody body) : body_(body) {}
+
+    Vec3 at(double jd) {
+        const double k = std::round(jd / kBodyGridDays);
+        const double u = jd / kBodyGridDays - k; // -0.5 to 0.5
+        const auto key = static_cast<long long>(k);
+        const Vec3 before = point(key - 1);
+        const Vec3 middle = point(key);
+        const Vec3 after = point(key + 1);
+        return sum(sum(scaled(before, u * (u - 1) / 2), scaled(middle, 1 - u * u)),
+                   scaled(after, u * (u + 1) / 2));
+    }
+
+private:
+    const Vec3& point(long long key) {
+        auto found = points_.find(key);
+        if (found == points_.end())
+            found = points_.emplace(key, bodyGeocentric(body_, double(key) * kBodyGridDays)).first;
+        return found->second;
+    }
+
+    TransitBody body_;
+    std::unordered_map<long long, Vec3> points_;
+};
+
+// Satellite and body seen from the site at one instant.
+struct Sighting {
+    Vec3 satellite; // east, north, up; metres
+    Vec3 body;
+    double separation = 0.0; // radians; NaN without a position
+};
+
+class PassGeometry {
+public:
+    PassGeometry(CatalogueEntry& satellite, const TimeScales& scales, const Site& site,
+                 BodyEphemeris& body)
+        : satellite_(satellite), scales_(scales), site_(site), body_(body) {}
+
+    Sighting at(double jd) {
+        const ObservationInstant instant = observationInstant(scales_, jd, site_);
+        Sighting s;
+        s.satellite = topocentricEnu(satellite_, instant);
+        s.body = horizonVector(body_.at(jd), instant.frame);
+        s.separation = angleBetween(s.satellite, s.body);
+        return s;
+    }
+    double separation(double jd) { return at(jd).separation; }
+
+private:
+    CatalogueEntry& satellite_;
+    const TimeScales& scales_;
+    const Site& site_;
+    BodyEphemeris& body_;
+};
+
+// The minimum of the separation within [a, b] (golden section: it is unimodal there).
+double closestApproach(PassGeometry& geometry, double a, double b) {
+    const double r = 0.6180339887498949;
+    double x1 = b - r * (b - a);
+    double x2 = a + r * (b - a);
+    double f1 = geometry.separation(x1);
+    double f2 = geometry.separation(x2);
+    while (b - a > kTimeToleranceDays) {
+        if (f1 <= f2) {
+            b = x2;
+            x2 = x1;
+            f2 = f1;
+            x1 = b - r * (b - a);
+            f1 = geometry.separation(x1);
+        } else {
+            a = x1;
+            x1 = x2;
+            f1 = f2;
+            x2 = a + r * (b - a);
+            f2 = geometry.separation(x2);
+        }
+    }
+    return (a + b) / 2;
+}
+
+// Where the separation passes `radius` between `inside` (below it) and a point found outward
+// by doubling steps, bounded by `limit`. Returns the limit when the disc is not left before.
+double discEdge(PassGeometry& geometry, double inside, double limit, double radius) {
+    const double direction = limit > inside ? 1.0 : -1.0;
+    double step = 1.0 / kSecondsPerDay;
+    double outside = inside;
+    for (;;) {
+        outside = inside + direction * step;
+        if (direction * (outside - limit) >= 0)
+            return limit;
+        if (!(geometry.separation(outside) < radius))
+            break;
+        step *= 2;
+    }
+    double lo = inside;
+    double hi = outside;
+    while (std::fabs(hi - lo) > kTimeToleranceDays) {
+        const double mid = (lo + hi) / 2;
+        if (geometry.separation(mid) < radius)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return (lo + hi) / 2;
+}
+
+// The satellite's shadow cast by the body on the site's horizontal plane: the point of the
+// ground (east, north; up = 0) on the line through the satellite parallel to the body's
+// direction. The satellite stands on the body's centre exactly for an observer there.
+Vec3 groundShadow(const Sighting& s) {
+    const double norm = length(s.body);
+    const Vec3 b = scaled(s.body, 1.0 / norm);
+    return difference(s.satellite, scaled(b, s.satellite.z / b.z));
+}
+
+// The centre line. Moving the observer by m moves the satellite's direction, not the body's
+// (a few km shift even the Moon by only a few arc-seconds), so the satellite is seen on the
+// body's centre from every ground point on which it casts its shadow along the body's
+// direction. Over the crossing those shadows run along a straight line on the ground, the
+// centre line: projecting the satellite's offset from the line of sight onto the ground
+// perpendicular to that line of sight, then taking the nearest point of the shadow track.
+// That point is how far, and toward which azimuth, the observer must go. The oblique
+// projection stretches the distance by 1 / sin(body altitude) across the track, as real centre
+// lines are stretched for a low Sun or Moon.
+void centreLine(PassGeometry& geometry, double jd, Transit& transit) {
+    const double dt = 0.5 / kSecondsPerDay;
+    const Vec3 g0 = groundShadow(geometry.at(jd));
+    const Vec3 track =
+        difference(groundShadow(geometry.at(jd + dt)), groundShadow(geometry.at(jd - dt)));
+    Vec3 m = g0;
+    const double trackLength2 = dot(track, track);
+    if (trackLength2 > 0)
+        subtract(m, scaled(track, dot(g0, track) / trackLength2));
+    transit.centreLineKm = std::hypot(m.x, m.y) / 1000.0;
+    transit.centreLineAzimuthDeg = wrapDegrees(std::atan2(m.x, m.y) * kDegreesPerRadian);
+}
+
+// The fastest a satellite's separation from a body can change, radians per second; infinite for
+// orbits too low to bound. The satellite's speed relative to the ground is at most the escape
+// speed at perigee plus the Earth's rotation at apogee; seen from at least perigee less the
+// Earth's largest radius. The body turns with the sky, plus the Moon's own motion.
+double separationRateBound(const CatalogueEntry& satellite) {
+    constexpr double kEarthRadiusKm = 6378.135;
+    constexpr double kMu = 398600.4418;        // km^3/s^2
+    constexpr double kRotation = 7.2921159e-5; // rad/s
+    const double perigee = 0.98 * (satellite.elements.altp + 1) * kEarthRadiusKm;
+    const double apogee = 1.02 * (satellite.elements.alta + 1) * kEarthRadiusKm;
+    const double nearest = perigee - 6400.0;
+    if (!(nearest > 50.0) || !std::isfinite(apogee))
+        return std::numeric_limits<double>::infinity();
+    const double speed = std::sqrt(2 * kMu / perigee) + kRotation * apogee;
+    return speed / nearest + kRotation + 2e-5;
+}
+
+void searchPass(CatalogueEntry& satellite, std::size_t index, const TimeScales& scales,
+                const Site& site, const SatellitePass& pass, TransitBody body,
+                BodyEphemeris& ephemeris, double marginRadians, std::vector<Transit>& out) {
+    const double from = pass.startJd;
+    const double to = pass.endJd;
+    if (!(to > from))
+        return;
+    // Skip a pass while the body is down: checked every 20 minutes, at most 10 minutes from any
+    // instant, over which the body's altitude changes by less than 2.5 degrees.
+    const int checks = int(std::ceil((to - from) / (2 * kBodyGridDays)));
+    bool bodyUp = false;
+    for (int i = 0; i <= checks && !bodyUp; ++i) {
+        const double jd = from + (to - from) * i / checks;
+        const Vec3 seen =
+            horizonVector(ephemeris.at(jd), observationInstant(scales, jd, site).frame);
+        bodyUp = horizonDirection(seen).altitudeDeg > -3.0;
+    }
+    if (!bodyUp)
+        return;
+    PassGeometry geometry(satellite, scales, site, ephemeris);
+    // Sampled every 10 s near the body; farther away, the step is as long as the separation
+    // cannot fall to the body's radius plus the margin within it, given the fastest the
+    // separation can change.
+    const double rate = separationRateBound(satellite);
+    std::vector<double> times;
+    std::vector<Sighting> samples;
+    double sweep = 0.0; // the most either direction turns between samples 10 s apart
+    double bound = 0.0;
+    for (double jd = from;;) {
+        samples.push_back(geometry.at(jd));
+        times.push_back(jd);
+        const Sighting& here = samples.back();
+        if (!std::isfinite(here.separation))
+            return;
+        if (samples.size() == 1) // the Moon's radius varies by 2% with its altitude
+            bound = 1.02 * std::asin(bodyRadius(body) / length(here.body)) + marginRadians;
+        else if (jd - times[times.size() - 2] <= kSampleStepDays * 1.001) {
+            const Sighting& previous = samples[samples.size() - 2];
+            sweep = std::max(sweep, angleBetween(previous.satellite, here.satellite) +
+                                        angleBetween(previous.body, here.body));
+        }
+        if (jd >= to)
+            break;
+        const double step = std::isfinite(rate) && here.separation > bound
+                                ? (here.separation - bound) / rate / kSecondsPerDay
+                                : 0.0;
+        jd = std::min(to, jd + std::max(kSampleStepDays, step));
+    }
+    const std::size_t last = samples.size() - 1;
+    for (std::size_t i = 0; i <= last; ++i) {
+        const double here = samples[i].separation;
+        const bool lowerThanBefore = i == 0 || here < samples[i - 1].separation;
+        const bool notHigherAfter = i == last || here <= samples[i + 1].separation;
+        if (!lowerThanBefore || !notHigherAfter || here > bound + sweep)
+            continue;
+        const double jd = closestApproach(
+            geometry, std::max(times[i == 0 ? 0 : i - 1], times[i] - kSampleStepDays),
+            std::min(times[i == last ? last : i + 1], times[i] + kSampleStepDays));
+        const Sighting s = geometry.at(jd);
+        const double distance = length(s.body);
+        const double radius = std::asin(bodyRadius(body) / distance);
+        const HorizonDirection bodyDirection = horizonDirection(s.body);
+        if (s.separation > radius + marginRadians || bodyDirection.altitudeDeg <= 0)
+            continue;
+        Transit t;
+        t.index = index;
+        t.body = body;
+        t.jd = jd;
+        t.separationArcsec = s.separation * kArcsecondsPerRadian;
+        t.bodyRadiusArcsec = radius * kArcsecondsPerRadian;
+        if (s.separation < radius)
+            t.durationS =
+                (discEdge(geometry, jd, to, radius) - discEdge(geometry, jd, from, radius)) *
+                kSecondsPerDay;
+        const HorizonDirection direction = horizonDirection(s.satellite);
+        t.altitudeDeg = direction.altitudeDeg;
+        t.azimuthDeg = direction.azimuthDeg;
+        t.distanceKm = length(s.satellite) / 1000.0;
+        t.bodyAltitudeDeg = bodyDirection.altitudeDeg;
+        t.bodyAzimuthDeg = bodyDirection.azimuthDeg;
+        centreLine(geometry, jd, t);
+        out.push_back(t);
+    }
+}
+
+} // namespace
+
+const char* transitBodyName(TransitBody body) {
+    return body == TransitBody::Sun ? "sun" : "moon";
+}
+
+Vec3 bodyTopocentricEnu(TransitBody body, const TimeScales& scales, double jd, const Site& site) {
+    return horizonVector(bodyGeocentric(body, jd), observationInstant(scales, jd, site).frame);
+}
+
+std::vector<Transit> findTransits(Catalogue& catalogue, const TimeScales& scales, const Site& site,
+                                  const std::vector<CataloguePass>& passes,
+                                  const TransitOptions& options) {
+    std::vector<Transit> transits;
+    const double margin = std::max(0.0, options.marginDeg) * kRadiansPerDegree;
+    BodyEphemeris sun(TransitBody::Sun);
+    BodyEphemeris moon(TransitBody::Moon);
+    for (const CataloguePass& pass : passes) {
+        if (options.carryOn && !options.carryOn())
+            break;
+        if (pass.index >= catalogue.size())
+            continue;
+        if (options.sun)
+            searchPass(catalogue[pass.index], pass.index, scales, site, pass.pass, TransitBody::Sun,
+                       sun, margin, transits);
+        if (options.moon)
+            searchPass(catalogue[pass.index], pass.index, scales, site, pass.pass,
+                       TransitBody::Moon, moon, margin, transits);
+    }
+    std::stable_sort(transits.begin(), transits.end(),
+                     [](const Transit& a, const Transit& b) { return a.jd < b.jd; });
+    return transits;
+}
+
+std::vector<Transit> findCatalogueTransits(Catalogue& catalogue, const TimeScales& scales,
+                                           const Site& site, const PassWindow& window,
+                                           const TransitOptions& options) {
+    return findTransits(catalogue, scales, site,
+                        findCataloguePasses(catalogue, scales, site, window), options);
+}

@@ -1,0 +1,579 @@
+#include "catalogue/catalogue.h"
+#include "catalogue/catalogue_updater.h"
+#include "catalogue/update_settings.h"
+#include "tests/catalogue/http_test_server.h"
+#include "tests/common/file_bytes.h"
+#include "tests/common/run_program.h"
+#include "tests/common/scratch_settings_main.h"
+#include "tests/common/test_sets.h"
+
+#include "orbitrak_version.h"
+
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSslSocket>
+#include <QTemporaryDir>
+
+namespace {
+
+// A set with the character at index `up` of a line raised by one and the one at `down` (unless
+// -1) lowered by one: a pair of digits so changed keeps the line's check digit.
+QByteArray changed(QByteArray set, int line, int up, int down) {
+    int start = 0;
+    for (int i = 0; i < line; ++i)
+        start = set.indexOf('\n', start) + 1;
+    set[start + up] = char(set[start + up] + 1);
+    if (down >= 0)
+        set[start + down] = char(set[start + down] - 1);
+    return set;
+}
+// Epoch 0.9 days later: the day's last digit up, the fraction's first down.
+QByteArray later(const QByteArray& set) {
+    return changed(set, 1, 22, 24);
+}
+QByteArray earlier(const QByteArray& set) {
+    return changed(set, 1, 24, 22);
+}
+
+// The expected lines with "URL" standing for the server and "FILE" for the test's file source;
+// a line ending in '*' stands for any actual line that it starts.
+QStringList expectedLines(QStringList expected, const QStringList& actual, const QString& url,
+                          const QString& file) {
+    for (int i = 0; i < expected.size(); ++i) {
+        QString& line = expected[i].replace("URL", url).replace("FILE", file);
+        if (line.endsWith('*') && i < actual.size() && actual[i].startsWith(line.chopped(1)))
+            line = actual[i];
+    }
+    return expected;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(CatalogueUpdater::Limits)
+
+class TestUpdate : public QObject {
+    Q_OBJECT
+
+    HttpTestServer server;
+    QList<QByteArray> sets; // real ones, three lines each
+    QTemporaryDir files;
+    QString fileSource;
+
+private slots:
+    void initTestCase() {
+        QFile catalogue(ORBITRAK_ACTIVE_CATALOGUE);
+        QVERIFY(catalogue.open(QIODevice::ReadOnly));
+        for (int i = 0; i < 6; ++i) {
+            QByteArray set = catalogue.readLine(); // one read after the other
+            set += catalogue.readLine();
+            sets << set + catalogue.readLine();
+        }
+        const QByteArray abc = sets[0] + sets[1] + sets[2];
+        const QByteArray big = abc.repeated(20);
+        QMap<QByteArray, QByteArray>& answers = server.answers;
+        answers["/a"] = server.response("200 OK", abc);
+        answers["/b"] = server.response("200 OK", sets[3] + later(sets[1]) + earlier(sets[0]));
+        answers["/missing"] = server.response("404 Not Found", "no such page");
+        answers["/html"] = server.response("200 OK", "<html><body>Moved.</body></html>\n",
+                                           "Content-Type: text/html\r\n");
+        answers["/cut-short"] =
+            server.response("200 OK", abc.left(200),
+                            "Content-Length: " + QByteArray::number(abc.size()) + "\r\n", false);
+        answers["/cut-line"] = server.response("200 OK", abc.left(sets[0].size() + 100), {}, false);
+        answers["/bad"] =
+            server.response("200 OK", changed(sets[0], 1, 68, -1) + changed(sets[1], 2, 68, -1));
+        answers["/redirect"] = server.response("302 Found", {}, "Location: /a\r\n");
+        answers["/big"] = server.response("200 OK", big);
+        answers["/big-unsized"] = server.response("200 OK", big, {}, false);
+        answers["/moved"] = server.response("301 Moved Permanently", {}, "Location: /a\r\n");
+        answers["/forbidden"] = server.response("403 Forbidden", "go away");
+        // The first set as CelesTrak's JSON, and one whose number no TLE can carry.
+        const QByteArray record =
+            R"({"OBJECT_NAME": "%1", "OBJECT_ID": "1964-063C",
+                "EPOCH": "2026-03-19T06:00:50.156064", "MEAN_MOTION": 13.76510242,
+                "ECCENTRICITY": 0.0024457, "INCLINATION": 90.217, "RA_OF_ASC_NODE": 69.6682,
+                "ARG_OF_PERICENTER": 200.0471, "MEAN_ANOMALY": 222.5878, "EPHEMERIS_TYPE": 0,
+                "CLASSIFICATION_TYPE": "U", "NORAD_CAT_ID": %2, "ELEMENT_SET_NO": 999,
+                "REV_AT_EPOCH": 5905, "BSTAR": 0.00058848, "MEAN_MOTION_DOT": 0.00000586,
+                "MEAN_MOTION_DDOT": 0})";
+        const QByteArray calsphere = QString(record).arg("CALSPHERE 1").arg(900).toUtf8();
+        answers["/json"] = server.response(
+            "200 OK", "[" + calsphere + "," +
+                          QString(record).arg("NEW OBJECT").arg(123456789).toUtf8() + "]");
+        answers["/self"] = server.response("301 Moved Permanently", {}, "Location: /self\r\n");
+        // Without a length, cut where a set ends.
+        QByteArray xml = "<?xml version=\"1.0\"?>\n<ndm>\n<omm>";
+        const QRegularExpression field("\"(\\w+)\": \"?([^\",}]*)\"?");
+        for (auto m = field.globalMatch(calsphere); m.hasNext();) {
+            const QRegularExpressionMatch f = m.next();
+            xml += QString("<%1>%2</%1>").arg(f.captured(1), f.captured(2)).toUtf8();
+        }
+        answers["/whole-unframed"] = server.response("200 OK", abc, {}, false);
+        answers["/cut-tle"] = server.response("200 OK", abc.chopped(1), {}, false);
+        answers["/cut-json"] = server.response("200 OK", "[" + calsphere + ",", {}, false);
+        answers["/cut-xml"] = server.response("200 OK", xml + "</omm>\n", {}, false);
+        answers["/whole-xml"] = server.response("200 OK", xml + "</omm>\n</ndm>\n", {}, false);
+        QVERIFY(big.size() > 4096);
+        fileSource = QUrl::fromLocalFile(files.filePath("sets.txt")).toString();
+        QVERIFY(writeBytes(files.filePath("sets.txt"), sets[3] + sets[4]));
+    }
+
+    void checks_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("valid");
+        QTest::addColumn<int>("skipped");
+        QTest::addColumn<QByteArray>("names"); // of the sets kept, '|' between them
+        const auto row = [](const char* name, const QByteArray& text, int valid, int skipped,
+                            const char* names = "") {
+            QTest::newRow(name) << text << valid << skipped << QByteArray(names);
+        };
+        const QByteArray s = sets[0];
+        const QByteArray bare = s.mid(s.indexOf('\n') + 1); // without its name line
+        QByteArray alpha5 = s;
+        alpha5.replace("00900", "A0900"); // a letter counts 0 in the check digit, as '0' does
+        QByteArray crlf = "\n  \n" + s;
+        crlf.replace("\n", "   \r\n").chop(2);
+        row("real set", s, 1, 0, "CALSPHERE 1");
+        row("Alpha-5", alpha5, 1, 0, "CALSPHERE 1");
+        row("Alpha-5 with I", QByteArray(alpha5).replace("A0900", "I0900"), 0, 1);
+        row("two numbers", changed(s, 2, 5, 4), 0, 1);
+        row("check digit", changed(s, 1, 68, -1), 0, 1);
+        row("CR LF, blanks, no last line feed", crlf, 1, 0, "CALSPHERE 1   ");
+        row("no name line", bare + sets[1], 2, 0, "1964-063C|CALSPHERE 2");
+        row("two-line sets, mark, comments, CR LF",
+            QByteArray("\xEF\xBB\xBF# sets\n" + bare + "#\n" +
+                       sets[1].mid(sets[1].indexOf('\n') + 1))
+                .replace("\n", "\r\n"),
+            2, 0, "1964-063C|1964-063E");
+        row("blank designator",
+            QByteArray(bare).replace("64063C  ", "        ").replace(" 9991", " 9992"), 1, 0,
+            "900");
+        row("Space-Track's 0 NAME", "0 " + s + "0 " + sets[1], 2, 0, "CALSPHERE 1|CALSPHERE 2");
+        row("line 2 missing", s.left(s.lastIndexOf('\n', -2) + 1) + sets[1], 1, 1, "CALSPHERE 2");
+        row("page around", "<html><pre>\n" + s + "</pre></html>", 1, 0, "CALSPHERE 1");
+        row("page only", "<html>\n<p>1 2 3</p>\n</html>\n", 0, 0);
+    }
+
+    void checks() {
+        QFETCH(QByteArray, text);
+        QFETCH(int, valid);
+        QFETCH(int, skipped);
+        QFETCH(QByteArray, names);
+        const CheckedText checked = checkElementSets(text.toStdString());
+        QCOMPARE(int(checked.sets.size()), valid);
+        QCOMPARE(int(checked.skipped), skipped);
+        QByteArrayList kept;
+        for (const CheckedElementSet& set : checked.sets)
+            kept << QByteArray::fromStdString(set.nameLine);
+        QCOMPARE(kept.join('|'), names);
+    }
+
+    void medianAge() {
+        Catalogue catalogue;
+        QVERIFY(!medianAgeDays(catalogue, 0));
+        for (double epoch : {10.0, 4.0, 9.0, 0.0}) {
+            catalogue.satellites.emplace_back();
+            catalogue.satellites.back().elements.jdsatepoch = epoch;
+            if (epoch == 9.0)
+                QCOMPARE(*medianAgeDays(catalogue, 12.0), 3.0); // ages 2, 8, 3
+        }
+        QCOMPARE(*medianAgeDays(catalogue, 12.0), 5.5); // and 12
+    }
+
+    void settings() {
+        QSettings store("Halvstar", "Orbitrak");
+        QCOMPARE(readTleSources(), QStringList{kDefaultTleSource});
+        QCOMPARE(readAutoUpdateDays(), 0);
+        QVERIFY(writeTleSources({"file:///a.txt", fileSource}));
+        QCOMPARE(readTleSources(), QStringList({"file:///a.txt", fileSource}));
+        QVERIFY(readBytes(store.fileName()).contains("tle_sources=file:///a.txt, "));
+        store.setValue("tle_sources", "file:///b.txt"); // as a person types it in the file
+        QCOMPARE(readTleSources(), QStringList{"file:///b.txt"});
+        QVERIFY(writeTleSources({}));
+        QCOMPARE(readTleSources(), QStringList{kDefaultTleSource});
+    }
+
+    void update_data() {
+        QTest::addColumn<QStringList>("sources");
+        QTest::addColumn<QByteArray>("result"); // empty: the old file must stay
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<CatalogueUpdater::Limits>("limits");
+        const auto row = [](const char* name, const char* sources, const QByteArray& result,
+                            const QStringList& messages,
+                            CatalogueUpdater::Limits limits = {kMaxSourceBytes, kSourceTimeoutMs}) {
+            QTest::newRow(name) << QString(sources).split(' ') << result << messages << limits;
+        };
+        row("merge", "URL/a URL/b", sets[0] + later(sets[1]) + sets[2] + sets[3],
+            {"Updated 4 element sets from 2 sources."});
+        row("redirect, file", "URL/redirect FILE", sets[0] + sets[1] + sets[2] + sets[3] + sets[4],
+            {"Updated 5 element sets from 2 sources."});
+        row("cut in a line", "URL/cut-line", {},
+            {"Cannot update from URL/cut-line: the answer, without a length, does not end with a "
+             "line feed after a line 2."});
+        row("moved", "URL/moved", sets[0] + sets[1] + sets[2],
+            {"URL/moved has moved to URL/a: change it in TLEs > Sources...",
+             "Updated 3 element sets from 1 source."});
+        row("301 to itself", "URL/self", {}, {"Cannot update from URL/self: too many redirects."});
+        row("without a length", "URL/whole-unframed URL/whole-xml", sets[0] + sets[1] + sets[2],
+            {"Updated 3 element sets from 2 sources."});
+        row("cut TLE", "URL/cut-tle", {},
+            {"Cannot update from URL/cut-tle: the answer, without a length, does not end with a "
+             "line feed after a line 2."});
+        for (const char* form : {"JSON", "XML"})
+            row(qPrintable(QString("cut ") + form),
+                qPrintable(QString("URL/cut-") + QString(form).toLower()), {},
+                {QString("Cannot update from URL/cut-%1: the answer, without a length, ends before "
+                         "its %2 document does.")
+                     .arg(QString(form).toLower(), form)});
+        row("JSON", "URL/json", sets[0],
+            {"Updated 1 element set from 1 source.",
+             "Skipped 1 element set whose catalogue number does not fit a TLE."});
+        row("404", "URL/a URL/missing", {}, {"Cannot update from URL/missing: HTTP status 404."});
+        row("page", "URL/html", {}, {"Cannot update from URL/html: no valid element set."});
+        row("cut short", "URL/cut-short", {}, {"Cannot update from URL/cut-short: *"});
+        row("check digits", "URL/bad", {},
+            {"Skipped 2 element sets that failed their checks.",
+             "Cannot update from URL/bad: no valid element set."});
+        row("slow", "URL/slow", {}, {"Cannot update from URL/slow: no answer within 0.3 s."},
+            {kMaxSourceBytes, 300});
+        for (const char* path : {"big", "big-unsized"})
+            row(path, qPrintable(QString("URL/") + path), {},
+                {QString("Cannot update from URL/%1: more than 4096 bytes.").arg(path)},
+                {4096, kSourceTimeoutMs});
+        row("no file", "FILE.gone", {},
+            {"Cannot update from FILE.gone: cannot read the file (No such file or directory)."});
+    }
+
+    void update() {
+        QFETCH(QStringList, sources);
+        QFETCH(QByteArray, result);
+        QFETCH(QStringList, messages);
+        QFETCH(CatalogueUpdater::Limits, limits);
+        QTemporaryDir work;
+        const QString target = work.filePath("satell.txt");
+        QVERIFY(writeBytes(target, sets[5]));
+        for (QString& source : sources)
+            source.replace("URL", server.url("")).replace("FILE", fileSource);
+        QTemporaryDir cache;
+        CatalogueUpdater updater;
+        updater.setCacheFolder(cache.path());
+        updater.setLimits(limits);
+        QSignalSpy finished(&updater, &CatalogueUpdater::finished);
+        QVERIFY(updater.start(sources, target));
+        QVERIFY(finished.wait(60000));
+        QStringList texts;
+        for (const UpdateMessage& message : updateMessages(updater.outcome()))
+            texts << message.text;
+        QCOMPARE(texts, expectedLines(messages, texts, server.url(""), fileSource));
+        QCOMPARE(updater.outcome().replaced, !result.isEmpty());
+        QCOMPARE(readBytes(target), result.isEmpty() ? sets[5] : result);
+        QCOMPARE(QDir(work.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"satell.txt"});
+    }
+
+    // Two updates of one source in a row, the second `later` seconds after the first, with the
+    // server's answer changed in between.
+    void polite_data() {
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QByteArray>("second");
+        QTest::addColumn<int>("later");
+        QTest::addColumn<bool>("force");
+        QTest::addColumn<int>("requests");
+        QTest::addColumn<QStringList>("messages"); // of both updates
+        const QByteArray ok = "200 OK", unchanged = "304 Not Modified";
+        const QString updated = "Updated 3 element sets from 1 source.";
+        const QString paused = "Updates from 127.0.0.1 paused until 2026-07-13 10:00 UTC after "
+                               "HTTP %1.";
+        QTest::newRow("within 2 hours") << ok << ok << 7199 << false << 1
+                                        << QStringList{updated,
+                                                       "Used the copy of URL/p from 119 "
+                                                       "minutes ago.",
+                                                       updated};
+        QTest::newRow("2 hours later, 304")
+            << ok << unchanged << 7200 << false << 2 << QStringList{updated, updated};
+        QTest::newRow("forced, 304")
+            << ok << unchanged << 60 << true << 2 << QStringList{updated, updated};
+        QTest::newRow("forced, 403")
+            << ok << QByteArray("403 Forbidden") << 60 << true << 2
+            << QStringList{updated, QString(paused).arg(403).replace("10:00", "10:01"),
+                           "Cannot update from URL/p: HTTP status 403."};
+        for (const char* status : {"403 Forbidden", "429 Too Many Requests", "503 Busy"}) {
+            const QString code = QString(status).left(3);
+            QTest::newRow(status)
+                << QByteArray(status) << ok << 86399 << true << 1
+                << QStringList{paused.arg(code),
+                               "Cannot update from URL/p: HTTP status " + code + ".",
+                               "Cannot update from URL/p: paused until 2026-07-13 10:00 UTC "
+                               "after HTTP " +
+                                   code + "."};
+        }
+        QTest::newRow("24 hours after a 503")
+            << QByteArray("503 Busy") << ok << 86400 << false << 2
+            << QStringList{paused.arg(503), "Cannot update from URL/p: HTTP status 503.", updated};
+    }
+
+    void polite() {
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, second);
+        QFETCH(int, later);
+        QFETCH(bool, force);
+        QFETCH(int, requests);
+        QFETCH(QStringList, messages);
+        QTemporaryDir work, cache;
+        const QString target = work.filePath("satell.txt");
+        const QByteArray abc = sets[0] + sets[1] + sets[2];
+        const QDateTime start(QDate(2026, 7, 12), QTime(10, 0), Qt::UTC);
+        QDateTime at = start;
+        CatalogueUpdater updater;
+        updater.setCacheFolder(cache.path());
+        updater.setClock([&at] { return at; });
+        QSignalSpy finished(&updater, &CatalogueUpdater::finished);
+        server.requests.clear();
+        QStringList texts;
+        for (const QByteArray& status : {first, second}) {
+            server.answers["/p"] = server.response(status, status == "200 OK" ? abc : QByteArray(),
+                                                   "ETag: \"v1\"\r\nLast-Modified: Sun, 12 Jul "
+                                                   "2026 09:00:00 GMT\r\n");
+            QVERIFY(writeBytes(target, sets[5]));
+            QVERIFY(updater.start({server.url("/p")}, target));
+            QVERIFY(finished.wait(60000));
+            for (const UpdateMessage& message : updateMessages(updater.outcome()))
+                texts << message.text;
+            QCOMPARE(readBytes(target),
+                     texts.last() == "Updated 3 element sets from 1 source." ? abc : sets[5]);
+            at = start.addSecs(later);
+            updater.setForce(force);
+        }
+        QCOMPARE(texts, expectedLines(messages, texts, server.url(""), fileSource));
+        QCOMPARE(server.requests.value("/p"), requests);
+        const QByteArray last = server.lastRequest.value("/p");
+        QVERIFY(last.contains("\r\nUser-Agent: Orbitrak/" ORBITRAK_VERSION "\r\n"));
+        if (requests == 2 && first == "200 OK")
+            for (const char* header :
+                 {"If-None-Match: \"v1\"", "If-Modified-Since: Sun, 12 Jul 2026 09:00:00 GMT"})
+                QVERIFY2(last.contains(header), last.constData());
+        const QVector<HostPause> pauses =
+            CatalogueUpdater::pausedHosts({server.url("/a")}, cache.path(), start.addSecs(later));
+        QCOMPARE(pauses.size(),
+                 int(messages.join('\n').contains("paused until")) - int(later >= 86400));
+        CatalogueUpdater::liftPause("127.0.0.1", cache.path());
+        QVERIFY(CatalogueUpdater::pausedHosts({server.url("/a")}, cache.path(), start).isEmpty());
+    }
+
+    // Answers without a length, one update after the other as the clock moves on: one that
+    // gives fewer than half the sets of the last good answer is kept aside, leaving the catalogue
+    // and the kept copy as they were, until an update is forced. Validators with a control
+    // character are not kept, so they never go back as headers.
+    void keptAside() {
+        QTemporaryDir work, cache;
+        const QString target = work.filePath("satell.txt");
+        const QByteArray four = sets[0] + sets[1] + sets[2] + sets[3];
+        const QDateTime start(QDate(2026, 7, 12), QTime(10, 0), Qt::UTC);
+        QDateTime at = start;
+        CatalogueUpdater updater;
+        updater.setCacheFolder(cache.path());
+        updater.setClock([&at] { return at; });
+        QSignalSpy finished(&updater, &CatalogueUpdater::finished);
+        const QString url = server.url("/u");
+        const QString kept =
+            "The answer of URL came without a length and gave 1 element set, fewer than half of "
+            "the 4 of its last update: it may have been cut short, so it was kept aside, not "
+            "merged. A forced update takes it (orbitrak-cli update --force, or TLEs > Update now, "
+            "ignoring the 2-hour rule).\nCannot update from URL: kept aside as perhaps cut short.";
+        const struct {
+            int minutes;
+            bool force;
+            QByteArray status, body, validators;
+            QString messages;
+            QByteArray result;
+        } steps[] = {
+            {0, false, "200 OK", four, "ETag: \"v1\rX-Injected: 1\"\r\n",
+             "Updated 4 element sets from 1 source.", four},
+            {120, false, "200 OK", sets[4], {}, kept, sets[5]},
+            {121, false, "304 Not Modified", {}, {}, "Updated 4 element sets from 1 source.", four},
+            {122, true, "200 OK", sets[4], {}, "Updated 1 element set from 1 source.", sets[4]},
+        };
+        for (const auto& step : steps) {
+            at = start.addSecs(step.minutes * 60);
+            updater.setForce(step.force);
+            server.answers["/u"] = server.response(step.status, step.body, step.validators, false);
+            QVERIFY(writeBytes(target, sets[5]));
+            QVERIFY(updater.start({url}, target));
+            QVERIFY(finished.wait(60000));
+            QStringList texts;
+            for (const UpdateMessage& message : updateMessages(updater.outcome()))
+                texts << message.text;
+            QCOMPARE(texts.join('\n'), QString(step.messages).replace("URL", url));
+            QCOMPARE(readBytes(target), step.result);
+            const QByteArray request = server.lastRequest.value("/u");
+            QVERIFY2(!request.contains("X-Injected"), request.constData());
+        }
+    }
+
+    // A source whose header never ends, then a healthy one through the same updater, as the
+    // window keeps one for every update it runs.
+    void hostileThenHealthy() {
+        QTemporaryDir work, cache;
+        const QString target = work.filePath("satell.txt");
+        QVERIFY(writeBytes(target, sets[5]));
+        CatalogueUpdater updater;
+        updater.setCacheFolder(cache.path());
+        QSignalSpy finished(&updater, &CatalogueUpdater::finished);
+        {
+            EndlessServer hostile("HTTP/1.1 200 OK\r\n", "X-Pad: " + QByteArray(1000, 'a') + "\r\n",
+                                  qint64(4) << 30);
+            updater.setLimits({kMaxSourceBytes, 300});
+            QVERIFY(updater.start({hostile.url()}, target));
+            QVERIFY(finished.wait(60000));
+            QCOMPARE(updateMessages(updater.outcome()).last().text,
+                     "Cannot update from " + hostile.url() + ": no answer within 0.3 s.");
+            updater.setLimits({kMaxSourceBytes, kSourceTimeoutMs});
+            QVERIFY(updater.start({server.url("/a")}, target));
+            QVERIFY(finished.wait(60000));
+        }
+        QCOMPARE(updateMessages(updater.outcome()).last().text,
+                 "Updated 3 element sets from 1 source.");
+        QCOMPARE(readBytes(target), sets[0] + sets[1] + sets[2]);
+    }
+
+    // A chunked body without end fails at the limit, having read little beyond it: Qt's thread
+    // reads ahead only as far as the updater takes. The bytes read count every read of the
+    // process while the update runs.
+    void endlessBody() {
+        QFile io("/proc/self/io");
+        if (!io.open(QIODevice::ReadOnly))
+            QSKIP("no /proc/self/io to count the bytes read");
+        const auto bytesRead = [&io] {
+            io.seek(0);
+            return io.readAll().split('\n').value(0).mid(int(qstrlen("rchar: "))).toLongLong();
+        };
+        QTemporaryDir work, cache;
+        const QString target = work.filePath("satell.txt");
+        QVERIFY(writeBytes(target, sets[5]));
+        constexpr qint64 limit = 1024 * 1024;
+        CatalogueUpdater updater;
+        updater.setCacheFolder(cache.path());
+        updater.setLimits({limit, kSourceTimeoutMs});
+        QSignalSpy finished(&updater, &CatalogueUpdater::finished);
+        const qint64 before = bytesRead();
+        {
+            EndlessServer endless("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n",
+                                  "10000\r\n" + QByteArray(65536, 'x') + "\r\n", qint64(4) << 30);
+            QVERIFY(updater.start({endless.url()}, target));
+            QVERIFY(finished.wait(60000));
+            QCOMPARE(updateMessages(updater.outcome()).last().text,
+                     "Cannot update from " + endless.url() + ": more than 1 MiB.");
+        }
+        const qint64 read = bytesRead() - before;
+        QVERIFY2(read < limit + 2 * 1024 * 1024, qPrintable(QString::number(read)));
+        QCOMPARE(readBytes(target), sets[5]);
+    }
+
+    // Rows named "then ..." keep the cache of the row before them.
+    void cli_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QByteArray>("result"); // empty: the old file must stay
+        const auto row = [](const char* name, const char* arguments, int status,
+                            const QStringList& lines, const QByteArray& result = {}) {
+            QTest::newRow(name) << QString(arguments).split(' ', Qt::SkipEmptyParts) << status
+                                << lines << result;
+        };
+        const QByteArray abc = sets[0] + sets[1] + sets[2];
+        const QString updated = "Updated 3 element sets from 1 source.";
+        row("replaced", "--source URL/a --out new.txt", 0, {updated}, abc);
+        row("then within 2 hours", "--source URL/a --out new.txt", 0,
+            {"Used the copy of URL/a from 0 minutes ago.", updated}, abc);
+        row("then forced", "--source URL/a --out new.txt --force", 0, {updated}, abc);
+        row("settings' source", "", 0, {"Updated 2 element sets from 1 source."},
+            sets[3] + sets[4]);
+        row("404", "--source URL/a --source=URL/missing", 1,
+            {"Cannot update from URL/missing: HTTP status 404."});
+        row("403", "--source URL/forbidden", 1,
+            {"Updates from 127.0.0.1 paused until *",
+             "Cannot update from URL/forbidden: HTTP status 403."});
+        row("then paused, even forced", "--source URL/a --force", 1,
+            {"Cannot update from URL/a: paused until *"});
+        row("slow", "--source URL/slow --timeout 0.3", 1,
+            {"Cannot update from URL/slow: no answer within 0.3 s."});
+        row("bad timeout", "--timeout soon", 2,
+            {"orbitrak-cli: update: --timeout needs seconds above 0 and up to 3600, got 'soon'"});
+        row("unknown option", "--from URL/a", 2, {"orbitrak-cli: update: unknown option --from"});
+    }
+
+    void cli() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QStringList, lines);
+        QFETCH(QByteArray, result);
+        QTemporaryDir work;
+        QVERIFY(writeBytes(work.filePath("satell.txt"), sets[5]));
+        QVERIFY(writeTleSources({fileSource}));
+        if (!QString(QTest::currentDataTag()).startsWith("then "))
+            QVERIFY(QDir(updateCacheFolder()).removeRecursively());
+        for (QString& argument : arguments)
+            argument.replace("URL", server.url(""));
+        const int requests = server.requests.value("/a");
+        // The server answers from this event loop, which turns meanwhile.
+        const ProgramRun cli =
+            runProgram(ORBITRAK_CLI, QStringList{"update"} + arguments, work.path());
+        QCOMPARE(cli.exitCode, status);
+        QStringList actual = QString::fromLocal8Bit(cli.err).split('\n');
+        QCOMPARE(actual.takeLast(), QString());
+        QCOMPARE(actual, expectedLines(lines, actual, server.url(""), fileSource));
+        const QString target =
+            work.filePath(arguments.contains("--out") ? "new.txt" : "satell.txt");
+        QCOMPARE(readBytes(target), result.isEmpty() ? sets[5] : result);
+        if (lines.first().startsWith("Used the copy") || lines.first().contains(": paused until"))
+            QCOMPARE(server.requests.value("/a"), requests);
+    }
+
+    // A store whose arrays claim far more than anyone keeps is read up to the cap at once:
+    // orbitrak-cli says so and goes on.
+    void settingsArraysAreCapped_data() {
+        QTest::addColumn<QString>("key"); // set to `value`, FILE standing for the file source
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("observing sites")
+            << "observing_sites/size" << QVariant(2000000000)
+            << QStringList{"sky", "--tle", "satell.txt", "--site", "Home"}
+            << "The settings hold 2000000000 observing sites; the first 1000 are read.";
+        QTest::newRow("update sources")
+            << "tle_sources"
+            << QVariant(QString("FILE,").repeated(150).split(',', Qt::SkipEmptyParts))
+            << QStringList{"update"}
+            << "The settings hold 150 update sources; the first 100 are read.";
+    }
+
+    void settingsArraysAreCapped() {
+        QFETCH(QString, key);
+        QFETCH(QVariant, value);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, warning);
+        QTemporaryDir work;
+        QVERIFY(writeBytes(work.filePath("satell.txt"), sets[5]));
+        QSettings store("Halvstar", "Orbitrak");
+        store.setValue("observing_sites/1/name", "Home");
+        for (const char* number : {"latitude", "longitude", "elevation"})
+            store.setValue(QString("observing_sites/1/") + number, 10);
+        if (value.userType() == QMetaType::QStringList)
+            value = value.toStringList().replaceInStrings("FILE", fileSource);
+        store.setValue(key, value);
+        store.sync();
+        const ProgramRun cli = runProgram(ORBITRAK_CLI, arguments, work.path());
+        store.remove("observing_sites");
+        store.remove("tle_sources");
+        QCOMPARE(cli.exitCode, 0);
+        QCOMPARE(QString::fromLocal8Bit(cli.err).section('\n', 0, 0), warning);
+    }
+
+    // Qt finds the system's OpenSSL (and on Qt 6 its TLS plugin), so https sources work.
+    void httpsAvailable() {
+        QVERIFY2(QSslSocket::supportsSsl(), qPrintable(QSslSocket::sslLibraryBuildVersionString()));
+    }
+};
+
+ORBITRAK_SCRATCH_SETTINGS_MAIN(QCoreApplication, TestUpdate)
+#include "tst_update.moc"
