@@ -34,6 +34,22 @@ const char kClosing[] =
     "Exit status: 0 at least one set written, 1 none (or output not written), 2 bad arguments,\n"
     "an unreadable file or one in none of the five forms.\n";
 
+} // namespace
+
+// --to is judged before the arguments.
+Command convertCommand() {
+    return {"convert",
+            "element sets from any of TLE, JSON, CSV, XML and KVN to any other",
+            kJudgesArguments,
+            runConvert,
+            17,
+            kUsage,
+            {{"to", "FORM", "tle (default), json, csv, xml or kvn"}},
+            kClosing};
+}
+
+namespace {
+
 enum class Field { Text, Number, Integer };
 
 struct Value {
@@ -177,7 +193,7 @@ void writeKvn(const std::vector<MeanElements>& sets) {
 
 } // namespace
 
-static int runConvert(const CommandOptions& options) {
+int runConvert(const CommandOptions& options) {
     const std::string to = options.has("to") ? options.value("to") : "tle";
     if (to != "tle" && to != "json" && to != "csv" && to != "xml" && to != "kvn")
         return usageError("convert: --to needs tle, json, csv, xml or kvn, got '" + to + "'");
@@ -258,16 +274,4 @@ static int runConvert(const CommandOptions& options) {
         return 1;
     }
     return written;
-}
-
-// --to is judged before the arguments.
-Command convertCommand() {
-    return {"convert",
-            "element sets from any of TLE, JSON, CSV, XML and KVN to any other",
-            kUsage,
-            {{"to", "FORM", "tle (default), json, csv, xml or kvn"}},
-            17,
-            kClosing,
-            kJudgesArguments,
-            runConvert};
 }

@@ -36,6 +36,56 @@ const char kClosing[] =
     "Passes are listed by their first instant in the window, then by catalogue number.\n"
     "Exit status: 0 done, 1 output not written, 2 bad arguments or unreadable file.\n";
 
+} // namespace
+
+Command passesCommand() {
+    return {"passes",
+            "the passes of every satellite over a site within a time window",
+            0,
+            runPasses,
+            17,
+            kUsage,
+            {kTleOption,
+             kFromOption,
+             kHoursOption,
+             kSiteOption.describedAs(
+                 "an observing site named in the window (Mount > Observing site...),\n"
+                 "instead of --lat, --lon and --elev; its horizon file, if it names\n"
+                 "one, applies unless --horizon is given"),
+             kLatOption,
+             kLonOption,
+             kElevOption,
+             {"min-alt", "DEG", "the horizon threshold (default 0)"},
+             {"horizon", "FILE",
+              "the site's horizon: lines of 'azimuth altitude' in degrees, separated\n"
+              "by blanks or a comma, '#' comments; linear between the points and\n"
+              "round across north. Passes rise and set where the satellite clears it\n"
+              "(or --min-alt, where that is higher)"},
+             kLimitOption,
+             {"threads", "N",
+              "threads the search runs on (default: one per processor); the passes\n"
+              "are the same for any number"},
+             kCsvOption.describedAs(
+                 "CSV instead of the aligned table:\n"
+                 "  catalog,name,rise_utc,rise_azimuth_deg,culmination_utc,\n"
+                 "  culmination_altitude_deg,culmination_azimuth_deg,set_utc,\n"
+                 "  set_azimuth_deg,sunlit,sun_altitude_deg,visible\n"
+                 "(times with milliseconds, empty without a rise or set; angles with 6\n"
+                 "decimals; yes/no); the time table's start-up lines then go to standard\n"
+                 "error"),
+             {"magnitudes", "FILE",
+              "standard magnitudes, lines of 'catalogue-number magnitude' (at 1000 km,\n"
+              "half lit; '#' comments): adds the estimated magnitude at culmination,\n"
+              "empty where unknown or in the Earth's shadow (a Mag column; with --csv a\n"
+              "last column, magnitude)"},
+             {"ics", nullptr,
+              "an iCalendar file (RFC 5545) instead: one event per whole pass (rise\n"
+              "and set within the window), rise to set"}},
+            kClosing};
+}
+
+namespace {
+
 constexpr double kHalfMillisecond = 0.0005 / kSecondsPerDay;
 
 // The UTC calendar of a working date, to the nearest millisecond.
@@ -73,15 +123,14 @@ void printTable(const std::vector<ExportedPass>& passes, const TimeScales& scale
 
 } // namespace
 
-static int runPasses(const CommandOptions& options) {
-    std::string error;
-
+int runPasses(const CommandOptions& options) {
     Site site;
     double hours = 24;
     double minAltitude = 0;
     double limit = 500;
     double threads = passSearchThreads();
     std::string horizonPath;
+    std::string error;
     if (!readSite(options, site, error, &horizonPath) ||
         !readNumber(options, "hours", 0, 8784, hours, error) ||
         !readNumber(options, "min-alt", -90, 90, minAltitude, error) ||
@@ -116,9 +165,8 @@ static int runPasses(const CommandOptions& options) {
                               std::to_string(read.errorLine) +
                               " is not a catalogue number and a magnitude");
     }
-    const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
     Catalogue catalogue;
-    if (!readElementSets(path, std::size_t(limit), catalogue, error))
+    if (!readElementSets(options, std::size_t(limit), catalogue, error))
         return usageError("passes: " + error);
     const TimeScales scales = TimeScales::fromWorkingDirectory(csv || ics ? stderr : stdout);
 
@@ -157,50 +205,4 @@ static int runPasses(const CommandOptions& options) {
     else
         printTable(rows, scales, withMagnitude);
     return finishOutput();
-}
-
-Command passesCommand() {
-    return {"passes",
-            "the passes of every satellite over a site within a time window",
-            kUsage,
-            {kTleOption,
-             kFromOption,
-             kHoursOption,
-             kSiteOption.describedAs(
-                 "an observing site named in the window (Mount > Observing site...),\n"
-                 "instead of --lat, --lon and --elev; its horizon file, if it names\n"
-                 "one, applies unless --horizon is given"),
-             kLatOption,
-             kLonOption,
-             kElevOption,
-             {"min-alt", "DEG", "the horizon threshold (default 0)"},
-             {"horizon", "FILE",
-              "the site's horizon: lines of 'azimuth altitude' in degrees, separated\n"
-              "by blanks or a comma, '#' comments; linear between the points and\n"
-              "round across north. Passes rise and set where the satellite clears it\n"
-              "(or --min-alt, where that is higher)"},
-             kLimitOption,
-             {"threads", "N",
-              "threads the search runs on (default: one per processor); the passes\n"
-              "are the same for any number"},
-             kCsvOption.describedAs(
-                 "CSV instead of the aligned table:\n"
-                 "  catalog,name,rise_utc,rise_azimuth_deg,culmination_utc,\n"
-                 "  culmination_altitude_deg,culmination_azimuth_deg,set_utc,\n"
-                 "  set_azimuth_deg,sunlit,sun_altitude_deg,visible\n"
-                 "(times with milliseconds, empty without a rise or set; angles with 6\n"
-                 "decimals; yes/no); the time table's start-up lines then go to standard\n"
-                 "error"),
-             {"magnitudes", "FILE",
-              "standard magnitudes, lines of 'catalogue-number magnitude' (at 1000 km,\n"
-              "half lit; '#' comments): adds the estimated magnitude at culmination,\n"
-              "empty where unknown or in the Earth's shadow (a Mag column; with --csv a\n"
-              "last column, magnitude)"},
-             {"ics", nullptr,
-              "an iCalendar file (RFC 5545) instead: one event per whole pass (rise\n"
-              "and set within the window), rise to set"}},
-            17,
-            kClosing,
-            0,
-            runPasses};
 }

@@ -34,6 +34,22 @@ const char kClosing[] =
     "Exit status: 0 done, 1 output not written, 2 bad arguments, an unreadable file or one in\n"
     "none of the five forms.\n";
 
+} // namespace
+
+Command propagateCommand() {
+    return {"propagate",
+            "positions and velocities of element sets at minutes from their epochs (CSV)",
+            0,
+            runPropagate,
+            22,
+            kUsage,
+            {kTleOption.describedAs("element sets to read"),
+             {"minutes", "LIST", "comma-separated minutes since epoch, e.g. -1440,0,90.5"}},
+            kClosing};
+}
+
+namespace {
+
 void printNumber(double x) {
     if (std::isnan(x))
         std::fputs(",nan", stdout);
@@ -43,7 +59,7 @@ void printNumber(double x) {
 
 } // namespace
 
-static int runPropagate(const CommandOptions& options) {
+int runPropagate(const CommandOptions& options) {
     std::string error;
     if (!options.has("tle") || options.value("tle").empty())
         return usageError("propagate: --tle FILE is required");
@@ -55,7 +71,7 @@ static int runPropagate(const CommandOptions& options) {
                           options.value("minutes") + "'");
 
     Catalogue catalogue;
-    if (!readElementSets(options.value("tle"), 0, catalogue, error))
+    if (!readElementSets(options, 0, catalogue, error))
         return usageError("propagate: " + error);
 
     std::puts("catalog,tsince_min,x_km,y_km,z_km,vx_km_s,vy_km_s,vz_km_s,error");
@@ -74,16 +90,4 @@ static int runPropagate(const CommandOptions& options) {
         }
     }
     return finishOutput();
-}
-
-Command propagateCommand() {
-    return {"propagate",
-            "positions and velocities of element sets at minutes from their epochs (CSV)",
-            kUsage,
-            {kTleOption.describedAs("element sets to read"),
-             {"minutes", "LIST", "comma-separated minutes since epoch, e.g. -1440,0,90.5"}},
-            22,
-            kClosing,
-            0,
-            runPropagate};
 }

@@ -35,6 +35,34 @@ const char kUsage[] =
 const char kClosing[] =
     "Exit status: 0 done, 1 output not written, 2 bad arguments or unreadable file.\n";
 
+} // namespace
+
+Command skyCommand() {
+    return {"sky",
+            "the live satellite table for one instant and site, as the window shows it",
+            0,
+            runSky,
+            17,
+            kUsage,
+            {kTleOption,
+             {"at", "TIME",
+              "UTC instant, ISO 8601, e.g. 2026-03-19T12:00:00.250Z, or a date alone\n"
+              "for its 0h, 2026-03-19 (default now)"},
+             kSiteOption,
+             kLatOption,
+             kLonOption,
+             kElevOption,
+             kLimitOption,
+             kCsvOption.describedAs(
+                 "CSV instead of the aligned table:\n"
+                 "  catalog,name,altitude_deg,azimuth_deg,distance_km,speed_deg_s\n"
+                 "(angles and speed with 9 decimals, distance with 6); the time table's\n"
+                 "start-up lines then go to standard error")},
+            kClosing};
+}
+
+namespace {
+
 void printCsv(const Catalogue& catalogue, const std::vector<LiveRow>& rows) {
     std::puts("catalog,name,altitude_deg,azimuth_deg,distance_km,speed_deg_s");
     for (std::size_t i = 0; i < catalogue.size(); ++i) {
@@ -61,10 +89,9 @@ void printTable(const Catalogue& catalogue, const std::vector<LiveRow>& rows) {
 
 } // namespace
 
-static int runSky(const CommandOptions& options) {
-    std::string error;
-
+int runSky(const CommandOptions& options) {
     Site site;
+    std::string error;
     if (!readSite(options, site, error))
         return usageError("sky: " + error);
 
@@ -75,14 +102,11 @@ static int runSky(const CommandOptions& options) {
                           options.value("limit") + "'");
 
     std::optional<CalendarTime> at;
-    if (!readInstant(options, "at", at, error))
-        return usageError("sky: " + error);
-
-    const bool csv = options.has("csv");
-    const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
     Catalogue catalogue;
-    if (!readElementSets(path, std::size_t(limit), catalogue, error))
+    if (!readInstant(options, "at", at, error) ||
+        !readElementSets(options, std::size_t(limit), catalogue, error))
         return usageError("sky: " + error);
+    const bool csv = options.has("csv");
     const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
 
     const double jd = at ? scales.workingJdFromUtcCalendar(*at) : scales.currentJd();
@@ -90,33 +114,6 @@ static int runSky(const CommandOptions& options) {
     const std::vector<LiveRow> rows =
         sky.compute(catalogue, jd, site, SkyComputation::Wait::ForEverySet);
 
-    if (csv)
-        printCsv(catalogue, rows);
-    else
-        printTable(catalogue, rows);
+    (csv ? printCsv : printTable)(catalogue, rows);
     return finishOutput();
-}
-
-Command skyCommand() {
-    return {"sky",
-            "the live satellite table for one instant and site, as the window shows it",
-            kUsage,
-            {kTleOption,
-             {"at", "TIME",
-              "UTC instant, ISO 8601, e.g. 2026-03-19T12:00:00.250Z, or a date alone\n"
-              "for its 0h, 2026-03-19 (default now)"},
-             kSiteOption,
-             kLatOption,
-             kLonOption,
-             kElevOption,
-             kLimitOption,
-             kCsvOption.describedAs(
-                 "CSV instead of the aligned table:\n"
-                 "  catalog,name,altitude_deg,azimuth_deg,distance_km,speed_deg_s\n"
-                 "(angles and speed with 9 decimals, distance with 6); the time table's\n"
-                 "start-up lines then go to standard error")},
-            17,
-            kClosing,
-            0,
-            runSky};
 }

@@ -35,6 +35,41 @@ const char kUsage[] =
 const char kClosing[] =
     "Exit status: 0 done, 1 output not written, 2 bad arguments or unreadable file.\n";
 
+} // namespace
+
+Command transitsCommand() {
+    return {"transits",
+            "satellites crossing the Sun or the Moon as seen from a site, with the centre line",
+            0,
+            runTransits,
+            17,
+            kUsage,
+            {kTleOption,
+             kFromOption,
+             kHoursOption.describedAs("length of the window in hours (default 72)"),
+             kSiteOption.describedAs(
+                 "an observing site named in the window (Mount > Observing site...),\n"
+                 "instead of --lat, --lon and --elev; its horizon file, if it names\n"
+                 "one, hides the transits behind it"),
+             kLatOption,
+             kLonOption,
+             kElevOption,
+             {"body", "B", "sun, moon or both (default both)"},
+             {"margin", "DEG",
+              "how far beyond the disc's edge a near miss is still listed (default 0.5)"},
+             kLimitOption,
+             kCsvOption.describedAs(
+                 "CSV instead of the aligned table:\n"
+                 "  catalog,name,body,time_utc,separation_arcsec,body_radius_arcsec,\n"
+                 "  duration_s,satellite_altitude_deg,satellite_azimuth_deg,distance_km,\n"
+                 "  centre_line_km,centre_line_azimuth_deg\n"
+                 "(times with milliseconds, angles and distances with 3 decimals); the\n"
+                 "time table's start-up lines then go to standard error")},
+            kClosing};
+}
+
+namespace {
+
 constexpr double kHalfMillisecond = 0.0005 / kSecondsPerDay;
 
 std::string isoTime(const TimeScales& scales, double jd) {
@@ -74,14 +109,13 @@ void printTable(const Catalogue& catalogue, const std::vector<Transit>& transits
 
 } // namespace
 
-static int runTransits(const CommandOptions& options) {
-    std::string error;
-
+int runTransits(const CommandOptions& options) {
     Site site;
     double hours = 72;
     double limit = 500;
     TransitOptions search;
     std::string horizonPath;
+    std::string error;
     if (!readSite(options, site, error, &horizonPath) ||
         !readNumber(options, "hours", 0, 8784, hours, error) ||
         !readNumber(options, "margin", 0, 90, search.marginDeg, error) ||
@@ -102,9 +136,8 @@ static int runTransits(const CommandOptions& options) {
         return usageError("transits: " + error);
 
     const bool csv = options.has("csv");
-    const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
     Catalogue catalogue;
-    if (!readElementSets(path, std::size_t(limit), catalogue, error))
+    if (!readElementSets(options, std::size_t(limit), catalogue, error))
         return usageError("transits: " + error);
     const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
 
@@ -122,35 +155,4 @@ static int runTransits(const CommandOptions& options) {
     else
         printTable(catalogue, transits, scales);
     return finishOutput();
-}
-
-Command transitsCommand() {
-    return {"transits",
-            "satellites crossing the Sun or the Moon as seen from a site, with the centre line",
-            kUsage,
-            {kTleOption,
-             kFromOption,
-             kHoursOption.describedAs("length of the window in hours (default 72)"),
-             kSiteOption.describedAs(
-                 "an observing site named in the window (Mount > Observing site...),\n"
-                 "instead of --lat, --lon and --elev; its horizon file, if it names\n"
-                 "one, hides the transits behind it"),
-             kLatOption,
-             kLonOption,
-             kElevOption,
-             {"body", "B", "sun, moon or both (default both)"},
-             {"margin", "DEG",
-              "how far beyond the disc's edge a near miss is still listed (default 0.5)"},
-             kLimitOption,
-             kCsvOption.describedAs(
-                 "CSV instead of the aligned table:\n"
-                 "  catalog,name,body,time_utc,separation_arcsec,body_radius_arcsec,\n"
-                 "  duration_s,satellite_altitude_deg,satellite_azimuth_deg,distance_km,\n"
-                 "  centre_line_km,centre_line_azimuth_deg\n"
-                 "(times with milliseconds, angles and distances with 3 decimals); the\n"
-                 "time table's start-up lines then go to standard error")},
-            17,
-            kClosing,
-            0,
-            runTransits};
 }

@@ -45,7 +45,27 @@ const char kClosing[] =
 
 } // namespace
 
-static int runUpdate(const CommandOptions& options) {
+Command updateCommand() {
+    return {"update",
+            "fresh element sets from the settings' sources or given URLs",
+            0,
+            runUpdate,
+            17,
+            kUsage,
+            {{"source", "URL",
+              "an http, https or file URL (file:///path/to/sets.txt); repeat it for\n"
+              "several (default: the settings' tle_sources)"},
+             {"out", "FILE", "the catalogue file to replace (default satell.txt)"},
+             {"timeout", "S", "seconds each source may take, up to 3600 (default 30)"},
+             {"force", nullptr,
+              "ask even sources downloaded within the last 2 hours, and take an\n"
+              "answer kept aside as perhaps cut short (a paused host stays paused)"}},
+            kClosing};
+}
+
+namespace {} // namespace
+
+int runUpdate(const CommandOptions& options) {
     double seconds = kSourceTimeoutMs / 1000.0;
     if (options.has("timeout") &&
         (!parseNumber(options.value("timeout"), seconds) || seconds <= 0 || seconds > 3600))
@@ -92,22 +112,4 @@ static int runUpdate(const CommandOptions& options) {
             std::fprintf(stderr, "%s\n", message.text.toLocal8Bit().constData());
     }
     return updater.outcome().replaced ? 0 : 1;
-}
-
-Command updateCommand() {
-    return {"update",
-            "fresh element sets from the settings' sources or given URLs",
-            kUsage,
-            {{"source", "URL",
-              "an http, https or file URL (file:///path/to/sets.txt); repeat it for\n"
-              "several (default: the settings' tle_sources)"},
-             {"out", "FILE", "the catalogue file to replace (default satell.txt)"},
-             {"timeout", "S", "seconds each source may take, up to 3600 (default 30)"},
-             {"force", nullptr,
-              "ask even sources downloaded within the last 2 hours, and take an\n"
-              "answer kept aside as perhaps cut short (a paused host stays paused)"}},
-            17,
-            kClosing,
-            0,
-            runUpdate};
 }

@@ -14,27 +14,34 @@
 struct Command {
     const char* name;
     const char* summary; // its line in orbitrak-cli --help
-    // Its help: usage and description, then "Options:" and the options' lines with their
-    // descriptions from the given column, then a blank line and the closing lines.
-    const char* usage;
-    std::vector<OptionSpec> options; // --help comes last of its own accord
-    std::size_t column;
-    const char* closing;
     // How many positional arguments it takes; with kJudgesArguments it judges them itself.
     std::size_t positionals;
     int (*run)(const CommandOptions& options);
+    // Its help: usage and description, then "Options:" and the options' lines with their
+    // descriptions from the given column, then a blank line and the closing lines.
+    std::size_t column;
+    const char* usage;
+    std::vector<OptionSpec> options; // --help comes last of its own accord
+    const char* closing;
 };
 
 constexpr std::size_t kJudgesArguments = std::size_t(-1);
 
 Command propagateCommand();
 Command skyCommand();
-// Exit status 0 replaced, 1 a source failed (the file untouched), 2 bad arguments.
 Command updateCommand();
 Command passesCommand();
 Command transitsCommand();
-// Exit status 0 a set written, 1 none (or output not written), 2 bad arguments.
 Command convertCommand();
+
+int runPropagate(const CommandOptions& options);
+int runSky(const CommandOptions& options);
+// Exit status 0 replaced, 1 a source failed (the file untouched), 2 bad arguments.
+int runUpdate(const CommandOptions& options);
+int runPasses(const CommandOptions& options);
+int runTransits(const CommandOptions& options);
+// Exit status 0 a set written, 1 none (or output not written), 2 bad arguments.
+int runConvert(const CommandOptions& options);
 
 // Writes "orbitrak-cli: <message>" as one line to standard error and returns 2.
 int usageError(const std::string& message);

@@ -68,8 +68,9 @@ bool readInstant(const CommandOptions& options, const char* name,
     return instant.has_value();
 }
 
-bool readElementSets(const std::string& path, std::size_t limit, Catalogue& catalogue,
+bool readElementSets(const CommandOptions& options, std::size_t limit, Catalogue& catalogue,
                      std::string& error) {
+    const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
     ElementSetForm form = ElementSetForm::None;
     if (const FileResult read =
             readElementSetFile(QString::fromLocal8Bit(path.c_str()), limit, catalogue, &form);

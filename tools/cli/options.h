@@ -54,8 +54,8 @@ bool readHorizon(const std::string& path, HorizonMask& mask, std::string& error)
 bool readInstant(const CommandOptions& options, const char* name,
                  std::optional<CalendarTime>& instant, std::string& error);
 
-// Reads the element sets of a file in any form (readElementSetFile), at most limit of them (0:
-// all), else false with a message: the file cannot be read, or holds no element sets in a known
-// form.
-bool readElementSets(const std::string& path, std::size_t limit, Catalogue& catalogue,
+// Reads the element sets of --tle (default satell.txt) in any form (readElementSetFile), at
+// most limit of them (0: all), else false with a message: the file cannot be read, or holds no
+// element sets in a known form.
+bool readElementSets(const CommandOptions& options, std::size_t limit, Catalogue& catalogue,
                      std::string& error);
