@@ -16,7 +16,7 @@
 
 namespace {
 
-const char kHelp[] =
+const char kUsage[] =
     "Usage: orbitrak-cli convert [--to tle|json|csv|xml|kvn] [FILE]\n"
     "\n"
     "Reads the element sets of FILE (standard input without it) in any of five forms, found\n"
@@ -28,13 +28,27 @@ const char kHelp[] =
     "numbers cannot be TLEs. Sets with a missing, unreadable or out-of-range field are\n"
     "skipped; standard error says why for the first five (\"set N (line L): REASON\") and\n"
     "counts what was left out.\n"
-    "\n"
-    "Options:\n"
-    "  --to FORM      tle (default), json, csv, xml or kvn\n"
-    "  --help         this text\n"
-    "\n"
+    "\n";
+
+const char kClosing[] =
     "Exit status: 0 at least one set written, 1 none (or output not written), 2 bad arguments,\n"
     "an unreadable file or one in none of the five forms.\n";
+
+} // namespace
+
+// --to is judged before the arguments.
+Command convertCommand() {
+    return {"convert",
+            "element sets from any of TLE, JSON, CSV, XML and KVN to any other",
+            kJudgesArguments,
+            runConvert,
+            17,
+            kUsage,
+            {{"to", "FORM", "tle (default), json, csv, xml or kvn"}},
+            kClosing};
+}
+
+namespace {
 
 enum class Field { Text, Number, Integer };
 
@@ -179,20 +193,12 @@ void writeKvn(const std::vector<MeanElements>& sets) {
 
 } // namespace
 
-int runConvert(const std::vector<std::string>& args) {
-    CommandOptions options({{"to", true}, {"help", false}});
-    std::string error;
-    if (!options.parse(args, error))
-        return usageError("convert: " + error);
-    if (options.has("help")) {
-        std::fputs(kHelp, stdout);
-        return finishOutput();
-    }
+int runConvert(const CommandOptions& options) {
     const std::string to = options.has("to") ? options.value("to") : "tle";
     if (to != "tle" && to != "json" && to != "csv" && to != "xml" && to != "kvn")
         return usageError("convert: --to needs tle, json, csv, xml or kvn, got '" + to + "'");
-    if (options.positional().size() > 1)
-        return usageError("convert: unexpected argument '" + options.positional()[1] + "'");
+    if (const int refused = refuseExtraArguments("convert", options, 1))
+        return refused;
 
     const bool fromFile = !options.positional().empty();
     const std::string path = fromFile ? options.positional().front() : "-";

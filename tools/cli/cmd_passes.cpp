@@ -18,11 +18,10 @@
 
 namespace {
 
-const char kHelp[] =
+const char kUsage[] =
     "Usage: orbitrak-cli passes [--tle FILE] [--from TIME] [--hours H]\n"
     "                           [--site NAME | --lat DEG --lon DEG --elev M] [--min-alt DEG] "
-    "[--limit N] "
-    "[--csv]\n"
+    "[--limit N] [--csv]\n"
     "                           [--threads N] [--horizon FILE] [--magnitudes FILE] [--ics]\n"
     "\n"
     "Lists every pass of the satellites of FILE above a site's horizon threshold within a time\n"
@@ -31,47 +30,61 @@ const char kHelp[] =
     "stands below -6 deg). A pass under way when the window opens has no rise, one still under\n"
     "way when it closes no set. The time table (user_utc.bin or utc.bin) is read from the\n"
     "current directory, as the window reads it.\n"
-    "\n"
-    "Options:\n"
-    "  --tle FILE     element sets: TLEs (with or without name lines), or OMM as JSON, CSV,\n"
-    "                 XML or KVN; a file in none of these forms exits with status 2\n"
-    "                 (default satell.txt)\n"
-    "  --from TIME    start of the window, UTC, ISO 8601, e.g. 2026-03-19T12:00:00.250Z or\n"
-    "                 2026-03-19 (0h)\n"
-    "                 (default now)\n"
-    "  --hours H      length of the window in hours (default 24)\n"
-    "  --site NAME    an observing site named in the window (Mount > Observing site...),\n"
-    "                 instead of --lat, --lon and --elev; its horizon file, if it names\n"
-    "                 one, applies unless --horizon is given\n"
-    "  --lat DEG      site latitude, north positive (default 45)\n"
-    "  --lon DEG      site longitude, EAST positive (default 45)\n"
-    "  --elev M       site elevation above the WGS-84 ellipsoid in metres (default 120)\n"
-    "  --min-alt DEG  the horizon threshold (default 0)\n"
-    "  --horizon FILE the site's horizon: lines of 'azimuth altitude' in degrees, separated\n"
-    "                 by blanks or a comma, '#' comments; linear between the points and\n"
-    "                 round across north. Passes rise and set where the satellite clears it\n"
-    "                 (or --min-alt, where that is higher)\n"
-    "  --limit N      read at most N sets (default 500, 0 for all)\n"
-    "  --threads N    threads the search runs on (default: one per processor); the passes\n"
-    "                 are the same for any number\n"
-    "  --csv          CSV instead of the aligned table:\n"
-    "                   catalog,name,rise_utc,rise_azimuth_deg,culmination_utc,\n"
-    "                   culmination_altitude_deg,culmination_azimuth_deg,set_utc,\n"
-    "                   set_azimuth_deg,sunlit,sun_altitude_deg,visible\n"
-    "                 (times with milliseconds, empty without a rise or set; angles with 6\n"
-    "                 decimals; yes/no); the time table's start-up lines then go to standard\n"
-    "                 error\n"
-    "  --magnitudes FILE\n"
-    "                 standard magnitudes, lines of 'catalogue-number magnitude' (at 1000 km,\n"
-    "                 half lit; '#' comments): adds the estimated magnitude at culmination,\n"
-    "                 empty where unknown or in the Earth's shadow (a Mag column; with --csv a\n"
-    "                 last column, magnitude)\n"
-    "  --ics          an iCalendar file (RFC 5545) instead: one event per whole pass (rise\n"
-    "                 and set within the window), rise to set\n"
-    "  --help         this text\n"
-    "\n"
+    "\n";
+
+const char kClosing[] =
     "Passes are listed by their first instant in the window, then by catalogue number.\n"
     "Exit status: 0 done, 1 output not written, 2 bad arguments or unreadable file.\n";
+
+} // namespace
+
+Command passesCommand() {
+    return {"passes",
+            "the passes of every satellite over a site within a time window",
+            0,
+            runPasses,
+            17,
+            kUsage,
+            {kTleOption,
+             kFromOption,
+             kHoursOption,
+             kSiteOption.describedAs(
+                 "an observing site named in the window (Mount > Observing site...),\n"
+                 "instead of --lat, --lon and --elev; its horizon file, if it names\n"
+                 "one, applies unless --horizon is given"),
+             kLatOption,
+             kLonOption,
+             kElevOption,
+             {"min-alt", "DEG", "the horizon threshold (default 0)"},
+             {"horizon", "FILE",
+              "the site's horizon: lines of 'azimuth altitude' in degrees, separated\n"
+              "by blanks or a comma, '#' comments; linear between the points and\n"
+              "round across north. Passes rise and set where the satellite clears it\n"
+              "(or --min-alt, where that is higher)"},
+             kLimitOption,
+             {"threads", "N",
+              "threads the search runs on (default: one per processor); the passes\n"
+              "are the same for any number"},
+             kCsvOption.describedAs(
+                 "CSV instead of the aligned table:\n"
+                 "  catalog,name,rise_utc,rise_azimuth_deg,culmination_utc,\n"
+                 "  culmination_altitude_deg,culmination_azimuth_deg,set_utc,\n"
+                 "  set_azimuth_deg,sunlit,sun_altitude_deg,visible\n"
+                 "(times with milliseconds, empty without a rise or set; angles with 6\n"
+                 "decimals; yes/no); the time table's start-up lines then go to standard\n"
+                 "error"),
+             {"magnitudes", "FILE",
+              "standard magnitudes, lines of 'catalogue-number magnitude' (at 1000 km,\n"
+              "half lit; '#' comments): adds the estimated magnitude at culmination,\n"
+              "empty where unknown or in the Earth's shadow (a Mag column; with --csv a\n"
+              "last column, magnitude)"},
+             {"ics", nullptr,
+              "an iCalendar file (RFC 5545) instead: one event per whole pass (rise\n"
+              "and set within the window), rise to set"}},
+            kClosing};
+}
+
+namespace {
 
 constexpr double kHalfMillisecond = 0.0005 / kSecondsPerDay;
 
@@ -110,29 +123,14 @@ void printTable(const std::vector<ExportedPass>& passes, const TimeScales& scale
 
 } // namespace
 
-int runPasses(const std::vector<std::string>& args) {
-    const std::vector<OptionRule> rules = {
-        {"tle", true},        {"from", true}, {"hours", true},  {"site", true},
-        {"lat", true},        {"lon", true},  {"elev", true},   {"min-alt", true},
-        {"limit", true},      {"csv", false}, {"help", false},  {"threads", true},
-        {"magnitudes", true}, {"ics", false}, {"horizon", true}};
-    CommandOptions options(rules);
-    std::string error;
-    if (!options.parse(args, error))
-        return usageError("passes: " + error);
-    if (options.has("help")) {
-        std::fputs(kHelp, stdout);
-        return finishOutput();
-    }
-    if (!options.positional().empty())
-        return usageError("passes: unexpected argument '" + options.positional().front() + "'");
-
+int runPasses(const CommandOptions& options) {
     Site site;
     double hours = 24;
     double minAltitude = 0;
     double limit = 500;
     double threads = passSearchThreads();
     std::string horizonPath;
+    std::string error;
     if (!readSite(options, site, error, &horizonPath) ||
         !readNumber(options, "hours", 0, 8784, hours, error) ||
         !readNumber(options, "min-alt", -90, 90, minAltitude, error) ||
@@ -167,9 +165,8 @@ int runPasses(const std::vector<std::string>& args) {
                               std::to_string(read.errorLine) +
                               " is not a catalogue number and a magnitude");
     }
-    const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
     Catalogue catalogue;
-    if (!readElementSets(path, std::size_t(limit), catalogue, error))
+    if (!readElementSets(options, std::size_t(limit), catalogue, error))
         return usageError("passes: " + error);
     const TimeScales scales = TimeScales::fromWorkingDirectory(csv || ics ? stderr : stdout);
 

@@ -14,7 +14,7 @@
 
 namespace {
 
-const char kHelp[] =
+const char kUsage[] =
     "Usage: orbitrak-cli propagate --tle FILE --minutes M1,M2,...\n"
     "\n"
     "Reads FILE (TLEs with or without name lines, or OMM as JSON, CSV, XML or KVN), initialises\n"
@@ -28,14 +28,27 @@ const char kHelp[] =
     "gave none (error codes 1 to 4). error is the model's code: 0 fine, 1 mean eccentricity out\n"
     "of range, 2 mean motion not positive, 3 perturbed eccentricity out of range, 4 semi-latus\n"
     "rectum negative, 6 below the Earth's surface (position still given).\n"
-    "\n"
-    "Options:\n"
-    "  --tle FILE          element sets to read\n"
-    "  --minutes LIST      comma-separated minutes since epoch, e.g. -1440,0,90.5\n"
-    "  --help              this text\n"
-    "\n"
+    "\n";
+
+const char kClosing[] =
     "Exit status: 0 done, 1 output not written, 2 bad arguments, an unreadable file or one in\n"
     "none of the five forms.\n";
+
+} // namespace
+
+Command propagateCommand() {
+    return {"propagate",
+            "positions and velocities of element sets at minutes from their epochs (CSV)",
+            0,
+            runPropagate,
+            22,
+            kUsage,
+            {kTleOption.describedAs("element sets to read"),
+             {"minutes", "LIST", "comma-separated minutes since epoch, e.g. -1440,0,90.5"}},
+            kClosing};
+}
+
+namespace {
 
 void printNumber(double x) {
     if (std::isnan(x))
@@ -46,17 +59,8 @@ void printNumber(double x) {
 
 } // namespace
 
-int runPropagate(const std::vector<std::string>& args) {
-    CommandOptions options({{"tle", true}, {"minutes", true}, {"help", false}});
+int runPropagate(const CommandOptions& options) {
     std::string error;
-    if (!options.parse(args, error))
-        return usageError("propagate: " + error);
-    if (options.has("help")) {
-        std::fputs(kHelp, stdout);
-        return finishOutput();
-    }
-    if (!options.positional().empty())
-        return usageError("propagate: unexpected argument '" + options.positional().front() + "'");
     if (!options.has("tle") || options.value("tle").empty())
         return usageError("propagate: --tle FILE is required");
     if (!options.has("minutes"))
@@ -67,7 +71,7 @@ int runPropagate(const std::vector<std::string>& args) {
                           options.value("minutes") + "'");
 
     Catalogue catalogue;
-    if (!readElementSets(options.value("tle"), 0, catalogue, error))
+    if (!readElementSets(options, 0, catalogue, error))
         return usageError("propagate: " + error);
 
     std::puts("catalog,tsince_min,x_km,y_km,z_km,vx_km_s,vy_km_s,vz_km_s,error");

@@ -17,7 +17,7 @@
 
 namespace {
 
-const char kHelp[] =
+const char kUsage[] =
     "Usage: orbitrak-cli sky [--tle FILE] [--at TIME]\n"
     "                        [--site NAME | --lat DEG --lon DEG --elev M] [--limit N] [--csv]\n"
     "\n"
@@ -30,26 +30,38 @@ const char kHelp[] =
     "(deg, from north through east), Distance (km) and Speed (deg/s, the angle the line of\n"
     "sight turned during the last second); with --csv the same as catalog, name, altitude_deg,\n"
     "azimuth_deg, distance_km and speed_deg_s.\n"
-    "\n"
-    "Options:\n"
-    "  --tle FILE     element sets: TLEs (with or without name lines), or OMM as JSON, CSV,\n"
-    "                 XML or KVN; a file in none of these forms exits with status 2\n"
-    "                 (default satell.txt)\n"
-    "  --at TIME      UTC instant, ISO 8601, e.g. 2026-03-19T12:00:00.250Z, or a date alone\n"
-    "                 for its 0h, 2026-03-19 (default now)\n"
-    "  --site NAME    an observing site named in the window (Mount > Observing site...),\n"
-    "                 instead of --lat, --lon and --elev\n"
-    "  --lat DEG      site latitude, north positive (default 45)\n"
-    "  --lon DEG      site longitude, EAST positive (default 45)\n"
-    "  --elev M       site elevation above the WGS-84 ellipsoid in metres (default 120)\n"
-    "  --limit N      read at most N sets (default 500, 0 for all)\n"
-    "  --csv          CSV instead of the aligned table:\n"
-    "                   catalog,name,altitude_deg,azimuth_deg,distance_km,speed_deg_s\n"
-    "                 (angles and speed with 9 decimals, distance with 6); the time table's\n"
-    "                 start-up lines then go to standard error\n"
-    "  --help         this text\n"
-    "\n"
+    "\n";
+
+const char kClosing[] =
     "Exit status: 0 done, 1 output not written, 2 bad arguments or unreadable file.\n";
+
+} // namespace
+
+Command skyCommand() {
+    return {"sky",
+            "the live satellite table for one instant and site, as the window shows it",
+            0,
+            runSky,
+            17,
+            kUsage,
+            {kTleOption,
+             {"at", "TIME",
+              "UTC instant, ISO 8601, e.g. 2026-03-19T12:00:00.250Z, or a date alone\n"
+              "for its 0h, 2026-03-19 (default now)"},
+             kSiteOption,
+             kLatOption,
+             kLonOption,
+             kElevOption,
+             kLimitOption,
+             kCsvOption.describedAs(
+                 "CSV instead of the aligned table:\n"
+                 "  catalog,name,altitude_deg,azimuth_deg,distance_km,speed_deg_s\n"
+                 "(angles and speed with 9 decimals, distance with 6); the time table's\n"
+                 "start-up lines then go to standard error")},
+            kClosing};
+}
+
+namespace {
 
 void printCsv(const Catalogue& catalogue, const std::vector<LiveRow>& rows) {
     std::puts("catalog,name,altitude_deg,azimuth_deg,distance_km,speed_deg_s");
@@ -77,22 +89,9 @@ void printTable(const Catalogue& catalogue, const std::vector<LiveRow>& rows) {
 
 } // namespace
 
-int runSky(const std::vector<std::string>& args) {
-    const std::vector<OptionRule> rules = {{"tle", true},   {"at", true},   {"site", true},
-                                           {"lat", true},   {"lon", true},  {"elev", true},
-                                           {"limit", true}, {"csv", false}, {"help", false}};
-    CommandOptions options(rules);
-    std::string error;
-    if (!options.parse(args, error))
-        return usageError("sky: " + error);
-    if (options.has("help")) {
-        std::fputs(kHelp, stdout);
-        return finishOutput();
-    }
-    if (!options.positional().empty())
-        return usageError("sky: unexpected argument '" + options.positional().front() + "'");
-
+int runSky(const CommandOptions& options) {
     Site site;
+    std::string error;
     if (!readSite(options, site, error))
         return usageError("sky: " + error);
 
@@ -103,14 +102,11 @@ int runSky(const std::vector<std::string>& args) {
                           options.value("limit") + "'");
 
     std::optional<CalendarTime> at;
-    if (!readInstant(options, "at", at, error))
-        return usageError("sky: " + error);
-
-    const bool csv = options.has("csv");
-    const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
     Catalogue catalogue;
-    if (!readElementSets(path, std::size_t(limit), catalogue, error))
+    if (!readInstant(options, "at", at, error) ||
+        !readElementSets(options, std::size_t(limit), catalogue, error))
         return usageError("sky: " + error);
+    const bool csv = options.has("csv");
     const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
 
     const double jd = at ? scales.workingJdFromUtcCalendar(*at) : scales.currentJd();
@@ -118,9 +114,6 @@ int runSky(const std::vector<std::string>& args) {
     const std::vector<LiveRow> rows =
         sky.compute(catalogue, jd, site, SkyComputation::Wait::ForEverySet);
 
-    if (csv)
-        printCsv(catalogue, rows);
-    else
-        printTable(catalogue, rows);
+    (csv ? printCsv : printTable)(catalogue, rows);
     return finishOutput();
 }

@@ -17,7 +17,7 @@
 
 namespace {
 
-const char kHelp[] =
+const char kUsage[] =
     "Usage: orbitrak-cli transits [--tle FILE] [--from TIME] [--hours H]\n"
     "                             [--site NAME | --lat DEG --lon DEG --elev M] [--body "
     "sun|moon|both]\n"
@@ -30,33 +30,45 @@ const char kHelp[] =
     "for a near miss), where the satellite stands and how far it is, and the centre line: how\n"
     "far (km) and toward which azimuth the observer must move to see it cross the centre.\n"
     "The time table (user_utc.bin or utc.bin) is read from the current directory.\n"
-    "\n"
-    "Options:\n"
-    "  --tle FILE     element sets: TLEs (with or without name lines), or OMM as JSON, CSV,\n"
-    "                 XML or KVN; a file in none of these forms exits with status 2\n"
-    "                 (default satell.txt)\n"
-    "  --from TIME    start of the window, UTC, ISO 8601, e.g. 2026-03-19T12:00:00.250Z or\n"
-    "                 2026-03-19 (0h)\n"
-    "                 (default now)\n"
-    "  --hours H      length of the window in hours (default 72)\n"
-    "  --site NAME    an observing site named in the window (Mount > Observing site...),\n"
-    "                 instead of --lat, --lon and --elev; its horizon file, if it names\n"
-    "                 one, hides the transits behind it\n"
-    "  --lat DEG      site latitude, north positive (default 45)\n"
-    "  --lon DEG      site longitude, EAST positive (default 45)\n"
-    "  --elev M       site elevation above the WGS-84 ellipsoid in metres (default 120)\n"
-    "  --body B       sun, moon or both (default both)\n"
-    "  --margin DEG   how far beyond the disc's edge a near miss is still listed (default 0.5)\n"
-    "  --limit N      read at most N sets (default 500, 0 for all)\n"
-    "  --csv          CSV instead of the aligned table:\n"
-    "                   catalog,name,body,time_utc,separation_arcsec,body_radius_arcsec,\n"
-    "                   duration_s,satellite_altitude_deg,satellite_azimuth_deg,distance_km,\n"
-    "                   centre_line_km,centre_line_azimuth_deg\n"
-    "                 (times with milliseconds, angles and distances with 3 decimals); the\n"
-    "                 time table's start-up lines then go to standard error\n"
-    "  --help         this text\n"
-    "\n"
+    "\n";
+
+const char kClosing[] =
     "Exit status: 0 done, 1 output not written, 2 bad arguments or unreadable file.\n";
+
+} // namespace
+
+Command transitsCommand() {
+    return {"transits",
+            "satellites crossing the Sun or the Moon as seen from a site, with the centre line",
+            0,
+            runTransits,
+            17,
+            kUsage,
+            {kTleOption,
+             kFromOption,
+             kHoursOption.describedAs("length of the window in hours (default 72)"),
+             kSiteOption.describedAs(
+                 "an observing site named in the window (Mount > Observing site...),\n"
+                 "instead of --lat, --lon and --elev; its horizon file, if it names\n"
+                 "one, hides the transits behind it"),
+             kLatOption,
+             kLonOption,
+             kElevOption,
+             {"body", "B", "sun, moon or both (default both)"},
+             {"margin", "DEG",
+              "how far beyond the disc's edge a near miss is still listed (default 0.5)"},
+             kLimitOption,
+             kCsvOption.describedAs(
+                 "CSV instead of the aligned table:\n"
+                 "  catalog,name,body,time_utc,separation_arcsec,body_radius_arcsec,\n"
+                 "  duration_s,satellite_altitude_deg,satellite_azimuth_deg,distance_km,\n"
+                 "  centre_line_km,centre_line_azimuth_deg\n"
+                 "(times with milliseconds, angles and distances with 3 decimals); the\n"
+                 "time table's start-up lines then go to standard error")},
+            kClosing};
+}
+
+namespace {
 
 constexpr double kHalfMillisecond = 0.0005 / kSecondsPerDay;
 
@@ -97,27 +109,13 @@ void printTable(const Catalogue& catalogue, const std::vector<Transit>& transits
 
 } // namespace
 
-int runTransits(const std::vector<std::string>& args) {
-    const std::vector<OptionRule> rules = {{"tle", true},   {"from", true}, {"hours", true},
-                                           {"site", true},  {"lat", true},  {"lon", true},
-                                           {"elev", true},  {"body", true}, {"margin", true},
-                                           {"limit", true}, {"csv", false}, {"help", false}};
-    CommandOptions options(rules);
-    std::string error;
-    if (!options.parse(args, error))
-        return usageError("transits: " + error);
-    if (options.has("help")) {
-        std::fputs(kHelp, stdout);
-        return finishOutput();
-    }
-    if (!options.positional().empty())
-        return usageError("transits: unexpected argument '" + options.positional().front() + "'");
-
+int runTransits(const CommandOptions& options) {
     Site site;
     double hours = 72;
     double limit = 500;
     TransitOptions search;
     std::string horizonPath;
+    std::string error;
     if (!readSite(options, site, error, &horizonPath) ||
         !readNumber(options, "hours", 0, 8784, hours, error) ||
         !readNumber(options, "margin", 0, 90, search.marginDeg, error) ||
@@ -138,9 +136,8 @@ int runTransits(const std::vector<std::string>& args) {
         return usageError("transits: " + error);
 
     const bool csv = options.has("csv");
-    const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
     Catalogue catalogue;
-    if (!readElementSets(path, std::size_t(limit), catalogue, error))
+    if (!readElementSets(options, std::size_t(limit), catalogue, error))
         return usageError("transits: " + error);
     const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
 

@@ -16,7 +16,7 @@
 
 namespace {
 
-const char kHelp[] =
+const char kUsage[] =
     "Usage: orbitrak-cli update [--source URL]... [--out FILE] [--timeout S] [--force]\n"
     "\n"
     "Downloads every source, in any form element sets are published in, told apart by their\n"
@@ -37,34 +37,35 @@ const char kHelp[] =
     "be cut short: it must be a whole JSON or XML document, or text ending in a line feed (after\n"
     "a line 2 for TLEs), and it is kept aside, failing its source, when it gives fewer than half\n"
     "the element sets of the source's last good answer, unless --force is given.\n"
-    "\n"
-    "Options:\n"
-    "  --source URL   an http, https or file URL (file:///path/to/sets.txt); repeat it for\n"
-    "                 several (default: the settings' tle_sources)\n"
-    "  --out FILE     the catalogue file to replace (default satell.txt)\n"
-    "  --timeout S    seconds each source may take, up to 3600 (default 30)\n"
-    "  --force        ask even sources downloaded within the last 2 hours, and take an\n"
-    "                 answer kept aside as perhaps cut short (a paused host stays paused)\n"
-    "  --help         this text\n"
-    "\n"
+    "\n";
+
+const char kClosing[] =
     "Exit status: 0 FILE replaced, 1 a source failed or FILE could not be written (FILE\n"
     "unchanged), 2 bad arguments.\n";
 
 } // namespace
 
-int runUpdate(const std::vector<std::string>& args) {
-    const std::vector<OptionRule> rules = {
-        {"source", true}, {"out", true}, {"timeout", true}, {"force", false}, {"help", false}};
-    CommandOptions options(rules);
-    std::string error;
-    if (!options.parse(args, error))
-        return usageError("update: " + error);
-    if (options.has("help")) {
-        std::fputs(kHelp, stdout);
-        return finishOutput();
-    }
-    if (!options.positional().empty())
-        return usageError("update: unexpected argument '" + options.positional().front() + "'");
+Command updateCommand() {
+    return {"update",
+            "fresh element sets from the settings' sources or given URLs",
+            0,
+            runUpdate,
+            17,
+            kUsage,
+            {{"source", "URL",
+              "an http, https or file URL (file:///path/to/sets.txt); repeat it for\n"
+              "several (default: the settings' tle_sources)"},
+             {"out", "FILE", "the catalogue file to replace (default satell.txt)"},
+             {"timeout", "S", "seconds each source may take, up to 3600 (default 30)"},
+             {"force", nullptr,
+              "ask even sources downloaded within the last 2 hours, and take an\n"
+              "answer kept aside as perhaps cut short (a paused host stays paused)"}},
+            kClosing};
+}
+
+namespace {} // namespace
+
+int runUpdate(const CommandOptions& options) {
     double seconds = kSourceTimeoutMs / 1000.0;
     if (options.has("timeout") &&
         (!parseNumber(options.value("timeout"), seconds) || seconds <= 0 || seconds > 3600))

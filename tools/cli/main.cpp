@@ -1,39 +1,40 @@
 // orbitrak-cli: the orbit and sky computations of Orbitrak from the command line.
 #include "orbitrak_version.h"
 #include "tools/cli/commands.h"
+#include "tools/cli/options.h"
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
 
-struct Command {
-    const char* name;
-    const char* summary;
-    int (*run)(const std::vector<std::string>& args);
-};
+void printHelp(const std::vector<Command>& commands) {
+    std::printf("Usage: orbitrak-cli <command> [options]\n"
+                "       orbitrak-cli <command> --help\n"
+                "       orbitrak-cli --version\n\n"
+                "Commands:\n");
+    for (const Command& c : commands)
+        std::printf("  %-12s %s\n", c.name, c.summary);
+}
 
-const Command kCommands[] = {
-    {"propagate", "positions and velocities of element sets at minutes from their epochs (CSV)",
-     runPropagate},
-    {"sky", "the live satellite table for one instant and site, as the window shows it", runSky},
-    {"update", "fresh element sets from the settings' sources or given URLs", runUpdate},
-    {"passes", "the passes of every satellite over a site within a time window", runPasses},
-    {"transits",
-     "satellites crossing the Sun or the Moon as seen from a site, with the centre line",
-     runTransits},
-    {"convert", "element sets from any of TLE, JSON, CSV, XML and KVN to any other", runConvert},
-};
-
-void printHelp(std::FILE* out) {
-    std::fprintf(out, "Usage: orbitrak-cli <command> [options]\n"
-                      "       orbitrak-cli <command> --help\n"
-                      "       orbitrak-cli --version\n\n"
-                      "Commands:\n");
-    for (const Command& c : kCommands)
-        std::fprintf(out, "  %-12s %s\n", c.name, c.summary);
+int run(const Command& command, const std::vector<std::string>& args) {
+    std::vector<OptionSpec> declared = command.options;
+    declared.push_back(kHelpOption);
+    CommandOptions options(declared);
+    std::string error;
+    if (!options.parse(args, error))
+        return usageError(std::string(command.name) + ": " + error);
+    if (options.has("help")) {
+        std::fputs(command.usage, stdout);
+        std::printf("Options:\n%s\n%s", optionsHelp(declared, command.column).c_str(),
+                    command.closing);
+        return finishOutput();
+    }
+    if (command.positionals != kJudgesArguments)
+        if (const int refused = refuseExtraArguments(command.name, options, command.positionals))
+            return refused;
+    return command.run(options);
 }
 
 } // namespace
@@ -41,6 +42,13 @@ void printHelp(std::FILE* out) {
 int usageError(const std::string& message) {
     std::fprintf(stderr, "orbitrak-cli: %s\n", message.c_str());
     return 2;
+}
+
+int refuseExtraArguments(const char* command, const CommandOptions& options, std::size_t allowed) {
+    if (options.positional().size() <= allowed)
+        return 0;
+    return usageError(std::string(command) + ": unexpected argument '" +
+                      options.positional()[allowed] + "'");
 }
 
 int finishOutput() {
@@ -54,17 +62,19 @@ int finishOutput() {
 int main(int argc, char** argv) {
     if (argc < 2)
         return usageError("no command given (see orbitrak-cli --help)");
+    const std::vector<Command> commands = {propagateCommand(), skyCommand(),      updateCommand(),
+                                           passesCommand(),    transitsCommand(), convertCommand()};
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
-        printHelp(stdout);
+        printHelp(commands);
         return finishOutput();
     }
     if (name == "--version") {
         std::printf("orbitrak-cli %s\n", ORBITRAK_VERSION);
         return finishOutput();
     }
-    for (const Command& c : kCommands)
+    for (const Command& c : commands)
         if (name == c.name)
-            return c.run(std::vector<std::string>(argv + 2, argv + argc));
+            return run(c, std::vector<std::string>(argv + 2, argv + argc));
     return usageError("unknown command '" + name + "' (see orbitrak-cli --help)");
 }

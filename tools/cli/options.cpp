@@ -5,145 +5,7 @@
 
 #include <QFile>
 
-#include <charconv>
-#include <cmath>
 #include <cstdio>
-
-namespace {
-
-// Latin-1 maps every byte to one character and back, so file names and other values pass
-// unchanged whatever their encoding; option names are plain ASCII.
-QString fromBytes(const std::string& text) {
-    return QString::fromLatin1(text.data(), int(text.size()));
-}
-
-std::string toBytes(const QString& text) {
-    return text.toLatin1().toStdString();
-}
-
-} // namespace
-
-CommandOptions::CommandOptions(const std::vector<OptionRule>& rules) : rules_(rules) {
-    for (const OptionRule& rule : rules_)
-        parser_.addOption(rule.takesValue
-                              ? QCommandLineOption(fromBytes(rule.name), QString(), "value")
-                              : QCommandLineOption(fromBytes(rule.name)));
-}
-
-const OptionRule* CommandOptions::rule(const std::string& name) const {
-    for (const OptionRule& r : rules_)
-        if (r.name == name)
-            return &r;
-    return nullptr;
-}
-
-bool CommandOptions::parse(const std::vector<std::string>& args, std::string& error) {
-    // QCommandLineParser would take a single-dash word for an option and report its faults
-    // only after reading everything, in words of its own. Scripts know single-dash words as
-    // arguments and the message of the first fault, so the words are sorted and checked here
-    // in order, and the parser reads the options and their values.
-    positional_.clear();
-    QStringList options{QStringLiteral("orbitrak-cli")};
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.size() < 3 || arg.compare(0, 2, "--") != 0) {
-            if (arg == "--")
-                optionsEnded = true;
-            else
-                positional_.push_back(arg);
-            continue;
-        }
-        const std::size_t eq = arg.find('=');
-        const std::string name =
-            arg.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
-        const OptionRule* found = rule(name);
-        if (!found) {
-            error = "unknown option --" + name;
-            return false;
-        }
-        if (!found->takesValue && eq != std::string::npos) {
-            error = "option --" + name + " takes no value";
-            return false;
-        }
-        options << fromBytes(arg);
-        if (found->takesValue && eq == std::string::npos) {
-            if (i + 1 == args.size()) {
-                error = "option --" + name + " needs a value";
-                return false;
-            }
-            options << fromBytes(args[++i]);
-        }
-    }
-    if (!parser_.parse(options)) {
-        error = toBytes(parser_.errorText());
-        return false;
-    }
-    return true;
-}
-
-bool CommandOptions::has(const std::string& name) const {
-    return parser_.isSet(fromBytes(name));
-}
-
-std::string CommandOptions::value(const std::string& name) const {
-    const QStringList all = parser_.values(fromBytes(name));
-    return all.isEmpty() ? std::string() : toBytes(all.back());
-}
-
-std::vector<std::string> CommandOptions::values(const std::string& name) const {
-    std::vector<std::string> all;
-    for (const QString& value : parser_.values(fromBytes(name)))
-        all.push_back(toBytes(value));
-    return all;
-}
-
-bool parseNumber(const std::string& text, double& value) {
-    const char* first = text.data();
-    const char* last = first + text.size();
-    if (first != last && *first == '+' && last - first > 1 && first[1] != '-' && first[1] != '+')
-        ++first;
-    double v = 0;
-    const auto result = std::from_chars(first, last, v);
-    if (result.ec != std::errc() || result.ptr != last || !std::isfinite(v))
-        return false;
-    value = v;
-    return true;
-}
-
-bool parseNumberList(const std::string& text, std::vector<double>& values) {
-    std::vector<double> parsed;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t comma = text.find(',', start);
-        std::string item =
-            text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        const std::size_t b = item.find_first_not_of(" \t");
-        const std::size_t e = item.find_last_not_of(" \t");
-        item = b == std::string::npos ? std::string() : item.substr(b, e - b + 1);
-        double v;
-        if (!parseNumber(item, v))
-            return false;
-        parsed.push_back(v);
-        if (comma == std::string::npos)
-            break;
-        start = comma + 1;
-    }
-    values = parsed;
-    return true;
-}
-
-bool readNumber(const CommandOptions& options, const char* name, double low, double high,
-                double& value, std::string& error) {
-    if (!options.has(name))
-        return true;
-    if (!parseNumber(options.value(name), value) || value < low || value > high) {
-        error = std::string("--") + name + " needs a number from " + fixed(low, 0) + " to " +
-                fixed(high, 0) + ", got '" + options.value(name) + "'";
-        return false;
-    }
-    return true;
-}
 
 bool readSite(const CommandOptions& options, Site& site, std::string& error,
               std::string* horizonFile) {
@@ -206,16 +68,9 @@ bool readInstant(const CommandOptions& options, const char* name,
     return instant.has_value();
 }
 
-std::string fixed(double value, int decimals) {
-    if (!std::isfinite(value))
-        return std::string();
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
-bool readElementSets(const std::string& path, std::size_t limit, Catalogue& catalogue,
+bool readElementSets(const CommandOptions& options, std::size_t limit, Catalogue& catalogue,
                      std::string& error) {
+    const std::string path = options.has("tle") ? options.value("tle") : kCatalogueFileName;
     ElementSetForm form = ElementSetForm::None;
     if (const FileResult read =
             readElementSetFile(QString::fromLocal8Bit(path.c_str()), limit, catalogue, &form);

@@ -1,59 +1,43 @@
 #pragma once
 
-// Command-line options of orbitrak-cli commands: "--name value" and "--name=value", read with
-// QCommandLineParser. An option declared to take a value takes the next argument whatever it
-// looks like, so negative numbers pass ("--lon -147.72"). "--" ends the options.
+// The options several orbitrak-cli commands share, declared once with their help, and the
+// readers of their values.
 
 #include "astro/calendar.h"
 #include "astro/horizon_mask.h"
 #include "astro/site.h"
 #include "catalogue/catalogue.h"
-
-#include <QCommandLineParser>
+#include "tools/common/command_line.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
-struct OptionRule {
-    std::string name; // without the leading "--"
-    bool takesValue;
-};
-
-class CommandOptions {
-public:
-    explicit CommandOptions(const std::vector<OptionRule>& rules);
-
-    // Reads the arguments after the command name. On failure returns false with a one-line
-    // message ("unknown option --x", "option --tle needs a value", ...).
-    bool parse(const std::vector<std::string>& args, std::string& error);
-
-    bool has(const std::string& name) const;
-    // The value given last, or an empty string.
-    std::string value(const std::string& name) const;
-    // Every value given, in order (an option that may be repeated).
-    std::vector<std::string> values(const std::string& name) const;
-    const std::vector<std::string>& positional() const { return positional_; }
-
-private:
-    const OptionRule* rule(const std::string& name) const;
-
-    std::vector<OptionRule> rules_;
-    QCommandLineParser parser_;
-    std::vector<std::string> positional_;
-};
-
-// A finite decimal number that fills the whole text ("-147.72", "+5", "1e3"), read the same
-// in every locale.
-bool parseNumber(const std::string& text, double& value);
-
-// Comma-separated numbers ("-1440,0,1440"); blanks around each number are allowed, empty items
-// are not.
-bool parseNumberList(const std::string& text, std::vector<double>& values);
-
-// Reads --name into value when given: a number from low to high, else false with a message.
-bool readNumber(const CommandOptions& options, const char* name, double low, double high,
-                double& value, std::string& error);
+inline constexpr OptionSpec kTleOption{
+    "tle", "FILE",
+    "element sets: TLEs (with or without name lines), or OMM as JSON, CSV,\n"
+    "XML or KVN; a file in none of these forms exits with status 2\n"
+    "(default satell.txt)"};
+inline constexpr OptionSpec kLimitOption{"limit", "N",
+                                         "read at most N sets (default 500, 0 for all)"};
+inline constexpr OptionSpec kSiteOption{
+    "site", "NAME",
+    "an observing site named in the window (Mount > Observing site...),\n"
+    "instead of --lat, --lon and --elev"};
+inline constexpr OptionSpec kLatOption{"lat", "DEG", "site latitude, north positive (default 45)"};
+inline constexpr OptionSpec kLonOption{"lon", "DEG", "site longitude, EAST positive (default 45)"};
+inline constexpr OptionSpec kElevOption{
+    "elev", "M", "site elevation above the WGS-84 ellipsoid in metres (default 120)"};
+inline constexpr OptionSpec kFromOption{
+    "from", "TIME",
+    "start of the window, UTC, ISO 8601, e.g. 2026-03-19T12:00:00.250Z or\n"
+    "2026-03-19 (0h)\n"
+    "(default now)"};
+inline constexpr OptionSpec kHoursOption{"hours", "H",
+                                         "length of the window in hours (default 24)"};
+// Its text says what the columns are.
+inline constexpr OptionSpec kCsvOption{"csv", nullptr, "CSV instead of the aligned table"};
+inline constexpr OptionSpec kHelpOption{"help", nullptr, "this text"};
 
 // The site of --lat, --lon (east positive, as observers give it) and --elev, each defaulting
 // to the window's; or, with --site NAME, the observing site of that name in the settings (which
@@ -70,11 +54,8 @@ bool readHorizon(const std::string& path, HorizonMask& mask, std::string& error)
 bool readInstant(const CommandOptions& options, const char* name,
                  std::optional<CalendarTime>& instant, std::string& error);
 
-// Number texts as the window shows them: fixed notation, C locale, empty for no value.
-std::string fixed(double value, int decimals);
-
-// Reads the element sets of a file in any form (readElementSetFile), at most limit of them (0:
-// all), else false with a message: the file cannot be read, or holds no element sets in a known
-// form.
-bool readElementSets(const std::string& path, std::size_t limit, Catalogue& catalogue,
+// Reads the element sets of --tle (default satell.txt) in any form (readElementSetFile), at
+// most limit of them (0: all), else false with a message: the file cannot be read, or holds no
+// element sets in a known form.
+bool readElementSets(const CommandOptions& options, std::size_t limit, Catalogue& catalogue,
                      std::string& error);
