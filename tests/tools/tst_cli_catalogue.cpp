@@ -1,16 +1,21 @@
-// orbitrak-cli run as a program on element-set files: convert between the forms, the refusal of
-// files in no known form, CSV names that are not formulas, and sky's CSV against the computation.
+// orbitrak-cli run as a program on element sets: convert between the forms, the refusal of files
+// in no known form, CSV names that are not formulas, sky's CSV against the computation, and
+// update against a web server inside the test.
 #include "astro/calendar.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/update_settings.h"
 #include "sky/sky_computation.h"
+#include "tests/catalogue/http_test_server.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/omm_text.h"
 #include "tests/common/run_program.h"
+#include "tests/common/scratch_settings_main.h"
 #include "tests/common/test_sets.h"
 #include "tests/hostile/hostile_catalogue.h"
 
 #include <QDir>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -22,15 +27,26 @@ static std::vector<LiveRow> computeAt(Catalogue& catalogue, const TimeScales& sc
     return SkyComputation(scales).compute(catalogue, jd, site, SkyComputation::Wait::ForEverySet);
 }
 
-class TestCliSky : public QObject {
+class TestCliCatalogue : public QObject {
     Q_OBJECT
 
     QTemporaryDir scratch;
+    HttpTestServer server;
+    QList<QByteArray> sets; // the catalogue's first six, three lines each
+    QString fileSource;     // of the fourth and fifth
 
 private slots:
     void initTestCase() {
         QVERIFY(scratch.isValid());
         QVERIFY(QDir::setCurrent(scratch.path()));
+        const QList<QByteArray> lines = readBytes(ORBITRAK_ACTIVE_CATALOGUE).split('\n');
+        for (int i = 0; i < 6; ++i)
+            sets << lines[3 * i] + '\n' + lines[3 * i + 1] + '\n' + lines[3 * i + 2] + '\n';
+        server.answers["/a"] = server.response("200 OK", sets[0] + sets[1] + sets[2]);
+        server.answers["/missing"] = server.response("404 Not Found", "no such page");
+        server.answers["/forbidden"] = server.response("403 Forbidden", "go away");
+        fileSource = QUrl::fromLocalFile(scratch.filePath("sets.txt")).toString();
+        QVERIFY(writeBytes(scratch.filePath("sets.txt"), sets[3] + sets[4]));
     }
 
     // orbitrak-cli: convert gives 0 with a set written, 1 with none, 2 for a usage error; every
@@ -270,7 +286,108 @@ private slots:
         QCOMPARE(table.exitCode, 0);
         QVERIFY2(table.out.contains("FALLEN") && !table.out.contains("nan"), table.out);
     }
+
+    // Rows named "then ..." keep the cache of the row before them.
+    void update_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QByteArray>("result"); // empty: the old file must stay
+        const auto row = [](const char* name, const char* arguments, int status,
+                            const QStringList& lines, const QByteArray& result = {}) {
+            QTest::newRow(name) << QString(arguments).split(' ', Qt::SkipEmptyParts) << status
+                                << lines << result;
+        };
+        const QByteArray abc = sets[0] + sets[1] + sets[2];
+        const QString updated = "Updated 3 element sets from 1 source.";
+        row("replaced", "--source URL/a --out new.txt", 0, {updated}, abc);
+        row("then within 2 hours", "--source URL/a --out new.txt", 0,
+            {"Used the copy of URL/a from 0 minutes ago.", updated}, abc);
+        row("then forced", "--source URL/a --out new.txt --force", 0, {updated}, abc);
+        row("settings' source", "", 0, {"Updated 2 element sets from 1 source."},
+            sets[3] + sets[4]);
+        row("404", "--source URL/a --source=URL/missing", 1,
+            {"Cannot update from URL/missing: HTTP status 404."});
+        row("403", "--source URL/forbidden", 1,
+            {"Updates from 127.0.0.1 paused until *",
+             "Cannot update from URL/forbidden: HTTP status 403."});
+        row("then paused, even forced", "--source URL/a --force", 1,
+            {"Cannot update from URL/a: paused until *"});
+        row("slow", "--source URL/slow --timeout 0.3", 1,
+            {"Cannot update from URL/slow: no answer within 0.3 s."});
+        row("bad timeout", "--timeout soon", 2,
+            {"orbitrak-cli: update: --timeout needs seconds above 0 and up to 3600, got 'soon'"});
+        row("unknown option", "--from URL/a", 2, {"orbitrak-cli: update: unknown option --from"});
+    }
+
+    void update() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QStringList, lines);
+        QFETCH(QByteArray, result);
+        QTemporaryDir work;
+        QVERIFY(writeBytes(work.filePath("satell.txt"), sets[5]));
+        QVERIFY(writeTleSources({fileSource}));
+        if (!QString(QTest::currentDataTag()).startsWith("then "))
+            QVERIFY(QDir(updateCacheFolder()).removeRecursively());
+        for (QString& argument : arguments)
+            argument.replace("URL", server.url(""));
+        const int requests = server.requests.value("/a");
+        // The server answers from this event loop, which turns meanwhile.
+        const ProgramRun cli =
+            runProgram(ORBITRAK_CLI, QStringList{"update"} + arguments, work.path());
+        QCOMPARE(cli.exitCode, status);
+        QStringList actual = QString::fromLocal8Bit(cli.err).split('\n');
+        QCOMPARE(actual.takeLast(), QString());
+        QCOMPARE(actual, expectedLines(lines, actual, server.url(""), fileSource));
+        const QString target =
+            work.filePath(arguments.contains("--out") ? "new.txt" : "satell.txt");
+        QCOMPARE(readBytes(target), result.isEmpty() ? sets[5] : result);
+        if (lines.first().startsWith("Used the copy") || lines.first().contains(": paused until"))
+            QCOMPARE(server.requests.value("/a"), requests);
+    }
+
+    // A store whose arrays claim far more than anyone keeps is read up to the cap at once:
+    // orbitrak-cli says so and goes on.
+    void settingsArraysAreCapped_data() {
+        QTest::addColumn<QString>("key"); // set to `value`, FILE standing for the file source
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("observing sites")
+            << "observing_sites/size" << QVariant(2000000000)
+            << QStringList{"sky", "--tle", "satell.txt", "--site", "Home"}
+            << "The settings hold 2000000000 observing sites; the first 1000 are read.";
+        QTest::newRow("update sources")
+            << "tle_sources"
+            << QVariant(QString("FILE,").repeated(150).split(',', Qt::SkipEmptyParts))
+            << QStringList{"update"}
+            << "The settings hold 150 update sources; the first 100 are read.";
+    }
+
+    void settingsArraysAreCapped() {
+        QFETCH(QString, key);
+        QFETCH(QVariant, value);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, warning);
+        QTemporaryDir work;
+        QVERIFY(writeBytes(work.filePath("satell.txt"), sets[5]));
+        QSettings store("Halvstar", "Orbitrak");
+        store.setValue("observing_sites/1/name", "Home");
+        for (const char* number : {"latitude", "longitude", "elevation"})
+            store.setValue(QString("observing_sites/1/") + number, 10);
+        if (value.userType() == QMetaType::QStringList)
+            value = value.toStringList().replaceInStrings("FILE", fileSource);
+        store.setValue(key, value);
+        store.sync();
+        const ProgramRun cli = runProgram(ORBITRAK_CLI, arguments, work.path());
+        store.remove("observing_sites");
+        store.remove("tle_sources");
+        QCOMPARE(cli.exitCode, 0);
+        QCOMPARE(QString::fromLocal8Bit(cli.err).section('\n', 0, 0), warning);
+    }
+
 };
 
-QTEST_MAIN(TestCliSky)
-#include "tst_cli_sky.moc"
+ORBITRAK_SCRATCH_SETTINGS_MAIN(QCoreApplication, TestCliCatalogue)
+#include "tst_cli_catalogue.moc"
