@@ -46,6 +46,11 @@ inline QByteArray numberedGroups(int count) {
     return text;
 }
 
+// One set of orbit mean-elements records in each of CelesTrak's four forms (sample.json, .csv,
+// .xml, .kvn): the ISS, a nine-digit debris piece, an Alpha-5 number and, between them, three
+// records that fail their checks; bad.json holds only those three.
+#define ORBITRAK_OMM_SAMPLES ORBITRAK_TEST_DATA "/catalogue/omm"
+
 // The real catalogue of March 2026, about 14,000 sets.
 #define ORBITRAK_ACTIVE_CATALOGUE ORBITRAK_TEST_DATA "/catalogue/active-2026-03.txt"
 

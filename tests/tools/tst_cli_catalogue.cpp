@@ -8,7 +8,6 @@
 #include "sky/sky_computation.h"
 #include "tests/catalogue/http_test_server.h"
 #include "tests/common/file_bytes.h"
-#include "tests/common/omm_text.h"
 #include "tests/common/run_program.h"
 #include "tests/common/scratch_settings_main.h"
 #include "tests/common/test_sets.h"
@@ -107,9 +106,8 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QByteArray, out);
         QFETCH(QByteArray, err);
-        QVERIFY(writeBytes("sample.json", ommText("json", sampleRecords())));
-        QVERIFY(writeBytes("sample.kvn", ommText("kvn", sampleRecords())));
-        QVERIFY(writeBytes("bad.json", ommText("json", sampleRecords().mid(2, 3))));
+        for (const char* name : {"sample.json", "sample.kvn", "bad.json"})
+            QVERIFY(writeBytes(name, readBytes(ORBITRAK_OMM_SAMPLES "/" + QString(name))));
         QVERIFY(writeBytes("bad.csv", "OBJECT_NAME,OBJECT_ID\n\nX,1,2\n"));
         QVERIFY(writeBytes("notes.md", "# Notes\n\nKEY\n1 2\n"));
         const QByteArray line1 = hostile::withChecksum(kIssLine1.left(68).toStdString()).c_str();
