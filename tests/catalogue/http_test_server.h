@@ -65,8 +65,8 @@ private:
 
 // The expected lines with "URL" standing for the server and "FILE" for the test's file source;
 // a line ending in '*' stands for any actual line that it starts.
-inline QStringList expectedLines(QStringList expected, const QStringList& actual, const QString& url,
-                          const QString& file) {
+inline QStringList expectedLines(QStringList expected, const QStringList& actual,
+                                 const QString& url, const QString& file) {
     for (int i = 0; i < expected.size(); ++i) {
         QString& line = expected[i].replace("URL", url).replace("FILE", file);
         if (line.endsWith('*') && i < actual.size() && actual[i].startsWith(line.chopped(1)))

@@ -124,8 +124,7 @@ private slots:
         QByteArray csv = sample("csv");
         csv.replace("MORE\"", "MORE"); // a quote left open spoils its own row only
         QTest::newRow("csv open quote") << QByteArray("csv") << csv << 2 << 4;
-        QTest::newRow("json cut short")
-            << QByteArray("json") << sample("json").left(500) << 0 << 0;
+        QTest::newRow("json cut short") << QByteArray("json") << sample("json").left(500) << 0 << 0;
     }
 
     void ommForms() {

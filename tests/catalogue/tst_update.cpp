@@ -126,11 +126,6 @@ private slots:
         row("check digit", changed(s, 1, 68, -1), 0, 1);
         row("CR LF, blanks, no last line feed", crlf, 1, 0, "CALSPHERE 1   ");
         row("no name line", bare + sets[1], 2, 0, "1964-063C|CALSPHERE 2");
-        row("two-line sets, mark, comments, CR LF",
-            QByteArray("\xEF\xBB\xBF# sets\n" + bare + "#\n" +
-                       sets[1].mid(sets[1].indexOf('\n') + 1))
-                .replace("\n", "\r\n"),
-            2, 0, "1964-063C|1964-063E");
         row("blank designator",
             QByteArray(bare).replace("64063C  ", "        ").replace(" 9991", " 9992"), 1, 0,
             "900");

@@ -6,7 +6,8 @@
 
 // Element sets that several tests use, as they stand in a file, line feeds included.
 inline const QByteArray kIssName = "ISS (ZARYA)\n";
-inline const QByteArray kIssDisplayName = "ISS (ZARYA)              (25544)"; // as the table shows it
+inline const QByteArray kIssDisplayName =
+    "ISS (ZARYA)              (25544)"; // as the table shows it
 inline const QByteArray kIssLine1 =
     "1 25544U 98067A   26078.51782528  .00016717  00000-0  30597-3 0  9993\n";
 inline const QByteArray kIssLine2 =

@@ -20,8 +20,8 @@
 
 Q_DECLARE_METATYPE(Site)
 
-static std::vector<LiveRow> computeAt(Catalogue& catalogue, const TimeScales& scales, const QString& utc,
-                               const Site& site) {
+static std::vector<LiveRow> computeAt(Catalogue& catalogue, const TimeScales& scales,
+                                      const QString& utc, const Site& site) {
     const double jd = scales.workingJdFromUtcCalendar(*parseCalendar(utc.toStdString()));
     return SkyComputation(scales).compute(catalogue, jd, site, SkyComputation::Wait::ForEverySet);
 }
@@ -176,7 +176,6 @@ private slots:
         };
         QCOMPARE(names(back.out), names(readBytes("formulas.txt")));
     }
-
 
     void cliCsvEqualsTheComputation_data() {
         QTest::addColumn<QStringList>("siteArgs");
@@ -384,7 +383,6 @@ private slots:
         QCOMPARE(cli.exitCode, 0);
         QCOMPARE(QString::fromLocal8Bit(cli.err).section('\n', 0, 0), warning);
     }
-
 };
 
 ORBITRAK_SCRATCH_SETTINGS_MAIN(QCoreApplication, TestCliCatalogue)

@@ -90,7 +90,8 @@ private slots:
         row("catalogue numbers differ", set.name + set.line1 + withColumns(set.line2, 3, "99999"),
             "E#");
         row("short line", set.name + set.line1.left(60) + "\n" + set.line2, "E#");
-        row("letter in a number", set.name + set.line1 + withColumns(set.line2, 9, " 55.9X37"), "E#");
+        row("letter in a number", set.name + set.line1 + withColumns(set.line2, 9, " 55.9X37"),
+            "E#");
         row("two lines only", set.line1 + set.line2, "E#");
         row("NUL in the name", QByteArray("N\0X\n", 4) + set.line1 + set.line2, "E#");
         const QByteArray escaped = upload(set.text());
