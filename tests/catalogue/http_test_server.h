@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QMap>
+#include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -61,6 +62,18 @@ private:
     QTcpServer server;
     QMap<QTcpSocket*, QByteArray> pending;
 };
+
+// The expected lines with "URL" standing for the server and "FILE" for the test's file source;
+// a line ending in '*' stands for any actual line that it starts.
+inline QStringList expectedLines(QStringList expected, const QStringList& actual,
+                                 const QString& url, const QString& file) {
+    for (int i = 0; i < expected.size(); ++i) {
+        QString& line = expected[i].replace("URL", url).replace("FILE", file);
+        if (line.endsWith('*') && i < actual.size() && actual[i].startsWith(line.chopped(1)))
+            line = actual[i];
+    }
+    return expected;
+}
 
 // One answer without end, from a thread of its own so that the client's event loop does not
 // pace it: the head, then the piece again and again as fast as the client takes it, until the

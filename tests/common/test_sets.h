@@ -6,6 +6,8 @@
 
 // Element sets that several tests use, as they stand in a file, line feeds included.
 inline const QByteArray kIssName = "ISS (ZARYA)\n";
+inline const QByteArray kIssDisplayName =
+    "ISS (ZARYA)              (25544)"; // as the table shows it
 inline const QByteArray kIssLine1 =
     "1 25544U 98067A   26078.51782528  .00016717  00000-0  30597-3 0  9993\n";
 inline const QByteArray kIssLine2 =
@@ -44,6 +46,11 @@ inline QByteArray numberedGroups(int count) {
         text += group("SAT " + QByteArray::number(i) + "\n");
     return text;
 }
+
+// One set of orbit mean-elements records in each of CelesTrak's four forms (sample.json, .csv,
+// .xml, .kvn): the ISS, a nine-digit debris piece, an Alpha-5 number and, between them, three
+// records that fail their checks; bad.json holds only those three.
+#define ORBITRAK_OMM_SAMPLES ORBITRAK_TEST_DATA "/catalogue/omm"
 
 // The real catalogue of March 2026, about 14,000 sets.
 #define ORBITRAK_ACTIVE_CATALOGUE ORBITRAK_TEST_DATA "/catalogue/active-2026-03.txt"

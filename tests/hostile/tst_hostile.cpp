@@ -366,8 +366,7 @@ private slots:
     }
 
     void timeTableAtStartUp_data() {
-        QTest::addColumn<QByteArray>("user");     // user_utc.bin, or kAbsent
-        QTest::addColumn<QByteArray>("standard"); // utc.bin, or kAbsent
+        QTest::addColumn<QByteArray>("standard"); // utc.bin
         QTest::addColumn<QByteArray>("printed");
         QTest::addColumn<bool>("used");
         const QByteArray full = image(sound);
@@ -378,12 +377,10 @@ private slots:
             edit(table);
             return image(table);
         };
-        QTest::newRow("sound table") << kAbsent << full << standard << true;
-        QTest::newRow("one byte short") << kAbsent << full.left(full.size() - 1) << none << false;
-        QTest::newRow("user table cut short beside a sound one")
-            << full.left(full.size() / 2) << full << standard << true;
+        QTest::newRow("sound table") << full << standard << true;
+        QTest::newRow("one byte short") << full.left(full.size() - 1) << none << false;
         // Values and order are not checked: such tables load and are used.
-        QTest::newRow("every number NaN") << kAbsent << edited([](UtcTable& t) {
+        QTest::newRow("every number NaN") << edited([](UtcTable& t) {
             t.a = t.b = t.c = kNaN;
             for (LeapRecord& r : t.leaps)
                 r.offset = kNaN;
@@ -391,10 +388,10 @@ private slots:
                 p.deltaT = std::numeric_limits<float>::quiet_NaN();
         }) << standard << true;
         QTest::newRow("leap records reversed")
-            << kAbsent << edited([](UtcTable& t) { std::reverse(t.leaps.begin(), t.leaps.end()); })
-            << standard << true;
+            << edited([](UtcTable& t) { std::reverse(t.leaps.begin(), t.leaps.end()); }) << standard
+            << true;
         // The one value check: the table date may not lie after the last point.
-        QTest::newRow("last point at minus infinity") << kAbsent << edited([](UtcTable& t) {
+        QTest::newRow("last point at minus infinity") << edited([](UtcTable& t) {
             t.points.back().year = -std::numeric_limits<float>::infinity();
         }) << none << false;
     }
@@ -402,12 +399,10 @@ private slots:
     // The start-up lines name the table used; every conversion returns whatever the table
     // holds; the window starts on the time scales and its clock runs.
     void timeTableAtStartUp() {
-        QFETCH(QByteArray, user);
         QFETCH(QByteArray, standard);
         QFETCH(QByteArray, printed);
         QFETCH(bool, used);
-        QVERIFY(user == kAbsent || writeBytes("user_utc.bin", user));
-        QVERIFY(standard == kAbsent || writeBytes("utc.bin", standard));
+        QVERIFY(writeBytes("utc.bin", standard));
         TimeScales scales; // as the program builds them at start-up
         QCOMPARE(printedBy([&](std::FILE* out) { scales = TimeScales::fromWorkingDirectory(out); }),
                  printed);
