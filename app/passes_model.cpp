@@ -8,85 +8,50 @@ constexpr double kOneMinute = 1.0 / 1440.0;
 
 } // namespace
 
-PassesModel::PassesModel(QObject* parent) : QAbstractTableModel(parent) {}
+PassesModel::PassesModel(const TimeScales& scales, QObject* parent)
+    : PlannedTableModel(
+          scales,
+          {QT_TRANSLATE_NOOP("PassesModel", "Name"), QT_TRANSLATE_NOOP("PassesModel", "Rise (UTC)"),
+           QT_TRANSLATE_NOOP("PassesModel", "Culmination (UTC)"),
+           QT_TRANSLATE_NOOP("PassesModel", "Max alt (deg)"),
+           QT_TRANSLATE_NOOP("PassesModel", "Set (UTC)"),
+           QT_TRANSLATE_NOOP("PassesModel", "Sunlit"), QT_TRANSLATE_NOOP("PassesModel", "Visible"),
+           QT_TRANSLATE_NOOP("PassesModel", "Mag")},
+          parent) {}
 
-int PassesModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(passes.size());
-}
-
-int PassesModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : ColumnCount;
-}
-
-QVariant PassesModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() < 0 || std::size_t(index.row()) >= passes.size())
-        return QVariant();
-    const PlannedPass& p = passes[std::size_t(index.row())];
-    switch (role) {
-    case Qt::DisplayRole:
-        switch (index.column()) {
-        case Name:
-            return p.name;
-        case Rise:
-            return p.rise;
-        case Culmination:
-            return p.culmination;
-        case MaxAltitude:
-            return cellNumber(p.pass.culmination.altitudeDeg, 1);
-        case Set:
-            return p.set;
-        case Sunlit:
-            return p.pass.sunlit ? tr("yes") : tr("no");
-        case Visible:
-            return p.pass.visible ? tr("yes") : tr("no");
-        case Magnitude:
-            return p.magnitude ? cellNumber(*p.magnitude, 1) : QString();
-        }
-        return QVariant();
-    case SortRole:
-        switch (index.column()) {
-        case Name:
-            return p.name;
-        case Rise:
-            return p.pass.startJd; // a pass under way has no rise and comes first
-        case Culmination:
-            return p.pass.culmination.jd;
-        case MaxAltitude:
-            return p.pass.culmination.altitudeDeg;
-        case Set:
-            return p.pass.endJd;
-        case Sunlit:
-            return int(p.pass.sunlit);
-        case Visible:
-            return int(p.pass.visible);
-        case Magnitude: // the unknown last
-            return p.magnitude ? *p.magnitude : 1e9;
-        }
-        return QVariant();
-    case Qt::TextAlignmentRole:
-        return index.column() == Name ? int(Qt::AlignLeft | Qt::AlignVCenter)
-                                      : int(Qt::AlignCenter);
-    case SatelliteRole:
-        return qulonglong(p.satellite);
-    case VisibleRole:
-        return p.pass.visible;
-    case MagnitudeRole:
+QVariant PassesModel::cell(std::size_t row, int column, int role) const {
+    const PlannedPass& p = passes[row];
+    const SatellitePass& s = p.pass;
+    if (role == VisibleRole)
+        return s.visible;
+    if (role == MagnitudeRole)
         return p.magnitude ? QVariant(*p.magnitude) : QVariant();
-    default:
+    if (role != Qt::DisplayRole && role != SortRole)
         return QVariant();
+    const bool sort = role == SortRole;
+    const auto time = [&](bool present, double jd) {
+        return present ? utcText(jd, CalendarFormat::Seconds) : QString();
+    };
+    switch (column) {
+    case Name:
+        return QString::fromStdString(p.name);
+    case Rise: // a pass under way has no rise and comes first
+        return sort ? QVariant(s.startJd) : QVariant(time(s.hasRise, s.rise.jd));
+    case Culmination:
+        return sort ? QVariant(s.culmination.jd) : QVariant(time(true, s.culmination.jd));
+    case MaxAltitude:
+        return sort ? QVariant(s.culmination.altitudeDeg)
+                    : QVariant(cellNumber(s.culmination.altitudeDeg, 1));
+    case Set:
+        return sort ? QVariant(s.endJd) : QVariant(time(s.hasSet, s.set.jd));
+    case Sunlit:
+        return sort ? QVariant(int(s.sunlit)) : QVariant(s.sunlit ? tr("yes") : tr("no"));
+    case Visible:
+        return sort ? QVariant(int(s.visible)) : QVariant(s.visible ? tr("yes") : tr("no"));
+    case Magnitude:
+        return magnitudeCell(p.magnitude, role);
     }
-}
-
-QVariant PassesModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-        return QVariant();
-    static const char* const titles[ColumnCount] = {
-        QT_TR_NOOP("Name"),          QT_TR_NOOP("Rise (UTC)"), QT_TR_NOOP("Culmination (UTC)"),
-        QT_TR_NOOP("Max alt (deg)"), QT_TR_NOOP("Set (UTC)"),  QT_TR_NOOP("Sunlit"),
-        QT_TR_NOOP("Visible"),       QT_TR_NOOP("Mag")};
-    if (section < 0 || section >= ColumnCount)
-        return QVariant();
-    return tr(titles[section]);
+    return QVariant();
 }
 
 void PassesModel::setPasses(std::vector<PlannedPass> newPasses) {

@@ -1,16 +1,14 @@
 #pragma once
 
 #include "app/numeric_sort_proxy_model.h"
+#include "app/planned_table_model.h"
 #include "planning/planned.h"
-
-#include <QAbstractTableModel>
-#include <QString>
 
 #include <optional>
 #include <vector>
 
 // The coming passes of the catalogue, one row per pass.
-class PassesModel : public QAbstractTableModel {
+class PassesModel : public PlannedTableModel {
     Q_OBJECT
 
 public:
@@ -25,20 +23,13 @@ public:
         Magnitude,
         ColumnCount
     };
-    enum Role {
-        SortRole = Qt::UserRole, // the raw value: text, Julian date, degrees or 0/1
-        SatelliteRole = Qt::UserRole + 1,
+    enum PassRole {
         VisibleRole = Qt::UserRole + 2,
         MagnitudeRole = Qt::UserRole + 3, // the magnitude, or an invalid QVariant
     };
 
-    explicit PassesModel(QObject* parent = nullptr);
-
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
+    // Times in UTC as the scales give them.
+    explicit PassesModel(const TimeScales& scales, QObject* parent = nullptr);
 
     void setPasses(std::vector<PlannedPass> passes);
     // Removes the passes that have set before the working date jd.
@@ -49,6 +40,11 @@ public:
     int nextPassOf(std::size_t satellite) const;
     // The row of the satellite's pass that culminates within a minute of jd, or -1.
     int passOf(std::size_t satellite, double culminationJd) const;
+
+protected:
+    std::size_t rows() const override { return passes.size(); }
+    std::size_t satelliteOf(std::size_t row) const override { return passes[row].satellite; }
+    QVariant cell(std::size_t row, int column, int role) const override;
 
 private:
     std::vector<PlannedPass> passes;

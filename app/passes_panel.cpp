@@ -57,7 +57,7 @@ PassesPanel::PassesPanel(const SkySession& session, QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::PassesPanel>()), session(session) {
     ui->setupUi(this);
     planner = new PassPlanner(session.timeScales(), this);
-    model = new PassesModel(this);
+    model = new PassesModel(session.timeScales(), this);
     proxy = new PassesProxyModel(this);
     proxy->setSourceModel(model);
     proxy->setDynamicSortFilter(true);
@@ -66,7 +66,7 @@ PassesPanel::PassesPanel(const SkySession& session, QWidget* parent)
 
     setUpTable(ui->passesTableView, PassesModel::Name);
 
-    transitsModel = new TransitsModel(this);
+    transitsModel = new TransitsModel(session.timeScales(), this);
     transitsProxy = new QSortFilterProxyModel(this);
     transitsProxy->setSourceModel(transitsModel);
     transitsProxy->setSortRole(TransitsModel::SortRole);
@@ -79,7 +79,6 @@ PassesPanel::PassesPanel(const SkySession& session, QWidget* parent)
     connect(&session, &SkySession::catalogueChanged, this, &PassesPanel::catalogueChanged);
     connect(&session, &SkySession::siteChanged, this, [this] {
         ui->skyPlot->setHorizon(this->session.horizon());
-        night.assign(found.size(), -1);
         replan();
     });
     ui->skyPlot->setHorizon(session.horizon());
@@ -167,7 +166,7 @@ void PassesPanel::setReminders(PassReminders* passReminders) {
 
 // The display name without its catalogue number, which the reminder keeps apart.
 PassReminder PassesPanel::reminderOf(const PlannedPass& p) const {
-    QString name = p.name;
+    QString name = QString::fromStdString(p.name);
     if (const int number = name.lastIndexOf(QLatin1String(" (")); number > 0)
         name.truncate(number);
     return {session.catalogue()[p.satellite].elements.satnum, p.pass.rise.jd, name.trimmed(),
@@ -210,7 +209,6 @@ void PassesPanel::catalogueChanged() {
     changingModel = true;
     model->setPasses({});
     found.clear();
-    night.clear();
     foundTransits.clear();
     transitsModel->setTransits({});
     forgetTransit();
@@ -281,7 +279,6 @@ void PassesPanel::showPlanned(const std::vector<PlannedPass>& passes,
                 rising.push_back(reminderOf(p));
         reminders->follow(rising);
     }
-    night.assign(found.size(), -1);
     showFound();
 }
 
@@ -289,20 +286,10 @@ void PassesPanel::showFound() {
     const bool tonightOnly = ui->tonightOnlyCheckBox->isChecked();
     std::vector<PlannedPass> current;
     current.reserve(found.size());
-    for (std::size_t k = 0; k < found.size(); ++k) {
-        const PlannedPass& p = found[k];
-        if (p.satellite >= session.catalogue().size() ||
-            (p.pass.hasSet && p.pass.endJd < session.instant()))
-            continue;
-        if (tonightOnly) {
-            // Asked only once the box is ticked: a week of passes holds thousands.
-            if (night[k] < 0)
-                night[k] = PassPlanner::isNightPass(p.pass, session.timeScales(), session.site());
-            if (!night[k])
-                continue;
-        }
-        current.push_back(p);
-    }
+    for (const PlannedPass& p : found)
+        if (p.satellite < session.catalogue().size() &&
+            !(p.pass.hasSet && p.pass.endJd < session.instant()) && (!tonightOnly || p.night))
+            current.push_back(p);
     changingModel = true;
     model->setPasses(std::move(current));
     changingModel = false;

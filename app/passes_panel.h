@@ -99,7 +99,6 @@ private:
     double chosenCulmination = 0.0; // NaN: the satellite's next pass
     bool changingModel = false;     // selection changes now come from the model, not the user
     std::vector<PlannedPass> found; // by the latest search
-    std::vector<char> night;        // parallel to found: -1 not yet known, 0 no, 1 yes
     TransitsModel* transitsModel = nullptr;
     QSortFilterProxyModel* transitsProxy = nullptr;
     std::vector<PlannedTransit> foundTransits; // by the latest search

@@ -1,16 +1,13 @@
 #pragma once
 
+#include "app/planned_table_model.h"
 #include "planning/planned.h"
 
-#include <QAbstractTableModel>
-#include <QString>
-
 #include <cstddef>
-#include <optional>
 #include <vector>
 
-// The coming crossings of the Sun and the Moon, one row per closest approach. Read-only.
-class TransitsModel : public QAbstractTableModel {
+// The coming crossings of the Sun and the Moon, one row per closest approach.
+class TransitsModel : public PlannedTableModel {
     Q_OBJECT
 
 public:
@@ -29,21 +26,17 @@ public:
         Magnitude,
         ColumnCount
     };
-    enum Role {
-        SortRole = Qt::UserRole, // the raw value: text, Julian date or number
-        SatelliteRole = Qt::UserRole + 1,
-    };
 
-    explicit TransitsModel(QObject* parent = nullptr);
-
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
+    // Times in UTC as the scales give them.
+    explicit TransitsModel(const TimeScales& scales, QObject* parent = nullptr);
 
     void setTransits(std::vector<PlannedTransit> transits);
     const PlannedTransit& transit(int row) const { return transits[std::size_t(row)]; }
+
+protected:
+    std::size_t rows() const override { return transits.size(); }
+    std::size_t satelliteOf(std::size_t row) const override { return transits[row].satellite; }
+    QVariant cell(std::size_t row, int column, int role) const override;
 
 private:
     std::vector<PlannedTransit> transits;

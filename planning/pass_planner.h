@@ -5,7 +5,6 @@
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
 #include "planning/magnitudes.h"
-#include "planning/passes.h"
 #include "planning/planned.h"
 
 #include <QFutureWatcher>
@@ -16,7 +15,8 @@
 #include <optional>
 #include <vector>
 
-// Searches the coming passes of a whole catalogue on a worker thread. Each search works on
+// Searches the coming passes of a whole catalogue (planCatalogue, with tracks, magnitudes, the
+// night passes and the transits) on a worker thread. Each search works on
 // copies of the catalogue and the time scales (propagation changes a set's working values, and
 // the time table's lookup cache is not shared between threads), so the window's tick never
 // waits for it. A new request abandons a search still running for older inputs.
@@ -37,12 +37,6 @@ public:
     // The passes over `days` from the working date jd, rising and setting at the horizon given.
     void plan(const Catalogue& catalogue, const Site& site, double jd,
               const HorizonMask& horizon = HorizonMask(), double days = kWindowDays);
-    // The pass starts after sunset and ends before sunrise: the Sun's centre stands below
-    // kNightSunAltitudeDeg at its first and last instants and every ten minutes in between.
-    static bool isNightPass(const SatellitePass& pass, const TimeScales& scales, const Site& site);
-    // Sunrise and sunset as almanacs give them: the upper limb on the horizon, refraction
-    // included.
-    static constexpr double kNightSunAltitudeDeg = -0.833;
     // Standard magnitudes for the next searches' estimates at culmination; none: no estimates.
     void setMagnitudes(std::shared_ptr<const StandardMagnitudes> magnitudes);
     // Drops the search under way and the one waiting: their results are never announced.
@@ -66,17 +60,12 @@ private:
         std::shared_ptr<const StandardMagnitudes> magnitudes;
     };
 
-    struct Result {
-        std::vector<PlannedPass> passes;
-        std::vector<PlannedTransit> transits;
-    };
-
     void start(Job job);
     void finished();
-    static Result run(Job job);
+    static CataloguePlan run(Job job);
 
     const TimeScales& scales;
-    QFutureWatcher<Result> watcher;
+    QFutureWatcher<CataloguePlan> watcher;
     std::shared_ptr<std::atomic<bool>> runningAbandoned;
     std::optional<Job> pending;
     std::shared_ptr<const StandardMagnitudes> magnitudes;

@@ -507,7 +507,8 @@ private slots:
             toggleReminder(passes, int(pass - shown.begin()));
             QCOMPARE(readPassReminders().size(), std::size_t(1));
             rising = readPassReminders()[0];
-            QVERIFY(pass->name.startsWith(rising.name + ' ') && !rising.name.endsWith(' '));
+            QVERIFY(QString::fromStdString(pass->name).startsWith(rising.name + ' ') &&
+                    !rising.name.endsWith(' '));
 
             // Run ahead to 3 minutes before the rise: it fires on the next tick, once.
             auto* reminders = window.findChild<PassReminders*>();
@@ -584,12 +585,7 @@ private slots:
         QVERIFY(panel && tabs && transits);
         const std::vector<PlannedPass> planned = panel->shownPasses();
         const PlannedPass& shown = planned[std::size_t(pass.row())];
-        PlannedTransit inside{shown.satellite,
-                              QStringLiteral("MOONLIT"),
-                              "2026-03-19 12:00:00.250",
-                              Transit{},
-                              {},
-                              -1.25};
+        PlannedTransit inside{shown.satellite, "MOONLIT", Transit{}, {}, -1.25};
         inside.transit.body = TransitBody::Moon;
         inside.transit.jd = (shown.pass.startJd + shown.pass.endJd) / 2;
         inside.transit.bodyAltitudeDeg = 40;
@@ -600,8 +596,6 @@ private slots:
         QCOMPARE(transits->model()->rowCount(), 1);
         QCOMPARE(transits->model()->columnCount(), int(TransitsModel::ColumnCount));
         QCOMPARE(transits->model()->index(0, TransitsModel::Body).data().toString(), "Moon");
-        QCOMPARE(transits->model()->index(0, TransitsModel::Time).data().toString(),
-                 "2026-03-19 12:00:00.250");
         QCOMPARE(transits->model()->index(0, TransitsModel::Magnitude).data().toString(), "-1.3");
         passes->selectionModel()->clear();
         tabs->setCurrentIndex(1);
@@ -743,13 +737,17 @@ private slots:
         const std::vector<Transit> expected =
             findCatalogueTransits(copy, scales, munich, PassWindow{from, from + 1.0, 0.0, nullptr});
         QCOMPARE(delivered.size(), expected.size());
+        TransitsModel table(scales);
+        table.setTransits(delivered);
         QStringList seen;
         for (std::size_t k = 0; k < expected.size(); ++k) {
             const PlannedTransit& t = delivered[k];
             QCOMPARE(t.transit.jd, expected[k].jd);
             QVERIFY(t.path.size() >= std::size_t(PassPlanner::kTransitPathPoints));
             QVERIFY(t.path.front().jd < t.transit.jd && t.transit.jd < t.path.back().jd);
-            seen << t.name.section(' ', 0, 0) + ' ' + transitBodyName(t.transit.body) << t.time;
+            seen << QString::fromStdString(t.name).section(' ', 0, 0) + ' ' +
+                        transitBodyName(t.transit.body)
+                 << table.index(int(k), TransitsModel::Time).data().toString();
         }
         QVERIFY2(seen.contains("STARLINK-5765 sun") && seen.contains("STARLINK-3393 moon") &&
                      seen.contains("2026-03-19 05:26:19.645"),
@@ -775,7 +773,7 @@ private slots:
         pass.startJd = scales.workingJdFromUtcCalendar(makeCalendar(2026, 3, 19, hour));
         pass.endJd = pass.startJd + minutes / 1440.0;
         const Site zurich{47.5 * kRadiansPerDegree, -8.5 * kRadiansPerDegree, 450};
-        QCOMPARE(PassPlanner::isNightPass(pass, scales, zurich), night);
+        QCOMPARE(isNightPass(pass, scales, zurich), night);
     }
 
     // The magnitude file gives the Mag column and the brighter-than filter; File > Export

@@ -8,6 +8,7 @@
 #include "planning/magnitudes.h"
 #include "planning/pass_export.h"
 #include "planning/passes.h"
+#include "planning/planned.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/options.h"
 
@@ -102,13 +103,13 @@ const char* yesNo(bool value) {
 }
 
 // The window's pass table.
-void printTable(const std::vector<ExportedPass>& passes, const TimeScales& scales,
+void printTable(const std::vector<PlannedPass>& passes, const TimeScales& scales,
                 bool withMagnitude) {
     const char* format = "%-32s  %-19s  %-19s  %13s  %-19s  %-6s  %-7s";
     std::printf(format, "Name", "Rise (UTC)", "Culmination (UTC)", "Max alt (deg)", "Set (UTC)",
                 "Sunlit", "Visible");
     std::puts(withMagnitude ? "  Mag" : "");
-    for (const ExportedPass& entry : passes) {
+    for (const PlannedPass& entry : passes) {
         const SatellitePass& p = entry.pass;
         std::printf(
             format, entry.name.c_str(), p.hasRise ? tableTime(scales, p.rise.jd).c_str() : "",
@@ -177,32 +178,21 @@ int runPasses(const CommandOptions& options) {
     if (!horizonPath.empty() && !readHorizon(horizonPath, horizon, error))
         return usageError("passes: " + error);
 
-    PassWindow window;
-    window.fromJd = from ? scales.workingJdFromUtcCalendar(*from) : scales.currentJd();
-    window.toJd = window.fromJd + hours / 24.0;
-    window.minAltitudeDeg = minAltitude;
-    window.horizon = &horizon;
-    const std::vector<CataloguePass> passes =
-        findCataloguePasses(catalogue, scales, site, window, 0, {}, unsigned(threads));
-
-    std::vector<ExportedPass> rows;
-    rows.reserve(passes.size());
-    for (const CataloguePass& entry : passes) {
-        CatalogueEntry& satellite = catalogue[entry.index];
-        ExportedPass row{int(satellite.elements.satnum),
-                         csv || ics ? satellite.nameLine : satellite.displayName, entry.pass,
-                         std::nullopt};
-        const auto known = magnitudes.find(row.catalogNumber);
-        if (known != magnitudes.end())
-            row.magnitude = passMagnitude(satellite, scales, site, entry.pass, known->second);
-        rows.push_back(std::move(row));
-    }
+    PlanRequest request;
+    request.window.fromJd = from ? scales.workingJdFromUtcCalendar(*from) : scales.currentJd();
+    request.window.toJd = request.window.fromJd + hours / 24.0;
+    request.window.minAltitudeDeg = minAltitude;
+    request.window.horizon = &horizon;
+    request.magnitudes = &magnitudes;
+    request.threads = unsigned(threads);
+    const std::vector<PlannedPass> passes = planCatalogue(catalogue, scales, site, request).passes;
+    const std::vector<ExportedPass> rows = exportedPasses(passes, catalogue);
     if (csv)
         std::fputs(passesCsv(rows, scales, withMagnitude).c_str(), stdout);
     else if (ics)
         std::fputs(passesICalendar(rows, scales, site, utc(scales, scales.currentJd())).c_str(),
                    stdout);
     else
-        printTable(rows, scales, withMagnitude);
+        printTable(passes, scales, withMagnitude);
     return finishOutput();
 }

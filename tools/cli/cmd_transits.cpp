@@ -6,6 +6,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/omm_reader.h"
 #include "planning/pass_export.h"
+#include "planning/planned.h"
 #include "planning/transits.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/options.h"
@@ -76,13 +77,14 @@ std::string isoTime(const TimeScales& scales, double jd) {
     return formatCalendar(scales.utcCalendarFromJd(jd + kHalfMillisecond), CalendarFormat::Iso);
 }
 
-void printCsv(const Catalogue& catalogue, const std::vector<Transit>& transits,
+void printCsv(const Catalogue& catalogue, const std::vector<PlannedTransit>& transits,
               const TimeScales& scales) {
     std::puts("catalog,name,body,time_utc,separation_arcsec,body_radius_arcsec,duration_s,"
               "satellite_altitude_deg,satellite_azimuth_deg,distance_km,centre_line_km,"
               "centre_line_azimuth_deg");
-    for (const Transit& t : transits) {
-        const CatalogueEntry& satellite = catalogue[t.index];
+    for (const PlannedTransit& planned : transits) {
+        const Transit& t = planned.transit;
+        const CatalogueEntry& satellite = catalogue[planned.satellite];
         std::printf("%d,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s\n", int(satellite.elements.satnum),
                     csvName(satellite.nameLine).c_str(), transitBodyName(t.body),
                     isoTime(scales, t.jd).c_str(), fixed(t.separationArcsec, 3).c_str(),
@@ -93,18 +95,19 @@ void printCsv(const Catalogue& catalogue, const std::vector<Transit>& transits,
     }
 }
 
-void printTable(const Catalogue& catalogue, const std::vector<Transit>& transits,
-                const TimeScales& scales) {
+void printTable(const std::vector<PlannedTransit>& transits, const TimeScales& scales) {
     const char* format = "%-32s  %-4s  %-24s  %9s  %9s  %8s  %7s  %7s  %9s  %9s  %7s\n";
     std::printf(format, "Name", "Body", "Closest (UTC)", "Sep (\")", "Radius (\")", "Dur (s)",
                 "Alt", "Az", "Dist (km)", "Line (km)", "Line az");
-    for (const Transit& t : transits)
-        std::printf(format, catalogue[t.index].displayName, transitBodyName(t.body),
+    for (const PlannedTransit& planned : transits) {
+        const Transit& t = planned.transit;
+        std::printf(format, planned.name.c_str(), transitBodyName(t.body),
                     isoTime(scales, t.jd).c_str(), fixed(t.separationArcsec, 1).c_str(),
                     fixed(t.bodyRadiusArcsec, 1).c_str(), fixed(t.durationS, 3).c_str(),
                     fixed(t.altitudeDeg, 1).c_str(), fixed(t.azimuthDeg, 1).c_str(),
                     fixed(t.distanceKm, 1).c_str(), fixed(t.centreLineKm, 2).c_str(),
                     fixed(t.centreLineAzimuthDeg, 0).c_str());
+    }
 }
 
 } // namespace
@@ -144,15 +147,16 @@ int runTransits(const CommandOptions& options) {
     HorizonMask horizon;
     if (!horizonPath.empty() && !readHorizon(horizonPath, horizon, error))
         return usageError("transits: " + error);
-    PassWindow window;
-    window.horizon = &horizon;
-    window.fromJd = from ? scales.workingJdFromUtcCalendar(*from) : scales.currentJd();
-    window.toJd = window.fromJd + hours / 24.0;
-    const std::vector<Transit> transits =
-        findCatalogueTransits(catalogue, scales, site, window, search);
+    PlanRequest request;
+    request.window.horizon = &horizon;
+    request.window.fromJd = from ? scales.workingJdFromUtcCalendar(*from) : scales.currentJd();
+    request.window.toJd = request.window.fromJd + hours / 24.0;
+    request.transits = search;
+    const std::vector<PlannedTransit> transits =
+        planCatalogue(catalogue, scales, site, request).transits;
     if (csv)
         printCsv(catalogue, transits, scales);
     else
-        printTable(catalogue, transits, scales);
+        printTable(transits, scales);
     return finishOutput();
 }
