@@ -105,10 +105,11 @@ std::string ommCsv(const std::vector<MeanElements>& sets) {
 }
 
 std::string ommXml(const std::vector<MeanElements>& sets) {
-    std::string document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-               "<ndm xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-               "xsi:noNamespaceSchemaLocation=\"https://sanaregistry.org/r/ndmxml_unqualified/"
-                           "ndmxml-2.0.0-master-2.0.xsd\">\n";
+    std::string document =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<ndm xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+        "xsi:noNamespaceSchemaLocation=\"https://sanaregistry.org/r/ndmxml_unqualified/"
+        "ndmxml-2.0.0-master-2.0.xsd\">\n";
     for (const MeanElements& e : sets) {
         const std::vector<Value> v = values(e);
         const auto element = [](const Value& value) {
@@ -149,7 +150,6 @@ std::string ommKvn(const std::vector<MeanElements>& sets) {
     }
     return document;
 }
-
 
 std::string csvText(const std::string& text) {
     const bool formula =

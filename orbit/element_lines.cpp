@@ -268,10 +268,9 @@ public:
         const bool published = mode_ == ElementLineStrictness::Published;
         const char sign = f.size() == 8 ? f[0] : 'x';
         const char expSign = f.size() == 8 ? f[6] : 'x';
-        const char expDigit = f.size() == 8 && mode_ == ElementLineStrictness::Historical &&
-                                      f[7] == ' '
-                                  ? '0'
-                                  : f.back();
+        const char expDigit =
+            f.size() == 8 && mode_ == ElementLineStrictness::Historical && f[7] == ' ' ? '0'
+                                                                                       : f.back();
         if ((sign != ' ' && sign != '+' && sign != '-') ||
             (expSign != '+' && expSign != '-' && (published || expSign != ' ')) ||
             !isDigit(expDigit) ||
@@ -326,9 +325,8 @@ std::optional<MeanElements> readElementLines(std::string_view line1, std::string
         const bool firmwareForm = c0 == ' ' || (c0 >= 'A' && c0 <= 'Z');
         l1.take(strictness == ElementLineStrictness::Firmware && !firmwareForm
                     ? std::nullopt
-                    : std::optional<char>(c0 == ' ' && strictness != ElementLineStrictness::Published
-                                              ? 'U'
-                                              : c0),
+                    : std::optional<char>(
+                          c0 == ' ' && strictness != ElementLineStrictness::Published ? 'U' : c0),
                 e.classificationType);
     }
     if (const auto designator = l1.columns(kDesignatorField, true)) {

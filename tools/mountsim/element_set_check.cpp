@@ -24,8 +24,7 @@ std::optional<UploadedElementSet> checkElementSet(const QByteArray& text) {
     if (!elements)
         return std::nullopt;
     // The lines without the trailing blanks the check passed over.
-    return UploadedElementSet{lines[0].toStdString(),
-                              std::string(*strictElementLine(view(lines[1]), '1')),
-                              std::string(*strictElementLine(view(lines[2]), '2')),
-                              std::move(*elements)};
+    return UploadedElementSet{
+        lines[0].toStdString(), std::string(*strictElementLine(view(lines[1]), '1')),
+        std::string(*strictElementLine(view(lines[2]), '2')), std::move(*elements)};
 }
