@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QTest>
 
-#include <cmath>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,14 +27,6 @@ QByteArray checked(QByteArray line) {
     if (line.size() == 69)
         line[68] = char('0' + elementLineCheckDigit(line.toStdString()));
     return line;
-}
-
-ElementSet initialised(const QByteArray& line1, const QByteArray& line2) {
-    ElementSet set;
-    initElementSet(*readElementLines(line1.toStdString(), line2.toStdString(), "",
-                                     ElementLineStrictness::Historical),
-                   'a', 1, set);
-    return set;
 }
 
 // A value of the lines as one strictness reads them, "-" when it refuses them.
@@ -112,7 +103,6 @@ private slots:
         row("a field against the one before", "2@17:0", "ecco", "0.1859667 - 0.1859667");
         row("exponent in a decimal", "2@53:1.08241e+1 ", "revPerDay", "10.8241 - 10.8241");
         row("mean motion zero", "2@53: 0.00000000", "revPerDay", "- 0 0");
-        row("n: column 53 blank", "2@53: 1.00270000", "revPerDay", "1.0027 1.0027 1.0027");
         row("epoch year 56 is 2056", "1@19:56001.00000000", "jd", "2471998.5 2471998.5 2471998.5");
         row("epoch year 57 is 1957", "1@19:57001.00000000", "jd", "2435839.5 2435839.5 2435839.5");
         row("2000 day 60 is Feb 29", "1@19:00060.00000000", "jd", "2451603.5 2451603.5 2451603.5");
@@ -303,7 +293,7 @@ private slots:
 
     // Every set of a real catalogue becomes mean elements, their values become the text an
     // orbit mean-elements message holds, and the two lines written back from that are the lines
-    // read, check digits included. The model starts from the values alike.
+    // read, check digits included.
     void meanElementsRoundTrip() {
         QFile file(ORBITRAK_TEST_DATA "/catalogue/active-2026-03.txt");
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -325,14 +315,6 @@ private slots:
             QVERIFY(written);
             QCOMPARE(QByteArray::fromStdString(written->line1), QByteArray::fromStdString(l1));
             QCOMPARE(QByteArray::fromStdString(written->line2), QByteArray::fromStdString(l2));
-            if (g % 300 == 0) {
-                ElementSet fromLines = initialised(lines[g + 1], lines[g + 2]), fromOmm;
-                initElementSet(*e, 'a', 1, fromOmm);
-                QCOMPARE(fromOmm.satnum, fromLines.satnum);
-                QVERIFY(std::fabs(fromOmm.jdsatepoch - fromLines.jdsatepoch) < 1e-9);
-                QVERIFY(std::fabs(fromOmm.no - fromLines.no) <= 1e-15 * fromLines.no);
-                QVERIFY(std::fabs(fromOmm.bstar - fromLines.bstar) <= 1e-15);
-            }
         }
         QCOMPARE(sets, 14710);
     }
