@@ -1,11 +1,11 @@
 // Batch propagation speed on the real catalogue; each benchmark's label names the dispatch path
 // taken (AVX3 = AVX-512, AVX2, SSE4, SCALAR = plain code; "scalar" in a build without SIMD).
 #include "bench/bench_data.h"
+#include "orbit/element_lines.h"
 #include "orbit/sgp4.h"
 #include "orbit/sgp4_batch.h"
 #include "orbit/tle.h"
 
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -16,12 +16,10 @@ constexpr int kMinutes = 1440;
 std::vector<ElementSet> catalogueSets(bool all = false) {
     std::vector<ElementSet> sets;
     for (const TleText& text : benchCatalogue()) {
-        char line1[256], line2[256];
-        std::memcpy(line1, text.line1, sizeof line1);
-        std::memcpy(line2, text.line2, sizeof line2);
         ElementSet set;
-        double start, stop, step;
-        parseTle(line1, line2, 'c', 'm', 'a', 1, start, stop, step, set);
+        initElementSet(
+            *readElementLines(text.line1, text.line2, "", ElementLineStrictness::Historical), 'a',
+            1, set);
         if (all || set.method == 'n')
             sets.push_back(set);
     }

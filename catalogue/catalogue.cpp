@@ -10,12 +10,12 @@ const char* const kCatalogueFileName = "satell.txt";
 
 namespace {
 
-// Lines reach the parser in buffers of this size, line end included, as they always have.
+// Lines are kept and read at most this long, line end included, as they always have been.
 constexpr std::size_t kLineBufferSize = 256;
 
-// A line of the text as the parser takes it: at most kLineBufferSize - 1 characters, with a
-// line feed when the text had a line end after it.
-std::string parserLine(std::string_view line, std::string_view text) {
+// A line of the text as the catalogue keeps and reads it: at most kLineBufferSize - 1 characters,
+// with a line feed when the text had a line end after it.
+std::string keptLine(std::string_view line, std::string_view text) {
     const bool ended = line.data() + line.size() < text.data() + text.size();
     std::string out(line.substr(0, kLineBufferSize - 2));
     if (ended)
@@ -39,14 +39,11 @@ void readCatalogueText(std::string_view text, std::size_t maxSets, Catalogue& ca
         if (maxSets != 0 && satellites.size() >= maxSets)
             continue; // only counted
         CatalogueEntry entry;
-        entry.nameLine = set.hasNameLine ? parserLine(set.name, text)
-                                         : elementSetNameFromLine1(set.line1) + '\n';
-        entry.line1 = parserLine(set.line1, text);
-        entry.line2 = parserLine(set.line2, text);
-        // The parser fixes up its own copies; the entry keeps the lines as read.
-        std::string line1 = entry.line1;
-        std::string line2 = entry.line2;
-        fillCatalogueEntry(entry, entry.nameLine.c_str(), line1.data(), line2.data());
+        entry.nameLine =
+            set.hasNameLine ? keptLine(set.name, text) : elementSetNameFromLine1(set.line1) + '\n';
+        entry.line1 = keptLine(set.line1, text);
+        entry.line2 = keptLine(set.line2, text);
+        fillCatalogueEntry(entry, entry.nameLine, entry.line1, entry.line2);
         satellites.push_back(std::move(entry));
     }
 }

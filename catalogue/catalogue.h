@@ -33,8 +33,9 @@ struct Catalogue {
 
 // Replaces the catalogue by the sets of a TLE text, as groupElementLines (orbit/element_lines.h)
 // finds them, at most maxSets of them (0: no limit), and counts them all; the lines of a set go
-// to the parser as they stand, whatever they hold. A set without a name line is named by its
-// line 1 (elementSetNameFromLine1). Element lines out of place count as skipped sets.
+// to readElementLines as they stand (ElementLineStrictness::Historical), whatever they hold. A set
+// without a name line is named by its line 1 (elementSetNameFromLine1). Element lines out of place
+// count as skipped sets.
 void readCatalogueText(std::string_view text, std::size_t maxSets, Catalogue& catalogue);
 
 // readCatalogueText for a file's text. Returns 1 when the file is not read (see

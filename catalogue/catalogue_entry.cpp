@@ -15,41 +15,48 @@ constexpr int kWgs72 = 1;
 constexpr double kFarthestSatelliteKm = 1.5e6;
 constexpr std::size_t kNameField = 24;
 
-bool blankAt(const char* line, std::size_t length, std::size_t column) {
-    return column <= length && line[column - 1] == ' ';
+bool blankAt(std::string_view line, std::size_t column) {
+    return column <= line.size() && line[column - 1] == ' ';
 }
 
 // A name line that carries further columns after a 14-character name.
-bool hasShortNameLayout(const char* nameLine) {
-    const std::size_t length = std::strlen(nameLine);
-    if (length < 37)
+bool hasShortNameLayout(std::string_view nameLine) {
+    if (nameLine.size() < 37)
         return false;
     const char marker = nameLine[36];
-    return blankAt(nameLine, length, 15) && blankAt(nameLine, length, 16) &&
-           blankAt(nameLine, length, 21) && blankAt(nameLine, length, 26) &&
-           blankAt(nameLine, length, 36) && (marker == 'd' || marker == 'v');
+    return blankAt(nameLine, 15) && blankAt(nameLine, 16) && blankAt(nameLine, 21) &&
+           blankAt(nameLine, 26) && blankAt(nameLine, 36) && (marker == 'd' || marker == 'v');
 }
 
-void buildDisplayName(char (&name)[64], const char* nameLine, const char* line1) {
+void buildDisplayName(char (&name)[64], std::string_view nameLine, std::string_view line1) {
     std::memset(name, 0, sizeof name);
+    // The name ends at a NUL, as it always has.
+    nameLine = nameLine.substr(0, std::min(nameLine.find('\0'), nameLine.size()));
+    line1 = line1.substr(0, std::min(line1.find('\0'), line1.size()));
     const std::size_t width = hasShortNameLayout(nameLine) ? 14 : kNameField;
-    for (std::size_t i = 0; i < width && nameLine[i] != '\0'; ++i)
+    for (std::size_t i = 0; i < width && i < nameLine.size(); ++i)
         name[i] = nameLine[i];
     std::size_t end = 0;
     while (end < kNameField && name[end] != '\0' && name[end] != '\r' && name[end] != '\n')
         ++end;
     std::memset(name + end, ' ', kNameField - end);
     // The catalogue-number field, columns 3 to 7 of line 1, as it stands in the file.
-    const char* number = std::strlen(line1) >= 2 ? line1 + 2 : "";
-    std::snprintf(name + kNameField, sizeof name - kNameField, " (%5.5s)", number);
+    const std::string number(line1.size() >= 2 ? line1.substr(2, 5) : std::string_view());
+    std::snprintf(name + kNameField, sizeof name - kNameField, " (%5.5s)", number.c_str());
 }
 
 } // namespace
 
-void fillCatalogueEntry(CatalogueEntry& entry, const char* nameLine, char* line1, char* line2) {
-    double start = 0.0, stop = 0.0, step = 0.0;
-    parseTle(line1, line2, 'c', 'm', 'a', kWgs72, start, stop, step, entry.elements);
+void fillCatalogueEntry(CatalogueEntry& entry, std::string_view nameLine, std::string_view line1,
+                        const MeanElements& elements) {
+    initElementSet(elements, 'a', kWgs72, entry.elements);
     buildDisplayName(entry.displayName, nameLine, line1);
+}
+
+void fillCatalogueEntry(CatalogueEntry& entry, std::string_view nameLine, std::string_view line1,
+                        std::string_view line2) {
+    fillCatalogueEntry(entry, nameLine, line1,
+                       *readElementLines(line1, line2, "", ElementLineStrictness::Historical));
 }
 
 void fillCatalogueEntry(CatalogueEntry& entry, const MeanElements& elements) {

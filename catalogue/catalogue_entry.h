@@ -5,6 +5,7 @@
 #include "orbit/mean_elements.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One catalogue entry: the initialised element set, the name the table shows, the position of
@@ -19,8 +20,15 @@ struct CatalogueEntry {
     std::string line2;
 };
 
-// Parses and initialises the element lines (modified in place) and builds the display name.
-void fillCatalogueEntry(CatalogueEntry& entry, const char* nameLine, char* line1, char* line2);
+// Initialises the set from the values read from its element lines and builds the display name
+// from the name line and line 1's catalogue columns as they stand. The lines stay as they are.
+void fillCatalogueEntry(CatalogueEntry& entry, std::string_view nameLine, std::string_view line1,
+                        const MeanElements& elements);
+
+// The same for the lines as satell.txt has always been read (ElementLineStrictness::Historical
+// in orbit/element_lines.h): any two lines make a set.
+void fillCatalogueEntry(CatalogueEntry& entry, std::string_view nameLine, std::string_view line1,
+                        std::string_view line2);
 
 // Initialises the set from mean elements as read (initElementSet) and builds the display
 // name, the number of up to nine digits in brackets after the name. The lines are the set

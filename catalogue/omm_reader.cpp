@@ -159,7 +159,7 @@ void readJson(const QByteArray& text, MeanElementsRead& read) {
 // One line of RFC 4180 fields: separated by commas, a field in double quotes may hold commas
 // and doubled quotes. Empty when a quote is left open or stray text follows a closing one. A
 // quoted field's apostrophe before = + - or @ is taken off: it only keeps a spreadsheet program
-// from reading the text as a formula (csvText, planning/pass_export.h).
+// from reading the text as a formula (csvText, catalogue/omm_writer.h).
 std::optional<std::vector<std::string>> csvFields(const QByteArray& line) {
     std::vector<std::string> fields(1);
     int i = 0;

@@ -100,30 +100,6 @@ std::optional<std::string_view> strictElementLine(std::string_view line, char li
 
 namespace {
 
-std::string_view trimmedField(std::string_view line, ElementLineField field) {
-    std::string_view text = elementLineField(line, field);
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    return text;
-}
-
-// A sign (blank, '+' or '-'), five digits after an implied point, the exponent's sign and digit.
-std::optional<double> readImpliedPoint(std::string_view field) {
-    const char sign = field[0];
-    const char expSign = field[6];
-    if ((sign != ' ' && sign != '+' && sign != '-') || (expSign != '+' && expSign != '-') ||
-        !isDigit(field[7]))
-        return std::nullopt;
-    for (std::size_t i = 1; i < 6; ++i)
-        if (!isDigit(field[i]))
-            return std::nullopt;
-    std::string text = sign == '-' ? "-0." : "0.";
-    text.append(field.substr(1, 5)).append(1, 'e').append(field.substr(6, 2));
-    return readDecimal(text);
-}
-
 // The same form from a value; empty when its exponent needs more than one digit.
 std::optional<std::string> impliedPointText(double value) {
     char digits[32];
@@ -190,55 +166,218 @@ void appendCheckDigit(std::string& line) {
 
 } // namespace
 
+namespace {
+
+bool digitsOrBlanks(std::string_view text) {
+    return text.find_first_not_of("0123456789 ") == std::string_view::npos;
+}
+
+// The digits of a text with its blanks as zeros.
+std::string blanksAsZeros(std::string_view text) {
+    std::string digits(text);
+    std::replace(digits.begin(), digits.end(), ' ', '0');
+    return digits;
+}
+
+// Leading blanks, an optional sign, then digits with at most one decimal point, at least one
+// digit: the numbers the firmware takes. ".00012345" is one; "1.2.3", "1 2" and "1e-5" are not.
+bool firmwareDecimal(std::string_view text) {
+    text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
+    if (!text.empty() && (text[0] == '+' || text[0] == '-'))
+        text.remove_prefix(1);
+    const std::size_t point = text.find('.');
+    const std::string_view digits = point == text.npos ? text : text.substr(0, point);
+    const std::string_view fraction = point == text.npos ? "" : text.substr(point + 1);
+    return digits.size() + fraction.size() > 0 &&
+           digits.find_first_not_of("0123456789") == text.npos &&
+           fraction.find_first_not_of("0123456789") == text.npos;
+}
+
+// One element line read field by field in column order, as the strictness asks. A field that
+// does not read ends the reading: Historical keeps what was read, the others refuse the lines.
+class LineReader {
+public:
+    LineReader(std::string_view line, ElementLineStrictness strictness)
+        : line_(line), mode_(strictness) {
+        line_ = line_.substr(0, std::min(line_.find('\0'), line_.size()));
+        while (!line_.empty() && (line_.back() == '\n' || line_.back() == '\r'))
+            line_.remove_suffix(1);
+    }
+
+    bool refused() const { return done_ && mode_ != ElementLineStrictness::Historical; }
+
+    // The field's columns as far as the line reaches (whole ones for the other modes, whose
+    // lines are whole); empty once done or when the line does not reach the field. The
+    // firmware wants a blank before a field that is separated.
+    std::optional<std::string_view> columns(ElementLineField field, bool separated = false) {
+        if (done_ || line_.size() <= field.offset() ||
+            (separated && mode_ == ElementLineStrictness::Firmware &&
+             line_[field.offset() - 1] != ' '))
+            return fail<std::string_view>();
+        return line_.substr(field.offset(), field.width());
+    }
+
+    template <typename T> void take(const std::optional<T>& value, T& out) {
+        if (value)
+            out = *value;
+        else
+            done_ = true;
+    }
+
+    void decimal(ElementLineField field, bool separated, double& out) {
+        const auto text = columns(field, separated);
+        if (text && mode_ == ElementLineStrictness::Firmware && !firmwareDecimal(*text))
+            return take(fail<double>(), out);
+        take(text ? readDecimal(*text) : std::nullopt, out);
+    }
+
+    // A counter: digits; blanks among them as zeros except for Published.
+    void counter(ElementLineField field, bool separated, long& out) {
+        const auto text = columns(field, separated);
+        if (!text)
+            return;
+        if (mode_ == ElementLineStrictness::Published) {
+            const std::optional<long long> value = readInteger(*text);
+            return take(value ? std::optional<long>(long(*value)) : std::nullopt, out);
+        }
+        if (!digitsOrBlanks(*text))
+            return take(fail<long>(), out);
+        take(std::optional<long>(std::atol(blanksAsZeros(*text).c_str())), out);
+    }
+
+    // Five columns: decodeCatalogueNumber's forms; for the others also digits with blanks
+    // among them, and for Historical what a line that ends inside the field holds of it.
+    void catalogueNumber(long& out) {
+        const auto text = columns(kCatalogueNumberField);
+        if (!text)
+            return;
+        std::optional<long> number = decodeCatalogueNumber(*text);
+        if (!number && mode_ != ElementLineStrictness::Published && digitsOrBlanks(*text) &&
+            !text->empty() && isDigit(text->back()))
+            number = std::atol(blanksAsZeros(*text).c_str());
+        take(number, out);
+    }
+
+    // A sign (blank, '+' or '-'), five digits after an implied point, the exponent's sign and
+    // digit.
+    void impliedPoint(ElementLineField field, double& out) {
+        const auto text = columns(field, true);
+        if (!text)
+            return;
+        const std::string_view f = *text;
+        const bool published = mode_ == ElementLineStrictness::Published;
+        const char sign = f.size() == 8 ? f[0] : 'x';
+        const char expSign = f.size() == 8 ? f[6] : 'x';
+        const char expDigit =
+            f.size() == 8 && mode_ == ElementLineStrictness::Historical && f[7] == ' ' ? '0'
+                                                                                       : f.back();
+        if ((sign != ' ' && sign != '+' && sign != '-') ||
+            (expSign != '+' && expSign != '-' && (published || expSign != ' ')) ||
+            !isDigit(expDigit) ||
+            !(published ? f.substr(1, 5).find_first_not_of("0123456789") == f.npos
+                        : digitsOrBlanks(f.substr(1, 5))))
+            return take(fail<double>(), out);
+        const std::string mantissa = (sign == '-' ? "-0." : "0.") + blanksAsZeros(f.substr(1, 5));
+        const int exponent = (expSign == '-' ? -1 : 1) * (expDigit - '0');
+        if (published)
+            return take(readDecimal(mantissa + 'e' + std::to_string(exponent)), out);
+        take(std::optional<double>(*readDecimal(mantissa) * std::pow(10.0, exponent)), out);
+    }
+
+private:
+    template <typename T> std::optional<T> fail() {
+        done_ = true;
+        return std::nullopt;
+    }
+
+    std::string_view line_;
+    ElementLineStrictness mode_;
+    bool done_ = false;
+};
+
+} // namespace
+
 std::optional<MeanElements> readElementLines(std::string_view line1, std::string_view line2,
-                                             std::string_view name) {
-    if (!strictElementLine(line1, '1') || !strictElementLine(line2, '2'))
-        return std::nullopt;
-    const std::optional<long> number =
-        decodeCatalogueNumber(elementLineField(line1, kCatalogueNumberField));
-    if (!number || decodeCatalogueNumber(elementLineField(line2, kCatalogueNumberField)) != number)
-        return std::nullopt;
-    const std::string_view year = elementLineField(line1, kEpochYearField);
-    const std::string_view eccentricity = elementLineField(line2, kEccentricityField);
-    const char ephemeris = line1[kEphemerisTypeField.offset()];
-    if (!isDigit(year[0]) || !isDigit(year[1]) || !isDigit(ephemeris) ||
-        eccentricity.find_first_not_of("0123456789") != std::string_view::npos)
-        return std::nullopt;
-    const auto day = readDecimal(trimmedField(line1, kEpochDayField));
-    const auto ndot = readDecimal(trimmedField(line1, kMeanMotionDotField));
-    const auto nddot = readImpliedPoint(elementLineField(line1, kMeanMotionDotDotField));
-    const auto bstar = readImpliedPoint(elementLineField(line1, kBstarField));
-    const auto elementNumber = readInteger(trimmedField(line1, kElementNumberField));
-    const auto inclination = readDecimal(trimmedField(line2, kInclinationField));
-    const auto node = readDecimal(trimmedField(line2, kNodeField));
-    const auto perigee = readDecimal(trimmedField(line2, kPerigeeField));
-    const auto anomaly = readDecimal(trimmedField(line2, kMeanAnomalyField));
-    const auto motion = readDecimal(trimmedField(line2, kMeanMotionField));
-    const auto revolution = readInteger(trimmedField(line2, kRevolutionField));
-    const auto ecc = readDecimal("0." + std::string(eccentricity));
-    if (!day || !ndot || !nddot || !bstar || !elementNumber || !inclination || !node || !perigee ||
-        !anomaly || !motion || !revolution || !ecc)
-        return std::nullopt;
+                                             std::string_view name,
+                                             ElementLineStrictness strictness) {
+    const bool historical = strictness == ElementLineStrictness::Historical;
+    if (!historical) {
+        const std::optional<std::string_view> whole1 = strictElementLine(line1, '1');
+        const std::optional<std::string_view> whole2 = strictElementLine(line2, '2');
+        if (!whole1 || !whole2)
+            return std::nullopt;
+        line1 = *whole1;
+        line2 = *whole2;
+        if (strictness == ElementLineStrictness::Firmware &&
+            elementLineField(line1, kCatalogueNumberField) !=
+                elementLineField(line2, kCatalogueNumberField))
+            return std::nullopt;
+    }
     MeanElements e;
     e.objectName = std::string(name);
-    e.objectId = objectIdText(trimmedField(line1, kDesignatorField));
-    e.epochYear = yearFromTwoDigits((year[0] - '0') * 10 + (year[1] - '0'));
-    e.epochDay = *day;
-    e.meanMotion = *motion;
-    e.eccentricity = *ecc;
-    e.inclination = *inclination;
-    e.raOfAscNode = *node;
-    e.argOfPericenter = *perigee;
-    e.meanAnomaly = *anomaly;
-    e.ephemerisType = ephemeris - '0';
-    e.classificationType = line1[kClassificationField.offset()];
-    e.noradCatId = *number;
-    e.elementSetNo = long(*elementNumber);
-    e.revAtEpoch = long(*revolution);
-    e.bstar = *bstar;
-    e.meanMotionDot = *ndot;
-    e.meanMotionDdot = *nddot;
-    if (!meanElementsInRange(e))
+    e.epochDay = 0.0;
+    e.classificationType = 0;
+
+    LineReader l1(line1, strictness);
+    l1.catalogueNumber(e.noradCatId);
+    if (const auto c = l1.columns(kClassificationField)) {
+        const char c0 = (*c)[0];
+        const bool firmwareForm = c0 == ' ' || (c0 >= 'A' && c0 <= 'Z');
+        l1.take(strictness == ElementLineStrictness::Firmware && !firmwareForm
+                    ? std::nullopt
+                    : std::optional<char>(
+                          c0 == ' ' && strictness != ElementLineStrictness::Published ? 'U' : c0),
+                e.classificationType);
+    }
+    if (const auto designator = l1.columns(kDesignatorField, true)) {
+        std::string_view text = *designator;
+        text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
+        while (!text.empty() && text.back() == ' ')
+            text.remove_suffix(1);
+        e.objectId = objectIdText(text);
+    }
+    if (const auto year = l1.columns(kEpochYearField, true)) {
+        const std::string_view y = *year;
+        std::optional<int> twoDigits;
+        if (y.size() == 2 && isDigit(y[0]) && isDigit(y[1]))
+            twoDigits = (y[0] - '0') * 10 + (y[1] - '0');
+        else if (historical)
+            if (const std::optional<long long> read = readInteger(y))
+                twoDigits = int(*read);
+        l1.take(twoDigits ? std::optional<int>(yearFromTwoDigits(*twoDigits)) : std::nullopt,
+                e.epochYear);
+    }
+    l1.decimal(kEpochDayField, false, e.epochDay);
+    l1.decimal(kMeanMotionDotField, true, e.meanMotionDot);
+    l1.impliedPoint(kMeanMotionDotDotField, e.meanMotionDdot);
+    l1.impliedPoint(kBstarField, e.bstar);
+    long ephemeris = 0;
+    l1.counter(kEphemerisTypeField, true, ephemeris);
+    e.ephemerisType = int(ephemeris);
+    l1.counter(kElementNumberField, true, e.elementSetNo);
+
+    LineReader l2(line2, strictness);
+    long number = e.noradCatId;
+    l2.catalogueNumber(number);
+    l2.decimal(kInclinationField, true, e.inclination);
+    l2.decimal(kNodeField, true, e.raOfAscNode);
+    if (const auto ecc = l2.columns(kEccentricityField, true)) {
+        const bool form = strictness == ElementLineStrictness::Published
+                              ? ecc->find_first_not_of("0123456789") == ecc->npos
+                              : digitsOrBlanks(*ecc);
+        l2.take(form ? readDecimal("0." + blanksAsZeros(*ecc)) : std::nullopt, e.eccentricity);
+    }
+    l2.decimal(kPerigeeField, true, e.argOfPericenter);
+    l2.decimal(kMeanAnomalyField, true, e.meanAnomaly);
+    l2.decimal(kMeanMotionField, true, e.meanMotion);
+    l2.counter(kRevolutionField, false, e.revAtEpoch);
+
+    if (historical) {
+        e.noradCatId = number;
+        return e;
+    }
+    if (l1.refused() || l2.refused() || number != e.noradCatId ||
+        (strictness == ElementLineStrictness::Published && !meanElementsInRange(e)))
         return std::nullopt;
     return e;
 }

@@ -121,12 +121,34 @@ struct ElementLines {
 std::optional<ElementLines> shiftElementEpoch(std::string_view line1, std::string_view line2,
                                               double seconds);
 
-// The values of two strict element lines (see strictElementLine) of one catalogue number, with
-// the name given; empty when a field does not read or a value is out of range
-// (meanElementsInRange). The international designator "98067A" becomes the OBJECT_ID
-// "1998-067A".
-std::optional<MeanElements> readElementLines(std::string_view line1, std::string_view line2,
-                                             std::string_view name);
+// How strictly readElementLines takes two element lines: one reader, three degrees of tolerance.
+enum class ElementLineStrictness {
+    // Published sets, as the update and orbitrak-cli convert take them: two whole lines
+    // (strictElementLine) of one catalogue number, every field in its form (digits where digits
+    // belong), every value in range (meanElementsInRange). The two derivative terms are the
+    // decimals their columns write ("-11606-4" is -0.11606e-4 rounded once).
+    Published,
+    // The mount's firmware, as the stand-in checks an upload: two whole lines whose catalogue
+    // columns are alike, a blank before each field, blanks allowed among the digits of the
+    // counters, the eccentricity and the mantissas (read as zeros), a blank exponent sign read
+    // as '+', a blank or capital classification. Values are not range-checked.
+    Firmware,
+    // satell.txt as it has always been read: nothing is refused. A line ends at its line end;
+    // its line number is not looked at. Fields are read in column order, blanks among the
+    // digits of the eccentricity, the mantissas and the counters as zeros, a blank
+    // classification as 'U', up to the first field the line does not reach or that does not
+    // read; that one and the ones after it stay zero (epoch day 0 of 2000). Line 2's catalogue
+    // number is kept where it reads, else line 1's.
+    Historical,
+};
+
+// The values of two element lines as the strictness reads them, with the name given; empty
+// when it refuses them (never for Historical). The international designator "98067A" becomes
+// the OBJECT_ID "1998-067A". Except for Published, a derivative term is its mantissa times its
+// power of ten, as the model has always been given them from these lines.
+std::optional<MeanElements>
+readElementLines(std::string_view line1, std::string_view line2, std::string_view name,
+                 ElementLineStrictness strictness = ElementLineStrictness::Published);
 
 // The two lines of a set, each value rounded to its column as published element sets are:
 // the epoch day and the first derivative to 8 decimals, the second derivative and BSTAR as a

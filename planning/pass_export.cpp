@@ -166,20 +166,6 @@ std::string passesICalendar(const std::vector<ExportedPass>& passes, const TimeS
     return out;
 }
 
-std::string csvText(const std::string& text) {
-    const bool formula =
-        !text.empty() && std::string_view("=+-@").find(text[0]) != std::string_view::npos;
-    if (!formula && text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = formula ? "\"'" : "\"";
-    for (char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}
-
 std::string csvName(const std::string& text) {
     return csvText(trimmed(text));
 }

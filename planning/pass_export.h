@@ -6,6 +6,7 @@
 
 #include "astro/calendar.h"
 #include "astro/site.h"
+#include "catalogue/omm_writer.h"
 #include "planning/passes.h"
 
 #include <optional>
@@ -21,12 +22,7 @@ struct ExportedPass {
     std::optional<double> magnitude; // at culmination, where known
 };
 
-// A text cell of CSV: quoted when it holds a separator, a quote or a line end. One that starts
-// with = + - or @ is quoted with an apostrophe before it ("'=A1"), so that a spreadsheet program
-// shows it as text instead of running it as a formula; the OMM CSV reader takes the apostrophe
-// off again. Only for text: a number such as -0.5 goes as it is.
-std::string csvText(const std::string& text);
-// A name as CSV shows it: csvText without surrounding blanks.
+// A name as CSV shows it: csvText (catalogue/omm_writer.h) without surrounding blanks.
 std::string csvName(const std::string& text);
 
 // The header line and one line per pass, '\n' ends. withMagnitude appends a magnitude column

@@ -82,8 +82,8 @@ inline ThreeLines movedSet(const ThreeLines& set, double utcJd, double turnDeg =
     moved.satellite.nameLine = moved.name.toStdString();
     moved.satellite.line1 = moved.line1.toStdString();
     moved.satellite.line2 = moved.line2.toStdString();
-    std::string line1 = moved.satellite.line1, line2 = moved.satellite.line2;
-    fillCatalogueEntry(moved.satellite, moved.satellite.nameLine.c_str(), &line1[0], &line2[0]);
+    fillCatalogueEntry(moved.satellite, moved.satellite.nameLine, moved.satellite.line1,
+                       moved.satellite.line2);
     return moved;
 }
 

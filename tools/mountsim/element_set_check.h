@@ -1,5 +1,7 @@
 #pragma once
 
+#include "orbit/element_lines.h"
+
 #include <QByteArray>
 
 #include <optional>
@@ -10,11 +12,10 @@ struct UploadedElementSet {
     std::string nameLine;
     std::string line1;
     std::string line2;
+    MeanElements elements; // as the firmware reads the lines
 };
 
 // Checks an uploaded element set as a mount would before taking it: a name line and two
 // element lines, parted by line feeds (a final line feed and carriage returns before them are
-// allowed). Each element line is printable ASCII of 69 columns (trailing blanks aside), starts
-// with its line number and a blank, ends with its check digit, and has every field in its
-// columns in the form that field takes; both lines carry the same catalogue number.
+// allowed), the element lines as the firmware reads them (ElementLineStrictness::Firmware).
 std::optional<UploadedElementSet> checkElementSet(const QByteArray& text);

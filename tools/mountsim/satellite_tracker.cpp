@@ -32,16 +32,11 @@ QByteArray SatelliteTracker::load(const QByteArray& escapedText) {
     // Checked first: an Alpha-5 set is refused only when it is a good one.
     if (!checked || (refuseAlpha5 && checked->line1[2] >= 'A' && checked->line1[2] <= 'Z'))
         return "E";
-    // The orbit code fixes up the columns in place.
-    std::vector<char> line1(checked->line1.begin(), checked->line1.end());
-    std::vector<char> line2(checked->line2.begin(), checked->line2.end());
-    line1.push_back('\0');
-    line2.push_back('\0');
     CatalogueEntry entry;
     entry.nameLine = checked->nameLine;
     entry.line1 = checked->line1;
     entry.line2 = checked->line2;
-    fillCatalogueEntry(entry, checked->nameLine.c_str(), line1.data(), line2.data());
+    fillCatalogueEntry(entry, entry.nameLine, entry.line1, checked->elements);
     satellite = entry;
     pass.reset();
     slewKind = Slew::None;
