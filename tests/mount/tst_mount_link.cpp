@@ -1,6 +1,7 @@
 // The mount link, and the transit chain and status poll over it, byte by byte against a mount
 // that the test plays over loopback TCP.
 #include "astro/time_scales.h"
+#include "catalogue/catalogue_entry.h"
 #include "mount/protocol.h"
 #include "mount/reply_cutter.h"
 #include "tests/common/scripted_mount.h"
@@ -13,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <tuple>
@@ -780,7 +782,7 @@ private slots:
     void setBeyondTleIsNotUploaded() {
         STEP(rig->connect());
         const int row = rig->log.size();
-        chain->start("NEW OBJECT (123456789)", "NEW OBJECT\n", QString(), QString());
+        chain->start(entry("NEW OBJECT (123456789)", "NEW OBJECT\n", {}, {}));
         rig->link.stop();
         QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":STOP#"));
         QCOMPARE(rig->log.mid(row),
@@ -800,8 +802,7 @@ private slots:
         STEP(rig->connect());
         const int row = rig->log.size();
         jd = 1.0;
-        chain->start("CALSPHERE 1", "CALSPHERE 1\n", QString::fromLatin1(kCalsphereLine1),
-                     QString::fromLatin1(kCalsphereLine2));
+        chain->start(entry("CALSPHERE 1", "CALSPHERE 1\n", kCalsphereLine1, kCalsphereLine2));
         QCOMPARE(rig->log.mid(row), QStringList{logLine(LogLevel::Info, "Selected CALSPHERE 1.")});
         // The pass starts at the instant of its asking, not of the start.
         jd = 2461015.5;
@@ -826,7 +827,7 @@ private slots:
         const int row = rig->log.size();
         const QString line1 = QString::fromLatin1(kCalsphereLine1).replace(2, 5, "A0900");
         const QString line2 = QString::fromLatin1(kCalsphereLine2).replace(2, 5, "A0900");
-        chain->start("NEW 1", "NEW 1\n", line1, line2);
+        chain->start(entry("NEW 1", "NEW 1\n", line1.toLatin1(), line2.toLatin1()));
         const QByteArray sent = MountProtocol::uploadCommand("NEW 1\n", line1, line2);
         QVERIFY(sent.contains("$0a1 A0900U 64063C"));
         STEP(expectThenAnswer(sent, "E"));
@@ -991,6 +992,17 @@ private slots:
     }
 
 private:
+    // A catalogue entry as far as the chain reads it: the name it logs and the three lines.
+    static CatalogueEntry entry(const char* name, const char* nameLine, const QByteArray& line1,
+                                const QByteArray& line2) {
+        CatalogueEntry satellite;
+        std::strncpy(satellite.displayName, name, sizeof satellite.displayName - 1);
+        satellite.nameLine = nameLine;
+        satellite.line1 = line1.toStdString();
+        satellite.line2 = line2.toStdString();
+        return satellite;
+    }
+
     // Queues a command whose reply lands in `replies`.
     void queue(const QByteArray& command) {
         rig->link.queueCommand(command, ReplyKind::HashTerminated,
