@@ -92,7 +92,8 @@ void PlannerDock::fit(bool firstStart) {
     const auto place = [&] {
         window.layout()->invalidate();
         window.layout()->activate();
-        window.centralWidget()->layout()->activate();
+        if (QWidget* central = window.centralWidget(); central && central->layout())
+            central->layout()->activate();
         const QSize least = window.minimumSizeHint();
         QSize wanted = least;
         if (!isHidden())
