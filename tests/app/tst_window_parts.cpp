@@ -73,8 +73,6 @@ private slots:
                                     << "bad.txt" << 2 << "";
         QTest::newRow("the old setting") << ""
                                          << "garden.txt" << 2 << "";
-        QTest::newRow("none") << ""
-                              << "" << 0 << "";
         QTest::newRow("missing") << "nowhere.txt"
                                  << "" << 0
                                  << "Error: The horizon file %1 does not exist. The horizon stays "
