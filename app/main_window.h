@@ -1,30 +1,29 @@
 #pragma once
 
 #include "mount/mount_link.h"
-#include "sky/observing_sites.h"
 
 #include <QMainWindow>
 #include <QModelIndex>
 #include <QString>
 
 #include <memory>
-#include <optional>
 
+class CatalogueLoader;
 class CatalogueUpdateUi;
-class HorizonMask;
 class LogModel;
 class MountClockCheck;
 class MountSettingsDialog;
 class NumericSortProxyModel;
+class PassExporter;
 class PassRecorder;
-class PassReminders;
-class PassesPanel;
-class QDockWidget;
+class PlannerDock;
 class QTimer;
+class ReminderNotices;
 class RiseForecast;
 class SkySession;
-class SntpClockCheck;
 class SatelliteTableModel;
+class SiteChoice;
+class SntpClockCheck;
 class TimeScales;
 class TimeTableUpdater;
 class TrackingStatusPoll;
@@ -36,9 +35,10 @@ class MainWindow;
 
 // The one window. It wires the form's widgets to the objects that do the work: the sky session
 // (the catalogue, the site and the instant) with the satellite table and the pass planner's
-// panel over it (View, Passes), the mount link with its transit chain and status poll, and the
-// event log. Every 333 ms the session moves on, the clock shows UTC and the status poll asks
-// the mount.
+// dock over it (View, Passes), the catalogue's loading, the site's choice, the export and the
+// reminders, the mount link with its transit chain and status poll, and the event log. Every
+// 333 ms the session moves on, the clock shows UTC and the status poll asks the mount. It reads
+// and writes no file itself.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -62,17 +62,12 @@ private:
     void wireMount();
     void wireClocks();
     void setUpPasses();
-    void loadMagnitudes();
     void exportPasses();
     void reloadCatalogue();
     void loadTles();
     void editMountAddress();
     void editPreferences();
     void chooseObservingSite();
-    void applyObservingSite();
-    HorizonMask readHorizon(const QString& file);
-    void mountSiteReported(const Site& site);
-    void warnIfMountSiteFar();
     void setUpTimeOffset();
     void showTimeOffset();
     void followSatellite(const QModelIndex& index);
@@ -85,8 +80,6 @@ private:
     void tick();
     void showUtcClock();
     void restoreWindowState();
-    void fitPlanner(bool firstStart);
-    void setUpReminders();
     void saveWindowState() const;
     void showAbout();
 
@@ -107,15 +100,11 @@ private:
     LogModel* logModel = nullptr;
     CatalogueUpdateUi* updates = nullptr; // TLEs > Sources... and Update from sources
     TimeTableUpdater* timeTable = nullptr;
-    PassesPanel* passesPanel = nullptr;
-    PassReminders* passReminders = nullptr;
-    QDockWidget* passesDock = nullptr;
-    // The site chosen in Mount > Observing site..., if any. It is the session's until a mount
-    // reports its own; the mount's then stays, after a disconnection too (the table does not
-    // jump), until a site is chosen again while no mount is connected.
-    std::optional<ObservingSite> chosenSite;
-    bool mountSiteInUse = false;
-    long offsetSatellite = -1;     // the catalogue number whose time offset the spin box shows
-    bool magnitudesLoaded = false; // a magnitude file was read: the CSV export has their column
+    CatalogueLoader* catalogueLoader = nullptr;
+    SiteChoice* siteChoice = nullptr;
+    PlannerDock* planner = nullptr;
+    PassExporter* exporter = nullptr;
+    ReminderNotices* reminders = nullptr;
+    long offsetSatellite = -1; // the catalogue number whose time offset the spin box shows
     std::unique_ptr<MountSettingsDialog> setupDialog; // a top-level window of its own
 };

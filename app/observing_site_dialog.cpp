@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QDoubleSpinBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -217,7 +218,10 @@ void ObservingSiteDialog::checkHorizon(std::size_t row) {
     const QString& path = list[row].horizonFile;
     HorizonMask mask;
     horizonProblems[row] =
-        path.isEmpty() ? QString() : horizonProblem(path, readHorizonMaskFile(path, mask));
+        path.isEmpty()
+            ? QString()
+            : horizonProblem(path,
+                             HorizonMask::readFile(QFile::encodeName(path).toStdString(), mask));
 }
 
 // The selected site's horizon problem is shown before another's.
@@ -240,26 +244,29 @@ void ObservingSiteDialog::check() {
     buttonBox->button(QDialogButtonBox::Ok)->setEnabled(ok && problem.isEmpty());
 }
 
-QString ObservingSiteDialog::horizonProblem(const QString& path, const HorizonFileRead& read) {
+QString ObservingSiteDialog::horizonProblem(const QString& path,
+                                            const HorizonMask::FileRead& read) {
     const QString shown = QDir::toNativeSeparators(path);
-    switch (read.problem) {
-    case HorizonFileProblem::None:
+    switch (read.file.fault) {
+    case FileResult::None:
+        if (read.badLine > 0)
+            return tr("Line %1 of the horizon file %2 is not an azimuth and an altitude in "
+                      "degrees.")
+                .arg(read.badLine)
+                .arg(shown);
         break;
-    case HorizonFileProblem::Missing:
+    case FileResult::Missing:
         return tr("The horizon file %1 does not exist.").arg(shown);
-    case HorizonFileProblem::NotAFile:
+    case FileResult::NotAFile:
         return tr("The horizon file %1 is not a regular file.").arg(shown);
-    case HorizonFileProblem::Unreadable:
+    case FileResult::Unreadable:
+    case FileResult::Unwritable:
         return tr("The horizon file %1 cannot be read (%2).")
             .arg(shown, QString::fromLocal8Bit(read.file.systemReason.c_str()));
-    case HorizonFileProblem::TooLarge:
+    case FileResult::TooLarge:
         return tr("The horizon file %1 is larger than %2 MiB.")
             .arg(shown)
             .arg(HorizonMask::kMaxFileBytes >> 20);
-    case HorizonFileProblem::BadLine:
-        return tr("Line %1 of the horizon file %2 is not an azimuth and an altitude in degrees.")
-            .arg(read.badLine)
-            .arg(shown);
     }
     return QString();
 }

@@ -32,7 +32,7 @@ public:
     QString currentSite() const;
 
     // Why the horizon file was not read, for a person.
-    static QString horizonProblem(const QString& path, const HorizonFileRead& read);
+    static QString horizonProblem(const QString& path, const HorizonMask::FileRead& read);
     // The log's line for the site chosen: "Observing site: Home (47.5000° N, 8.5000° E, 450 m)."
     static QString chosenMessage(const ObservingSite& site);
 

@@ -96,3 +96,12 @@ double HorizonMask::lowest() const {
                [](const Point& a, const Point& b) { return a.altitudeDeg < b.altitudeDeg; })
         ->altitudeDeg;
 }
+
+HorizonMask::FileRead HorizonMask::readFile(const std::string& path, HorizonMask& mask) {
+    FileRead read;
+    std::string text;
+    read.file = readFileBounded(path, std::uint64_t(kMaxFileBytes), text);
+    if (read.file)
+        mask.parse(text, &read.badLine);
+    return read;
+}

@@ -4,11 +4,20 @@
 // as points (azimuth, altitude) in degrees, joined by straight lines in azimuth, the last back
 // round to the first across north. Without points the horizon is flat at 0 deg.
 
+#include "astro/file_io.h"
+
 #include <string>
 #include <vector>
 
 class HorizonMask {
 public:
+    // How a horizon file was read: its fault as a file, or the line parse refused (from 1).
+    struct FileRead {
+        FileResult file;
+        int badLine = 0;
+        bool ok() const { return file && badLine == 0; }
+    };
+
     struct Point {
         double azimuthDeg = 0.0; // 0 to 360, north through east
         double altitudeDeg = 0.0;
@@ -26,6 +35,11 @@ public:
 
     // The largest horizon file taken, in bytes: thousands of points fit easily.
     static constexpr long long kMaxFileBytes = 4 << 20;
+
+    // Reads a horizon file (parse's form) at a path in the system's bytes into mask, which stays
+    // as it was when the file is not read. Only a regular file of at most kMaxFileBytes is read
+    // (readFileBounded): a device or a pipe could stall the reading or never end it.
+    static FileRead readFile(const std::string& path, HorizonMask& mask);
 
     bool isFlat() const { return points.empty(); }
     const std::vector<Point>& maskPoints() const { return points; }

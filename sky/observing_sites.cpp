@@ -3,7 +3,6 @@
 #include "catalogue/settings_store.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QSettings>
 
 #include <algorithm>
@@ -101,31 +100,4 @@ std::optional<ObservingSite> readCurrentObservingSite(QString* warning) {
     if (warning)
         warning->clear();
     return name.isEmpty() ? std::nullopt : findObservingSite(readObservingSites(warning), name);
-}
-
-HorizonFileRead readHorizonMaskFile(const QString& path, HorizonMask& mask) {
-    HorizonFileRead read;
-    std::string text;
-    read.file = readFileBounded(QFile::encodeName(path).toStdString(),
-                                std::uint64_t(HorizonMask::kMaxFileBytes), text);
-    switch (read.file.fault) {
-    case FileResult::None:
-        if (!mask.parse(text, &read.badLine))
-            read.problem = HorizonFileProblem::BadLine;
-        break;
-    case FileResult::Missing:
-        read.problem = HorizonFileProblem::Missing;
-        break;
-    case FileResult::NotAFile:
-        read.problem = HorizonFileProblem::NotAFile;
-        break;
-    case FileResult::TooLarge:
-        read.problem = HorizonFileProblem::TooLarge;
-        break;
-    case FileResult::Unreadable:
-    case FileResult::Unwritable:
-        read.problem = HorizonFileProblem::Unreadable;
-        break;
-    }
-    return read;
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "astro/file_io.h"
 #include "astro/horizon_mask.h"
 #include "astro/site.h"
 
@@ -46,15 +45,3 @@ std::optional<ObservingSite> findObservingSite(const std::vector<ObservingSite>&
                                                const QString& name);
 // The current site, when one is chosen and still among the sites; warning as above.
 std::optional<ObservingSite> readCurrentObservingSite(QString* warning = nullptr);
-
-// Why a horizon file was not read.
-enum class HorizonFileProblem { None, Missing, NotAFile, Unreadable, TooLarge, BadLine };
-struct HorizonFileRead {
-    HorizonFileProblem problem = HorizonFileProblem::None;
-    int badLine = 0; // BadLine: its number, from 1
-    FileResult file; // how the file was read; Unreadable: the system's words
-};
-// Reads a horizon file (HorizonMask::parse's form) into mask, which stays as it was when the
-// file is not read. Only a regular file of at most HorizonMask::kMaxFileBytes is read
-// (readFileBounded): a device or a pipe could stall the reading or never end it.
-HorizonFileRead readHorizonMaskFile(const QString& path, HorizonMask& mask);

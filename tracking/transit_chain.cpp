@@ -3,6 +3,7 @@
 #include "mount/mount_link.h"
 #include "mount/protocol.h"
 
+#include "catalogue/catalogue_entry.h"
 #include "orbit/element_lines.h"
 
 #include <QPointer>
@@ -37,8 +38,11 @@ double TransitChain::totalOffset(double offsetSeconds) const {
     return offsetSeconds + (correct ? mountClockError : 0.0);
 }
 
-void TransitChain::start(const QString& name, const QString& nameLine, const QString& line1,
-                         const QString& line2, double offsetSeconds) {
+void TransitChain::start(const CatalogueEntry& satellite, double offsetSeconds) {
+    const QString name = QString::fromStdString(logName(satellite));
+    const QString nameLine = QString::fromStdString(satellite.nameLine);
+    const QString line1 = QString::fromStdString(satellite.line1);
+    const QString line2 = QString::fromStdString(satellite.line2);
     emit logEvent(tr("Selected %1.").arg(name), LogLevel::Info);
     // A set read from OMM whose number no TLE can carry has no element lines: an empty upload
     // would only be refused.

@@ -8,6 +8,7 @@
 #include <functional>
 
 class MountLink;
+struct CatalogueEntry;
 
 // The chain that follows a satellite: upload its element set (":TLEL0"), have the mount
 // compute the pass from the current instant (":TLEP"), then slew (":TLES#"). Each step's reply
@@ -20,12 +21,10 @@ public:
     // instant: the working Julian date of the latest tick, read when the pass is asked for.
     TransitChain(MountLink& link, std::function<double()> instant, QObject* parent = nullptr);
 
-    // name: for the log, without padding (logName); the three lines exactly as read.
-    // offsetSeconds: the satellite's own time offset. When the total with the mount's clock
-    // (totalOffset) is not zero, the set goes up with its epoch moved by it; otherwise the lines
-    // go exactly as read.
-    void start(const QString& name, const QString& nameLine, const QString& line1,
-               const QString& line2, double offsetSeconds = 0.0);
+    // Uploads the satellite's three lines exactly as read, named in the log without padding
+    // (logName). offsetSeconds: the satellite's own time offset. When the total with the mount's
+    // clock (totalOffset) is not zero, the set goes up with its epoch moved by it.
+    void start(const CatalogueEntry& satellite, double offsetSeconds = 0.0);
 
     // What the upload adds to a satellite's own offset: the mount's clock error, while the
     // correction is on and the error is above the threshold.

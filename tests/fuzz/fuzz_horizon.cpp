@@ -4,7 +4,6 @@
 // leaves the mask as it was.
 
 #include "astro/horizon_mask.h"
-#include "sky/observing_sites.h"
 #include "tests/fuzz/fuzz_input.h"
 
 #include <algorithm>
@@ -51,16 +50,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A mask already set, which a refused file must leave alone.
     const HorizonMask before({{10.0, 5.0}, {200.0, 12.5}});
     HorizonMask mask = before;
-    const HorizonFileRead read = readHorizonMaskFile(QString::fromStdString(path), mask);
-    if (read.problem == HorizonFileProblem::BadLine) {
+    const HorizonMask::FileRead read = HorizonMask::readFile(path, mask);
+    if (read.file && read.badLine > 0) {
         if (read.badLine < 1 || mask.maskPoints().size() != before.maskPoints().size())
             fuzz::fail("a refused file without its line, or with the mask changed");
-    } else if (read.problem != HorizonFileProblem::None) {
+    } else if (!read.file) {
         fuzz::fail("a scratch file not read");
     }
     if (fuzz::verbose())
-        std::fprintf(stderr, "problem %d, line %d, %zu points\n", int(read.problem), read.badLine,
-                     mask.maskPoints().size());
+        std::fprintf(stderr, "problem %d, line %d, %zu points\n", int(read.file.fault),
+                     read.badLine, mask.maskPoints().size());
     lookUp(mask);
 
     // The text in memory reads the same.
@@ -68,8 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int badLine = 0;
     const bool parsed =
         again.parse(std::string(reinterpret_cast<const char*>(data), size), &badLine);
-    if (parsed != (read.problem == HorizonFileProblem::None) ||
-        (!parsed && badLine != read.badLine) ||
+    if (parsed != read.ok() || (!parsed && badLine != read.badLine) ||
         (parsed && again.maskPoints().size() != mask.maskPoints().size()))
         fuzz::fail("the file and the text read differently");
     return 0;

@@ -147,7 +147,8 @@ const std::map<QString, FileReader>& fileReaders() {
         {"horizon",
          [](const QString& path) {
              HorizonMask mask;
-             return ObservingSiteDialog::horizonProblem(path, readHorizonMaskFile(path, mask));
+             return ObservingSiteDialog::horizonProblem(
+                 path, HorizonMask::readFile(QFile::encodeName(path).toStdString(), mask));
          }},
         {"magnitudes",
          [](const QString& path) {

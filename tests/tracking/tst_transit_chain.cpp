@@ -1,6 +1,7 @@
 // The transit chain, the status poll and the pass recorder over the mount link, byte by byte
 // against a mount that the test plays over loopback TCP.
 #include "astro/time_scales.h"
+#include "catalogue/catalogue_entry.h"
 #include "mount/protocol.h"
 #include "tests/common/link_test.h"
 #include "tests/common/test_sets.h"
@@ -11,6 +12,8 @@
 #include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+
+#include <cstring>
 
 // The upload of the set named CALSPHERE 1, byte by byte.
 static const QByteArray upload =
@@ -75,7 +78,7 @@ private slots:
     void setBeyondTleIsNotUploaded() {
         STEP(rig->connect());
         const int row = rig->log.size();
-        chain->start("NEW OBJECT (123456789)", "NEW OBJECT\n", QString(), QString());
+        chain->start(entry("NEW OBJECT (123456789)", "NEW OBJECT\n", {}, {}));
         rig->link.stop();
         QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":STOP#"));
         QCOMPARE(rig->log.mid(row),
@@ -97,8 +100,7 @@ private slots:
         STEP(rig->connect());
         const int row = rig->log.size();
         jd = 1.0;
-        chain->start("CALSPHERE 1", "CALSPHERE 1\n", QString::fromLatin1(kCalsphereLine1),
-                     QString::fromLatin1(kCalsphereLine2));
+        chain->start(entry("CALSPHERE 1", "CALSPHERE 1\n", kCalsphereLine1, kCalsphereLine2));
         QCOMPARE(rig->log.mid(row), QStringList{logLine(LogLevel::Info, "Selected CALSPHERE 1.")});
         // The pass starts at the instant of its asking, not of the start.
         jd = 2461015.5;
@@ -123,7 +125,7 @@ private slots:
         const int row = rig->log.size();
         const QString line1 = QString::fromLatin1(kCalsphereLine1).replace(2, 5, "A0900");
         const QString line2 = QString::fromLatin1(kCalsphereLine2).replace(2, 5, "A0900");
-        chain->start("NEW 1", "NEW 1\n", line1, line2);
+        chain->start(entry("NEW 1", "NEW 1\n", line1.toLatin1(), line2.toLatin1()));
         const QByteArray sent = MountProtocol::uploadCommand("NEW 1\n", line1, line2);
         QVERIFY(sent.contains("$0a1 A0900U 64063C"));
         STEP(expectThenAnswer(sent, "E"));
@@ -288,6 +290,17 @@ private slots:
     }
 
 private:
+    // A catalogue entry as far as the chain reads it: the name it logs and the three lines.
+    static CatalogueEntry entry(const char* name, const char* nameLine, const QByteArray& line1,
+                                const QByteArray& line2) {
+        CatalogueEntry satellite;
+        std::strncpy(satellite.displayName, name, sizeof satellite.displayName - 1);
+        satellite.nameLine = nameLine;
+        satellite.line1 = line1.toStdString();
+        satellite.line2 = line2.toStdString();
+        return satellite;
+    }
+
     // One poll answered with the state and, unless null, the errors.
     void answerPoll(const QByteArray& state, const QByteArray& errors) {
         const QByteArray before = rig->mount.afterHandshake();

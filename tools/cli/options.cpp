@@ -45,13 +45,13 @@ bool readSite(const CommandOptions& options, Site& site, std::string& error,
 }
 
 bool readHorizon(const std::string& path, HorizonMask& mask, std::string& error) {
-    const HorizonFileRead read = readHorizonMaskFile(QString::fromLocal8Bit(path.c_str()), mask);
-    if (read.problem == HorizonFileProblem::BadLine)
+    const HorizonMask::FileRead read = HorizonMask::readFile(path, mask);
+    if (!read.file)
+        error = describeFileFault(path, read.file, HorizonMask::kMaxFileBytes);
+    else if (read.badLine > 0)
         error = "'" + path + "', line " + std::to_string(read.badLine) +
                 ": expected an azimuth and an altitude in degrees";
-    else if (read.problem != HorizonFileProblem::None)
-        error = describeFileFault(path, read.file, HorizonMask::kMaxFileBytes);
-    return read.problem == HorizonFileProblem::None;
+    return read.ok();
 }
 
 bool readInstant(const CommandOptions& options, const char* name,
