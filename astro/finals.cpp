@@ -53,7 +53,7 @@ double taiMinusUtc(const std::vector<LeapRecord>& leaps, std::int32_t mjd) {
             break;
         applies = &r;
     }
-    return applies ? applies->offset + (mjd - static_cast<double>(applies->ref_mjd)) * applies->rate
+    return applies ? applies->offset + (mjd - static_cast<double>(applies->refMjd)) * applies->rate
                    : 0.0;
 }
 
@@ -174,7 +174,7 @@ bool buildTableFromFinals(const UtcTable& history, const std::vector<FinalsDay>&
         leap.month = date.month;
         leap.day = date.day;
         leap.offset = taiMinusUtc(table.leaps, mjd - 1) + seconds;
-        leap.ref_mjd = static_cast<float>(mjd);
+        leap.refMjd = static_cast<float>(mjd);
         leap.rate = 0.0f;
         table.leaps.push_back(leap);
     }
@@ -205,7 +205,7 @@ bool buildTableFromFinals(const UtcTable& history, const std::vector<FinalsDay>&
     if (table.points.size() < 12)
         return refuse(fault, FinalsFault::TooFewObserved, 0, 0, observed);
     const CalendarTime date = mjdDate(last_mjd);
-    table.table_date = makeCalendar(date.year, date.month, date.day);
+    table.tableDate = makeCalendar(date.year, date.month, date.day);
     table.a = 0.0;
     table.b = 0.0;
     table.c = static_cast<double>(table.points.back().deltaT);

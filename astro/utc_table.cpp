@@ -98,10 +98,6 @@ struct ByteCursor {
     }
 };
 
-double decimalYearOf(double jd) {
-    return (jd - 2451545.0) / 365.25 + 2000.0;
-}
-
 std::optional<UtcTable> readTable(std::string_view bytes) {
     ByteCursor in{reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()};
     const std::uint64_t file_size = bytes.size();
@@ -111,9 +107,9 @@ std::optional<UtcTable> readTable(std::string_view bytes) {
         return std::nullopt;
 
     UtcTable table;
-    table.table_date.year = getI32(header + 8);
-    table.table_date.month = getU16(header + 12);
-    table.table_date.day = getU16(header + 14);
+    table.tableDate.year = getI32(header + 8);
+    table.tableDate.month = getU16(header + 12);
+    table.tableDate.day = getU16(header + 14);
     const std::uint32_t n = getU32(header + 16);
     // Counts beyond the 32-bit signed range cannot be indexed by the search cache.
     if (n == 0 || n > kMaxCount)
@@ -133,7 +129,7 @@ std::optional<UtcTable> readTable(std::string_view bytes) {
         r.month = getU16(b + 4);
         r.day = getU16(b + 6);
         r.offset = getF64(b + 8);
-        r.ref_mjd = getF32(b + 16);
+        r.refMjd = getF32(b + 16);
         r.rate = getF32(b + 20);
     }
 
@@ -161,10 +157,10 @@ std::optional<UtcTable> readTable(std::string_view bytes) {
     table.c = getF64(trailer + 16);
 
     CalendarTime date;
-    date.year = table.table_date.year;
-    date.month = table.table_date.month;
-    date.day = table.table_date.day;
-    if (decimalYearOf(calendarToJd(nullptr, date)) >
+    date.year = table.tableDate.year;
+    date.month = table.tableDate.month;
+    date.day = table.tableDate.day;
+    if (decimalYear(calendarToJd(nullptr, date)) >
         static_cast<double>(table.points.back().year) + kTableDateTolerance)
         return std::nullopt;
     return table;
@@ -204,16 +200,16 @@ std::vector<unsigned char> encodeUtcTable(const UtcTable& table) {
                 table.points.size() * kPointSize);
     for (char ch : kMagic)
         out.push_back(static_cast<unsigned char>(ch));
-    putI32(out, table.table_date.year);
-    putU16(out, table.table_date.month);
-    putU16(out, table.table_date.day);
+    putI32(out, table.tableDate.year);
+    putU16(out, table.tableDate.month);
+    putU16(out, table.tableDate.day);
     putU32(out, static_cast<std::uint32_t>(table.leaps.size()));
     for (const LeapRecord& r : table.leaps) {
         putI32(out, r.year);
         putU16(out, r.month);
         putU16(out, r.day);
         putF64(out, r.offset);
-        putF32(out, r.ref_mjd);
+        putF32(out, r.refMjd);
         putF32(out, r.rate);
     }
     putU32(out, static_cast<std::uint32_t>(table.points.size()));

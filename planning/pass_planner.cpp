@@ -1,15 +1,15 @@
 #include "planning/pass_planner.h"
 
 #include "astro/sun.h"
-#include "sky/observation.h"
 #include "planning/transits.h"
+#include "sky/observation.h"
 
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace {
 
 constexpr double kHalfSecond = 0.5 / kSecondsPerDay;
-constexpr double kNightStep = 10.0 / 1440.0;
+constexpr double kNightStep = 10.0 / kMinutesPerDay;
 
 // UTC to the nearest second, "YYYY-MM-DD hh:mm:ss".
 QString utcText(const TimeScales& scales, double jd) {

@@ -171,7 +171,7 @@ int runPasses(const std::vector<std::string>& args) {
     Catalogue catalogue;
     if (!readElementSets(path, std::size_t(limit), catalogue, error))
         return usageError("passes: " + error);
-    const TimeScales scales = TimeScales::fromWorkingDirectory(csv || ics ? stderr : stdout);
+    const TimeScales scales = loadTimeScales(csv || ics ? stderr : stdout);
 
     // --horizon wins over the named site's horizon.
     if (options.has("horizon"))

@@ -111,7 +111,7 @@ int runSky(const std::vector<std::string>& args) {
     Catalogue catalogue;
     if (!readElementSets(path, std::size_t(limit), catalogue, error))
         return usageError("sky: " + error);
-    const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
+    const TimeScales scales = loadTimeScales(csv ? stderr : stdout);
 
     const double jd = at ? scales.workingJdFromUtcCalendar(*at) : scales.currentJd();
     SkyComputation sky(scales);

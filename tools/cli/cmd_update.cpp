@@ -100,7 +100,7 @@ int runUpdate(const std::vector<std::string>& args) {
         std::fprintf(stderr, "%s\n", message.text.toLocal8Bit().constData());
 
     // The window's time table, continued from the one it reads.
-    const std::optional<UtcTable> inUse = initTimeData(nullptr, timeTableFolders());
+    const std::optional<UtcTable> inUse = initTimeData(timeTableFolders()).table;
     TimeTableUpdater timeTable;
     QObject::connect(&timeTable, &TimeTableUpdater::finished, &application,
                      &QCoreApplication::quit);

@@ -4,6 +4,9 @@
 // status: 0 done, 1 output could not be written, 2 bad arguments or unreadable input (with one
 // line on standard error).
 
+#include "astro/time_scales.h"
+
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -21,3 +24,6 @@ int usageError(const std::string& message);
 
 // Flushes standard output; 0 if everything written got out, else a message and 1.
 int finishOutput();
+
+// The working directory's time table, its start-up lines written to `out` as they stand.
+TimeScales loadTimeScales(std::FILE* out);

@@ -118,7 +118,7 @@ bool readTaiUtcCsv(std::istream& in, std::vector<LeapRecord>& out, std::string& 
             r.month = static_cast<std::uint16_t>(month);
             r.day = static_cast<std::uint16_t>(day);
             r.offset = offset;
-            r.ref_mjd = static_cast<float>(ref_mjd);
+            r.refMjd = static_cast<float>(ref_mjd);
             r.rate = static_cast<float>(rate);
             if (!out.empty() &&
                 !dateBefore(CalendarTime{out.back().year, out.back().month, out.back().day}, r)) {
@@ -192,9 +192,9 @@ bool buildUtcTable(const std::vector<LeapRecord>& leaps, const std::vector<Delta
         table.points.push_back(p);
     }
     const CalendarTime last = jdToCalendar(nullptr, rows.back().tt_jd);
-    table.table_date.year = last.year;
-    table.table_date.month = last.month;
-    table.table_date.day = last.day;
+    table.tableDate.year = last.year;
+    table.tableDate.month = last.month;
+    table.tableDate.day = last.day;
     // Continuous with the stored (float) last point.
     table.a = 0.0;
     table.b = 0.0;
