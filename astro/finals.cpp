@@ -1,8 +1,8 @@
 #include "astro/finals.h"
 
+#include "astro/text_numbers.h"
 #include "astro/time_scales.h"
 
-#include <charconv>
 #include <cmath>
 #include <string>
 
@@ -31,14 +31,6 @@ std::string_view trimmed(std::string_view s) {
     while (!s.empty() && s.back() == ' ')
         s.remove_suffix(1);
     return s;
-}
-
-template <typename T> bool number(std::string_view field, T& value) {
-    const std::string_view s = trimmed(field);
-    if (s.empty())
-        return false;
-    const auto result = std::from_chars(s.data(), s.data() + s.size(), value);
-    return result.ec == std::errc() && result.ptr == s.data() + s.size();
 }
 
 bool blank(std::string_view s) {
@@ -88,11 +80,11 @@ bool readFinals2000A(std::string_view text, std::vector<FinalsDay>& days, Finals
         if (blank(line))
             continue;
         const int at = number_of_line;
-        long year = 0, month = 0, day = 0;
+        long long year = 0, month = 0, day = 0;
         double mjd_value = 0;
-        if (line.size() > kMaxLineLength || !number(columns(line, 1, 2), year) ||
-            !number(columns(line, 3, 4), month) || !number(columns(line, 5, 6), day) ||
-            !number(columns(line, 8, 15), mjd_value) || !(std::fabs(mjd_value) < 1e7) ||
+        if (line.size() > kMaxLineLength || !readNumber(columns(line, 1, 2), year) ||
+            !readNumber(columns(line, 3, 4), month) || !readNumber(columns(line, 5, 6), day) ||
+            !readNumber(columns(line, 8, 15), mjd_value) || !(std::fabs(mjd_value) < 1e7) ||
             mjd_value != std::floor(mjd_value))
             return refuse(fault, FinalsFault::BadColumns, at);
         const auto mjd = static_cast<std::int32_t>(mjd_value);
@@ -112,7 +104,7 @@ bool readFinals2000A(std::string_view text, std::vector<FinalsDay>& days, Finals
             continue;
         }
         double ut1_minus_utc = 0;
-        if ((flag != "I" && flag != "P") || value.size() < 10 || !number(value, ut1_minus_utc))
+        if ((flag != "I" && flag != "P") || value.size() < 10 || !readNumber(value, ut1_minus_utc))
             return refuse(fault, FinalsFault::BadColumns, at, mjd);
         if (ended)
             return refuse(fault, FinalsFault::ValuesAfterEnd, at, mjd);

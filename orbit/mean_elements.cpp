@@ -114,30 +114,6 @@ std::string isoEpochText(int year, double day) {
     return text;
 }
 
-std::optional<double> readDecimal(std::string_view text) {
-    text = trimmed(text);
-    if (!text.empty() && text[0] == '+')
-        text.remove_prefix(1);
-    if (text.empty() || text[0] == '+')
-        return std::nullopt;
-    double value = 0.0;
-    const std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (r.ec != std::errc() || r.ptr != text.data() + text.size() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
-std::optional<long long> readInteger(std::string_view text) {
-    text = trimmed(text);
-    if (!text.empty() && text[0] == '+')
-        text.remove_prefix(1);
-    long long value = 0;
-    const std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
-
 std::string shortestDecimal(double value) {
     char text[400];
     const std::to_chars_result r =

@@ -1,5 +1,6 @@
 // Calendar conversions, the table file and its loader, the choice of table at start-up, and
 // the time scales with a hand-made table, with the table built from data/, and with none.
+#include "astro/text_numbers.h"
 #include "astro/time_scales.h"
 #include "tests/common/file_bytes.h"
 
@@ -450,6 +451,42 @@ private slots:
             QVERIFY(convert(fixture_, xs[i]) == alone[1][i]);
             QVERIFY(convert(none_, xs[i]) == alone[0][i]);
         }
+    }
+
+    // Every reader of numbers in text (finals, the CLI, element sets, the table sources) takes
+    // them here; NaN: refused.
+    void numbersInText_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<double>("decimal");
+        QTest::addColumn<double>("integer");
+        const double no = std::nan("");
+        QTest::newRow("plain") << QByteArray("42") << 42.0 << 42.0;
+        QTest::newRow("blanks and plus") << QByteArray(" \t+1.5e3\r\n") << 1500.0 << no;
+        QTest::newRow("plus integer") << QByteArray("+7") << 7.0 << 7.0;
+        QTest::newRow("negative") << QByteArray("-.25") << -0.25 << no;
+        QTest::newRow("two signs") << QByteArray("+-1") << no << no;
+        QTest::newRow("plus plus") << QByteArray("++1") << no << no;
+        QTest::newRow("sign alone") << QByteArray("+") << no << no;
+        QTest::newRow("blank inside") << QByteArray("+ 1") << no << no;
+        QTest::newRow("comma") << QByteArray("1,5") << no << no;
+        QTest::newRow("hex") << QByteArray("0x10") << no << no;
+        QTest::newRow("infinite") << QByteArray("inf") << no << no;
+        QTest::newRow("nan") << QByteArray("nan") << no << no;
+        QTest::newRow("out of range") << QByteArray("1e999") << no << no;
+        QTest::newRow("empty") << QByteArray("  ") << no << no;
+    }
+
+    void numbersInText() {
+        QFETCH(QByteArray, text);
+        QFETCH(double, decimal);
+        QFETCH(double, integer);
+        const std::string_view view(text.constData(), std::size_t(text.size()));
+        QCOMPARE(readDecimal(view).value_or(std::nan("")), decimal);
+        const std::optional<long long> whole = readInteger(view);
+        QCOMPARE(whole ? double(*whole) : std::nan(""), integer);
+        double kept = 3.0;
+        QCOMPARE(readNumber(view, kept), !std::isnan(decimal));
+        QCOMPARE(kept, std::isnan(decimal) ? 3.0 : decimal);
     }
 };
 

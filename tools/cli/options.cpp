@@ -1,11 +1,11 @@
 #include "tools/cli/options.h"
 
+#include "astro/text_numbers.h"
 #include "catalogue/omm_reader.h"
 #include "sky/observing_sites.h"
 
 #include <QFile>
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -99,16 +99,7 @@ std::vector<std::string> CommandOptions::values(const std::string& name) const {
 }
 
 bool parseNumber(const std::string& text, double& value) {
-    const char* first = text.data();
-    const char* last = first + text.size();
-    if (first != last && *first == '+' && last - first > 1 && first[1] != '-' && first[1] != '+')
-        ++first;
-    double v = 0;
-    const auto result = std::from_chars(first, last, v);
-    if (result.ec != std::errc() || result.ptr != last || !std::isfinite(v))
-        return false;
-    value = v;
-    return true;
+    return readNumber(text, value);
 }
 
 bool parseNumberList(const std::string& text, std::vector<double>& values) {

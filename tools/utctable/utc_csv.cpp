@@ -1,8 +1,8 @@
 #include "tools/utctable/utc_csv.h"
 
+#include "astro/text_numbers.h"
 #include "astro/time_scales.h"
 
-#include <charconv>
 #include <cmath>
 
 namespace {
@@ -30,19 +30,7 @@ std::vector<std::string> splitFields(const std::string& line) {
     return fields;
 }
 
-template <typename T> bool parseNumber(const std::string& text, T& value) {
-    if (text.empty())
-        return false;
-    const char* end = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), end, value);
-    return result.ec == std::errc() && result.ptr == end;
-}
-
-bool parseFinite(const std::string& text, double& value) {
-    return parseNumber(text, value) && std::isfinite(value);
-}
-
-bool validDate(long year, long month, long day) {
+bool validDate(long long year, long long month, long long day) {
     static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (year < -99999 || year > 99999 || month < 1 || month > 12 || day < 1)
         return false;
@@ -101,15 +89,15 @@ bool readTaiUtcCsv(std::istream& in, std::vector<LeapRecord>& out, std::string& 
     const bool ok = forEachRow(
         in, "year,month,day,offset_s,ref_mjd,rate_s_per_day", 6, error,
         [&out](const std::vector<std::string>& f, std::string& what) {
-            long year = 0, month = 0, day = 0;
+            long long year = 0, month = 0, day = 0;
             double offset = 0, ref_mjd = 0, rate = 0;
-            if (!parseNumber(f[0], year) || !parseNumber(f[1], month) || !parseNumber(f[2], day) ||
+            if (!readNumber(f[0], year) || !readNumber(f[1], month) || !readNumber(f[2], day) ||
                 !validDate(year, month, day)) {
                 what = "invalid date";
                 return false;
             }
-            if (!parseFinite(f[3], offset) || !parseFinite(f[4], ref_mjd) ||
-                !parseFinite(f[5], rate)) {
+            if (!readNumber(f[3], offset) || !readNumber(f[4], ref_mjd) ||
+                !readNumber(f[5], rate)) {
                 what = "invalid number";
                 return false;
             }
@@ -142,8 +130,8 @@ bool readDeltaTCsv(std::istream& in, std::vector<DeltaTRow>& out, std::string& e
                    [&out](const std::vector<std::string>& f, std::string& what) {
                        DeltaTRow row;
                        double listed_year = 0;
-                       if (!parseFinite(f[0], row.tt_jd) || !parseFinite(f[1], listed_year) ||
-                           !parseFinite(f[2], row.deltaT)) {
+                       if (!readNumber(f[0], row.tt_jd) || !readNumber(f[1], listed_year) ||
+                           !readNumber(f[2], row.deltaT)) {
                            what = "invalid number";
                            return false;
                        }
