@@ -25,16 +25,8 @@ std::string_view columns(std::string_view line, std::size_t first, std::size_t l
     return line.substr(first - 1, last - first + 1);
 }
 
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
-
 bool blank(std::string_view s) {
-    return trimmed(s).empty();
+    return trimmedBlanks(s).empty();
 }
 
 double taiMinusUtc(const std::vector<LeapRecord>& leaps, std::int32_t mjd) {

@@ -4,16 +4,20 @@
 #include <cmath>
 #include <system_error>
 
+std::string_view trimmedBlanks(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
 namespace {
 
 // The number's characters: blanks around it and one '+' before it taken off; empty when a sign
 // still leads after the '+'.
 std::string_view numberPart(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return {};
-    text = text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-    if (text[0] == '+') {
+    text = trimmedBlanks(text);
+    if (!text.empty() && text[0] == '+') {
         text.remove_prefix(1);
         if (!text.empty() && (text[0] == '+' || text[0] == '-'))
             return {};

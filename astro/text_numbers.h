@@ -6,6 +6,9 @@
 #include <optional>
 #include <string_view>
 
+// The text without the blanks (space, tab, CR, LF) around it.
+std::string_view trimmedBlanks(std::string_view text);
+
 // A decimal number filling the whole text (blanks around it allowed); "+1.5", ".0001" and
 // "1e-5" included. Empty for anything else ("+-1", "1,5", "0x1"), non-finite values too.
 std::optional<double> readDecimal(std::string_view text);

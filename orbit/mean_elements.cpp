@@ -16,13 +16,6 @@ int daysInMonth(int year, int month) {
     return month == 2 && isLeap(year) ? 29 : days[month - 1];
 }
 
-std::string_view trimmed(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
 // Exactly `digits` decimal digits at text[at].
 std::optional<int> digitsAt(std::string_view text, std::size_t at, std::size_t digits) {
     if (at + digits > text.size())
@@ -58,7 +51,7 @@ bool meanElementsInRange(const MeanElements& e) {
 }
 
 std::optional<std::pair<int, double>> readIsoEpoch(std::string_view text) {
-    text = trimmed(text);
+    text = trimmedBlanks(text);
     if (!text.empty() && text.back() == 'Z')
         text.remove_suffix(1);
     const auto year = digitsAt(text, 0, 4);

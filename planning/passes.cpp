@@ -70,8 +70,7 @@ public:
     ObservationInstant at(double jd) const {
         if (!steadyUtc)
             return observationInstant(scales, jd, site);
-        const double theta = gmstFromJd(scales.ut1FromJd(jd)) - site.westLongitude;
-        return {jd + utcOffset, horizonFrame(sitePosition, theta)};
+        return {jd + utcOffset, horizonFrame(sitePosition, localSiderealAngle(scales, jd, site))};
     }
 
 private:

@@ -1,5 +1,6 @@
 #include "tools/utctable/utc_csv.h"
 
+#include "astro/csv.h"
 #include "astro/text_numbers.h"
 #include "astro/time_scales.h"
 
@@ -9,24 +10,11 @@ namespace {
 
 constexpr std::size_t kMinDeltaTRows = 12;
 
-std::string trim(const std::string& s) {
-    const char* space = " \t\r\n";
-    const std::size_t first = s.find_first_not_of(space);
-    if (first == std::string::npos)
-        return {};
-    return s.substr(first, s.find_last_not_of(space) - first + 1);
-}
-
+// A quote left open makes the whole line one field.
 std::vector<std::string> splitFields(const std::string& line) {
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t comma = line.find(',', start);
-        fields.push_back(trim(line.substr(start, comma - start)));
-        if (comma == std::string::npos)
-            break;
-        start = comma + 1;
-    }
+    std::vector<std::string> fields = csvFields(line).value_or(std::vector<std::string>{line});
+    for (std::string& field : fields)
+        field = std::string(trimmedBlanks(field));
     return fields;
 }
 
@@ -47,7 +35,7 @@ bool forEachRow(std::istream& in, const char* header, std::size_t field_count, s
     bool seen_header = false;
     while (std::getline(in, line)) {
         ++number;
-        const std::string text = trim(line);
+        const std::string text(trimmedBlanks(line));
         if (text.empty() || text[0] == '#')
             continue;
         const std::string where = "line " + std::to_string(number) + ": ";
