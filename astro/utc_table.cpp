@@ -25,8 +25,7 @@ std::uint32_t u32At(const unsigned char* p) {
 }
 
 std::uint64_t u64At(const unsigned char* p) {
-    return static_cast<std::uint64_t>(u32At(p)) |
-           (static_cast<std::uint64_t>(u32At(p + 4)) << 32);
+    return static_cast<std::uint64_t>(u32At(p)) | (static_cast<std::uint64_t>(u32At(p + 4)) << 32);
 }
 
 std::int32_t i32At(const unsigned char* p) {
