@@ -56,7 +56,10 @@ int main(int argc, char* argv[]) {
     // Before the window is built: its form takes its texts once, as it is set up.
     installTranslations(QLocale::system(), &application);
 
-    const TimeScales scales = TimeScales::fromFolders(stdout, data_paths::timeTableFolders());
+    std::string timeReport;
+    const TimeScales scales = TimeScales::fromFolders(data_paths::timeTableFolders(), &timeReport);
+    std::fputs(timeReport.c_str(), stdout);
+    std::fflush(stdout);
     MainWindow window(scales);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/icon_halvstar.png")));
     window.show();

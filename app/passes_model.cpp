@@ -1,10 +1,12 @@
 #include "app/passes_model.h"
 
+#include "astro/time_units.h"
+
 #include <cmath>
 
 namespace {
 
-constexpr double kOneMinute = 1.0 / 1440.0;
+constexpr double kOneMinute = 1.0 / kMinutesPerDay;
 
 } // namespace
 

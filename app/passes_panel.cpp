@@ -5,6 +5,7 @@
 #include "app/settings.h"
 #include "app/stretched_column.h"
 #include "app/transits_model.h"
+#include "astro/time_units.h"
 #include "planning/pass_planner.h"
 #include "planning/pass_reminders.h"
 #include "sky/sky_session.h"
@@ -21,10 +22,10 @@
 namespace {
 
 // How far the search window may fall behind before it is searched again.
-constexpr double kReplanDays = 10.0 / 1440.0;
+constexpr double kReplanDays = 10.0 / kMinutesPerDay;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // A transit found again by a later search: its instant moves by far less.
-constexpr double kSameTransitDays = 1.0 / 86400.0;
+constexpr double kSameTransitDays = 1.0 / kSecondsPerDay;
 
 // The shortest name column: beside the sky plot, the planner's many columns leave names little
 // room, and it is the name that gives way (cut with "…", whole in a tooltip).

@@ -163,7 +163,7 @@ int main(int argc, char* argv[]) {
     const quint16 port = quint16(banner.mid(banner.lastIndexOf(':') + 1).trimmed().toUInt());
 
     writeMountIp(QStringLiteral("127.0.0.1"));
-    const TimeScales scales = TimeScales::fromWorkingDirectory(nullptr);
+    const TimeScales scales = TimeScales::fromFolders();
     {
         MainWindow window(scales, port);
         auto* table = window.findChild<QTableView*>(QStringLiteral("satelliteTableView"));

@@ -123,8 +123,8 @@ void SkyPlot::paintEvent(QPaintEvent*) {
     if (hasTransit) {
         // Half a degree is a pixel or two here: the disc is drawn large enough to be seen.
         const QPointF at = toPlot(transit.bodyAzimuthDeg, transit.bodyAltitudeDeg);
-        const double r =
-            std::max(kMinimumDiscPixels, radius * transit.bodyRadiusArcsec / 3600.0 / 90.0);
+        const double r = std::max(kMinimumDiscPixels,
+                                  radius * transit.bodyRadiusArcsec / kArcsecondsPerDegree / 90.0);
         const bool sun = transit.body == TransitBody::Sun;
         painter.setPen(QPen(palette().color(QPalette::Text), 1.0));
         painter.setBrush(sun ? kSun : kMoon);
@@ -198,7 +198,8 @@ std::vector<SkyPlot::Label> SkyPlot::labels() const {
     if (hasTransit) {
         const QPointF at = toPlot(transit.bodyAzimuthDeg, transit.bodyAltitudeDeg);
         const double r = std::max(kMinimumDiscPixels, (centre.y() - toPlot(0.0, 0.0).y()) *
-                                                          transit.bodyRadiusArcsec / 3600.0 / 90.0);
+                                                          transit.bodyRadiusArcsec /
+                                                          kArcsecondsPerDegree / 90.0);
         dots.emplace_back(at - QPointF(r, r), QSizeF(2 * r, 2 * r));
         shown.push_back({transit.body == TransitBody::Sun ? tr("Sun") : tr("Moon"), {}, {}});
         wanted.emplace_back(at.x() + r + 3, at.y() + r,

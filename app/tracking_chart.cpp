@@ -1,6 +1,7 @@
 #include "app/tracking_chart.h"
 
 #include "app/plot_style.h"
+#include "astro/time_units.h"
 #include "tracking/pass_recorder.h"
 
 #include <QPainter>
@@ -10,8 +11,6 @@
 #include <cmath>
 
 namespace {
-
-constexpr double kSecondsPerDay = 86400.0;
 
 // Each column of pixels gets the lowest and the highest value that falls in it, so that hours
 // of samples draw as fast as minutes and no peak is lost between pixels.

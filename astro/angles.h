@@ -10,6 +10,8 @@ constexpr double kTwoPi = 2.0 * kPi;
 constexpr double kRadiansPerDegree = 0.017453292519943295;
 constexpr double kDegreesPerRadian = 57.29577951308232;
 constexpr double kArcsecondsPerRadian = 206264.80624709636;
+constexpr double kRadiansPerArcsecond = 1.0 / kArcsecondsPerRadian;
+constexpr double kArcsecondsPerDegree = 3600.0;
 
 constexpr double radiansFromDegrees(double degrees) {
     return degrees * kRadiansPerDegree;

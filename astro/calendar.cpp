@@ -20,7 +20,7 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
 constexpr double kLargestConvertibleJd = 7.0e11;
 
 bool onOrAfterReform(const UtcTable& t, const CalendarTime& c) {
-    const CalendarTime& r = t.reform_date;
+    const CalendarTime& r = t.reformDate;
     if (c.year != r.year)
         return c.year > r.year;
     if (c.month != r.month)
@@ -29,6 +29,10 @@ bool onOrAfterReform(const UtcTable& t, const CalendarTime& c) {
 }
 
 } // namespace
+
+double decimalYear(double jd) {
+    return (jd - 2451545.0) / 365.25 + 2000.0;
+}
 
 int compareCalendar(const CalendarTime& a, const CalendarTime& b) {
     auto cmp = [](auto x, auto y) {
@@ -57,9 +61,9 @@ double calendarToJd(const UtcTable* table, const CalendarTime& c) {
         y -= 1;
         m += 12;
     }
-    const auto month_days =
+    const auto monthDays =
         static_cast<std::int64_t>(std::trunc(91.4 - 30.6 * static_cast<double>(m)));
-    std::int64_t days = static_cast<std::int64_t>(c.day) - month_days + 365 * y + floorDiv(y, 4);
+    std::int64_t days = static_cast<std::int64_t>(c.day) - monthDays + 365 * y + floorDiv(y, 4);
     double jd;
     if (gregorian) {
         days += -floorDiv(y, 100) + floorDiv(y, 400);
@@ -67,12 +71,12 @@ double calendarToJd(const UtcTable* table, const CalendarTime& c) {
     } else {
         jd = static_cast<double>(days) + 1721116.5;
     }
-    const double time_of_day =
+    const double timeOfDay =
         (((c.millisecond * 0.001 + c.second) * 0.016666666666666666 + c.minute) *
              0.016666666666666666 +
          c.hour) *
         0.041666666666666664;
-    return jd + time_of_day;
+    return jd + timeOfDay;
 }
 
 CalendarTime jdToCalendar(const UtcTable* table, double x) {
@@ -82,7 +86,7 @@ CalendarTime jdToCalendar(const UtcTable* table, double x) {
         c.day = 0;
         return c;
     }
-    const bool gregorian = !table || table->proleptic || x >= table->reform_jd;
+    const bool gregorian = !table || table->proleptic || x >= table->reformJd;
     std::int64_t n;
     std::int64_t y;
     double f;

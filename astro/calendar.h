@@ -34,6 +34,9 @@ inline CalendarTime makeCalendar(std::int32_t year, int month, int day, int hour
     return c;
 }
 
+// (jd - 2451545) / 365.25 + 2000: the year Delta T is tabulated by.
+double decimalYear(double jd);
+
 // Field by field in declaration order (year signed, the rest unsigned): -1, 0 or +1.
 int compareCalendar(const CalendarTime& a, const CalendarTime& b);
 

@@ -1,8 +1,8 @@
 #include "astro/finals.h"
 
+#include "astro/text_numbers.h"
 #include "astro/time_scales.h"
 
-#include <charconv>
 #include <cmath>
 #include <string>
 
@@ -25,24 +25,8 @@ std::string_view columns(std::string_view line, std::size_t first, std::size_t l
     return line.substr(first - 1, last - first + 1);
 }
 
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
-
-template <typename T> bool number(std::string_view field, T& value) {
-    const std::string_view s = trimmed(field);
-    if (s.empty())
-        return false;
-    const auto result = std::from_chars(s.data(), s.data() + s.size(), value);
-    return result.ec == std::errc() && result.ptr == s.data() + s.size();
-}
-
 bool blank(std::string_view s) {
-    return trimmed(s).empty();
+    return trimmedBlanks(s).empty();
 }
 
 double taiMinusUtc(const std::vector<LeapRecord>& leaps, std::int32_t mjd) {
@@ -53,7 +37,7 @@ double taiMinusUtc(const std::vector<LeapRecord>& leaps, std::int32_t mjd) {
             break;
         applies = &r;
     }
-    return applies ? applies->offset + (mjd - static_cast<double>(applies->ref_mjd)) * applies->rate
+    return applies ? applies->offset + (mjd - static_cast<double>(applies->refMjd)) * applies->rate
                    : 0.0;
 }
 
@@ -88,11 +72,11 @@ bool readFinals2000A(std::string_view text, std::vector<FinalsDay>& days, Finals
         if (blank(line))
             continue;
         const int at = number_of_line;
-        long year = 0, month = 0, day = 0;
+        long long year = 0, month = 0, day = 0;
         double mjd_value = 0;
-        if (line.size() > kMaxLineLength || !number(columns(line, 1, 2), year) ||
-            !number(columns(line, 3, 4), month) || !number(columns(line, 5, 6), day) ||
-            !number(columns(line, 8, 15), mjd_value) || !(std::fabs(mjd_value) < 1e7) ||
+        if (line.size() > kMaxLineLength || !readNumber(columns(line, 1, 2), year) ||
+            !readNumber(columns(line, 3, 4), month) || !readNumber(columns(line, 5, 6), day) ||
+            !readNumber(columns(line, 8, 15), mjd_value) || !(std::fabs(mjd_value) < 1e7) ||
             mjd_value != std::floor(mjd_value))
             return refuse(fault, FinalsFault::BadColumns, at);
         const auto mjd = static_cast<std::int32_t>(mjd_value);
@@ -112,7 +96,7 @@ bool readFinals2000A(std::string_view text, std::vector<FinalsDay>& days, Finals
             continue;
         }
         double ut1_minus_utc = 0;
-        if ((flag != "I" && flag != "P") || value.size() < 10 || !number(value, ut1_minus_utc))
+        if ((flag != "I" && flag != "P") || value.size() < 10 || !readNumber(value, ut1_minus_utc))
             return refuse(fault, FinalsFault::BadColumns, at, mjd);
         if (ended)
             return refuse(fault, FinalsFault::ValuesAfterEnd, at, mjd);
@@ -174,7 +158,7 @@ bool buildTableFromFinals(const UtcTable& history, const std::vector<FinalsDay>&
         leap.month = date.month;
         leap.day = date.day;
         leap.offset = taiMinusUtc(table.leaps, mjd - 1) + seconds;
-        leap.ref_mjd = static_cast<float>(mjd);
+        leap.refMjd = static_cast<float>(mjd);
         leap.rate = 0.0f;
         table.leaps.push_back(leap);
     }
@@ -205,7 +189,7 @@ bool buildTableFromFinals(const UtcTable& history, const std::vector<FinalsDay>&
     if (table.points.size() < 12)
         return refuse(fault, FinalsFault::TooFewObserved, 0, 0, observed);
     const CalendarTime date = mjdDate(last_mjd);
-    table.table_date = makeCalendar(date.year, date.month, date.day);
+    table.tableDate = makeCalendar(date.year, date.month, date.day);
     table.a = 0.0;
     table.b = 0.0;
     table.c = static_cast<double>(table.points.back().deltaT);

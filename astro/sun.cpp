@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr double kRadiansPerArcsecond = 1.0 / kArcsecondsPerRadian;
-
 double degreesToRadians(double degrees) {
     return std::fmod(degrees, 360.0) * kRadiansPerDegree;
 }
@@ -110,7 +108,7 @@ double sunClearanceDeg(const Vec3& satellite, const Vec3& sun) {
     const double r = length(satellite);
     const Vec3 toSun = difference(sun, satellite);
     const Vec3 toEarth{-satellite.x, -satellite.y, -satellite.z};
-    const double earthRadius = std::asin(std::fmin(1.0, kShadowEarthRadius / r));
+    const double earthRadius = std::asin(std::fmin(1.0, kEarthEquatorialRadius / r));
     const double sunRadius = std::asin(std::fmin(1.0, kSunRadius / length(toSun)));
     // The disc shows once its far edge passes the limb: centre distance > earth - sun radius.
     return (angleBetween(toEarth, toSun) - (earthRadius - sunRadius)) * kDegreesPerRadian;
@@ -118,7 +116,7 @@ double sunClearanceDeg(const Vec3& satellite, const Vec3& sun) {
 
 bool isSunlit(const Vec3& satellite, const Vec3& sun) {
     const double r = length(satellite);
-    if (!std::isfinite(r) || r <= kShadowEarthRadius)
+    if (!std::isfinite(r) || r <= kEarthEquatorialRadius)
         return false;
     return sunClearanceDeg(satellite, sun) > 0.0;
 }

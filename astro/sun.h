@@ -3,12 +3,10 @@
 // The Sun: a fast low-precision one for the pass planner's sunlit test and a refined one for
 // transits; where it stands at the site and whether a satellite sees it.
 
+#include "astro/earth.h"
 #include "astro/topocentric.h"
 #include "astro/vec3.h"
 
-// Radius of the Earth for the shadow test (WGS-84 equatorial, metres): the planner's Earth is
-// a sphere of this radius.
-constexpr double kShadowEarthRadius = 6378137.0;
 // The Sun's radius (IAU nominal, metres).
 constexpr double kSunRadius = 695700000.0;
 constexpr double kAstronomicalUnit = 149597870700.0; // metres

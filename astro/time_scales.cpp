@@ -10,7 +10,7 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kMjdOffset = 2400000.5;
-constexpr double kTenSecondsDays = 0.00011574074074074075;
+constexpr double kTenSecondsDays = 10.0 / kSecondsPerDay;
 // An inserted leap second is labelled 23:59:60 by stepping back this far and adding it again.
 constexpr std::uint16_t kLeapLabelSeconds = 10;
 // Enough to cross the few ulps that the conversion chain can lose.
@@ -35,8 +35,7 @@ CalendarTime midnightOf(std::int32_t year, std::uint16_t month, std::uint16_t da
 // The UTC date at which record r gives this TAI.
 double utcForRecord(double tai, const LeapRecord& r) {
     const double rate = static_cast<double>(r.rate) / kSecondsPerDay;
-    return (tai - r.offset / kSecondsPerDay +
-            (static_cast<double>(r.ref_mjd) + kMjdOffset) * rate) /
+    return (tai - r.offset / kSecondsPerDay + (static_cast<double>(r.refMjd) + kMjdOffset) * rate) /
            (rate + 1.0);
 }
 
@@ -47,10 +46,6 @@ double threeStepDeltaT(const UtcTable& table, double tt) {
 }
 
 } // namespace
-
-double decimalYear(double jd) {
-    return (jd - 2451545.0) / 365.25 + 2000.0;
-}
 
 double deltaT(const UtcTable& table, double y) {
     const std::vector<DeltaTPoint>& p = table.points;
@@ -67,7 +62,7 @@ double deltaT(const UtcTable& table, double y) {
     auto yearAt = [&p](std::int64_t i) {
         return static_cast<double>(p[static_cast<std::size_t>(i)].year);
     };
-    const std::int64_t cache = table.search_cache;
+    const std::int64_t cache = table.searchCache;
     std::int64_t lo;
     std::int64_t hi;
     if (cache < 0 || cache >= m) {
@@ -110,7 +105,7 @@ double deltaT(const UtcTable& table, double y) {
     }
     // Unsorted points could leave the bound outside; keep the index usable.
     const std::int64_t i = std::max<std::int64_t>(0, std::min(lo, m - 2));
-    table.search_cache = static_cast<std::int32_t>(i);
+    table.searchCache = static_cast<std::int32_t>(i);
 
     const double y0 = yearAt(i);
     const double y1 = yearAt(i + 1);
@@ -136,18 +131,18 @@ double utcCalendarToTt(const UtcTable& table, const CalendarTime& c) {
         ++k;
     const LeapRecord& r = leaps[k - 1];
     double tt = j + r.offset / kSecondsPerDay +
-                ((j - kMjdOffset) - static_cast<double>(r.ref_mjd)) * static_cast<double>(r.rate) /
+                ((j - kMjdOffset) - static_cast<double>(r.refMjd)) * static_cast<double>(r.rate) /
                     kSecondsPerDay +
                 kTtMinusTaiDays;
-    if (table.extrapolation_active && tt > table.extrapolation_start)
-        tt = j + deltaT(table, decimalYear(j)) / kSecondsPerDay + table.extrapolation_offset;
+    if (table.extrapolationActive && tt > table.extrapolationStart)
+        tt = j + deltaT(table, decimalYear(j)) / kSecondsPerDay + table.extrapolationOffset;
     return tt;
 }
 
 CalendarTime ttToUtcCalendar(const UtcTable& table, double tt) {
-    if (table.extrapolation_active && tt > table.extrapolation_start)
+    if (table.extrapolationActive && tt > table.extrapolationStart)
         return jdToCalendar(&table, tt - threeStepDeltaT(table, tt) / kSecondsPerDay -
-                                        table.extrapolation_offset);
+                                        table.extrapolationOffset);
 
     const std::vector<LeapRecord>& leaps = table.leaps;
     CalendarTime c = jdToCalendar(&table, ttToUt1(table, tt));
@@ -171,8 +166,8 @@ CalendarTime ttToUtcCalendar(const UtcTable& table, double tt) {
     return c;
 }
 
-bool setupLeapExtrapolation(UtcTable& table, double tolerance_s) {
-    table.extrapolation_active = false;
+bool setupLeapExtrapolation(UtcTable& table, double toleranceSeconds) {
+    table.extrapolationActive = false;
     if (table.leaps.empty())
         return false;
 
@@ -183,10 +178,11 @@ bool setupLeapExtrapolation(UtcTable& table, double tolerance_s) {
     const double u0 = calendarToJd(&table, c0);
     const double k = u0 - t0;
     const double s0 = ttToUt1(table, t0) - u0;
-    if (std::fabs(s0) * kSecondsPerDay > tolerance_s) {
-        table.extrapolation_active = true;
-        table.extrapolation_start = t0;
-        table.extrapolation_offset = (s0 > 0 ? tolerance_s : -tolerance_s) / kSecondsPerDay;
+    if (std::fabs(s0) * kSecondsPerDay > toleranceSeconds) {
+        table.extrapolationActive = true;
+        table.extrapolationStart = t0;
+        table.extrapolationOffset =
+            (s0 > 0 ? toleranceSeconds : -toleranceSeconds) / kSecondsPerDay;
         return true;
     }
 
@@ -194,10 +190,10 @@ bool setupLeapExtrapolation(UtcTable& table, double tolerance_s) {
     c1.hour = 12;
     const double t1 = utcCalendarToTt(table, c1);
     const double s1 = ttToUt1(table, t1) - (t1 + k);
-    if (!(std::fabs(s1) * kSecondsPerDay > tolerance_s))
+    if (!(std::fabs(s1) * kSecondsPerDay > toleranceSeconds))
         return false;
 
-    const double offset = (s1 > 0 ? tolerance_s : -tolerance_s) / kSecondsPerDay;
+    const double offset = (s1 > 0 ? toleranceSeconds : -toleranceSeconds) / kSecondsPerDay;
     double lo = t0;
     double hi = t1;
     // Bounded for tables with absurd values; real ones need about 40 halvings.
@@ -209,71 +205,70 @@ bool setupLeapExtrapolation(UtcTable& table, double tolerance_s) {
         else
             lo = mid;
     }
-    table.extrapolation_active = true;
-    table.extrapolation_start = lo;
-    table.extrapolation_offset = offset;
+    table.extrapolationActive = true;
+    table.extrapolationStart = lo;
+    table.extrapolationOffset = offset;
     return true;
 }
 
 // --- TimeInstant ---
 
 double TimeInstant::fallbackTtMinusUtcDays() const {
-    return (leap_seconds_ + 19.0 + 32.184) / kSecondsPerDay;
+    return (leapSeconds + 19.0 + 32.184) / kSecondsPerDay;
 }
 
 void TimeInstant::setJd(double jd) {
-    tt_ = jd + kWorkingToTtDays;
-    tt_valid_ = true;
-    calendar_valid_ = false;
+    ttJd = jd + kWorkingToTtDays;
+    hasTt = true;
+    hasCalendar = false;
 }
 
 void TimeInstant::setUtcCalendar(const CalendarTime& c) {
-    calendar_ = c;
-    calendar_valid_ = true;
-    tt_valid_ = false;
+    utcCalendar = c;
+    hasCalendar = true;
+    hasTt = false;
 }
 
 bool TimeInstant::ensureTt() {
-    if (tt_valid_)
+    if (hasTt)
         return true;
-    if (!calendar_valid_)
+    if (!hasCalendar)
         return false;
-    tt_ = table_ ? utcCalendarToTt(*table_, calendar_)
-                 : calendarToJd(nullptr, calendar_) + fallbackTtMinusUtcDays();
-    tt_valid_ = true;
+    ttJd = utcTable ? utcCalendarToTt(*utcTable, utcCalendar)
+                    : calendarToJd(nullptr, utcCalendar) + fallbackTtMinusUtcDays();
+    hasTt = true;
     return true;
 }
 
-double TimeInstant::getUt1() {
+double TimeInstant::ut1() {
     if (!ensureTt())
         return kNaN;
-    return table_ ? ttToUt1(*table_, tt_) : tt_ - fallbackTtMinusUtcDays();
+    return utcTable ? ttToUt1(*utcTable, ttJd) : ttJd - fallbackTtMinusUtcDays();
 }
 
-double TimeInstant::getUtc(bool* leap) {
-    if (!calendar_valid_) {
-        if (!tt_valid_) {
+double TimeInstant::utc(bool* leap) {
+    if (!hasCalendar) {
+        if (!hasTt) {
             if (leap)
                 *leap = false;
             return kNaN;
         }
-        calendar_ = table_ ? ttToUtcCalendar(*table_, tt_)
-                           : jdToCalendar(nullptr, tt_ - fallbackTtMinusUtcDays());
-        calendar_valid_ = true;
+        utcCalendar = utcTable ? ttToUtcCalendar(*utcTable, ttJd)
+                               : jdToCalendar(nullptr, ttJd - fallbackTtMinusUtcDays());
+        hasCalendar = true;
     }
     if (leap)
-        *leap = calendar_.second >= 60;
-    return calendarToJd(table_, calendar_);
+        *leap = utcCalendar.second >= 60;
+    return calendarToJd(utcTable, utcCalendar);
 }
 
 // --- The table file and the scales ---
 
 namespace {
 
-// A file that is there but refused (a folder, a pipe, one too large) is named on `say`.
-template <typename Say>
+// A file that is there but refused (a folder, a pipe, one too large) is named in `refusals`.
 std::optional<UtcTable> loadFirst(const std::vector<std::string>& folders, const char* name,
-                                  const Say& say) {
+                                  std::vector<std::string>& refusals) {
     for (const std::string& folder : folders) {
         std::string path = folder;
         if (!path.empty() && path.back() != '/')
@@ -283,53 +278,56 @@ std::optional<UtcTable> loadFirst(const std::vector<std::string>& folders, const
         if (std::optional<UtcTable> table = loadUtcFile(path, &file))
             return table;
         if (file.fault != FileResult::None && file.fault != FileResult::Missing)
-            say(("init_time_data: " + describeFileFault(path, file, kMaxUtcFileBytes) + "\n")
-                    .c_str());
+            refusals.push_back(describeFileFault(path, file, kMaxUtcFileBytes));
     }
     return std::nullopt;
 }
 
 } // namespace
 
-std::optional<UtcTable> initTimeData(std::FILE* out, const std::vector<std::string>& folders) {
-    auto say = [out](const char* line) {
-        if (out) {
-            std::fputs(line, out);
-            std::fflush(out);
-        }
-    };
-    say("init_time_data\n");
-    std::optional<UtcTable> user = loadFirst(folders, "user_utc.bin", say);
-    std::optional<UtcTable> fallback = loadFirst(folders, "utc.bin", say);
+TimeDataLoad initTimeData(const std::vector<std::string>& folders) {
+    TimeDataLoad load;
+    std::optional<UtcTable> user = loadFirst(folders, "user_utc.bin", load.refusals);
+    std::optional<UtcTable> fallback = loadFirst(folders, "utc.bin", load.refusals);
     if (!user && !fallback)
-        return std::nullopt;
-    bool keep_user = user.has_value();
+        return load;
+    bool keepUser = user.has_value();
     if (user && fallback) {
-        const CalendarTime& u = user->table_date;
-        const CalendarTime& d = fallback->table_date;
-        keep_user = compareCalendar(midnightOf(u.year, u.month, u.day),
-                                    midnightOf(d.year, d.month, d.day)) >= 0;
+        const CalendarTime& u = user->tableDate;
+        const CalendarTime& d = fallback->tableDate;
+        keepUser = compareCalendar(midnightOf(u.year, u.month, u.day),
+                                   midnightOf(d.year, d.month, d.day)) >= 0;
     }
-    say(keep_user ? "init_time_data OK with user data\n" : "init_time_data OK with default data\n");
-    return std::move(keep_user ? user : fallback);
+    load.source = keepUser ? TimeDataLoad::User : TimeDataLoad::Default;
+    load.table = std::move(keepUser ? user : fallback);
+    return load;
 }
 
-TimeScales::TimeScales(UtcTable table) : table_(std::move(table)) {
-    setupLeapExtrapolation(*table_, 0.9);
+std::string timeDataReport(const TimeDataLoad& load) {
+    std::string report = "init_time_data\n";
+    for (const std::string& refusal : load.refusals)
+        report += "init_time_data: " + refusal + "\n";
+    if (load.source == TimeDataLoad::User)
+        report += "init_time_data OK with user data\n";
+    else if (load.source == TimeDataLoad::Default)
+        report += "init_time_data OK with default data\n";
+    return report;
 }
 
-TimeScales TimeScales::fromWorkingDirectory(std::FILE* out) {
-    return fromFolders(out, {""});
+TimeScales::TimeScales(UtcTable table) : utcTable(std::move(table)) {
+    setupLeapExtrapolation(*utcTable, 0.9);
 }
 
-TimeScales TimeScales::fromFolders(std::FILE* out, const std::vector<std::string>& folders) {
-    std::optional<UtcTable> table = initTimeData(out, folders);
-    return table ? TimeScales(std::move(*table)) : TimeScales();
+TimeScales TimeScales::fromFolders(const std::vector<std::string>& folders, std::string* report) {
+    TimeDataLoad load = initTimeData(folders);
+    if (report)
+        *report = timeDataReport(load);
+    return load.table ? TimeScales(std::move(*load.table)) : TimeScales();
 }
 
 TimeInstant TimeScales::instant() const {
     TimeInstant instant(table());
-    if (!table_)
+    if (!utcTable)
         instant.setGpsLeapSeconds(kFallbackGpsLeapSeconds);
     return instant;
 }
@@ -337,19 +335,19 @@ TimeInstant TimeScales::instant() const {
 double TimeScales::ut1FromJd(double jd) const {
     TimeInstant i = instant();
     i.setJd(jd);
-    return i.getUt1();
+    return i.ut1();
 }
 
 double TimeScales::utcFromJd(double jd) const {
     TimeInstant i = instant();
     i.setJd(jd);
-    return i.getUtc();
+    return i.utc();
 }
 
 CalendarTime TimeScales::utcCalendarFromJd(double jd) const {
     TimeInstant i = instant();
     i.setJd(jd);
-    i.getUtc();
+    i.utc();
     return i.calendar();
 }
 

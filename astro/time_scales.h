@@ -4,14 +4,13 @@
 // Conversions never allocate.
 
 #include "astro/calendar.h"
+#include "astro/time_units.h"
 #include "astro/utc_table.h"
 
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
 
-constexpr double kSecondsPerDay = 86400.0;
 // An element set older than this many days gives positions off by kilometres: the table marks
 // its age and the log warns of a catalogue whose median age passes it.
 constexpr double kOldElementSetDays = 3.0;
@@ -25,9 +24,6 @@ constexpr double kTtMinusTaiDays = 0.00037249999999999995; // 32.184 s
 // GPS - UTC assumed when no table is loaded; then TT - UTC = 18 + 19 + 32.184 s.
 constexpr double kFallbackGpsLeapSeconds = 18.0;
 
-// (jd - 2451545) / 365.25 + 2000
-double decimalYear(double jd);
-
 // Delta T = TT - UT1 in seconds at a decimal year: the long-term parabola before the first
 // point, the table's quadratic after the last one, linear interpolation in between. Updates
 // the table's search cache.
@@ -38,54 +34,63 @@ double ttToUt1(const UtcTable& table, double tt);
 double utcCalendarToTt(const UtcTable& table, const CalendarTime& c);
 // Inside an inserted leap second the result reads 23:59:60.mmm.
 CalendarTime ttToUtcCalendar(const UtcTable& table, double tt);
-// Predicts when UT1 - UTC would leave +-tolerance_s without further leap seconds and from then
+// Predicts when UT1 - UTC would leave +-toleranceSeconds without further leap seconds and from then
 // on keeps UTC at that fixed distance from UT1. Returns whether the extrapolation is active.
-bool setupLeapExtrapolation(UtcTable& table, double tolerance_s);
+bool setupLeapExtrapolation(UtcTable& table, double toleranceSeconds);
 
 // One instant, stored either as a TT Julian date or as a UTC calendar; the other form is
 // derived on demand and cached until the next store. The table must outlive the instant.
 class TimeInstant {
 public:
-    explicit TimeInstant(const UtcTable* table = nullptr) : table_(table) {}
+    explicit TimeInstant(const UtcTable* table = nullptr) : utcTable(table) {}
 
-    void setGpsLeapSeconds(double s) { leap_seconds_ = s; }
+    void setGpsLeapSeconds(double s) { leapSeconds = s; }
     void setJd(double jd);
     void setUtcCalendar(const CalendarTime& c);
     // False when the instant holds neither form.
     bool ensureTt();
     // NaN when the instant holds neither form. Without a table UT1 is taken equal to UTC.
-    double getUt1();
+    double ut1();
     // The UTC calendar's Julian date (a leap second counts from the following 00:00); NaN when
     // the instant holds neither form. *leap tells whether the instant is inside a leap second.
-    double getUtc(bool* leap = nullptr);
+    double utc(bool* leap = nullptr);
 
-    const UtcTable* table() const { return table_; }
-    double gpsLeapSeconds() const { return leap_seconds_; }
-    bool ttValid() const { return tt_valid_; }
-    bool calendarValid() const { return calendar_valid_; }
-    double tt() const { return tt_; }
-    // The UTC calendar; meaningful when calendarValid(), e.g. after getUtc().
-    const CalendarTime& calendar() const { return calendar_; }
+    const UtcTable* table() const { return utcTable; }
+    double gpsLeapSeconds() const { return leapSeconds; }
+    bool ttValid() const { return hasTt; }
+    bool calendarValid() const { return hasCalendar; }
+    double tt() const { return ttJd; }
+    // The UTC calendar; meaningful when calendarValid(), e.g. after utc().
+    const CalendarTime& calendar() const { return utcCalendar; }
 
 private:
     double fallbackTtMinusUtcDays() const;
 
-    const UtcTable* table_ = nullptr;
-    double leap_seconds_ = kFallbackGpsLeapSeconds;
-    bool tt_valid_ = false;
-    bool calendar_valid_ = false;
-    double tt_ = 0.0;
-    CalendarTime calendar_{0, 1, 1};
+    const UtcTable* utcTable = nullptr;
+    double leapSeconds = kFallbackGpsLeapSeconds;
+    bool hasTt = false;
+    bool hasCalendar = false;
+    double ttJd = 0.0;
+    CalendarTime utcCalendar{0, 1, 1};
+};
+
+// What initTimeData found: the table it keeps and which file that was, and the files there
+// but refused by readFileBounded, each "path: reason", in the order they were tried.
+struct TimeDataLoad {
+    enum Source { None, User, Default };
+    std::optional<UtcTable> table;
+    Source source = None;
+    std::vector<std::string> refusals;
 };
 
 // The table file: "user_utc.bin" and "utc.bin", each taken from the first of the folders that
 // holds a loadable one ("" is the working directory), keeping the one with the later table date
-// (the user file on a tie). Prints "init_time_data\n" and, on success, "initTimeData OK with
-// user data\n" or "initTimeData OK with default data\n" to `out` (nothing when `out` is
-// null), flushed, and "init_time_data: " with the reason for a file there but refused by
-// readFileBounded. Nothing when neither file loads.
-std::optional<UtcTable> initTimeData(std::FILE* out = stdout,
-                                     const std::vector<std::string>& folders = {""});
+// (the user file on a tie). No table when neither file loads.
+TimeDataLoad initTimeData(const std::vector<std::string>& folders = {""});
+// The lines the programs print at start-up for a load: "init_time_data\n", then
+// "init_time_data: " and the reason for each refused file, then on success
+// "init_time_data OK with user data\n" or "init_time_data OK with default data\n".
+std::string timeDataReport(const TimeDataLoad& load);
 
 // Every conversion the program makes from a working Julian date, for one table or for none
 // (then the fallback leap count: TT - UTC = 69.184 s, UT1 = UTC). Each conversion works on an
@@ -97,11 +102,12 @@ public:
     // Sets up the leap extrapolation (0.9 s) on the table.
     explicit TimeScales(UtcTable table);
 
-    // initTimeData, then a table's scales or the fallback's.
-    static TimeScales fromWorkingDirectory(std::FILE* out = stdout);
-    static TimeScales fromFolders(std::FILE* out, const std::vector<std::string>& folders);
+    // initTimeData, then a table's scales or the fallback's; timeDataReport goes to *report
+    // when given, for the program to print.
+    static TimeScales fromFolders(const std::vector<std::string>& folders = {""},
+                                  std::string* report = nullptr);
 
-    const UtcTable* table() const { return table_ ? &*table_ : nullptr; }
+    const UtcTable* table() const { return utcTable ? &*utcTable : nullptr; }
     // An instant bound to this table (or the fallback leap count), holding nothing yet.
     TimeInstant instant() const;
 
@@ -116,7 +122,7 @@ public:
     double currentJd() const;
 
 private:
-    std::optional<UtcTable> table_;
+    std::optional<UtcTable> utcTable;
 };
 
 // The system clock's UTC calendar, to the millisecond.

@@ -1,22 +1,18 @@
 #include "astro/topocentric.h"
 
 #include "astro/angles.h"
+#include "astro/earth.h"
 
 #include <cmath>
-
-namespace {
-constexpr double kWgs84AxisRatio = 0.9966471893352525; // b / a
-constexpr double kWgs84EquatorialRadius = 6378137.0;   // metres
-} // namespace
 
 SiteMeridianPosition siteMeridianPosition(const Site& site) {
     const double s = std::sin(site.latitude);
     const double c = std::cos(site.latitude);
-    const double t = kWgs84AxisRatio * s;
+    const double t = kEarthAxisRatio * s;
     const double d = std::sqrt(c * c + t * t);
     SiteMeridianPosition p;
-    p.z = (t / d) * kWgs84AxisRatio * kWgs84EquatorialRadius + site.elevation * s;
-    p.rho = (c / d) * kWgs84EquatorialRadius + site.elevation * c;
+    p.z = (t / d) * kEarthAxisRatio * kEarthEquatorialRadius + site.elevation * s;
+    p.rho = (c / d) * kEarthEquatorialRadius + site.elevation * c;
     p.sinLatitude = s;
     p.cosLatitude = c;
     return p;

@@ -15,36 +15,35 @@ constexpr std::uint32_t kMaxCount = 0x7fffffff;
 // A table may be issued up to two days after its last Delta T point.
 constexpr double kTableDateTolerance = 0.005479452054794521;
 
-std::uint16_t getU16(const unsigned char* p) {
+std::uint16_t u16At(const unsigned char* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
 
-std::uint32_t getU32(const unsigned char* p) {
+std::uint32_t u32At(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-std::uint64_t getU64(const unsigned char* p) {
-    return static_cast<std::uint64_t>(getU32(p)) |
-           (static_cast<std::uint64_t>(getU32(p + 4)) << 32);
+std::uint64_t u64At(const unsigned char* p) {
+    return static_cast<std::uint64_t>(u32At(p)) | (static_cast<std::uint64_t>(u32At(p + 4)) << 32);
 }
 
-std::int32_t getI32(const unsigned char* p) {
-    const std::uint32_t u = getU32(p);
+std::int32_t i32At(const unsigned char* p) {
+    const std::uint32_t u = u32At(p);
     std::int32_t v;
     std::memcpy(&v, &u, sizeof v);
     return v;
 }
 
-float getF32(const unsigned char* p) {
-    const std::uint32_t u = getU32(p);
+float f32At(const unsigned char* p) {
+    const std::uint32_t u = u32At(p);
     float v;
     std::memcpy(&v, &u, sizeof v);
     return v;
 }
 
-double getF64(const unsigned char* p) {
-    const std::uint64_t u = getU64(p);
+double f64At(const unsigned char* p) {
+    const std::uint64_t u = u64At(p);
     double v;
     std::memcpy(&v, &u, sizeof v);
     return v;
@@ -98,28 +97,24 @@ struct ByteCursor {
     }
 };
 
-double decimalYearOf(double jd) {
-    return (jd - 2451545.0) / 365.25 + 2000.0;
-}
-
 std::optional<UtcTable> readTable(std::string_view bytes) {
     ByteCursor in{reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()};
-    const std::uint64_t file_size = bytes.size();
+    const std::uint64_t fileSize = bytes.size();
     unsigned char header[kHeaderSize];
-    if (file_size < kHeaderSize || !in.take(header, kHeaderSize) ||
+    if (fileSize < kHeaderSize || !in.take(header, kHeaderSize) ||
         std::memcmp(header, kMagic, sizeof kMagic) != 0)
         return std::nullopt;
 
     UtcTable table;
-    table.table_date.year = getI32(header + 8);
-    table.table_date.month = getU16(header + 12);
-    table.table_date.day = getU16(header + 14);
-    const std::uint32_t n = getU32(header + 16);
+    table.tableDate.year = i32At(header + 8);
+    table.tableDate.month = u16At(header + 12);
+    table.tableDate.day = u16At(header + 14);
+    const std::uint32_t n = u32At(header + 16);
     // Counts beyond the 32-bit signed range cannot be indexed by the search cache.
     if (n == 0 || n > kMaxCount)
         return std::nullopt;
     // The size checks come before any allocation: the counts are untrusted.
-    std::uint64_t remaining = file_size - kHeaderSize;
+    std::uint64_t remaining = fileSize - kHeaderSize;
     if (remaining < n * kLeapSize + 4)
         return std::nullopt;
     remaining -= n * kLeapSize + 4;
@@ -129,18 +124,18 @@ std::optional<UtcTable> readTable(std::string_view bytes) {
         unsigned char b[kLeapSize];
         if (!in.take(b, kLeapSize))
             return std::nullopt;
-        r.year = getI32(b);
-        r.month = getU16(b + 4);
-        r.day = getU16(b + 6);
-        r.offset = getF64(b + 8);
-        r.ref_mjd = getF32(b + 16);
-        r.rate = getF32(b + 20);
+        r.year = i32At(b);
+        r.month = u16At(b + 4);
+        r.day = u16At(b + 6);
+        r.offset = f64At(b + 8);
+        r.refMjd = f32At(b + 16);
+        r.rate = f32At(b + 20);
     }
 
     unsigned char count[4];
     if (!in.take(count, sizeof count))
         return std::nullopt;
-    const std::uint32_t m = getU32(count);
+    const std::uint32_t m = u32At(count);
     if (m < kMinPoints || m > kMaxCount || remaining < m * kPointSize + kTrailerSize)
         return std::nullopt;
 
@@ -149,22 +144,22 @@ std::optional<UtcTable> readTable(std::string_view bytes) {
         unsigned char b[kPointSize];
         if (!in.take(b, kPointSize))
             return std::nullopt;
-        p.year = getF32(b);
-        p.deltaT = getF32(b + 4);
+        p.year = f32At(b);
+        p.deltaT = f32At(b + 4);
     }
 
     unsigned char trailer[kTrailerSize];
     if (!in.take(trailer, kTrailerSize))
         return std::nullopt;
-    table.a = getF64(trailer);
-    table.b = getF64(trailer + 8);
-    table.c = getF64(trailer + 16);
+    table.a = f64At(trailer);
+    table.b = f64At(trailer + 8);
+    table.c = f64At(trailer + 16);
 
     CalendarTime date;
-    date.year = table.table_date.year;
-    date.month = table.table_date.month;
-    date.day = table.table_date.day;
-    if (decimalYearOf(calendarToJd(nullptr, date)) >
+    date.year = table.tableDate.year;
+    date.month = table.tableDate.month;
+    date.day = table.tableDate.day;
+    if (decimalYear(calendarToJd(nullptr, date)) >
         static_cast<double>(table.points.back().year) + kTableDateTolerance)
         return std::nullopt;
     return table;
@@ -204,16 +199,16 @@ std::vector<unsigned char> encodeUtcTable(const UtcTable& table) {
                 table.points.size() * kPointSize);
     for (char ch : kMagic)
         out.push_back(static_cast<unsigned char>(ch));
-    putI32(out, table.table_date.year);
-    putU16(out, table.table_date.month);
-    putU16(out, table.table_date.day);
+    putI32(out, table.tableDate.year);
+    putU16(out, table.tableDate.month);
+    putU16(out, table.tableDate.day);
     putU32(out, static_cast<std::uint32_t>(table.leaps.size()));
     for (const LeapRecord& r : table.leaps) {
         putI32(out, r.year);
         putU16(out, r.month);
         putU16(out, r.day);
         putF64(out, r.offset);
-        putF32(out, r.ref_mjd);
+        putF32(out, r.refMjd);
         putF32(out, r.rate);
     }
     putU32(out, static_cast<std::uint32_t>(table.points.size()));

@@ -18,13 +18,13 @@
 #include <vector>
 
 // One step of TAI - UTC. From its UTC date (00:00) on:
-// TAI - UTC = offset + (MJD_UTC - ref_mjd) * rate seconds, with MJD = JD - 2400000.5.
+// TAI - UTC = offset + (MJD_UTC - refMjd) * rate seconds, with MJD = JD - 2400000.5.
 struct LeapRecord {
     std::int32_t year = 0;
     std::uint16_t month = 1;
     std::uint16_t day = 1;
     double offset = 0.0; // s
-    float ref_mjd = 0.0f;
+    float refMjd = 0.0f;
     float rate = 0.0f; // s/day; 0 for every step after 1972
 };
 static_assert(sizeof(LeapRecord) == 24, "LeapRecord must stay 24 bytes");
@@ -38,20 +38,20 @@ static_assert(sizeof(DeltaTPoint) == 8, "DeltaTPoint must stay 8 bytes");
 
 struct UtcTable {
     bool proleptic = false; // false: Julian calendar before the reform date
-    CalendarTime reform_date{1582, 10, 15};
-    double reform_jd = 2299160.5;
+    CalendarTime reformDate{1582, 10, 15};
+    double reformJd = 2299160.5;
     std::vector<LeapRecord> leaps;   // ascending dates expected, not verified
     std::vector<DeltaTPoint> points; // ascending years expected, not verified
     // Index of the points interval found last; a lookup cache, hence mutable.
-    mutable std::int32_t search_cache = -1;
-    CalendarTime table_date; // issue date of the table (only year, month, day are used)
+    mutable std::int32_t searchCache = -1;
+    CalendarTime tableDate; // issue date of the table (only year, month, day are used)
     // Delta T after the last point: (a * y + b) * y + c seconds.
     double a = 0.0;
     double b = 0.0;
     double c = 0.0;
-    bool extrapolation_active = false;
-    double extrapolation_start = DBL_MAX; // TT Julian date
-    double extrapolation_offset = 0.0;    // days
+    bool extrapolationActive = false;
+    double extrapolationStart = DBL_MAX; // TT Julian date
+    double extrapolationOffset = 0.0;    // days
 };
 
 // True when the date (year, month, day) of c lies before the date of r; the time is ignored.

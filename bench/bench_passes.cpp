@@ -16,7 +16,7 @@ void BM_Passes500(benchmark::State& state) {
         state.SkipWithError("catalogue not found");
         return;
     }
-    const TimeScales scales = TimeScales::fromWorkingDirectory(nullptr);
+    const TimeScales scales = TimeScales::fromFolders();
     const Site site = Site::fromDegrees(47.5, 8.5, 450.0);
     std::size_t propagations = 0, passes = 0;
     for (auto _ : state) {

@@ -15,7 +15,7 @@ void BM_PassesCatalogue(benchmark::State& state) {
         state.SkipWithError("catalogue not found");
         return;
     }
-    const TimeScales scales = TimeScales::fromWorkingDirectory(nullptr);
+    const TimeScales scales = TimeScales::fromFolders();
     const Site site{47.5 * 0.017453292519943295, -8.5 * 0.017453292519943295, 450.0};
     const double from = scales.workingJdFromUtcCalendar({2026, 3, 20, 12, 0, 0, 0});
     const PassWindow window{from, from + 1.0, 0.0};
@@ -39,7 +39,7 @@ void BM_PassesCatalogueSetBySet(benchmark::State& state) {
         state.SkipWithError("catalogue not found");
         return;
     }
-    const TimeScales scales = TimeScales::fromWorkingDirectory(nullptr);
+    const TimeScales scales = TimeScales::fromFolders();
     const Site site{47.5 * 0.017453292519943295, -8.5 * 0.017453292519943295, 450.0};
     const double from = scales.workingJdFromUtcCalendar({2026, 3, 20, 12, 0, 0, 0});
     const PassWindow window{from, from + 1.0, 0.0};

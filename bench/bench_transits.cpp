@@ -15,7 +15,7 @@ void BM_Transits500(benchmark::State& state) {
         state.SkipWithError("catalogue not found");
         return;
     }
-    const TimeScales scales = TimeScales::fromWorkingDirectory(nullptr);
+    const TimeScales scales = TimeScales::fromFolders();
     const Site site{47.5 * 0.017453292519943295, -8.5 * 0.017453292519943295, 450.0};
     const double from = scales.workingJdFromUtcCalendar({2026, 3, 20, 12, 0, 0, 0});
     const PassWindow window{from, from + 3.0, 0.0};

@@ -1,6 +1,7 @@
 #include "catalogue/catalogue_entry.h"
 
 #include "orbit/element_lines.h"
+#include "orbit/gravity.h"
 #include "orbit/sgp4.h"
 #include "orbit/tle.h"
 
@@ -11,7 +12,6 @@
 
 namespace {
 
-constexpr int kWgs72 = 1;
 constexpr double kFarthestSatelliteKm = 1.5e6;
 constexpr std::size_t kNameField = 24;
 
@@ -92,7 +92,7 @@ int propagateSatellite(CatalogueEntry& satellite, double jd) {
     constexpr double nan = std::numeric_limits<double>::quiet_NaN();
     double r[3] = {nan, nan, nan};
     double v[3];
-    const double tsince = (jd - satellite.elements.jdsatepoch) * 1440.0;
+    const double tsince = minutesSinceEpoch(satellite.elements, jd);
     sgp4Propagate(kWgs72, satellite.elements, tsince, r, v);
     const Vec3 position =
         satellitePosition(satellite.elements, tsince, {r[0], r[1], r[2]}, satellite.elements.error);

@@ -1,9 +1,9 @@
 #include "catalogue/element_set_merge.h"
 
+#include "astro/text_numbers.h"
 #include "orbit/element_lines.h"
 
 #include <algorithm>
-#include <charconv>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -33,12 +33,10 @@ std::optional<double> epoch(std::string_view line1) {
     day.remove_prefix(std::min(day.find_first_not_of(' '), day.size()));
     if (day.empty() || !isDigit(day[0]))
         return std::nullopt;
-    double value = 0.0;
-    const std::from_chars_result read = std::from_chars(day.data(), day.data() + day.size(), value);
-    if (read.ec != std::errc() || read.ptr != day.data() + day.size() ||
-        !(value >= 1.0 && value < 367.0))
+    const std::optional<double> value = readDecimal(day);
+    if (!value || !(*value >= 1.0 && *value < 367.0))
         return std::nullopt;
-    return yearFromTwoDigits((year[0] - '0') * 10 + (year[1] - '0')) * 1000.0 + value;
+    return yearFromTwoDigits((year[0] - '0') * 10 + (year[1] - '0')) * 1000.0 + *value;
 }
 
 bool isNameLine(std::string_view line) {

@@ -1,5 +1,6 @@
 #include "catalogue/omm_reader.h"
 
+#include "astro/csv.h"
 #include "catalogue/element_set_merge.h"
 #include "orbit/element_lines.h"
 
@@ -156,46 +157,6 @@ void readJson(const QByteArray& text, MeanElementsRead& read) {
     }
 }
 
-// One line of RFC 4180 fields: separated by commas, a field in double quotes may hold commas
-// and doubled quotes. Empty when a quote is left open or stray text follows a closing one. A
-// quoted field's apostrophe before = + - or @ is taken off: it only keeps a spreadsheet program
-// from reading the text as a formula (csvText, catalogue/omm_writer.h).
-std::optional<std::vector<std::string>> csvFields(const QByteArray& line) {
-    std::vector<std::string> fields(1);
-    int i = 0;
-    while (i <= line.size()) {
-        std::string& field = fields.back();
-        if (i < line.size() && line[i] == '"') {
-            for (++i;; ++i) {
-                if (i >= line.size())
-                    return std::nullopt;
-                if (line[i] == '"') {
-                    if (i + 1 < line.size() && line[i + 1] == '"')
-                        field += line[++i];
-                    else
-                        break;
-                } else {
-                    field += line[i];
-                }
-            }
-            ++i;
-            if (i < line.size() && line[i] != ',')
-                return std::nullopt;
-            if (field.size() > 1 && field[0] == '\'' &&
-                std::string_view("=+-@").find(field[1]) != std::string_view::npos)
-                field.erase(0, 1);
-        } else {
-            while (i < line.size() && line[i] != ',')
-                field += line[i++];
-        }
-        if (i >= line.size())
-            break;
-        fields.emplace_back();
-        ++i;
-    }
-    return fields;
-}
-
 void readCsv(const QByteArray& text, MeanElementsRead& read) {
     QList<QByteArray> lines = text.split('\n');
     std::optional<std::vector<std::string>> header;
@@ -206,7 +167,8 @@ void readCsv(const QByteArray& text, MeanElementsRead& read) {
             line.chop(1);
         if (line.trimmed().isEmpty())
             continue;
-        const std::optional<std::vector<std::string>> fields = csvFields(line);
+        const std::optional<std::vector<std::string>> fields =
+            csvFields(std::string_view(line.constData(), std::size_t(line.size())));
         if (!header) {
             header = fields.value_or(std::vector<std::string>{});
             continue;

@@ -134,11 +134,11 @@ void TimeTableUpdater::onDownloaded() {
         return;
     }
     // The table in use, or one written since it was read, may be as new.
-    CalendarTime newest = history.table_date;
+    CalendarTime newest = history.tableDate;
     if (const std::optional<UtcTable> written =
             loadUtcFile(QFile::encodeName(target).toStdString()))
-        newest = compareDates(written->table_date, newest) > 0 ? written->table_date : newest;
-    if (compareDates(built.table_date, newest) <= 0) {
+        newest = compareDates(written->tableDate, newest) > 0 ? written->tableDate : newest;
+    if (compareDates(built.tableDate, newest) <= 0) {
         messages_.append({LogLevel::Info, tr("The time table from %1 holds nothing newer than %2.")
                                               .arg(source, isoDate(newest))});
         emit finished();
@@ -148,7 +148,7 @@ void TimeTableUpdater::onDownloaded() {
     if (const FileResult written = writeUtcFile(QFile::encodeName(target).toStdString(), built)) {
         replaced_ = true;
         messages_.append(
-            {LogLevel::Info, tr("Time table updated to %1.").arg(isoDate(built.table_date))});
+            {LogLevel::Info, tr("Time table updated to %1.").arg(isoDate(built.tableDate))});
     } else {
         messages_.append({LogLevel::Error, fileFaultText(target, written)});
     }

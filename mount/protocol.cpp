@@ -213,7 +213,7 @@ QByteArray sexagesimal(double degrees, int degreeDigits) {
 std::optional<double> errorDegrees(const QString& field) {
     bool ok = false;
     const double value = field.toDouble(&ok);
-    if (!ok || !std::isfinite(value) || !std::isfinite(value * kArcSecondsPerDegree))
+    if (!ok || !std::isfinite(value) || !std::isfinite(value * kArcsecondsPerDegree))
         return std::nullopt;
     return value;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "astro/angles.h"
 #include "mount/firmware_version.h"
 
 #include <QByteArray>
@@ -134,8 +135,6 @@ enum class TrackingState {
 };
 // Any other reply, the empty one too, tells nothing.
 std::optional<TrackingState> readTrackingState(const QByteArray& reply);
-
-inline constexpr double kArcSecondsPerDegree = 3600.0;
 
 // What a ":GaE#" reply says about the two axis tracking errors (fields 2 and 4, degrees).
 struct AxisErrorReading {

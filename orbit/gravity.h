@@ -29,6 +29,11 @@ inline constexpr GravityConstants kGravitySets[3] = {
 
 } // namespace orbit_detail
 
+// The selector every element set is read and propagated with, and its constants: the orbit
+// model's Earth, for bounds on a satellite's motion.
+constexpr int kWgs72 = 1;
+inline constexpr GravityConstants kWgs72Constants = orbit_detail::kGravitySets[kWgs72];
+
 // Selector 0: WGS-72 low precision, 1: WGS-72, 2: WGS-84. Any other selector writes
 // "unknown gravity option (N)" to standard error and yields all-NaN constants, so that nothing
 // computed from them can pass as a result.

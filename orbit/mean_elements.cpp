@@ -16,13 +16,6 @@ int daysInMonth(int year, int month) {
     return month == 2 && isLeap(year) ? 29 : days[month - 1];
 }
 
-std::string_view trimmed(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
 // Exactly `digits` decimal digits at text[at].
 std::optional<int> digitsAt(std::string_view text, std::size_t at, std::size_t digits) {
     if (at + digits > text.size())
@@ -58,7 +51,7 @@ bool meanElementsInRange(const MeanElements& e) {
 }
 
 std::optional<std::pair<int, double>> readIsoEpoch(std::string_view text) {
-    text = trimmed(text);
+    text = trimmedBlanks(text);
     if (!text.empty() && text.back() == 'Z')
         text.remove_suffix(1);
     const auto year = digitsAt(text, 0, 4);
@@ -112,30 +105,6 @@ std::string isoEpochText(int year, double day) {
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02lld:%02lld:%02lld.%06lld", year, month,
                   dayOfYear, seconds / 3600, seconds / 60 % 60, seconds % 60, micros % 1000000);
     return text;
-}
-
-std::optional<double> readDecimal(std::string_view text) {
-    text = trimmed(text);
-    if (!text.empty() && text[0] == '+')
-        text.remove_prefix(1);
-    if (text.empty() || text[0] == '+')
-        return std::nullopt;
-    double value = 0.0;
-    const std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (r.ec != std::errc() || r.ptr != text.data() + text.size() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
-std::optional<long long> readInteger(std::string_view text) {
-    text = trimmed(text);
-    if (!text.empty() && text[0] == '+')
-        text.remove_prefix(1);
-    long long value = 0;
-    const std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size())
-        return std::nullopt;
-    return value;
 }
 
 std::string shortestDecimal(double value) {

@@ -4,6 +4,8 @@
 // for each object, in their units, at the precision they were read. Every reader of element
 // sets (TLE lines, JSON, CSV, XML, KVN) makes these and the TLE writer takes them. Plain C++.
 
+#include "astro/text_numbers.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,13 +48,6 @@ std::optional<std::pair<int, double>> readIsoEpoch(std::string_view text);
 
 // The epoch as CelesTrak writes it: ISO 8601 with microseconds and no zone letter.
 std::string isoEpochText(int year, double day);
-
-// A decimal number filling the whole text (blanks around it allowed), read the same in every
-// locale; "+1.5", ".0001" and "1e-5" included. Empty for anything else, non-finite values too.
-std::optional<double> readDecimal(std::string_view text);
-
-// An integer filling the whole text (blanks around it allowed); empty for anything else.
-std::optional<long long> readInteger(std::string_view text);
 
 // The shortest fixed-point text that reads back as the same double ("0.0006036", "15.5").
 std::string shortestDecimal(double value);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "astro/time_units.h"
 #include "orbit/element_set.h"
 
 #include <cstdint>
@@ -40,3 +41,8 @@ bool sgp4DragExhausted(const ElementSet& satrec, double tsince);
 
 // Greenwich mean sidereal time (IAU 1982) in radians, [0, 2 pi), of a UT1 Julian date.
 double gmstFromJd(double jdut1);
+
+// The model's time argument: minutes from the set's epoch to a UTC Julian date.
+inline double minutesSinceEpoch(const ElementSet& set, double utcJd) {
+    return (utcJd - set.jdsatepoch) * kMinutesPerDay;
+}

@@ -255,7 +255,7 @@ HWY_INLINE void PropagateBlock(D d, const double* p, std::size_t stride, V t, Bl
     const auto k = [d](double v) {
         return hn::Set(d, v);
     };
-    constexpr GravityConstants g = orbit_detail::kGravitySets[1];
+    constexpr GravityConstants g = kWgs72Constants;
 
     // Secular gravity and drag.
     const V xmdf = f(kMo) + f(kMdot) * t;

@@ -81,7 +81,7 @@ void PassReminders::check() {
                               [&](const PassReminder& r) {
                                   if (now >= r.riseJd)
                                       return true; // begun: too late to remind
-                                  if (now < r.riseJd - lead / 1440.0)
+                                  if (now < r.riseJd - lead / kMinutesPerDay)
                                       return false;
                                   due.push_back(r);
                                   return true;
@@ -91,7 +91,8 @@ void PassReminders::check() {
         return;
     emit changed();
     for (const PassReminder& r : due)
-        emit reminderDue(message(r, std::max(1, int(std::lround((r.riseJd - now) * 1440.0)))));
+        emit reminderDue(
+            message(r, std::max(1, int(std::lround((r.riseJd - now) * kMinutesPerDay)))));
 }
 
 QString PassReminders::message(const PassReminder& r, int minutesLeft) {

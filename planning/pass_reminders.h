@@ -1,5 +1,7 @@
 #pragma once
 
+#include "astro/time_units.h"
+
 #include <QObject>
 #include <QString>
 
@@ -29,7 +31,7 @@ public:
     using Clock = std::function<double()>;
     static constexpr int kDefaultLeadMinutes = 5;
     // A new search finds the same rise to within milliseconds, fresher element sets to seconds.
-    static constexpr double kSamePassDays = 1.0 / 1440.0;
+    static constexpr double kSamePassDays = 1.0 / kMinutesPerDay;
 
     explicit PassReminders(Clock clock, QObject* parent = nullptr);
 

@@ -1,11 +1,13 @@
 #include "planning/passes.h"
 
 #include "astro/angles.h"
+#include "astro/earth.h"
 #include "astro/sun.h"
 #include "astro/time_scales.h"
-#include "sky/observation.h"
+#include "orbit/gravity.h"
 #include "orbit/sgp4.h"
 #include "orbit/sgp4_batch.h"
+#include "sky/observation.h"
 
 #include <algorithm>
 #include <atomic>
@@ -28,10 +30,9 @@ constexpr double kSamplesPerOrbit = 32.0;
 constexpr double kShortestStep = 10.0; // seconds
 // The Earth turns 5 deg in this time: the longest step, for orbits of a day and more.
 constexpr double kLongestStep = 1200.0;
-constexpr double kModelEarthRadius = 6378135.0; // metres, the model's unit of length
-constexpr double kEarthMu = 398600.8e9;         // m^3/s^2, the model's (WGS-72)
-constexpr double kEarthRotation = 7.292115e-5;  // rad/s
-constexpr double kSiteSpeed = 466.0;            // m/s, at most: the equator turning
+constexpr double kModelEarthRadius = kWgs72Constants.radiusearthkm * 1e3; // metres
+constexpr double kEarthMu = kWgs72Constants.mu * 1e9;                     // m^3/s^2
+constexpr double kSiteSpeed = 466.0; // m/s, at most: the equator turning
 // The altitude given to an instant without a position: below every threshold.
 constexpr double kNoAltitude = -1000.0;
 // Both refinements end far sooner (golden sections alone would need about 40 steps); this
@@ -69,8 +70,7 @@ public:
     ObservationInstant at(double jd) const {
         if (!steadyUtc)
             return observationInstant(scales, jd, site);
-        const double theta = gmstFromJd(scales.ut1FromJd(jd)) - site.westLongitude;
-        return {jd + utcOffset, horizonFrame(sitePosition, theta)};
+        return {jd + utcOffset, horizonFrame(sitePosition, localSiderealAngle(scales, jd, site))};
     }
 
 private:
@@ -132,7 +132,7 @@ public:
         const double closest = range - v * seconds;
         if (!(closest > 0)) // also NaN
             return true;
-        const double climb = std::log(range / closest) + kEarthRotation * seconds;
+        const double climb = std::log(range / closest) + kEarthRotationRate * seconds;
         return s.altitudeDeg + climb * kDegreesPerRadian >= threshold;
     }
 
@@ -167,7 +167,8 @@ private:
     double leadTime(const Sample& s, double gap, double threshold) const {
         const double v = speedBound();
         const double range = length(s.enu);
-        const double climb = (threshold - s.altitudeDeg) / kDegreesPerRadian - kEarthRotation * gap;
+        const double climb =
+            (threshold - s.altitudeDeg) / kDegreesPerRadian - kEarthRotationRate * gap;
         const double lead = -range * std::expm1(-climb) / v;
         return lead > 0 ? lead : 0.0; // also NaN
     }
@@ -604,7 +605,7 @@ void searchChunk(Catalogue& catalogue, std::size_t first, std::size_t last,
         batch.propagateAt(instant.utcJd, from, to, at);
         for (std::size_t k = from; k < to; ++k) {
             positions[k] =
-                satellitePosition(sets[k], (instant.utcJd - sets[k].jdsatepoch) * 1440.0,
+                satellitePosition(sets[k], minutesSinceEpoch(sets[k], instant.utcJd),
                                   {states.rx[k], states.ry[k], states.rz[k]}, states.error[k]);
             const Vec3 enu = horizonVector(positions[k], instant.frame);
             east[k] = enu.x;

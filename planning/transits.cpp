@@ -1,9 +1,11 @@
 #include "planning/transits.h"
 
 #include "astro/angles.h"
+#include "astro/earth.h"
 #include "astro/moon.h"
 #include "astro/sun.h"
 #include "astro/time_scales.h"
+#include "orbit/gravity.h"
 #include "sky/observation.h"
 
 #include <algorithm>
@@ -184,9 +186,9 @@ void centreLine(PassGeometry& geometry, double jd, Transit& transit) {
 // speed at perigee plus the Earth's rotation at apogee; seen from at least perigee less the
 // Earth's largest radius. The body turns with the sky, plus the Moon's own motion.
 double separationRateBound(const CatalogueEntry& satellite) {
-    constexpr double kEarthRadiusKm = 6378.135;
-    constexpr double kMu = 398600.4418;        // km^3/s^2
-    constexpr double kRotation = 7.2921159e-5; // rad/s
+    constexpr double kEarthRadiusKm = kWgs72Constants.radiusearthkm;
+    constexpr double kMu = kWgs72Constants.mu; // km^3/s^2
+    constexpr double kRotation = kEarthRotationRate;
     const double perigee = 0.98 * (satellite.elements.altp + 1) * kEarthRadiusKm;
     const double apogee = 1.02 * (satellite.elements.alta + 1) * kEarthRadiusKm;
     const double nearest = perigee - 6400.0;

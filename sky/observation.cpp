@@ -3,11 +3,13 @@
 #include "astro/time_scales.h"
 #include "orbit/sgp4.h"
 
+double localSiderealAngle(const TimeScales& scales, double jd, const Site& site) {
+    return gmstFromJd(scales.ut1FromJd(jd)) - site.westLongitude;
+}
+
 ObservationInstant observationInstant(const TimeScales& scales, double jd, const Site& site) {
-    const double ut1 = scales.ut1FromJd(jd);
-    const double utc = scales.utcFromJd(jd);
-    const double theta = gmstFromJd(ut1) - site.westLongitude;
-    return {utc, horizonFrame(siteMeridianPosition(site), theta)};
+    return {scales.utcFromJd(jd),
+            horizonFrame(siteMeridianPosition(site), localSiderealAngle(scales, jd, site))};
 }
 
 Vec3 topocentricEnu(CatalogueEntry& satellite, const ObservationInstant& instant) {

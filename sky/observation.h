@@ -14,8 +14,11 @@ struct ObservationInstant {
     HorizonFrame frame;
 };
 
-// From a working Julian date: UT1 and UTC, then the mean sidereal angle of UT1 less the site's
-// west longitude.
+// The site's meridian on the orbit model's axes at a working Julian date, radians: the mean
+// sidereal angle of UT1 less the site's west longitude.
+double localSiderealAngle(const TimeScales& scales, double jd, const Site& site);
+
+// From a working Julian date: UTC, and the site turned by localSiderealAngle.
 ObservationInstant observationInstant(const TimeScales& scales, double jd, const Site& site);
 
 // The satellite as seen from the site (east, north, up; metres). Propagates the satellite,

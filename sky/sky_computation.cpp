@@ -2,8 +2,10 @@
 
 #include "astro/angles.h"
 #include "astro/sun.h"
-#include "sky/observation.h"
+#include "astro/time_units.h"
+#include "orbit/gravity.h"
 #include "orbit/sgp4.h"
+#include "sky/observation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,8 +20,7 @@
 
 namespace {
 
-constexpr double kOneSecondInDays = 1.1574074074074073e-05;
-constexpr int kWgs72 = 1;
+constexpr double kOneSecondInDays = 1.0 / kSecondsPerDay;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // Resonance steps a call integrates itself: a few milliseconds. An ordinary tick needs at most
 // one step per resonant set; a catalogue of sets with epochs decades away needs millions.
@@ -28,10 +29,6 @@ constexpr unsigned kMostWorkers = 15;
 // Near-Earth sets from which a tick shares them with a second thread: starting one costs about
 // what 200 of them do.
 constexpr std::size_t kSetsForTwoThreads = 2000;
-
-double minutesSinceEpoch(const CatalogueEntry& satellite, double utcJd) {
-    return (utcJd - satellite.elements.jdsatepoch) * 1440.0;
-}
 
 // A set on its way to an instant. The lines tell which set it was: the catalogue it came from
 // may have been replaced by the time it is back.
@@ -289,10 +286,10 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
         batched.batch.propagateAt(now.utcJd, from, to, second);
         for (std::size_t k = 0; k < to - from; ++k) {
             CatalogueEntry& satellite = catalogue[batched.indices[from + k]];
-            const Vec3 a =
-                satellitePosition(satellite.elements, minutesSinceEpoch(satellite, before.utcJd),
-                                  {first.rx[k], first.ry[k], first.rz[k]}, first.error[k]);
-            satellite.elements.t = minutesSinceEpoch(satellite, now.utcJd);
+            const Vec3 a = satellitePosition(
+                satellite.elements, minutesSinceEpoch(satellite.elements, before.utcJd),
+                {first.rx[k], first.ry[k], first.rz[k]}, first.error[k]);
+            satellite.elements.t = minutesSinceEpoch(satellite.elements, now.utcJd);
             const Vec3 b =
                 satellitePosition(satellite.elements, satellite.elements.t,
                                   {second.rx[k], second.ry[k], second.rz[k]}, second.error[k]);
@@ -337,14 +334,14 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
                 handedOver.push_back(i); // handed over by an earlier call: waited for too
             continue;
         }
-        const double minutesBefore = minutesSinceEpoch(satellite, before.utcJd);
+        const double minutesBefore = minutesSinceEpoch(satellite.elements, before.utcJd);
         if (!affordable(satellite, minutesBefore)) {
             prepare(i, satellite, minutesBefore);
             handedOver.push_back(i);
             continue;
         }
         const Vec3 a = topocentricEnu(satellite, before);
-        if (!affordable(satellite, minutesSinceEpoch(satellite, now.utcJd))) {
+        if (!affordable(satellite, minutesSinceEpoch(satellite.elements, now.utcJd))) {
             prepare(i, satellite, minutesBefore);
             handedOver.push_back(i);
             continue;

@@ -1,5 +1,6 @@
 #include "tracking/tracking_status_poll.h"
 
+#include "astro/time_units.h"
 #include "mount/mount_link.h"
 #include "mount/protocol.h"
 
@@ -26,7 +27,7 @@ void TrackingStatusPoll::countDownTo(double rise, std::function<double()> now) {
 QString TrackingStatusPoll::countdown() const {
     if (stateCode != 'P' || riseJd == 0.0 || !clock)
         return {};
-    const double seconds = std::ceil((riseJd - clock()) * 86400.0);
+    const double seconds = std::ceil((riseJd - clock()) * kSecondsPerDay);
     if (!(seconds >= 0.0 && seconds < 1e7))
         return {};
     const long whole = long(seconds);
@@ -91,8 +92,8 @@ void TrackingStatusPoll::errorsReceived(const QByteArray& reply) {
     using MountProtocol::AxisErrorReading;
     const AxisErrorReading reading = MountProtocol::readAxisErrors(reply);
     const QString counting = countdown();
-    const double first = reading.firstDegrees * MountProtocol::kArcSecondsPerDegree;
-    const double second = reading.secondDegrees * MountProtocol::kArcSecondsPerDegree;
+    const double first = reading.firstDegrees * kArcsecondsPerDegree;
+    const double second = reading.secondDegrees * kArcsecondsPerDegree;
     switch (reading.outcome) {
     case AxisErrorReading::TooFewFields:
         emit logEvent(tr("Couldn't get axis tracking errors."), LogLevel::Error);

@@ -88,7 +88,7 @@ private slots:
         history = *built;
         while (history.points.back().year > 2016.0f)
             history.points.pop_back();
-        history.table_date = makeCalendar(2015, 12, 31);
+        history.tableDate = makeCalendar(2015, 12, 31);
     }
 
     void utctable_data() {
@@ -136,7 +136,7 @@ private slots:
         QCOMPARE(table.has_value(), status == 0);
         if (!table)
             return;
-        QCOMPARE(formatCalendar(table->table_date).substr(0, 10), std::string("2017-03-31"));
+        QCOMPARE(formatCalendar(table->tableDate).substr(0, 10), std::string("2017-03-31"));
         const LeapRecord& leap = table->leaps.back();
         QCOMPARE(std::make_tuple(int(leap.year), int(leap.month), int(leap.day), leap.offset),
                  std::make_tuple(2017, 1, 1, 37.0));
@@ -173,7 +173,7 @@ private slots:
         QCOMPARE(lines, QStringList{"Time table updated to 2017-03-31."});
         QVERIFY(server.lastRequest.value("/finals").contains("User-Agent: Orbitrak/"));
         const QByteArray written = readBytes(target);
-        QCOMPARE(formatCalendar(loadUtcFile(target.toStdString())->table_date).substr(0, 10),
+        QCOMPARE(formatCalendar(loadUtcFile(target.toStdString())->tableDate).substr(0, 10),
                  std::string("2017-03-31"));
 
         const int asked = server.requests.value("/finals");
@@ -260,7 +260,7 @@ private slots:
         const std::optional<UtcTable> table =
             loadUtcFile(QFile::encodeName(userDataFolder() + "/user_utc.bin").toStdString());
         QVERIFY(table);
-        QCOMPARE(table->table_date.month, std::uint16_t(3));
+        QCOMPARE(table->tableDate.month, std::uint16_t(3));
     }
 
     // A full file system: the update, orbitrak-utctable and a pass record each fail loudly and

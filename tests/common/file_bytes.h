@@ -6,8 +6,6 @@
 #include <QFile>
 #include <QString>
 
-#include <cstdio>
-#include <functional>
 #include <vector>
 
 // True only when every byte reached the file.
@@ -25,17 +23,4 @@ inline QByteArray readBytes(const QString& path, const QByteArray& missing = "<m
 
 inline QByteArray bytesOf(const std::vector<unsigned char>& bytes) {
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), int(bytes.size()));
-}
-
-// What a function printed to the stream it was given.
-inline QByteArray printedBy(const std::function<void(std::FILE*)>& print) {
-    std::FILE* out = std::tmpfile();
-    print(out);
-    std::rewind(out);
-    QByteArray printed;
-    char buffer[256];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;)
-        printed.append(buffer, int(n));
-    std::fclose(out);
-    return printed;
 }

@@ -4,6 +4,7 @@
 // the worker pool) and as the tools do (every set waited for). Both must agree to the bit.
 
 #include "catalogue/catalogue.h"
+#include "orbit/gravity.h"
 #include "orbit/sgp4.h"
 #include "sky/sky_computation.h"
 #include "tests/fuzz/fuzz_input.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr int kWgs72 = 1;
 // Minutes from each set's own epoch: the epoch, a day either side, a month, a year.
 constexpr double kMinutesFromEpoch[] = {0.0, -1440.0, 1440.0, 43200.0, 525960.0};
 // Working Julian dates: 2000 January 1.5 and March 2026. Dates decades from a resonant set's

@@ -106,10 +106,10 @@ private:
         case Errors: {
             const AxisErrorReading reading = readAxisErrors(reply);
             if (reading.outcome == AxisErrorReading::Numbers) {
-                if (!std::isfinite(reading.firstDegrees * kArcSecondsPerDegree) ||
-                    !std::isfinite(reading.secondDegrees * kArcSecondsPerDegree))
+                if (!std::isfinite(reading.firstDegrees * kArcsecondsPerDegree) ||
+                    !std::isfinite(reading.secondDegrees * kArcsecondsPerDegree))
                     fuzz::fail("axis errors that are not finite");
-                QString::number(reading.firstDegrees * kArcSecondsPerDegree, 'f', 2);
+                QString::number(reading.firstDegrees * kArcsecondsPerDegree, 'f', 2);
             }
             splitFields(QString::fromLatin1(reply), QStringLiteral("."), false);
             await(Stop);

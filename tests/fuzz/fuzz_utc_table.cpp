@@ -42,7 +42,7 @@ std::vector<CalendarTime> calendarsFor(const UtcTable* table) {
         out.push_back(makeCalendar(r.year, r.month, r.day - 1, 23, 59, 60, 500));
     }
     out.push_back(
-        makeCalendar(table->table_date.year, table->table_date.month, table->table_date.day));
+        makeCalendar(table->tableDate.year, table->tableDate.month, table->tableDate.day));
     return out;
 }
 
@@ -64,7 +64,7 @@ void convert(const TimeScales& scales) {
         TimeInstant instant = scales.instant();
         instant.setJd(jd);
         bool leap = false;
-        instant.getUtc(&leap);
+        instant.utc(&leap);
         if (leap && c.second < 60)
             fuzz::fail("leap flag without second 60");
         formatCalendar(c);
@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     char previous[4096];
     if (!getcwd(previous, sizeof previous) || chdir(folder.c_str()) != 0)
         fuzz::fail("cannot enter the scratch folder");
-    const TimeScales scales = TimeScales::fromWorkingDirectory(nullptr);
+    const TimeScales scales = TimeScales::fromFolders();
     if (chdir(previous) != 0)
         fuzz::fail("cannot leave the scratch folder");
     if ((scales.table() != nullptr) != table.has_value())

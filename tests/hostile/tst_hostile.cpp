@@ -405,8 +405,9 @@ private slots:
         QFETCH(bool, used);
         QVERIFY(writeBytes("utc.bin", standard));
         TimeScales scales; // as the program builds them at start-up
-        QCOMPARE(printedBy([&](std::FILE* out) { scales = TimeScales::fromWorkingDirectory(out); }),
-                 printed);
+        std::string report;
+        scales = TimeScales::fromFolders({""}, &report);
+        QCOMPARE(QByteArray::fromStdString(report), printed);
         QCOMPARE(scales.table() != nullptr, used);
         const double now = scales.currentJd();
         for (double jd : {now, 2299150.5, 2441317.5, 2457754.49999, 2488000.0, 9.0e6, -1.0e12,

@@ -69,8 +69,10 @@ Vec3 meeusSunVector(double jdTt) {
 // The radius of the umbra cone (whose points see none of the Sun's disc) at a distance behind
 // the Earth's centre.
 double umbraRadius(double behind, double sunDistance) {
-    const double apex = kShadowEarthRadius * sunDistance / (kSunRadius - kShadowEarthRadius);
-    return (apex - behind) * std::tan(std::asin((kSunRadius - kShadowEarthRadius) / sunDistance));
+    const double apex =
+        kEarthEquatorialRadius * sunDistance / (kSunRadius - kEarthEquatorialRadius);
+    return (apex - behind) *
+           std::tan(std::asin((kSunRadius - kEarthEquatorialRadius) / sunDistance));
 }
 
 bool outsideUmbra(const Vec3& r, const Vec3& sun) {
@@ -85,7 +87,7 @@ bool outsideUmbra(const Vec3& r, const Vec3& sun) {
 double clearance(const Vec3& r, const Vec3& sun) {
     const Vec3 toSun = difference(sun, r);
     const double apart = std::acos(-dot(r, toSun) / (length(r) * length(toSun)));
-    return (apart - std::asin(kShadowEarthRadius / length(r)) +
+    return (apart - std::asin(kEarthEquatorialRadius / length(r)) +
             std::asin(kSunRadius / length(toSun))) /
            kDeg;
 }

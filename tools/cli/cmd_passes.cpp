@@ -169,7 +169,7 @@ int runPasses(const CommandOptions& options) {
     Catalogue catalogue;
     if (!readElementSets(options, std::size_t(limit), catalogue, error))
         return usageError("passes: " + error);
-    const TimeScales scales = TimeScales::fromWorkingDirectory(csv || ics ? stderr : stdout);
+    const TimeScales scales = loadTimeScales(csv || ics ? stderr : stdout);
 
     // --horizon wins over the named site's horizon.
     if (options.has("horizon"))

@@ -107,7 +107,7 @@ int runSky(const CommandOptions& options) {
         !readElementSets(options, std::size_t(limit), catalogue, error))
         return usageError("sky: " + error);
     const bool csv = options.has("csv");
-    const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
+    const TimeScales scales = loadTimeScales(csv ? stderr : stdout);
 
     const double jd = at ? scales.workingJdFromUtcCalendar(*at) : scales.currentJd();
     SkyComputation sky(scales);

@@ -142,7 +142,7 @@ int runTransits(const CommandOptions& options) {
     Catalogue catalogue;
     if (!readElementSets(options, std::size_t(limit), catalogue, error))
         return usageError("transits: " + error);
-    const TimeScales scales = TimeScales::fromWorkingDirectory(csv ? stderr : stdout);
+    const TimeScales scales = loadTimeScales(csv ? stderr : stdout);
 
     HorizonMask horizon;
     if (!horizonPath.empty() && !readHorizon(horizonPath, horizon, error))

@@ -101,7 +101,7 @@ int runUpdate(const CommandOptions& options) {
         std::fprintf(stderr, "%s\n", message.text.toLocal8Bit().constData());
 
     // The window's time table, continued from the one it reads.
-    const std::optional<UtcTable> inUse = initTimeData(nullptr, timeTableFolders());
+    const std::optional<UtcTable> inUse = initTimeData(timeTableFolders()).table;
     TimeTableUpdater timeTable;
     QObject::connect(&timeTable, &TimeTableUpdater::finished, &application,
                      &QCoreApplication::quit);

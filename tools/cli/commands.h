@@ -5,9 +5,11 @@
 // takes; then the entry runs and returns the exit status: 0 done, 1 output could not be
 // written, 2 bad arguments or unreadable input (with one line on standard error).
 
+#include "astro/time_scales.h"
 #include "tools/common/command_line.h"
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -52,3 +54,6 @@ int refuseExtraArguments(const char* command, const CommandOptions& options, std
 
 // Flushes standard output; 0 if everything written got out, else a message and 1.
 int finishOutput();
+
+// The working directory's time table, its start-up lines written to `out` as they stand.
+TimeScales loadTimeScales(std::FILE* out);

@@ -59,6 +59,14 @@ int finishOutput() {
     return 0;
 }
 
+TimeScales loadTimeScales(std::FILE* out) {
+    std::string report;
+    TimeScales scales = TimeScales::fromFolders({""}, &report);
+    std::fputs(report.c_str(), out);
+    std::fflush(out);
+    return scales;
+}
+
 int main(int argc, char** argv) {
     if (argc < 2)
         return usageError("no command given (see orbitrak-cli --help)");

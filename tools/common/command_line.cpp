@@ -1,6 +1,8 @@
 #include "tools/common/command_line.h"
 
-#include <charconv>
+#include "astro/csv.h"
+#include "astro/text_numbers.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -124,35 +126,17 @@ std::vector<std::string> CommandOptions::values(const std::string& name) const {
 }
 
 bool parseNumber(const std::string& text, double& value) {
-    const char* first = text.data();
-    const char* last = first + text.size();
-    if (first != last && *first == '+' && last - first > 1 && first[1] != '-' && first[1] != '+')
-        ++first;
-    double v = 0;
-    const auto result = std::from_chars(first, last, v);
-    if (result.ec != std::errc() || result.ptr != last || !std::isfinite(v))
-        return false;
-    value = v;
-    return true;
+    return readNumber(text, value);
 }
 
 bool parseNumberList(const std::string& text, std::vector<double>& values) {
-    std::vector<double> parsed;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t comma = text.find(',', start);
-        std::string item =
-            text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        const std::size_t b = item.find_first_not_of(" \t");
-        const std::size_t e = item.find_last_not_of(" \t");
-        item = b == std::string::npos ? std::string() : item.substr(b, e - b + 1);
-        double v;
-        if (!parseNumber(item, v))
+    const std::optional<std::vector<std::string>> items = csvFields(text);
+    if (!items)
+        return false;
+    std::vector<double> parsed(items->size());
+    for (std::size_t i = 0; i < items->size(); ++i) {
+        if (!readNumber((*items)[i], parsed[i]))
             return false;
-        parsed.push_back(v);
-        if (comma == std::string::npos)
-            break;
-        start = comma + 1;
     }
     values = parsed;
     return true;

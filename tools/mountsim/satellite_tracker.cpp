@@ -12,7 +12,6 @@
 #include <cmath>
 #include <vector>
 
-static constexpr double kArcSecond = 1.0 / 3600.0;
 // The dates the pass command takes: 1900 to 2100.
 static constexpr double kFirstJd = 2415020.5;
 static constexpr double kLastJd = 2488069.5;
@@ -99,11 +98,13 @@ char SatelliteTracker::state(double now) const {
 }
 
 double SatelliteTracker::firstAxisError(double t) {
-    return (1.8 * std::sin(kTwoPi * t / 9.7) + 0.6 * std::sin(kTwoPi * t / 2.3)) * kArcSecond;
+    return (1.8 * std::sin(kTwoPi * t / 9.7) + 0.6 * std::sin(kTwoPi * t / 2.3)) /
+           kArcsecondsPerDegree;
 }
 
 double SatelliteTracker::secondAxisError(double t) {
-    return (1.2 * std::cos(kTwoPi * t / 7.1) - 0.5 * std::sin(kTwoPi * t / 1.7)) * kArcSecond;
+    return (1.2 * std::cos(kTwoPi * t / 7.1) - 0.5 * std::sin(kTwoPi * t / 1.7)) /
+           kArcsecondsPerDegree;
 }
 
 static double finiteOrZero(double value) {

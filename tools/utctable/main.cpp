@@ -151,7 +151,6 @@ int main(int argc, char** argv) {
         return fail(describeFileFault(output, written));
     std::printf("%s: %zu leap records, %zu Delta T points, table date %04d-%02d-%02d\n",
                 output.c_str(), table.leaps.size(), table.points.size(),
-                static_cast<int>(table.table_date.year), table.table_date.month,
-                table.table_date.day);
+                static_cast<int>(table.tableDate.year), table.tableDate.month, table.tableDate.day);
     return 0;
 }

@@ -1,48 +1,24 @@
 #include "tools/utctable/utc_csv.h"
 
+#include "astro/csv.h"
+#include "astro/text_numbers.h"
 #include "astro/time_scales.h"
 
-#include <charconv>
 #include <cmath>
 
 namespace {
 
 constexpr std::size_t kMinDeltaTRows = 12;
 
-std::string trim(const std::string& s) {
-    const char* space = " \t\r\n";
-    const std::size_t first = s.find_first_not_of(space);
-    if (first == std::string::npos)
-        return {};
-    return s.substr(first, s.find_last_not_of(space) - first + 1);
-}
-
+// A quote left open makes the whole line one field.
 std::vector<std::string> splitFields(const std::string& line) {
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t comma = line.find(',', start);
-        fields.push_back(trim(line.substr(start, comma - start)));
-        if (comma == std::string::npos)
-            break;
-        start = comma + 1;
-    }
+    std::vector<std::string> fields = csvFields(line).value_or(std::vector<std::string>{line});
+    for (std::string& field : fields)
+        field = std::string(trimmedBlanks(field));
     return fields;
 }
 
-template <typename T> bool parseNumber(const std::string& text, T& value) {
-    if (text.empty())
-        return false;
-    const char* end = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), end, value);
-    return result.ec == std::errc() && result.ptr == end;
-}
-
-bool parseFinite(const std::string& text, double& value) {
-    return parseNumber(text, value) && std::isfinite(value);
-}
-
-bool validDate(long year, long month, long day) {
+bool validDate(long long year, long long month, long long day) {
     static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (year < -99999 || year > 99999 || month < 1 || month > 12 || day < 1)
         return false;
@@ -59,7 +35,7 @@ bool forEachRow(std::istream& in, const char* header, std::size_t field_count, s
     bool seen_header = false;
     while (std::getline(in, line)) {
         ++number;
-        const std::string text = trim(line);
+        const std::string text(trimmedBlanks(line));
         if (text.empty() || text[0] == '#')
             continue;
         const std::string where = "line " + std::to_string(number) + ": ";
@@ -101,15 +77,15 @@ bool readTaiUtcCsv(std::istream& in, std::vector<LeapRecord>& out, std::string& 
     const bool ok = forEachRow(
         in, "year,month,day,offset_s,ref_mjd,rate_s_per_day", 6, error,
         [&out](const std::vector<std::string>& f, std::string& what) {
-            long year = 0, month = 0, day = 0;
+            long long year = 0, month = 0, day = 0;
             double offset = 0, ref_mjd = 0, rate = 0;
-            if (!parseNumber(f[0], year) || !parseNumber(f[1], month) || !parseNumber(f[2], day) ||
+            if (!readNumber(f[0], year) || !readNumber(f[1], month) || !readNumber(f[2], day) ||
                 !validDate(year, month, day)) {
                 what = "invalid date";
                 return false;
             }
-            if (!parseFinite(f[3], offset) || !parseFinite(f[4], ref_mjd) ||
-                !parseFinite(f[5], rate)) {
+            if (!readNumber(f[3], offset) || !readNumber(f[4], ref_mjd) ||
+                !readNumber(f[5], rate)) {
                 what = "invalid number";
                 return false;
             }
@@ -118,7 +94,7 @@ bool readTaiUtcCsv(std::istream& in, std::vector<LeapRecord>& out, std::string& 
             r.month = static_cast<std::uint16_t>(month);
             r.day = static_cast<std::uint16_t>(day);
             r.offset = offset;
-            r.ref_mjd = static_cast<float>(ref_mjd);
+            r.refMjd = static_cast<float>(ref_mjd);
             r.rate = static_cast<float>(rate);
             if (!out.empty() &&
                 !dateBefore(CalendarTime{out.back().year, out.back().month, out.back().day}, r)) {
@@ -142,8 +118,8 @@ bool readDeltaTCsv(std::istream& in, std::vector<DeltaTRow>& out, std::string& e
                    [&out](const std::vector<std::string>& f, std::string& what) {
                        DeltaTRow row;
                        double listed_year = 0;
-                       if (!parseFinite(f[0], row.tt_jd) || !parseFinite(f[1], listed_year) ||
-                           !parseFinite(f[2], row.deltaT)) {
+                       if (!readNumber(f[0], row.tt_jd) || !readNumber(f[1], listed_year) ||
+                           !readNumber(f[2], row.deltaT)) {
                            what = "invalid number";
                            return false;
                        }
@@ -192,9 +168,9 @@ bool buildUtcTable(const std::vector<LeapRecord>& leaps, const std::vector<Delta
         table.points.push_back(p);
     }
     const CalendarTime last = jdToCalendar(nullptr, rows.back().tt_jd);
-    table.table_date.year = last.year;
-    table.table_date.month = last.month;
-    table.table_date.day = last.day;
+    table.tableDate.year = last.year;
+    table.tableDate.month = last.month;
+    table.tableDate.day = last.day;
     // Continuous with the stored (float) last point.
     table.a = 0.0;
     table.b = 0.0;
