@@ -1,8 +1,8 @@
 #pragma once
 
+#include "clocks/utc_clock.h"
 #include "mount/link_types.h"
 #include "mount/metatypes.h"
-#include "clocks/utc_clock.h"
 
 #include <QByteArray>
 #include <QDate>

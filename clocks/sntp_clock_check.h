@@ -1,7 +1,7 @@
 #pragma once
 
-#include "mount/metatypes.h"
 #include "clocks/utc_clock.h"
+#include "mount/metatypes.h"
 
 #include <QHostAddress>
 #include <QObject>

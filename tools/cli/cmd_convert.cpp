@@ -1,8 +1,8 @@
 // orbitrak-cli convert: element sets from any form they are published in to any other, in
 // CelesTrak's field names and layout.
 #include "catalogue/element_set_merge.h"
-#include "catalogue/omm_writer.h"
 #include "catalogue/omm_reader.h"
+#include "catalogue/omm_writer.h"
 #include "orbit/element_lines.h"
 #include "orbit/mean_elements.h"
 #include "tools/cli/commands.h"
