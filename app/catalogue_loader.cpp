@@ -30,17 +30,15 @@ void CatalogueLoader::reload() {
         readElementSetFile(path, std::size_t(readMaxElementSets()), catalogue, &form);
     const QString absolute = QFileInfo(path).absoluteFilePath();
     if (read.fault == FileResult::Missing) {
-        emit logEvent(QCoreApplication::translate(
-                          "MainWindow", "No element sets yet: get them with TLEs > Load TLEs... "
-                                        "or TLEs > Update from sources."),
+        emit logEvent(tr("No element sets yet: get them with TLEs > Load TLEs... "
+                         "or TLEs > Update from sources."),
                       LogLevel::Info);
     } else if (!read) {
         emit logEvent(fileFaultText(absolute, read, qint64(kMaxElementSetFileBytes)),
                       LogLevel::Warning);
     } else if (form == ElementSetForm::None) {
         emit logEvent(
-            QCoreApplication::translate("MainWindow", "%1 holds no element sets in a known form.")
-                .arg(QDir::toNativeSeparators(absolute)),
+            tr("%1 holds no element sets in a known form.").arg(QDir::toNativeSeparators(absolute)),
             LogLevel::Warning);
     }
     // The update's own words: a record left out here failed the same checks.
@@ -56,11 +54,10 @@ void CatalogueLoader::reload() {
             LogLevel::Warning);
     qCInfo(catalogueLog).noquote() << "read" << catalogue.size() << "element sets from" << absolute;
     if (catalogue.setsInFile > catalogue.size())
-        emit logEvent(
-            QCoreApplication::translate("MainWindow", "Showing the first %1 of %2 element sets.")
-                .arg(catalogue.size())
-                .arg(catalogue.setsInFile),
-            LogLevel::Warning);
+        emit logEvent(tr("Showing the first %1 of %2 element sets.")
+                          .arg(catalogue.size())
+                          .arg(catalogue.setsInFile),
+                      LogLevel::Warning);
     session.setCatalogue(std::move(catalogue));
 }
 
@@ -70,9 +67,7 @@ bool CatalogueLoader::replaceWith(const QString& chosen) {
         return false;
     QDir().mkpath(QFileInfo(target).absolutePath());
     if (const QString problem = replaceCatalogueFile(chosen, target); !problem.isEmpty())
-        emit logEvent(QCoreApplication::translate("MainWindow", "%1 The catalogue is unchanged.")
-                          .arg(problem),
-                      LogLevel::Error);
+        emit logEvent(tr("%1 The catalogue is unchanged.").arg(problem), LogLevel::Error);
     reload();
     return true;
 }

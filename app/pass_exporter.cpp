@@ -6,7 +6,6 @@
 #include "planning/planned.h"
 #include "sky/sky_session.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -44,11 +43,9 @@ int PassExporter::write(QString path, bool csvFilterChosen, const std::vector<Pl
             return e.pass.whole();
         }));
     if (written == 0) {
-        emit logEvent(count == 0 ? QCoreApplication::translate(
-                                       "MainWindow", "No pass to export: the planner shows none.")
-                                 : QCoreApplication::translate(
-                                       "MainWindow", "No whole pass to export: a pass must rise "
-                                                     "and set within the search window."),
+        emit logEvent(count == 0 ? tr("No pass to export: the planner shows none.")
+                                 : tr("No whole pass to export: a pass must rise "
+                                      "and set within the search window."),
                       LogLevel::Warning);
         return 0;
     }
@@ -63,20 +60,16 @@ int PassExporter::write(QString path, bool csvFilterChosen, const std::vector<Pl
         return 0;
     }
     if (written < count)
-        emit logEvent(QCoreApplication::translate(
-                          "MainWindow", "Exported %1 of %2 passes to %3; %4 left out as not whole "
-                                        "(rising or setting outside the search window).")
+        emit logEvent(tr("Exported %1 of %2 passes to %3; %4 left out as not whole "
+                         "(rising or setting outside the search window).")
                           .arg(written)
                           .arg(count)
                           .arg(shownPath)
                           .arg(count - written),
                       LogLevel::Info);
     else
-        emit logEvent((written == 1
-                           ? QCoreApplication::translate("MainWindow", "Exported %n pass to %1.",
-                                                         nullptr, written)
-                           : QCoreApplication::translate("MainWindow", "Exported %n passes to %1.",
-                                                         nullptr, written))
+        emit logEvent((written == 1 ? tr("Exported %n pass to %1.", nullptr, written)
+                                    : tr("Exported %n passes to %1.", nullptr, written))
                           .arg(shownPath),
                       LogLevel::Info);
     return written;

@@ -6,7 +6,6 @@
 #include "app/settings.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QDir>
 #include <QHeaderView>
 #include <QLayout>
@@ -24,8 +23,7 @@
 
 PlannerDock::PlannerDock(const SkySession& session, QMainWindow& window, QTableView& table,
                          QMenu& viewMenu)
-    : QDockWidget(QCoreApplication::translate("MainWindow", "Passes"), &window), window(window),
-      table(table) {
+    : QDockWidget(tr("Passes"), &window), window(window), table(table) {
     setObjectName(QStringLiteral("passesDock"));
     passes = new PassesPanel(session, this);
     setWidget(passes);
@@ -58,13 +56,10 @@ void PlannerDock::loadMagnitudes() {
     magnitudesLoaded = !file.isEmpty() && problem.isEmpty();
     if (magnitudesLoaded) {
         const int count = int(magnitudes->size());
-        emit logEvent(
-            (count == 1 ? QCoreApplication::translate(
-                              "MainWindow", "Read %n standard magnitude from %1.", nullptr, count)
-                        : QCoreApplication::translate(
-                              "MainWindow", "Read %n standard magnitudes from %1.", nullptr, count))
-                .arg(QDir::toNativeSeparators(file)),
-            LogLevel::Info);
+        emit logEvent((count == 1 ? tr("Read %n standard magnitude from %1.", nullptr, count)
+                                  : tr("Read %n standard magnitudes from %1.", nullptr, count))
+                          .arg(QDir::toNativeSeparators(file)),
+                      LogLevel::Info);
     }
     if (magnitudesLoaded || had)
         passes->setMagnitudes(magnitudesLoaded ? std::move(magnitudes) : nullptr);

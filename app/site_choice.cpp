@@ -7,7 +7,6 @@
 #include "mount/mount_link.h"
 #include "sky/sky_session.h"
 
-#include <QCoreApplication>
 #include <QFile>
 
 // The texts keep the window's translation context: they were its own.
@@ -50,10 +49,9 @@ void SiteChoice::apply() {
             const HorizonMask::FileRead read =
                 HorizonMask::readFile(QFile::encodeName(file).toStdString(), horizon);
             if (!read.ok())
-                emit logEvent(
-                    QCoreApplication::translate("MainWindow", "%1 The horizon stays flat.")
-                        .arg(ObservingSiteDialog::horizonProblem(file, read)),
-                    LogLevel::Error);
+                emit logEvent(tr("%1 The horizon stays flat.")
+                                  .arg(ObservingSiteDialog::horizonProblem(file, read)),
+                              LogLevel::Error);
         }
         session.setHorizon(horizon);
     }
@@ -75,8 +73,7 @@ void SiteChoice::warnIfMountSiteFar() {
         return;
     const double km = siteDistance(*mountSite, chosenSite->site()) / 1000.0;
     if (km > kMountSiteToleranceKm)
-        emit logEvent(
-            QCoreApplication::translate("MainWindow", "The mount's site is %1 km from %2.")
-                .arg(QString::number(km, 'f', 1), chosenSite->name),
-            LogLevel::Warning);
+        emit logEvent(tr("The mount's site is %1 km from %2.")
+                          .arg(QString::number(km, 'f', 1), chosenSite->name),
+                      LogLevel::Warning);
 }

@@ -2,6 +2,25 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>CatalogueLoader</name>
+    <message>
+        <source>No element sets yet: get them with TLEs &gt; Load TLEs... or TLEs &gt; Update from sources.</source>
+        <translation>Noch keine Elementsätze: Holen Sie sie mit TLEs &gt; TLEs laden... oder TLEs &gt; Aus Quellen aktualisieren.</translation>
+    </message>
+    <message>
+        <source>%1 holds no element sets in a known form.</source>
+        <translation>%1 enthält keine Elementsätze in einer bekannten Form.</translation>
+    </message>
+    <message>
+        <source>Showing the first %1 of %2 element sets.</source>
+        <translation>Die ersten %1 von %2 Elementsätzen werden angezeigt.</translation>
+    </message>
+    <message>
+        <source>%1 The catalogue is unchanged.</source>
+        <translation>%1 Der Katalog bleibt unverändert.</translation>
+    </message>
+</context>
+<context>
     <name>CatalogueUpdateUi</name>
     <message>
         <source>Downloading element sets...</source>
@@ -344,18 +363,6 @@
         <translation>Start</translation>
     </message>
     <message>
-        <source>Passes</source>
-        <translation>Überflüge</translation>
-    </message>
-    <message>
-        <source>No element sets yet: get them with TLEs &gt; Load TLEs... or TLEs &gt; Update from sources.</source>
-        <translation>Noch keine Elementsätze: Holen Sie sie mit TLEs &gt; TLEs laden... oder TLEs &gt; Aus Quellen aktualisieren.</translation>
-    </message>
-    <message>
-        <source>Showing the first %1 of %2 element sets.</source>
-        <translation>Die ersten %1 von %2 Elementsätzen werden angezeigt.</translation>
-    </message>
-    <message>
         <source>Open TLE elements file</source>
         <translation>TLE-Datei öffnen</translation>
     </message>
@@ -366,10 +373,6 @@
     <message>
         <source>Preferences...</source>
         <translation>Einstellungen...</translation>
-    </message>
-    <message>
-        <source>%1 holds no element sets in a known form.</source>
-        <translation>%1 enthält keine Elementsätze in einer bekannten Form.</translation>
     </message>
     <message>
         <source>Element set files (*.txt *.tle *.json *.csv *.xml *.kvn);;All files (*)</source>
@@ -394,20 +397,6 @@
     <message>
         <source>Export passes</source>
         <translation>Überflüge exportieren</translation>
-    </message>
-    <message numerus="yes">
-        <source>Read %n standard magnitude from %1.</source>
-        <translation>
-            <numerusform>%n Standardhelligkeit aus %1 gelesen.</numerusform>
-            <numerusform>%n Standardhelligkeiten aus %1 gelesen.</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>Read %n standard magnitudes from %1.</source>
-        <translation>
-            <numerusform>%n Standardhelligkeit aus %1 gelesen.</numerusform>
-            <numerusform>%n Standardhelligkeiten aus %1 gelesen.</numerusform>
-        </translation>
     </message>
     <message>
         <source>Adds the measured error of the mount&apos;s clock to each satellite&apos;s time offset when it is above 0.1 s.</source>
@@ -442,46 +431,8 @@
         <translation>Montierungsuhr %1 s</translation>
     </message>
     <message>
-        <source>The mount&apos;s site is %1 km from %2.</source>
-        <translation>Der Standort der Montierung ist %1 km von %2 entfernt.</translation>
-    </message>
-    <message>
-        <source>No pass to export: the planner shows none.</source>
-        <translation>Kein Überflug zu exportieren: Der Planer zeigt keinen.</translation>
-    </message>
-    <message>
-        <source>No whole pass to export: a pass must rise and set within the search window.</source>
-        <translation>Kein vollständiger Überflug zu exportieren: Ein Überflug muss im Suchzeitraum auf- und untergehen.</translation>
-    </message>
-    <message>
-        <source>Exported %1 of %2 passes to %3; %4 left out as not whole (rising or setting outside the search window).</source>
-        <translation>%1 von %2 Überflügen nach %3 exportiert; %4 ausgelassen, da unvollständig (Auf- oder Untergang außerhalb des Suchzeitraums).</translation>
-    </message>
-    <message numerus="yes">
-        <source>Exported %n pass to %1.</source>
-        <translation>
-            <numerusform>%n Überflug nach %1 exportiert.</numerusform>
-            <numerusform>%n Überflüge nach %1 exportiert.</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>Exported %n passes to %1.</source>
-        <translation>
-            <numerusform>%n Überflug nach %1 exportiert.</numerusform>
-            <numerusform>%n Überflüge nach %1 exportiert.</numerusform>
-        </translation>
-    </message>
-    <message>
         <source>Could not save the preferences.</source>
         <translation>Die Einstellungen konnten nicht gespeichert werden.</translation>
-    </message>
-    <message>
-        <source>%1 The catalogue is unchanged.</source>
-        <translation>%1 Der Katalog bleibt unverändert.</translation>
-    </message>
-    <message>
-        <source>%1 The horizon stays flat.</source>
-        <translation>%1 Der Horizont bleibt flach.</translation>
     </message>
 </context>
 <context>
@@ -703,6 +654,35 @@
     </message>
 </context>
 <context>
+    <name>PassExporter</name>
+    <message>
+        <source>No pass to export: the planner shows none.</source>
+        <translation>Kein Überflug zu exportieren: Der Planer zeigt keinen.</translation>
+    </message>
+    <message>
+        <source>No whole pass to export: a pass must rise and set within the search window.</source>
+        <translation>Kein vollständiger Überflug zu exportieren: Ein Überflug muss im Suchzeitraum auf- und untergehen.</translation>
+    </message>
+    <message>
+        <source>Exported %1 of %2 passes to %3; %4 left out as not whole (rising or setting outside the search window).</source>
+        <translation>%1 von %2 Überflügen nach %3 exportiert; %4 ausgelassen, da unvollständig (Auf- oder Untergang außerhalb des Suchzeitraums).</translation>
+    </message>
+    <message numerus="yes">
+        <source>Exported %n pass to %1.</source>
+        <translation>
+            <numerusform>%n Überflug nach %1 exportiert.</numerusform>
+            <numerusform>%n Überflüge nach %1 exportiert.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Exported %n passes to %1.</source>
+        <translation>
+            <numerusform>%n Überflug nach %1 exportiert.</numerusform>
+            <numerusform>%n Überflüge nach %1 exportiert.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>PassRecorder</name>
     <message>
         <source>Could not write the pass record %1.</source>
@@ -826,6 +806,27 @@
     <message>
         <source>Remind me</source>
         <translation>Erinnern</translation>
+    </message>
+</context>
+<context>
+    <name>PlannerDock</name>
+    <message>
+        <source>Passes</source>
+        <translation>Überflüge</translation>
+    </message>
+    <message numerus="yes">
+        <source>Read %n standard magnitude from %1.</source>
+        <translation>
+            <numerusform>%n Standardhelligkeit aus %1 gelesen.</numerusform>
+            <numerusform>%n Standardhelligkeiten aus %1 gelesen.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Read %n standard magnitudes from %1.</source>
+        <translation>
+            <numerusform>%n Standardhelligkeit aus %1 gelesen.</numerusform>
+            <numerusform>%n Standardhelligkeiten aus %1 gelesen.</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -1027,6 +1028,17 @@
     <message>
         <source>The settings hold %1 pass reminders; the first %2 are read.</source>
         <translation>Die Einstellungen enthalten %1 Überflug-Erinnerungen; die ersten %2 werden gelesen.</translation>
+    </message>
+</context>
+<context>
+    <name>SiteChoice</name>
+    <message>
+        <source>%1 The horizon stays flat.</source>
+        <translation>%1 Der Horizont bleibt flach.</translation>
+    </message>
+    <message>
+        <source>The mount&apos;s site is %1 km from %2.</source>
+        <translation>Der Standort der Montierung ist %1 km von %2 entfernt.</translation>
     </message>
 </context>
 <context>
