@@ -210,11 +210,10 @@ private slots:
         QTest::addColumn<double>("latitude");
         QTest::addColumn<double>("longitude");
         QTest::addColumn<double>("elevation");
-        QTest::addColumn<QString>("km");        // in the warning; empty: none
-        const double east = 11.0 + 35.0 / 60.0; // the scripted mount's
-        QTest::newRow("the same place") << 48.5 << east << 520.0 << "";
-        QTest::newRow("2.5 km higher") << 48.5 << east << 3020.0 << "2.5";
-        QTest::newRow("0.1 deg north") << 48.6 << east << 520.0 << "11.1";
+        QTest::addColumn<QString>("km"); // in the warning; empty: none
+        QTest::newRow("the same place") << 48.5 << east() << 520.0 << "";
+        QTest::newRow("2.5 km higher") << 48.5 << east() << 3020.0 << "2.5";
+        QTest::newRow("0.1 deg north") << 48.6 << east() << 520.0 << "11.1";
         QTest::newRow("Santiago") << -33.45 << -70.67 << 570.0 << "10406.8";
     }
 
@@ -246,7 +245,7 @@ private slots:
     }
 
 private:
-    static double east() { return 11.0 + 35.0 / 60.0; }
+    static double east() { return 11.0 + 35.0 / 60.0; } // the scripted mount's
 
     static void click(QDialog* dialog, const char* button) {
         dialog->findChild<QPushButton*>(QString::fromLatin1(button))->click();

@@ -49,10 +49,10 @@ private slots:
         // Satellites on every kind of orbit.
         QVERIFY(writeBytes("sets.txt", activeCatalogueHead(40).join()));
         // The working folder holds no time table: the fallback, as below.
-        const ProgramRun cli =
-            runProgram(ORBITRAK_CLI,
-                       {"passes", "--tle", "sets.txt", "--from", "2026-03-19T00:00:00Z", "--hours",
-                        "6", "--lat", "-33.45", "--lon", "-70.67", "--elev", "570", "--csv"});
+        const QStringList args{"passes",  "--tle",  "sets.txt", "--from", "2026-03-19T00:00:00Z",
+                               "--hours", "6",      "--lat",    "-33.45", "--lon",
+                               "-70.67",  "--elev", "570",      "--csv"};
+        const ProgramRun cli = runProgram(ORBITRAK_CLI, args);
         QCOMPARE(cli.exitCode, 0);
         QStringList lines = QString::fromUtf8(cli.out).split('\n');
         QCOMPARE(
@@ -101,10 +101,8 @@ private slots:
         QCOMPARE(runProgram(ORBITRAK_CLI, {"passes", "--hours", "x"}).exitCode, 2);
         // A horizon raises rises and lowers sets; a malformed one is refused, naming the line.
         QVERIFY(writeBytes("horizon.txt", "0 10\n# wall\n180, 60\n"));
-        const ProgramRun masked = runProgram(
-            ORBITRAK_CLI, {"passes", "--tle", "sets.txt", "--from", "2026-03-19T00:00:00Z",
-                           "--hours", "6", "--lat", "-33.45", "--lon", "-70.67", "--elev", "570",
-                           "--csv", "--horizon", "horizon.txt"});
+        const ProgramRun masked =
+            runProgram(ORBITRAK_CLI, args + QStringList{"--horizon", "horizon.txt"});
         QCOMPARE(masked.exitCode, 0);
         const QStringList maskedLines = QString::fromUtf8(masked.out).split('\n');
         QVERIFY(maskedLines.size() > 2 && maskedLines.size() < lines.size() + 2);
