@@ -72,10 +72,14 @@ private slots:
         QVERIFY(found);
     }
 
-    // The first start opens as the form says; the next as the last one was left.
+    // The first start opens as the form says; the next as the last one was left. The filter
+    // keeps the names that hold its text, whatever its case.
     void windowStateIsRemembered() {
-        QVERIFY(writeBytes(QStringLiteral("satell.txt"),
-                           kSet + QByteArray(kSet).replace("ISS (ZARYA)", "NOAA 19")));
+        QStringList all = {"ISS (ZARYA)", "MISSION", "NOAA 19", "kissat", "IS S"};
+        QByteArray sets;
+        for (const QString& name : all)
+            sets += group(name.toLatin1() + "\n");
+        QVERIFY(writeBytes(QStringLiteral("satell.txt"), sets));
         {
             MainWindow window(scales);
             QVERIFY(window.size() != QSize(800, 640));
@@ -83,8 +87,8 @@ private slots:
             QHeaderView* header = table(window)->horizontalHeader();
             header->resizeSection(2, 123);
             header->setSortIndicator(3, Qt::DescendingOrder);
-            window.findChild<QLineEdit*>(QStringLiteral("filterLineEdit"))
-                ->setText(QStringLiteral("iss"));
+            QTest::keyClicks(filter(window), QStringLiteral("iSs"));
+            QCOMPARE(names(window), QStringList({"ISS (ZARYA)", "MISSION", "kissat"}));
         }
         MainWindow window(scales);
         QCOMPARE(window.size(), QSize(800, 640));
@@ -93,9 +97,12 @@ private slots:
         const auto* proxy = qobject_cast<const QSortFilterProxyModel*>(table(window)->model());
         QCOMPARE(proxy->sortColumn(), 3);
         QCOMPARE(proxy->sortOrder(), Qt::DescendingOrder);
-        QCOMPARE(window.findChild<QLineEdit*>(QStringLiteral("filterLineEdit"))->text(),
-                 QStringLiteral("iss"));
-        QCOMPARE(proxy->rowCount(), 1);
+        QCOMPARE(filter(window)->text(), QStringLiteral("iSs"));
+        QCOMPARE(proxy->rowCount(), 3);
+        filter(window)->selectAll();
+        QTest::keyClick(filter(window), Qt::Key_Backspace);
+        all.sort();
+        QCOMPARE(names(window), all);
     }
 
     // Every program says the one version, the window without a display too.
@@ -119,6 +126,17 @@ private:
         return window.findChild<QTableView*>(QStringLiteral("satelliteTableView"));
     }
     static int rows(const MainWindow& window) { return table(window)->model()->rowCount(); }
+    static QLineEdit* filter(const MainWindow& window) {
+        return window.findChild<QLineEdit*>(QStringLiteral("filterLineEdit"));
+    }
+    // The names shown, without the catalogue numbers, sorted.
+    static QStringList names(const MainWindow& window) {
+        QStringList list;
+        for (int row = 0; row < rows(window); ++row)
+            list << table(window)->model()->index(row, 0).data().toString().left(24).trimmed();
+        list.sort();
+        return list;
+    }
 
     const TimeScales scales;
     std::unique_ptr<QTemporaryDir> work;

@@ -9,7 +9,6 @@
 
 #include <QAction>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -20,13 +19,6 @@
 #include <QTemporaryDir>
 
 namespace {
-
-QStringList names(const QAbstractItemModel& model) {
-    QStringList list;
-    for (int row = 0; row < model.rowCount(); ++row)
-        list << model.index(row, 0).data().toString().left(24).trimmed();
-    return list;
-}
 
 QAbstractItemModel* satelliteTable(MainWindow& window) {
     return window.findChild<QTableView*>(QStringLiteral("satelliteTableView"))->model();
@@ -43,7 +35,7 @@ QByteArray yearsOld(QByteArray set) {
 
 } // namespace
 
-// The window's side of the catalogue, seen from outside: the filter, the warnings and TLEs >
+// The window's side of the catalogue, seen from outside: the warnings and TLEs >
 // Load TLEs..., the update from the sources through the menu and at start-up. Every case starts
 // with the settings of a first start.
 class TestWindowCatalogue : public QObject {
@@ -59,13 +51,8 @@ private slots:
     void initTestCase() {
         QVERIFY(scratch.isValid());
         QVERIFY(QDir::setCurrent(scratch.path()));
-        QFile catalogue(ORBITRAK_ACTIVE_CATALOGUE);
-        QVERIFY(catalogue.open(QIODevice::ReadOnly));
-        for (int i = 0; i < 6; ++i) {
-            QByteArray set = catalogue.readLine(); // one read after the other
-            set += catalogue.readLine();
-            sets << set + catalogue.readLine();
-        }
+        sets = activeCatalogueHead(6);
+        QCOMPARE(sets.size(), 6);
         server.answers["/a"] = server.response("200 OK", sets[0] + sets[1] + sets[2]);
         server.answers["/forbidden"] = server.response("429 Too Many Requests", {});
         fileSource = QUrl::fromLocalFile(scratch.filePath("sets.txt")).toString();
@@ -75,21 +62,6 @@ private slots:
     void init() {
         QSettings(QStringLiteral("Halvstar"), QStringLiteral("Orbitrak")).clear();
         QDir(updateCacheFolder()).removeRecursively(); // no copies, no paused hosts
-    }
-
-    void windowFiltersIgnoringCase() {
-        QByteArray text;
-        const QStringList all = {"ISS (ZARYA)", "MISSION", "NOAA 19", "kissat", "IS S"};
-        for (const QString& name : all)
-            text += group(name.toLatin1() + "\n");
-        QVERIFY(writeBytes("satell.txt", text));
-        MainWindow window(scales);
-        auto* filter = window.findChild<QLineEdit*>(QStringLiteral("filterLineEdit"));
-        QTest::keyClicks(filter, QStringLiteral("iSs"));
-        QCOMPARE(names(*satelliteTable(window)), QStringList({"ISS (ZARYA)", "MISSION", "kissat"}));
-        filter->selectAll();
-        QTest::keyClick(filter, Qt::Key_Backspace);
-        QCOMPARE(names(*satelliteTable(window)), all);
     }
 
     // TLEs > Preferences... keeps more or fewer sets, and the table follows at once.

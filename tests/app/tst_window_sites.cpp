@@ -13,14 +13,10 @@
 
 // The window's settings seen from outside: Mount > Observing site... with its horizon check, the
 // mount's site taking over from the chosen one, and TLEs > Preferences...
-class TestWindowSites : public QObject, private WindowRig {
+class TestWindowSites : public WindowRig {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { WindowRig::initTestCase(); }
-    void init() { WindowRig::init(); }
-    void cleanup() { WindowRig::cleanup(); }
-
     // Sites added, edited and chosen in the dialog are kept in the settings; the chosen one is
     // the session's, with its horizon.
     void observingSitesAreChosenAndKept() {
@@ -71,22 +67,20 @@ private slots:
         QTest::addColumn<double>("longitude");
         QTest::addColumn<QString>("said"); // %1 the file; empty: OK takes the site
         QTest::addColumn<QString>("logged");
-        QTest::newRow("missing") << "nowhere.txt" << 47.5 << 8.5
-                                 << "The horizon file %1 does not exist."
-                                 << "";
-        QTest::newRow("pipe") << "pipe" << 47.5 << 8.5
-                              << "The horizon file %1 is not a regular file."
-                              << "";
-        QTest::newRow("malformed")
-            << "bad.txt" << 47.5 << 8.5
-            << "Line 2 of the horizon file %1 is not an azimuth and an altitude in degrees."
-            << "";
-        QTest::newRow("north-east") << "garden.txt" << 47.5 << 8.5 << ""
-                                    << "Observing site: Home (47.5000° N, 8.5000° E, 450 m).";
-        QTest::newRow("south-west") << "" << -33.45 << -70.67 << ""
-                                    << "Observing site: Home (33.4500° S, 70.6700° W, 450 m).";
-        QTest::newRow("rounding to zero") << "" << -0.00001 << -0.00004 << ""
-                                          << "Observing site: Home (0.0000° N, 0.0000° E, 450 m).";
+        const auto row = [](const char* name, const char* file, double latitude, double longitude,
+                            const QString& said, const QString& logged = {}) {
+            QTest::newRow(name) << file << latitude << longitude << said << logged;
+        };
+        row("missing", "nowhere.txt", 47.5, 8.5, "The horizon file %1 does not exist.");
+        row("pipe", "pipe", 47.5, 8.5, "The horizon file %1 is not a regular file.");
+        row("malformed", "bad.txt", 47.5, 8.5,
+            "Line 2 of the horizon file %1 is not an azimuth and an altitude in degrees.");
+        row("north-east", "garden.txt", 47.5, 8.5, "",
+            "Observing site: Home (47.5000° N, 8.5000° E, 450 m).");
+        row("south-west", "", -33.45, -70.67, "",
+            "Observing site: Home (33.4500° S, 70.6700° W, 450 m).");
+        row("rounding to zero", "", -0.00001, -0.00004, "",
+            "Observing site: Home (0.0000° N, 0.0000° E, 450 m).");
     }
 
     void siteDialogChecksTheHorizon() {
@@ -117,66 +111,40 @@ private slots:
         QTest::addColumn<QString>("editor"); // its object name
         QTest::addColumn<QString>("text");   // typed into it
         QTest::addColumn<QString>("said");   // empty: accepted
-        QTest::newRow("no sets") << "maxElementSetsSpinBox"
-                                 << ""
-                                 << "Element sets shown: give a whole number from 1 to 50000.";
-        QTest::newRow("no minutes")
-            << "reminderMinutesSpinBox"
-            << ""
-            << "Remind of a pass: give a whole number of minutes from 1 to 1440.";
-        QTest::newRow("no days")
-            << "autoUpdateDaysSpinBox"
-            << ""
-            << "Update from the sources: give a whole number of days from 0 (never) to 3650.";
-        QTest::newRow("missing magnitudes") << "magnitudeFileEdit"
-                                            << "none.mag"
-                                            << "The magnitude file none.mag does not exist.";
-        QTest::newRow("malformed magnitudes")
-            << "magnitudeFileEdit"
-            << "bad.mag"
-            << "Magnitude file bad.mag, line 2: not a catalogue number and a magnitude.";
-        QTest::newRow("good magnitudes") << "magnitudeFileEdit"
-                                         << "good.mag"
-                                         << "";
-        QTest::newRow("port too high") << "timeServerEdit"
-                                       << "time.example.org:70000"
-                                       << "Time server: \"70000\" is not a port; give a number "
-                                          "from 1 to 65535 after the colon.";
-        QTest::newRow("blank in a name")
-            << "timeServerEdit"
-            << "time example"
-            << "Time server: time example is neither a host name nor an address.";
-        QTest::newRow("unclosed bracket")
-            << "timeServerEdit"
-            << "[::1:123"
-            << "Time server: [::1:123 is neither a host name nor an address.";
-        QTest::newRow("IPv6 and port") << "timeServerEdit"
-                                       << "[2001:db8::1]:1123"
-                                       << "";
-        QTest::newRow("no time server") << "timeServerEdit"
-                                        << ""
-                                        << "";
-        const QString notHttp =
-            "Time table source: %1 is not an http or https URL; give the address "
-            "of a finals2000A file, such as " +
-            QString(kDefaultTimeTableSource) + ", or nothing for no refresh.";
-        QTest::newRow("table from a file")
-            << "timeTableSourceEdit"
-            << "file:///tmp/finals.all" << notHttp.arg("file:///tmp/finals.all");
-        QTest::newRow("table from no host")
-            << "timeTableSourceEdit"
-            << "https:///finals.all"
-            << "Time table source: https:///finals.all names no host.";
-        QTest::newRow("table from no URL")
-            << "timeTableSourceEdit"
-            << "https://a b/finals.all"
-            << "Time table source: https://a b/finals.all is not a URL.";
-        QTest::newRow("table from a mirror") << "timeTableSourceEdit"
-                                             << "http://maia.usno.navy.mil/ser7/finals2000A.all"
-                                             << "";
-        QTest::newRow("no table refresh") << "timeTableSourceEdit"
-                                          << ""
-                                          << "";
+        const auto row = [](const char* name, const char* editor, const char* text,
+                            const QString& said = {}) {
+            QTest::newRow(name) << editor << text << said;
+        };
+        row("no sets", "maxElementSetsSpinBox", "",
+            "Element sets shown: give a whole number from 1 to 50000.");
+        row("no minutes", "reminderMinutesSpinBox", "",
+            "Remind of a pass: give a whole number of minutes from 1 to 1440.");
+        row("no days", "autoUpdateDaysSpinBox", "",
+            "Update from the sources: give a whole number of days from 0 (never) to 3650.");
+        row("missing magnitudes", "magnitudeFileEdit", "none.mag",
+            "The magnitude file none.mag does not exist.");
+        row("malformed magnitudes", "magnitudeFileEdit", "bad.mag",
+            "Magnitude file bad.mag, line 2: not a catalogue number and a magnitude.");
+        row("good magnitudes", "magnitudeFileEdit", "good.mag");
+        row("port too high", "timeServerEdit", "time.example.org:70000",
+            "Time server: \"70000\" is not a port; give a number from 1 to 65535 after the colon.");
+        row("blank in a name", "timeServerEdit", "time example",
+            "Time server: time example is neither a host name nor an address.");
+        row("unclosed bracket", "timeServerEdit", "[::1:123",
+            "Time server: [::1:123 is neither a host name nor an address.");
+        row("IPv6 and port", "timeServerEdit", "[2001:db8::1]:1123");
+        row("no time server", "timeServerEdit", "");
+        row("table from a file", "timeTableSourceEdit", "file:///tmp/finals.all",
+            "Time table source: file:///tmp/finals.all is not an http or https URL; give the "
+            "address of a finals2000A file, such as " +
+                QString(kDefaultTimeTableSource) + ", or nothing for no refresh.");
+        row("table from no host", "timeTableSourceEdit", "https:///finals.all",
+            "Time table source: https:///finals.all names no host.");
+        row("table from no URL", "timeTableSourceEdit", "https://a b/finals.all",
+            "Time table source: https://a b/finals.all is not a URL.");
+        row("table from a mirror", "timeTableSourceEdit",
+            "http://maia.usno.navy.mil/ser7/finals2000A.all");
+        row("no table refresh", "timeTableSourceEdit", "");
     }
 
     void preferencesAreCheckedOnOk() {
@@ -242,11 +210,10 @@ private slots:
         QTest::addColumn<double>("latitude");
         QTest::addColumn<double>("longitude");
         QTest::addColumn<double>("elevation");
-        QTest::addColumn<QString>("km");        // in the warning; empty: none
-        const double east = 11.0 + 35.0 / 60.0; // the scripted mount's
-        QTest::newRow("the same place") << 48.5 << east << 520.0 << "";
-        QTest::newRow("2.5 km higher") << 48.5 << east << 3020.0 << "2.5";
-        QTest::newRow("0.1 deg north") << 48.6 << east << 520.0 << "11.1";
+        QTest::addColumn<QString>("km"); // in the warning; empty: none
+        QTest::newRow("the same place") << 48.5 << east() << 520.0 << "";
+        QTest::newRow("2.5 km higher") << 48.5 << east() << 3020.0 << "2.5";
+        QTest::newRow("0.1 deg north") << 48.6 << east() << 520.0 << "11.1";
         QTest::newRow("Santiago") << -33.45 << -70.67 << 570.0 << "10406.8";
     }
 
@@ -278,7 +245,7 @@ private slots:
     }
 
 private:
-    static double east() { return 11.0 + 35.0 / 60.0; }
+    static double east() { return 11.0 + 35.0 / 60.0; } // the scripted mount's
 
     static void click(QDialog* dialog, const char* button) {
         dialog->findChild<QPushButton*>(QString::fromLatin1(button))->click();

@@ -35,15 +35,11 @@ inline QByteArray withTodaysEpoch(QByteArray line) {
 
 // A window beside a mount scripted byte by byte, in a scratch folder whose satell.txt holds one
 // set of today's epoch; the window's refresh tick is stopped unless a test runs it. The test
-// classes call its initTestCase, init and cleanup from their own.
-struct WindowRig {
-    QTemporaryDir scratch;
-    const TimeScales scales;
-    std::unique_ptr<ScriptedMount> mount;
-    std::unique_ptr<MainWindow> window;
-    const QByteArray line1 = withTodaysEpoch(kCalsphereLine1);
-    const QByteArray& line2 = kCalsphereLine2;
+// classes derive from it, and Qt Test runs its initTestCase, init and cleanup as theirs.
+class WindowRig : public QObject {
+    Q_OBJECT
 
+private slots:
     void initTestCase() {
         // A zone far from UTC, so that the UTC clock and the local log times differ.
         qputenv("TZ", "<+0545>-5:45");
@@ -66,6 +62,14 @@ struct WindowRig {
         mount.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
+
+protected:
+    QTemporaryDir scratch;
+    const TimeScales scales;
+    std::unique_ptr<ScriptedMount> mount;
+    std::unique_ptr<MainWindow> window;
+    const QByteArray line1 = withTodaysEpoch(kCalsphereLine1);
+    const QByteArray& line2 = kCalsphereLine2;
 
     template <typename T> T* child(const char* name) const {
         return window->findChild<T*>(QString::fromLatin1(name));

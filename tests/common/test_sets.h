@@ -3,6 +3,8 @@
 #include "catalogue/catalogue.h"
 
 #include <QByteArray>
+#include <QFile>
+#include <QList>
 
 // Element sets that several tests use, as they stand in a file, line feeds included.
 inline const QByteArray kIssName = "ISS (ZARYA)\n";
@@ -54,6 +56,18 @@ inline QByteArray numberedGroups(int count) {
 
 // The real catalogue of March 2026, about 14,000 sets.
 #define ORBITRAK_ACTIVE_CATALOGUE ORBITRAK_TEST_DATA "/catalogue/active-2026-03.txt"
+
+// Its first `count` sets as they stand in it, three lines each.
+inline QList<QByteArray> activeCatalogueHead(int count) {
+    QFile file(ORBITRAK_ACTIVE_CATALOGUE);
+    QList<QByteArray> sets;
+    for (int i = 0; i < count && (i > 0 || file.open(QIODevice::ReadOnly)); ++i) {
+        QByteArray set = file.readLine(); // one read after the other
+        set += file.readLine();
+        sets << set + file.readLine();
+    }
+    return sets;
+}
 
 inline const Catalogue& activeCatalogue() {
     static const Catalogue catalogue = [] {

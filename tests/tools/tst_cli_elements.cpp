@@ -130,11 +130,8 @@ private slots:
         row("unknown command", "orbit");
         row("no --tle", "propagate --minutes 0");
         row("no --minutes", "propagate --tle FILE");
-        row("--tle without value", "propagate --minutes 0 --tle");
         row("bad minutes", "propagate --tle FILE --minutes 1,,2");
         row("unreadable file", "propagate --tle MISSING --minutes 0");
-        row("unknown option", "propagate --tle FILE --minutes 0 --step 5");
-        row("extra argument", "propagate --tle FILE --minutes 0 more");
     }
 
     void badArguments() {

@@ -118,7 +118,7 @@ private slots:
     // The site right under the satellite: the pass is under way, the slew goes to the satellite,
     // tracking follows the slew; stop, park and a new set end the tracking; the pass ends.
     void standInPassUnderWay() {
-        SimulatedMount mount(underGps(kT0));
+        SimulatedMount mount(under(navstar.first(), kT0));
         const QByteArray gps = upload(navstar.first().text());
         STEP(play(mount, kT0,
                   {{0, ":TLES#", "E#"},
@@ -170,7 +170,7 @@ private slots:
 
     // From well before the rise: a slew to where the pass begins, then waiting, then tracking.
     void standInPassToCome() {
-        const SimulatedMount::Config config = underGps(kT0);
+        const SimulatedMount::Config config = under(navstar.first(), kT0);
         CatalogueEntry satellite = navstar.first().satellite;
         const Site site = config.site;
         double before = kT0;
@@ -194,28 +194,25 @@ private slots:
     // up all day and the pass ends with the search window.
     void standInNoPassFromTheFarSide() {
         const ThreeLines set = setsNamed("EUTELSAT 139 WEST A").value(0);
-        CatalogueEntry satellite = set.satellite;
-        const GroundPoint below = groundPoint(satellite, kT0);
-        SimulatedMount::Config config;
-        config.site = Site::fromDegrees(-below.latitudeDeg, below.eastLongitudeDeg + 180.0, 0.0);
-        SimulatedMount farSide(config);
+        SimulatedMount farSide(under(set, kT0, true));
         STEP(play(farSide, kT0,
                   {{0, upload(set.text()), "V#"},
                    {0, MountProtocol::passCommand(kT0), "E#"},
                    {0, ":TLES#", "E#"}}));
-
-        config.site = Site::fromDegrees(below.latitudeDeg, below.eastLongitudeDeg, 0.0);
-        SimulatedMount overhead(config);
+        SimulatedMount overhead(under(set, kT0));
         STEP(play(overhead, kT0, {{0, upload(set.text()), "V#"}}));
         QCOMPARE(pass(overhead, kT0).left(29), QByteArray("2461119.500000,2461120.500000"));
     }
 
 private:
-    SimulatedMount::Config underGps(double jd) const {
-        CatalogueEntry satellite = navstar.first().satellite;
+    // A stand-in right under the set's satellite at `jd`, or on the far side of the Earth.
+    static SimulatedMount::Config under(const ThreeLines& set, double jd, bool farSide = false) {
+        CatalogueEntry satellite = set.satellite;
         const GroundPoint below = groundPoint(satellite, jd);
         SimulatedMount::Config config;
-        config.site = Site::fromDegrees(below.latitudeDeg, below.eastLongitudeDeg, 0.0);
+        config.site = farSide
+                          ? Site::fromDegrees(-below.latitudeDeg, below.eastLongitudeDeg + 180, 0)
+                          : Site::fromDegrees(below.latitudeDeg, below.eastLongitudeDeg, 0);
         config.slewSeconds = 5.0;
         return config;
     }
