@@ -46,6 +46,17 @@ class TestUpdate : public QObject {
     QTemporaryDir files;
     QString fileSource;
 
+    // An update of the target from the sources, run to its end: the texts of its messages.
+    static QStringList run(CatalogueUpdater& updater, const QStringList& sources,
+                           const QString& target) {
+        QSignalSpy finished(&updater, &CatalogueUpdater::finished);
+        QStringList texts;
+        if (updater.start(sources, target) && finished.wait(60000))
+            for (const UpdateMessage& message : updateMessages(updater.outcome()))
+                texts << message.text;
+        return texts;
+    }
+
 private slots:
     void initTestCase() {
         QFile catalogue(ORBITRAK_ACTIVE_CATALOGUE);
@@ -239,12 +250,7 @@ private slots:
         CatalogueUpdater updater;
         updater.setCacheFolder(cache.path());
         updater.setLimits(limits);
-        QSignalSpy finished(&updater, &CatalogueUpdater::finished);
-        QVERIFY(updater.start(sources, target));
-        QVERIFY(finished.wait(60000));
-        QStringList texts;
-        for (const UpdateMessage& message : updateMessages(updater.outcome()))
-            texts << message.text;
+        const QStringList texts = run(updater, sources, target);
         QCOMPARE(texts, expectedLines(messages, texts, server.url(""), fileSource));
         QCOMPARE(updater.outcome().replaced, !result.isEmpty());
         QCOMPARE(readBytes(target), result.isEmpty() ? sets[5] : result);
@@ -308,7 +314,6 @@ private slots:
         CatalogueUpdater updater;
         updater.setCacheFolder(cache.path());
         updater.setClock([&at] { return at; });
-        QSignalSpy finished(&updater, &CatalogueUpdater::finished);
         server.requests.clear();
         QStringList texts;
         for (const QByteArray& status : {first, second}) {
@@ -316,10 +321,7 @@ private slots:
                                                    "ETag: \"v1\"\r\nLast-Modified: Sun, 12 Jul "
                                                    "2026 09:00:00 GMT\r\n");
             QVERIFY(writeBytes(target, sets[5]));
-            QVERIFY(updater.start({server.url("/p")}, target));
-            QVERIFY(finished.wait(60000));
-            for (const UpdateMessage& message : updateMessages(updater.outcome()))
-                texts << message.text;
+            texts += run(updater, {server.url("/p")}, target);
             QCOMPARE(readBytes(target),
                      texts.last() == "Updated 3 element sets from 1 source." ? abc : sets[5]);
             at = start.addSecs(later);
@@ -354,7 +356,6 @@ private slots:
         CatalogueUpdater updater;
         updater.setCacheFolder(cache.path());
         updater.setClock([&at] { return at; });
-        QSignalSpy finished(&updater, &CatalogueUpdater::finished);
         const QString url = server.url("/u");
         const QString kept =
             "The answer of URL came without a length and gave 1 element set, fewer than half of "
@@ -379,12 +380,8 @@ private slots:
             updater.setForce(step.force);
             server.answers["/u"] = server.response(step.status, step.body, step.validators, false);
             QVERIFY(writeBytes(target, sets[5]));
-            QVERIFY(updater.start({url}, target));
-            QVERIFY(finished.wait(60000));
-            QStringList texts;
-            for (const UpdateMessage& message : updateMessages(updater.outcome()))
-                texts << message.text;
-            QCOMPARE(texts.join('\n'), QString(step.messages).replace("URL", url));
+            QCOMPARE(run(updater, {url}, target).join('\n'),
+                     QString(step.messages).replace("URL", url));
             QCOMPARE(readBytes(target), step.result);
             const QByteArray request = server.lastRequest.value("/u");
             QVERIFY2(!request.contains("X-Injected"), request.constData());
@@ -426,13 +423,10 @@ private slots:
         CatalogueUpdater updater;
         updater.setCacheFolder(cache.path());
         updater.setLimits(limits);
-        QSignalSpy finished(&updater, &CatalogueUpdater::finished);
         const qint64 before = counted ? bytesRead() : 0;
         {
             EndlessServer endless(head, piece, qint64(4) << 30);
-            QVERIFY(updater.start({endless.url()}, target));
-            QVERIFY(finished.wait(60000));
-            QCOMPARE(updateMessages(updater.outcome()).last().text,
+            QCOMPARE(run(updater, {endless.url()}, target).value(0),
                      "Cannot update from " + endless.url() + ": " + why);
         }
         const qint64 read = counted ? bytesRead() - before : 0;
@@ -440,10 +434,8 @@ private slots:
                  qPrintable(QString::number(read)));
         QCOMPARE(readBytes(target), sets[5]);
         updater.setLimits({kMaxSourceBytes, kSourceTimeoutMs});
-        QVERIFY(updater.start({server.url("/a")}, target));
-        QVERIFY(finished.wait(60000));
-        QCOMPARE(updateMessages(updater.outcome()).last().text,
-                 "Updated 3 element sets from 1 source.");
+        QCOMPARE(run(updater, {server.url("/a")}, target),
+                 QStringList{"Updated 3 element sets from 1 source."});
         QCOMPARE(readBytes(target), sets[0] + sets[1] + sets[2]);
     }
 

@@ -124,78 +124,69 @@ using FileReader = std::function<QString(const QString& path)>;
 namespace {
 
 // What each reader says of a file it is given; the command-line ones exit with 2 as well.
-QString cli(const QString& program, const QStringList& arguments) {
-    const ProgramRun run = runProgram(program, arguments, {}, 20000);
-    return run.exitCode == 2 ? QString::fromLocal8Bit(run.err)
-                             : "exit " + QString::number(run.exitCode);
-}
-
 const std::map<QString, FileReader>& fileReaders() {
-    static const std::map<QString, FileReader> readers{
-        {"catalogue",
-         [](const QString& path) {
-             Catalogue catalogue;
-             return fileFaultText(path, readElementSetFile(path, 0, catalogue),
-                                  qint64(kMaxElementSetFileBytes));
-         }},
-        {"Load TLEs",
-         [](const QString& path) {
-             return readBytes("satell.txt") == kIssLine1 + kIssLine2
-                        ? replaceCatalogueFile(path, "satell.txt")
-                        : QString("satell.txt changed");
-         }},
-        {"horizon",
-         [](const QString& path) {
-             HorizonMask mask;
-             return ObservingSiteDialog::horizonProblem(
-                 path, HorizonMask::readFile(QFile::encodeName(path).toStdString(), mask));
-         }},
-        {"magnitudes",
-         [](const QString& path) {
-             StandardMagnitudes magnitudes;
-             return PreferencesDialog::readMagnitudes(path, magnitudes);
-         }},
-        {"time table",
-         [](const QString& path) {
-             FileResult file;
-             loadUtcFile(QFile::encodeName(path).toStdString(), &file);
-             return QString::fromStdString(
-                 describeFileFault(path.toStdString(), file, kMaxUtcFileBytes));
-         }},
-        {"update source",
-         [](const QString& path) {
-             CatalogueUpdater updater;
-             updater.setCacheFolder("cache");
-             QSignalSpy finished(&updater, &CatalogueUpdater::finished);
-             updater.start({QUrl::fromLocalFile(path).toString()}, "satell.txt");
-             QStringList said;
-             if (finished.count() > 0 || finished.wait(20000))
-                 for (const UpdateMessage& message : updateMessages(updater.outcome()))
-                     said << message.text;
-             return said.join('\n');
-         }},
-        {"orbitrak-cli --tle",
-         [](const QString& path) {
-             return cli(ORBITRAK_CLI, {"passes", "--tle", path, "--hours", "1"});
-         }},
-        {"orbitrak-cli --horizon",
-         [](const QString& path) {
-             return cli(ORBITRAK_CLI,
-                        {"passes", "--tle", "satell.txt", "--hours", "1", "--horizon", path});
-         }},
-        {"orbitrak-cli --magnitudes",
-         [](const QString& path) {
-             return cli(ORBITRAK_CLI, {"passes", "--tle", "satell.txt", "--magnitudes", path});
-         }},
-        {"orbitrak-cli convert",
-         [](const QString& path) {
-             return cli(ORBITRAK_CLI, {"convert", path});
-         }},
-        {"orbitrak-utctable --finals",
-         [](const QString& path) {
-             return cli(ORBITRAK_UTCTABLE, {"--finals", path, "-o", "table.bin"});
-         }},
-    };
+    static const std::map<QString, FileReader> readers = [] {
+        std::map<QString, FileReader> r{
+            {"catalogue",
+             [](const QString& path) {
+                 Catalogue catalogue;
+                 return fileFaultText(path, readElementSetFile(path, 0, catalogue),
+                                      qint64(kMaxElementSetFileBytes));
+             }},
+            {"Load TLEs",
+             [](const QString& path) {
+                 return readBytes("satell.txt") == kIssLine1 + kIssLine2
+                            ? replaceCatalogueFile(path, "satell.txt")
+                            : QString("satell.txt changed");
+             }},
+            {"horizon",
+             [](const QString& path) {
+                 HorizonMask mask;
+                 return ObservingSiteDialog::horizonProblem(
+                     path, HorizonMask::readFile(QFile::encodeName(path).toStdString(), mask));
+             }},
+            {"magnitudes",
+             [](const QString& path) {
+                 StandardMagnitudes magnitudes;
+                 return PreferencesDialog::readMagnitudes(path, magnitudes);
+             }},
+            {"time table",
+             [](const QString& path) {
+                 FileResult file;
+                 loadUtcFile(QFile::encodeName(path).toStdString(), &file);
+                 return QString::fromStdString(
+                     describeFileFault(path.toStdString(), file, kMaxUtcFileBytes));
+             }},
+            {"update source",
+             [](const QString& path) {
+                 CatalogueUpdater updater;
+                 updater.setCacheFolder("cache");
+                 QSignalSpy finished(&updater, &CatalogueUpdater::finished);
+                 updater.start({QUrl::fromLocalFile(path).toString()}, "satell.txt");
+                 QStringList said;
+                 if (finished.count() > 0 || finished.wait(20000))
+                     for (const UpdateMessage& message : updateMessages(updater.outcome()))
+                         said << message.text;
+                 return said.join('\n');
+             }},
+        };
+        // The programs' arguments, PATH standing for the file.
+        const std::pair<const char*, const char*> programs[] = {
+            {"orbitrak-cli --tle", "passes --tle PATH --hours 1"},
+            {"orbitrak-cli --horizon", "passes --tle satell.txt --hours 1 --horizon PATH"},
+            {"orbitrak-cli --magnitudes", "passes --tle satell.txt --magnitudes PATH"},
+            {"orbitrak-cli convert", "convert PATH"},
+            {"orbitrak-utctable --finals", "--finals PATH -o table.bin"}};
+        for (const auto& [name, words] : programs)
+            r[name] = [name = QString(name), words = QString(words)](const QString& path) {
+                const ProgramRun run =
+                    runProgram(name.startsWith("orbitrak-cli") ? ORBITRAK_CLI : ORBITRAK_UTCTABLE,
+                               words.split(' ').replaceInStrings("PATH", path), {}, 20000);
+                return run.exitCode == 2 ? QString::fromLocal8Bit(run.err)
+                                         : "exit " + QString::number(run.exitCode);
+            };
+        return r;
+    }();
     return readers;
 }
 

@@ -245,26 +245,24 @@ private slots:
         QFETCH(QByteArray, command);
         QFETCH(QByteArray, reply);
         QFETCH(double, value);
-        const std::optional<QDate> date = command == kDate ? readDate(reply) : std::nullopt;
-        const std::optional<double> read = command == kDate        ? std::nullopt
-                                           : command == kLocalTime ? readLocalTime(reply)
-                                                                   : readUtcOffset(reply);
-        const std::optional<double> got =
-            date ? std::optional<double>(double(date->toJulianDay())) : read;
+        const auto read = [&command](const QByteArray& text) -> std::optional<double> {
+            if (command != kDate)
+                return command == kLocalTime ? readLocalTime(text) : readUtcOffset(text);
+            const std::optional<QDate> date = readDate(text);
+            return date ? std::optional<double>(double(date->toJulianDay())) : std::nullopt;
+        };
+        const std::optional<double> got = read(reply);
         QCOMPARE(got.has_value(), !qIsNaN(value));
-        if (got)
-            QVERIFY2(qAbs(*got - value) < 1e-9, qPrintable(QString::number(*got, 'g', 12)));
         if (!got)
             return;
-        const QByteArray written = command == kDate        ? dateReply(*date)
+        QVERIFY2(qAbs(*got - value) < 1e-9, qPrintable(QString::number(*got, 'g', 12)));
+        const QByteArray written = command == kDate ? dateReply(QDate::fromJulianDay(qint64(value)))
                                    : command == kLocalTime ? localTimeReply(qRound64(value * 100))
                                                            : utcOffsetReply(value * 3600);
-        const std::optional<double> back = command == kDate        ? std::nullopt
-                                           : command == kLocalTime ? readLocalTime(written)
-                                                                   : readUtcOffset(written);
-        QVERIFY2(command == kDate ? readDate(written) == date : back && qAbs(*back - value) < 0.006,
-                 written.constData());
+        const std::optional<double> back = read(written);
+        QVERIFY2(back && qAbs(*back - value) < 0.006, written.constData());
     }
+
     void refusedConnectionThenAgain() {
         quint16 closedPort = 0;
         {

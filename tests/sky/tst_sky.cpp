@@ -29,8 +29,6 @@ Q_DECLARE_METATYPE(Site)
 
 namespace {
 
-const double kNaN = std::nan("");
-
 // The numbers bit for bit, NaN included, and the flags; the padding after them holds nothing.
 bool sameBits(const LiveRow& a, const LiveRow& b) {
     return std::memcmp(&a, &b, offsetof(LiveRow, sunlight)) == 0 && a.sunlight == b.sunlight &&
@@ -45,7 +43,7 @@ struct LiveTable {
 };
 
 // Rows with the given altitudes (the other columns follow them) and names.
-void fill(LiveTable& table, const QList<double>& altitudes, QByteArrayList labels = {}) {
+void fill(LiveTable& table, const QList<double>& altitudes, const QByteArrayList& labels) {
     Catalogue catalogue;
     std::vector<LiveRow> rows;
     for (int i = 0; i < altitudes.size(); ++i) {
@@ -85,24 +83,6 @@ private slots:
         QVERIFY(activeCatalogue().size() > 14000);
         for (const CatalogueEntry& satellite : activeCatalogue().satellites)
             bySatnum.emplace(satellite.elements.satnum, satellite);
-    }
-
-    // Three classes of colour, the same in every column: above 20 degrees, above the horizon
-    // up to 20, the rest (no position too).
-    void colourFollowsTheAltitude() {
-        LiveTable table;
-        SatelliteTableModel& model = table.model;
-        fill(table, {45.0, 20.000001, 20.0, 1e-9, 0.0, -12.0, kNaN});
-        const QList<int> colourClass = {0, 0, 1, 1, 2, 2, 2};
-        const auto colour = [&model](int row, int column) {
-            return model.index(row, column).data(Qt::ForegroundRole).value<QBrush>().color();
-        };
-        for (int i = 0; i < model.rowCount(); ++i)
-            for (int j = 0; j < model.rowCount(); ++j)
-                for (int column = 0; column < 5; ++column)
-                    QCOMPARE(colour(i, column) == colour(j, 0), colourClass[i] == colourClass[j]);
-        QVERIFY(colour(0, 0).green() > colour(0, 0).red() &&
-                colour(6, 0).red() > colour(6, 0).green());
     }
 
     void rolesAndChangeNotification() {
