@@ -267,36 +267,30 @@ private slots:
         QTest::addColumn<bool>("force");
         QTest::addColumn<int>("requests");
         QTest::addColumn<QStringList>("messages"); // of both updates
+        const auto row = [](const char* name, const QByteArray& first, const QByteArray& second,
+                            int later, bool force, int requests, const QStringList& messages) {
+            QTest::newRow(name) << first << second << later << force << requests << messages;
+        };
         const QByteArray ok = "200 OK", unchanged = "304 Not Modified";
         const QString updated = "Updated 3 element sets from 1 source.";
-        const QString paused = "Updates from 127.0.0.1 paused until 2026-07-13 10:00 UTC after "
-                               "HTTP %1.";
-        QTest::newRow("within 2 hours") << ok << ok << 7199 << false << 1
-                                        << QStringList{updated,
-                                                       "Used the copy of URL/p from 119 "
-                                                       "minutes ago.",
-                                                       updated};
-        QTest::newRow("2 hours later, 304")
-            << ok << unchanged << 7200 << false << 2 << QStringList{updated, updated};
-        QTest::newRow("forced, 304")
-            << ok << unchanged << 60 << true << 2 << QStringList{updated, updated};
-        QTest::newRow("forced, 403")
-            << ok << QByteArray("403 Forbidden") << 60 << true << 2
-            << QStringList{updated, QString(paused).arg(403).replace("10:00", "10:01"),
-                           "Cannot update from URL/p: HTTP status 403."};
+        const QString paused =
+            "Updates from 127.0.0.1 paused until 2026-07-13 10:00 UTC after HTTP %1.";
+        row("within 2 hours", ok, ok, 7199, false, 1,
+            {updated, "Used the copy of URL/p from 119 minutes ago.", updated});
+        row("2 hours later, 304", ok, unchanged, 7200, false, 2, {updated, updated});
+        row("forced, 304", ok, unchanged, 60, true, 2, {updated, updated});
+        row("forced, 403", ok, "403 Forbidden", 60, true, 2,
+            {updated, QString(paused).arg(403).replace("10:00", "10:01"),
+             "Cannot update from URL/p: HTTP status 403."});
         for (const char* status : {"403 Forbidden", "429 Too Many Requests", "503 Busy"}) {
             const QString code = QString(status).left(3);
-            QTest::newRow(status)
-                << QByteArray(status) << ok << 86399 << true << 1
-                << QStringList{paused.arg(code),
-                               "Cannot update from URL/p: HTTP status " + code + ".",
-                               "Cannot update from URL/p: paused until 2026-07-13 10:00 UTC "
-                               "after HTTP " +
-                                   code + "."};
+            row(status, QByteArray(status), ok, 86399, true, 1,
+                {paused.arg(code), "Cannot update from URL/p: HTTP status " + code + ".",
+                 "Cannot update from URL/p: paused until 2026-07-13 10:00 UTC after HTTP " + code +
+                     "."});
         }
-        QTest::newRow("24 hours after a 503")
-            << QByteArray("503 Busy") << ok << 86400 << false << 2
-            << QStringList{paused.arg(503), "Cannot update from URL/p: HTTP status 503.", updated};
+        row("24 hours after a 503", "503 Busy", ok, 86400, false, 2,
+            {paused.arg(503), "Cannot update from URL/p: HTTP status 503.", updated});
     }
 
     void polite() {
@@ -317,9 +311,9 @@ private slots:
         server.requests.clear();
         QStringList texts;
         for (const QByteArray& status : {first, second}) {
-            server.answers["/p"] = server.response(status, status == "200 OK" ? abc : QByteArray(),
-                                                   "ETag: \"v1\"\r\nLast-Modified: Sun, 12 Jul "
-                                                   "2026 09:00:00 GMT\r\n");
+            server.answers["/p"] =
+                server.response(status, status == "200 OK" ? abc : QByteArray(),
+                                "ETag: \"v1\"\r\nLast-Modified: Sun, 12 Jul 2026 09:00:00 GMT\r\n");
             QVERIFY(writeBytes(target, sets[5]));
             texts += run(updater, {server.url("/p")}, target);
             QCOMPARE(readBytes(target),

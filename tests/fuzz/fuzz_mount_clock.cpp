@@ -57,10 +57,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::optional<double> time = readLocalTime(replies.value(1));
     const std::optional<double> offset = readUtcOffset(replies.value(2));
     const std::optional<QDate> dateAfter = readDate(replies.value(3));
-    if (fuzz::verbose())
-        std::fprintf(stderr, "date %d, time %d, offset %d, date after %d, true UTC %.17g\n",
-                     int(date.has_value()), int(time.has_value()), int(offset.has_value()),
-                     int(dateAfter.has_value()), trueUtc);
 
     if ((date &&
          (date->year() < 2000 || date->year() > 2099 || readDate(dateReply(*date)) != date)) ||

@@ -227,21 +227,20 @@ private slots:
         QTest::addColumn<QString>("catalogue"); // satell.txt made as: "pipe" or "folder"; or none
         QTest::addColumn<QString>("horizon");   // the horizon file in the settings
         QTest::addColumn<QStringList>("logged");
+        const auto row = [](const char* name, const QString& catalogue, const QString& horizon,
+                            const QStringList& logged) {
+            QTest::newRow(name) << catalogue << horizon << logged;
+        };
         const QString pipe = QDir::current().absoluteFilePath("horizon-pipe");
-        QTest::newRow("horizon /dev/zero")
-            << ""
-            << "/dev/zero"
-            << QStringList("Error: The horizon file /dev/zero is not a regular file. The horizon "
-                           "stays flat.");
-        QTest::newRow("horizon a pipe")
-            << "" << pipe
-            << QStringList("Error: The horizon file " + pipe +
-                           " is not a regular file. The horizon stays flat.");
-        QTest::newRow("catalogue a pipe")
-            << "pipe"
-            << ""
-            << QStringList("Warning: " + QDir::current().absoluteFilePath("satell.txt") +
-                           " is not a regular file.");
+        row("horizon /dev/zero", "", "/dev/zero",
+            QStringList("Error: The horizon file /dev/zero is not a regular file. The horizon "
+                        "stays flat."));
+        row("horizon a pipe", "", pipe,
+            QStringList("Error: The horizon file " + pipe +
+                        " is not a regular file. The horizon stays flat."));
+        row("catalogue a pipe", "pipe", "",
+            QStringList("Warning: " + QDir::current().absoluteFilePath("satell.txt") +
+                        " is not a regular file."));
     }
 
     // A pipe or a device in the settings or as the catalogue: the window starts and says why
