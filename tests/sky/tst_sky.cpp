@@ -61,12 +61,6 @@ void fill(LiveTable& table, const QList<double>& altitudes, const QByteArrayList
     table.session.showRows(std::move(rows));
 }
 
-std::vector<LiveRow> computeAt(Catalogue& catalogue, const TimeScales& scales, const QString& utc,
-                               const Site& site) {
-    const double jd = scales.workingJdFromUtcCalendar(*parseCalendar(utc.toStdString()));
-    return SkyComputation(scales).compute(catalogue, jd, site, SkyComputation::Wait::ForEverySet);
-}
-
 } // namespace
 
 class TestSky : public QObject {
@@ -142,7 +136,9 @@ private slots:
         QVERIFY2(found != bySatnum.end(), "satellite missing from the catalogue");
         Catalogue one;
         one.satellites.push_back(found->second);
-        const LiveRow row = computeAt(one, scales, utc, site)[0];
+        const double jd = scales.workingJdFromUtcCalendar(*parseCalendar(utc.toStdString()));
+        const LiveRow row =
+            SkyComputation(scales).compute(one, jd, site, SkyComputation::Wait::ForEverySet)[0];
         const QByteArray values =
             QString::asprintf("altitude %.9f, azimuth %.9f, distance %.6f, speed %.9g",
                               row.altitudeDeg, row.azimuthDeg, row.distanceKm, row.speedDegPerSec)
