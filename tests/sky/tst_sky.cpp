@@ -42,25 +42,6 @@ struct LiveTable {
     SatelliteTableModel model{session};
 };
 
-// Rows with the given altitudes (the other columns follow them) and names.
-void fill(LiveTable& table, const QList<double>& altitudes, const QByteArrayList& labels) {
-    Catalogue catalogue;
-    std::vector<LiveRow> rows;
-    for (int i = 0; i < altitudes.size(); ++i) {
-        CatalogueEntry entry;
-        const QByteArray name = i < labels.size() ? labels[i] : "SAT";
-        std::snprintf(entry.displayName, sizeof entry.displayName, "%-24.24s (25544)",
-                      name.constData());
-        entry.nameLine = (name + "\n").toStdString();
-        entry.line1 = kIssLine1.toStdString();
-        entry.line2 = kIssLine2.toStdString();
-        catalogue.satellites.push_back(entry);
-        rows.push_back({1000.0 + altitudes[i], 180.0 + altitudes[i], altitudes[i], 0.5});
-    }
-    table.session.setCatalogue(std::move(catalogue));
-    table.session.showRows(std::move(rows));
-}
-
 } // namespace
 
 class TestSky : public QObject {
@@ -86,7 +67,11 @@ private slots:
         table.session.showRows({});
         QCOMPARE(changed.count(), 0); // nothing to announce in an empty table
 
-        fill(table, {12.0, 1.0, 2.0}, {"ISS (ZARYA)"});
+        QVERIFY(writeBytes("three.txt", group(kIssName).repeated(3)));
+        Catalogue three;
+        QCOMPARE(readCatalogueFile("three.txt", 0, three), 0);
+        table.session.setCatalogue(std::move(three));
+        table.session.showRows({{1012, 192, 12, 0.5}, {1001, 181, 1, 0.5}, {1002, 182, 2, 0.5}});
         const QModelIndex name = model.index(0, 0);
         QCOMPARE(name.data().toString(), QString::fromLatin1(kIssDisplayName));
         QCOMPARE(name.data(SatelliteTableModel::SortRole).toString(), name.data().toString());
