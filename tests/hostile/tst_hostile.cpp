@@ -72,10 +72,6 @@ Catalogue loadCatalogue(const std::string& text) {
     return catalogue;
 }
 
-QByteArray image(const UtcTable& table) {
-    return bytesOf(encodeUtcTable(table));
-}
-
 // Ascending: the rows without a number first, then the numbers in order.
 bool sortedWithNaNFirst(const QAbstractItemModel& model, int column, Qt::SortOrder order) {
     std::vector<double> values;
@@ -324,13 +320,13 @@ private slots:
         QTest::addColumn<QByteArray>("standard"); // utc.bin
         QTest::addColumn<QByteArray>("printed");
         QTest::addColumn<bool>("used");
-        const QByteArray full = image(sound);
+        const QByteArray full = bytesOf(encodeUtcTable(sound));
         const QByteArray none = "init_time_data\n";
         const QByteArray standard = none + "init_time_data OK with default data\n";
         const auto edited = [this](const TableEdit& edit) {
             UtcTable table = sound;
             edit(table);
-            return image(table);
+            return bytesOf(encodeUtcTable(table));
         };
         QTest::newRow("sound table") << full << standard << true;
         QTest::newRow("one byte short") << full.left(full.size() - 1) << none << false;

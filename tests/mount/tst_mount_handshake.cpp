@@ -1,6 +1,6 @@
 // Connections and their handshake against a mount that the test plays over loopback TCP: the
-// firmware gate, the site read, refused, slow and repeated connections; and the protocol's
-// replies and commands read and written.
+// firmware gate, the site read, slow and repeated connections (refused ones through the window,
+// in tests/hostile); and the protocol's replies and commands read and written.
 #include "mount/protocol.h"
 #include "tests/common/link_test.h"
 
@@ -258,23 +258,6 @@ private slots:
                                                            : utcOffsetReply(value * 3600);
         const std::optional<double> back = read(written);
         QVERIFY2(back && qAbs(*back - value) < 0.006, written.constData());
-    }
-
-    void refusedConnectionThenAgain() {
-        quint16 closedPort = 0;
-        {
-            QTcpServer probe;
-            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-            closedPort = probe.serverPort();
-        }
-        LinkRig refused(closedPort);
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            refused.link.open(QStringLiteral("127.0.0.1"));
-            QTRY_COMPARE(refused.log.size(), 3 * attempt + 3);
-            QCOMPARE(refused.log.mid(3 * attempt),
-                     (QStringList{connecting, connectionError, disconnected}));
-            QCOMPARE(refused.link.state(), LinkState::Disconnected);
-        }
     }
 
     // A connection not accepted within the limit fails as a reply does; the queue is kept. The
