@@ -75,10 +75,6 @@ void putU32(Bytes& b, std::size_t at, std::uint32_t v) {
         b[at + i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
-bool writeFile(const QString& path, const Bytes& b) {
-    return writeBytes(path, bytesOf(b));
-}
-
 CalendarTime randomCalendar(QRandomGenerator& rng) {
     const double first = calendarToJd(nullptr, makeCalendar(1973, 1, 1));
     CalendarTime c = jdToCalendar(nullptr, first + std::floor(rng.bounded(32000.0)));
@@ -174,37 +170,39 @@ private slots:
     void tableFile_data() {
         QTest::addColumn<MakeFile>("make");
         QTest::addColumn<bool>("accepted");
+        const auto row = [](const char* name, const MakeFile& make, bool accepted) {
+            QTest::newRow(name) << make << accepted;
+        };
         const std::size_t mAt = 20 + 24 * 4; // offset of M in the fixture's file
-        QTest::newRow("fixture") << editBytes([](Bytes&) {}) << true;
-        QTest::newRow("wrong magic") << editBytes([](Bytes& b) { b[7] = '1'; }) << false;
-        QTest::newRow("N = 0") << editTable([](UtcTable& t) { t.leaps.clear(); }) << false;
-        QTest::newRow("M = 11") << editTable([](UtcTable& t) {
-            t.points.erase(t.points.begin(), t.points.begin() + 4);
-        }) << false;
-        QTest::newRow("M = 12") << editTable([](UtcTable& t) {
-            t.points.erase(t.points.begin(), t.points.begin() + 3);
-        }) << true;
-        QTest::newRow("N beyond the file size")
-            << editBytes([](Bytes& b) { putU32(b, 16, 4000000000u); }) << false;
-        QTest::newRow("N one more than stored")
-            << editBytes([](Bytes& b) { putU32(b, 16, 5); }) << false;
-        QTest::newRow("M beyond the file size")
-            << editBytes([mAt](Bytes& b) { putU32(b, mAt, 0xffffffffu); }) << false;
-        QTest::newRow("M one more than stored")
-            << editBytes([mAt](Bytes& b) { putU32(b, mAt, 16); }) << false;
-        QTest::newRow("table date 1 day after the last point")
-            << editTable([](UtcTable& t) { t.tableDate = makeCalendar(2020, 1, 2); }) << true;
-        QTest::newRow("table date 3 days after the last point")
-            << editTable([](UtcTable& t) { t.tableDate = makeCalendar(2020, 1, 4); }) << false;
-        QTest::newRow("trailing bytes")
-            << editBytes([](Bytes& b) { b.resize(b.size() + 9, 7); }) << true;
+        const auto points = [](int dropped) {
+            return editTable([dropped](UtcTable& t) {
+                t.points.erase(t.points.begin(), t.points.begin() + dropped);
+            });
+        };
+        const auto issued = [](int day) {
+            return editTable([day](UtcTable& t) { t.tableDate = makeCalendar(2020, 1, day); });
+        };
+        row("fixture", editBytes([](Bytes&) {}), true);
+        row("wrong magic", editBytes([](Bytes& b) { b[7] = '1'; }), false);
+        row("N = 0", editTable([](UtcTable& t) { t.leaps.clear(); }), false);
+        row("M = 11", points(4), false);
+        row("M = 12", points(3), true);
+        row("N beyond the file size", editBytes([](Bytes& b) { putU32(b, 16, 4000000000u); }),
+            false);
+        row("N one more than stored", editBytes([](Bytes& b) { putU32(b, 16, 5); }), false);
+        row("M beyond the file size", editBytes([mAt](Bytes& b) { putU32(b, mAt, 0xffffffffu); }),
+            false);
+        row("M one more than stored", editBytes([mAt](Bytes& b) { putU32(b, mAt, 16); }), false);
+        row("table date 1 day after the last point", issued(2), true);
+        row("table date 3 days after the last point", issued(4), false);
+        row("trailing bytes", editBytes([](Bytes& b) { b.resize(b.size() + 9, 7); }), true);
     }
 
     void tableFile() {
         QFETCH(MakeFile, make);
         QFETCH(bool, accepted);
         const QString path = dir_.filePath("table.bin");
-        QVERIFY(writeFile(path, make()));
+        QVERIFY(writeBytes(path, bytesOf(make())));
         QCOMPARE(loadUtcFile(path.toStdString()).has_value(), accepted);
     }
 
@@ -223,8 +221,7 @@ private slots:
 
         const Bytes full = encodeUtcTable(t);
         for (std::size_t length = 0; length < full.size(); ++length) {
-            QVERIFY(
-                writeFile(dir_.filePath("cut.bin"), Bytes(full.begin(), full.begin() + length)));
+            QVERIFY(writeBytes(dir_.filePath("cut.bin"), bytesOf(full).left(int(length))));
             if (loadUtcFile(dir_.filePath("cut.bin").toStdString()))
                 QFAIL(qPrintable(QString("a file cut to %1 bytes was accepted").arg(length)));
         }
@@ -261,7 +258,7 @@ private slots:
         const auto place = [](const char* name, int day) {
             Bytes b = encodeUtcTable(fixture(0.0, std::max(day, 1)));
             b.resize(b.size() - (day < 0));
-            return day == 0 || writeFile(name, b);
+            return day == 0 || writeBytes(name, bytesOf(b));
         };
         const bool placed = place("user_utc.bin", user) && place("utc.bin", fallback);
         TimeScales scales;
@@ -378,10 +375,10 @@ private slots:
     // A UTC instant, through its working date, comes back as itself to the millisecond.
     void roundTrip_data() {
         QTest::addColumn<int>("scales");
-        QTest::newRow("no table") << 0;
-        QTest::newRow("fixture table") << 1;
-        QTest::newRow("fixture table, extrapolating") << 2;
-        QTest::newRow("table from data/") << 3;
+        int i = 0;
+        for (const char* name :
+             {"no table", "fixture table", "fixture table, extrapolating", "table from data/"})
+            QTest::newRow(name) << i++;
     }
 
     void roundTrip() {
@@ -409,24 +406,18 @@ private slots:
         }
     }
 
-    void currentInstant_data() {
-        QTest::addColumn<bool>("withTable");
-        QTest::newRow("no table") << false;
-        QTest::newRow("fixture table") << true;
-    }
-
     // The clock to the millisecond; with TAI - UTC = 37 s, as without a table, the working date
     // runs 2 s ahead of it.
     void currentInstant() {
-        QFETCH(bool, withTable);
-        const TimeScales& s = withTable ? fixture_ : none_;
-        const CalendarTime before = systemUtcCalendar();
-        const double jd = s.currentJd();
-        const CalendarTime after = systemUtcCalendar();
-        const CalendarTime shown = s.utcCalendarFromJd(jd);
-        QVERIFY2(compareCalendar(before, shown) <= 0 && compareCalendar(shown, after) <= 0,
-                 text(shown));
-        QVERIFY(std::fabs((jd - calendarToJd(nullptr, shown)) / kSecond - 2.0) < 1e-4);
+        for (const TimeScales* s : {&none_, &fixture_}) {
+            const CalendarTime before = systemUtcCalendar();
+            const double jd = s->currentJd();
+            const CalendarTime after = systemUtcCalendar();
+            const CalendarTime shown = s->utcCalendarFromJd(jd);
+            QVERIFY2(compareCalendar(before, shown) <= 0 && compareCalendar(shown, after) <= 0,
+                     text(shown));
+            QVERIFY(std::fabs((jd - calendarToJd(nullptr, shown)) / kSecond - 2.0) < 1e-4);
+        }
         const double qtJd = 2440587.5 + QDateTime::currentMSecsSinceEpoch() / 86400000.0;
         QVERIFY(std::fabs(systemTimeJd() - qtJd) < 5 * kSecond);
     }

@@ -46,6 +46,17 @@ class TestUpdate : public QObject {
     QTemporaryDir files;
     QString fileSource;
 
+    // An update of the target from the sources, run to its end: the texts of its messages.
+    static QStringList run(CatalogueUpdater& updater, const QStringList& sources,
+                           const QString& target) {
+        QSignalSpy finished(&updater, &CatalogueUpdater::finished);
+        QStringList texts;
+        if (updater.start(sources, target) && finished.wait(60000))
+            for (const UpdateMessage& message : updateMessages(updater.outcome()))
+                texts << message.text;
+        return texts;
+    }
+
 private slots:
     void initTestCase() {
         QFile catalogue(ORBITRAK_ACTIVE_CATALOGUE);
@@ -239,12 +250,7 @@ private slots:
         CatalogueUpdater updater;
         updater.setCacheFolder(cache.path());
         updater.setLimits(limits);
-        QSignalSpy finished(&updater, &CatalogueUpdater::finished);
-        QVERIFY(updater.start(sources, target));
-        QVERIFY(finished.wait(60000));
-        QStringList texts;
-        for (const UpdateMessage& message : updateMessages(updater.outcome()))
-            texts << message.text;
+        const QStringList texts = run(updater, sources, target);
         QCOMPARE(texts, expectedLines(messages, texts, server.url(""), fileSource));
         QCOMPARE(updater.outcome().replaced, !result.isEmpty());
         QCOMPARE(readBytes(target), result.isEmpty() ? sets[5] : result);
@@ -261,36 +267,30 @@ private slots:
         QTest::addColumn<bool>("force");
         QTest::addColumn<int>("requests");
         QTest::addColumn<QStringList>("messages"); // of both updates
+        const auto row = [](const char* name, const QByteArray& first, const QByteArray& second,
+                            int later, bool force, int requests, const QStringList& messages) {
+            QTest::newRow(name) << first << second << later << force << requests << messages;
+        };
         const QByteArray ok = "200 OK", unchanged = "304 Not Modified";
         const QString updated = "Updated 3 element sets from 1 source.";
-        const QString paused = "Updates from 127.0.0.1 paused until 2026-07-13 10:00 UTC after "
-                               "HTTP %1.";
-        QTest::newRow("within 2 hours") << ok << ok << 7199 << false << 1
-                                        << QStringList{updated,
-                                                       "Used the copy of URL/p from 119 "
-                                                       "minutes ago.",
-                                                       updated};
-        QTest::newRow("2 hours later, 304")
-            << ok << unchanged << 7200 << false << 2 << QStringList{updated, updated};
-        QTest::newRow("forced, 304")
-            << ok << unchanged << 60 << true << 2 << QStringList{updated, updated};
-        QTest::newRow("forced, 403")
-            << ok << QByteArray("403 Forbidden") << 60 << true << 2
-            << QStringList{updated, QString(paused).arg(403).replace("10:00", "10:01"),
-                           "Cannot update from URL/p: HTTP status 403."};
+        const QString paused =
+            "Updates from 127.0.0.1 paused until 2026-07-13 10:00 UTC after HTTP %1.";
+        row("within 2 hours", ok, ok, 7199, false, 1,
+            {updated, "Used the copy of URL/p from 119 minutes ago.", updated});
+        row("2 hours later, 304", ok, unchanged, 7200, false, 2, {updated, updated});
+        row("forced, 304", ok, unchanged, 60, true, 2, {updated, updated});
+        row("forced, 403", ok, "403 Forbidden", 60, true, 2,
+            {updated, QString(paused).arg(403).replace("10:00", "10:01"),
+             "Cannot update from URL/p: HTTP status 403."});
         for (const char* status : {"403 Forbidden", "429 Too Many Requests", "503 Busy"}) {
             const QString code = QString(status).left(3);
-            QTest::newRow(status)
-                << QByteArray(status) << ok << 86399 << true << 1
-                << QStringList{paused.arg(code),
-                               "Cannot update from URL/p: HTTP status " + code + ".",
-                               "Cannot update from URL/p: paused until 2026-07-13 10:00 UTC "
-                               "after HTTP " +
-                                   code + "."};
+            row(status, QByteArray(status), ok, 86399, true, 1,
+                {paused.arg(code), "Cannot update from URL/p: HTTP status " + code + ".",
+                 "Cannot update from URL/p: paused until 2026-07-13 10:00 UTC after HTTP " + code +
+                     "."});
         }
-        QTest::newRow("24 hours after a 503")
-            << QByteArray("503 Busy") << ok << 86400 << false << 2
-            << QStringList{paused.arg(503), "Cannot update from URL/p: HTTP status 503.", updated};
+        row("24 hours after a 503", "503 Busy", ok, 86400, false, 2,
+            {paused.arg(503), "Cannot update from URL/p: HTTP status 503.", updated});
     }
 
     void polite() {
@@ -308,18 +308,14 @@ private slots:
         CatalogueUpdater updater;
         updater.setCacheFolder(cache.path());
         updater.setClock([&at] { return at; });
-        QSignalSpy finished(&updater, &CatalogueUpdater::finished);
         server.requests.clear();
         QStringList texts;
         for (const QByteArray& status : {first, second}) {
-            server.answers["/p"] = server.response(status, status == "200 OK" ? abc : QByteArray(),
-                                                   "ETag: \"v1\"\r\nLast-Modified: Sun, 12 Jul "
-                                                   "2026 09:00:00 GMT\r\n");
+            server.answers["/p"] =
+                server.response(status, status == "200 OK" ? abc : QByteArray(),
+                                "ETag: \"v1\"\r\nLast-Modified: Sun, 12 Jul 2026 09:00:00 GMT\r\n");
             QVERIFY(writeBytes(target, sets[5]));
-            QVERIFY(updater.start({server.url("/p")}, target));
-            QVERIFY(finished.wait(60000));
-            for (const UpdateMessage& message : updateMessages(updater.outcome()))
-                texts << message.text;
+            texts += run(updater, {server.url("/p")}, target);
             QCOMPARE(readBytes(target),
                      texts.last() == "Updated 3 element sets from 1 source." ? abc : sets[5]);
             at = start.addSecs(later);
@@ -354,7 +350,6 @@ private slots:
         CatalogueUpdater updater;
         updater.setCacheFolder(cache.path());
         updater.setClock([&at] { return at; });
-        QSignalSpy finished(&updater, &CatalogueUpdater::finished);
         const QString url = server.url("/u");
         const QString kept =
             "The answer of URL came without a length and gave 1 element set, fewer than half of "
@@ -379,12 +374,8 @@ private slots:
             updater.setForce(step.force);
             server.answers["/u"] = server.response(step.status, step.body, step.validators, false);
             QVERIFY(writeBytes(target, sets[5]));
-            QVERIFY(updater.start({url}, target));
-            QVERIFY(finished.wait(60000));
-            QStringList texts;
-            for (const UpdateMessage& message : updateMessages(updater.outcome()))
-                texts << message.text;
-            QCOMPARE(texts.join('\n'), QString(step.messages).replace("URL", url));
+            QCOMPARE(run(updater, {url}, target).join('\n'),
+                     QString(step.messages).replace("URL", url));
             QCOMPARE(readBytes(target), step.result);
             const QByteArray request = server.lastRequest.value("/u");
             QVERIFY2(!request.contains("X-Injected"), request.constData());
@@ -426,13 +417,10 @@ private slots:
         CatalogueUpdater updater;
         updater.setCacheFolder(cache.path());
         updater.setLimits(limits);
-        QSignalSpy finished(&updater, &CatalogueUpdater::finished);
         const qint64 before = counted ? bytesRead() : 0;
         {
             EndlessServer endless(head, piece, qint64(4) << 30);
-            QVERIFY(updater.start({endless.url()}, target));
-            QVERIFY(finished.wait(60000));
-            QCOMPARE(updateMessages(updater.outcome()).last().text,
+            QCOMPARE(run(updater, {endless.url()}, target).value(0),
                      "Cannot update from " + endless.url() + ": " + why);
         }
         const qint64 read = counted ? bytesRead() - before : 0;
@@ -440,10 +428,8 @@ private slots:
                  qPrintable(QString::number(read)));
         QCOMPARE(readBytes(target), sets[5]);
         updater.setLimits({kMaxSourceBytes, kSourceTimeoutMs});
-        QVERIFY(updater.start({server.url("/a")}, target));
-        QVERIFY(finished.wait(60000));
-        QCOMPARE(updateMessages(updater.outcome()).last().text,
-                 "Updated 3 element sets from 1 source.");
+        QCOMPARE(run(updater, {server.url("/a")}, target),
+                 QStringList{"Updated 3 element sets from 1 source."});
         QCOMPARE(readBytes(target), sets[0] + sets[1] + sets[2]);
     }
 

@@ -76,6 +76,22 @@ static QString noAnswer(const char* minutes = "1", const char* host = "127.0.0.1
                                                   "min.")
                                        .arg(host, minutes));
 }
+// A check of this computer's clock, its clock `ahead` s of the system's, and what it logs and
+// measures.
+struct SntpRig {
+    SntpClockCheck check;
+    QStringList log;
+    QSignalSpy measured{&check, &SntpClockCheck::offsetMeasured};
+
+    SntpRig(const SntpClockCheck::Timing& timing, double ahead = 0.0)
+        : check([ahead] { return systemUtcSeconds() + ahead; }) {
+        check.setTiming(timing);
+        QObject::connect(
+            &check, &SntpClockCheck::logEvent,
+            [this](const QString& text, LogLevel level) { log << logLine(level, text); });
+    }
+};
+
 // 2026-12-07 00:00:00.100 UTC, the true time of the scripted mount's rounds.
 static const double kMidnight = 1796601600.1;
 
@@ -136,12 +152,8 @@ private slots:
             QByteArray reply = serverReply(query, 0.0);
             return at < 0 ? reply.left(-at) : reply.replace(at, bytes.size(), bytes);
         };
-        SntpClockCheck check([computerAhead] { return systemUtcSeconds() + computerAhead; });
-        check.setTiming(logged == noAnswer() ? kShortSntp : kPatientSntp);
-        QStringList log;
-        connect(&check, &SntpClockCheck::logEvent,
-                [&log](const QString& text, LogLevel level) { log << logLine(level, text); });
-        QSignalSpy measured(&check, &SntpClockCheck::offsetMeasured);
+        SntpRig rig(logged == noAnswer() ? kShortSntp : kPatientSntp, computerAhead);
+        auto& [check, log, measured] = rig;
         check.start(server.address());
         const bool sound = bytes.isEmpty() && at == 0;
         if (sound) {
@@ -206,13 +218,9 @@ private slots:
         server.reply = [&](const QByteArray& query) {
             return serverReply(query, shift - ahead.value(server.queries - 1));
         };
-        SntpClockCheck check([shift] { return systemUtcSeconds() + shift; });
         // A single reply is not confirmed within the test; nothing is asked after a failure.
-        check.setTiming({60000, 3600000, 3600000, ahead.size() > 1 ? 20 : 3600000});
-        QStringList log;
-        connect(&check, &SntpClockCheck::logEvent,
-                [&log](const QString& text, LogLevel level) { log << logLine(level, text); });
-        QSignalSpy measured(&check, &SntpClockCheck::offsetMeasured);
+        SntpRig rig({60000, 3600000, 3600000, ahead.size() > 1 ? 20 : 3600000}, shift);
+        auto& [check, log, measured] = rig;
         check.start(server.address());
         QTRY_COMPARE_WITH_TIMEOUT(log.size(), logged.size(), 30000);
         for (int i = 0; i < log.size(); ++i) {
@@ -235,12 +243,8 @@ private slots:
     // by name this time.
     void sntpAsksAgainAfterSilence() {
         TimeServer server;
-        SntpClockCheck check;
-        check.setTiming(kShorterSntp);
-        QStringList log;
-        connect(&check, &SntpClockCheck::logEvent,
-                [&log](const QString& text, LogLevel level) { log << logLine(level, text); });
-        QSignalSpy measured(&check, &SntpClockCheck::offsetMeasured);
+        SntpRig rig(kShorterSntp);
+        auto& [check, log, measured] = rig;
         check.start("localhost:" + QString::number(server.socket.localPort()));
         QTRY_VERIFY_WITH_TIMEOUT(server.queries >= 3, 30000);
         QCOMPARE(log, QStringList{noAnswer("0.0025", "localhost")});
@@ -271,11 +275,8 @@ private slots:
     void sntpUnreachable() {
         QFETCH(QString, server);
         QFETCH(QString, reason);
-        SntpClockCheck check;
-        check.setTiming({90000, 3600000, 120000});
-        QStringList log;
-        connect(&check, &SntpClockCheck::logEvent,
-                [&log](const QString& text, LogLevel level) { log << logLine(level, text); });
+        SntpRig rig({90000, 3600000, 120000});
+        auto& [check, log, measured] = rig;
         check.start(server);
         QTRY_COMPARE_WITH_TIMEOUT(log.size(), 1, 45000);
         const QString line =
@@ -452,22 +453,18 @@ private slots:
         };
         // The values are checked above; here their form and sign.
         QTRY_VERIFY2(shows(computer, "^Clock \\+\\d\\.\\d{3} s$"), qPrintable(computer->text()));
-        window.findChild<QCheckBox*>(QStringLiteral("connectMountCheckBox"))->click();
+        auto* box = window.findChild<QCheckBox*>(QStringLiteral("connectMountCheckBox"));
+        box->click();
         QTRY_VERIFY_WITH_TIMEOUT(shows(mount, "^Mount clock -\\d\\.\\d\\d s$"), 20000);
         const QStringList log = windowLog(&window);
-        QCOMPARE(log.filter(QRegularExpression("^Warning: This computer's clock is off by "
-                                               "\\+0\\.\\d{3} s: "))
-                     .size(),
-                 1);
-        QCOMPARE(log.filter(QRegularExpression("^Warning: The mount's clock is \\d\\.\\d\\d s "
-                                               "behind UTC: "))
-                     .size(),
-                 1);
+        for (const char* warning : {"This computer's clock is off by \\+0\\.\\d{3} s: ",
+                                    "The mount's clock is \\d\\.\\d\\d s behind UTC: "})
+            QCOMPARE(log.filter(QRegularExpression(QString("^Warning: ") + warning)).size(), 1);
         // The upload corrects for it, until the next connection.
         auto* chain = window.findChild<TransitChain*>();
         QCOMPARE(chain->totalOffset(0.0), *window.findChild<MountClockCheck*>()->error());
-        window.findChild<QCheckBox*>(QStringLiteral("connectMountCheckBox"))->click();
-        window.findChild<QCheckBox*>(QStringLiteral("connectMountCheckBox"))->click();
+        box->click();
+        box->click();
         QCOMPARE(chain->totalOffset(0.0), 0.0);
     }
 };

@@ -57,9 +57,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else if (!read.file) {
         fuzz::fail("a scratch file not read");
     }
-    if (fuzz::verbose())
-        std::fprintf(stderr, "problem %d, line %d, %zu points\n", int(read.file.fault),
-                     read.badLine, mask.maskPoints().size());
     lookUp(mask);
 
     // The text in memory reads the same.

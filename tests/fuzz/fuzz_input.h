@@ -22,12 +22,6 @@ namespace fuzz {
     std::abort();
 }
 
-// With ORBITRAK_FUZZ_VERBOSE set, targets print what they do (for checking seeds by hand).
-inline bool verbose() {
-    static const bool on = std::getenv("ORBITRAK_FUZZ_VERBOSE") != nullptr;
-    return on;
-}
-
 // A folder of this process's own in the temporary folder, removed with its files at exit.
 inline const std::string& scratchFolder() {
     struct Folder {

@@ -16,9 +16,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const MagnitudeReadResult read = readStandardMagnitudeFile(path, fromFile);
     if (!read.ok && (read.errorLine < 1 || !fromFile.empty()))
         fuzz::fail("a refused file without its line, or with magnitudes kept");
-    if (fuzz::verbose())
-        std::fprintf(stderr, "ok %d, line %d, %zu magnitudes\n", int(read.ok), read.errorLine,
-                     fromFile.size());
 
     std::istringstream text(std::string(reinterpret_cast<const char*>(data), size));
     StandardMagnitudes fromText;

@@ -53,16 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const QList<QByteArray> replies =
         QByteArray(reinterpret_cast<const char*>(data), int(size)).split('#');
-    const QByteArray none;
-    const QByteArray& dateBefore = replies.value(0, none);
-    const std::optional<QDate> date = readDate(dateBefore);
-    const std::optional<double> time = readLocalTime(replies.size() > 1 ? replies[1] : none);
-    const std::optional<double> offset = readUtcOffset(replies.size() > 2 ? replies[2] : none);
-    const std::optional<QDate> dateAfter = readDate(replies.size() > 3 ? replies[3] : none);
-    if (fuzz::verbose())
-        std::fprintf(stderr, "date %d, time %d, offset %d, date after %d, true UTC %.17g\n",
-                     int(date.has_value()), int(time.has_value()), int(offset.has_value()),
-                     int(dateAfter.has_value()), trueUtc);
+    const std::optional<QDate> date = readDate(replies.value(0));
+    const std::optional<double> time = readLocalTime(replies.value(1));
+    const std::optional<double> offset = readUtcOffset(replies.value(2));
+    const std::optional<QDate> dateAfter = readDate(replies.value(3));
 
     if ((date &&
          (date->year() < 2000 || date->year() > 2099 || readDate(dateReply(*date)) != date)) ||

@@ -59,8 +59,6 @@ private:
     }
 
     void handle(const QByteArray& reply) {
-        if (fuzz::verbose())
-            std::fprintf(stderr, "step %d: reply \"%s\"\n", int(step), reply.constData());
         switch (step) {
         case Version:
             firmware = readFirmwareVersion(reply);

@@ -76,9 +76,6 @@ void answerStream(SimulatedMount& mount, const std::vector<fuzz::Piece>& pieces,
             const std::optional<QByteArray> reply = mount.answer(command, now);
             if (reply && (!reply->endsWith('#') || reply->count('#') != 1))
                 fuzz::fail("reply without exactly one closing '#'");
-            if (fuzz::verbose())
-                std::fprintf(stderr, "%.6f %s -> %s\n", now, command.left(40).constData(),
-                             reply ? reply->constData() : "(nothing)");
             if (run.followPassDates)
                 now = afterPassReply(command, reply, now);
             now += run.secondsPerStep / kSecondsPerDay;

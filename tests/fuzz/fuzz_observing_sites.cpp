@@ -52,8 +52,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
 
     const std::vector<ObservingSite> sites = readObservingSites();
-    if (fuzz::verbose())
-        std::fprintf(stderr, "size %d: %zu sites\n", count, sites.size());
     if (int(sites.size()) > std::max(count, 0))
         fuzz::fail("more sites than the array holds");
     for (std::size_t i = 0; i < sites.size(); ++i) {

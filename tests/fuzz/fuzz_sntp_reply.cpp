@@ -80,9 +80,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const SntpClockCheck::Reading reading =
         SntpClockCheck::readReply(packet, nonce, sentAt, arrived);
-    if (fuzz::verbose())
-        std::fprintf(stderr, "outcome %d, offset %.9f s, half delay %.9f s\n", int(reading.outcome),
-                     reading.offset, reading.halfDelay);
     switch (reading.outcome) {
     case SntpClockCheck::Reading::Ignored:
     case SntpClockCheck::Reading::SentBeforeReceived:

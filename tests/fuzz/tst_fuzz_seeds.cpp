@@ -10,16 +10,20 @@
 
 #include <cstdint>
 
-extern "C" int fuzzCatalogueOneInput(const std::uint8_t* data, std::size_t size);
-extern "C" int fuzzUtcTableOneInput(const std::uint8_t* data, std::size_t size);
-extern "C" int fuzzMountRepliesOneInput(const std::uint8_t* data, std::size_t size);
-extern "C" int fuzzMountsimCommandsOneInput(const std::uint8_t* data, std::size_t size);
-extern "C" int fuzzElementFormsOneInput(const std::uint8_t* data, std::size_t size);
-extern "C" int fuzzHorizonOneInput(const std::uint8_t* data, std::size_t size);
-extern "C" int fuzzMagnitudesOneInput(const std::uint8_t* data, std::size_t size);
-extern "C" int fuzzSntpReplyOneInput(const std::uint8_t* data, std::size_t size);
-extern "C" int fuzzObservingSitesOneInput(const std::uint8_t* data, std::size_t size);
-extern "C" int fuzzMountClockOneInput(const std::uint8_t* data, std::size_t size);
+// Each target's directory under corpus/ and its renamed entry point.
+#define ORBITRAK_FUZZ_TARGETS(X)                                                                   \
+    X(fuzz_catalogue, fuzzCatalogueOneInput)                                                       \
+    X(fuzz_utc_table, fuzzUtcTableOneInput)                                                        \
+    X(fuzz_mount_replies, fuzzMountRepliesOneInput)                                                \
+    X(fuzz_mountsim_commands, fuzzMountsimCommandsOneInput)                                        \
+    X(fuzz_element_forms, fuzzElementFormsOneInput)                                                \
+    X(fuzz_horizon, fuzzHorizonOneInput)                                                           \
+    X(fuzz_magnitudes, fuzzMagnitudesOneInput)                                                     \
+    X(fuzz_sntp_reply, fuzzSntpReplyOneInput)                                                      \
+    X(fuzz_observing_sites, fuzzObservingSitesOneInput)                                            \
+    X(fuzz_mount_clock, fuzzMountClockOneInput)
+#define ORBITRAK_DECLARE(name, entry) extern "C" int entry(const std::uint8_t*, std::size_t);
+ORBITRAK_FUZZ_TARGETS(ORBITRAK_DECLARE)
 
 using EntryPoint = int (*)(const std::uint8_t*, std::size_t);
 Q_DECLARE_METATYPE(EntryPoint)
@@ -34,18 +38,8 @@ private slots:
         const QByteArray other = qgetenv("ORBITRAK_FUZZ_CORPUS");
         const QDir root(other.isEmpty() ? QStringLiteral(ORBITRAK_FUZZ_CORPUS)
                                         : QString::fromLocal8Bit(other));
-        const std::pair<const char*, EntryPoint> targets[] = {
-            {"fuzz_catalogue", fuzzCatalogueOneInput},
-            {"fuzz_utc_table", fuzzUtcTableOneInput},
-            {"fuzz_mount_replies", fuzzMountRepliesOneInput},
-            {"fuzz_mountsim_commands", fuzzMountsimCommandsOneInput},
-            {"fuzz_element_forms", fuzzElementFormsOneInput},
-            {"fuzz_horizon", fuzzHorizonOneInput},
-            {"fuzz_magnitudes", fuzzMagnitudesOneInput},
-            {"fuzz_sntp_reply", fuzzSntpReplyOneInput},
-            {"fuzz_observing_sites", fuzzObservingSitesOneInput},
-            {"fuzz_mount_clock", fuzzMountClockOneInput},
-        };
+#define ORBITRAK_ROW(name, entry) {#name, entry},
+        const std::pair<const char*, EntryPoint> targets[] = {ORBITRAK_FUZZ_TARGETS(ORBITRAK_ROW)};
         for (const auto& [name, entry] : targets) {
             const QDir folder(root.filePath(QLatin1String(name)));
             const QStringList files = folder.entryList(QDir::Files, QDir::Name);

@@ -3,9 +3,11 @@
 // Catalogues a user may really load, written as satell.txt text: lines of noise, element sets
 // that make the orbit model fail in each of its ways, and deep-space resonant sets whose epochs
 // lie decades away, so that the resonance integrator has decades of half-day steps to take.
-// Shared by the tests and the benchmarks; plain C++ apart from the calendar of astro/.
+// Shared by the tests and the benchmarks; plain C++ apart from the calendar of astro/ and the
+// check digit of orbit/.
 
 #include "astro/calendar.h"
+#include "orbit/element_lines.h"
 
 #include <cmath>
 #include <cstdio>
@@ -42,13 +44,10 @@ inline std::string epochField(double jd) {
     return field;
 }
 
-// Appends the check digit (the sum of the digits, a minus sign counting one, modulo 10).
+// Appends the check digit.
 inline std::string withChecksum(std::string line) {
     line.resize(68, ' ');
-    int sum = 0;
-    for (char ch : line)
-        sum += ch == '-' ? 1 : ch >= '0' && ch <= '9' ? ch - '0' : 0;
-    return line + char('0' + sum % 10);
+    return line + char('0' + elementLineCheckDigit(line));
 }
 
 // Line 1 with the given epoch field, first derivative of mean motion (10 columns) and drag

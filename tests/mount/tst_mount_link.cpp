@@ -6,6 +6,8 @@
 
 #include <QSignalSpy>
 
+static const QString ignored = logLine(LogLevel::Warning, "Ignored unexpected data from mount.");
+
 class TestMountLink : public QObject, LinkTest {
     Q_OBJECT
 
@@ -32,15 +34,13 @@ private slots:
         QCOMPARE(rig->link.site().westLongitude, -(11.0 + 35.0 / 60) * kRadiansPerDegree);
         queue(":TLES#");
         queue(":TLESCK#");
-        QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLES#"));
-        rig->mount.send("V##");
+        STEP(expectThenAnswer(":TLES#", "V#"));
         QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLES#:TLESCK#"));
         QCOMPARE(replies, QList<QByteArray>{"V"});
         rig->mount.send("T#");
         QTRY_COMPARE(replies, (QList<QByteArray>{"V", "T"}));
         QVERIFY(rig->link.isIdle());
-        QCOMPARE(rig->log.count(logLine(LogLevel::Warning, "Ignored unexpected data from mount.")),
-                 1);
+        QCOMPARE(rig->log.count(ignored), 1);
     }
 
     // Bytes still unread when a command is written are dropped, not taken as its reply. Stop,
@@ -65,15 +65,11 @@ private slots:
             rig->link.stop();
         } else {
             queue(":TLES#");
-            QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLES#"));
-            rig->mount.send("V#");
+            STEP(expectThenAnswer(":TLES#", "V"));
         }
         QTRY_COMPARE(replies, QList<QByteArray>{"V"});
         QCOMPARE(rig->mount.afterHandshake(), QByteArray(stop ? ":TLES#:STOP#" : ":TLES#"));
-        QCOMPARE(
-            rig->log.mid(4),
-            stop ? QStringList()
-                 : QStringList{logLine(LogLevel::Warning, "Ignored unexpected data from mount.")});
+        QCOMPARE(rig->log.mid(4), stop ? QStringList() : QStringList{ignored});
     }
 
     // More than 64 KiB that nobody asked for within 10 s end the connection: the link must not
@@ -91,7 +87,6 @@ private slots:
     void unaskedFlood() {
         QFETCH(QByteArray, reply);
         QFETCH(QList<int>, pieces);
-        const QString ignored = logLine(LogLevel::Warning, "Ignored unexpected data from mount.");
         STEP(rig->connect());
         QSignalSpy states(&rig->link, &MountLink::stateChanged);
         if (!reply.isNull()) {
@@ -119,8 +114,7 @@ private slots:
         if (!rig->mount.waitUntilDelivered())
             QSKIP("Needs to know when the link's socket holds the bytes (Linux).");
         queue(":TLESCK#");
-        QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLESCK#"));
-        rig->mount.send("T#");
+        STEP(expectThenAnswer(":TLESCK#", "T"));
         QTRY_COMPARE(replies, QList<QByteArray>{"T"});
         QCOMPARE(rig->log.mid(4), QStringList{ignored});
         QCOMPARE(rig->link.state(), LinkState::Connected);
@@ -129,7 +123,6 @@ private slots:
     // Bytes that answer nothing are dropped, with one warning per connection, whether they come
     // behind a reply or while nothing is awaited: a stray reply shifts no later reply.
     void unexpectedBytesAreDropped() {
-        const QString ignored = logLine(LogLevel::Warning, "Ignored unexpected data from mount.");
         for (int connection = 1; connection <= 2; ++connection) {
             replies.clear();
             STEP(rig->open());
@@ -140,12 +133,10 @@ private slots:
                 rig->mount.send("X#");
             QTRY_COMPARE(rig->log.count(ignored), connection);
             queue(":TLES#");
-            QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLES#"));
-            rig->mount.send("V#??#");
+            STEP(expectThenAnswer(":TLES#", "V#??"));
             QTRY_COMPARE(replies, QList<QByteArray>{"V"});
             queue(":TLESCK#");
-            QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLES#:TLESCK#"));
-            rig->mount.send("T#");
+            STEP(expectThenAnswer(":TLES#:TLESCK#", "T"));
             QTRY_COMPARE(replies, (QList<QByteArray>{"V", "T"}));
             QCOMPARE(rig->log.count(ignored), connection);
             rig->link.close();
@@ -226,8 +217,7 @@ private slots:
         QCOMPARE(rig->link.queuedCommands(), 2);
 
         STEP(rig->connect());
-        QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLESCK#"));
-        rig->mount.send("T#");
+        STEP(expectThenAnswer(":TLESCK#", "T"));
         QTRY_COMPARE(rig->mount.afterHandshake(), QByteArray(":TLESCK#:KA#"));
         QCOMPARE(replies, QList<QByteArray>{"T"});
         QVERIFY(rig->link.isIdle());
@@ -276,8 +266,7 @@ private slots:
         STEP(rig->connect());
         if (command.isEmpty())
             return;
-        QTRY_COMPARE(rig->mount.afterHandshake(), command);
-        rig->mount.send("1#");
+        STEP(expectThenAnswer(command, "1"));
         QTRY_COMPARE(replies, QList<QByteArray>{"1"});
     }
 

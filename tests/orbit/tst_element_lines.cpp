@@ -244,27 +244,23 @@ private slots:
     void grouping_data() {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QByteArray>("sets");
+        const auto row = [](const char* name, const QByteArray& text, const QByteArray& sets) {
+            QTest::newRow(name) << text << sets;
+        };
         const QByteArray one = kLine1 + "\n" + kLine2 + "\n";
         const QByteArray named =
             "ISS (ZARYA)\n" + put(kLine1, 3, "25544") + "\n" + put(kLine2, 3, "25544") + "\n";
-        QTest::newRow("three lines") << named << QByteArray("ISS (ZARYA)@1:25544/25544");
-        QTest::newRow("two lines, mark, CR LF, comments")
-            << "\xEF\xBB\xBF# from a tool\r\n" + QByteArray(one + one).replace("\n", "\r\n") +
-                   "#\r\n"
-            << QByteArray("-@2:00005/00005 -@4:00005/00005");
-        QTest::newRow("mixed, blank lines")
-            << one + "\n" + named + "  \n" + one
-            << QByteArray("-@1:00005/00005 ISS (ZARYA)@4:25544/25544 "
-                          "-@8:00005/00005");
-        QTest::newRow("Space-Track's 0 NAME")
-            << "0 ISS (ZARYA)\n" + one << QByteArray("ISS (ZARYA)@1:00005/00005");
-        QTest::newRow("a line missing")
-            << kLine1 + "\n" + named + kLine2 + "\nNAME\n" + kLine1 + "\n"
-            << QByteArray("-@1:00005/none ISS (ZARYA)@2:25544/25544 -@5:none/00005 "
-                          "-@7:00005/none");
-        QTest::newRow("page around")
-            << "<pre>\n" + named + "</pre>\n<p>1 2</p>" << QByteArray("ISS (ZARYA)@2:25544/25544");
-        QTest::newRow("no sets") << QByteArray("hello\n\n# 1 2\n") << QByteArray();
+        row("three lines", named, "ISS (ZARYA)@1:25544/25544");
+        row("two lines, mark, CR LF, comments",
+            "\xEF\xBB\xBF# from a tool\r\n" + QByteArray(one + one).replace("\n", "\r\n") + "#\r\n",
+            "-@2:00005/00005 -@4:00005/00005");
+        row("mixed, blank lines", one + "\n" + named + "  \n" + one,
+            "-@1:00005/00005 ISS (ZARYA)@4:25544/25544 -@8:00005/00005");
+        row("Space-Track's 0 NAME", "0 ISS (ZARYA)\n" + one, "ISS (ZARYA)@1:00005/00005");
+        row("a line missing", kLine1 + "\n" + named + kLine2 + "\nNAME\n" + kLine1 + "\n",
+            "-@1:00005/none ISS (ZARYA)@2:25544/25544 -@5:none/00005 -@7:00005/none");
+        row("page around", "<pre>\n" + named + "</pre>\n<p>1 2</p>", "ISS (ZARYA)@2:25544/25544");
+        row("no sets", "hello\n\n# 1 2\n", {});
     }
 
     void grouping() {

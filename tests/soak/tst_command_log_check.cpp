@@ -29,101 +29,87 @@ void TestCommandLogCheck::judges_data() {
     QTest::addColumn<QByteArray>("queued");
     // "unsound", or whether the queue drained and how many commands were written again.
     QTest::addColumn<QString>("verdict");
+    const auto row = [](const char* name, const QByteArray& log, const QByteArray& queued,
+                        const char* verdict) {
+        QTest::newRow(name) << log << queued << QString(verdict);
+    };
+    const auto unsound = [&row](const char* name, const QByteArray& log,
+                                const QByteArray& queued = {}) {
+        row(name, log, queued, "unsound");
+    };
 
-    QTest::newRow("motion, a poll and a chain")
-        << kHandshake + ":STOP#|:KA#|" + kPoll + kChain + kPoll << ":STOP#|:KA#|" + kUpload
-        << "drained, 0 again";
-    QTest::newRow("upload in flight written again")
-        << kHandshake + kUpload +
-               "|# dropping the connection at command 6|# connected 127.0.0.1:4001|:U2#|#> X|"
-               "# dropping the connection at command 1|" +
-               kHandshake + kChain
-        << kUpload << "drained, 1 again";
-    QTest::newRow("in flight twice over")
-        << kHandshake + ":TLESCK#|" + kHandshake + ":TLESCK#|" + kHandshake + kPoll << QByteArray()
-        << "drained, 2 again";
-    QTest::newRow("refused firmware writes nothing more")
-        << kOpening + "#> X2.15.14#" << QByteArray() << "drained, 0 again";
-    QTest::newRow("stray text spoils the upload's V")
-        << kHandshake + "#> X|" + kUpload + "|#> V#" << kUpload << "drained, 0 again";
+    row("motion, a poll and a chain", kHandshake + ":STOP#|:KA#|" + kPoll + kChain + kPoll,
+        ":STOP#|:KA#|" + kUpload, "drained, 0 again");
+    row("upload in flight written again",
+        kHandshake + kUpload +
+            "|# dropping the connection at command 6|# connected 127.0.0.1:4001|:U2#|#> X|"
+            "# dropping the connection at command 1|" +
+            kHandshake + kChain,
+        kUpload, "drained, 1 again");
+    row("in flight twice over",
+        kHandshake + ":TLESCK#|" + kHandshake + ":TLESCK#|" + kHandshake + kPoll, {},
+        "drained, 2 again");
+    row("refused firmware writes nothing more", kOpening + "#> X2.15.14#", {}, "drained, 0 again");
+    row("stray text spoils the upload's V", kHandshake + "#> X|" + kUpload + "|#> V#", kUpload,
+        "drained, 0 again");
     // The stand-in writes bytes outside printable ASCII and the backslash escaped.
-    QTest::newRow("escaped replies")
-        << kHandshake + ":TLESCK#|#> \\\\x23\\x0d\\x0aT|#> \\x23|:GaE#|#> 1#" << QByteArray()
-        << "drained, 0 again";
-    QTest::newRow("still to come: a queued command")
-        << kHandshake + ":STOP#" << QByteArray(":STOP#|:KA#") << "pending, 0 again";
-    QTest::newRow("still to come: the pass request")
-        << kHandshake + kUpload + "|#> V#" << kUpload << "pending, 0 again";
-    QTest::newRow("Stops at once within the handshake and a transaction, one queued before")
-        << kOpening + ":STOP#|" + kReplies + ":STOP#|:TLESCK#|:STOP#|#> E#|:KA#|:GaE#|#> 0#"
-        << QByteArray(":STOP#|:STOP#@1|:STOP#@1|:KA#") << "drained, 0 again";
-    QTest::newRow("Stop at once lost with its connection")
-        << kHandshake + ":TLESCK#|" + kHandshake + ":TLESCK#|#> E#|:GaE#|#> 0#"
-        << QByteArray(":STOP#@1") << "drained, 1 again";
-    QTest::newRow("reply after the window's limit unread")
-        << kHandshake + ":TLESCK#|#> E#|# disconnected|" + kHandshake + ":TLESCK#|#> E#|:GaE#|#> 0#"
-        << QByteArray("timeout@1") << "drained, 1 again";
+    row("escaped replies", kHandshake + ":TLESCK#|#> \\\\x23\\x0d\\x0aT|#> \\x23|:GaE#|#> 1#", {},
+        "drained, 0 again");
+    row("still to come: a queued command", kHandshake + ":STOP#", ":STOP#|:KA#",
+        "pending, 0 again");
+    row("still to come: the pass request", kHandshake + kUpload + "|#> V#", kUpload,
+        "pending, 0 again");
+    row("Stops at once within the handshake and a transaction, one queued before",
+        kOpening + ":STOP#|" + kReplies + ":STOP#|:TLESCK#|:STOP#|#> E#|:KA#|:GaE#|#> 0#",
+        ":STOP#|:STOP#@1|:STOP#@1|:KA#", "drained, 0 again");
+    row("Stop at once lost with its connection",
+        kHandshake + ":TLESCK#|" + kHandshake + ":TLESCK#|#> E#|:GaE#|#> 0#", ":STOP#@1",
+        "drained, 1 again");
+    row("reply after the window's limit unread",
+        kHandshake + ":TLESCK#|#> E#|# disconnected|" + kHandshake + ":TLESCK#|#> E#|:GaE#|#> 0#",
+        "timeout@1", "drained, 1 again");
     // The reply the window gave up on shows in the log before a Stop given while it waited;
     // the Stop queued before that one is written after the next handshake.
-    QTest::newRow("Stop at once behind a reply read too late, one queued before")
-        << kHandshake + ":TLESCK#|" + kHandshake + ":TLESCK#|#> E#|:STOP#|" + kHandshake +
-               ":TLESCK#|#> E#|:STOP#|:GaE#|#> 0#"
-        << QByteArray(":STOP#|:STOP#@2|timeout@1|timeout@2") << "drained, 2 again";
-    QTest::newRow("clock rounds") << kHandshake + kClock + kPoll + kClock << QByteArray()
-                                  << "drained, 0 again";
-    QTest::newRow("clock round dropped with its connection")
-        << kHandshake + ":GC#|#> 12/07/26#|:GL#|" + kHandshake + kClock << QByteArray()
-        << "drained, 0 again";
-    QTest::newRow("still to come: clock reads")
-        << kHandshake + ":GC#|#> 12/07/26#|:GL#|#> 10:00:00#" << QByteArray() << "pending, 0 again";
-    QTest::newRow("still to come: a Stop at once")
-        << kHandshake + ":TLESCK#" << QByteArray(":STOP#@1") << "pending, 0 again";
+    row("Stop at once behind a reply read too late, one queued before",
+        kHandshake + ":TLESCK#|" + kHandshake + ":TLESCK#|#> E#|:STOP#|" + kHandshake +
+            ":TLESCK#|#> E#|:STOP#|:GaE#|#> 0#",
+        ":STOP#|:STOP#@2|timeout@1|timeout@2", "drained, 2 again");
+    row("clock rounds", kHandshake + kClock + kPoll + kClock, {}, "drained, 0 again");
+    row("clock round dropped with its connection",
+        kHandshake + ":GC#|#> 12/07/26#|:GL#|" + kHandshake + kClock, {}, "drained, 0 again");
+    row("still to come: clock reads", kHandshake + ":GC#|#> 12/07/26#|:GL#|#> 10:00:00#", {},
+        "pending, 0 again");
+    row("still to come: a Stop at once", kHandshake + ":TLESCK#", ":STOP#@1", "pending, 0 again");
 
-    QTest::newRow("written before the handshake")
-        << kOpening + ":STOP#|#> 2.15.14#" << QByteArray(":STOP#") << "unsound";
-    QTest::newRow("handshake step before its turn")
-        << kOpening + ":Gt#|#> 2.15.14#" << QByteArray() << "unsound";
-    QTest::newRow("in flight lost")
-        << kHandshake + kUpload + "|" + kHandshake + ":STOP#" << kUpload + "|:STOP#"
-        << "unsound";
-    QTest::newRow("user command repeated")
-        << kHandshake + ":STOP#|:STOP#" << QByteArray(":STOP#") << "unsound";
-    QTest::newRow("user commands out of order")
-        << kHandshake + ":KA#|:STOP#" << QByteArray(":STOP#|:KA#") << "unsound";
-    QTest::newRow("answered command written again")
-        << kHandshake + ":TLESCK#|#> E#|:GaE#|#> 0,0,0,0,0#|" + kHandshake + ":GaE#|#> 0,0,0,0,0#"
-        << QByteArray() << "unsound";
-    QTest::newRow("poll between chain steps")
-        << kHandshake + kUpload + "|#> V#|:TLESCK#|#> E#" << kUpload << "unsound";
-    QTest::newRow("two commands on the wire")
-        << kHandshake + ":TLESCK#|:GaE#|#> E#" << QByteArray() << "unsound";
-    QTest::newRow("pass request after a rejected upload")
-        << kHandshake + kUpload + "|#> E#|:TLEP2461119.50000000,10#|#> E#" << kUpload << "unsound";
-    QTest::newRow("error request without a status reply")
-        << kHandshake + ":GaE#|#> 0,0,0,0,0#" << QByteArray() << "unsound";
-    QTest::newRow("poll between the clock reads")
-        << kHandshake + ":GC#|#> 12/07/26#|:TLESCK#|#> E#|:GaE#|#> 0#" << QByteArray() << "unsound";
-    QTest::newRow("clock read between chain steps")
-        << kHandshake + kUpload + "|#> V#|" + kClock << kUpload << "unsound";
-    QTest::newRow("clock round resumed after a break")
-        << kHandshake + ":GC#|#> 12/07/26#|:GL#|" + kHandshake + ":GL#|#> 10:00:00#|:GG#|#> +00#|" +
-               ":GC#|#> 12/07/26#"
-        << QByteArray() << "unsound";
-    QTest::newRow("clock read out of its round")
-        << kHandshake + ":GL#|#> 10:00:00#" << QByteArray() << "unsound";
-    QTest::newRow("a command the window does not send")
-        << kHandshake + ":GR#|#> 10:00:00#" << QByteArray() << "unsound";
-    QTest::newRow("a reply before any command")
-        << kHandshake + "#> \\x0d\\x0aE#" << QByteArray() << "unsound";
-    QTest::newRow("Stop at once missing")
-        << kHandshake + ":KA#" << QByteArray(":STOP#@1|:KA#") << "unsound";
-    QTest::newRow("Stop at once twice")
-        << kHandshake + ":TLESCK#|:STOP#|:STOP#|#> E#" << QByteArray(":STOP#@1") << "unsound";
-    QTest::newRow("queued command written while a reply read too late was awaited")
-        << kHandshake + ":TLESCK#|#> E#|:KA#|" + kHandshake + ":TLESCK#|#> E#|:GaE#|#> 0#"
-        << QByteArray(":KA#|timeout@1") << "unsound";
-    QTest::newRow("Stop at once on a later connection")
-        << kHandshake + ":TLESCK#|" + kHandshake + ":STOP#" << QByteArray(":STOP#@1") << "unsound";
+    unsound("written before the handshake", kOpening + ":STOP#|#> 2.15.14#", ":STOP#");
+    unsound("handshake step before its turn", kOpening + ":Gt#|#> 2.15.14#");
+    unsound("in flight lost", kHandshake + kUpload + "|" + kHandshake + ":STOP#",
+            kUpload + "|:STOP#");
+    unsound("user command repeated", kHandshake + ":STOP#|:STOP#", ":STOP#");
+    unsound("user commands out of order", kHandshake + ":KA#|:STOP#", ":STOP#|:KA#");
+    unsound("answered command written again", kHandshake + ":TLESCK#|#> E#|:GaE#|#> 0,0,0,0,0#|" +
+                                                  kHandshake + ":GaE#|#> 0,0,0,0,0#");
+    unsound("poll between chain steps", kHandshake + kUpload + "|#> V#|:TLESCK#|#> E#", kUpload);
+    unsound("two commands on the wire", kHandshake + ":TLESCK#|:GaE#|#> E#");
+    unsound("pass request after a rejected upload",
+            kHandshake + kUpload + "|#> E#|:TLEP2461119.50000000,10#|#> E#", kUpload);
+    unsound("error request without a status reply", kHandshake + ":GaE#|#> 0,0,0,0,0#");
+    unsound("poll between the clock reads",
+            kHandshake + ":GC#|#> 12/07/26#|:TLESCK#|#> E#|:GaE#|#> 0#");
+    unsound("clock read between chain steps", kHandshake + kUpload + "|#> V#|" + kClock, kUpload);
+    unsound("clock round resumed after a break",
+            kHandshake + ":GC#|#> 12/07/26#|:GL#|" + kHandshake +
+                ":GL#|#> 10:00:00#|:GG#|#> +00#|" + ":GC#|#> 12/07/26#");
+    unsound("clock read out of its round", kHandshake + ":GL#|#> 10:00:00#");
+    unsound("a command the window does not send", kHandshake + ":GR#|#> 10:00:00#");
+    unsound("a reply before any command", kHandshake + "#> \\x0d\\x0aE#");
+    unsound("Stop at once missing", kHandshake + ":KA#", ":STOP#@1|:KA#");
+    unsound("Stop at once twice", kHandshake + ":TLESCK#|:STOP#|:STOP#|#> E#", ":STOP#@1");
+    unsound("queued command written while a reply read too late was awaited",
+            kHandshake + ":TLESCK#|#> E#|:KA#|" + kHandshake + ":TLESCK#|#> E#|:GaE#|#> 0#",
+            ":KA#|timeout@1");
+    unsound("Stop at once on a later connection", kHandshake + ":TLESCK#|" + kHandshake + ":STOP#",
+            ":STOP#@1");
 }
 
 void TestCommandLogCheck::judges() {

@@ -109,17 +109,11 @@ private slots:
         // The upload exactly as escaped, then the pass and the slew, and no poll between them. A
         // poll in flight at the double-click has its error reading queued behind the upload.
         const ThreeLines& set = current.first();
+        // The epoch moved as the element-line tests check it.
         QByteArray line1 = set.line1.trimmed();
-        if (offset != 0.0) {
-            const std::string moved =
-                shiftElementEpoch(line1.toStdString(), set.line2.toStdString(), offset)->line1;
-            const auto before =
-                readElementLines(line1.toStdString(), set.line2.trimmed().toStdString(), "");
-            const auto after = readElementLines(moved, set.line2.trimmed().toStdString(), "");
-            QVERIFY(before && after);
-            QVERIFY(std::fabs(after->epochDay - before->epochDay - offset * kSecond) < 0.6e-8);
-            line1 = QByteArray::fromStdString(moved);
-        }
+        if (offset != 0.0)
+            line1 = QByteArray::fromStdString(
+                shiftElementEpoch(line1.toStdString(), set.line2.toStdString(), offset)->line1);
         const QString uploaded = ":TLEL0" + QString::fromLatin1(set.name.trimmed()) + "$0a" +
                                  QString::fromLatin1(line1) + "$0a" +
                                  QString::fromLatin1(set.line2.trimmed()) + "$0a#";
