@@ -118,12 +118,6 @@ QVariant SatelliteTableModel::data(const QModelIndex& index, int role) const {
         if (values.invalidElements)
             return tr("Decayed or invalid elements.");
         return QVariant();
-    case NameLineRole:
-        return QString::fromStdString(satellite.nameLine);
-    case Line1Role:
-        return QString::fromStdString(satellite.line1);
-    case Line2Role:
-        return QString::fromStdString(satellite.line2);
     default:
         return QVariant();
     }

@@ -15,12 +15,9 @@ class SatelliteTableModel : public QAbstractTableModel {
 
 public:
     enum Column { Name = 0, Altitude, Azimuth, Distance, Speed, Age, Sunlit, ColumnCount };
-    // The raw value a column sorts by, and the three stored lines of the entry.
+    // The raw value a column sorts by.
     enum Role {
         SortRole = Qt::UserRole,
-        NameLineRole = Qt::UserRole + 1,
-        Line1Role = Qt::UserRole + 2,
-        Line2Role = Qt::UserRole + 3,
     };
 
     explicit SatelliteTableModel(const SkySession& session, QObject* parent = nullptr);

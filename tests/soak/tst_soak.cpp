@@ -19,11 +19,11 @@
 // under way.
 
 #include "app/main_window.h"
-#include "app/satellite_table_model.h"
 #include "app/settings.h"
 #include "astro/time_scales.h"
 #include "mount/mount_link.h"
 #include "mount/protocol.h"
+#include "sky/sky_session.h"
 #include "tests/common/file_bytes.h"
 #include "tests/common/mountsim_process.h"
 #include "tests/common/run_program.h"
@@ -146,6 +146,7 @@ void TestSoak::misbehavingMount() {
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QCheckBox* box = window.findChild<QCheckBox*>(QStringLiteral("connectMountCheckBox"));
     QTableView* table = window.findChild<QTableView*>(QStringLiteral("satelliteTableView"));
+    const SkySession* session = window.findChild<SkySession*>();
     const QAbstractItemModel* log =
         window.findChild<QTableView*>(QStringLiteral("logTableView"))->model();
     QCOMPARE(table->model()->rowCount(), 10);
@@ -190,10 +191,11 @@ void TestSoak::misbehavingMount() {
         for (const QList<QVariant>& emitted : doubleClicks) {
             // The upload the window sends for the row's lines, escaped as the mount wants them.
             const QModelIndex row = emitted.at(0).value<QModelIndex>();
-            queued << soak::UserCommand{
-                MountProtocol::uploadCommand(row.data(SatelliteTableModel::NameLineRole).toString(),
-                                             row.data(SatelliteTableModel::Line1Role).toString(),
-                                             row.data(SatelliteTableModel::Line2Role).toString())};
+            const CatalogueEntry& entry = session->catalogue()[std::size_t(
+                qobject_cast<const QSortFilterProxyModel*>(row.model())->mapToSource(row).row())];
+            queued << soak::UserCommand{MountProtocol::uploadCommand(
+                QString::fromStdString(entry.nameLine), QString::fromStdString(entry.line1),
+                QString::fromStdString(entry.line2))};
             ++clicks[3];
         }
     };
