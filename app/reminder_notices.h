@@ -1,6 +1,7 @@
 #pragma once
 
 #include "astro/log_level.h"
+#include "mount/metatypes.h"
 
 #include <QObject>
 

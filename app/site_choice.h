@@ -2,6 +2,7 @@
 
 #include "astro/log_level.h"
 #include "astro/site.h"
+#include "mount/metatypes.h"
 #include "sky/observing_sites.h"
 
 #include <QObject>
