@@ -5,6 +5,7 @@
 #include "tests/common/file_bytes.h"
 #include "tests/common/test_sets.h"
 #include "tests/common/window_probe.h"
+#include "tests/common/window_test_main.h"
 
 #include <QDir>
 #include <QHeaderView>
@@ -142,5 +143,5 @@ private:
     std::unique_ptr<QTemporaryDir> work;
 };
 
-QTEST_MAIN(TestDesktop)
+ORBITRAK_WINDOW_TEST_MAIN(TestDesktop)
 #include "tst_desktop.moc"

@@ -20,6 +20,7 @@
 #include "tests/common/run_program.h"
 #include "tests/common/test_sets.h"
 #include "tests/common/window_probe.h"
+#include "tests/common/window_test_main.h"
 #include "tests/hostile/hostile_catalogue.h"
 
 #include <QCheckBox>
@@ -433,5 +434,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestHostile)
+ORBITRAK_WINDOW_TEST_MAIN(TestHostile)
 #include "tst_hostile.moc"
