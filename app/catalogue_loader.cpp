@@ -16,8 +16,6 @@
 // QT_LOGGING_RULES="orbitrak.catalogue.info=true"; silent otherwise.
 Q_LOGGING_CATEGORY(catalogueLog, "orbitrak.catalogue", QtWarningMsg)
 
-// The texts keep the window's translation context: they were its own.
-
 CatalogueLoader::CatalogueLoader(SkySession& session, std::function<QString()> file,
                                  QObject* parent)
     : QObject(parent), session(session), file(std::move(file)) {}

@@ -12,8 +12,6 @@
 
 #include <algorithm>
 
-// The texts keep the window's translation context: they were its own.
-
 PassExporter::PassExporter(const SkySession& session, const TimeScales& scales, QObject* parent)
     : QObject(parent), session(session), scales(scales) {}
 
@@ -29,13 +27,7 @@ PassExporter::Format PassExporter::formatFor(QString& path, bool csvFilterChosen
 int PassExporter::write(QString path, bool csvFilterChosen, const std::vector<PlannedPass>& shown,
                         bool withMagnitudes) {
     const bool csv = formatFor(path, csvFilterChosen) == Format::Csv;
-    std::vector<ExportedPass> passes;
-    for (const PlannedPass& p : shown) {
-        if (p.satellite >= session.catalogue().size())
-            continue;
-        const CatalogueEntry& satellite = session.catalogue()[p.satellite];
-        passes.push_back({int(satellite.elements.satnum), satellite.nameLine, p.pass, p.magnitude});
-    }
+    const std::vector<ExportedPass> passes = exportedPasses(shown, session.catalogue());
     // The calendar holds whole passes only; a file of none would look like a quiet sky.
     const int count = int(passes.size());
     const int written =

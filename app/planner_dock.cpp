@@ -19,8 +19,6 @@
 #include <algorithm>
 #include <memory>
 
-// The texts keep the window's translation context: they were its own.
-
 PlannerDock::PlannerDock(const SkySession& session, QMainWindow& window, QTableView& table,
                          QMenu& viewMenu)
     : QDockWidget(tr("Passes"), &window), window(window), table(table) {

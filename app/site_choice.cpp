@@ -9,8 +9,6 @@
 
 #include <QFile>
 
-// The texts keep the window's translation context: they were its own.
-
 SiteChoice::SiteChoice(SkySession& session, const MountLink& link, QObject* parent)
     : QObject(parent), session(session), link(link) {
     connect(&link, &MountLink::siteChanged, this, &SiteChoice::mountSiteReported);

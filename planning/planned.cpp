@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr double kNightStep = 10.0 / 1440.0;
+constexpr double kNightStep = 10.0 / kMinutesPerDay;
 
 // The magnitude the standard magnitudes give the satellite by `estimate`, if they list it.
 template <class Estimate>
