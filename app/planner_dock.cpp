@@ -120,7 +120,7 @@ void PlannerDock::fit(bool firstStart) {
     const bool userPlaced =
         isFloating() ? !floatedByFit : window.dockWidgetArea(this) != Qt::BottomDockWidgetArea;
     DockPlacement placement;
-    if (userPlaced && !firstStart) {
+    if (!firstStart && (userPlaced || isHidden())) { // the size the user left, on the screen
         placement.window = keptInside(window.geometry(), available.marginsRemoved(frame));
         if (isFloating() && !isHidden())
             setGeometry(keptInside(geometry(), available.marginsRemoved(frame)));
