@@ -1,19 +1,34 @@
 #pragma once
 
+#include <QMargins>
+#include <QRect>
 #include <QSize>
 
-// Where a dock below the main table goes and how large the window becomes, from sizes alone
-// (client sizes: the window's frame is left out of all of them).
-struct DockPlacement {
-    bool below = true; // false: beside the table
-    QSize windowSize;
+// Where the planner's dock goes and where the window and the dock stand, from sizes alone.
+// All sizes and rectangles are client ones: the frame is left out.
+enum class DockSpot { Hidden, Below, Beside, Floating };
+
+struct DockSizes {
+    QSize least;      // the window without the dock, its contents whole at their least
+    QSize wanted;     // the window without the dock at the size it would like
+    QSize dockLeast;  // the dock docked, its separator included
+    QSize dockWanted; // the same at the dock's preferred size
 };
 
-// current: the window now; least: the least size the window takes with the dock (the table
-// kept at its least height); wanted: the size that gives the dock its preferred size; room: the
-// screen's available area less the window's frame. The dock stays below when the least size
-// fits the room's height; beside, the caller asks again with the sizes the window has then. The
-// window grows towards wanted as far as the room allows; it shrinks only where it is larger than
-// the room, never below least (the layout would force that anyway).
-DockPlacement placeDock(const QSize& current, const QSize& least, const QSize& wanted,
-                        const QSize& room);
+struct DockPlacement {
+    DockSpot spot = DockSpot::Hidden;
+    QRect window;
+    QRect dock; // the floating dock; empty for the others
+};
+
+// The dock goes below the window's contents where both fit the screen at their least, else
+// beside them, else it floats over the lower part of the window, no larger than the screen.
+// The window grows towards what it wants, never shrinks unless it is larger than the screen,
+// and never leaves it: on a screen smaller than its least, its contents scroll.
+// current: the window now; frame: the window's (a floating dock's is taken to be the same);
+// available: the screen's available area.
+DockPlacement placeDock(const QRect& current, const DockSizes& sizes, bool dockShown,
+                        const QMargins& frame, const QRect& available);
+
+// r moved, as little as can be, into room; as large as room at most.
+QRect keptInside(QRect r, const QRect& room);

@@ -17,6 +17,7 @@
 #include "app/settings.h"
 #include "app/site_choice.h"
 #include "app/stretched_column.h"
+#include "app/text_box.h"
 #include "app/tracking_chart.h"
 #include "astro/time_scales.h"
 #include "catalogue/time_table_updater.h"
@@ -36,7 +37,6 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
-#include <QMessageBox>
 #include <QSignalBlocker>
 #include <QTimer>
 
@@ -152,7 +152,7 @@ void MainWindow::saveWindowState() const {
 }
 
 void MainWindow::showAbout() {
-    QMessageBox::about(
+    showTextBox(
         this, tr("About Orbitrak"),
         tr("<h3>Orbitrak %1</h3>"
            "<p>Follows artificial satellites with a Halvstar telescope mount: where every "

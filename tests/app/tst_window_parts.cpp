@@ -1,5 +1,4 @@
 #include "app/catalogue_loader.h"
-#include "app/dock_placement.h"
 #include "app/pass_exporter.h"
 #include "app/planner_dock.h"
 #include "app/reminder_notices.h"
@@ -284,42 +283,6 @@ private slots:
         QVERIFY(!dock->hasMagnitudes());
         QCOMPARE(log.lines, QStringList("Error: Magnitude file bad.mag, line 2: not a catalogue "
                                         "number and a magnitude."));
-    }
-
-    void dockPlacement_data() {
-        QTest::addColumn<QSize>("current");
-        QTest::addColumn<QSize>("least");
-        QTest::addColumn<QSize>("wanted");
-        QTest::addColumn<QSize>("room");
-        QTest::addColumn<bool>("below");
-        QTest::addColumn<QSize>("size");
-        // current, least (with the table's eight rows), wanted, the screen's room
-        const auto row = [](const char* name, QSize current, QSize least, QSize wanted, QSize room,
-                            bool below, QSize size) {
-            QTest::newRow(name) << current << least << wanted << room << below << size;
-        };
-        row("fits already", {900, 800}, {400, 600}, {500, 700}, {1900, 1000}, true, {900, 800});
-        row("grows to wanted", {677, 585}, {600, 700}, {800, 820}, {1900, 1000}, true, {800, 820});
-        row("grows to the screen", {677, 585}, {600, 700}, {800, 1200}, {1300, 740}, true,
-            {800, 740});
-        row("exactly the screen", {677, 585}, {600, 740}, {800, 900}, {1300, 740}, true,
-            {800, 740});
-        row("too short: beside", {677, 585}, {600, 741}, {800, 900}, {1300, 740}, false,
-            {800, 741});
-        row("bigger than the screen shrinks", {1500, 900}, {600, 700}, {800, 800}, {1300, 740},
-            true, {1300, 740});
-        row("larger than wanted stays", {1200, 700}, {600, 700}, {800, 690}, {1300, 740}, true,
-            {1200, 700});
-    }
-
-    void dockPlacement() {
-        QFETCH(QSize, current);
-        QFETCH(QSize, least);
-        QFETCH(QSize, wanted);
-        QFETCH(QSize, room);
-        const DockPlacement placement = placeDock(current, least, wanted, room);
-        QTEST(placement.below, "below");
-        QTEST(placement.windowSize, "size");
     }
 
     // Shaded between the horizon circle and the mask's line, clear above it.
