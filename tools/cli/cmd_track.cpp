@@ -48,7 +48,7 @@ Command trackCommand() {
              kFromOption.describedAs("the first instant, UTC, ISO 8601, e.g. 2026-03-19T12:00:00Z\n"
                                      "or 2026-03-19 (0h)"),
              {"minutes", "M", "how long, in minutes (at most 100000)"},
-             {"step", "S", "seconds between the points"},
+             {"step", "S", "seconds between the points (at least 0.001)"},
              kCsvOption.describedAs("CSV instead of the aligned table:\n"
                                     "  catalog,name,time_utc,latitude_deg,longitude_deg,height_km\n"
                                     "(times with milliseconds, degrees and km with 6 decimals);\n"
@@ -80,8 +80,8 @@ int runTrack(const CommandOptions& options) {
         !readNumber(options, "step", 0, 86400, step, error) ||
         !readNumber(options, "catalog", 0, 999999999, number, error))
         return usageError("track: " + error);
-    if (!(step > 0))
-        return usageError("track: --step needs a number of seconds above 0, got '" +
+    if (!(step >= 0.001))
+        return usageError("track: --step needs at least 0.001 seconds, got '" +
                           options.value("step") + "'");
     if (options.has("catalog") && number != std::floor(number))
         return usageError("track: --catalog needs a whole number, got '" +
@@ -120,7 +120,12 @@ int runTrack(const CommandOptions& options) {
         double left = 0;
         for (double i = 0; i < perSatellite; ++i) {
             GroundPoint p;
-            if (!subSatellitePoint(satellite, scales, fromJd + i * step / kSecondsPerDay, p)) {
+            // On the row's millisecond: the model is given UTC to the millisecond, cut, and a
+            // Julian date a hair short of the row's time would put the satellite a millisecond
+            // (metres) behind it.
+            const double jd = scales.workingJdFromUtcCalendar(
+                scales.utcCalendarFromJd(fromJd + i * step / kSecondsPerDay + kHalfMillisecond));
+            if (!subSatellitePoint(satellite, scales, jd, p)) {
                 ++left;
                 continue;
             }
