@@ -48,8 +48,8 @@ bool TransitExporter::write(QString path, const QString& chosenFilter,
     const std::vector<ExportedTransit> exported =
         exportedTransits({transit}, session.catalogue(), scales, session.site());
     if (exported.empty()) {
-        emit logEvent(tr("No centre line to export: from no ground near the site is the "
-                         "satellite seen on the body's centre."),
+        emit logEvent(tr("No centre line to export: where it passes nearest the site the body "
+                         "is below the horizon, or it misses the Earth."),
                       LogLevel::Warning);
         return false;
     }

@@ -202,7 +202,7 @@ public:
 
     // The instant the line passes nearest the site, from a first guess; false without a line.
     bool nearestToSite(double& jd) {
-        for (int i = 0; i < 6; ++i) {
+        for (int i = 0; i < 20; ++i) { // slow shadows of high orbits take a few
             LinePoint here, before, after;
             if (at(jd, here) == LineStatus::None ||
                 at(jd - 0.5 * kSecond, before) == LineStatus::None ||

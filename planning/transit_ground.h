@@ -21,8 +21,8 @@ struct TransitGroundOptions {
 
 struct TransitGround {
     // In time order; each point's jd is when the satellite stands on the body's centre seen
-    // from there, its heightKm the site's elevation. Empty when no line could be found (no
-    // position, or the body down everywhere near the site).
+    // from there, its heightKm the site's elevation. Empty when no line could be found: no
+    // position, the line misses the Earth, or the body is down where it passes nearest the site.
     std::vector<GroundPoint> centreLine;
     std::size_t nearest = 0; // the index of the point nearest the site
     // The path's edges, one point abreast of each point of the centre line, left and right of

@@ -179,8 +179,8 @@ int runTransits(const CommandOptions& options) {
             exportedTransits(transits, catalogue, scales, site, &missing);
         if (missing > 0)
             std::fprintf(stderr,
-                         "orbitrak-cli: transits: %d transit(s) left out: no centre line on the "
-                         "ground near the site\n",
+                         "orbitrak-cli: transits: %d transit(s) left out: where the centre line "
+                         "passes nearest the site the body is down, or it misses the Earth\n",
                          missing);
         const TransitFileForm form = options.has("kml")   ? TransitFileForm::Kml
                                      : options.has("gpx") ? TransitFileForm::Gpx
