@@ -232,10 +232,9 @@ public:
             LinePoint next;
             const double jd = last.ground.jd + direction * dt;
             const LineStatus status = at(jd, next);
-            if (status == LineStatus::None)
-                return;
-            if (status == LineStatus::BodyDown) {
-                // The body's setting, between the last point and this one.
+            if (status != LineStatus::Found) {
+                // The body's setting between the last point and this one: there the line from
+                // the body grazes the ground, and beyond it meets the ground no more.
                 double lo = last.ground.jd;
                 double hi = jd;
                 LinePoint edge = last;

@@ -78,6 +78,21 @@ private slots:
             QVERIFY(kmBetween(siteAt(line[i]), siteAt(line[i - 1])) < 1.5);
         }
 
+        // Asked to reach farther than the body stands up, the line ends where it sets (where the
+        // line runs fastest: a date's 40 microseconds there move the end by hundreds of metres).
+        TransitGroundOptions far;
+        far.reachKm = 20000;
+        far.spacingKm = 50;
+        const std::vector<GroundPoint> whole =
+            transitGround(satellite, scales, kMunich, t, far).centreLine;
+        QVERIFY(whole.size() > 20);
+        double lowest = 90;
+        for (const GroundPoint* end : {&whole.front(), &whole.back()}) {
+            const Vec3 b = bodyTopocentricEnu(TransitBody(body), scales, end->jd, siteAt(*end));
+            lowest = std::min(lowest, horizonDirection(b).altitudeDeg);
+        }
+        QVERIFY2(lowest >= 0 && lowest < 0.1, qPrintable(QString::number(lowest)));
+
         for (std::size_t i = 0; i < line.size(); i += 10) {
             // On the line: a central crossing at the point's instant, the closest of the pass.
             const Site there = siteAt(line[i]);
