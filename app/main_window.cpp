@@ -19,6 +19,7 @@
 #include "app/stretched_column.h"
 #include "app/text_box.h"
 #include "app/tracking_chart.h"
+#include "app/transit_exporter.h"
 #include "astro/time_scales.h"
 #include "catalogue/time_table_updater.h"
 #include "catalogue/update_settings.h"
@@ -289,6 +290,12 @@ void MainWindow::setUpPasses() {
     exporter = new PassExporter(*session, scales, this);
     logTo(logModel, exporter);
     connect(ui->exportPassesAction, &QAction::triggered, this, &MainWindow::exportPasses);
+    transitExporter = new TransitExporter(*session, scales, this);
+    logTo(logModel, transitExporter);
+    connect(planner->panel(), &PassesPanel::centreLineExportRequested, this,
+            [this](const PlannedTransit& transit) {
+                transitExporter->exportWithDialog(transit, this);
+            });
     planner->loadMagnitudes();
 }
 

@@ -15,6 +15,7 @@ class MountClockCheck;
 class MountSettingsDialog;
 class NumericSortProxyModel;
 class PassExporter;
+class TransitExporter;
 class PassRecorder;
 class PlannerDock;
 class QTimer;
@@ -104,6 +105,7 @@ private:
     SiteChoice* siteChoice = nullptr;
     PlannerDock* planner = nullptr;
     PassExporter* exporter = nullptr;
+    TransitExporter* transitExporter = nullptr;
     ReminderNotices* reminders = nullptr;
     long offsetSatellite = -1; // the catalogue number whose time offset the spin box shows
     std::unique_ptr<MountSettingsDialog> setupDialog; // a top-level window of its own

@@ -122,7 +122,7 @@ PassesPanel::PassesPanel(const SkySession& session, QWidget* parent)
             [this](const QPoint& at) {
                 const QModelIndex source = proxy->mapToSource(ui->passesTableView->indexAt(at));
                 if (source.isValid())
-                    showPassMenu(model->pass(source.row()),
+                    showPassMenu(&model->pass(source.row()),
                                  ui->passesTableView->viewport()->mapToGlobal(at));
             });
     ui->transitsTableView->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -133,9 +133,9 @@ PassesPanel::PassesPanel(const SkySession& session, QWidget* parent)
                 if (!source.isValid())
                     return;
                 const PlannedTransit& t = transitsModel->transit(source.row());
-                if (const int row = passAt(*model, t.satellite, t.transit.jd); row >= 0)
-                    showPassMenu(model->pass(row),
-                                 ui->transitsTableView->viewport()->mapToGlobal(at));
+                const int row = passAt(*model, t.satellite, t.transit.jd);
+                showPassMenu(row >= 0 ? &model->pass(row) : nullptr,
+                             ui->transitsTableView->viewport()->mapToGlobal(at), &t);
             });
 }
 
@@ -174,13 +174,26 @@ PassReminder PassesPanel::reminderOf(const PlannedPass& p) const {
             p.pass.culmination.altitudeDeg};
 }
 
-void PassesPanel::showPassMenu(const PlannedPass& p, const QPoint& globalPosition) {
-    if (!reminders || p.satellite >= session.catalogue().size())
+void PassesPanel::showPassMenu(const PlannedPass* pass, const QPoint& globalPosition,
+                               const PlannedTransit* transit) {
+    const bool remindable = reminders && pass && pass->satellite < session.catalogue().size();
+    if (!remindable && !transit)
         return;
-    const PassReminder reminder = reminderOf(p);
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("passMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
+    if (transit) {
+        QAction* line = menu->addAction(tr("Export centre line..."));
+        line->setObjectName(QStringLiteral("exportCentreLineAction"));
+        connect(line, &QAction::triggered, this,
+                [this, chosen = *transit] { emit centreLineExportRequested(chosen); });
+    }
+    if (!remindable) {
+        menu->popup(globalPosition);
+        return;
+    }
+    const PlannedPass& p = *pass;
+    const PassReminder reminder = reminderOf(p);
     QAction* remind = menu->addAction(tr("Remind me"));
     remind->setObjectName(QStringLiteral("remindMeAction"));
     remind->setCheckable(true);

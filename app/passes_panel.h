@@ -2,6 +2,7 @@
 
 #include "astro/site.h"
 #include "planning/magnitudes.h"
+#include "planning/planned.h"
 
 #include <QModelIndex>
 #include <QWidget>
@@ -19,7 +20,6 @@ class TransitsModel;
 class SkySession;
 struct PlannedPass;
 struct PassReminder;
-struct PlannedTransit;
 
 namespace Ui {
 class PassesPanel;
@@ -33,7 +33,8 @@ class PassesPanel;
 // on a worker thread while the panel is shown: after a catalogue load, a site change, and every ten
 // minutes as the session moves on. Meanwhile passes that have ended drop out. A pass's context
 // menu (passMenu, on either table) holds "Remind me" (remindMeAction), ticked while the pass has a
-// reminder; unticking it cancels the reminder.
+// reminder; unticking it cancels the reminder. On a transit it also holds "Export centre line..."
+// (exportCentreLineAction).
 class PassesPanel : public QWidget {
     Q_OBJECT
 
@@ -61,6 +62,8 @@ signals:
     // A pass or a transit was double-clicked: follow its satellite (a row of the session's
     // catalogue).
     void passActivated(int satellite);
+    // "Export centre line..." in a transit's menu.
+    void centreLineExportRequested(const PlannedTransit& transit);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -84,7 +87,10 @@ private:
     void showPass(int sourceRow, bool reveal);
     void showPosition();
     void filterByBrightness();
-    void showPassMenu(const PlannedPass& pass, const QPoint& globalPosition);
+    // The pass's menu (none: no "Remind me"), with "Export centre line..." when opened on a
+    // transit.
+    void showPassMenu(const PlannedPass* pass, const QPoint& globalPosition,
+                      const PlannedTransit* transit = nullptr);
     PassReminder reminderOf(const PlannedPass& pass) const;
 
     std::unique_ptr<Ui::PassesPanel> ui;

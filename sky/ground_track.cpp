@@ -60,7 +60,9 @@ std::vector<GroundPoint> groundTrack(CatalogueEntry& satellite, const TimeScales
     if (!(stepSeconds > 0.0) || !(toJd >= fromJd))
         return track;
     const double span = (toJd - fromJd) * kSecondsPerDay;
-    const long steps = static_cast<long>(std::floor(span / stepSeconds + 1e-9));
+    // The end's Julian date holds tens of microseconds: an end a whole number of steps away
+    // must not lose its point to rounding.
+    const long steps = static_cast<long>(std::floor(span / stepSeconds + 1e-3));
     track.reserve(static_cast<std::size_t>(steps) + 1);
     GroundPoint point;
     for (long i = 0; i <= steps; ++i) {

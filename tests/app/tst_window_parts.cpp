@@ -5,6 +5,7 @@
 #include "app/settings.h"
 #include "app/site_choice.h"
 #include "app/sky_plot.h"
+#include "app/transit_exporter.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
 #include "mount/mount_link.h"
@@ -230,6 +231,59 @@ private slots:
             QCOMPARE(readBytes(written).count('\n'), 1 + count);
         else if (!written.isEmpty())
             QCOMPARE(readBytes(written).count("BEGIN:VEVENT"), count);
+    }
+
+    // A transit's centre line: the suffix, else the filter, picks the form; a fault is logged.
+    void centreLineExportPicksItsForm_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("filter"); // of TransitExporter::filters()
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QByteArray>("begins");
+        QTest::newRow("GeoJSON") << "a.geojson" << 2 << "a.geojson" << QByteArray("{\"type\"");
+        QTest::newRow("no suffix, KML") << "a" << 1 << "a.kml" << QByteArray("<?xml");
+        QTest::newRow("no suffix, GPX") << "a" << 2 << "a.gpx" << QByteArray("<?xml");
+        QTest::newRow(".KML") << "a.KML" << 0 << "a.KML" << QByteArray("<?xml");
+        QTest::newRow("no folder") << "none/a.gpx" << 0 << QString() << QByteArray();
+    }
+    void centreLineExportPicksItsForm() {
+        QFETCH(QString, file);
+        QFETCH(int, filter);
+        QFETCH(QString, written);
+        QFETCH(QByteArray, begins);
+        SkySession session(scales);
+        Catalogue catalogue;
+        for (std::size_t i = 0; i < activeCatalogue().size(); ++i)
+            if (activeCatalogue()[i].elements.satnum == 22825)
+                catalogue.satellites.push_back(activeCatalogue()[i]);
+        const Site munich = Site::fromDegrees(48.0, 11.0, 500.0);
+        const double from = scales.workingJdFromUtcCalendar(makeCalendar(2026, 3, 19, 9));
+        Catalogue searched = catalogue;
+        const std::vector<Transit> found = findCatalogueTransits(
+            searched, scales, munich, PassWindow{from, from + 0.04, 0, nullptr});
+        QCOMPARE(found.size(), std::size_t(1));
+        session.setCatalogue(std::move(catalogue));
+        session.setSite(munich);
+        for (const QString& old : QDir().entryList({"a", "a.*"}))
+            QFile::remove(old);
+        TransitExporter exporter(session, scales);
+        LogCatch log;
+        log.listen(&exporter);
+        QCOMPARE(exporter.write(file, TransitExporter::filters()[filter],
+                                PlannedTransit{0, "EYESAT", found[0], {}, {}}),
+                 !written.isEmpty());
+        QCOMPARE(log.lines.size(), 1);
+        QVERIFY2(log.lines[0].startsWith(written.isEmpty()
+                                             ? "Error: Cannot write none/a.gpx: "
+                                             : "Info: Exported the centre line of EYESAT A "
+                                               "(AO-27) (22825) to " +
+                                                   written + "."),
+                 qPrintable(log.lines[0]));
+        QCOMPARE(QDir().entryList({"a", "a.*"}),
+                 written.isEmpty() ? QStringList() : QStringList(written));
+        if (!written.isEmpty()) {
+            const QByteArray text = readBytes(written);
+            QVERIFY(text.startsWith(begins) && text.contains("EYESAT A (AO-27)"));
+        }
     }
 
     // Stored reminders come back: one due fires at once, one whose pass has begun goes without a

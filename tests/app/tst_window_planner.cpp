@@ -294,6 +294,10 @@ private slots:
         QTest::mouseDClick(transits->viewport(), Qt::LeftButton, {}, transitCell.center());
         QCOMPARE(activated.count(), 1);
         QCOMPARE(activated.at(0).at(0).toInt(), int(shown.satellite));
+        emit transits->customContextMenuRequested(transitCell.center());
+        auto* menu = window.findChild<QMenu*>(QStringLiteral("passMenu"));
+        QVERIFY(menu && menu->findChild<QAction*>(QStringLiteral("exportCentreLineAction")));
+        delete menu;
         tabs->setCurrentIndex(0);
 
         window.findChild<QCheckBox*>(QStringLiteral("connectMountCheckBox"))->click();

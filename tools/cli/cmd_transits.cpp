@@ -7,6 +7,7 @@
 #include "catalogue/omm_reader.h"
 #include "planning/pass_export.h"
 #include "planning/planned.h"
+#include "planning/transit_export.h"
 #include "planning/transits.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/options.h"
@@ -22,7 +23,8 @@ const char kUsage[] =
     "Usage: orbitrak-cli transits [--tle FILE] [--from TIME] [--hours H]\n"
     "                             [--site NAME | --lat DEG --lon DEG --elev M] [--body "
     "sun|moon|both]\n"
-    "                             [--margin DEG] [--limit N] [--csv]\n"
+    "                             [--margin DEG] [--limit N]\n"
+    "                             [--csv | --geojson | --kml | --gpx]\n"
     "\n"
     "Lists the satellites of FILE that pass in front of the Sun or the Moon, or within a margin\n"
     "of the disc's edge, as seen from a site within a time window, the body above the horizon.\n"
@@ -30,6 +32,10 @@ const char kUsage[] =
     "centre and the body's radius in arc-seconds, how long the satellite stays on the disc (0\n"
     "for a near miss), where the satellite stands and how far it is, and the centre line: how\n"
     "far (km) and toward which azimuth the observer must move to see it cross the centre.\n"
+    "With --geojson, --kml or --gpx it writes instead, for a map, each transit's centre line\n"
+    "(the ground from which the satellite crosses the centre, at the site's elevation, 50 km\n"
+    "either side of the point nearest the site or to where the body sets, with the instant of\n"
+    "each point) and its path (the band from which it crosses any part of the disc).\n"
     "The time table (user_utc.bin or utc.bin) is read from the current directory.\n"
     "\n";
 
@@ -65,7 +71,14 @@ Command transitsCommand() {
                  "  duration_s,satellite_altitude_deg,satellite_azimuth_deg,distance_km,\n"
                  "  centre_line_km,centre_line_azimuth_deg\n"
                  "(times with milliseconds, angles and distances with 3 decimals); the\n"
-                 "time table's start-up lines then go to standard error")},
+                 "time table's start-up lines then go to standard error"),
+             {"geojson", nullptr,
+              "GeoJSON (RFC 7946) instead of the table: per transit a LineString\n"
+              "of the centre line (properties kind \"centre_line\", catalog, name,\n"
+              "body, time_utc and times_utc, one per point) and a Polygon of the\n"
+              "path (kind \"path\")"},
+             {"kml", nullptr, "KML 2.2 instead of the table: the same line and path as placemarks"},
+             {"gpx", nullptr, "GPX 1.1 instead of the table: each centre line as a track"}},
             kClosing};
 }
 
@@ -138,11 +151,17 @@ int runTransits(const CommandOptions& options) {
     if (!readInstant(options, "from", from, error))
         return usageError("transits: " + error);
 
+    int forms = 0;
+    for (const char* form : {"csv", "geojson", "kml", "gpx"})
+        forms += options.has(form) ? 1 : 0;
+    if (forms > 1)
+        return usageError("transits: --csv, --geojson, --kml and --gpx exclude each other");
     const bool csv = options.has("csv");
+    const bool map = forms > 0 && !csv;
     Catalogue catalogue;
     if (!readElementSets(options, std::size_t(limit), catalogue, error))
         return usageError("transits: " + error);
-    const TimeScales scales = loadTimeScales(csv ? stderr : stdout);
+    const TimeScales scales = loadTimeScales(forms > 0 ? stderr : stdout);
 
     HorizonMask horizon;
     if (!horizonPath.empty() && !readHorizon(horizonPath, horizon, error))
@@ -154,7 +173,20 @@ int runTransits(const CommandOptions& options) {
     request.transits = search;
     const std::vector<PlannedTransit> transits =
         planCatalogue(catalogue, scales, site, request).transits;
-    if (csv)
+    if (map) {
+        int missing = 0;
+        const std::vector<ExportedTransit> exported =
+            exportedTransits(transits, catalogue, scales, site, &missing);
+        if (missing > 0)
+            std::fprintf(stderr,
+                         "orbitrak-cli: transits: %d transit(s) left out: where the centre line "
+                         "passes nearest the site the body is down, or it misses the Earth\n",
+                         missing);
+        const TransitFileForm form = options.has("kml")   ? TransitFileForm::Kml
+                                     : options.has("gpx") ? TransitFileForm::Gpx
+                                                          : TransitFileForm::GeoJson;
+        std::fputs(transitsFile(form, exported, scales).c_str(), stdout);
+    } else if (csv)
         printCsv(catalogue, transits, scales);
     else
         printTable(transits, scales);

@@ -35,6 +35,7 @@ Command updateCommand();
 Command passesCommand();
 Command transitsCommand();
 Command convertCommand();
+Command trackCommand();
 
 int runPropagate(const CommandOptions& options);
 int runSky(const CommandOptions& options);
@@ -44,6 +45,7 @@ int runPasses(const CommandOptions& options);
 int runTransits(const CommandOptions& options);
 // Exit status 0 a set written, 1 none (or output not written), 2 bad arguments.
 int runConvert(const CommandOptions& options);
+int runTrack(const CommandOptions& options);
 
 // Writes "orbitrak-cli: <message>" as one line to standard error and returns 2.
 int usageError(const std::string& message);

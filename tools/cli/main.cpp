@@ -71,7 +71,8 @@ int main(int argc, char** argv) {
     if (argc < 2)
         return usageError("no command given (see orbitrak-cli --help)");
     const std::vector<Command> commands = {propagateCommand(), skyCommand(),      updateCommand(),
-                                           passesCommand(),    transitsCommand(), convertCommand()};
+                                           passesCommand(),    transitsCommand(), convertCommand(),
+                                           trackCommand()};
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         printHelp(commands);
