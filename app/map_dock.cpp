@@ -100,6 +100,7 @@ void MapDock::showSites() {
 }
 
 // The tick's positions turned to the Earth once for all: the turn is the same for every set.
+// The selected satellite's track propagates a copy of its set.
 void MapDock::refresh() {
     const double jd = session.instant();
     if (!isVisible() || jd == 0.0)
@@ -120,11 +121,14 @@ void MapDock::refresh() {
     shownRows = shown.rowCount();
     std::vector<MapDot> dots;
     dots.reserve(std::size_t(shownRows));
+    // Without a filter every row is shown, and in which order does not matter here.
+    const bool all = shownRows == int(sets.size());
     for (int row = 0; row < shownRows; ++row) {
-        const std::size_t i = std::size_t(shown.mapToSource(shown.index(row, 0)).row());
+        const std::size_t i =
+            all ? std::size_t(row) : std::size_t(shown.mapToSource(shown.index(row, 0)).row());
         if (!placed(i))
             continue;
-        const GroundPoint p = geodeticFromEarthFixed(earthFixed(sets[i]));
+        const GroundPoint p = quickGeodetic(earthFixed(sets[i]));
         dots.push_back({int(i), float(p.longitudeDeg), float(p.latitudeDeg)});
     }
     map->setSatellites(std::move(dots));

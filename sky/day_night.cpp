@@ -44,6 +44,23 @@ GroundPoint destination(const GroundPoint& from, double bearing, double distance
 
 } // namespace
 
+GroundPoint quickGeodetic(const Vec3& r) {
+    const double a = kEarthEquatorialRadius;
+    const double b = a * kEarthAxisRatio;
+    const double e2 = kEarthFlattening * (2.0 - kEarthFlattening);
+    const double p = std::hypot(r.x, r.y);
+    // The parametric latitude of the point's projection, as sine and cosine.
+    const double k = std::hypot(r.z * a, p * b);
+    const double s = k > 0.0 ? r.z * a / k : 0.0, c = k > 0.0 ? p * b / k : 1.0;
+    GroundPoint point;
+    point.latitudeDeg = std::atan2(r.z + e2 / (1.0 - e2) * b * s * s * s, p - e2 * a * c * c * c) *
+                        kDegreesPerRadian;
+    point.longitudeDeg = std::atan2(r.y, r.x) * kDegreesPerRadian;
+    if (point.longitudeDeg >= 180.0)
+        point.longitudeDeg -= 360.0;
+    return point;
+}
+
 DayNight dayNightAt(const TimeScales& scales, double jd) {
     const double tt = jd + kWorkingToTtDays;
     DayNight sky;

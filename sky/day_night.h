@@ -23,6 +23,11 @@ struct DayNight {
     GroundPoint moon;                 // where the Moon does, seen from the ground below it
 };
 
+// geodeticFromEarthFixed without its iteration, for the map's thousands of dots each tick:
+// Bowring's closed form, within a millionth of a degree of it from the ground to beyond the
+// geostationary orbit. The height is left at 0.
+GroundPoint quickGeodetic(const Vec3& position);
+
 // At a working Julian date: the planner's Sun and the Moon, turned to the Earth's axes.
 DayNight dayNightAt(const TimeScales& scales, double jd);
 

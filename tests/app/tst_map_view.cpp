@@ -187,8 +187,8 @@ private slots:
         QCOMPARE(MapView::twilightBand(altitude), band);
     }
 
-    // The day side is lighter than the night side; the sites, the Sun and the Moon are drawn;
-    // a click on a dot names its satellite, a click beside none names none.
+    // The day side is lighter than the night side; a transit's line and path are drawn across
+    // the antimeridian; a click on a dot names its satellite, a click beside none names none.
     void shadingAndClicks() {
         const TimeScales scales;
         MapView map;
@@ -205,6 +205,13 @@ private slots:
             return image.pixelColor(map.toWidget(at + QPointF(9, 0)).toPoint()).lightness();
         };
         QVERIFY(lightness(sun) > lightness(night) + 50);
+        // The transit's line reaches the antimeridian from both sides and crosses nothing else.
+        const auto magenta = [&](const QPointF& at) {
+            const QColor c = image.pixelColor(map.toWidget(at).toPoint());
+            return c.red() > c.green() + 60 && c.blue() > c.green() + 60;
+        };
+        QVERIFY(magenta({175.0, 10.5}) && magenta({-175.0, 11.5}));
+        QVERIFY(!magenta({0.0, 11.0}) && !magenta({90.0, 10.8}));
 
         QSignalSpy clicked(&map, &MapView::satelliteClicked);
         QTest::mouseClick(&map, Qt::LeftButton, Qt::NoModifier,

@@ -378,6 +378,14 @@ private slots:
             QVERIFY(std::fabs(horizonDirection(seen).altitudeDeg - elevation) < 1e-4);
         }
         QVERIFY(::visibilityCircle({1e6, 0.0, 0.0}, 0.0, 24).empty()); // inside the Earth
+        // The map's closed-form sub-point agrees with the iterated one, low and high.
+        for (double scale : {1.0, 6.2})
+            for (const Vec3& r : {model, Vec3{model.z, model.x, -model.y}}) {
+                const Vec3 far{r.x * scale, r.y * scale, r.z * scale};
+                const GroundPoint exact = geodeticFromEarthFixed(far), quick = quickGeodetic(far);
+                QVERIFY(std::fabs(exact.latitudeDeg - quick.latitudeDeg) < 1e-6);
+                QCOMPARE(quick.longitudeDeg, exact.longitudeDeg);
+            }
         QVERIFY(::visibilityCircle(model, 90.0, 24).empty());
     }
 };
