@@ -46,6 +46,8 @@ public:
     void clearTransit();
     const QVector<QPointF>& groundTrack() const { return track; }
     const QVector<QPointF>& visibility() const { return circle; }
+    std::optional<QPointF> observingSitePoint() const { return observingSite; }
+    std::optional<QPointF> mountSitePoint() const { return mountSite; }
 
     void showWholeEarth();
     // The part of the Earth in view: x from west to east, y from south to north, degrees.
