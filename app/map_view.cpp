@@ -308,8 +308,10 @@ void MapView::drawBackground(QPainter& painter) {
 void MapView::paintEvent(QPaintEvent*) {
     using namespace plot_style;
     const QRectF area = visibleArea();
-    if (background.size() != size() || backgroundFor != area) {
-        background = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    const qreal ratio = devicePixelRatioF();
+    if (background.size() != size() * ratio || backgroundFor != area) {
+        background = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+        background.setDevicePixelRatio(ratio);
         QPainter layer(&background);
         drawBackground(layer);
         backgroundFor = area;
