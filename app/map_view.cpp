@@ -59,6 +59,9 @@ void MapView::setOutline(std::optional<WorldOutline> lines, const QString& probl
 void MapView::setDayNight(const DayNight& now) {
     sky = now;
     hasSky = true;
+    terminator.clear();
+    for (const GroundPoint& p : sunAltitudeLine(sky.sunDirection, 0.0, 180))
+        terminator << lonLat(p);
     if (shading.isNull() ||
         angleBetween(shadedSun, sky.sunDirection) * kDegreesPerRadian > kReshadeDeg)
         shade();
@@ -321,6 +324,7 @@ void MapView::paintEvent(QPaintEvent*) {
     painter.setClipRect(worldRect());
     painter.setRenderHint(QPainter::Antialiasing);
 
+    drawLine(painter, terminator, QPen(kNight, 1.0));
     drawLine(painter, pathOutline, QPen(kMagenta, 1.0), QColor(200, 0, 160, 50));
     drawLine(painter, centreLine, QPen(kMagenta, 2.0));
     drawLine(painter, circle, QPen(kBlue, 1.5, Qt::DashLine));

@@ -94,10 +94,11 @@ private:
     QString outlineProblem;
     DayNight sky;
     bool hasSky = false;
-    QImage shading;       // the Earth's day and night, low resolution
-    Vec3 shadedSun;       // the Sun's direction the shading is for
-    QImage background;    // ocean, shading, outlines and grid for the view below
-    QRectF backgroundFor; // the visible area the background shows
+    QVector<QPointF> terminator; // where the Sun's centre stands on the horizon
+    QImage shading;              // the Earth's day and night, low resolution
+    Vec3 shadedSun;              // the Sun's direction the shading is for
+    QImage background;           // ocean, shading, outlines and grid for the view below
+    QRectF backgroundFor;        // the visible area the background shows
     std::optional<QPointF> observingSite;
     std::optional<QPointF> mountSite;
     std::vector<MapDot> dots;
