@@ -5,6 +5,8 @@
 #include "app/data_paths.h"
 #include "app/log_model.h"
 #include "app/log_view_follower.h"
+#include "app/map_dock.h"
+#include "app/map_view.h"
 #include "app/mount_settings_dialog.h"
 #include "app/numeric_sort_proxy_model.h"
 #include "app/observing_site_dialog.h"
@@ -96,6 +98,7 @@ MainWindow::MainWindow(const TimeScales& scales, quint16 mountPort, QWidget* par
     wireClocks();
     wireTrackingChart();
     setUpPasses();
+    setUpMap();
     siteChoice->apply();
     setUpTimeOffset();
     reloadCatalogue();
@@ -297,6 +300,18 @@ void MainWindow::setUpPasses() {
                 transitExporter->exportWithDialog(transit, this);
             });
     planner->loadMagnitudes();
+}
+
+// A satellite clicked on the map becomes the table's current row, as a click there would.
+void MainWindow::setUpMap() {
+    map = new MapDock(*session, *proxy, *ui->satelliteTableView, *link, *this, *ui->viewMenu);
+    connect(map->view(), &MapView::satelliteClicked, this, [this](int index) {
+        const QModelIndex row = proxy->mapFromSource(satelliteModel->index(index, 0));
+        if (row.isValid()) {
+            ui->satelliteTableView->setCurrentIndex(row);
+            ui->satelliteTableView->scrollTo(row);
+        }
+    });
 }
 
 // The passes as the planner shows them, filtered and in its order; the chosen filter, or the

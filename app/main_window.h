@@ -11,6 +11,7 @@
 class CatalogueLoader;
 class CatalogueUpdateUi;
 class LogModel;
+class MapDock;
 class MountClockCheck;
 class MountSettingsDialog;
 class NumericSortProxyModel;
@@ -35,11 +36,11 @@ class MainWindow;
 }
 
 // The one window. It wires the form's widgets to the objects that do the work: the sky session
-// (the catalogue, the site and the instant) with the satellite table and the pass planner's
-// dock over it (View, Passes), the catalogue's loading, the site's choice, the export and the
-// reminders, the mount link with its transit chain and status poll, and the event log. Every
-// 333 ms the session moves on, the clock shows UTC and the status poll asks the mount. It reads
-// and writes no file itself.
+// (the catalogue, the site and the instant) with the satellite table, the pass planner's dock
+// over it (View, Passes) and the map (View, Map), the catalogue's loading, the site's choice,
+// the export and the reminders, the mount link with its transit chain and status poll, and the
+// event log. Every 333 ms the session moves on, the clock shows UTC and the status poll asks the
+// mount. It reads and writes no file itself.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -63,6 +64,7 @@ private:
     void wireMount();
     void wireClocks();
     void setUpPasses();
+    void setUpMap();
     void exportPasses();
     void reloadCatalogue();
     void loadTles();
@@ -104,6 +106,7 @@ private:
     CatalogueLoader* catalogueLoader = nullptr;
     SiteChoice* siteChoice = nullptr;
     PlannerDock* planner = nullptr;
+    MapDock* map = nullptr;
     PassExporter* exporter = nullptr;
     TransitExporter* transitExporter = nullptr;
     ReminderNotices* reminders = nullptr;

@@ -1,5 +1,8 @@
+#include "app/map_view.h"
 #include "app/mount_settings_dialog.h"
 #include "orbit/element_lines.h"
+#include "sky/ground_track.h"
+#include "sky/sky_session.h"
 #include "tests/app/window_rig.h"
 #include "tests/common/window_test_main.h"
 #include "tracking/transit_chain.h"
@@ -8,8 +11,8 @@
 #include <QSignalSpy>
 
 // The window seen from outside, its widgets found by object name: the clock, the setup dialog,
-// and the wiring of the mount link, the transit chain and the status poll to the widgets, against
-// a mount scripted byte by byte.
+// the wiring of the mount link, the transit chain and the status poll to the widgets, against
+// a mount scripted byte by byte, and the map's wiring to the table.
 class TestWindow : public WindowRig {
     Q_OBJECT
 
@@ -171,6 +174,36 @@ private slots:
         QCOMPARE(child<QDoubleSpinBox>("timeOffsetSpinBox")->value(), offset);
         QCOMPARE(child<QCheckBox>("mountClockCheckBox")->isChecked(), correctClock);
         writeTimeOffset(900, 0.0);
+    }
+
+    // View > Map shows the table's satellite at its own sub-point; a click on it selects it in
+    // the table, which gives it its track and circle; the table's filter takes it off the map.
+    void mapFollowsTheTable() {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        child<QAction>("showMapAction")->trigger();
+        auto* map = window->findChild<MapView*>();
+        QTRY_VERIFY(map->isVisible());
+        const SkySession* session = window->findChild<SkySession*>();
+        CatalogueEntry satellite = session->catalogue()[0];
+        GroundPoint below;
+        QVERIFY(subSatellitePoint(satellite, scales, session->instant(), below));
+        const QPoint dot = map->toWidget({below.longitudeDeg, below.latitudeDeg}).toPoint();
+        QCOMPARE(map->dotAt(dot), 0);
+        QVERIFY(map->groundTrack().isEmpty());
+        auto* table = child<QTableView>("satelliteTableView");
+        QVERIFY(!table->selectionModel()->hasSelection());
+        QTest::mouseClick(map, Qt::LeftButton, Qt::NoModifier, dot);
+        QCOMPARE(table->selectionModel()->selectedRows().size(), 1);
+        QCOMPARE(table->currentIndex().row(), 0);
+        QCOMPARE(map->groundTrack().size(), 241);
+        QCOMPARE(map->visibility().size(), 91);
+        auto* filter = child<QLineEdit>("filterLineEdit");
+        QTest::keyClicks(filter, "NONE SUCH");
+        QTRY_COMPARE(map->dotAt(dot), -1);
+        QTest::keyClick(filter, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(filter, Qt::Key_Delete);
+        QTRY_COMPARE(map->dotAt(dot), 0);
     }
 
     // Ticks are counted by the clock they set. A poll queued out of turn would show on the wire

@@ -1,3 +1,4 @@
+#include "app/map_view.h"
 #include "app/preferences_dialog.h"
 #include "catalogue/update_settings.h"
 #include "planning/pass_reminders.h"
@@ -205,7 +206,8 @@ private slots:
     }
 
     // The mount's site takes over from the chosen one when the mount reports it and stays after
-    // the mount goes; a site chosen then is used again. Beyond 1 km, a warning.
+    // the mount goes; a site chosen then is used again. Beyond 1 km, a warning. The map shows
+    // the chosen site throughout and the mount's while it is connected.
     void mountSiteTakesOver_data() {
         QTest::addColumn<double>("latitude");
         QTest::addColumn<double>("longitude");
@@ -230,6 +232,9 @@ private slots:
         STEP(connectMount());
         const Site mountSite = Site::fromMountDegrees(48.5, -east(), 520.0);
         QVERIFY(sameSite(session->site(), mountSite));
+        const MapView* map = window->findChild<MapView*>();
+        QCOMPARE(map->observingSitePoint(), std::optional(QPointF(longitude, latitude)));
+        QCOMPARE(map->mountSitePoint(), std::optional(QPointF(east(), 48.5)));
         const QString warning =
             logLine(LogLevel::Warning, "The mount's site is " + km + " km from Home.");
         if (!km.isEmpty())
@@ -240,6 +245,8 @@ private slots:
         child<QCheckBox>("connectMountCheckBox")->click();
         QTRY_VERIFY(!mount->isOpen());
         QVERIFY(sameSite(session->site(), mountSite));
+        QTRY_VERIFY(!map->mountSitePoint());
+        QCOMPARE(map->observingSitePoint(), std::optional(QPointF(longitude, latitude)));
         runSiteDialog([](ObservingSiteDialog* dialog) { okButton(dialog)->click(); });
         QVERIFY(sameSite(session->site(), chosen.site()));
     }

@@ -1,13 +1,16 @@
 // Where the satellites stand in the sky: positions against ones computed independently
 // (another SGP4 implementation, 1982 sidereal time with UT1 = UTC, WGS-84 site) for hundreds of
 // real satellites and sites, the live table of the real catalogue cell by cell, the table model
-// and its proxy, and the sky computation's background preparation of far-epoch sets.
+// and its proxy, the sky computation's background preparation of far-epoch sets, and the map's
+// day and night and a satellite's circle of visibility against the site's own reduction.
 #include "app/satellite_table_model.h"
 #include "astro/angles.h"
 #include "astro/calendar.h"
+#include "astro/moon.h"
 #include "astro/sun.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
+#include "sky/day_night.h"
 #include "sky/observation.h"
 #include "sky/sky_computation.h"
 #include "tests/common/file_bytes.h"
@@ -303,6 +306,87 @@ private slots:
             QCOMPARE(across.setsInPreparation(), std::size_t(0));
             QVERIFY(std::isfinite(rows.back().altitudeDeg));
         }
+    }
+
+    // At solstices and equinoxes: the Sun and the Moon stand at the zenith of their sub-points,
+    // and every point of each line of equal altitude (the terminator, the ends of the three
+    // twilights) sees the Sun at that altitude, through the site's reduction on the model's axes.
+    void dayAndNight_data() {
+        QTest::addColumn<int>("month");
+        QTest::addColumn<int>("hour");
+        QTest::newRow("March equinox") << 3 << 0;
+        QTest::newRow("June solstice") << 6 << 9;
+        QTest::newRow("September equinox") << 9 << 17;
+        QTest::newRow("December solstice") << 12 << 22;
+    }
+
+    void dayAndNight() {
+        QFETCH(int, month);
+        QFETCH(int, hour);
+        const double jd =
+            scales.workingJdFromUtcCalendar(makeCalendar(2026, month, 21, hour, 7, 0));
+        const DayNight sky = dayNightAt(scales, jd);
+        const double tt = jd + kWorkingToTtDays;
+        const auto altitudeAt = [&](const Vec3& body, const GroundPoint& p) {
+            const Site site = Site::fromDegrees(p.latitudeDeg, p.longitudeDeg, 0.0);
+            return altitudeDegrees(body, observationInstant(scales, jd, site).frame);
+        };
+        QVERIFY(std::fabs(altitudeAt(sunPosition(tt), sky.sun) - 90.0) < 0.01);
+        QVERIFY(std::fabs(altitudeAt(moonPosition(tt), sky.moon) - 90.0) < 0.01);
+        QVERIFY(std::fabs(sky.sun.latitudeDeg) < 23.5);
+        for (double altitude :
+             {0.0, kCivilTwilightDeg, kNauticalTwilightDeg, kAstronomicalTwilightDeg}) {
+            const std::vector<GroundPoint> line = sunAltitudeLine(sky.sunDirection, altitude, 36);
+            QCOMPARE(line.size(), std::size_t(37));
+            for (const GroundPoint& p : line) {
+                QVERIFY2(std::fabs(altitudeAt(sunPosition(tt), p) - altitude) < 0.01,
+                         qPrintable(QString::number(altitude)));
+                QVERIFY(std::fabs(sunAltitudeDeg(sky.sunDirection, p.latitudeDeg, p.longitudeDeg) -
+                                  altitude) < 1e-9);
+            }
+        }
+    }
+
+    // Each point of the circle sees the satellite at the threshold, as the table reduces it.
+    void visibilityCircle_data() {
+        QTest::addColumn<QByteArray>("line1");
+        QTest::addColumn<QByteArray>("line2");
+        QTest::addColumn<double>("elevation");
+        QTest::newRow("ISS, horizon") << kIssLine1 << kIssLine2 << 0.0;
+        QTest::newRow("ISS, 30 deg") << kIssLine1 << kIssLine2 << 30.0;
+        QTest::newRow("Calsphere, 10 deg") << kCalsphereLine1 << kCalsphereLine2 << 10.0;
+    }
+
+    void visibilityCircle() {
+        QFETCH(QByteArray, line1);
+        QFETCH(QByteArray, line2);
+        QFETCH(double, elevation);
+        Catalogue one;
+        readCatalogueText((kIssName + line1 + line2).toStdString(), 0, one);
+        QCOMPARE(one.size(), std::size_t(1));
+        CatalogueEntry& satellite = one[0];
+        const double jd = satellite.elements.jdsatepoch + 0.3;
+        GroundPoint below;
+        QVERIFY(subSatellitePoint(satellite, scales, jd, below));
+        const Vec3 model{satellite.position[0], satellite.position[1], satellite.position[2]};
+        const std::vector<GroundPoint> circle =
+            ::visibilityCircle(earthFixedFromModel(model, scales, jd), elevation, 24);
+        QCOMPARE(circle.size(), std::size_t(25));
+        for (const GroundPoint& p : circle) {
+            const Site site = Site::fromDegrees(p.latitudeDeg, p.longitudeDeg, 0.0);
+            const Vec3 seen = topocentricEnu(satellite, observationInstant(scales, jd, site));
+            QVERIFY(std::fabs(horizonDirection(seen).altitudeDeg - elevation) < 1e-4);
+        }
+        QVERIFY(::visibilityCircle({1e6, 0.0, 0.0}, 0.0, 24).empty()); // inside the Earth
+        // The map's closed-form sub-point agrees with the iterated one, low and high.
+        for (double scale : {1.0, 6.2})
+            for (const Vec3& r : {model, Vec3{model.z, model.x, -model.y}}) {
+                const Vec3 far{r.x * scale, r.y * scale, r.z * scale};
+                const GroundPoint exact = geodeticFromEarthFixed(far), quick = quickGeodetic(far);
+                QVERIFY(std::fabs(exact.latitudeDeg - quick.latitudeDeg) < 1e-6);
+                QCOMPARE(quick.longitudeDeg, exact.longitudeDeg);
+            }
+        QVERIFY(::visibilityCircle(model, 90.0, 24).empty());
     }
 };
 

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDockWidget>
+#include <QPointF>
+
+#include <optional>
+
+class MapView;
+class MountLink;
+class QMainWindow;
+class QMenu;
+class QSortFilterProxyModel;
+class QTableView;
+class QTimer;
+class SkySession;
+
+// View > Map: the map in a dock of the window, fed from the session on each tick while it is
+// shown. The satellites are those the table shows (after its filter), at the sub-points of the
+// positions the tick computed; the selected one has its ground track, an orbit back and one
+// ahead, and the circle of ground that sees it above the horizon. The sites are the one chosen
+// in Mount > Observing site... (the session's until one is) and the mount's while connected.
+class MapDock : public QDockWidget {
+    Q_OBJECT
+
+public:
+    // shown: the table's rows after its filter; the toggle action (showMapAction) goes into
+    // viewMenu.
+    MapDock(const SkySession& session, const QSortFilterProxyModel& shown, const QTableView& table,
+            const MountLink& link, QMainWindow& window, QMenu& viewMenu);
+
+    MapView* view() const { return map; }
+
+private:
+    void refresh();
+    void showSites();
+    int selectedIndex() const;
+
+    const SkySession& session;
+    const QSortFilterProxyModel& shown;
+    const QTableView& table;
+    MapView* map = nullptr;
+    QTimer* filterChanged = nullptr; // gathers a filter's many row signals into one refresh
+    int shownRows = -1;              // at the last refresh
+    std::optional<QPointF> mountSite;
+};
