@@ -98,28 +98,26 @@ HWY_INLINE Elements NearEarthElements(D d, const double* p, std::size_t stride, 
     }
     const V no = f(kNo);
     const M badMotion = hn::Not(no > k(0.0));
-    Elements e;
-    e.am = f(kAofno) * tempa * tempa;
-    e.nm = k(g.xke) / (e.am * hn::Sqrt(e.am));
+    const V am = f(kAofno) * tempa * tempa;
     V em = f(kEcco) - tempe;
     const M badEccentricity = hn::Not(hn::And(em < k(1.0), em >= k(-0.001)));
-    e.em = hn::IfThenElse(em < k(1.0e-6), k(1.0e-6), em);
+    em = hn::IfThenElse(em < k(1.0e-6), k(1.0e-6), em);
     mm = mm + no * templ;
     V xlm = mm + argpm + nodem;
-    e.node = WrapTwoPi(d, nodem);
-    e.argp = WrapTwoPi(d, argpm);
+    nodem = WrapTwoPi(d, nodem);
+    argpm = WrapTwoPi(d, argpm);
     xlm = WrapTwoPi(d, xlm);
-    e.mean = WrapTwoPi(d, xlm - e.argp - e.node);
-    // Near-Earth inclination is constant.
-    e.sini = f(kSinio);
-    e.cosi = f(kCosio);
-    e.aycof = f(kAycof);
-    e.xlcof = f(kXlcof);
-    e.con41 = f(kCon41);
-    e.x1mth2 = f(kX1mth2);
-    e.x7thm1 = f(kX7thm1);
-    e.code = hn::IfThenElse(badMotion, k(2.0), hn::IfThenElseZero(badEccentricity, k(1.0)));
-    return e;
+    mm = WrapTwoPi(d, xlm - argpm - nodem);
+    // Near-Earth inclination is constant. (Built whole: GCC gives an implicit constructor no
+    // target attributes.)
+    return Elements{
+        am,         k(g.xke) / (am * hn::Sqrt(am)),
+        em,         argpm,
+        nodem,      mm,
+        f(kSinio),  f(kCosio),
+        f(kAycof),  f(kXlcof),
+        f(kCon41),  f(kX1mth2),
+        f(kX7thm1), hn::IfThenElse(badMotion, k(2.0), hn::IfThenElseZero(badEccentricity, k(1.0)))};
 }
 
 // Vector slots [first, last) of near-Earth sets at one UTC Julian date; slot s's result at
@@ -150,7 +148,7 @@ HWY_INLINE void DeepBlock(D d, const double* p, std::size_t stride, V t, double*
         return hn::LoadU(d, p + std::size_t(field) * stride);
     };
     if (kRez == 0) {
-        Integrator none;
+        Integrator none{t, t, t};
         StateOf(d, DeepSpaceElements<0>(d, f, t, none), out);
         return;
     }

@@ -211,28 +211,28 @@ HWY_INLINE Elements DeepSpaceElements(D d, const F& f, V t, Integrator& s) {
     const M badPerturbed = hn::Or(ep<Con(d, 0.0), ep> Con(d, 1.0));
 
     // Long-period coefficients follow the perturbed inclination.
-    Elements e;
-    e.am = am;
-    e.nm = nm;
-    e.em = ep;
-    e.argp = argpp;
-    e.node = nodep;
-    e.mean = mp;
-    e.sini = sinip;
-    e.cosi = cosip;
-    e.aycof = Con(d, -0.5 * g.j3oj2) * sinip;
     const V onePlusCos = Con(d, 1.0) + cosip;
     const V denominator =
         hn::IfThenElse(hn::Abs(cosip + Con(d, 1.0)) > Con(d, 1.5e-12), onePlusCos, Con(d, 1.5e-12));
-    e.xlcof = Con(d, -0.25 * g.j3oj2) * sinip * (Con(d, 3.0) + Con(d, 5.0) * cosip) / denominator;
     const V cosisq = cosip * cosip;
-    e.con41 = Con(d, 3.0) * cosisq - Con(d, 1.0);
-    e.x1mth2 = Con(d, 1.0) - cosisq;
-    e.x7thm1 = Con(d, 7.0) * cosisq - Con(d, 1.0);
-    e.code = hn::IfThenElseZero(badPerturbed, Con(d, 3.0));
-    e.code = hn::IfThenElse(badEccentricity, Con(d, 1.0), e.code);
-    e.code = hn::IfThenElse(badMotion, Con(d, 2.0), e.code);
-    return e;
+    V code = hn::IfThenElseZero(badPerturbed, Con(d, 3.0));
+    code = hn::IfThenElse(badEccentricity, Con(d, 1.0), code);
+    code = hn::IfThenElse(badMotion, Con(d, 2.0), code);
+    return Elements{am,
+                    nm,
+                    ep,
+                    argpp,
+                    nodep,
+                    mp,
+                    sinip,
+                    cosip,
+                    Con(d, -0.5 * g.j3oj2) * sinip,
+                    Con(d, -0.25 * g.j3oj2) * sinip * (Con(d, 3.0) + Con(d, 5.0) * cosip) /
+                        denominator,
+                    Con(d, 3.0) * cosisq - Con(d, 1.0),
+                    Con(d, 1.0) - cosisq,
+                    Con(d, 7.0) * cosisq - Con(d, 1.0),
+                    code};
 }
 
 } // namespace HWY_NAMESPACE
