@@ -12,7 +12,7 @@ namespace {
 
 constexpr int kMinutes = 1440;
 
-// The catalogue's near-Earth sets, the ones the vector lanes take, or all of them.
+// The catalogue's near-Earth sets, or all of them.
 std::vector<ElementSet> catalogueSets(bool all = false) {
     std::vector<ElementSet> sets;
     for (const TleText& text : benchCatalogue()) {
@@ -37,7 +37,7 @@ struct Outputs {
 };
 
 // The near-Earth sets x 1,440 minutes, every set at each minute, one thread (ns_per_prop).
-// BM_PropagateGridAll: every set, the deep-space ones through the scalar code.
+// BM_PropagateGridAll: every set, the deep-space ones (resonant or not) in lanes of their own.
 void propagateGrid(benchmark::State& state, bool all) {
     const std::vector<ElementSet> sets = catalogueSets(all);
     if (sets.empty()) {

@@ -1,21 +1,25 @@
 #pragma once
 
-// SGP4 over many propagations at once: the model and mode of sgp4Propagate (AFSPC, WGS-72),
-// several near-Earth sets or instants per SIMD register. Results agree with sgp4Propagate's to
-// a few 1e-9 km even weeks from the epoch (the sine, cosine and remainders are computed
-// differently, not the model; the tests hold them to 1e-6 km and 1e-9 km/s), and the error
-// codes are the same.
+// SGP4/SDP4 over many propagations at once: the model and mode of sgp4Propagate (AFSPC,
+// WGS-72), several sets or instants per SIMD register. Results agree with sgp4Propagate's to a
+// few 1e-9 km even weeks from the epoch (the sine, cosine, arc tangent and remainders are
+// computed differently, not the model; the tests hold them to 1e-6 km and 1e-9 km/s), and the
+// error codes are the same.
 //
 // Which instruction set runs is chosen when the program starts, by the processor: AVX-512,
 // AVX2, SSE4 or plain code (Google Highway's dispatch). Built with ORBITRAK_SIMD=OFF, every
 // propagation goes through sgp4Propagate itself.
 //
-// Deep-space sets, and sets initialised with other gravity constants, are propagated by
-// sgp4Propagate lane by lane, on the batch's own copies (their resonance integrator keeps its
-// state there).
+// Deep-space sets take the lanes too, grouped by resonance so that a register's lanes take the
+// same branches. Each keeps its resonance integrator's state in the batch from call to call,
+// brought forward by sgp4Propagate's rule (from the epoch in 720-minute steps, restarting when
+// the instant lies behind it or across the epoch), so a result depends on nothing but the set
+// and the instant. Sets initialised with other gravity constants are propagated by
+// sgp4Propagate lane by lane, on the batch's own copies.
 
 #include "orbit/element_set.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -33,7 +37,7 @@ struct Sgp4States {
     int* error; // Sgp4Error code
 };
 
-// True when the set takes the vector lanes: near-Earth, initialised with WGS-72.
+// True when the set takes the vector lanes: initialised with WGS-72.
 bool sgp4BatchVectorises(const ElementSet& set);
 
 // Many element sets, each at one instant. The per-set values propagation reads are kept as
@@ -46,24 +50,30 @@ public:
 
     // Sets [first, last) at the UTC Julian date jd: each to (jd - jdsatepoch) * 1440 minutes
     // from its epoch, results at [index - first] of out. Different ranges may run on different
-    // threads at once when no deep-space set lies in two of them.
+    // threads at once.
     void propagateAt(double jd, std::size_t first, std::size_t last, const Sgp4States& out);
     void propagateAt(double jd, const Sgp4States& out) { propagateAt(jd, 0, count_, out); }
 
     // The sets that went to the vector lanes.
-    std::size_t vectorSets() const { return slotToIndex_.size(); }
+    std::size_t vectorSets() const;
 
 private:
+    // Sets of one kind: near-Earth, or deep-space without, with one-day or with half-day
+    // resonance. Kept apart so that the lanes of a register take the same branches.
+    struct Lanes {
+        std::vector<std::uint32_t> index; // slot -> set index, ascending
+        std::vector<double> soa;          // field-major, stride slots per field
+        std::size_t stride = 0;
+    };
     std::size_t count_ = 0;
-    std::size_t stride_ = 0;
-    std::vector<double> soa_;                // field-major, stride_ slots per field
-    std::vector<std::uint32_t> slotToIndex_; // vector slot -> set index, ascending
+    std::array<Lanes, 4> lanes_;
     std::vector<std::uint32_t> scalarIndex_; // sets for sgp4Propagate, ascending
     std::vector<ElementSet> scalarSets_;     // their copies, parallel to scalarIndex_
 };
 
-// One set at n instants (minutes from its epoch); results at [k] of out. Sets that do not take
-// the vector lanes are propagated by sgp4Propagate, in place.
+// One set at n instants (minutes from its epoch); results at [k] of out. A resonant set's
+// integrator ends as the last instant leaves it. Sets that do not take the vector lanes are
+// propagated by sgp4Propagate, in place.
 void sgp4PropagateTimes(ElementSet& set, const double* tsince, std::size_t n,
                         const Sgp4States& out);
 

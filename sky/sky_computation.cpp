@@ -26,7 +26,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // one step per resonant set; a catalogue of sets with epochs decades away needs millions.
 constexpr double kStepsPerCall = 20000.0;
 constexpr unsigned kMostWorkers = 15;
-// Near-Earth sets from which a tick shares them with a second thread: starting one costs about
+// Batched sets from which a tick shares them with a second thread: starting one costs about
 // what 200 of them do.
 constexpr std::size_t kSetsForTwoThreads = 2000;
 
@@ -199,7 +199,7 @@ void SkyComputation::refreshBatch(const Catalogue& catalogue) {
     for (std::size_t i = 0; i < n; ++i) {
         const ElementSet& e = catalogue[i].elements;
         batched.keys[i] = {e.jdsatepoch, e.no, e.ecco, e.inclo, e.bstar, e.mo, e.argpo, e.nodeo};
-        if (sgp4BatchVectorises(e)) {
+        if (batches(e)) {
             batched.isBatched[i] = 1;
             batched.indices.push_back(i);
             sets.push_back(e);
@@ -208,6 +208,10 @@ void SkyComputation::refreshBatch(const Catalogue& catalogue) {
     batched.batch.assign(sets.data(), sets.size());
     batched.results.assign(2 * 6 * sets.size(), 0.0);
     batched.errors.assign(2 * sets.size(), 0);
+}
+
+bool SkyComputation::batches(const ElementSet& set) {
+    return sgp4BatchVectorises(set) && set.irez == 0;
 }
 
 SkyComputation::SkyComputation(const TimeScales& scales)
@@ -271,11 +275,11 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
                                                  : Sunlight::Shadow;
     };
 
-    // Near-Earth sets: both instants in one go each, half of them on a second thread when
+    // Batched sets: both instants in one go each, half of them on a second thread when
     // there is a second processor. The set and its stored position end as a propagation to
     // `now` leaves them.
     refreshBatch(catalogue);
-    const auto nearEarth = [&](std::size_t from, std::size_t to) {
+    const auto inBatch = [&](std::size_t from, std::size_t to) {
         const Sgp4States s0 = batched.states(0), s1 = batched.states(1);
         const auto shift = [from](const Sgp4States& s) {
             return Sgp4States{s.rx + from, s.ry + from, s.rz + from,   s.vx + from,
@@ -305,12 +309,12 @@ std::vector<LiveRow> SkyComputation::compute(Catalogue& catalogue, double jd, co
     std::thread helper;
     if (count >= kSetsForTwoThreads && std::thread::hardware_concurrency() > 1) {
         try {
-            helper = std::thread(nearEarth, count / 2, count);
+            helper = std::thread(inBatch, count / 2, count);
         } catch (const std::system_error&) {
             // One thread does it all.
         }
     }
-    nearEarth(0, helper.joinable() ? count / 2 : count);
+    inBatch(0, helper.joinable() ? count / 2 : count);
     if (helper.joinable())
         helper.join();
 

@@ -59,6 +59,11 @@ public:
     // Sets handed to the pool and not yet back in a catalogue.
     std::size_t setsInPreparation() const;
 
+    // Whether a tick propagates the set in the batch (orbit/sgp4_batch.h): every set the vector
+    // lanes take but the resonant ones, which go one by one so that the pool can take over
+    // their integration.
+    static bool batches(const ElementSet& set);
+
 private:
     class WarmUpPool;
     struct Preparation {
@@ -67,7 +72,7 @@ private:
         std::string line2;
     };
 
-    // The near-Earth sets, propagated together (orbit/sgp4_batch.h); the others one by one.
+    // The sets that batches() takes, propagated together; the others one by one.
     struct Batched {
         // What tells one initialised set from another.
         struct Key {

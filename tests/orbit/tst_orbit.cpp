@@ -221,7 +221,9 @@ private slots:
     }
 
     // Every dispatch path, forced: the verification sets at the times of their run, one set at
-    // many instants; every set of the test catalogue at seven common instants. No allocation.
+    // many instants; every set of the test catalogue, each in the lanes, at common instants that
+    // take the resonance integrators years ahead, back behind their state and across the
+    // epoch; the same results whichever range of sets a call covers. No allocation.
     void batchAgreesWithScalar() {
         QFETCH(QString, path);
         QVERIFY(sgp4BatchForcePath(path.toStdString()));
@@ -233,6 +235,8 @@ private slots:
             for (double t = range[0].toDouble(); t <= range[1].toDouble() && times.size() < 2000;
                  t += range[2].toDouble())
                 times.push_back(t);
+            if (set.irez != 0) // beyond the integrator's reach, back, and no time at all
+                times.insert(times.end(), {2.0e8, -2.0e8, 1.0, NAN});
             BatchResults got(times.size());
             ElementSet batchSet = set;
             const long before = g_allocations;
@@ -248,20 +252,36 @@ private slots:
         QVERIFY(sets.size() > 14000);
         Sgp4Batch batch;
         batch.assign(sets.data(), sets.size());
-        QCOMPARE(batch.vectorSets() > 0, path != "scalar");
+        QCOMPARE(batch.vectorSets(), path == "scalar" ? 0 : sets.size());
         std::vector<ElementSet> scalar = sets;
         BatchResults got(sets.size());
         const double jd0 = sets.front().jdsatepoch;
-        for (double days : {-20.0, -3.0, -0.25, 0.0, 0.7, 2.0, 9.0}) {
+        for (double days : {-20.0, -3.0, -0.25, 0.0, 0.7, 2.0, 9.0, 1500.0, 3.0, -400.0}) {
             const long before = g_allocations;
             batch.propagateAt(jd0 + days, got.states());
             QCOMPARE(g_allocations - before, 0L);
             for (std::size_t i = 0; i < sets.size(); ++i) {
+                // Years away, drag has used up many a low orbit: the model's positions there
+                // hang on the last bit of its secular terms.
+                if (std::fabs(days) > 30.0 && scalar[i].method == 'n')
+                    continue;
                 const QByteArray wrong =
                     batchMismatch(scalar[i], (jd0 + days - scalar[i].jdsatepoch) * 1440.0, got, i);
                 QVERIFY2(wrong.isEmpty(), wrong.constData());
             }
         }
+        Sgp4Batch ranges;
+        ranges.assign(sets.data(), sets.size());
+        BatchResults inRanges(sets.size());
+        for (std::size_t first = 0; first < sets.size(); first += 7) {
+            const Sgp4States all = inRanges.states();
+            ranges.propagateAt(jd0 - 400.0, first, first + 7,
+                               {all.rx + first, all.ry + first, all.rz + first, all.vx + first,
+                                all.vy + first, all.vz + first, all.error + first});
+        }
+        QVERIFY(inRanges.error == got.error);
+        for (int c = 0; c < 6; ++c)
+            QVERIFY(sameBits(inRanges.rv[c].data(), got.rv[c].data(), int(sets.size())));
 
         // Elevations: within four ulps of the C library's, its NaN and signed zeros included.
         std::vector<double> e = {0, 0, 3, -0.0, NAN, 1, 1e-300, 5e7, -2, 1},

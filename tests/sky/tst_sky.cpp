@@ -176,7 +176,7 @@ private slots:
                                 : isSunlit(position, sun) ? "yes"
                                                           : "no",
                                 none});
-            batched += sgp4BatchVectorises(satellite.elements);
+            batched += SkyComputation::batches(satellite.elements);
         }
         QVERIFY(batched > 10000 && catalogue.size() - std::size_t(batched) > 500);
 
