@@ -193,7 +193,9 @@ private slots:
         const TimeScales scales;
         MapView map;
         map.resize(720, 360);
-        const DayNight sky = dayNightAt(scales, scales.currentJd());
+        // A fixed instant, the Sun over Africa: with the Sun near the antimeridian the probe
+        // beside its mark would fall off the map.
+        const DayNight sky = dayNightAt(scales, 2461120.0);
         map.setDayNight(sky);
         map.setSites(QPointF(10, 45), QPointF(11, 46));
         map.setSatellites({{7, 100.0f, 20.0f}, {3, -40.0f, -30.0f}});
