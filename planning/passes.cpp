@@ -2,6 +2,7 @@
 
 #include "astro/angles.h"
 #include "astro/earth.h"
+#include "astro/moon.h"
 #include "astro/sun.h"
 #include "astro/time_scales.h"
 #include "orbit/gravity.h"
@@ -149,9 +150,6 @@ public:
         return {jd(s.t), horizonDirection(s.enu).azimuthDeg, s.altitudeDeg};
     }
 
-    std::size_t propagations = 0;
-
-private:
     // The satellite's speed (at perigee, with a margin for the perturbations) plus the site's.
     double speedBound() const {
         const ElementSet& e = satellite.elements;
@@ -160,6 +158,9 @@ private:
         return 1.05 * perigeeSpeed + kSiteSpeed;
     }
 
+    std::size_t propagations = 0;
+
+private:
     static constexpr double kSlack = 1e-3; // seconds, for rounding
 
     // A lower bound on the time mayReach needs from the sample to the threshold, within a
@@ -320,21 +321,20 @@ Sample maximum(AltitudeCurve& curve, const Sample& lo, Sample x, const Sample& h
     return x;
 }
 
-// The highest point near sample j, which stands at least as high as its neighbours. At an edge
-// of the window the highest point may be the edge itself.
-Sample peakNear(AltitudeCurve& curve, const std::vector<Sample>& samples, std::size_t j) {
-    const std::size_t last = samples.size() - 1;
-    if (last == 0)
-        return samples[0];
-    if (j == 0 || j == last) {
-        const Sample& edge = samples[j];
-        const Sample& inner = samples[j == 0 ? 1 : last - 1];
-        const Sample probe = curve.at(edge.t + (j == 0 ? kEdgeProbe : -kEdgeProbe));
-        if (probe.altitudeDeg <= edge.altitudeDeg)
-            return edge; // falling away from the edge
-        return j == 0 ? maximum(curve, edge, probe, inner) : maximum(curve, inner, probe, edge);
+// The highest point near sample s, which stands at least as high as the samples before and
+// after it. At an edge of the window (no sample before or after) the highest point may be the
+// edge itself.
+Sample peakNear(AltitudeCurve& curve, const Sample* before, const Sample& s, const Sample* after) {
+    if (!before && !after)
+        return s;
+    if (!before || !after) {
+        const Sample& inner = before ? *before : *after;
+        const Sample probe = curve.at(s.t + (before ? -kEdgeProbe : kEdgeProbe));
+        if (probe.altitudeDeg <= s.altitudeDeg)
+            return s; // falling away from the edge
+        return before ? maximum(curve, inner, probe, s) : maximum(curve, s, probe, inner);
     }
-    return maximum(curve, samples[j - 1], samples[j], samples[j + 1]);
+    return maximum(curve, *before, s, *after);
 }
 
 // Whether the altitude may reach the threshold between two samples below it. Most maxima of the
@@ -359,104 +359,211 @@ struct Found {
     Sample rise;
     bool hasSet = false;
     Sample set;
-    std::size_t best = 0; // the highest sample, when the pass holds any
+    // The highest sample, when the pass holds any, and its neighbours (none at the window's
+    // edges).
+    Sample best;
+    bool hasBefore = false, hasAfter = false;
+    Sample beforeBest, afterBest;
+    std::size_t bestIndex = 0;
     bool peakKnown = false;
     Sample peak;
+    double bound[2] = {0.0, 0.0};
 };
 
-// Behind a mask a pass may show only through a gap, or end and begin again behind a wall, all
-// between two samples. Where the satellite is hidden at either sample but stands above the
-// mask's lowest point at one of them, samples are added every degree of its path across the sky
-// (at most every kShortestStep). Where it stands lower at both, the altitude's maxima between are
-// refined as without a mask.
-std::vector<Sample> throughGaps(AltitudeCurve& curve, const Threshold& threshold,
-                                const std::vector<Sample>& samples) {
-    constexpr double kGapStepDeg = 1.0;
-    std::vector<Sample> dense;
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        if (i > 0) {
-            const Sample& a = samples[i - 1];
-            const Sample& b = samples[i];
-            const double dt = b.t - a.t;
-            const double cosine = dot(a.enu, b.enu) / (length(a.enu) * length(b.enu));
-            const double pathDeg = std::acos(std::clamp(cosine, -1.0, 1.0)) * kDegreesPerRadian;
-            const bool hidden = a.altitudeDeg <= threshold(a) || b.altitudeDeg <= threshold(b);
-            if (hidden && dt > kShortestStep && pathDeg > kGapStepDeg &&
-                std::max(a.altitudeDeg, b.altitudeDeg) > threshold.lowest()) {
-                const int n = int(std::ceil(std::min(dt / kShortestStep, pathDeg / kGapStepDeg)));
-                for (int k = 1; k < n; ++k)
-                    dense.push_back(curve.at(a.t + dt * k / n));
+// Where the satellite turns fastest in the sky, relative to a body whose direction is all but
+// fixed: the satellite's direction turns at most at v / range, the range shrinking at most at v;
+// the Moon's own direction by far less than this.
+constexpr double kBodyTurnRate = 1e-5; // radians per second
+// The bound is taken from the samples' directions and the bodies' interpolated positions.
+constexpr double kBoundSlack = 1e-3; // radians
+
+// A pass with its bound on the separations from the Sun and the Moon (radians; 0: none known).
+struct ScannedPass {
+    SatellitePass pass;
+    double clearance[2] = {0.0, 0.0};
+};
+
+// The passes of a satellite, found from its samples taken one after another, as they come: a
+// search over the window in stretches keeps only this, not the samples. Each pass is refined from
+// the samples around its crossings and peak.
+class PassScan {
+public:
+    explicit PassScan(const PassWindow& window) : threshold{window} {}
+
+    // The next sample of the grid; `bodies`, when given, the directions (unit vectors, east,
+    // north, up) of the Sun and the Moon then, to bound the passes' separations from them.
+    void add(AltitudeCurve& curve, const WindowClock& clock, const Sample& raw, const Vec3* bodies,
+             std::vector<ScannedPass>& out) {
+        RawSample next{raw, {bodies ? bodies[0] : Vec3(), bodies ? bodies[1] : Vec3()}};
+        bool relevant = false;
+        if (bodies && haveRaw) {
+            const double lowest = threshold.lowest();
+            relevant = lastRaw.sample.altitudeDeg > lowest || raw.altitudeDeg > lowest;
+            if (relevant) {
+                lastRaw.measure();
+                next.measure();
+                for (int b = 0; b < 2; ++b)
+                    nearest[b] = std::min(nearest[b], gapBound(curve, lastRaw, next, b));
             }
         }
-        dense.push_back(samples[i]);
+        if (threshold.masked() && haveRaw)
+            throughGap(curve, clock, lastRaw.sample, raw, out);
+        feed(curve, clock, raw, out);
+        if (bodies && haveRaw && !relevant)
+            nearest[0] = nearest[1] = kUnbounded;
+        lastRaw = next;
+        haveRaw = true;
     }
-    return dense;
-}
 
-// The passes the samples show, each refined from the samples around its crossings and peak.
-std::vector<SatellitePass> passesFromSamples(AltitudeCurve& curve, const WindowClock& clock,
-                                             const PassWindow& window,
-                                             const std::vector<Sample>& sampled) {
-    std::vector<SatellitePass> passes;
-    const Threshold threshold{window};
-    const std::vector<Sample> dense =
-        threshold.masked() ? throughGaps(curve, threshold, sampled) : std::vector<Sample>();
-    const std::vector<Sample>& samples = threshold.masked() ? dense : sampled;
-    const auto above = [&threshold](const Sample& s) {
-        return s.altitudeDeg > threshold(s);
+    // After the window's last sample.
+    void finish(AltitudeCurve& curve, const WindowClock& clock, std::vector<ScannedPass>& out) {
+        if (pending == 0)
+            return;
+        process(curve, clock, nullptr, out);
+        if (open)
+            emit(curve, clock, current, out); // still up at the window's end
+        pending = 0;
+    }
+
+private:
+    struct RawSample {
+        Sample sample;
+        Vec3 body[2];
+        bool measured = false;
+        double separation[2] = {0.0, 0.0};
+        // Taken only where a pass may be: the satellite's direction is mostly far below.
+        void measure() {
+            if (measured)
+                return;
+            measured = true;
+            for (int b = 0; b < 2; ++b)
+                separation[b] = angleBetween(sample.enu, body[b]);
+        }
     };
-    const std::size_t n = samples.size();
+    static constexpr double kUnbounded = 1e300;
 
-    std::vector<Found> found;
-    Found current;
-    bool open = above(samples[0]);
-    for (std::size_t i = 0; i < n; ++i) {
-        const Sample& s = samples[i];
-        if (i > 0 && above(samples[i - 1]) != above(s)) {
-            const Sample x = crossing(curve, samples[i - 1], s, threshold);
+    // How far the separation can fall from its value at the sample within `seconds`.
+    static double turn(AltitudeCurve& curve, const Sample& s, double seconds) {
+        const double reach = curve.speedBound() * seconds;
+        const double range = length(s.enu);
+        if (!(reach < range)) // also NaN
+            return kUnbounded;
+        return -std::log1p(-reach / range) + kBodyTurnRate * seconds;
+    }
+
+    // The separation from body b between two samples is at least this: before the middle of the
+    // gap, at least the first sample's bound there, after it, the second's.
+    static double gapBound(AltitudeCurve& curve, const RawSample& a, const RawSample& b, int body) {
+        const double half = 0.5 * (b.sample.t - a.sample.t);
+        const double bound = std::min(a.separation[body] - turn(curve, a.sample, half),
+                                      b.separation[body] - turn(curve, b.sample, half));
+        return std::isfinite(bound) ? bound - kBoundSlack : -kUnbounded;
+    }
+
+    bool above(const Sample& s) const { return s.altitudeDeg > threshold(s); }
+
+    // Behind a mask a pass may show only through a gap, or end and begin again behind a wall,
+    // all between two samples. Where the satellite is hidden at either sample but stands above
+    // the mask's lowest point at one of them, samples are added every degree of its path across
+    // the sky (at most every kShortestStep). Where it stands lower at both, the altitude's maxima
+    // between are refined as without a mask.
+    void throughGap(AltitudeCurve& curve, const WindowClock& clock, const Sample& a,
+                    const Sample& b, std::vector<ScannedPass>& out) {
+        constexpr double kGapStepDeg = 1.0;
+        const double dt = b.t - a.t;
+        const double cosine = dot(a.enu, b.enu) / (length(a.enu) * length(b.enu));
+        const double pathDeg = std::acos(std::clamp(cosine, -1.0, 1.0)) * kDegreesPerRadian;
+        const bool hidden = a.altitudeDeg <= threshold(a) || b.altitudeDeg <= threshold(b);
+        if (hidden && dt > kShortestStep && pathDeg > kGapStepDeg &&
+            std::max(a.altitudeDeg, b.altitudeDeg) > threshold.lowest()) {
+            const int n = int(std::ceil(std::min(dt / kShortestStep, pathDeg / kGapStepDeg)));
+            for (int k = 1; k < n; ++k)
+                feed(curve, clock, curve.at(a.t + dt * k / n), out);
+        }
+    }
+
+    // Samples are looked at with the one after them known.
+    void feed(AltitudeCurve& curve, const WindowClock& clock, const Sample& s,
+              std::vector<ScannedPass>& out) {
+        if (pending > 0)
+            process(curve, clock, &s, out);
+        before = here;
+        here = s;
+        ++pending;
+    }
+
+    // The sample `here`, the pending-th; `after` is none for the last.
+    void process(AltitudeCurve& curve, const WindowClock& clock, const Sample* after,
+                 std::vector<ScannedPass>& out) {
+        const std::size_t i = pending - 1;
+        const Sample& s = here;
+        const Sample* previous = i > 0 ? &before : nullptr;
+        if (open && current.bestIndex + 1 == i) {
+            current.hasAfter = true;
+            current.afterBest = s;
+        }
+        if (i == 0) {
+            open = above(s);
+            current = Found();
+            current.best = s;
+        }
+        if (previous && above(*previous) != above(s)) {
+            const Sample x = crossing(curve, *previous, s, threshold);
             if (above(s)) {
                 current = Found();
                 current.hasRise = true;
                 current.rise = x;
-                current.best = i;
+                markBest(i, s);
                 open = true;
             } else {
                 current.hasSet = true;
                 current.set = x;
-                found.push_back(current);
+                emit(curve, clock, current, out);
                 open = false;
             }
         }
-        if (open && s.altitudeDeg > samples[current.best].altitudeDeg)
-            current.best = i;
+        if (open && s.altitudeDeg > current.best.altitudeDeg)
+            markBest(i, s);
         // A maximum of the samples below the threshold: a short pass may hide between them.
-        const bool higherThanBefore = i == 0 || s.altitudeDeg > samples[i - 1].altitudeDeg;
-        const bool notLowerThanAfter = i == n - 1 || s.altitudeDeg >= samples[i + 1].altitudeDeg;
-        const double reach = std::max(i > 0 ? s.t - samples[i - 1].t : 0.0,
-                                      i < n - 1 ? samples[i + 1].t - s.t : 0.0);
+        const bool higherThanBefore = !previous || s.altitudeDeg > previous->altitudeDeg;
+        const bool notLowerThanAfter = !after || s.altitudeDeg >= after->altitudeDeg;
+        const double reach =
+            std::max(previous ? s.t - previous->t : 0.0, after ? after->t - s.t : 0.0);
         if (!above(s) && s.altitudeDeg > kNoAltitude && higherThanBefore && notLowerThanAfter &&
-            n > 1 && curve.mayReach(s, reach, threshold.lowest()) &&
-            (i == 0 || i == n - 1 || mayRiseBetween(curve, s, samples[i - 1], threshold.lowest()) ||
-             mayRiseBetween(curve, s, samples[i + 1], threshold.lowest()))) {
-            const Sample peak = peakNear(curve, samples, i);
+            (previous || after) && curve.mayReach(s, reach, threshold.lowest()) &&
+            (!previous || !after || mayRiseBetween(curve, s, *previous, threshold.lowest()) ||
+             mayRiseBetween(curve, s, *after, threshold.lowest()))) {
+            const Sample peak = peakNear(curve, previous, s, after);
             if (above(peak)) {
                 // The peak lies strictly between the samples around it, both below.
                 Found hidden;
                 hidden.peakKnown = true;
                 hidden.peak = peak;
                 hidden.hasRise = hidden.hasSet = true;
-                hidden.rise = crossing(curve, peak.t < s.t ? samples[i - 1] : s, peak, threshold);
-                hidden.set = crossing(curve, peak, peak.t > s.t ? samples[i + 1] : s, threshold);
-                found.push_back(hidden);
+                hidden.rise = crossing(curve, peak.t < s.t ? *previous : s, peak, threshold);
+                hidden.set = crossing(curve, peak, peak.t > s.t ? *after : s, threshold);
+                hidden.bound[0] = hidden.bound[1] = -kUnbounded;
+                emit(curve, clock, hidden, out);
             }
         }
     }
-    if (open)
-        found.push_back(current); // still up at the window's end
 
-    for (Found& f : found) {
-        if (!f.peakKnown)
-            f.peak = peakNear(curve, samples, f.best);
+    void markBest(std::size_t i, const Sample& s) {
+        current.bestIndex = i;
+        current.best = s;
+        current.hasBefore = i > 0;
+        current.beforeBest = before;
+        current.hasAfter = false;
+    }
+
+    void emit(AltitudeCurve& curve, const WindowClock& clock, Found& f,
+              std::vector<ScannedPass>& out) {
+        if (!f.peakKnown) {
+            f.peak = peakNear(curve, f.hasBefore ? &f.beforeBest : nullptr, f.best,
+                              f.hasAfter ? &f.afterBest : nullptr);
+            f.bound[0] = nearest[0];
+            f.bound[1] = nearest[1];
+        }
         // Behind the mask the satellite may climb on: the highest point seen is where it goes.
         if (threshold.masked()) {
             if (f.hasRise && f.peak.t < f.rise.t)
@@ -464,6 +571,7 @@ std::vector<SatellitePass> passesFromSamples(AltitudeCurve& curve, const WindowC
             if (f.hasSet && f.peak.t > f.set.t)
                 f.peak = f.set;
         }
+        const PassWindow& window = threshold.window;
         SatellitePass pass;
         pass.hasRise = f.hasRise;
         pass.rise = curve.point(f.rise);
@@ -478,10 +586,18 @@ std::vector<SatellitePass> passesFromSamples(AltitudeCurve& curve, const WindowC
         pass.sunAltitudeDeg = altitudeDegrees(sun, clock.at(jd).frame);
         pass.sunlit = isSunlit(f.peak.position, sun);
         pass.visible = pass.sunlit && pass.sunAltitudeDeg < kVisibleSunAltitudeDeg;
-        passes.push_back(pass);
+        out.push_back({pass, {std::max(0.0, f.bound[0]), std::max(0.0, f.bound[1])}});
     }
-    return passes;
-}
+
+    Threshold threshold;
+    bool haveRaw = false;
+    RawSample lastRaw;
+    double nearest[2] = {kUnbounded, kUnbounded};
+    std::size_t pending = 0; // the samples fed
+    Sample before, here;
+    bool open = false;
+    Found current;
+};
 
 } // namespace
 
@@ -493,14 +609,20 @@ std::vector<SatellitePass> findPasses(CatalogueEntry& satellite, const TimeScale
         return {};
     const WindowClock clock(scales, site, window.fromJd, window.toJd);
     AltitudeCurve curve(satellite, clock, window.fromJd);
-    std::vector<Sample> samples;
+    PassScan scan(window);
+    std::vector<ScannedPass> scanned;
     for (double t = 0;;) {
-        samples.push_back(curve.at(t));
+        const Sample s = curve.at(t);
+        scan.add(curve, clock, s, nullptr, scanned);
         if (t >= span)
             break;
-        t = std::min(span, t + curve.stepAfter(samples.back()));
+        t = std::min(span, t + curve.stepAfter(s));
     }
-    std::vector<SatellitePass> passes = passesFromSamples(curve, clock, window, samples);
+    scan.finish(curve, clock, scanned);
+    std::vector<SatellitePass> passes;
+    passes.reserve(scanned.size());
+    for (const ScannedPass& p : scanned)
+        passes.push_back(p.pass);
     if (propagations)
         *propagations += curve.propagations;
     return passes;
@@ -536,7 +658,10 @@ namespace {
 // of grid steps; sets of one stride are propagated together.
 constexpr double kGridStep = kShortestStep;
 // Sets per unit of work: the search's results do not depend on how the units are shared out.
-constexpr std::size_t kChunk = 256;
+constexpr std::size_t kShareSize = 256;
+// The bodies' positions are interpolated between exact ones this far apart (days): a bound
+// needs no more.
+constexpr double kBodyStep = 600.0 / kSecondsPerDay;
 
 std::uint64_t gridStride(const ElementSet& e) {
     double step = kTwoPi / e.no * 60.0 / kSamplesPerOrbit;
@@ -548,105 +673,199 @@ std::uint64_t gridStride(const ElementSet& e) {
     return std::uint64_t(step / kGridStep);
 }
 
-// The passes of catalogue sets [first, last), in catalogue order.
-// `grid` holds the grid's instants reduced, then the window's end.
-void searchChunk(Catalogue& catalogue, std::size_t first, std::size_t last,
-                 const WindowClock& clock, const std::vector<ObservationInstant>& grid,
-                 const TimeScales& scales, const Site& site, const PassWindow& window,
-                 int trackPoints, std::vector<CataloguePass>& out,
-                 std::vector<std::vector<Sample>>& samples) {
-    const double span = (window.toJd - window.fromJd) * kSecondsPerDay;
-    const std::size_t n = last - first;
-    std::vector<std::size_t> order(n);
-    std::vector<std::uint64_t> strides(n);
-    for (std::size_t k = 0; k < n; ++k) {
-        order[k] = first + k;
-        strides[k] = gridStride(catalogue[first + k].elements);
+// The instants of one stretch of the grid, reduced, with the Sun's and the Moon's directions
+// when asked for.
+struct Stretch {
+    std::vector<double> t; // seconds into the window
+    std::vector<ObservationInstant> instants;
+    std::vector<Vec3> bodies; // two per instant
+    std::uint64_t firstStep = 0;
+    bool last = false; // ends with the window's end, which every set samples
+};
+
+Vec3 bodyAt(bool sun, double jd) {
+    const double k = std::floor(jd / kBodyStep);
+    const double u = jd / kBodyStep - k;
+    const auto exact = [sun](double at) {
+        const double tt = at * kBodyStep + kWorkingToTtDays;
+        return sun ? apparentSunPosition(tt) : moonPosition(tt);
+    };
+    const Vec3 a = exact(k), b = exact(k + 1);
+    return {a.x + (b.x - a.x) * u, a.y + (b.y - a.y) * u, a.z + (b.z - a.z) * u};
+}
+
+// A share of the catalogue, carried from stretch to stretch: its sets, grouped by stride and
+// propagated together, and each set's scan and passes.
+class Share {
+public:
+    Share(Catalogue& catalogue, std::size_t first, std::size_t last, const PassWindow& window)
+        : first(first), n(last - first) {
+        std::vector<std::uint64_t> strides(n);
+        order.resize(n);
+        for (std::size_t k = 0; k < n; ++k) {
+            order[k] = first + k;
+            strides[k] = gridStride(catalogue[first + k].elements);
+        }
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
+            return strides[x - first] < strides[y - first];
+        });
+        sets.resize(n);
+        for (std::size_t k = 0; k < n; ++k) {
+            sets[k] = catalogue[order[k]].elements;
+            const std::uint64_t stride = strides[order[k] - first];
+            if (groups.empty() || groups.back().stride != stride)
+                groups.push_back({stride, k, k});
+            groups.back().end = k + 1;
+        }
+        batch.assign(sets.data(), n);
+        scans.reserve(n);
+        for (std::size_t k = 0; k < n; ++k)
+            scans.emplace_back(window);
+        passes.resize(n);
+        kept.resize(n);
     }
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
-        return strides[x - first] < strides[y - first];
-    });
+
+    // Per thread: what one propagation call fills.
+    struct Buffers {
+        std::vector<double> rv;
+        std::vector<int> errors;
+        std::vector<double> east, north, up, elevation;
+        std::vector<Vec3> positions;
+    };
+
+    void search(Catalogue& catalogue, const WindowClock& clock, const PassWindow& window,
+                const CatalogueSearch& search, const Stretch& stretch, Buffers& b) {
+        b.rv.resize(6 * n);
+        b.errors.resize(n);
+        b.east.resize(n);
+        b.north.resize(n);
+        b.up.resize(n);
+        b.elevation.resize(n);
+        b.positions.resize(n);
+        const bool withBodies = !stretch.bodies.empty();
+        const auto sampleAt = [&](std::size_t j, std::size_t from, std::size_t to) {
+            const ObservationInstant& instant = stretch.instants[j];
+            double* rv = b.rv.data();
+            const Sgp4States at{
+                rv + from,         rv + n + from,     rv + 2 * n + from,     rv + 3 * n + from,
+                rv + 4 * n + from, rv + 5 * n + from, b.errors.data() + from};
+            batch.propagateAt(instant.utcJd, from, to, at);
+            for (std::size_t k = from; k < to; ++k) {
+                b.positions[k] =
+                    satellitePosition(sets[k], minutesSinceEpoch(sets[k], instant.utcJd),
+                                      {rv[k], rv[n + k], rv[2 * n + k]}, b.errors[k]);
+                const Vec3 enu = horizonVector(b.positions[k], instant.frame);
+                b.east[k] = enu.x;
+                b.north[k] = enu.y;
+                b.up[k] = enu.z;
+            }
+            // altitudeOf to a few ulps, many at once.
+            batchElevations(b.east.data() + from, b.north.data() + from, b.up.data() + from,
+                            to - from, b.elevation.data() + from);
+            for (std::size_t k = from; k < to; ++k) {
+                Sample s;
+                s.t = stretch.t[j];
+                s.position = b.positions[k];
+                s.enu = {b.east[k], b.north[k], b.up[k]};
+                if (std::isfinite(b.elevation[k]))
+                    s.altitudeDeg = b.elevation[k] * kDegreesPerRadian;
+                AltitudeCurve curve(catalogue[order[k]], clock, window.fromJd);
+                scans[k].add(curve, clock, s, withBodies ? &stretch.bodies[2 * j] : nullptr,
+                             passes[k]);
+                keepWanted(k, search);
+            }
+        };
+        const std::size_t count = stretch.instants.size() - (stretch.last ? 1 : 0);
+        for (std::size_t j = 0; j < count; ++j)
+            for (const Group& g : groups)
+                if ((stretch.firstStep + j) % g.stride == 0)
+                    sampleAt(j, g.begin, g.end);
+        if (!stretch.last)
+            return;
+        sampleAt(count, 0, n); // the window's end, as findPasses samples it
+        for (std::size_t k = 0; k < n; ++k) {
+            AltitudeCurve curve(catalogue[order[k]], clock, window.fromJd);
+            scans[k].finish(curve, clock, passes[k]);
+            keepWanted(k, search);
+        }
+    }
+
+    // The passes found, by catalogue row, then in time; the share's memory freed.
+    void collect(Catalogue& catalogue, const TimeScales& scales, const Site& site,
+                 const CatalogueSearch& search, std::vector<CataloguePass>& out) {
+        std::vector<std::size_t> slotOf(n);
+        std::size_t total = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            slotOf[order[k] - first] = k;
+            total += passes[k].size();
+        }
+        out.reserve(total);
+        for (std::size_t i = first; i < first + n; ++i) {
+            const std::size_t k = slotOf[i - first];
+            for (const ScannedPass& p : passes[k]) {
+                CataloguePass entry{i, p.pass, {}};
+                if (search.trackPoints > 0)
+                    entry.track =
+                        passTrack(catalogue[i], scales, site, entry.pass, search.trackPoints);
+                if (search.clearances) {
+                    entry.sunClearance = p.clearance[0];
+                    entry.moonClearance = p.clearance[1];
+                }
+                out.push_back(std::move(entry));
+            }
+            std::vector<ScannedPass>().swap(passes[k]);
+        }
+        *this = Share();
+    }
+
+private:
+    Share() = default;
+
+    // Drops the set's passes just found that the search does not want.
+    void keepWanted(std::size_t k, const CatalogueSearch& search) {
+        if (!search.wanted)
+            return;
+        std::vector<ScannedPass>& found = passes[k];
+        while (kept[k] < found.size()) {
+            CataloguePass probe{order[k], found[kept[k]].pass, {}};
+            probe.sunClearance = found[kept[k]].clearance[0];
+            probe.moonClearance = found[kept[k]].clearance[1];
+            if (search.wanted(probe))
+                ++kept[k];
+            else
+                found.erase(found.begin() + std::ptrdiff_t(kept[k]));
+        }
+    }
+
     struct Group {
         std::uint64_t stride;
         std::size_t begin, end; // slots
     };
+    std::size_t first = 0, n = 0;
+    std::vector<std::size_t> order; // catalogue rows by slot
     std::vector<Group> groups;
-    std::vector<ElementSet> sets(n);
-    for (std::size_t k = 0; k < n; ++k) {
-        sets[k] = catalogue[order[k]].elements;
-        const std::uint64_t stride = strides[order[k] - first];
-        if (groups.empty() || groups.back().stride != stride)
-            groups.push_back({stride, k, k});
-        groups.back().end = k + 1;
-    }
+    std::vector<ElementSet> sets;
     Sgp4Batch batch;
-    batch.assign(sets.data(), n);
-    std::vector<double> rv(6 * n);
-    std::vector<int> errors(n);
-    std::vector<double> east(n), north(n), up(n), elevation(n);
-    std::vector<Vec3> positions(n);
-    const Sgp4States states{rv.data(),         rv.data() + n,     rv.data() + 2 * n,
-                            rv.data() + 3 * n, rv.data() + 4 * n, rv.data() + 5 * n,
-                            errors.data()};
-    // The buffers of the thread's earlier shares, memory already in place.
-    if (samples.size() < n)
-        samples.resize(n);
-    for (std::size_t k = 0; k < n; ++k) {
-        samples[k].clear();
-        samples[k].reserve(std::size_t(span / (kGridStep * double(strides[order[k] - first]))) + 2);
-    }
+    std::vector<PassScan> scans;
+    std::vector<std::vector<ScannedPass>> passes;
+    std::vector<std::size_t> kept; // of passes[k], those looked at
+};
 
-    // Slots [from, to) at t seconds into the window.
-    const auto sampleAt = [&](double t, const ObservationInstant& instant, std::size_t from,
-                              std::size_t to) {
-        const Sgp4States at{states.rx + from,   states.ry + from, states.rz + from,
-                            states.vx + from,   states.vy + from, states.vz + from,
-                            states.error + from};
-        batch.propagateAt(instant.utcJd, from, to, at);
-        for (std::size_t k = from; k < to; ++k) {
-            positions[k] =
-                satellitePosition(sets[k], minutesSinceEpoch(sets[k], instant.utcJd),
-                                  {states.rx[k], states.ry[k], states.rz[k]}, states.error[k]);
-            const Vec3 enu = horizonVector(positions[k], instant.frame);
-            east[k] = enu.x;
-            north[k] = enu.y;
-            up[k] = enu.z;
+// Puts v in the order `from` gives: v[k] becomes the old v[from[k]]. Moves, no second copy.
+template <class T> void permute(std::vector<T>& v, std::vector<std::size_t> from) {
+    for (std::size_t k = 0; k < v.size(); ++k) {
+        if (from[k] == k)
+            continue;
+        T held = std::move(v[k]);
+        std::size_t at = k;
+        while (from[at] != k) {
+            const std::size_t source = from[at];
+            v[at] = std::move(v[source]);
+            from[at] = at;
+            at = source;
         }
-        // altitudeOf to a few ulps, many at once.
-        batchElevations(east.data() + from, north.data() + from, up.data() + from, to - from,
-                        elevation.data() + from);
-        for (std::size_t k = from; k < to; ++k) {
-            Sample s;
-            s.t = t;
-            s.position = positions[k];
-            s.enu = {east[k], north[k], up[k]};
-            if (std::isfinite(elevation[k]))
-                s.altitudeDeg = elevation[k] * kDegreesPerRadian;
-            samples[k].push_back(s);
-        }
-    };
-    const std::size_t steps = grid.size() - 1;
-    for (std::size_t j = 0; j < steps; ++j) {
-        const double t = double(j) * kGridStep;
-        for (const Group& g : groups)
-            if (j % g.stride == 0)
-                sampleAt(t, grid[j], g.begin, g.end);
-    }
-    sampleAt(span, grid[steps], 0, n); // the window's end, as findPasses samples it
-
-    std::vector<std::size_t> slotOf(n);
-    for (std::size_t k = 0; k < n; ++k)
-        slotOf[order[k] - first] = k;
-    for (std::size_t i = first; i < last; ++i) {
-        CatalogueEntry& satellite = catalogue[i];
-        AltitudeCurve curve(satellite, clock, window.fromJd);
-        for (const SatellitePass& pass :
-             passesFromSamples(curve, clock, window, samples[slotOf[i - first]])) {
-            CataloguePass entry{i, pass, {}};
-            if (trackPoints > 0)
-                entry.track = passTrack(satellite, scales, site, pass, trackPoints);
-            out.push_back(std::move(entry));
-        }
+        v[at] = std::move(held);
+        from[at] = at;
     }
 }
 
@@ -661,86 +880,143 @@ std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeS
                                                int trackPoints,
                                                const std::function<bool()>& carryOn,
                                                unsigned threads) {
+    CatalogueSearch search;
+    search.trackPoints = trackPoints;
+    search.carryOn = carryOn;
+    search.threads = threads;
+    return findCataloguePasses(catalogue, scales, site, window, search);
+}
+
+std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeScales& scales,
+                                               const Site& site, const PassWindow& window,
+                                               const CatalogueSearch& search) {
     std::vector<CataloguePass> all;
     const double span = (window.toJd - window.fromJd) * kSecondsPerDay;
     if (!(span >= 0) || !std::isfinite(span) || catalogue.empty())
         return all;
     const WindowClock clock(scales, site, window.fromJd, window.toJd);
-    // Every share samples at these instants: reduced once, not once a share.
-    std::vector<ObservationInstant> grid;
     const auto jdAt = [&window](double t) {
         return window.fromJd + t / kSecondsPerDay;
     };
-    for (std::uint64_t j = 0; double(j) * kGridStep < span; ++j)
-        grid.push_back(clock.at(jdAt(double(j) * kGridStep)));
-    grid.push_back(clock.at(jdAt(span)));
-    const std::size_t chunks = (catalogue.size() + kChunk - 1) / kChunk;
+    const std::size_t count = (catalogue.size() + kShareSize - 1) / kShareSize;
     // The costliest shares first (the cost goes with the samples taken), so that the threads
     // end together rather than one finishing a long share alone.
-    std::vector<double> cost(chunks, 0.0);
+    std::vector<double> cost(count, 0.0);
     for (std::size_t i = 0; i < catalogue.size(); ++i)
-        cost[i / kChunk] += 1.0 / double(gridStride(catalogue[i].elements));
-    std::vector<std::size_t> schedule(chunks);
-    for (std::size_t c = 0; c < chunks; ++c)
+        cost[i / kShareSize] += 1.0 / double(gridStride(catalogue[i].elements));
+    std::vector<std::size_t> schedule(count);
+    for (std::size_t c = 0; c < count; ++c)
         schedule[c] = c;
     std::stable_sort(schedule.begin(), schedule.end(),
                      [&cost](std::size_t x, std::size_t y) { return cost[x] > cost[y]; });
-    std::vector<std::vector<CataloguePass>> found(chunks);
-    std::vector<char> done(chunks, 0);
-    std::atomic<std::size_t> next{0};
-    std::atomic<bool> stop{false};
-    // The calling thread works too, and alone asks carryOn.
-    const auto work = [&](bool caller) {
-        std::vector<std::vector<Sample>> samples;
-        while (!stop) {
-            if (caller && carryOn && !carryOn()) {
-                stop = true;
-                break;
-            }
-            const std::size_t slot = next++;
-            if (slot >= chunks)
-                break;
-            const std::size_t c = schedule[slot];
-            const std::size_t first = c * kChunk;
-            searchChunk(catalogue, first, std::min(catalogue.size(), first + kChunk), clock, grid,
-                        scales, site, window, trackPoints, found[c], samples);
-            done[c] = 1;
-        }
-    };
-    if (threads == 0)
-        threads = passSearchThreads();
-    std::vector<std::thread> workers;
-    try {
-        for (unsigned k = 1; k < std::min<std::size_t>(threads, chunks); ++k)
-            workers.emplace_back(work, false);
-    } catch (const std::exception&) {
-        // Fewer threads: the others share the work.
-    }
-    work(true);
-    for (std::thread& t : workers)
-        t.join();
+    std::vector<Share> shares;
+    shares.reserve(count);
+    for (std::size_t c = 0; c < count; ++c)
+        shares.emplace_back(catalogue, c * kShareSize,
+                            std::min(catalogue.size(), (c + 1) * kShareSize), window);
+    std::vector<std::vector<CataloguePass>> found(count);
 
-    // Sorted by small keys, the passes themselves moved once: they are many and large.
+    unsigned threads = search.threads == 0 ? passSearchThreads() : search.threads;
+    threads = unsigned(std::min<std::size_t>(threads, count));
+    std::vector<Share::Buffers> buffers(threads);
+    // The stretches' lengths in grid steps; the window's end closes the last.
+    std::uint64_t steps = 0;
+    while (double(steps) * kGridStep < span)
+        ++steps;
+    const double stretchSeconds = search.stretchSeconds > 0 ? search.stretchSeconds : span;
+    bool stopped = false;
+    Stretch stretch;
+    for (std::uint64_t begin = 0; !stopped;) {
+        // Every step whose instant lies before the stretch's end.
+        std::uint64_t end = begin;
+        const double until = double(begin) * kGridStep + stretchSeconds;
+        while (end < steps && (end == begin || double(end) * kGridStep < until))
+            ++end;
+        stretch.firstStep = begin;
+        stretch.last = end == steps;
+        stretch.t.clear();
+        stretch.instants.clear();
+        stretch.bodies.clear();
+        for (std::uint64_t j = begin; j < end; ++j)
+            stretch.t.push_back(double(j) * kGridStep);
+        if (stretch.last)
+            stretch.t.push_back(span);
+        for (const double t : stretch.t) {
+            stretch.instants.push_back(clock.at(jdAt(t)));
+            if (search.clearances)
+                for (const bool sun : {true, false}) {
+                    const Vec3 seen =
+                        horizonVector(bodyAt(sun, jdAt(t)), stretch.instants.back().frame);
+                    stretch.bodies.push_back(seen);
+                }
+        }
+
+        std::atomic<std::size_t> next{0};
+        std::atomic<bool> stop{false};
+        // The calling thread works too, and alone asks carryOn.
+        const auto work = [&](unsigned thread) {
+            while (!stop) {
+                if (thread == 0 && search.carryOn && !search.carryOn()) {
+                    stop = true;
+                    break;
+                }
+                const std::size_t slot = next++;
+                if (slot >= count)
+                    break;
+                const std::size_t c = schedule[slot];
+                shares[c].search(catalogue, clock, window, search, stretch, buffers[thread]);
+                if (stretch.last)
+                    shares[c].collect(catalogue, scales, site, search, found[c]);
+            }
+        };
+        std::vector<std::thread> workers;
+        try {
+            for (unsigned k = 1; k < threads; ++k)
+                workers.emplace_back(work, k);
+        } catch (const std::exception&) {
+            // Fewer threads: the others share the work.
+        }
+        work(0);
+        for (std::thread& t : workers)
+            t.join();
+        stopped = stop;
+        if (stretch.last)
+            break;
+        begin = end;
+    }
+    if (stopped)
+        return all;
+
+    // Gathered share by share (each share's memory freed as it goes), then put in order by
+    // small keys, the passes themselves moved once: they are many and large.
+    std::size_t total = 0;
+    for (const std::vector<CataloguePass>& passes : found)
+        total += passes.size();
+    all.reserve(total);
+    for (std::vector<CataloguePass>& passes : found) {
+        all.insert(all.end(), std::make_move_iterator(passes.begin()),
+                   std::make_move_iterator(passes.end()));
+        std::vector<CataloguePass>().swap(passes);
+    }
     struct Key {
         double startJd;
         std::int32_t satnum;
-        std::size_t chunk, k; // the catalogue order breaks ties
+        std::size_t at; // the catalogue order breaks ties
     };
-    std::vector<Key> keys;
-    for (std::size_t c = 0; c < chunks; ++c)
-        if (done[c])
-            for (std::size_t k = 0; k < found[c].size(); ++k)
-                keys.push_back(
-                    {found[c][k].pass.startJd, catalogue[found[c][k].index].elements.satnum, c, k});
+    std::vector<Key> keys(all.size());
+    for (std::size_t k = 0; k < all.size(); ++k)
+        keys[k] = {all[k].pass.startJd, catalogue[all[k].index].elements.satnum, k};
     std::sort(keys.begin(), keys.end(), [](const Key& x, const Key& y) {
         if (x.startJd != y.startJd)
             return x.startJd < y.startJd;
         if (x.satnum != y.satnum)
             return x.satnum < y.satnum;
-        return x.chunk != y.chunk ? x.chunk < y.chunk : x.k < y.k;
+        return x.at < y.at;
     });
-    all.reserve(keys.size());
-    for (const Key& key : keys)
-        all.push_back(std::move(found[key.chunk][key.k]));
+    std::vector<std::size_t> from(keys.size());
+    for (std::size_t k = 0; k < keys.size(); ++k)
+        from[k] = keys[k].at;
+    std::vector<Key>().swap(keys);
+    permute(all, std::move(from));
     return all;
 }

@@ -28,19 +28,35 @@ CataloguePlan planCatalogue(Catalogue& catalogue, const TimeScales& scales, cons
         return !request.carryOn || request.carryOn();
     };
     CataloguePlan plan;
-    const std::vector<CataloguePass> found =
-        findCataloguePasses(catalogue, scales, site, request.window, request.trackPoints,
-                            request.carryOn, request.threads);
+    CatalogueSearch search;
+    search.trackPoints = request.trackPoints;
+    search.carryOn = request.carryOn;
+    search.threads = request.threads;
+    search.stretchSeconds = request.stretchSeconds;
+    search.clearances = request.transits.has_value();
+    if (!request.listPasses) {
+        if (!request.transits)
+            return plan;
+        const TransitOptions& options = *request.transits;
+        search.wanted = [&options](const CataloguePass& pass) {
+            return mayTransit(pass, options);
+        };
+    }
+    std::vector<CataloguePass> found =
+        findCataloguePasses(catalogue, scales, site, request.window, search);
     if (!carryOn())
         return plan;
-    plan.passes.reserve(found.size());
-    for (const CataloguePass& f : found) {
+    plan.passes.reserve(request.listPasses ? found.size() : 0);
+    for (CataloguePass& f : found) {
+        if (!request.listPasses)
+            break; // none wanted
         CatalogueEntry& satellite = catalogue[f.index];
         PlannedPass p;
         p.satellite = f.index;
         p.name = satellite.displayName;
         p.pass = f.pass;
-        p.track = f.track;
+        // The transits search the passes, not their tracks.
+        p.track = std::move(f.track);
         p.magnitude = magnitudeOf(request.magnitudes, satellite, [&](double standard) {
             return passMagnitude(satellite, scales, site, f.pass, standard);
         });

@@ -285,6 +285,23 @@ void searchPass(CatalogueEntry& satellite, std::size_t index, const TimeScales& 
 
 } // namespace
 
+namespace {
+
+// Whether a pass this far from a body throughout may still come within the options' reach.
+bool mayCross(double clearance, const TransitOptions& options) {
+    // Seen from the Earth's surface neither disc spans more than 0.29 deg in radius.
+    constexpr double kLargestDiscRadius = 0.3 * kRadiansPerDegree;
+    const double reach = kLargestDiscRadius + std::max(0.0, options.marginDeg) * kRadiansPerDegree;
+    return !(clearance > reach);
+}
+
+} // namespace
+
+bool mayTransit(const CataloguePass& pass, const TransitOptions& options) {
+    return (options.sun && mayCross(pass.sunClearance, options)) ||
+           (options.moon && mayCross(pass.moonClearance, options));
+}
+
 const char* transitBodyName(TransitBody body) {
     return body == TransitBody::Sun ? "sun" : "moon";
 }
@@ -305,10 +322,10 @@ std::vector<Transit> findTransits(Catalogue& catalogue, const TimeScales& scales
             break;
         if (pass.index >= catalogue.size())
             continue;
-        if (options.sun)
+        if (options.sun && mayCross(pass.sunClearance, options))
             searchPass(catalogue[pass.index], pass.index, scales, site, pass.pass, TransitBody::Sun,
                        sun, margin, transits);
-        if (options.moon)
+        if (options.moon && mayCross(pass.moonClearance, options))
             searchPass(catalogue[pass.index], pass.index, scales, site, pass.pass,
                        TransitBody::Moon, moon, margin, transits);
     }

@@ -50,8 +50,12 @@ struct Transit {
 // the refined Sun or Meeus' Moon, reduced to the site exactly as satellites are.
 Vec3 bodyTopocentricEnu(TransitBody body, const TimeScales& scales, double jd, const Site& site);
 
+// Whether the pass may come within the options' reach of a body they ask for, as far as its
+// clearances tell (CatalogueSearch::clearances); a pass without them always may.
+bool mayTransit(const CataloguePass& pass, const TransitOptions& options);
+
 // The transits within the given passes of the catalogue's satellites, ordered by time.
-// Propagates the satellites.
+// Propagates the satellites; passes that cannot cross a body (mayTransit) take no time.
 std::vector<Transit> findTransits(Catalogue& catalogue, const TimeScales& scales, const Site& site,
                                   const std::vector<CataloguePass>& passes,
                                   const TransitOptions& options = {});
