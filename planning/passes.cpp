@@ -359,6 +359,9 @@ struct Found {
     Sample rise;
     bool hasSet = false;
     Sample set;
+    // Until the pass is known to be wanted, the samples around its crossings.
+    bool crossingsKnown = false;
+    Sample riseBefore, riseAfter, setBefore, setAfter;
     // The highest sample, when the pass holds any, and its neighbours (none at the window's
     // edges).
     Sample best;
@@ -388,7 +391,15 @@ struct ScannedPass {
 // the samples around its crossings and peak.
 class PassScan {
 public:
-    explicit PassScan(const PassWindow& window) : threshold{window} {}
+    // Gaps whose bound on the separation from a body falls short of `sought` (radians, Sun and
+    // Moon; 0: any bound) are split, with a propagation, until it does or the pieces are short.
+    // onlyNear: passes clear of every body sought are dropped, unrefined.
+    explicit PassScan(const PassWindow& window, const double* sought = nullptr,
+                      bool onlyNear = false)
+        : threshold{window}, onlyNear(onlyNear) {
+        if (sought)
+            std::copy(sought, sought + 2, this->sought);
+    }
 
     // The next sample of the grid; `bodies`, when given, the directions (unit vectors, east,
     // north, up) of the Sun and the Moon then, to bound the passes' separations from them.
@@ -402,8 +413,7 @@ public:
             if (relevant) {
                 lastRaw.measure();
                 next.measure();
-                for (int b = 0; b < 2; ++b)
-                    nearest[b] = std::min(nearest[b], gapBound(curve, lastRaw, next, b));
+                boundGap(curve, lastRaw, next, kMostSplits);
             }
         }
         if (threshold.masked() && haveRaw)
@@ -441,6 +451,7 @@ private:
         }
     };
     static constexpr double kUnbounded = 1e300;
+    static constexpr int kMostSplits = 4;
 
     // How far the separation can fall from its value at the sample within `seconds`.
     static double turn(AltitudeCurve& curve, const Sample& s, double seconds) {
@@ -451,16 +462,55 @@ private:
         return -std::log1p(-reach / range) + kBodyTurnRate * seconds;
     }
 
-    // The separation from body b between two samples is at least this: before the middle of the
-    // gap, at least the first sample's bound there, after it, the second's.
-    static double gapBound(AltitudeCurve& curve, const RawSample& a, const RawSample& b, int body) {
+    // The separation from each body between two samples is at least the bound: before the
+    // middle of the gap, the first sample's bound there, after it, the second's. Where that falls
+    // short of what is sought, the gap is split at the middle, the body's direction there taken
+    // on the chord between its ends (which strays from the body's path by at most the square of
+    // the angle they span, over 8, for paths curved like the sky's circles).
+    void boundGap(AltitudeCurve& curve, const RawSample& a, const RawSample& b, int splits) {
         const double half = 0.5 * (b.sample.t - a.sample.t);
-        const double bound = std::min(a.separation[body] - turn(curve, a.sample, half),
-                                      b.separation[body] - turn(curve, b.sample, half));
-        return std::isfinite(bound) ? bound - kBoundSlack : -kUnbounded;
+        double bound[2];
+        bool enough = true;
+        for (int body = 0; body < 2; ++body) {
+            bound[body] = std::min(a.separation[body] - turn(curve, a.sample, half),
+                                   b.separation[body] - turn(curve, b.sample, half)) -
+                          kBoundSlack;
+            if (!std::isfinite(bound[body]))
+                bound[body] = -kUnbounded;
+            enough = enough && (!(sought[body] > 0) || bound[body] > sought[body]);
+        }
+        if (enough || splits == 0 || !(half > kShortestStep)) {
+            nearest[0] = std::min(nearest[0], bound[0]);
+            nearest[1] = std::min(nearest[1], bound[1]);
+            return;
+        }
+        RawSample middle{curve.at(a.sample.t + half), {}};
+        for (int body = 0; body < 2; ++body) {
+            const Vec3& u = a.body[body];
+            const Vec3& v = b.body[body];
+            middle.body[body] = {0.5 * (u.x + v.x), 0.5 * (u.y + v.y), 0.5 * (u.z + v.z)};
+        }
+        middle.measure();
+        for (int body = 0; body < 2; ++body) {
+            const double spanned = angleBetween(a.body[body], b.body[body]);
+            middle.separation[body] -= spanned * spanned;
+        }
+        boundGap(curve, a, middle, splits - 1);
+        boundGap(curve, middle, b, splits - 1);
     }
 
     bool above(const Sample& s) const { return s.altitudeDeg > threshold(s); }
+
+    bool clearOfAll() const {
+        bool any = false;
+        for (int body = 0; body < 2; ++body)
+            if (sought[body] > 0) {
+                if (!(nearest[body] > sought[body]))
+                    return false;
+                any = true;
+            }
+        return any;
+    }
 
     // Behind a mask a pass may show only through a gap, or end and begin again behind a wall,
     // all between two samples. Where the satellite is hidden at either sample but stands above
@@ -508,16 +558,17 @@ private:
             current.best = s;
         }
         if (previous && above(*previous) != above(s)) {
-            const Sample x = crossing(curve, *previous, s, threshold);
             if (above(s)) {
                 current = Found();
                 current.hasRise = true;
-                current.rise = x;
+                current.riseBefore = *previous;
+                current.riseAfter = s;
                 markBest(i, s);
                 open = true;
             } else {
                 current.hasSet = true;
-                current.set = x;
+                current.setBefore = *previous;
+                current.setAfter = s;
                 emit(curve, clock, current, out);
                 open = false;
             }
@@ -537,7 +588,7 @@ private:
             if (above(peak)) {
                 // The peak lies strictly between the samples around it, both below.
                 Found hidden;
-                hidden.peakKnown = true;
+                hidden.peakKnown = hidden.crossingsKnown = true;
                 hidden.peak = peak;
                 hidden.hasRise = hidden.hasSet = true;
                 hidden.rise = crossing(curve, peak.t < s.t ? *previous : s, peak, threshold);
@@ -559,10 +610,20 @@ private:
     void emit(AltitudeCurve& curve, const WindowClock& clock, Found& f,
               std::vector<ScannedPass>& out) {
         if (!f.peakKnown) {
-            f.peak = peakNear(curve, f.hasBefore ? &f.beforeBest : nullptr, f.best,
-                              f.hasAfter ? &f.afterBest : nullptr);
             f.bound[0] = nearest[0];
             f.bound[1] = nearest[1];
+            if (onlyNear && clearOfAll())
+                return; // not wanted: not refined
+        }
+        if (!f.crossingsKnown) {
+            if (f.hasRise)
+                f.rise = crossing(curve, f.riseBefore, f.riseAfter, threshold);
+            if (f.hasSet)
+                f.set = crossing(curve, f.setBefore, f.setAfter, threshold);
+        }
+        if (!f.peakKnown) {
+            f.peak = peakNear(curve, f.hasBefore ? &f.beforeBest : nullptr, f.best,
+                              f.hasAfter ? &f.afterBest : nullptr);
         }
         // Behind the mask the satellite may climb on: the highest point seen is where it goes.
         if (threshold.masked()) {
@@ -593,6 +654,8 @@ private:
     bool haveRaw = false;
     RawSample lastRaw;
     double nearest[2] = {kUnbounded, kUnbounded};
+    double sought[2] = {0.0, 0.0};
+    bool onlyNear = false;
     std::size_t pending = 0; // the samples fed
     Sample before, here;
     bool open = false;
@@ -698,7 +761,8 @@ Vec3 bodyAt(bool sun, double jd) {
 // propagated together, and each set's scan and passes.
 class Share {
 public:
-    Share(Catalogue& catalogue, std::size_t first, std::size_t last, const PassWindow& window)
+    Share(Catalogue& catalogue, std::size_t first, std::size_t last, const PassWindow& window,
+          const CatalogueSearch& search)
         : first(first), n(last - first) {
         std::vector<std::uint64_t> strides(n);
         order.resize(n);
@@ -720,9 +784,8 @@ public:
         batch.assign(sets.data(), n);
         scans.reserve(n);
         for (std::size_t k = 0; k < n; ++k)
-            scans.emplace_back(window);
+            scans.emplace_back(window, search.clearanceSought, search.onlyNear);
         passes.resize(n);
-        kept.resize(n);
     }
 
     // Per thread: what one propagation call fills.
@@ -734,7 +797,7 @@ public:
     };
 
     void search(Catalogue& catalogue, const WindowClock& clock, const PassWindow& window,
-                const CatalogueSearch& search, const Stretch& stretch, Buffers& b) {
+                const Stretch& stretch, Buffers& b) {
         b.rv.resize(6 * n);
         b.errors.resize(n);
         b.east.resize(n);
@@ -772,7 +835,6 @@ public:
                 AltitudeCurve curve(catalogue[order[k]], clock, window.fromJd);
                 scans[k].add(curve, clock, s, withBodies ? &stretch.bodies[2 * j] : nullptr,
                              passes[k]);
-                keepWanted(k, search);
             }
         };
         const std::size_t count = stretch.instants.size() - (stretch.last ? 1 : 0);
@@ -786,7 +848,6 @@ public:
         for (std::size_t k = 0; k < n; ++k) {
             AltitudeCurve curve(catalogue[order[k]], clock, window.fromJd);
             scans[k].finish(curve, clock, passes[k]);
-            keepWanted(k, search);
         }
     }
 
@@ -821,22 +882,6 @@ public:
 private:
     Share() = default;
 
-    // Drops the set's passes just found that the search does not want.
-    void keepWanted(std::size_t k, const CatalogueSearch& search) {
-        if (!search.wanted)
-            return;
-        std::vector<ScannedPass>& found = passes[k];
-        while (kept[k] < found.size()) {
-            CataloguePass probe{order[k], found[kept[k]].pass, {}};
-            probe.sunClearance = found[kept[k]].clearance[0];
-            probe.moonClearance = found[kept[k]].clearance[1];
-            if (search.wanted(probe))
-                ++kept[k];
-            else
-                found.erase(found.begin() + std::ptrdiff_t(kept[k]));
-        }
-    }
-
     struct Group {
         std::uint64_t stride;
         std::size_t begin, end; // slots
@@ -848,7 +893,6 @@ private:
     Sgp4Batch batch;
     std::vector<PassScan> scans;
     std::vector<std::vector<ScannedPass>> passes;
-    std::vector<std::size_t> kept; // of passes[k], those looked at
 };
 
 // Puts v in the order `from` gives: v[k] becomes the old v[from[k]]. Moves, no second copy.
@@ -913,7 +957,7 @@ std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeS
     shares.reserve(count);
     for (std::size_t c = 0; c < count; ++c)
         shares.emplace_back(catalogue, c * kShareSize,
-                            std::min(catalogue.size(), (c + 1) * kShareSize), window);
+                            std::min(catalogue.size(), (c + 1) * kShareSize), window, search);
     std::vector<std::vector<CataloguePass>> found(count);
 
     unsigned threads = search.threads == 0 ? passSearchThreads() : search.threads;
@@ -964,7 +1008,7 @@ std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeS
                 if (slot >= count)
                     break;
                 const std::size_t c = schedule[slot];
-                shares[c].search(catalogue, clock, window, search, stretch, buffers[thread]);
+                shares[c].search(catalogue, clock, window, stretch, buffers[thread]);
                 if (stretch.last)
                     shares[c].collect(catalogue, scales, site, search, found[c]);
             }

@@ -94,8 +94,12 @@ struct CatalogueSearch {
     unsigned threads = 0;                          // 0: passSearchThreads()
     double stretchSeconds = kSearchStretchSeconds; // <= 0: the whole window at once
     bool clearances = false;                       // bound the passes' distance to the bodies
-    // When given, the passes it refuses are dropped as soon as they are found.
-    std::function<bool(const CataloguePass&)> wanted;
+    // With clearances, the bounds (radians; Sun, Moon) worth some propagations to establish:
+    // below them a pass cannot be told from one that reaches the body.
+    double clearanceSought[2] = {0.0, 0.0};
+    // With clearances: passes bound to stay clear of every body sought are dropped as they are
+    // found, before they are refined.
+    bool onlyNear = false;
 };
 
 // The passes of every satellite of a catalogue, ordered by their first instant in the window,

@@ -34,13 +34,14 @@ CataloguePlan planCatalogue(Catalogue& catalogue, const TimeScales& scales, cons
     search.threads = request.threads;
     search.stretchSeconds = request.stretchSeconds;
     search.clearances = request.transits.has_value();
+    if (request.transits) {
+        search.clearanceSought[0] = request.transits->sun ? transitReach(*request.transits) : 0.0;
+        search.clearanceSought[1] = request.transits->moon ? transitReach(*request.transits) : 0.0;
+    }
     if (!request.listPasses) {
         if (!request.transits)
             return plan;
-        const TransitOptions& options = *request.transits;
-        search.wanted = [&options](const CataloguePass& pass) {
-            return mayTransit(pass, options);
-        };
+        search.onlyNear = true;
     }
     std::vector<CataloguePass> found =
         findCataloguePasses(catalogue, scales, site, request.window, search);
@@ -67,6 +68,7 @@ CataloguePlan planCatalogue(Catalogue& catalogue, const TimeScales& scales, cons
         return plan;
     TransitOptions options = *request.transits;
     options.carryOn = carryOn;
+    options.threads = request.threads;
     for (const Transit& t : findTransits(catalogue, scales, site, found, options)) {
         CatalogueEntry& satellite = catalogue[t.index];
         PlannedTransit p;

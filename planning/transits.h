@@ -24,9 +24,15 @@ struct TransitOptions {
     bool sun = true;
     bool moon = true;
     double marginDeg = 0.5; // beyond the body's apparent radius
-    // When given, asked before each pass; the search stops (with what it found) once it says no.
+    // When given, asked on the calling thread before each pass it searches; the search stops
+    // (with what it found) once it says no.
     std::function<bool()> carryOn;
+    unsigned threads = 0; // 0: passSearchThreads()
 };
+
+// How near a body's centre a satellite must come to be reported: the largest disc's radius
+// plus the margin (radians).
+double transitReach(const TransitOptions& options);
 
 // One closest approach of a satellite to a body's centre within the body's radius plus the
 // margin, the body above the horizon.
