@@ -1024,6 +1024,8 @@ std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeS
         for (std::thread& t : workers)
             t.join();
         stopped = stop;
+        if (!stopped && search.progress)
+            search.progress(double(end) / double(std::max<std::uint64_t>(steps, 1)));
         if (stretch.last)
             break;
         begin = end;

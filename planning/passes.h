@@ -100,6 +100,8 @@ struct CatalogueSearch {
     // With clearances: passes bound to stay clear of every body sought are dropped as they are
     // found, before they are refined.
     bool onlyNear = false;
+    // When given, told on the calling thread after each stretch the share of the window searched.
+    std::function<void(double)> progress;
 };
 
 // The passes of every satellite of a catalogue, ordered by their first instant in the window,

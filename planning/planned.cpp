@@ -33,6 +33,7 @@ CataloguePlan planCatalogue(Catalogue& catalogue, const TimeScales& scales, cons
     search.carryOn = request.carryOn;
     search.threads = request.threads;
     search.stretchSeconds = request.stretchSeconds;
+    search.progress = request.progress;
     search.clearances = request.transits.has_value();
     if (request.transits) {
         search.clearanceSought[0] = request.transits->sun ? transitReach(*request.transits) : 0.0;

@@ -59,6 +59,7 @@ struct PlanRequest {
     // are found, and the plan lists no passes.
     bool listPasses = true;
     double stretchSeconds = kSearchStretchSeconds; // CatalogueSearch::stretchSeconds
+    std::function<void(double)> progress;          // CatalogueSearch::progress
 };
 
 struct CataloguePlan {

@@ -1,14 +1,17 @@
 // The catalogue searches walk the window in stretches, on several threads, and skip the transit
 // search of passes that cannot reach the Sun or the Moon: what they find must not depend on any
 // of it. Every 25th set of the test catalogue (deep-space sets among them) over two days, against
-// the whole window searched at once on one thread, every pass searched for transits.
+// the whole window searched at once on one thread, every pass searched for transits. And the
+// window's planner: a week's search tells its progress and stops when told.
 #include "astro/horizon_mask.h"
 #include "astro/time_scales.h"
 #include "catalogue/catalogue.h"
 #include "planning/pass_export.h"
+#include "planning/pass_planner.h"
 #include "planning/planned.h"
 #include "tests/common/test_sets.h"
 
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <cstdio>
@@ -17,7 +20,7 @@
 
 namespace {
 
-const Site kZurich{47.5 * 0.017453292519943295, 8.5 * 0.017453292519943295, 450.0};
+const Site kZurich{47.5 * 0.017453292519943295, -8.5 * 0.017453292519943295, 450.0}; // 8.5 E
 
 // Every field, to the last bit.
 std::string transitsText(const std::vector<Transit>& transits) {
@@ -130,6 +133,38 @@ private slots:
         for (const PlannedTransit& t : alone.transits)
             found.push_back(t.transit);
         QCOMPARE(transitsText(found), transitsText(reference));
+    }
+
+    // Progress comes in rising steps while the search runs; a stopped search says so and
+    // delivers nothing, and the next one delivers again.
+    void plannerTellsProgressAndStops() {
+        PassPlanner planner(scales);
+        QSignalSpy progressed(&planner, &PassPlanner::progressed);
+        std::vector<std::size_t> planned; // the passes of each delivery
+        connect(&planner, &PassPlanner::planned, this,
+                [&planned](const std::vector<PlannedPass>& passes) {
+                    planned.push_back(passes.size());
+                });
+        QSignalSpy cancelled(&planner, &PassPlanner::cancelled);
+        const double from = scales.workingJdFromUtcCalendar({2026, 3, 19, 0, 0, 0, 0});
+        planner.plan(catalogue, kZurich, from, HorizonMask(), 7.0);
+        QVERIFY(progressed.wait(60000));
+        planner.cancel();
+        QCOMPARE(cancelled.size(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!planner.isPlanning(), 60000);
+        QCoreApplication::processEvents();
+        QVERIFY(planned.empty());
+
+        progressed.clear();
+        planner.plan(catalogue, kZurich, from, HorizonMask(), 1.0);
+        QTRY_VERIFY_WITH_TIMEOUT(!planned.empty(), 120000);
+        QVERIFY(progressed.size() >= 4); // a stretch of six hours at a time
+        for (int k = 1; k < progressed.size(); ++k)
+            QVERIFY(progressed[k][0].toInt() > progressed[k - 1][0].toInt());
+        QCOMPARE(progressed.last()[0].toInt(), 100);
+        QVERIFY(planned[0] > 1000);
+        planner.cancel(); // nothing under way: nothing to say
+        QCOMPARE(cancelled.size(), 1);
     }
 };
 
