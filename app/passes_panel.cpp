@@ -92,6 +92,9 @@ PassesPanel::PassesPanel(const SkySession& session, QWidget* parent)
     connect(ui->tonightOnlyCheckBox, &QCheckBox::toggled, this, &PassesPanel::showFound);
     connect(&session, &SkySession::rowsChanged, this, &PassesPanel::advance);
     connect(planner, &PassPlanner::planned, this, &PassesPanel::showPlanned);
+    connect(planner, &PassPlanner::progressed, ui->searchProgressBar, &QProgressBar::setValue);
+    connect(ui->stopSearchButton, &QPushButton::clicked, planner, &PassPlanner::cancel);
+    connect(planner, &PassPlanner::cancelled, this, [this] { showSearching(false); });
     connect(ui->visibleOnlyCheckBox, &QCheckBox::toggled, this, [this](bool only) {
         changingModel = true;
         proxy->setVisibleOnly(only);
@@ -268,6 +271,7 @@ void PassesPanel::showEvent(QShowEvent* event) {
 // Results for older inputs must never arrive once the inputs have changed.
 void PassesPanel::replan() {
     planner->abandon();
+    showSearching(false);
     planDue = true;
     planIfDue();
 }
@@ -280,10 +284,18 @@ void PassesPanel::planIfDue() {
     plannedFrom = session.instant();
     planner->plan(session.catalogue(), session.site(), plannedFrom, session.horizon(),
                   ui->passSearchHoursSpinBox->value() / 24.0);
+    showSearching(true);
+}
+
+void PassesPanel::showSearching(bool searching) {
+    ui->searchProgressBar->setValue(0);
+    ui->searchProgressBar->setVisible(searching);
+    ui->stopSearchButton->setVisible(searching);
 }
 
 void PassesPanel::showPlanned(const std::vector<PlannedPass>& passes,
                               const std::vector<PlannedTransit>& transits) {
+    showSearching(false);
     found = passes;
     foundTransits = transits;
     if (reminders) {

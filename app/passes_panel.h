@@ -75,6 +75,8 @@ private:
     void advance();
     void replan();
     void planIfDue();
+    // The search's progress and its stop button, shown while it runs.
+    void showSearching(bool searching);
     // The passes of the latest search that have not ended and pass the tonight-only filter.
     void showFound();
     void passChosen(const QModelIndex& current);

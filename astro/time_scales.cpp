@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <optional>
 
@@ -145,14 +146,20 @@ CalendarTime ttToUtcCalendar(const UtcTable& table, double tt) {
                                         table.extrapolationOffset);
 
     const std::vector<LeapRecord>& leaps = table.leaps;
-    CalendarTime c = jdToCalendar(&table, ttToUt1(table, tt));
+    const double ut1 = ttToUt1(table, tt);
+    CalendarTime c = jdToCalendar(&table, ut1);
     if (leaps.empty() || dateBefore(c, leaps[0]))
         return c;
 
     const double tai = tt - kTtMinusTaiDays;
     std::size_t k = 1;
     for (; k < leaps.size(); ++k) {
-        if (dateBefore(jdToCalendar(&table, utcForRecord(tai, leaps[k])), leaps[k]))
+        const double x = utcForRecord(tai, leaps[k]);
+        // A step dated over a year before the instant cannot lie ahead of a UTC within a day of
+        // it: the calendar need not say so (a week's search converts millions of instants).
+        if (std::int64_t(leaps[k].year) + 1 < c.year && std::fabs(x - ut1) < 1.0)
+            continue;
+        if (dateBefore(jdToCalendar(&table, x), leaps[k]))
             break;
     }
     const double x = utcForRecord(tai, leaps[k - 1]);

@@ -55,6 +55,38 @@ void BM_PassesCatalogueSetBySet(benchmark::State& state) {
 }
 BENCHMARK(BM_PassesCatalogueSetBySet)->Unit(benchmark::kMillisecond)->Apply(addMinStatistic);
 
+// The week ahead, as orbitrak-cli passes --hours 168 searches it, streamed in stretches: the
+// search's memory does not grow with the window.
+void BM_PassesCatalogueWeek(benchmark::State& state) {
+    Catalogue catalogue;
+    if (readCatalogueFile(benchDataPath("active-2026-03.txt").c_str(), 0, catalogue) != 0) {
+        state.SkipWithError("catalogue not found");
+        return;
+    }
+    const TimeScales scales = TimeScales::fromFolders();
+    const Site site{47.5 * 0.017453292519943295, -8.5 * 0.017453292519943295, 0.0}; // 8.5 E
+    const double from = scales.workingJdFromUtcCalendar({2026, 3, 19, 0, 0, 0, 0});
+    const PassWindow window{from, from + 7.0, 0.0};
+    CatalogueSearch search;
+    search.threads = state.range(0) > 0 ? unsigned(state.range(0)) : passSearchThreads();
+    std::size_t passes = 0;
+    for (auto _ : state) {
+        passes = findCataloguePasses(catalogue, scales, site, window, search).size();
+        benchmark::DoNotOptimize(passes);
+    }
+    state.counters["ms_per_search"] = timePerItem(1.0);
+    state.counters["passes"] = double(passes);
+    state.counters["sets"] = double(catalogue.size());
+    state.counters["threads"] = search.threads;
+    state.SetLabel(sgp4BatchPath());
+}
+BENCHMARK(BM_PassesCatalogueWeek)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Apply(addMinStatistic);
+
 // 0: all processors; 1: one thread, for comparison.
 BENCHMARK(BM_PassesCatalogue)
     ->Arg(0)

@@ -36,9 +36,16 @@ void PassPlanner::abandon() {
     pending.reset();
 }
 
+void PassPlanner::cancel() {
+    const bool searching = isPlanning();
+    abandon();
+    if (searching)
+        emit cancelled();
+}
+
 void PassPlanner::start(Job job) {
     runningAbandoned = job.abandoned;
-    watcher.setFuture(QtConcurrent::run([job] { return run(job); }));
+    watcher.setFuture(QtConcurrent::run([this, job] { return run(job); }));
 }
 
 void PassPlanner::finished() {
@@ -68,6 +75,12 @@ CataloguePlan PassPlanner::run(Job job) {
     request.transitPathSeconds = kTransitPathSeconds;
     request.carryOn = [abandoned = job.abandoned] {
         return !*abandoned;
+    };
+    // Emitted on the worker's thread, queued to the window's; the destructor waits for the
+    // worker, so this outlives it.
+    request.progress = [this, abandoned = job.abandoned](double share) {
+        if (!*abandoned)
+            emit progressed(int(share * 100));
     };
     return planCatalogue(job.catalogue, job.scales, job.site, request);
 }

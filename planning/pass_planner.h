@@ -41,6 +41,8 @@ public:
     void setMagnitudes(std::shared_ptr<const StandardMagnitudes> magnitudes);
     // Drops the search under way and the one waiting: their results are never announced.
     void abandon();
+    // abandon(), told: cancelled() follows when a search was under way or waiting.
+    void cancel();
     bool isPlanning() const { return watcher.isRunning() || pending.has_value(); }
 
 signals:
@@ -48,6 +50,9 @@ signals:
     // Moon, in time order.
     void planned(const std::vector<PlannedPass>& passes,
                  const std::vector<PlannedTransit>& transits);
+    // The latest search has searched so many percent of its window.
+    void progressed(int percent);
+    void cancelled();
 
 private:
     struct Job {
@@ -62,7 +67,7 @@ private:
 
     void start(Job job);
     void finished();
-    static CataloguePlan run(Job job);
+    CataloguePlan run(Job job);
 
     const TimeScales& scales;
     QFutureWatcher<CataloguePlan> watcher;

@@ -76,6 +76,32 @@ struct CataloguePass {
     std::size_t index = 0; // of the satellite in its catalogue
     SatellitePass pass;
     std::vector<PassPoint> track; // empty unless asked for
+    // Where asked for (CatalogueSearch::clearances), the satellite stands at least this far from
+    // the Sun's and the Moon's centres throughout the pass (radians; 0: no bound known).
+    double sunClearance = 0.0;
+    double moonClearance = 0.0;
+};
+
+// The search walks the window in stretches of this length, carrying each set's state from one
+// to the next: its memory goes with the sets and the passes found, not with the window.
+constexpr double kSearchStretchSeconds = 6 * 3600.0;
+
+struct CatalogueSearch {
+    int trackPoints = 0; // > 0: a track of that many points for each pass
+    // When given, asked on the calling thread before each share of the catalogue in each
+    // stretch; the search stops early, finding nothing, once it says no.
+    std::function<bool()> carryOn;
+    unsigned threads = 0;                          // 0: passSearchThreads()
+    double stretchSeconds = kSearchStretchSeconds; // <= 0: the whole window at once
+    bool clearances = false;                       // bound the passes' distance to the bodies
+    // With clearances, the bounds (radians; Sun, Moon) worth some propagations to establish:
+    // below them a pass cannot be told from one that reaches the body.
+    double clearanceSought[2] = {0.0, 0.0};
+    // With clearances: passes bound to stay clear of every body sought are dropped as they are
+    // found, before they are refined.
+    bool onlyNear = false;
+    // When given, told on the calling thread after each stretch the share of the window searched.
+    std::function<void(double)> progress;
 };
 
 // The passes of every satellite of a catalogue, ordered by their first instant in the window,
@@ -84,9 +110,10 @@ struct CataloguePass {
 // Samples the sets together on one grid of instants (at least as densely as findPasses) and
 // refines as findPasses does, so the passes agree with its to the tolerances above. The
 // catalogue is split over `threads` threads (0: passSearchThreads()); the result does not
-// depend on their number. `carryOn`, when given, is asked on the calling thread before each
-// share of the catalogue; the search stops early (with the shares it has finished) once it says
-// no.
+// depend on their number, nor on the stretches' length.
+std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeScales& scales,
+                                               const Site& site, const PassWindow& window,
+                                               const CatalogueSearch& search);
 std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeScales& scales,
                                                const Site& site, const PassWindow& window,
                                                int trackPoints = 0,

@@ -28,19 +28,37 @@ CataloguePlan planCatalogue(Catalogue& catalogue, const TimeScales& scales, cons
         return !request.carryOn || request.carryOn();
     };
     CataloguePlan plan;
-    const std::vector<CataloguePass> found =
-        findCataloguePasses(catalogue, scales, site, request.window, request.trackPoints,
-                            request.carryOn, request.threads);
+    CatalogueSearch search;
+    search.trackPoints = request.trackPoints;
+    search.carryOn = request.carryOn;
+    search.threads = request.threads;
+    search.stretchSeconds = request.stretchSeconds;
+    search.progress = request.progress;
+    search.clearances = request.transits.has_value();
+    if (request.transits) {
+        search.clearanceSought[0] = request.transits->sun ? transitReach(*request.transits) : 0.0;
+        search.clearanceSought[1] = request.transits->moon ? transitReach(*request.transits) : 0.0;
+    }
+    if (!request.listPasses) {
+        if (!request.transits)
+            return plan;
+        search.onlyNear = true;
+    }
+    std::vector<CataloguePass> found =
+        findCataloguePasses(catalogue, scales, site, request.window, search);
     if (!carryOn())
         return plan;
-    plan.passes.reserve(found.size());
-    for (const CataloguePass& f : found) {
+    plan.passes.reserve(request.listPasses ? found.size() : 0);
+    for (CataloguePass& f : found) {
+        if (!request.listPasses)
+            break; // none wanted
         CatalogueEntry& satellite = catalogue[f.index];
         PlannedPass p;
         p.satellite = f.index;
         p.name = satellite.displayName;
         p.pass = f.pass;
-        p.track = f.track;
+        // The transits search the passes, not their tracks.
+        p.track = std::move(f.track);
         p.magnitude = magnitudeOf(request.magnitudes, satellite, [&](double standard) {
             return passMagnitude(satellite, scales, site, f.pass, standard);
         });
@@ -51,6 +69,7 @@ CataloguePlan planCatalogue(Catalogue& catalogue, const TimeScales& scales, cons
         return plan;
     TransitOptions options = *request.transits;
     options.carryOn = carryOn;
+    options.threads = request.threads;
     for (const Transit& t : findTransits(catalogue, scales, site, found, options)) {
         CatalogueEntry& satellite = catalogue[t.index];
         PlannedTransit p;

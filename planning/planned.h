@@ -55,6 +55,11 @@ struct PlanRequest {
     // search stops early and what it returns is incomplete.
     std::function<bool()> carryOn;
     unsigned threads = 0; // for the pass search; 0: passSearchThreads()
+    // false: only the transits are wanted; passes that cannot cross a body are dropped as they
+    // are found, and the plan lists no passes.
+    bool listPasses = true;
+    double stretchSeconds = kSearchStretchSeconds; // CatalogueSearch::stretchSeconds
+    std::function<void(double)> progress;          // CatalogueSearch::progress
 };
 
 struct CataloguePlan {

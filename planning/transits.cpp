@@ -9,9 +9,11 @@
 #include "sky/observation.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <thread>
 #include <unordered_map>
 
 namespace {
@@ -285,6 +287,26 @@ void searchPass(CatalogueEntry& satellite, std::size_t index, const TimeScales& 
 
 } // namespace
 
+double transitReach(const TransitOptions& options) {
+    // Seen from the Earth's surface neither disc spans more than 0.29 deg in radius.
+    constexpr double kLargestDiscRadius = 0.3 * kRadiansPerDegree;
+    return kLargestDiscRadius + std::max(0.0, options.marginDeg) * kRadiansPerDegree;
+}
+
+namespace {
+
+// Whether a pass this far from a body throughout may still come within the options' reach.
+bool mayCross(double clearance, const TransitOptions& options) {
+    return !(clearance > transitReach(options));
+}
+
+} // namespace
+
+bool mayTransit(const CataloguePass& pass, const TransitOptions& options) {
+    return (options.sun && mayCross(pass.sunClearance, options)) ||
+           (options.moon && mayCross(pass.moonClearance, options));
+}
+
 const char* transitBodyName(TransitBody body) {
     return body == TransitBody::Sun ? "sun" : "moon";
 }
@@ -296,22 +318,58 @@ Vec3 bodyTopocentricEnu(TransitBody body, const TimeScales& scales, double jd, c
 std::vector<Transit> findTransits(Catalogue& catalogue, const TimeScales& scales, const Site& site,
                                   const std::vector<CataloguePass>& passes,
                                   const TransitOptions& options) {
-    std::vector<Transit> transits;
     const double margin = std::max(0.0, options.marginDeg) * kRadiansPerDegree;
-    BodyEphemeris sun(TransitBody::Sun);
-    BodyEphemeris moon(TransitBody::Moon);
-    for (const CataloguePass& pass : passes) {
-        if (options.carryOn && !options.carryOn())
-            break;
-        if (pass.index >= catalogue.size())
-            continue;
-        if (options.sun)
-            searchPass(catalogue[pass.index], pass.index, scales, site, pass.pass, TransitBody::Sun,
-                       sun, margin, transits);
-        if (options.moon)
-            searchPass(catalogue[pass.index], pass.index, scales, site, pass.pass,
-                       TransitBody::Moon, moon, margin, transits);
+    std::vector<std::size_t> candidates;
+    for (std::size_t k = 0; k < passes.size(); ++k)
+        if (passes[k].index < catalogue.size() && mayTransit(passes[k], options))
+            candidates.push_back(k);
+    // Blocks of passes shared out among the threads; their transits are put together in the
+    // passes' order, so the result does not depend on the threads.
+    constexpr std::size_t kBlock = 32;
+    const std::size_t blocks = (candidates.size() + kBlock - 1) / kBlock;
+    std::vector<std::vector<Transit>> found(blocks);
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stop{false};
+    const auto work = [&](bool caller) {
+        BodyEphemeris sun(TransitBody::Sun);
+        BodyEphemeris moon(TransitBody::Moon);
+        while (!stop) {
+            const std::size_t block = next++;
+            if (block >= blocks)
+                break;
+            const std::size_t end = std::min(candidates.size(), (block + 1) * kBlock);
+            for (std::size_t c = block * kBlock; c < end; ++c) {
+                if (stop || (caller && options.carryOn && !options.carryOn())) {
+                    stop = true;
+                    break;
+                }
+                const CataloguePass& pass = passes[candidates[c]];
+                CatalogueEntry& satellite = catalogue[pass.index];
+                if (options.sun && mayCross(pass.sunClearance, options))
+                    searchPass(satellite, pass.index, scales, site, pass.pass, TransitBody::Sun,
+                               sun, margin, found[block]);
+                if (options.moon && mayCross(pass.moonClearance, options))
+                    searchPass(satellite, pass.index, scales, site, pass.pass, TransitBody::Moon,
+                               moon, margin, found[block]);
+            }
+        }
+    };
+    const unsigned threads =
+        unsigned(std::min<std::size_t>(options.threads == 0 ? passSearchThreads() : options.threads,
+                                       std::max<std::size_t>(blocks, 1)));
+    std::vector<std::thread> workers;
+    try {
+        for (unsigned k = 1; k < threads; ++k)
+            workers.emplace_back(work, false);
+    } catch (const std::exception&) {
+        // Fewer threads: the others share the work.
     }
+    work(true);
+    for (std::thread& t : workers)
+        t.join();
+    std::vector<Transit> transits;
+    for (std::size_t block = 0; block < blocks; ++block)
+        transits.insert(transits.end(), found[block].begin(), found[block].end());
     std::stable_sort(transits.begin(), transits.end(),
                      [](const Transit& a, const Transit& b) { return a.jd < b.jd; });
     return transits;
@@ -320,6 +378,13 @@ std::vector<Transit> findTransits(Catalogue& catalogue, const TimeScales& scales
 std::vector<Transit> findCatalogueTransits(Catalogue& catalogue, const TimeScales& scales,
                                            const Site& site, const PassWindow& window,
                                            const TransitOptions& options) {
+    CatalogueSearch search;
+    search.carryOn = options.carryOn;
+    search.threads = options.threads;
+    search.clearances = true;
+    search.clearanceSought[0] = options.sun ? transitReach(options) : 0.0;
+    search.clearanceSought[1] = options.moon ? transitReach(options) : 0.0;
+    search.onlyNear = true;
     return findTransits(catalogue, scales, site,
-                        findCataloguePasses(catalogue, scales, site, window), options);
+                        findCataloguePasses(catalogue, scales, site, window, search), options);
 }

@@ -24,9 +24,15 @@ struct TransitOptions {
     bool sun = true;
     bool moon = true;
     double marginDeg = 0.5; // beyond the body's apparent radius
-    // When given, asked before each pass; the search stops (with what it found) once it says no.
+    // When given, asked on the calling thread before each pass it searches; the search stops
+    // (with what it found) once it says no.
     std::function<bool()> carryOn;
+    unsigned threads = 0; // 0: passSearchThreads()
 };
+
+// How near a body's centre a satellite must come to be reported: the largest disc's radius
+// plus the margin (radians).
+double transitReach(const TransitOptions& options);
 
 // One closest approach of a satellite to a body's centre within the body's radius plus the
 // margin, the body above the horizon.
@@ -50,8 +56,12 @@ struct Transit {
 // the refined Sun or Meeus' Moon, reduced to the site exactly as satellites are.
 Vec3 bodyTopocentricEnu(TransitBody body, const TimeScales& scales, double jd, const Site& site);
 
+// Whether the pass may come within the options' reach of a body they ask for, as far as its
+// clearances tell (CatalogueSearch::clearances); a pass without them always may.
+bool mayTransit(const CataloguePass& pass, const TransitOptions& options);
+
 // The transits within the given passes of the catalogue's satellites, ordered by time.
-// Propagates the satellites.
+// Propagates the satellites; passes that cannot cross a body (mayTransit) take no time.
 std::vector<Transit> findTransits(Catalogue& catalogue, const TimeScales& scales, const Site& site,
                                   const std::vector<CataloguePass>& passes,
                                   const TransitOptions& options = {});

@@ -171,6 +171,7 @@ int runTransits(const CommandOptions& options) {
     request.window.fromJd = from ? scales.workingJdFromUtcCalendar(*from) : scales.currentJd();
     request.window.toJd = request.window.fromJd + hours / 24.0;
     request.transits = search;
+    request.listPasses = false;
     const std::vector<PlannedTransit> transits =
         planCatalogue(catalogue, scales, site, request).transits;
     if (map) {

@@ -1,0 +1,371 @@
+// The search of a whole catalogue: its sets sampled together on one grid, in stretches of the
+// window, on several threads.
+#include "planning/passes.h"
+
+#include "astro/moon.h"
+#include "astro/sun.h"
+#include "orbit/sgp4.h"
+#include "orbit/sgp4_batch.h"
+#include "planning/pass_scan.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <iterator>
+#include <thread>
+
+using namespace pass_scan;
+
+namespace {
+
+// The catalogue search samples every set on one grid of instants, many sets per propagation
+// call (orbit/sgp4_batch.h), and refines as findPasses does. A set's stride on the grid is the
+// step findPasses takes at perigee, the shortest along the orbit, rounded down to a whole number
+// of grid steps; sets of one stride are propagated together.
+constexpr double kGridStep = kShortestStep;
+// Sets per unit of work: the search's results do not depend on how the units are shared out.
+constexpr std::size_t kShareSize = 256;
+// The bodies' positions are interpolated between exact ones this far apart (days): a bound
+// needs no more.
+constexpr double kBodyStep = 600.0 / kSecondsPerDay;
+
+std::uint64_t gridStride(const ElementSet& e) {
+    double step = kTwoPi / e.no * 60.0 / kSamplesPerOrbit;
+    if (e.ecco >= 0 && e.ecco < 1)
+        step *= (1 - e.ecco) * (1 - e.ecco) / std::sqrt(1 - e.ecco * e.ecco);
+    step = std::min(step, kLongestStep);
+    if (!(step >= 2 * kGridStep)) // also NaN
+        return 1;
+    return std::uint64_t(step / kGridStep);
+}
+
+// The instants of one stretch of the grid, reduced, with the Sun's and the Moon's directions
+// when asked for.
+struct Stretch {
+    std::vector<double> t; // seconds into the window
+    std::vector<ObservationInstant> instants;
+    std::vector<Vec3> bodies; // two per instant
+    std::uint64_t firstStep = 0;
+    bool last = false; // ends with the window's end, which every set samples
+};
+
+Vec3 bodyAt(bool sun, double jd) {
+    const double k = std::floor(jd / kBodyStep);
+    const double u = jd / kBodyStep - k;
+    const auto exact = [sun](double at) {
+        const double tt = at * kBodyStep + kWorkingToTtDays;
+        return sun ? apparentSunPosition(tt) : moonPosition(tt);
+    };
+    const Vec3 a = exact(k), b = exact(k + 1);
+    return {a.x + (b.x - a.x) * u, a.y + (b.y - a.y) * u, a.z + (b.z - a.z) * u};
+}
+
+// A share of the catalogue, carried from stretch to stretch: its sets, grouped by stride and
+// propagated together, and each set's scan and passes.
+class Share {
+public:
+    Share(Catalogue& catalogue, std::size_t first, std::size_t last, const PassWindow& window,
+          const CatalogueSearch& search)
+        : first(first), n(last - first) {
+        std::vector<std::uint64_t> strides(n);
+        order.resize(n);
+        for (std::size_t k = 0; k < n; ++k) {
+            order[k] = first + k;
+            strides[k] = gridStride(catalogue[first + k].elements);
+        }
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
+            return strides[x - first] < strides[y - first];
+        });
+        sets.resize(n);
+        for (std::size_t k = 0; k < n; ++k) {
+            sets[k] = catalogue[order[k]].elements;
+            const std::uint64_t stride = strides[order[k] - first];
+            if (groups.empty() || groups.back().stride != stride)
+                groups.push_back({stride, k, k});
+            groups.back().end = k + 1;
+        }
+        batch.assign(sets.data(), n);
+        scans.reserve(n);
+        for (std::size_t k = 0; k < n; ++k)
+            scans.emplace_back(window, search.clearanceSought, search.onlyNear);
+        passes.resize(n);
+    }
+
+    // Per thread: what one propagation call fills.
+    struct Buffers {
+        std::vector<double> rv;
+        std::vector<int> errors;
+        std::vector<double> east, north, up, elevation;
+        std::vector<Vec3> positions;
+    };
+
+    void search(Catalogue& catalogue, const WindowClock& clock, const PassWindow& window,
+                const Stretch& stretch, Buffers& b) {
+        b.rv.resize(6 * n);
+        b.errors.resize(n);
+        b.east.resize(n);
+        b.north.resize(n);
+        b.up.resize(n);
+        b.elevation.resize(n);
+        b.positions.resize(n);
+        const bool withBodies = !stretch.bodies.empty();
+        const auto sampleAt = [&](std::size_t j, std::size_t from, std::size_t to) {
+            const ObservationInstant& instant = stretch.instants[j];
+            double* rv = b.rv.data();
+            const Sgp4States at{
+                rv + from,         rv + n + from,     rv + 2 * n + from,     rv + 3 * n + from,
+                rv + 4 * n + from, rv + 5 * n + from, b.errors.data() + from};
+            batch.propagateAt(instant.utcJd, from, to, at);
+            for (std::size_t k = from; k < to; ++k) {
+                b.positions[k] =
+                    satellitePosition(sets[k], minutesSinceEpoch(sets[k], instant.utcJd),
+                                      {rv[k], rv[n + k], rv[2 * n + k]}, b.errors[k]);
+                const Vec3 enu = horizonVector(b.positions[k], instant.frame);
+                b.east[k] = enu.x;
+                b.north[k] = enu.y;
+                b.up[k] = enu.z;
+            }
+            // altitudeOf to a few ulps, many at once.
+            batchElevations(b.east.data() + from, b.north.data() + from, b.up.data() + from,
+                            to - from, b.elevation.data() + from);
+            for (std::size_t k = from; k < to; ++k) {
+                Sample s;
+                s.t = stretch.t[j];
+                s.position = b.positions[k];
+                s.enu = {b.east[k], b.north[k], b.up[k]};
+                if (std::isfinite(b.elevation[k]))
+                    s.altitudeDeg = b.elevation[k] * kDegreesPerRadian;
+                AltitudeCurve curve(catalogue[order[k]], clock, window.fromJd);
+                scans[k].add(curve, clock, s, withBodies ? &stretch.bodies[2 * j] : nullptr,
+                             passes[k]);
+            }
+        };
+        const std::size_t count = stretch.instants.size() - (stretch.last ? 1 : 0);
+        for (std::size_t j = 0; j < count; ++j)
+            for (const Group& g : groups)
+                if ((stretch.firstStep + j) % g.stride == 0)
+                    sampleAt(j, g.begin, g.end);
+        if (!stretch.last)
+            return;
+        sampleAt(count, 0, n); // the window's end, as findPasses samples it
+        for (std::size_t k = 0; k < n; ++k) {
+            AltitudeCurve curve(catalogue[order[k]], clock, window.fromJd);
+            scans[k].finish(curve, clock, passes[k]);
+        }
+    }
+
+    // The passes found, by catalogue row, then in time; the share's memory freed.
+    void collect(Catalogue& catalogue, const TimeScales& scales, const Site& site,
+                 const CatalogueSearch& search, std::vector<CataloguePass>& out) {
+        std::vector<std::size_t> slotOf(n);
+        std::size_t total = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            slotOf[order[k] - first] = k;
+            total += passes[k].size();
+        }
+        out.reserve(total);
+        for (std::size_t i = first; i < first + n; ++i) {
+            const std::size_t k = slotOf[i - first];
+            for (const ScannedPass& p : passes[k]) {
+                CataloguePass entry{i, p.pass, {}};
+                if (search.trackPoints > 0)
+                    entry.track =
+                        passTrack(catalogue[i], scales, site, entry.pass, search.trackPoints);
+                if (search.clearances) {
+                    entry.sunClearance = p.clearance[0];
+                    entry.moonClearance = p.clearance[1];
+                }
+                out.push_back(std::move(entry));
+            }
+            std::vector<ScannedPass>().swap(passes[k]);
+        }
+        *this = Share();
+    }
+
+private:
+    Share() = default;
+
+    struct Group {
+        std::uint64_t stride;
+        std::size_t begin, end; // slots
+    };
+    std::size_t first = 0, n = 0;
+    std::vector<std::size_t> order; // catalogue rows by slot
+    std::vector<Group> groups;
+    std::vector<ElementSet> sets;
+    Sgp4Batch batch;
+    std::vector<PassScan> scans;
+    std::vector<std::vector<ScannedPass>> passes;
+};
+
+// Puts v in the order `from` gives: v[k] becomes the old v[from[k]]. Moves, no second copy.
+template <class T> void permute(std::vector<T>& v, std::vector<std::size_t> from) {
+    for (std::size_t k = 0; k < v.size(); ++k) {
+        if (from[k] == k)
+            continue;
+        T held = std::move(v[k]);
+        std::size_t at = k;
+        while (from[at] != k) {
+            const std::size_t source = from[at];
+            v[at] = std::move(v[source]);
+            from[at] = at;
+            at = source;
+        }
+        v[at] = std::move(held);
+        from[at] = at;
+    }
+}
+
+} // namespace
+
+unsigned passSearchThreads() {
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeScales& scales,
+                                               const Site& site, const PassWindow& window,
+                                               int trackPoints,
+                                               const std::function<bool()>& carryOn,
+                                               unsigned threads) {
+    CatalogueSearch search;
+    search.trackPoints = trackPoints;
+    search.carryOn = carryOn;
+    search.threads = threads;
+    return findCataloguePasses(catalogue, scales, site, window, search);
+}
+
+std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeScales& scales,
+                                               const Site& site, const PassWindow& window,
+                                               const CatalogueSearch& search) {
+    std::vector<CataloguePass> all;
+    const double span = (window.toJd - window.fromJd) * kSecondsPerDay;
+    if (!(span >= 0) || !std::isfinite(span) || catalogue.empty())
+        return all;
+    const WindowClock clock(scales, site, window.fromJd, window.toJd);
+    const auto jdAt = [&window](double t) {
+        return window.fromJd + t / kSecondsPerDay;
+    };
+    const std::size_t count = (catalogue.size() + kShareSize - 1) / kShareSize;
+    // The costliest shares first (the cost goes with the samples taken), so that the threads
+    // end together rather than one finishing a long share alone.
+    std::vector<double> cost(count, 0.0);
+    for (std::size_t i = 0; i < catalogue.size(); ++i)
+        cost[i / kShareSize] += 1.0 / double(gridStride(catalogue[i].elements));
+    std::vector<std::size_t> schedule(count);
+    for (std::size_t c = 0; c < count; ++c)
+        schedule[c] = c;
+    std::stable_sort(schedule.begin(), schedule.end(),
+                     [&cost](std::size_t x, std::size_t y) { return cost[x] > cost[y]; });
+    std::vector<Share> shares;
+    shares.reserve(count);
+    for (std::size_t c = 0; c < count; ++c)
+        shares.emplace_back(catalogue, c * kShareSize,
+                            std::min(catalogue.size(), (c + 1) * kShareSize), window, search);
+    std::vector<std::vector<CataloguePass>> found(count);
+
+    unsigned threads = search.threads == 0 ? passSearchThreads() : search.threads;
+    threads = unsigned(std::min<std::size_t>(threads, count));
+    std::vector<Share::Buffers> buffers(threads);
+    // The stretches' lengths in grid steps; the window's end closes the last.
+    std::uint64_t steps = 0;
+    while (double(steps) * kGridStep < span)
+        ++steps;
+    const double stretchSeconds = search.stretchSeconds > 0 ? search.stretchSeconds : span;
+    bool stopped = false;
+    Stretch stretch;
+    for (std::uint64_t begin = 0; !stopped;) {
+        // Every step whose instant lies before the stretch's end.
+        std::uint64_t end = begin;
+        const double until = double(begin) * kGridStep + stretchSeconds;
+        while (end < steps && (end == begin || double(end) * kGridStep < until))
+            ++end;
+        stretch.firstStep = begin;
+        stretch.last = end == steps;
+        stretch.t.clear();
+        stretch.instants.clear();
+        stretch.bodies.clear();
+        for (std::uint64_t j = begin; j < end; ++j)
+            stretch.t.push_back(double(j) * kGridStep);
+        if (stretch.last)
+            stretch.t.push_back(span);
+        for (const double t : stretch.t) {
+            stretch.instants.push_back(clock.at(jdAt(t)));
+            if (search.clearances)
+                for (const bool sun : {true, false}) {
+                    const Vec3 seen =
+                        horizonVector(bodyAt(sun, jdAt(t)), stretch.instants.back().frame);
+                    stretch.bodies.push_back(seen);
+                }
+        }
+
+        std::atomic<std::size_t> next{0};
+        std::atomic<bool> stop{false};
+        // The calling thread works too, and alone asks carryOn.
+        const auto work = [&](unsigned thread) {
+            while (!stop) {
+                if (thread == 0 && search.carryOn && !search.carryOn()) {
+                    stop = true;
+                    break;
+                }
+                const std::size_t slot = next++;
+                if (slot >= count)
+                    break;
+                const std::size_t c = schedule[slot];
+                shares[c].search(catalogue, clock, window, stretch, buffers[thread]);
+                if (stretch.last)
+                    shares[c].collect(catalogue, scales, site, search, found[c]);
+            }
+        };
+        std::vector<std::thread> workers;
+        try {
+            for (unsigned k = 1; k < threads; ++k)
+                workers.emplace_back(work, k);
+        } catch (const std::exception&) {
+            // Fewer threads: the others share the work.
+        }
+        work(0);
+        for (std::thread& t : workers)
+            t.join();
+        stopped = stop;
+        if (!stopped && search.progress)
+            search.progress(double(end) / double(std::max<std::uint64_t>(steps, 1)));
+        if (stretch.last)
+            break;
+        begin = end;
+    }
+    if (stopped)
+        return all;
+
+    // Gathered share by share (each share's memory freed as it goes), then put in order by
+    // small keys, the passes themselves moved once: they are many and large.
+    std::size_t total = 0;
+    for (const std::vector<CataloguePass>& passes : found)
+        total += passes.size();
+    all.reserve(total);
+    for (std::vector<CataloguePass>& passes : found) {
+        all.insert(all.end(), std::make_move_iterator(passes.begin()),
+                   std::make_move_iterator(passes.end()));
+        std::vector<CataloguePass>().swap(passes);
+    }
+    struct Key {
+        double startJd;
+        std::int32_t satnum;
+        std::size_t at; // the catalogue order breaks ties
+    };
+    std::vector<Key> keys(all.size());
+    for (std::size_t k = 0; k < all.size(); ++k)
+        keys[k] = {all[k].pass.startJd, catalogue[all[k].index].elements.satnum, k};
+    std::sort(keys.begin(), keys.end(), [](const Key& x, const Key& y) {
+        if (x.startJd != y.startJd)
+            return x.startJd < y.startJd;
+        if (x.satnum != y.satnum)
+            return x.satnum < y.satnum;
+        return x.at < y.at;
+    });
+    std::vector<std::size_t> from(keys.size());
+    for (std::size_t k = 0; k < keys.size(); ++k)
+        from[k] = keys[k].at;
+    std::vector<Key>().swap(keys);
+    permute(all, std::move(from));
+    return all;
+}
