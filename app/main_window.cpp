@@ -302,7 +302,8 @@ void MainWindow::setUpPasses() {
     planner->loadMagnitudes();
 }
 
-// A satellite clicked on the map becomes the table's current row, as a click there would.
+// A satellite clicked on the map becomes the table's current row, as a click there would; the
+// planner's chosen transit is drawn there too.
 void MainWindow::setUpMap() {
     map = new MapDock(*session, *proxy, *ui->satelliteTableView, *link, *this, *ui->viewMenu);
     connect(map->view(), &MapView::satelliteClicked, this, [this](int index) {
@@ -312,6 +313,8 @@ void MainWindow::setUpMap() {
             ui->satelliteTableView->scrollTo(row);
         }
     });
+    connect(planner->panel(), &PassesPanel::transitShown, map, &MapDock::showTransit);
+    connect(planner->panel(), &PassesPanel::transitForgotten, map, &MapDock::clearTransit);
 }
 
 // The passes as the planner shows them, filtered and in its order; the chosen filter, or the

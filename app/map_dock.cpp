@@ -4,6 +4,7 @@
 #include "astro/time_scales.h"
 #include "astro/time_units.h"
 #include "mount/mount_link.h"
+#include "planning/transit_export.h"
 #include "sky/day_night.h"
 #include "sky/ground_track.h"
 #include "sky/observing_sites.h"
@@ -149,4 +150,19 @@ void MapDock::refresh() {
                           orbitDays * kSecondsPerDay / kTrackPointsPerOrbit)
             : std::vector<GroundPoint>();
     map->setSelection(selected, lonLats(track), lonLats(visibilityCircle(now, 0.0, kCirclePoints)));
+}
+
+void MapDock::showTransit(const PlannedTransit& transit) {
+    const std::vector<ExportedTransit> ground =
+        exportedTransits({transit}, session.catalogue(), session.timeScales(), session.site());
+    if (ground.empty()) {
+        map->clearTransit();
+        return;
+    }
+    map->setTransit(lonLats(ground.front().ground.centreLine),
+                    lonLats(transitPathRing(ground.front().ground)));
+}
+
+void MapDock::clearTransit() {
+    map->clearTransit();
 }

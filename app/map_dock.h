@@ -6,6 +6,7 @@
 #include <optional>
 
 class MapView;
+struct PlannedTransit;
 class MountLink;
 class QMainWindow;
 class QMenu;
@@ -29,6 +30,10 @@ public:
             const MountLink& link, QMainWindow& window, QMenu& viewMenu);
 
     MapView* view() const { return map; }
+    // Draws the transit's centre line and path, from the session's site; none where the line
+    // does not reach the ground within sight of the body.
+    void showTransit(const PlannedTransit& transit);
+    void clearTransit();
 
 private:
     void refresh();

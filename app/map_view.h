@@ -46,6 +46,7 @@ public:
     void clearTransit();
     const QVector<QPointF>& groundTrack() const { return track; }
     const QVector<QPointF>& visibility() const { return circle; }
+    const QVector<QPointF>& transitLine() const { return centreLine; }
     std::optional<QPointF> observingSitePoint() const { return observingSite; }
     std::optional<QPointF> mountSitePoint() const { return mountSite; }
 

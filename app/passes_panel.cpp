@@ -345,6 +345,7 @@ void PassesPanel::showTransits() {
             transitsProxy->mapFromSource(transitsModel->index(row, 0)),
             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         ui->skyPlot->setTransit(t.transit, t.path);
+        emit transitShown(t);
     } else {
         forgetTransit();
     }
@@ -355,6 +356,7 @@ void PassesPanel::forgetTransit() {
     hasTransit = false;
     ui->transitsTableView->selectionModel()->clear();
     ui->skyPlot->clearTransit();
+    emit transitForgotten();
 }
 
 void PassesPanel::transitChosen(const QModelIndex& current) {
@@ -372,6 +374,7 @@ void PassesPanel::transitChosen(const QModelIndex& current) {
     showPass(row, true);
     showPosition();
     ui->skyPlot->setTransit(t.transit, t.path);
+    emit transitShown(t);
 }
 
 void PassesPanel::passChosen(const QModelIndex& current) {

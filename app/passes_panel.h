@@ -64,6 +64,9 @@ signals:
     void passActivated(int satellite);
     // "Export centre line..." in a transit's menu.
     void centreLineExportRequested(const PlannedTransit& transit);
+    // The transit the panel draws now, or none (the map draws its centre line and path too).
+    void transitShown(const PlannedTransit& transit);
+    void transitForgotten();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/map_view.h"
 #include "app/passes_model.h"
 #include "app/passes_panel.h"
 #include "app/settings.h"
@@ -7,6 +8,7 @@
 #include "astro/time_scales.h"
 #include "planning/pass_planner.h"
 #include "planning/pass_reminders.h"
+#include "planning/transit_export.h"
 #include "sky/observing_sites.h"
 #include "sky/sky_session.h"
 #include "tests/common/file_bytes.h"
@@ -288,9 +290,19 @@ private slots:
         passes->selectionModel()->clear();
         tabs->setCurrentIndex(1);
         QSignalSpy activated(panel, &PassesPanel::passActivated);
+        QSignalSpy drawn(panel, &PassesPanel::transitShown);
+        auto* map = window.findChild<MapView*>();
+        map->setTransit({{1, 2}, {3, 4}}, {}); // an old line, which the choice replaces
         const QRect transitCell = transits->visualRect(transits->model()->index(0, 0));
         QTest::mouseClick(transits->viewport(), Qt::LeftButton, {}, transitCell.center());
         QCOMPARE(passes->currentIndex().row(), pass.row()); // its pass, for the sky plot
+        // The map draws the chosen transit's centre line, the one the export writes.
+        QCOMPARE(drawn.count(), 1);
+        const auto* session = window.findChild<SkySession*>();
+        const std::vector<ExportedTransit> ground =
+            exportedTransits({inside}, session->catalogue(), scales, session->site());
+        QCOMPARE(map->transitLine().size(),
+                 ground.empty() ? 0 : int(ground.front().ground.centreLine.size()));
         QTest::mouseDClick(transits->viewport(), Qt::LeftButton, {}, transitCell.center());
         QCOMPARE(activated.count(), 1);
         QCOMPARE(activated.at(0).at(0).toInt(), int(shown.satellite));

@@ -17,13 +17,14 @@
 // The point on the ground straight below a satellite at a working Julian date, by the program's
 // own orbit model: a site placed there has the satellite near its zenith (within the few tenths
 // of a degree between geocentric and geodetic latitude).
-struct GroundPoint {
+// (sky/ground_track.h has the exact geodetic sub-point; these tests only need a zenith near.)
+struct SpotBelow {
     double latitudeDeg = 0.0;
     double eastLongitudeDeg = 0.0; // (-180, 180]
 };
 
-inline GroundPoint groundPoint(CatalogueEntry& satellite, double jd,
-                               const TimeScales& scales = TimeScales()) {
+inline SpotBelow groundPoint(CatalogueEntry& satellite, double jd,
+                             const TimeScales& scales = TimeScales()) {
     constexpr double degreesPerRadian = 57.29577951308232;
     constexpr double pi = 3.141592653589793;
     const double ut1 = scales.ut1FromJd(jd);
@@ -94,7 +95,7 @@ inline ThreeLines setOverLongitude(const ThreeLines& set, double jd, double east
     ThreeLines moved = movedSet(set, scales.utcFromJd(jd));
     // A second turn takes up what the first left (the Moon's and the Sun's terms).
     for (int turn = 0; turn < 2; ++turn) {
-        const GroundPoint below = groundPoint(moved.satellite, jd, scales);
+        const SpotBelow below = groundPoint(moved.satellite, jd, scales);
         moved = movedSet(moved, scales.utcFromJd(jd),
                          std::remainder(eastLongitudeDeg - below.eastLongitudeDeg, 360.0));
     }

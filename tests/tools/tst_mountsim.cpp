@@ -208,7 +208,7 @@ private:
     // A stand-in right under the set's satellite at `jd`, or on the far side of the Earth.
     static SimulatedMount::Config under(const ThreeLines& set, double jd, bool farSide = false) {
         CatalogueEntry satellite = set.satellite;
-        const GroundPoint below = groundPoint(satellite, jd);
+        const SpotBelow below = groundPoint(satellite, jd);
         SimulatedMount::Config config;
         config.site = farSide
                           ? Site::fromDegrees(-below.latitudeDeg, below.eastLongitudeDeg + 180, 0)

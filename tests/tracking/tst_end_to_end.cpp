@@ -72,7 +72,7 @@ private slots:
         }
         QVERIFY(writeBytes("satell.txt", text));
         CatalogueEntry satellite = current.first().satellite;
-        const GroundPoint below = groundPoint(satellite, now, scales);
+        const SpotBelow below = groundPoint(satellite, now, scales);
         const QString log = scratch.filePath("sim-" + firmware + ".log");
         const quint16 port = sim.start(
             {"--firmware", firmware, "--lat", QString::number(below.latitudeDeg, 'f', 6), "--lon",
@@ -161,7 +161,7 @@ private slots:
         const ThreeLines iss = movedSet(setsNamed("ISS (ZARYA)").value(0), scales.utcFromJd(now));
         QVERIFY(writeBytes("satell.txt", iss.text()));
         CatalogueEntry satellite = iss.satellite;
-        const GroundPoint below = groundPoint(satellite, now + 600 * kSecond, scales);
+        const SpotBelow below = groundPoint(satellite, now + 600 * kSecond, scales);
         const QString log = scratch.filePath("sim-countdown.log");
         const quint16 port = sim.start({"--lat", QString::number(below.latitudeDeg, 'f', 6),
                                         "--lon", QString::number(below.eastLongitudeDeg, 'f', 6),
