@@ -18,8 +18,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/aarch64-linux-gnu/pkgconfig:/usr/share/pkgconfig)
 
-# The dynamic loader and C library of the cross tool chain; the others come from multiarch.
+# Every library at run time, the dynamic loader and the C library included, is the multiarch
+# one (/lib/ld-linux-aarch64.so.1 and /lib/aarch64-linux-gnu), as on the Pi. The cross tool
+# chain's own loader (under /usr/aarch64-linux-gnu) is built apart from the multiarch C library
+# and does not fit it: with the two mixed, the first thread a program starts never runs.
 find_program(ORBITRAK_QEMU_AARCH64 qemu-aarch64-static)
 if(ORBITRAK_QEMU_AARCH64)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${ORBITRAK_QEMU_AARCH64} -L /usr/aarch64-linux-gnu)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${ORBITRAK_QEMU_AARCH64} -L /)
 endif()

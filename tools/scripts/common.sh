@@ -217,8 +217,9 @@ check_package() {
     return $status
 }
 
-# The emulator that runs the arm64 programs here, and where it finds their dynamic loader.
-ARM64_EMULATOR=(qemu-aarch64-static -L /usr/aarch64-linux-gnu)
+# The emulator that runs the arm64 programs here, with the multiarch loader and C library (the
+# cross tool chain's loader does not fit them; see cmake/aarch64-linux-gnu.cmake).
+ARM64_EMULATOR=(qemu-aarch64-static -L /)
 
 # check_arm64_package <arm64 build dir> <x86-64 build dir>: makes the arm64 package and, since it
 # cannot be installed here, checks it unpacked: its architecture, that shlibdeps named arm64
