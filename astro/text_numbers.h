@@ -20,3 +20,9 @@ std::optional<long long> readInteger(std::string_view text);
 // The same into `value`, which a text that is not one leaves alone; true when read.
 bool readNumber(std::string_view text, double& value);
 bool readNumber(std::string_view text, long long& value);
+
+// An ASCII control character: below space, or DEL. Bytes from 0x80 on (UTF-8) are not, whether
+// char is signed (x86-64) or unsigned (ARM).
+inline bool isControlCharacter(char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+}

@@ -1,5 +1,6 @@
 #include "catalogue/catalogue_entry.h"
 
+#include "astro/text_numbers.h"
 #include "orbit/element_lines.h"
 #include "orbit/gravity.h"
 #include "orbit/sgp4.h"
@@ -64,7 +65,7 @@ void fillCatalogueEntry(CatalogueEntry& entry, const MeanElements& elements) {
     std::snprintf(entry.displayName, sizeof entry.displayName, "%-24.24s (%05ld)",
                   elements.objectName.c_str(), elements.noradCatId);
     for (char* c = entry.displayName; *c != '\0'; ++c)
-        if ((*c >= 0 && *c < 0x20) || *c == 0x7f)
+        if (isControlCharacter(*c))
             *c = ' ';
     entry.nameLine = elements.objectName;
     if (const std::optional<ElementLines> lines = writeElementLines(elements)) {

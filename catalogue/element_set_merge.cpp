@@ -43,7 +43,7 @@ bool isNameLine(std::string_view line) {
     if (line.size() > kMaxNameLength)
         return false;
     for (const char c : line) {
-        if ((c >= 0 && c < 0x20) || c == 0x7f)
+        if (isControlCharacter(c))
             return false;
     }
     return true;
@@ -135,7 +135,7 @@ std::string catalogueText(const std::vector<CheckedElementSet>& sets) {
 std::string tleNameLine(const std::string& name, long catalogueNumber) {
     std::string line = name.substr(0, kMaxNameLength);
     for (char& c : line)
-        if ((c >= 0 && c < 0x20) || c == 0x7f)
+        if (isControlCharacter(c))
             c = ' ';
     return isBlank(line) ? std::to_string(catalogueNumber) : line;
 }

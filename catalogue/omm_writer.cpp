@@ -40,7 +40,7 @@ std::string jsonString(const std::string& text) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += c;
-        } else if (c >= 0 && c < 0x20) {
+        } else if (static_cast<unsigned char>(c) < 0x20) {
             char escaped[8];
             std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
             out += escaped;
@@ -61,7 +61,7 @@ std::string xmlText(const std::string& text) {
         else if (c == '>')
             out += "&gt;";
         else
-            out += (c >= 0 && c < 0x20) ? ' ' : c;
+            out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
     }
     return out;
 }

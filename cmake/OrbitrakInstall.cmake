@@ -42,12 +42,13 @@ if(HELP2MAN)
         list(GET parts 0 program)
         list(GET parts 1 summary)
         set(page ${PROJECT_BINARY_DIR}/man/${program}.1)
+        orbitrak_runnable(runnable ${program})
         add_custom_command(
             OUTPUT ${page}.gz
             COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
             COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
                     ${HELP2MAN} --no-info --no-discard-stderr --section=1
-                    --name=${summary} --output=${page} $<TARGET_FILE:${program}>
+                    --name=${summary} --output=${page} ${runnable}
             COMMAND gzip -9nf ${page}
             DEPENDS ${program}
             COMMENT "Writing the man page of ${program}"
@@ -74,6 +75,11 @@ the mount slew to the pass and shows the tracking state and axis errors.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# CPack names the machine's own architecture unless told; shlibdeps then needs the target's
+# libraries and their shlibs files, which multiarch installs beside the machine's.
+if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+endif()
 # Qt opens OpenSSL only when a secure connection is made, which shlibdeps cannot see.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libssl3, ca-certificates")
 # Qt's own translations of its standard dialogs, used beside the program's own.

@@ -5,7 +5,10 @@
 # scratch directory so that tests never share working files. TIMEOUT defaults to 300 s.
 # MINUTES_VARIABLE names the environment variable that makes the test run for that many minutes;
 # when it holds a whole number above 0 as CTest starts, the time limit is those minutes plus ten
-# instead of TIMEOUT.
+# instead of TIMEOUT. In a cross build, whose tests run under an emulator, every limit is
+# ORBITRAK_EMULATED_TIMEOUT_FACTOR times as long.
+set(ORBITRAK_EMULATED_TIMEOUT_FACTOR 10 CACHE STRING
+    "Cross builds: how many times longer a test may take under the emulator")
 function(orbitrak_add_qtest name)
     cmake_parse_arguments(T "" "TIMEOUT;MINUTES_VARIABLE" "SOURCES;LIBS;LABELS;RESOURCE_LOCK"
                           ${ARGN})
@@ -19,6 +22,9 @@ function(orbitrak_add_qtest name)
     file(MAKE_DIRECTORY ${workdir})
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 300)
+    endif()
+    if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
+        math(EXPR T_TIMEOUT "${T_TIMEOUT} * ${ORBITRAK_EMULATED_TIMEOUT_FACTOR}")
     endif()
     set(environment "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${workdir}/config;XDG_DATA_HOME=${workdir}/data;XDG_CACHE_HOME=${workdir}/cache;XDG_RUNTIME_DIR=${workdir}/runtime")
     if(T_MINUTES_VARIABLE)
@@ -46,4 +52,29 @@ endif()
     if(T_RESOURCE_LOCK)
         set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_RESOURCE_LOCK}")
     endif()
+endfunction()
+
+# orbitrak_runnable(<variable> <program target>)
+# Sets <variable> to the path that starts the program, for tests that run it and for steps of the
+# build: the program itself, or in a cross build a script beside it (<build>/emulated/<name>)
+# that runs it under CMAKE_CROSSCOMPILING_EMULATOR, since the kernel may not know how.
+function(orbitrak_runnable variable target)
+    if(NOT CMAKE_CROSSCOMPILING OR NOT CMAKE_CROSSCOMPILING_EMULATOR)
+        set(${variable} "$<TARGET_FILE:${target}>" PARENT_SCOPE)
+        return()
+    endif()
+    if(CMAKE_VERSION VERSION_LESS 3.20)
+        message(FATAL_ERROR "a cross build needs CMake 3.20 or later")
+    endif()
+    set(script ${PROJECT_BINARY_DIR}/emulated/${target})
+    get_property(written GLOBAL PROPERTY ORBITRAK_EMULATED_PROGRAMS)
+    if(NOT target IN_LIST written)
+        set_property(GLOBAL APPEND PROPERTY ORBITRAK_EMULATED_PROGRAMS ${target})
+        list(JOIN CMAKE_CROSSCOMPILING_EMULATOR "\" \"" emulator)
+        file(GENERATE OUTPUT ${script}
+             CONTENT "#!/bin/sh\nexec \"${emulator}\" \"$<TARGET_FILE:${target}>\" \"$@\"\n"
+             FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                              WORLD_READ WORLD_EXECUTE)
+    endif()
+    set(${variable} ${script} PARENT_SCOPE)
 endfunction()

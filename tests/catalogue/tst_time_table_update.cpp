@@ -158,6 +158,33 @@ private slots:
         }
     }
 
+    // utc.bin is little-endian whatever the processor: one written on x86-64 (committed) is the
+    // very file the program here writes from the same inputs, reads as written and is written
+    // back byte for byte.
+    void tableIsTheSameOnEveryProcessor() {
+        const QString time = QStringLiteral(ORBITRAK_TEST_DATA "/time/");
+        const QByteArray committed = readBytes(time + "utc-x86_64.bin");
+        QTemporaryDir work;
+        const ProgramRun run =
+            runProgram(ORBITRAK_UTCTABLE,
+                       {"-o", work.filePath("utc.bin"), "--tai-utc", time + "tai-utc-2017.csv",
+                        "--delta-t", time + "delta-t-sample.csv"});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(readBytes(work.filePath("utc.bin")), committed);
+        const std::optional<UtcTable> table = loadUtcFile((time + "utc-x86_64.bin").toStdString());
+        QVERIFY(table);
+        QCOMPARE(bytesOf(encodeUtcTable(*table)), committed);
+        QCOMPARE(formatCalendar(table->tableDate).substr(0, 10), std::string("2023-09-16"));
+        QCOMPARE(table->leaps.size(), std::size_t(41));
+        const LeapRecord& first = table->leaps.front();
+        QCOMPARE(std::make_tuple(int(first.year), int(first.month), int(first.day), first.offset,
+                                 first.refMjd, first.rate),
+                 std::make_tuple(1961, 1, 1, 1.422818, 37300.0f, 0.001296f));
+        QCOMPARE(table->points.size(), std::size_t(15));
+        QCOMPARE(std::make_pair(table->points.back().year, table->points.back().deltaT),
+                 std::make_pair(2023.705683f, 69.0776f));
+    }
+
     // A week's refreshes: the first writes, the next within the week does not ask, the one
     // after asks conditionally, a refusal pauses the host, and a paused host is not asked.
     void refresh() {

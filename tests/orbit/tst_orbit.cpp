@@ -214,6 +214,20 @@ private slots:
         }
     }
 
+    // The processor's best path is the one taken; on 64-bit ARM that is NEON. The paths are
+    // printed, so that a run under an emulator shows which one the checks below went through.
+    void dispatchPath() {
+        const std::vector<std::string> paths = sgp4BatchPaths();
+        std::string names;
+        for (const std::string& path : paths)
+            names += ' ' + path;
+        qInfo("batch propagation paths:%s; taken: %s", names.c_str(), sgp4BatchPath().c_str());
+        QCOMPARE(sgp4BatchPath(), paths.front());
+#if defined(ORBITRAK_SIMD) && defined(__aarch64__)
+        QCOMPARE(paths.front(), std::string("NEON"));
+#endif
+    }
+
     void batchAgreesWithScalar_data() {
         QTest::addColumn<QString>("path");
         for (const std::string& path : sgp4BatchPaths())

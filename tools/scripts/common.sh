@@ -22,6 +22,11 @@ QT6_PACKAGES=("${TOOL_PACKAGES[@]}" qt6-base-dev qt6-base-dev-tools qt6-qpa-plug
 # ./test --package: shlibdeps for the package's dependencies, and the validators of the desktop
 # entry and the AppStream metadata.
 PACKAGE_PACKAGES=(dpkg-dev desktop-file-utils appstream)
+# ./test --arm64: the cross tool chain and qemu-user, which runs arm64 programs here (binfmt need
+# not be set up); the arm64 libraries through multiarch. Qt 5's moc, uic, rcc and lrelease stay
+# the machine's own (qtbase5-dev-tools, qttools5-dev-tools, already in BUILD_PACKAGES).
+ARM64_PACKAGES=(crossbuild-essential-arm64 qemu-user-static qtbase5-dev:arm64 qttools5-dev:arm64
+                libhwy-dev:arm64 libbenchmark-dev:arm64)
 SANITIZE_PACKAGES=()
 FUZZ_PACKAGES=(clang libfuzzer-14-dev libclang-rt-14-dev)
 
@@ -45,6 +50,24 @@ ensure_packages() {
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# ensure_architecture <Debian architecture>: lets dpkg install that architecture's packages
+# (multiarch); the next ensure_packages fetches their lists.
+ensure_architecture() {
+    local arch=$1
+    if [ "$arch" = "$(dpkg --print-architecture)" ] ||
+        dpkg --print-foreign-architectures | grep -qx "$arch"; then
+        return 0
+    fi
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "The $arch packages need their architecture added. As root:" >&2
+        echo "  sudo dpkg --add-architecture $arch && sudo apt-get update" >&2
+        exit 1
+    fi
+    echo "Adding the architecture $arch"
+    dpkg --add-architecture "$arch"
+    apt-get update -qq
 }
 
 # configure_and_build <build dir> [extra cmake arguments...] [-- targets...]
@@ -141,20 +164,28 @@ run_fuzz_targets() {
     fi
 }
 
+# make_package <build dir>: makes orbitrak_<version>_<arch>.deb there (its path in PACKAGE) and
+# lists its files and dependencies.
+make_package() {
+    local dir
+    dir=$(cd "$1" && pwd)
+    rm -f "$dir"/orbitrak_*.deb
+    (cd "$dir" && cpack -G DEB >/dev/null)
+    PACKAGE=$(ls "$dir"/orbitrak_*.deb)
+    echo "== $(basename "$PACKAGE")"
+    dpkg-deb --contents "$PACKAGE" | awk '{print $6}'
+    echo "Depends: $(dpkg-deb --field "$PACKAGE" Depends)"
+}
+
 # check_package <build dir>: makes orbitrak_<version>_<arch>.deb there, lists its files and
 # dependencies, validates its desktop entry and metadata, installs it with apt-get (root only),
 # starts the installed program from / with an empty home folder and a catalogue in the per-user
 # data folder, checks that it read that catalogue and the installed time table, and removes the
 # package again.
 check_package() {
-    local dir deb home out status
-    dir=$(cd "$1" && pwd)
-    rm -f "$dir"/orbitrak_*.deb
-    (cd "$dir" && cpack -G DEB >/dev/null)
-    deb=$(ls "$dir"/orbitrak_*.deb)
-    echo "== $(basename "$deb")"
-    dpkg-deb --contents "$deb" | awk '{print $6}'
-    echo "Depends: $(dpkg-deb --field "$deb" Depends)"
+    local deb home out status
+    make_package "$1"
+    deb=$PACKAGE
     if [ "$(id -u)" -ne 0 ]; then
         echo "installing the package needs root; stopping after the listing" >&2
         return 1
@@ -184,4 +215,98 @@ check_package() {
     ) || status=$?
     apt-get remove -y -qq orbitrak >/dev/null
     return $status
+}
+
+# The emulator that runs the arm64 programs here, with the multiarch loader and C library (the
+# cross tool chain's loader does not fit them; see cmake/aarch64-linux-gnu.cmake).
+ARM64_EMULATOR=(qemu-aarch64-static -L /)
+
+# check_arm64_package <arm64 build dir> <x86-64 build dir>: makes the arm64 package and, since it
+# cannot be installed here, checks it unpacked: its architecture, that shlibdeps named arm64
+# libraries, the desktop entry and metadata, a man page and the version of each program run
+# under the emulator, the time table byte for byte the x86-64 one, and orbitrak-cli's sky for
+# the real catalogue against the x86-64 build's.
+check_arm64_package() {
+    local native deb root name status=0
+    native=$(cd "$2" && pwd)
+    make_package "$1"
+    deb=$PACKAGE
+    root=$(mktemp -d)
+    dpkg-deb -x "$deb" "$root"
+    (
+        set -e
+        [ "$(dpkg-deb --field "$deb" Architecture)" = arm64 ]
+        # Every library shlibdeps named (one of each set of alternatives) is installed for
+        # arm64: it read their shlibs, not the machine's own.
+        local group alternative found
+        while IFS= read -r group; do
+            case $group in libssl3 | ca-certificates) continue ;; esac
+            found=no
+            for alternative in $(echo "$group" | tr '|' '\n' | awk '{print $1}'); do
+                if dpkg-query -W -f='${Status}' "$alternative:arm64" 2>/dev/null |
+                    grep -q "install ok installed"; then
+                    found=yes
+                fi
+            done
+            [ $found = yes ] || { echo "no arm64 package installed for \"$group\"" >&2; exit 1; }
+        done < <(dpkg-deb --field "$deb" Depends | tr ',' '\n' | sed 's/^ *//')
+        dpkg-deb --field "$deb" Depends | grep -q libqt5widgets5
+        desktop-file-validate "$root/usr/share/applications/org.halvstar.orbitrak.desktop"
+        appstreamcli validate --no-net "$root/usr/share/metainfo/org.halvstar.orbitrak.metainfo.xml"
+        for name in orbitrak orbitrak-cli orbitrak-mountsim orbitrak-utctable; do
+            readelf -h "$root/usr/bin/$name" | grep -q "Machine: *AArch64"
+            QT_QPA_PLATFORM=offscreen "${ARM64_EMULATOR[@]}" "$root/usr/bin/$name" --version
+            zcat "$root/usr/share/man/man1/$name.1.gz" | grep -q "^$name "
+        done
+        cmp "$root/usr/share/orbitrak/utc.bin" "$native/utc.bin"
+        echo "the packaged time table, written on arm64, is byte for byte the x86-64 build's"
+        compare_sky "$root/usr/bin/orbitrak-cli" "$native/tools/cli/orbitrak-cli"
+    ) || status=$?
+    rm -rf "$root"
+    return $status
+}
+
+# compare_sky <arm64 orbitrak-cli> <x86-64 orbitrak-cli>: the sky of the real catalogue, as a
+# table and as CSV, from both; every field must read the same, or for a number that differs in
+# its last printed digit, within 1e-6.
+compare_sky() {
+    local arm x86 work form
+    arm=$(realpath "$1")
+    x86=$(realpath "$2")
+    work=$(mktemp -d)
+    cp "$(dirname "$x86")/../../utc.bin" "$work/"
+    for form in table csv; do
+        local args=(sky --tle "$PWD/tests/data/catalogue/active-2026-03.txt" --at 2026-03-19T12:00:00Z
+                    --limit 0)
+        [ "$form" = csv ] && args+=(--csv)
+        (cd "$work" && env -i PATH=/usr/bin:/bin HOME="$work" "${ARM64_EMULATOR[@]}" "$arm" "${args[@]}" \
+            >"arm64.$form")
+        (cd "$work" && env -i PATH=/usr/bin:/bin HOME="$work" "$x86" "${args[@]}" >"x86-64.$form")
+        python3 - "$work/arm64.$form" "$work/x86-64.$form" <<'PYTHON' || { rm -rf "$work"; return 1; }
+import re, sys
+arm, x86 = (open(name).read().splitlines() for name in sys.argv[1:3])
+if len(arm) != len(x86) or len(x86) < 1000:
+    sys.exit(f"sky: {len(arm)} lines on arm64, {len(x86)} on x86-64")
+same = close = 0
+worst = 0.0
+number = re.compile(r"^[-+]?\d+\.\d+$")
+for row, (a, b) in enumerate(zip(arm, x86), 1):
+    if a == b:
+        same += 1
+        continue
+    fa, fb = re.split(r"([,\s]+)", a), re.split(r"([,\s]+)", b)
+    if len(fa) != len(fb):
+        sys.exit(f"sky line {row} differs:\n  arm64:  {a}\n  x86-64: {b}")
+    for x, y in zip(fa, fb):
+        if x == y:
+            continue
+        if not (number.match(x) and number.match(y)) or abs(float(x) - float(y)) > 1e-6:
+            sys.exit(f"sky line {row} differs beyond 1e-6:\n  arm64:  {a}\n  x86-64: {b}")
+        worst = max(worst, abs(float(x) - float(y)))
+    close += 1
+print(f"sky ({sys.argv[1].rsplit('.', 1)[1]}): {len(x86)} lines, {same} identical on arm64 and "
+      f"x86-64, {close} within 1e-6 (largest difference {worst:.1e})")
+PYTHON
+    done
+    rm -rf "$work"
 }
