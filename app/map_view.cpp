@@ -183,6 +183,12 @@ void MapView::showWholeEarth() {
     setView(0.0, 0.0, 0.0);
 }
 
+void MapView::showAround(const QPointF& lonLat, double degreesAcross) {
+    if (!(degreesAcross > 0.0))
+        return;
+    setView(lonLat.x(), lonLat.y(), std::clamp(width() / degreesAcross, fitScale(), maxScale()));
+}
+
 QRectF MapView::visibleArea() const {
     const double s = pixelsPerDegree();
     const double halfWidth = width() / 2.0 / s, halfHeight = height() / 2.0 / s;

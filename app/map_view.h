@@ -51,6 +51,8 @@ public:
     std::optional<QPointF> mountSitePoint() const { return mountSite; }
 
     void showWholeEarth();
+    // Centres the view on a point, this many degrees of longitude across (within the zoom's range).
+    void showAround(const QPointF& lonLat, double degreesAcross);
     // The part of the Earth in view: x from west to east, y from south to north, degrees.
     QRectF visibleArea() const;
     QPointF toWidget(const QPointF& lonLat) const;

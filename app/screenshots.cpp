@@ -2,13 +2,17 @@
 // tracking.png (the window tracking a satellite), planner.png (the same with the pass planner
 // shown) and pass.png (the tracking chart after most of a minute of the pass) in FOLDER
 // (default: docs/ of the source tree), and lunar-transit.png: the planner's panel alone showing a
-// crossing of the Moon found for a fixed instant. The window is sized so that every column title
+// crossing of the Moon found for a fixed instant, with transit-map.png, that crossing's centre
+// line and path on the map near the site. The window is sized so that every column title
 // shows in full; the program fails when one does not.
 #include "app/main_window.h"
+#include "app/map_view.h"
 #include "app/passes_panel.h"
 #include "app/settings.h"
 #include "app/transits_model.h"
 #include "astro/time_scales.h"
+#include "planning/transit_export.h"
+#include "sky/day_night.h"
 #include "sky/sky_session.h"
 #include "tracking/pass_recorder.h"
 
@@ -23,6 +27,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QScrollBar>
+#include <QSortFilterProxyModel>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -91,7 +96,7 @@ int neededWidth(const QTableView* view) {
 
 // The planner's panel over the demo catalogue at a fixed instant, its Transits tab showing the
 // first crossing of the Moon: the satellite's path across the disc in the sky plot.
-bool saveLunarTransit(const TimeScales& scales, const QString& path) {
+bool saveLunarTransit(const TimeScales& scales, const QString& path, const QString& mapPath) {
     Catalogue catalogue;
     if (readCatalogueFile(ORBITRAK_SOURCE_DIR "/tests/data/catalogue/active-2026-03.txt", 100000,
                           catalogue) != 0)
@@ -123,7 +128,32 @@ bool saveLunarTransit(const TimeScales& scales, const QString& path) {
     view->selectRow(moon);
     view->resizeColumnToContents(TransitsModel::Name);
     waitFor([] { return false; }, 300);
-    return panel.grab().save(path);
+    if (!panel.grab().save(path))
+        return false;
+
+    const TransitsModel* transits = panel.findChild<TransitsModel*>();
+    const auto source = qobject_cast<const QSortFilterProxyModel*>(rows);
+    if (!transits || !source)
+        return false;
+    const PlannedTransit& chosen =
+        transits->transit(source->mapToSource(rows->index(moon, 0)).row());
+    const std::vector<ExportedTransit> ground =
+        exportedTransits({chosen}, session.catalogue(), scales, session.site());
+    if (ground.empty())
+        return false;
+    QVector<QPointF> line, ring;
+    for (const GroundPoint& p : ground.front().ground.centreLine)
+        line << QPointF(p.longitudeDeg, p.latitudeDeg);
+    for (const GroundPoint& p : transitPathRing(ground.front().ground))
+        ring << QPointF(p.longitudeDeg, p.latitudeDeg);
+    MapView map;
+    map.resize(900, 560);
+    const QPointF site(kTransitSite[1], kTransitSite[0]);
+    map.setDayNight(dayNightAt(scales, chosen.transit.jd));
+    map.setSites(site, std::nullopt);
+    map.setTransit(line, ring);
+    map.showAround(site, 6.0);
+    return map.grab().save(mapPath);
 }
 
 } // namespace
@@ -164,6 +194,10 @@ int main(int argc, char* argv[]) {
 
     writeMountIp(QStringLiteral("127.0.0.1"));
     const TimeScales scales = TimeScales::fromFolders();
+    // The crossing of the Moon is of a fixed instant; the window's pictures are of now.
+    if (!saveLunarTransit(scales, folder + QStringLiteral("/lunar-transit.png"),
+                          folder + QStringLiteral("/transit-map.png")))
+        return fail("no crossing of the Moon to draw");
     {
         MainWindow window(scales, port);
         auto* table = window.findChild<QTableView*>(QStringLiteral("satelliteTableView"));
@@ -259,10 +293,9 @@ int main(int argc, char* argv[]) {
         showLatest();
         waitFor([] { return false; }, 400);
         window.grab().save(folder + QStringLiteral("/pass.png"));
-        if (!saveLunarTransit(scales, folder + QStringLiteral("/lunar-transit.png")))
-            return fail("no crossing of the Moon to draw");
-        QTextStream(stdout) << "saved " << folder
-                            << "/tracking.png, planner.png, pass.png and lunar-transit.png\n";
+        QTextStream(stdout)
+            << "saved " << folder
+            << "/tracking.png, planner.png, pass.png, lunar-transit.png and transit-map.png\n";
     }
     mount.kill();
     mount.waitForFinished();
