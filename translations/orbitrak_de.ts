@@ -436,6 +436,36 @@
     </message>
 </context>
 <context>
+    <name>MapDock</name>
+    <message>
+        <source>Map</source>
+        <translation>Karte</translation>
+    </message>
+</context>
+<context>
+    <name>MapView</name>
+    <message>
+        <source>No coastlines: %1</source>
+        <translation>Keine Küstenlinien: %1</translation>
+    </message>
+    <message>
+        <source>The Sun overhead</source>
+        <translation>Die Sonne im Zenit</translation>
+    </message>
+    <message>
+        <source>The Moon overhead</source>
+        <translation>Der Mond im Zenit</translation>
+    </message>
+    <message>
+        <source>The mount&apos;s site</source>
+        <translation>Der Standort der Montierung</translation>
+    </message>
+    <message>
+        <source>The observing site</source>
+        <translation>Der Beobachtungsort</translation>
+    </message>
+</context>
+<context>
     <name>MountClockCheck</name>
     <message>
         <source>The connection failed while the mount&apos;s clock was read: it is not read again, in case this mount does not answer the time commands.</source>
@@ -806,6 +836,22 @@
     <message>
         <source>Remind me</source>
         <translation>Erinnern</translation>
+    </message>
+    <message>
+        <source>How much of the hours ahead the search has covered</source>
+        <translation>Wie viel der kommenden Stunden die Suche schon abgedeckt hat</translation>
+    </message>
+    <message>
+        <source>Stop this search of the hours ahead</source>
+        <translation>Diese Suche in den kommenden Stunden abbrechen</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stopp</translation>
+    </message>
+    <message>
+        <source>Export centre line...</source>
+        <translation>Zentrallinie exportieren...</translation>
     </message>
 </context>
 <context>
@@ -1299,6 +1345,33 @@
     </message>
 </context>
 <context>
+    <name>TransitExporter</name>
+    <message>
+        <source>GeoJSON files (*.geojson)</source>
+        <translation>GeoJSON-Dateien (*.geojson)</translation>
+    </message>
+    <message>
+        <source>KML files (*.kml)</source>
+        <translation>KML-Dateien (*.kml)</translation>
+    </message>
+    <message>
+        <source>GPX files (*.gpx)</source>
+        <translation>GPX-Dateien (*.gpx)</translation>
+    </message>
+    <message>
+        <source>Export centre line</source>
+        <translation>Zentrallinie exportieren</translation>
+    </message>
+    <message>
+        <source>No centre line to export: where it passes nearest the site the body is below the horizon, or it misses the Earth.</source>
+        <translation>Keine Zentrallinie zu exportieren: Wo sie dem Standort am nächsten kommt, steht der Himmelskörper unter dem Horizont, oder sie verfehlt die Erde.</translation>
+    </message>
+    <message>
+        <source>Exported the centre line of %1 to %2.</source>
+        <translation>Die Zentrallinie von %1 nach %2 exportiert.</translation>
+    </message>
+</context>
+<context>
     <name>TransitsModel</name>
     <message>
         <source>Sun</source>
@@ -1362,6 +1435,47 @@
     <message>
         <source>The settings hold %1 update sources; the first %2 are read.</source>
         <translation>Die Einstellungen enthalten %1 Aktualisierungsquellen; die ersten %2 werden gelesen.</translation>
+    </message>
+</context>
+<context>
+    <name>WorldOutline</name>
+    <message numerus="yes">
+        <source>The map&apos;s outline is larger than %n bytes.</source>
+        <translation>
+            <numerusform>Die Umrisse der Karte sind größer als %n Byte.</numerusform>
+            <numerusform>Die Umrisse der Karte sind größer als %n Byte.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The map&apos;s outline is not an outline file of a known version.</source>
+        <translation>Die Umrisse der Karte sind keine Umrissdatei einer bekannten Version.</translation>
+    </message>
+    <message>
+        <source>The map&apos;s outline has a header out of range.</source>
+        <translation>Der Kopf der Kartenumrisse liegt außerhalb des gültigen Bereichs.</translation>
+    </message>
+    <message>
+        <source>The map&apos;s outline ends within line %1.</source>
+        <translation>Die Umrisse der Karte enden mitten in Linie %1.</translation>
+    </message>
+    <message>
+        <source>The map&apos;s outline has a line %1 out of range.</source>
+        <translation>Die Umrisse der Karte haben eine Linie %1 außerhalb des gültigen Bereichs.</translation>
+    </message>
+    <message>
+        <source>The map&apos;s outline has a point off the Earth in line %1.</source>
+        <translation>Die Umrisse der Karte haben in Linie %1 einen Punkt außerhalb der Erde.</translation>
+    </message>
+    <message numerus="yes">
+        <source>The map&apos;s outline has %n bytes after its last line.</source>
+        <translation>
+            <numerusform>Die Umrisse der Karte haben %n Byte nach ihrer letzten Linie.</numerusform>
+            <numerusform>Die Umrisse der Karte haben %n Byte nach ihrer letzten Linie.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The map&apos;s outline is missing.</source>
+        <translation>Die Umrisse der Karte fehlen.</translation>
     </message>
 </context>
 </TS>
