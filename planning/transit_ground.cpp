@@ -2,8 +2,6 @@
 
 #include "astro/angles.h"
 #include "astro/earth.h"
-#include "astro/moon.h"
-#include "astro/sun.h"
 #include "astro/time_scales.h"
 #include "astro/time_units.h"
 #include "astro/topocentric.h"
@@ -11,13 +9,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 
 namespace {
 
 constexpr double kSecond = 1.0 / kSecondsPerDay;
-// Exact body positions this far apart, a parabola between: within a metre of the Moon.
-constexpr double kBodyGridDays = 600.0 * kSecond;
 constexpr double kTimeToleranceDays = 0.0001 * kSecond;
 // The grazing separation is sought to this, radians (0.001 arc-second).
 constexpr double kGrazeTolerance = 0.001 / kArcsecondsPerRadian;
@@ -34,17 +29,6 @@ Vec3 times(const Vec3& v, double k) {
 Vec3 unit(const Vec3& v) {
     const double n = length(v);
     return n > 0 ? times(v, 1.0 / n) : v;
-}
-
-// The body's centre from the Earth's, on the orbit model's axes, metres: the same Sun and Moon
-// as the transit search.
-Vec3 bodyGeocentric(TransitBody body, double jd) {
-    const double tt = jd + kWorkingToTtDays;
-    return body == TransitBody::Sun ? apparentSunPosition(tt) : moonPosition(tt);
-}
-
-double bodyRadius(TransitBody body) {
-    return body == TransitBody::Sun ? kSunRadius : kMoonRadius;
 }
 
 // The outward normal of the ellipsoid at a geodetic latitude, longitude on the axes the
@@ -64,36 +48,6 @@ Vec3 siteOnModelAxes(const Site& site, const TimeScales& scales, double jd) {
     const double theta = localSiderealAngle(scales, jd, site);
     return {m.rho * std::cos(theta), m.rho * std::sin(theta), m.z};
 }
-
-// The body's position, exact on a grid and interpolated between: a transit's line and edges
-// ask for it tens of thousands of times within a minute.
-class BodyTrack {
-public:
-    explicit BodyTrack(TransitBody body) : body_(body) {}
-    TransitBody body() const { return body_; }
-
-    Vec3 at(double jd) {
-        const double k = std::round(jd / kBodyGridDays);
-        const double u = jd / kBodyGridDays - k;
-        const auto key = static_cast<long long>(k);
-        const Vec3 before = point(key - 1);
-        const Vec3 middle = point(key);
-        const Vec3 after = point(key + 1);
-        return plus(plus(times(before, u * (u - 1) / 2), times(middle, 1 - u * u)),
-                    times(after, u * (u + 1) / 2));
-    }
-
-private:
-    const Vec3& point(long long key) {
-        auto found = points_.find(key);
-        if (found == points_.end())
-            found = points_.emplace(key, bodyGeocentric(body_, double(key) * kBodyGridDays)).first;
-        return found->second;
-    }
-
-    TransitBody body_;
-    std::map<long long, Vec3> points_;
-};
 
 // The separation seen from a site at jd (radians; NaN without a position) and the body's
 // apparent radius then.
@@ -313,7 +267,7 @@ private:
     CatalogueEntry& satellite_;
     const TimeScales& scales_;
     const Site& site_;
-    BodyTrack body_;
+    BodyEphemeris body_;
 };
 
 } // namespace

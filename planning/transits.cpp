@@ -2,8 +2,6 @@
 
 #include "astro/angles.h"
 #include "astro/earth.h"
-#include "astro/moon.h"
-#include "astro/sun.h"
 #include "astro/time_scales.h"
 #include "orbit/gravity.h"
 #include "sky/observation.h"
@@ -20,56 +18,12 @@ namespace {
 
 constexpr double kSampleStepDays = 10.0 / kSecondsPerDay;
 constexpr double kTimeToleranceDays = 0.0001 / kSecondsPerDay;
-// The body's position is interpolated between exact ones this far apart: a parabola through
-// three of them stays within a metre of the Moon over 20 minutes.
-constexpr double kBodyGridDays = 600.0 / kSecondsPerDay;
-
-Vec3 bodyGeocentric(TransitBody body, double jd) {
-    const double tt = jd + kWorkingToTtDays;
-    return body == TransitBody::Sun ? apparentSunPosition(tt) : moonPosition(tt);
-}
-
-double bodyRadius(TransitBody body) {
-    return body == TransitBody::Sun ? kSunRadius : kMoonRadius;
-}
+// The body's altitude is checked this often while looking for a pass with the body up.
+constexpr double kBodyCheckDays = 1200.0 / kSecondsPerDay;
 
 Vec3 scaled(const Vec3& v, double k) {
     return {v.x * k, v.y * k, v.z * k};
 }
-
-Vec3 sum(const Vec3& a, const Vec3& b) {
-    return {a.x + b.x, a.y + b.y, a.z + b.z};
-}
-
-// The body's geocentric position over a whole search: exact on a grid of instants shared by every
-// pass, a parabola through the three nearest grid points in between. The Sun's series and the
-// Moon's are costly, and thousands of passes sample the same hours.
-class BodyEphemeris {
-public:
-    explicit BodyEphemeris(TransitBody body) : body_(body) {}
-
-    Vec3 at(double jd) {
-        const double k = std::round(jd / kBodyGridDays);
-        const double u = jd / kBodyGridDays - k; // -0.5 to 0.5
-        const auto key = static_cast<long long>(k);
-        const Vec3 before = point(key - 1);
-        const Vec3 middle = point(key);
-        const Vec3 after = point(key + 1);
-        return sum(sum(scaled(before, u * (u - 1) / 2), scaled(middle, 1 - u * u)),
-                   scaled(after, u * (u + 1) / 2));
-    }
-
-private:
-    const Vec3& point(long long key) {
-        auto found = points_.find(key);
-        if (found == points_.end())
-            found = points_.emplace(key, bodyGeocentric(body_, double(key) * kBodyGridDays)).first;
-        return found->second;
-    }
-
-    TransitBody body_;
-    std::unordered_map<long long, Vec3> points_;
-};
 
 // Satellite and body seen from the site at one instant.
 struct Sighting {
@@ -209,7 +163,7 @@ void searchPass(CatalogueEntry& satellite, std::size_t index, const TimeScales& 
         return;
     // Skip a pass while the body is down: checked every 20 minutes, at most 10 minutes from any
     // instant, over which the body's altitude changes by less than 2.5 degrees.
-    const int checks = int(std::ceil((to - from) / (2 * kBodyGridDays)));
+    const int checks = int(std::ceil((to - from) / kBodyCheckDays));
     bool bodyUp = false;
     for (int i = 0; i <= checks && !bodyUp; ++i) {
         const double jd = from + (to - from) * i / checks;

@@ -7,6 +7,7 @@
 #include "astro/site.h"
 #include "astro/vec3.h"
 #include "catalogue/catalogue.h"
+#include "planning/body_ephemeris.h"
 #include "planning/passes.h"
 
 #include <cstddef>
@@ -14,8 +15,6 @@
 #include <vector>
 
 class TimeScales;
-
-enum class TransitBody { Sun, Moon };
 
 // "sun" or "moon".
 const char* transitBodyName(TransitBody body);
