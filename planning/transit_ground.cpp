@@ -5,6 +5,7 @@
 #include "astro/time_scales.h"
 #include "astro/time_units.h"
 #include "astro/topocentric.h"
+#include "planning/golden_section.h"
 #include "sky/observation.h"
 
 #include <algorithm>
@@ -67,30 +68,10 @@ template <typename BodyAt>
 double smallestSeparation(CatalogueEntry& satellite, BodyAt&& bodyAt, TransitBody body,
                           const TimeScales& scales, const Site& site, double a, double b,
                           double* jdOut, double* radius) {
-    const double r = 0.6180339887498949;
-    auto f = [&](double jd) {
+    const auto f = [&](double jd) {
         return separationAt(satellite, bodyAt, body, scales, site, jd, nullptr);
     };
-    double x1 = b - r * (b - a);
-    double x2 = a + r * (b - a);
-    double f1 = f(x1);
-    double f2 = f(x2);
-    while (b - a > kTimeToleranceDays) {
-        if (f1 <= f2) {
-            b = x2;
-            x2 = x1;
-            f2 = f1;
-            x1 = b - r * (b - a);
-            f1 = f(x1);
-        } else {
-            a = x1;
-            x1 = x2;
-            f1 = f2;
-            x2 = a + r * (b - a);
-            f2 = f(x2);
-        }
-    }
-    const double jd = (a + b) / 2;
+    const double jd = goldenSectionMinimum(f, a, b, kTimeToleranceDays);
     if (jdOut)
         *jdOut = jd;
     return separationAt(satellite, bodyAt, body, scales, site, jd, radius);

@@ -4,6 +4,7 @@
 #include "astro/earth.h"
 #include "astro/time_scales.h"
 #include "orbit/gravity.h"
+#include "planning/golden_section.h"
 #include "sky/observation.h"
 
 #include <algorithm>
@@ -57,27 +58,8 @@ private:
 
 // The minimum of the separation within [a, b] (golden section: it is unimodal there).
 double closestApproach(PassGeometry& geometry, double a, double b) {
-    const double r = 0.6180339887498949;
-    double x1 = b - r * (b - a);
-    double x2 = a + r * (b - a);
-    double f1 = geometry.separation(x1);
-    double f2 = geometry.separation(x2);
-    while (b - a > kTimeToleranceDays) {
-        if (f1 <= f2) {
-            b = x2;
-            x2 = x1;
-            f2 = f1;
-            x1 = b - r * (b - a);
-            f1 = geometry.separation(x1);
-        } else {
-            a = x1;
-            x1 = x2;
-            f1 = f2;
-            x2 = a + r * (b - a);
-            f2 = geometry.separation(x2);
-        }
-    }
-    return (a + b) / 2;
+    return goldenSectionMinimum([&geometry](double jd) { return geometry.separation(jd); }, a, b,
+                                kTimeToleranceDays);
 }
 
 // Where the separation passes `radius` between `inside` (below it) and a point found outward
