@@ -63,40 +63,10 @@ double deltaT(const UtcTable& table, double y) {
     auto yearAt = [&p](std::int64_t i) {
         return static_cast<double>(p[static_cast<std::size_t>(i)].year);
     };
-    const std::int64_t cache = table.searchCache;
-    std::int64_t lo;
-    std::int64_t hi;
-    if (cache < 0 || cache >= m) {
-        lo = -1;
-        hi = m;
-    } else if (y >= yearAt(cache)) {
-        // Hunt upwards in growing steps from the interval found last.
-        lo = cache;
-        hi = cache + 1;
-        std::int64_t step = 1;
-        while (hi < m && yearAt(hi) <= y) {
-            lo = hi;
-            step *= 2;
-            if (hi + step >= m) {
-                hi = m;
-                break;
-            }
-            hi += step;
-        }
-    } else {
-        lo = cache;
-        hi = cache + 1;
-        std::int64_t step = 1;
-        while (lo >= 0 && yearAt(lo) > y) {
-            hi = lo;
-            step *= 2;
-            if (lo - step < 0) {
-                lo = -1;
-                break;
-            }
-            lo -= step;
-        }
-    }
+    // A plain bisection: the table is read by the search's threads at once, so it keeps no
+    // cache of the interval found last.
+    std::int64_t lo = -1;
+    std::int64_t hi = m;
     while (hi - lo > 1) {
         const std::int64_t mid = (lo + hi) >> 1;
         if (yearAt(mid) <= y)
@@ -106,7 +76,6 @@ double deltaT(const UtcTable& table, double y) {
     }
     // Unsorted points could leave the bound outside; keep the index usable.
     const std::int64_t i = std::max<std::int64_t>(0, std::min(lo, m - 2));
-    table.searchCache = static_cast<std::int32_t>(i);
 
     const double y0 = yearAt(i);
     const double y1 = yearAt(i + 1);

@@ -42,9 +42,7 @@ struct UtcTable {
     double reformJd = 2299160.5;
     std::vector<LeapRecord> leaps;   // ascending dates expected, not verified
     std::vector<DeltaTPoint> points; // ascending years expected, not verified
-    // Index of the points interval found last; a lookup cache, hence mutable.
-    mutable std::int32_t searchCache = -1;
-    CalendarTime tableDate; // issue date of the table (only year, month, day are used)
+    CalendarTime tableDate;          // issue date of the table (only year, month, day are used)
     // Delta T after the last point: (a * y + b) * y + c seconds.
     double a = 0.0;
     double b = 0.0;
