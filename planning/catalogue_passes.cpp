@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <iterator>
 #include <thread>
 
 using namespace pass_scan;
@@ -198,24 +197,6 @@ private:
     std::vector<std::vector<ScannedPass>> passes;
 };
 
-// Puts v in the order `from` gives: v[k] becomes the old v[from[k]]. Moves, no second copy.
-template <class T> void permute(std::vector<T>& v, std::vector<std::size_t> from) {
-    for (std::size_t k = 0; k < v.size(); ++k) {
-        if (from[k] == k)
-            continue;
-        T held = std::move(v[k]);
-        std::size_t at = k;
-        while (from[at] != k) {
-            const std::size_t source = from[at];
-            v[at] = std::move(v[source]);
-            from[at] = at;
-            at = source;
-        }
-        v[at] = std::move(held);
-        from[at] = at;
-    }
-}
-
 } // namespace
 
 unsigned passSearchThreads() {
@@ -336,36 +317,39 @@ std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeS
     if (stopped)
         return all;
 
-    // Gathered share by share (each share's memory freed as it goes), then put in order by
-    // small keys, the passes themselves moved once: they are many and large.
-    std::size_t total = 0;
-    for (const std::vector<CataloguePass>& passes : found)
-        total += passes.size();
-    all.reserve(total);
-    for (std::vector<CataloguePass>& passes : found) {
-        all.insert(all.end(), std::make_move_iterator(passes.begin()),
-                   std::make_move_iterator(passes.end()));
-        std::vector<CataloguePass>().swap(passes);
-    }
+    // Put in order by small keys, the passes themselves moved once: they are many and large.
+    // The catalogue's order (share, then place in it) breaks ties.
     struct Key {
         double startJd;
         std::int32_t satnum;
-        std::size_t at; // the catalogue order breaks ties
+        std::uint32_t share, at;
     };
-    std::vector<Key> keys(all.size());
-    for (std::size_t k = 0; k < all.size(); ++k)
-        keys[k] = {all[k].pass.startJd, catalogue[all[k].index].elements.satnum, k};
+    std::size_t total = 0;
+    for (const std::vector<CataloguePass>& passes : found)
+        total += passes.size();
+    std::vector<Key> keys;
+    keys.reserve(total);
+    for (std::size_t c = 0; c < count; ++c)
+        for (std::size_t k = 0; k < found[c].size(); ++k)
+            keys.push_back({found[c][k].pass.startJd, catalogue[found[c][k].index].elements.satnum,
+                            std::uint32_t(c), std::uint32_t(k)});
     std::sort(keys.begin(), keys.end(), [](const Key& x, const Key& y) {
         if (x.startJd != y.startJd)
             return x.startJd < y.startJd;
         if (x.satnum != y.satnum)
             return x.satnum < y.satnum;
-        return x.at < y.at;
+        return x.share != y.share ? x.share < y.share : x.at < y.at;
     });
-    std::vector<std::size_t> from(keys.size());
-    for (std::size_t k = 0; k < keys.size(); ++k)
-        from[k] = keys[k].at;
-    std::vector<Key>().swap(keys);
-    permute(all, std::move(from));
+    if (!search.sink)
+        all.reserve(total);
+    for (const Key& key : keys) {
+        CataloguePass& pass = found[key.share][key.at];
+        if (search.sink) {
+            search.sink(pass);
+            pass = CataloguePass();
+        } else {
+            all.push_back(std::move(pass));
+        }
+    }
     return all;
 }

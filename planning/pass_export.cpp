@@ -94,27 +94,35 @@ std::string siteText(const Site& site) {
 
 } // namespace
 
+std::string passesCsvHeader(bool withMagnitude) {
+    return std::string("catalog,name,rise_utc,rise_azimuth_deg,culmination_utc,"
+                       "culmination_altitude_deg,culmination_azimuth_deg,set_utc,"
+                       "set_azimuth_deg,sunlit,sun_altitude_deg,visible") +
+           (withMagnitude ? ",magnitude\n" : "\n");
+}
+
+void appendPassCsv(std::string& out, int catalogNumber, const std::string& name,
+                   const SatellitePass& p, const std::optional<double>& magnitude,
+                   const TimeScales& scales, bool withMagnitude) {
+    out += std::to_string(catalogNumber) + ',' + csvName(name) + ',';
+    out += (p.hasRise ? isoTime(scales, p.rise.jd) : "") + ',';
+    out += (p.hasRise ? fixed(p.rise.azimuthDeg, 6) : "") + ',';
+    out += isoTime(scales, p.culmination.jd) + ',' + fixed(p.culmination.altitudeDeg, 6) + ',' +
+           fixed(p.culmination.azimuthDeg, 6) + ',';
+    out += (p.hasSet ? isoTime(scales, p.set.jd) : "") + ',';
+    out += (p.hasSet ? fixed(p.set.azimuthDeg, 6) : "") + ',';
+    out += std::string(p.sunlit ? "yes" : "no") + ',' + fixed(p.sunAltitudeDeg, 6) + ',' +
+           (p.visible ? "yes" : "no");
+    if (withMagnitude)
+        out += ',' + (magnitude ? fixed(*magnitude, 1) : std::string());
+    out += '\n';
+}
+
 std::string passesCsv(const std::vector<ExportedPass>& passes, const TimeScales& scales,
                       bool withMagnitude) {
-    std::string out = "catalog,name,rise_utc,rise_azimuth_deg,culmination_utc,"
-                      "culmination_altitude_deg,culmination_azimuth_deg,set_utc,set_azimuth_deg,"
-                      "sunlit,sun_altitude_deg,visible";
-    out += withMagnitude ? ",magnitude\n" : "\n";
-    for (const ExportedPass& e : passes) {
-        const SatellitePass& p = e.pass;
-        out += std::to_string(e.catalogNumber) + ',' + csvName(e.name) + ',';
-        out += (p.hasRise ? isoTime(scales, p.rise.jd) : "") + ',';
-        out += (p.hasRise ? fixed(p.rise.azimuthDeg, 6) : "") + ',';
-        out += isoTime(scales, p.culmination.jd) + ',' + fixed(p.culmination.altitudeDeg, 6) + ',' +
-               fixed(p.culmination.azimuthDeg, 6) + ',';
-        out += (p.hasSet ? isoTime(scales, p.set.jd) : "") + ',';
-        out += (p.hasSet ? fixed(p.set.azimuthDeg, 6) : "") + ',';
-        out += std::string(p.sunlit ? "yes" : "no") + ',' + fixed(p.sunAltitudeDeg, 6) + ',' +
-               (p.visible ? "yes" : "no");
-        if (withMagnitude)
-            out += ',' + (e.magnitude ? fixed(*e.magnitude, 1) : std::string());
-        out += '\n';
-    }
+    std::string out = passesCsvHeader(withMagnitude);
+    for (const ExportedPass& e : passes)
+        appendPassCsv(out, e.catalogNumber, e.name, e.pass, e.magnitude, scales, withMagnitude);
     return out;
 }
 
