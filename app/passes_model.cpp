@@ -22,7 +22,7 @@ PassesModel::PassesModel(const TimeScales& scales, QObject* parent)
           parent) {}
 
 QVariant PassesModel::cell(std::size_t row, int column, int role) const {
-    const PlannedPass& p = passes[row];
+    const PlannedPass& p = at(row);
     const SatellitePass& s = p.pass;
     if (role == VisibleRole)
         return s.visible;
@@ -57,17 +57,27 @@ QVariant PassesModel::cell(std::size_t row, int column, int role) const {
 }
 
 void PassesModel::setPasses(std::vector<PlannedPass> newPasses) {
+    std::vector<std::size_t> rows(newPasses.size());
+    for (std::size_t k = 0; k < rows.size(); ++k)
+        rows[k] = k;
+    setPasses(std::make_shared<const std::vector<PlannedPass>>(std::move(newPasses)),
+              std::move(rows));
+}
+
+void PassesModel::setPasses(std::shared_ptr<const std::vector<PlannedPass>> newStore,
+                            std::vector<std::size_t> rows) {
     beginResetModel();
-    passes = std::move(newPasses);
+    store = std::move(newStore);
+    shown = std::move(rows);
     endResetModel();
 }
 
 void PassesModel::dropEndedBefore(double jd) {
-    for (int row = int(passes.size()) - 1; row >= 0; --row) {
-        const SatellitePass& p = passes[std::size_t(row)].pass;
+    for (int row = int(shown.size()) - 1; row >= 0; --row) {
+        const SatellitePass& p = at(std::size_t(row)).pass;
         if (p.hasSet && p.endJd < jd) {
             beginRemoveRows(QModelIndex(), row, row);
-            passes.erase(passes.begin() + row);
+            shown.erase(shown.begin() + row);
             endRemoveRows();
         }
     }
@@ -75,17 +85,17 @@ void PassesModel::dropEndedBefore(double jd) {
 
 int PassesModel::nextPassOf(std::size_t satellite) const {
     int next = -1;
-    for (std::size_t row = 0; row < passes.size(); ++row)
-        if (passes[row].satellite == satellite &&
-            (next < 0 || passes[row].pass.startJd < passes[std::size_t(next)].pass.startJd))
+    for (std::size_t row = 0; row < shown.size(); ++row)
+        if (at(row).satellite == satellite &&
+            (next < 0 || at(row).pass.startJd < at(std::size_t(next)).pass.startJd))
             next = int(row);
     return next;
 }
 
 int PassesModel::passOf(std::size_t satellite, double culminationJd) const {
-    for (std::size_t row = 0; row < passes.size(); ++row)
-        if (passes[row].satellite == satellite &&
-            std::fabs(passes[row].pass.culmination.jd - culminationJd) < kOneMinute)
+    for (std::size_t row = 0; row < shown.size(); ++row)
+        if (at(row).satellite == satellite &&
+            std::fabs(at(row).pass.culmination.jd - culminationJd) < kOneMinute)
             return int(row);
     return -1;
 }

@@ -4,6 +4,7 @@
 #include "app/planned_table_model.h"
 #include "planning/planned.h"
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -32,22 +33,28 @@ public:
     explicit PassesModel(const TimeScales& scales, QObject* parent = nullptr);
 
     void setPasses(std::vector<PlannedPass> passes);
+    // The passes of `store` at `rows`, shared: a search's passes are shown without a copy.
+    void setPasses(std::shared_ptr<const std::vector<PlannedPass>> store,
+                   std::vector<std::size_t> rows);
     // Removes the passes that have set before the working date jd.
     void dropEndedBefore(double jd);
 
-    const PlannedPass& pass(int row) const { return passes[std::size_t(row)]; }
+    const PlannedPass& pass(int row) const { return at(std::size_t(row)); }
     // The row of the satellite's first pass, or -1.
     int nextPassOf(std::size_t satellite) const;
     // The row of the satellite's pass that culminates within a minute of jd, or -1.
     int passOf(std::size_t satellite, double culminationJd) const;
 
 protected:
-    std::size_t rows() const override { return passes.size(); }
-    std::size_t satelliteOf(std::size_t row) const override { return passes[row].satellite; }
+    std::size_t rows() const override { return shown.size(); }
+    std::size_t satelliteOf(std::size_t row) const override { return at(row).satellite; }
     QVariant cell(std::size_t row, int column, int role) const override;
 
 private:
-    std::vector<PlannedPass> passes;
+    const PlannedPass& at(std::size_t row) const { return (*store)[shown[row]]; }
+
+    std::shared_ptr<const std::vector<PlannedPass>> store;
+    std::vector<std::size_t> shown; // rows of the store
 };
 
 // Sorts the pass table like the live table and can hide every pass that is not visible or not
