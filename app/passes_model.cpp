@@ -34,22 +34,23 @@ QVariant PassesModel::cell(std::size_t row, int column, int role) const {
     const auto time = [&](bool present, double jd) {
         return present ? utcText(jd, CalendarFormat::Seconds) : QString();
     };
+    if (sort && column != Name)
+        return sortKey(int(row), column);
     switch (column) {
     case Name:
         return QString::fromStdString(p.name);
     case Rise: // a pass under way has no rise and comes first
-        return sort ? QVariant(s.startJd) : QVariant(time(s.hasRise, s.rise.jd));
+        return time(s.hasRise, s.rise.jd);
     case Culmination:
-        return sort ? QVariant(s.culmination.jd) : QVariant(time(true, s.culmination.jd));
+        return time(true, s.culmination.jd);
     case MaxAltitude:
-        return sort ? QVariant(s.culmination.altitudeDeg)
-                    : QVariant(cellNumber(s.culmination.altitudeDeg, 1));
+        return cellNumber(s.culmination.altitudeDeg, 1);
     case Set:
-        return sort ? QVariant(s.endJd) : QVariant(time(s.hasSet, s.set.jd));
+        return time(s.hasSet, s.set.jd);
     case Sunlit:
-        return sort ? QVariant(int(s.sunlit)) : QVariant(s.sunlit ? tr("yes") : tr("no"));
+        return s.sunlit ? tr("yes") : tr("no");
     case Visible:
-        return sort ? QVariant(int(s.visible)) : QVariant(s.visible ? tr("yes") : tr("no"));
+        return s.visible ? tr("yes") : tr("no");
     case Magnitude:
         return magnitudeCell(p.magnitude, role);
     }
@@ -69,6 +70,8 @@ void PassesModel::setPasses(std::shared_ptr<const std::vector<PlannedPass>> newS
     beginResetModel();
     store = std::move(newStore);
     shown = std::move(rows);
+    for (std::vector<double>& column : keys)
+        column.clear();
     endResetModel();
 }
 
@@ -78,9 +81,46 @@ void PassesModel::dropEndedBefore(double jd) {
         if (p.hasSet && p.endJd < jd) {
             beginRemoveRows(QModelIndex(), row, row);
             shown.erase(shown.begin() + row);
+            for (std::vector<double>& column : keys)
+                if (!column.empty())
+                    column.erase(column.begin() + row);
             endRemoveRows();
         }
     }
+}
+
+double PassesModel::sortKey(int row, int column) const {
+    if (column <= Name || column >= ColumnCount)
+        return 0.0;
+    std::vector<double>& kept = keys[column];
+    if (kept.size() != shown.size()) {
+        kept.resize(shown.size());
+        for (std::size_t k = 0; k < shown.size(); ++k)
+            kept[k] = keyOf(k, column);
+    }
+    return kept[std::size_t(row)];
+}
+
+double PassesModel::keyOf(std::size_t row, int column) const {
+    const PlannedPass& p = at(row);
+    const SatellitePass& s = p.pass;
+    switch (column) {
+    case Rise:
+        return s.startJd;
+    case Culmination:
+        return s.culmination.jd;
+    case MaxAltitude:
+        return s.culmination.altitudeDeg;
+    case Set:
+        return s.endJd;
+    case Sunlit:
+        return s.sunlit;
+    case Visible:
+        return s.visible;
+    case Magnitude:
+        return magnitudeCell(p.magnitude, SortRole).toDouble();
+    }
+    return 0.0;
 }
 
 int PassesModel::nextPassOf(std::size_t satellite) const {
@@ -124,4 +164,15 @@ bool PassesProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex& source
         return true;
     const QVariant magnitude = index.data(PassesModel::MagnitudeRole);
     return magnitude.isValid() && magnitude.toDouble() < *brighterThan;
+}
+
+bool PassesProxyModel::lessThan(const QModelIndex& left, const QModelIndex& right) const {
+    const auto* passes = qobject_cast<const PassesModel*>(sourceModel());
+    if (!passes || left.column() == PassesModel::Name)
+        return NumericSortProxyModel::lessThan(left, right);
+    const double x = passes->sortKey(left.row(), left.column());
+    const double y = passes->sortKey(right.row(), right.column());
+    if (std::isnan(x)) // as NumericSortProxyModel: no number sorts first
+        return !std::isnan(y);
+    return !std::isnan(y) && x < y;
 }

@@ -40,6 +40,9 @@ public:
     void dropEndedBefore(double jd);
 
     const PlannedPass& pass(int row) const { return at(std::size_t(row)); }
+    // What a row sorts by in a column other than Name (SortRole's number, without a QVariant:
+    // a week's search sorts a million rows).
+    double sortKey(int row, int column) const;
     // The row of the satellite's first pass, or -1.
     int nextPassOf(std::size_t satellite) const;
     // The row of the satellite's pass that culminates within a minute of jd, or -1.
@@ -55,6 +58,10 @@ private:
 
     std::shared_ptr<const std::vector<PlannedPass>> store;
     std::vector<std::size_t> shown; // rows of the store
+    // sortKey's numbers by column, each taken at its first use after a change: a sort compares
+    // rows at random, and a million passes spread far wider than the caches of the processor.
+    mutable std::vector<double> keys[ColumnCount];
+    double keyOf(std::size_t row, int column) const;
 };
 
 // Sorts the pass table like the live table and can hide every pass that is not visible or not
@@ -70,6 +77,7 @@ public:
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
+    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
 
 private:
     bool visibleOnly = false;
