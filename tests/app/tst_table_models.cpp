@@ -119,6 +119,7 @@ private slots:
         QCOMPARE(model.rowCount(), 2);
         QCOMPARE(&model.pass(0), &(*store)[2]);
         QCOMPARE(model.index(0, PassesModel::Magnitude).data().toString(), QStringLiteral("-1.0"));
+        QCOMPARE(proxy.index(0, 0).data(PassesModel::SatelliteRole).toInt(), 4); // by rise
         model.dropEndedBefore(10.3);
         QCOMPARE(model.rowCount(), 1);
         QCOMPARE(&model.pass(0), &(*store)[0]);
