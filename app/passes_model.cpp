@@ -166,8 +166,12 @@ bool PassesProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex& source
     return magnitude.isValid() && magnitude.toDouble() < *brighterThan;
 }
 
+void PassesProxyModel::setSourceModel(QAbstractItemModel* model) {
+    passes = qobject_cast<const PassesModel*>(model);
+    NumericSortProxyModel::setSourceModel(model);
+}
+
 bool PassesProxyModel::lessThan(const QModelIndex& left, const QModelIndex& right) const {
-    const auto* passes = qobject_cast<const PassesModel*>(sourceModel());
     if (!passes || left.column() == PassesModel::Name)
         return NumericSortProxyModel::lessThan(left, right);
     const double x = passes->sortKey(left.row(), left.column());

@@ -74,6 +74,7 @@ public:
     void setVisibleOnly(bool visibleOnly);
     // Hides every pass fainter than the magnitude, and those of no known magnitude; none: off.
     void setBrighterThan(std::optional<double> magnitude);
+    void setSourceModel(QAbstractItemModel* model) override;
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
@@ -82,4 +83,5 @@ protected:
 private:
     bool visibleOnly = false;
     std::optional<double> brighterThan;
+    const PassesModel* passes = nullptr; // the source, when it is a pass table
 };
