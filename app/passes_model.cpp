@@ -22,7 +22,7 @@ PassesModel::PassesModel(const TimeScales& scales, QObject* parent)
           parent) {}
 
 QVariant PassesModel::cell(std::size_t row, int column, int role) const {
-    const PlannedPass& p = passes[row];
+    const PlannedPass& p = at(row);
     const SatellitePass& s = p.pass;
     if (role == VisibleRole)
         return s.visible;
@@ -34,22 +34,23 @@ QVariant PassesModel::cell(std::size_t row, int column, int role) const {
     const auto time = [&](bool present, double jd) {
         return present ? utcText(jd, CalendarFormat::Seconds) : QString();
     };
+    if (sort && column != Name)
+        return sortKey(int(row), column);
     switch (column) {
     case Name:
         return QString::fromStdString(p.name);
     case Rise: // a pass under way has no rise and comes first
-        return sort ? QVariant(s.startJd) : QVariant(time(s.hasRise, s.rise.jd));
+        return time(s.hasRise, s.rise.jd);
     case Culmination:
-        return sort ? QVariant(s.culmination.jd) : QVariant(time(true, s.culmination.jd));
+        return time(true, s.culmination.jd);
     case MaxAltitude:
-        return sort ? QVariant(s.culmination.altitudeDeg)
-                    : QVariant(cellNumber(s.culmination.altitudeDeg, 1));
+        return cellNumber(s.culmination.altitudeDeg, 1);
     case Set:
-        return sort ? QVariant(s.endJd) : QVariant(time(s.hasSet, s.set.jd));
+        return time(s.hasSet, s.set.jd);
     case Sunlit:
-        return sort ? QVariant(int(s.sunlit)) : QVariant(s.sunlit ? tr("yes") : tr("no"));
+        return s.sunlit ? tr("yes") : tr("no");
     case Visible:
-        return sort ? QVariant(int(s.visible)) : QVariant(s.visible ? tr("yes") : tr("no"));
+        return s.visible ? tr("yes") : tr("no");
     case Magnitude:
         return magnitudeCell(p.magnitude, role);
     }
@@ -57,35 +58,84 @@ QVariant PassesModel::cell(std::size_t row, int column, int role) const {
 }
 
 void PassesModel::setPasses(std::vector<PlannedPass> newPasses) {
+    std::vector<std::size_t> rows(newPasses.size());
+    for (std::size_t k = 0; k < rows.size(); ++k)
+        rows[k] = k;
+    setPasses(std::make_shared<const std::vector<PlannedPass>>(std::move(newPasses)),
+              std::move(rows));
+}
+
+void PassesModel::setPasses(std::shared_ptr<const std::vector<PlannedPass>> newStore,
+                            std::vector<std::size_t> rows) {
     beginResetModel();
-    passes = std::move(newPasses);
+    store = std::move(newStore);
+    shown = std::move(rows);
+    for (std::vector<double>& column : keys)
+        column.clear();
     endResetModel();
 }
 
 void PassesModel::dropEndedBefore(double jd) {
-    for (int row = int(passes.size()) - 1; row >= 0; --row) {
-        const SatellitePass& p = passes[std::size_t(row)].pass;
+    for (int row = int(shown.size()) - 1; row >= 0; --row) {
+        const SatellitePass& p = at(std::size_t(row)).pass;
         if (p.hasSet && p.endJd < jd) {
             beginRemoveRows(QModelIndex(), row, row);
-            passes.erase(passes.begin() + row);
+            shown.erase(shown.begin() + row);
+            for (std::vector<double>& column : keys)
+                if (!column.empty())
+                    column.erase(column.begin() + row);
             endRemoveRows();
         }
     }
 }
 
+double PassesModel::sortKey(int row, int column) const {
+    if (column <= Name || column >= ColumnCount)
+        return 0.0;
+    std::vector<double>& kept = keys[column];
+    if (kept.size() != shown.size()) {
+        kept.resize(shown.size());
+        for (std::size_t k = 0; k < shown.size(); ++k)
+            kept[k] = keyOf(k, column);
+    }
+    return kept[std::size_t(row)];
+}
+
+double PassesModel::keyOf(std::size_t row, int column) const {
+    const PlannedPass& p = at(row);
+    const SatellitePass& s = p.pass;
+    switch (column) {
+    case Rise:
+        return s.startJd;
+    case Culmination:
+        return s.culmination.jd;
+    case MaxAltitude:
+        return s.culmination.altitudeDeg;
+    case Set:
+        return s.endJd;
+    case Sunlit:
+        return s.sunlit;
+    case Visible:
+        return s.visible;
+    case Magnitude:
+        return magnitudeCell(p.magnitude, SortRole).toDouble();
+    }
+    return 0.0;
+}
+
 int PassesModel::nextPassOf(std::size_t satellite) const {
     int next = -1;
-    for (std::size_t row = 0; row < passes.size(); ++row)
-        if (passes[row].satellite == satellite &&
-            (next < 0 || passes[row].pass.startJd < passes[std::size_t(next)].pass.startJd))
+    for (std::size_t row = 0; row < shown.size(); ++row)
+        if (at(row).satellite == satellite &&
+            (next < 0 || at(row).pass.startJd < at(std::size_t(next)).pass.startJd))
             next = int(row);
     return next;
 }
 
 int PassesModel::passOf(std::size_t satellite, double culminationJd) const {
-    for (std::size_t row = 0; row < passes.size(); ++row)
-        if (passes[row].satellite == satellite &&
-            std::fabs(passes[row].pass.culmination.jd - culminationJd) < kOneMinute)
+    for (std::size_t row = 0; row < shown.size(); ++row)
+        if (at(row).satellite == satellite &&
+            std::fabs(at(row).pass.culmination.jd - culminationJd) < kOneMinute)
             return int(row);
     return -1;
 }
@@ -114,4 +164,19 @@ bool PassesProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex& source
         return true;
     const QVariant magnitude = index.data(PassesModel::MagnitudeRole);
     return magnitude.isValid() && magnitude.toDouble() < *brighterThan;
+}
+
+void PassesProxyModel::setSourceModel(QAbstractItemModel* model) {
+    passes = qobject_cast<const PassesModel*>(model);
+    NumericSortProxyModel::setSourceModel(model);
+}
+
+bool PassesProxyModel::lessThan(const QModelIndex& left, const QModelIndex& right) const {
+    if (!passes || left.column() == PassesModel::Name)
+        return NumericSortProxyModel::lessThan(left, right);
+    const double x = passes->sortKey(left.row(), left.column());
+    const double y = passes->sortKey(right.row(), right.column());
+    if (std::isnan(x)) // as NumericSortProxyModel: no number sorts first
+        return !std::isnan(y);
+    return !std::isnan(y) && x < y;
 }

@@ -4,6 +4,7 @@
 #include "app/planned_table_model.h"
 #include "planning/planned.h"
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -32,22 +33,35 @@ public:
     explicit PassesModel(const TimeScales& scales, QObject* parent = nullptr);
 
     void setPasses(std::vector<PlannedPass> passes);
+    // The passes of `store` at `rows`, shared: a search's passes are shown without a copy.
+    void setPasses(std::shared_ptr<const std::vector<PlannedPass>> store,
+                   std::vector<std::size_t> rows);
     // Removes the passes that have set before the working date jd.
     void dropEndedBefore(double jd);
 
-    const PlannedPass& pass(int row) const { return passes[std::size_t(row)]; }
+    const PlannedPass& pass(int row) const { return at(std::size_t(row)); }
+    // What a row sorts by in a column other than Name (SortRole's number, without a QVariant:
+    // a week's search sorts a million rows).
+    double sortKey(int row, int column) const;
     // The row of the satellite's first pass, or -1.
     int nextPassOf(std::size_t satellite) const;
     // The row of the satellite's pass that culminates within a minute of jd, or -1.
     int passOf(std::size_t satellite, double culminationJd) const;
 
 protected:
-    std::size_t rows() const override { return passes.size(); }
-    std::size_t satelliteOf(std::size_t row) const override { return passes[row].satellite; }
+    std::size_t rows() const override { return shown.size(); }
+    std::size_t satelliteOf(std::size_t row) const override { return at(row).satellite; }
     QVariant cell(std::size_t row, int column, int role) const override;
 
 private:
-    std::vector<PlannedPass> passes;
+    const PlannedPass& at(std::size_t row) const { return (*store)[shown[row]]; }
+
+    std::shared_ptr<const std::vector<PlannedPass>> store;
+    std::vector<std::size_t> shown; // rows of the store
+    // sortKey's numbers by column, each taken at its first use after a change: a sort compares
+    // rows at random, and a million passes spread far wider than the caches of the processor.
+    mutable std::vector<double> keys[ColumnCount];
+    double keyOf(std::size_t row, int column) const;
 };
 
 // Sorts the pass table like the live table and can hide every pass that is not visible or not
@@ -60,11 +74,14 @@ public:
     void setVisibleOnly(bool visibleOnly);
     // Hides every pass fainter than the magnitude, and those of no known magnitude; none: off.
     void setBrighterThan(std::optional<double> magnitude);
+    void setSourceModel(QAbstractItemModel* model) override;
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
+    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
 
 private:
     bool visibleOnly = false;
     std::optional<double> brighterThan;
+    const PassesModel* passes = nullptr; // the source, when it is a pass table
 };

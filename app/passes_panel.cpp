@@ -225,7 +225,7 @@ void PassesPanel::catalogueChanged() {
     hasChoice = false;
     changingModel = true;
     model->setPasses({});
-    found.clear();
+    found.reset();
     foundTransits.clear();
     transitsModel->setTransits({});
     forgetTransit();
@@ -296,11 +296,16 @@ void PassesPanel::showSearching(bool searching) {
 void PassesPanel::showPlanned(const std::vector<PlannedPass>& passes,
                               const std::vector<PlannedTransit>& transits) {
     showSearching(false);
-    found = passes;
+    // The planner's own passes are kept by sharing its plan; others (a caller's) are copied.
+    const std::shared_ptr<const CataloguePlan> plan = planner->latest();
+    if (plan && &plan->passes == &passes)
+        found = std::shared_ptr<const std::vector<PlannedPass>>(plan, &plan->passes);
+    else
+        found = std::make_shared<const std::vector<PlannedPass>>(passes);
     foundTransits = transits;
     if (reminders) {
         std::vector<PassReminder> rising;
-        for (const PlannedPass& p : found)
+        for (const PlannedPass& p : *found)
             if (p.pass.hasRise && p.satellite < session.catalogue().size())
                 rising.push_back(reminderOf(p));
         reminders->follow(rising);
@@ -310,14 +315,18 @@ void PassesPanel::showPlanned(const std::vector<PlannedPass>& passes,
 
 void PassesPanel::showFound() {
     const bool tonightOnly = ui->tonightOnlyCheckBox->isChecked();
-    std::vector<PlannedPass> current;
-    current.reserve(found.size());
-    for (const PlannedPass& p : found)
-        if (p.satellite < session.catalogue().size() &&
-            !(p.pass.hasSet && p.pass.endJd < session.instant()) && (!tonightOnly || p.night))
-            current.push_back(p);
+    std::vector<std::size_t> current;
+    if (found) {
+        current.reserve(found->size());
+        for (std::size_t k = 0; k < found->size(); ++k) {
+            const PlannedPass& p = (*found)[k];
+            if (p.satellite < session.catalogue().size() &&
+                !(p.pass.hasSet && p.pass.endJd < session.instant()) && (!tonightOnly || p.night))
+                current.push_back(k);
+        }
+    }
     changingModel = true;
-    model->setPasses(std::move(current));
+    model->setPasses(found, std::move(current));
     changingModel = false;
     restoreSelection(true);
     showTransits();

@@ -109,7 +109,8 @@ private:
     std::size_t chosenSatellite = 0;
     double chosenCulmination = 0.0; // NaN: the satellite's next pass
     bool changingModel = false;     // selection changes now come from the model, not the user
-    std::vector<PlannedPass> found; // by the latest search
+    // By the latest search, shared with the planner and the table.
+    std::shared_ptr<const std::vector<PlannedPass>> found;
     TransitsModel* transitsModel = nullptr;
     QSortFilterProxyModel* transitsProxy = nullptr;
     std::vector<PlannedTransit> foundTransits; // by the latest search

@@ -4,9 +4,12 @@
 #include "bench/bench_data.h"
 #include "bench/bench_window_support.h"
 
+#include "app/passes_model.h"
 #include "astro/time_scales.h"
+#include "catalogue/catalogue.h"
 #include "catalogue/update_settings.h"
 #include "orbit/element_lines.h"
+#include "planning/pass_planner.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,6 +18,7 @@
 #include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <string>
@@ -115,7 +119,62 @@ void BM_Tick20000Map(benchmark::State& state) {
     tick20000(state, true);
 }
 
+// The window's planner over the whole real catalogue for a week: the longest the window's
+// thread goes without turning its event loop while the search runs on the worker and its passes
+// reach a pass table sorted by rise (as the Passes panel's), from 47.5 N, 8.5 E.
+void BM_PlannerWeekStall(benchmark::State& state) {
+    ensureApplication();
+    Catalogue catalogue;
+    if (readCatalogueFile(benchDataPath("active-2026-03.txt").c_str(), 0, catalogue) != 0) {
+        state.SkipWithError("catalogue not found");
+        return;
+    }
+    const TimeScales scales = TimeScales::fromFolders();
+    const Site site{47.5 * 0.017453292519943295, -8.5 * 0.017453292519943295, 450.0};
+    const double from = scales.workingJdFromUtcCalendar({2026, 3, 19, 0, 0, 0, 0});
+    double longestMs = 0, showMs = 0;
+    std::size_t passes = 0;
+    for (auto _ : state) {
+        PassPlanner planner(scales);
+        PassesModel model(scales);
+        PassesProxyModel proxy;
+        proxy.setSourceModel(&model);
+        proxy.setDynamicSortFilter(true);
+        proxy.sort(PassesModel::Rise);
+        bool done = false;
+        QObject::connect(&planner, &PassPlanner::planned, [&](const auto& found, const auto&) {
+            const std::shared_ptr<const CataloguePlan> plan = planner.latest();
+            std::vector<std::size_t> rows(found.size());
+            for (std::size_t k = 0; k < rows.size(); ++k)
+                rows[k] = k;
+            QElapsedTimer shown;
+            shown.start();
+            model.setPasses({plan, &plan->passes}, std::move(rows));
+            showMs = shown.nsecsElapsed() / 1e6;
+            passes = found.size();
+            done = true;
+        });
+        QElapsedTimer gap;
+        QTimer beat;
+        QObject::connect(&beat, &QTimer::timeout, [&] {
+            longestMs = std::max(longestMs, gap.nsecsElapsed() / 1e6);
+            gap.start();
+        });
+        beat.start(10);
+        gap.start();
+        planner.plan(catalogue, site, from, HorizonMask(), 7.0);
+        while (!done)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        QApplication::processEvents();
+        longestMs = std::max(longestMs, gap.nsecsElapsed() / 1e6);
+    }
+    state.counters["longest_stall_ms"] = longestMs;
+    state.counters["show_ms"] = showMs; // the table's reset and sort
+    state.counters["passes"] = double(passes);
+}
+
 } // namespace
 
+BENCHMARK(BM_PlannerWeekStall)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_Tick20000)->Unit(benchmark::kMillisecond)->Apply(addMinStatistic);
 BENCHMARK(BM_Tick20000Map)->Unit(benchmark::kMillisecond)->Apply(addMinStatistic);

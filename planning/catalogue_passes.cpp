@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <iterator>
 #include <thread>
 
 using namespace pass_scan;
@@ -154,32 +153,42 @@ public:
         }
     }
 
-    // The passes found, by catalogue row, then in time; the share's memory freed.
-    void collect(Catalogue& catalogue, const TimeScales& scales, const Site& site,
-                 const CatalogueSearch& search, std::vector<CataloguePass>& out) {
-        std::vector<std::size_t> slotOf(n);
-        std::size_t total = 0;
-        for (std::size_t k = 0; k < n; ++k) {
+    // The search over: the tracks drawn where asked for (on the worker's thread), all but the
+    // passes found freed. The passes stay where the scan left them, so that they are held once.
+    void finish(Catalogue& catalogue, const TimeScales& scales, const Site& site,
+                const CatalogueSearch& search) {
+        slotOf.resize(n);
+        for (std::size_t k = 0; k < n; ++k)
             slotOf[order[k] - first] = k;
-            total += passes[k].size();
+        if (search.trackPoints > 0) {
+            tracks.resize(n);
+            for (std::size_t k = 0; k < n; ++k)
+                for (const ScannedPass& p : passes[k])
+                    tracks[k].push_back(
+                        passTrack(catalogue[order[k]], scales, site, p.pass, search.trackPoints));
         }
-        out.reserve(total);
-        for (std::size_t i = first; i < first + n; ++i) {
-            const std::size_t k = slotOf[i - first];
-            for (const ScannedPass& p : passes[k]) {
-                CataloguePass entry{i, p.pass, {}};
-                if (search.trackPoints > 0)
-                    entry.track =
-                        passTrack(catalogue[i], scales, site, entry.pass, search.trackPoints);
-                if (search.clearances) {
-                    entry.sunClearance = p.clearance[0];
-                    entry.moonClearance = p.clearance[1];
-                }
-                out.push_back(std::move(entry));
-            }
-            std::vector<ScannedPass>().swap(passes[k]);
+        std::vector<std::size_t>().swap(order);
+        std::vector<Group>().swap(groups);
+        std::vector<ElementSet>().swap(sets);
+        batch = Sgp4Batch();
+        std::vector<PassScan>().swap(scans);
+    }
+
+    std::size_t rows() const { return n; }
+    const std::vector<ScannedPass>& passesOf(std::size_t row) const { return passes[slotOf[row]]; }
+
+    // A pass found, handed out once; with clearances where the search bounds them.
+    CataloguePass take(std::size_t row, std::size_t at, bool clearances) {
+        const std::size_t k = slotOf[row];
+        const ScannedPass& p = passes[k][at];
+        CataloguePass entry{first + row, p.pass, {}};
+        if (!tracks.empty())
+            entry.track = std::move(tracks[k][at]);
+        if (clearances) {
+            entry.sunClearance = p.clearance[0];
+            entry.moonClearance = p.clearance[1];
         }
-        *this = Share();
+        return entry;
     }
 
 private:
@@ -196,25 +205,9 @@ private:
     Sgp4Batch batch;
     std::vector<PassScan> scans;
     std::vector<std::vector<ScannedPass>> passes;
+    std::vector<std::size_t> slotOf;                         // slots by row, once finished
+    std::vector<std::vector<std::vector<PassPoint>>> tracks; // by slot, then pass
 };
-
-// Puts v in the order `from` gives: v[k] becomes the old v[from[k]]. Moves, no second copy.
-template <class T> void permute(std::vector<T>& v, std::vector<std::size_t> from) {
-    for (std::size_t k = 0; k < v.size(); ++k) {
-        if (from[k] == k)
-            continue;
-        T held = std::move(v[k]);
-        std::size_t at = k;
-        while (from[at] != k) {
-            const std::size_t source = from[at];
-            v[at] = std::move(v[source]);
-            from[at] = at;
-            at = source;
-        }
-        v[at] = std::move(held);
-        from[at] = at;
-    }
-}
 
 } // namespace
 
@@ -261,7 +254,6 @@ std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeS
     for (std::size_t c = 0; c < count; ++c)
         shares.emplace_back(catalogue, c * kShareSize,
                             std::min(catalogue.size(), (c + 1) * kShareSize), window, search);
-    std::vector<std::vector<CataloguePass>> found(count);
 
     unsigned threads = search.threads == 0 ? passSearchThreads() : search.threads;
     threads = unsigned(std::min<std::size_t>(threads, count));
@@ -313,7 +305,7 @@ std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeS
                 const std::size_t c = schedule[slot];
                 shares[c].search(catalogue, clock, window, stretch, buffers[thread]);
                 if (stretch.last)
-                    shares[c].collect(catalogue, scales, site, search, found[c]);
+                    shares[c].finish(catalogue, scales, site, search);
             }
         };
         std::vector<std::thread> workers;
@@ -336,36 +328,43 @@ std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeS
     if (stopped)
         return all;
 
-    // Gathered share by share (each share's memory freed as it goes), then put in order by
-    // small keys, the passes themselves moved once: they are many and large.
-    std::size_t total = 0;
-    for (const std::vector<CataloguePass>& passes : found)
-        total += passes.size();
-    all.reserve(total);
-    for (std::vector<CataloguePass>& passes : found) {
-        all.insert(all.end(), std::make_move_iterator(passes.begin()),
-                   std::make_move_iterator(passes.end()));
-        std::vector<CataloguePass>().swap(passes);
-    }
+    // Put in order by small keys, each pass then taken once from where the scan left it.
+    // The catalogue's order (row, then time) breaks ties.
     struct Key {
         double startJd;
         std::int32_t satnum;
-        std::size_t at; // the catalogue order breaks ties
+        std::uint32_t row, at;
     };
-    std::vector<Key> keys(all.size());
-    for (std::size_t k = 0; k < all.size(); ++k)
-        keys[k] = {all[k].pass.startJd, catalogue[all[k].index].elements.satnum, k};
+    std::size_t total = 0;
+    for (const Share& share : shares)
+        for (std::size_t r = 0; r < share.rows(); ++r)
+            total += share.passesOf(r).size();
+    std::vector<Key> keys;
+    keys.reserve(total);
+    for (std::size_t c = 0; c < count; ++c)
+        for (std::size_t r = 0; r < shares[c].rows(); ++r) {
+            const std::size_t row = c * kShareSize + r;
+            const std::vector<ScannedPass>& passes = shares[c].passesOf(r);
+            for (std::size_t k = 0; k < passes.size(); ++k)
+                keys.push_back({passes[k].pass.startJd, catalogue[row].elements.satnum,
+                                std::uint32_t(row), std::uint32_t(k)});
+        }
     std::sort(keys.begin(), keys.end(), [](const Key& x, const Key& y) {
         if (x.startJd != y.startJd)
             return x.startJd < y.startJd;
         if (x.satnum != y.satnum)
             return x.satnum < y.satnum;
-        return x.at < y.at;
+        return x.row != y.row ? x.row < y.row : x.at < y.at;
     });
-    std::vector<std::size_t> from(keys.size());
-    for (std::size_t k = 0; k < keys.size(); ++k)
-        from[k] = keys[k].at;
-    std::vector<Key>().swap(keys);
-    permute(all, std::move(from));
+    if (!search.sink)
+        all.reserve(total);
+    for (const Key& key : keys) {
+        CataloguePass pass =
+            shares[key.row / kShareSize].take(key.row % kShareSize, key.at, search.clearances);
+        if (search.sink)
+            search.sink(pass);
+        else
+            all.push_back(std::move(pass));
+    }
     return all;
 }

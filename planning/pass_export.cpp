@@ -3,6 +3,7 @@
 #include "astro/time_scales.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <locale>
@@ -34,10 +35,6 @@ std::string trimmed(const std::string& text) {
     return first == std::string::npos
                ? std::string()
                : text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
-std::string isoTime(const TimeScales& scales, double jd) {
-    return formatCalendar(scales.utcCalendarFromJd(jd + kHalfMillisecond), CalendarFormat::Iso);
 }
 
 std::string two(int value) {
@@ -94,27 +91,108 @@ std::string siteText(const Site& site) {
 
 } // namespace
 
+std::string passesCsvHeader(bool withMagnitude) {
+    return std::string("catalog,name,rise_utc,rise_azimuth_deg,culmination_utc,"
+                       "culmination_altitude_deg,culmination_azimuth_deg,set_utc,"
+                       "set_azimuth_deg,sunlit,sun_altitude_deg,visible") +
+           (withMagnitude ? ",magnitude\n" : "\n");
+}
+
+namespace {
+
+// The CSV's numbers and times, written in place: the same characters as fixed() and isoTime(),
+// without a stream or a string per field (an export may have a million lines).
+void appendFixed(std::string& out, double value, int decimals) {
+    if (!std::isfinite(value))
+        return;
+    char text[64];
+    const std::to_chars_result r =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    if (r.ec == std::errc())
+        out.append(text, r.ptr);
+    else
+        out += fixed(value, decimals);
+}
+
+void appendDigits(char*& at, int value, int width) {
+    for (int k = width - 1; k >= 0; --k, value /= 10)
+        at[k] = char('0' + value % 10);
+    at += width;
+}
+
+void appendIsoTime(std::string& out, const TimeScales& scales, double jd) {
+    const CalendarTime c = scales.utcCalendarFromJd(jd + kHalfMillisecond);
+    const auto within = [](int value, int most) {
+        return value >= 0 && value <= most;
+    };
+    if (!within(int(c.year), 9999) || !within(c.month, 99) || !within(c.day, 99) ||
+        !within(c.hour, 99) || !within(c.minute, 99) || !within(c.second, 99) ||
+        !within(c.millisecond, 999)) {
+        out += formatCalendar(c, CalendarFormat::Iso); // widths printf alone knows
+        return;
+    }
+    char text[24];
+    char* at = text;
+    appendDigits(at, int(c.year), 4);
+    *at++ = '-';
+    appendDigits(at, c.month, 2);
+    *at++ = '-';
+    appendDigits(at, c.day, 2);
+    *at++ = 'T';
+    appendDigits(at, c.hour, 2);
+    *at++ = ':';
+    appendDigits(at, c.minute, 2);
+    *at++ = ':';
+    appendDigits(at, c.second, 2);
+    *at++ = '.';
+    appendDigits(at, c.millisecond, 3);
+    *at++ = 'Z';
+    out.append(text, at);
+}
+
+} // namespace
+
+void appendPassCsv(std::string& out, int catalogNumber, const std::string& name,
+                   const SatellitePass& p, const std::optional<double>& magnitude,
+                   const TimeScales& scales, bool withMagnitude) {
+    char number[16];
+    out.append(number, std::to_chars(number, number + sizeof number, catalogNumber).ptr);
+    out += ',';
+    out += csvName(name);
+    out += ',';
+    if (p.hasRise)
+        appendIsoTime(out, scales, p.rise.jd);
+    out += ',';
+    if (p.hasRise)
+        appendFixed(out, p.rise.azimuthDeg, 6);
+    out += ',';
+    appendIsoTime(out, scales, p.culmination.jd);
+    out += ',';
+    appendFixed(out, p.culmination.altitudeDeg, 6);
+    out += ',';
+    appendFixed(out, p.culmination.azimuthDeg, 6);
+    out += ',';
+    if (p.hasSet)
+        appendIsoTime(out, scales, p.set.jd);
+    out += ',';
+    if (p.hasSet)
+        appendFixed(out, p.set.azimuthDeg, 6);
+    out += p.sunlit ? ",yes," : ",no,";
+    appendFixed(out, p.sunAltitudeDeg, 6);
+    out += p.visible ? ",yes" : ",no";
+    if (withMagnitude) {
+        out += ',';
+        if (magnitude)
+            appendFixed(out, *magnitude, 1);
+    }
+    out += '\n';
+}
+
 std::string passesCsv(const std::vector<ExportedPass>& passes, const TimeScales& scales,
                       bool withMagnitude) {
-    std::string out = "catalog,name,rise_utc,rise_azimuth_deg,culmination_utc,"
-                      "culmination_altitude_deg,culmination_azimuth_deg,set_utc,set_azimuth_deg,"
-                      "sunlit,sun_altitude_deg,visible";
-    out += withMagnitude ? ",magnitude\n" : "\n";
-    for (const ExportedPass& e : passes) {
-        const SatellitePass& p = e.pass;
-        out += std::to_string(e.catalogNumber) + ',' + csvName(e.name) + ',';
-        out += (p.hasRise ? isoTime(scales, p.rise.jd) : "") + ',';
-        out += (p.hasRise ? fixed(p.rise.azimuthDeg, 6) : "") + ',';
-        out += isoTime(scales, p.culmination.jd) + ',' + fixed(p.culmination.altitudeDeg, 6) + ',' +
-               fixed(p.culmination.azimuthDeg, 6) + ',';
-        out += (p.hasSet ? isoTime(scales, p.set.jd) : "") + ',';
-        out += (p.hasSet ? fixed(p.set.azimuthDeg, 6) : "") + ',';
-        out += std::string(p.sunlit ? "yes" : "no") + ',' + fixed(p.sunAltitudeDeg, 6) + ',' +
-               (p.visible ? "yes" : "no");
-        if (withMagnitude)
-            out += ',' + (e.magnitude ? fixed(*e.magnitude, 1) : std::string());
-        out += '\n';
-    }
+    std::string out = passesCsvHeader(withMagnitude);
+    for (const ExportedPass& e : passes)
+        appendPassCsv(out, e.catalogNumber, e.name, e.pass, e.magnitude, scales, withMagnitude);
     return out;
 }
 

@@ -30,6 +30,13 @@ std::string csvName(const std::string& text);
 std::string passesCsv(const std::vector<ExportedPass>& passes, const TimeScales& scales,
                       bool withMagnitude = false);
 
+// The same, a line at a time, for writers that stream: the header line, then one pass's line
+// appended to `out` (name: the catalogue's name line, as ExportedPass::name).
+std::string passesCsvHeader(bool withMagnitude);
+void appendPassCsv(std::string& out, int catalogNumber, const std::string& name,
+                   const SatellitePass& pass, const std::optional<double>& magnitude,
+                   const TimeScales& scales, bool withMagnitude);
+
 // A VCALENDAR of one VEVENT per whole pass, from its rise to its set, CRLF line ends, lines
 // folded at 75 octets; a pass the window cuts (a satellite that never rises or sets among them)
 // is no event. The UID is made of the catalogue number and the rise to the nearest minute, so

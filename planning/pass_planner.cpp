@@ -4,7 +4,8 @@
 
 PassPlanner::PassPlanner(const TimeScales& scales, QObject* parent)
     : QObject(parent), scales(scales) {
-    connect(&watcher, &QFutureWatcher<CataloguePlan>::finished, this, &PassPlanner::finished);
+    connect(&watcher, &QFutureWatcher<std::shared_ptr<const CataloguePlan>>::finished, this,
+            &PassPlanner::finished);
 }
 
 PassPlanner::~PassPlanner() {
@@ -58,12 +59,12 @@ void PassPlanner::finished() {
         return;
     }
     if (!abandoned) {
-        const CataloguePlan result = watcher.result();
-        emit planned(result.passes, result.transits);
+        latestPlan = watcher.result();
+        emit planned(latestPlan->passes, latestPlan->transits);
     }
 }
 
-CataloguePlan PassPlanner::run(Job job) {
+std::shared_ptr<const CataloguePlan> PassPlanner::run(Job job) {
     PlanRequest request;
     request.window = job.window;
     request.window.horizon = &job.horizon; // the worker's own copy
@@ -82,5 +83,6 @@ CataloguePlan PassPlanner::run(Job job) {
         if (!*abandoned)
             emit progressed(int(share * 100));
     };
-    return planCatalogue(job.catalogue, job.scales, job.site, request);
+    return std::make_shared<const CataloguePlan>(
+        planCatalogue(job.catalogue, job.scales, job.site, request));
 }

@@ -44,6 +44,8 @@ public:
     // abandon(), told: cancelled() follows when a search was under way or waiting.
     void cancel();
     bool isPlanning() const { return watcher.isRunning() || pending.has_value(); }
+    // The plan the latest planned() told: a receiver keeps it by this, not by copying.
+    std::shared_ptr<const CataloguePlan> latest() const { return latestPlan; }
 
 signals:
     // The passes of the latest request, in time order, and their crossings of the Sun and the
@@ -67,10 +69,12 @@ private:
 
     void start(Job job);
     void finished();
-    CataloguePlan run(Job job);
+    std::shared_ptr<const CataloguePlan> run(Job job);
 
     const TimeScales& scales;
-    QFutureWatcher<CataloguePlan> watcher;
+    // The plan is shared, not copied, on its way to the window: it may hold a million passes.
+    QFutureWatcher<std::shared_ptr<const CataloguePlan>> watcher;
+    std::shared_ptr<const CataloguePlan> latestPlan;
     std::shared_ptr<std::atomic<bool>> runningAbandoned;
     std::optional<Job> pending;
     std::shared_ptr<const StandardMagnitudes> magnitudes;

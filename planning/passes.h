@@ -102,6 +102,9 @@ struct CatalogueSearch {
     bool onlyNear = false;
     // When given, told on the calling thread after each stretch the share of the window searched.
     std::function<void(double)> progress;
+    // When given, the passes are handed here one by one in their order, each dropped after, and
+    // the search returns none: a caller that streams them holds them once.
+    std::function<void(CataloguePass&)> sink;
 };
 
 // The passes of every satellite of a catalogue, ordered by their first instant in the window,

@@ -44,14 +44,7 @@ CataloguePlan planCatalogue(Catalogue& catalogue, const TimeScales& scales, cons
             return plan;
         search.onlyNear = true;
     }
-    std::vector<CataloguePass> found =
-        findCataloguePasses(catalogue, scales, site, request.window, search);
-    if (!carryOn())
-        return plan;
-    plan.passes.reserve(request.listPasses ? found.size() : 0);
-    for (CataloguePass& f : found) {
-        if (!request.listPasses)
-            break; // none wanted
+    const auto planned = [&](CataloguePass& f) {
         CatalogueEntry& satellite = catalogue[f.index];
         PlannedPass p;
         p.satellite = f.index;
@@ -63,7 +56,28 @@ CataloguePlan planCatalogue(Catalogue& catalogue, const TimeScales& scales, cons
             return passMagnitude(satellite, scales, site, f.pass, standard);
         });
         p.night = request.night && isNightPass(f.pass, scales, site);
-        plan.passes.push_back(std::move(p));
+        return p;
+    };
+    // Without transits to seek in them, a sink takes the passes straight from the search.
+    if (request.passSink && request.listPasses && !request.transits)
+        search.sink = [&](CataloguePass& f) {
+            PlannedPass p = planned(f);
+            request.passSink(p);
+        };
+    std::vector<CataloguePass> found =
+        findCataloguePasses(catalogue, scales, site, request.window, search);
+    if (!carryOn() || search.sink)
+        return plan;
+    if (!request.passSink)
+        plan.passes.reserve(request.listPasses ? found.size() : 0);
+    for (CataloguePass& f : found) {
+        if (!request.listPasses)
+            break; // none wanted
+        PlannedPass p = planned(f);
+        if (request.passSink)
+            request.passSink(p);
+        else
+            plan.passes.push_back(std::move(p));
     }
     if (!request.transits || !carryOn())
         return plan;

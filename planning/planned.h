@@ -60,6 +60,9 @@ struct PlanRequest {
     bool listPasses = true;
     double stretchSeconds = kSearchStretchSeconds; // CatalogueSearch::stretchSeconds
     std::function<void(double)> progress;          // CatalogueSearch::progress
+    // When given, each pass is handed here, in the plan's order, instead of being listed in the
+    // plan: a writer that streams holds no second copy of them all.
+    std::function<void(PlannedPass&)> passSink;
 };
 
 struct CataloguePlan {

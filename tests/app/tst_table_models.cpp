@@ -112,6 +112,17 @@ private slots:
         QCOMPARE(model.rowCount(), 2);
         QCOMPARE(model.nextPassOf(4), 0);
         QCOMPARE(model.nextPassOf(7), -1);
+
+        // A search's passes shown where they lie, some rows of them, none copied.
+        const auto store = std::make_shared<const std::vector<PlannedPass>>(passes);
+        model.setPasses(store, {2, 0});
+        QCOMPARE(model.rowCount(), 2);
+        QCOMPARE(&model.pass(0), &(*store)[2]);
+        QCOMPARE(model.index(0, PassesModel::Magnitude).data().toString(), QStringLiteral("-1.0"));
+        QCOMPARE(proxy.index(0, 0).data(PassesModel::SatelliteRole).toInt(), 4); // by rise
+        model.dropEndedBefore(10.3);
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(&model.pass(0), &(*store)[0]);
     }
 
     // Passes to the nearest second, none for a set the pass lacks, transits to the millisecond;

@@ -403,13 +403,17 @@ private slots:
         PassPlanner planner(scales);
         std::vector<PlannedTransit> delivered;
         bool done = false;
+        bool shared = false; // the plan itself is told, not a copy of it
         connect(&planner, &PassPlanner::planned, this,
-                [&](const std::vector<PlannedPass>&, const std::vector<PlannedTransit>& transits) {
+                [&](const std::vector<PlannedPass>& passes,
+                    const std::vector<PlannedTransit>& transits) {
                     delivered = transits;
+                    shared = planner.latest() && &planner.latest()->passes == &passes;
                     done = true;
                 });
         planner.plan(catalogue, munich, from, HorizonMask(), 1.0);
         QTRY_VERIFY_WITH_TIMEOUT(done, 30000);
+        QVERIFY(shared);
         Catalogue copy = catalogue;
         const std::vector<Transit> expected =
             findCatalogueTransits(copy, scales, munich, PassWindow{from, from + 1.0, 0.0, nullptr});

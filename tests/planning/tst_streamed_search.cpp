@@ -125,6 +125,23 @@ private slots:
             found.push_back(t.transit);
         QCOMPARE(transitsText(found), transitsText(reference));
 
+        // Handed on one by one, as orbitrak-cli writes them: the same passes, tracks and lines.
+        request.transits.reset();
+        std::vector<PlannedPass> handed;
+        std::string lines = passesCsvHeader(false);
+        request.passSink = [&](PlannedPass& p) {
+            const CatalogueEntry& satellite = copy[p.satellite];
+            appendPassCsv(lines, int(satellite.elements.satnum), satellite.nameLine, p.pass,
+                          p.magnitude, scales, false);
+            handed.push_back(std::move(p));
+        };
+        copy = catalogue;
+        QVERIFY(planCatalogue(copy, scales, kZurich, request).passes.empty());
+        QCOMPARE(lines, passesCsv(exportedPasses(passes, copy), scales, false));
+        QCOMPARE(tracksText(handed), tracksText(passes));
+        request.passSink = nullptr;
+
+        request.transits = TransitOptions();
         request.listPasses = false;
         copy = catalogue;
         const CataloguePlan alone = planCatalogue(copy, scales, kZurich, request);

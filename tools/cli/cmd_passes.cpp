@@ -102,25 +102,28 @@ const char* yesNo(bool value) {
     return value ? "yes" : "no";
 }
 
-// The window's pass table.
-void printTable(const std::vector<PlannedPass>& passes, const TimeScales& scales,
-                bool withMagnitude) {
-    const char* format = "%-32s  %-19s  %-19s  %13s  %-19s  %-6s  %-7s";
-    std::printf(format, "Name", "Rise (UTC)", "Culmination (UTC)", "Max alt (deg)", "Set (UTC)",
-                "Sunlit", "Visible");
+const char kTableFormat[] = "%-32s  %-19s  %-19s  %13s  %-19s  %-6s  %-7s";
+
+// The window's pass table, a line at a time.
+void printTableHeader(bool withMagnitude) {
+    std::printf(kTableFormat, "Name", "Rise (UTC)", "Culmination (UTC)", "Max alt (deg)",
+                "Set (UTC)", "Sunlit", "Visible");
     std::puts(withMagnitude ? "  Mag" : "");
-    for (const PlannedPass& entry : passes) {
-        const SatellitePass& p = entry.pass;
-        std::printf(
-            format, entry.name.c_str(), p.hasRise ? tableTime(scales, p.rise.jd).c_str() : "",
-            tableTime(scales, p.culmination.jd).c_str(),
-            fixed(p.culmination.altitudeDeg, 1).c_str(),
-            p.hasSet ? tableTime(scales, p.set.jd).c_str() : "", yesNo(p.sunlit), yesNo(p.visible));
-        const std::string magnitude =
-            entry.magnitude ? "  " + fixed(*entry.magnitude, 1) : std::string();
-        std::puts(withMagnitude ? magnitude.c_str() : "");
-    }
 }
+
+void printTableRow(const PlannedPass& entry, const TimeScales& scales, bool withMagnitude) {
+    const SatellitePass& p = entry.pass;
+    std::printf(
+        kTableFormat, entry.name.c_str(), p.hasRise ? tableTime(scales, p.rise.jd).c_str() : "",
+        tableTime(scales, p.culmination.jd).c_str(), fixed(p.culmination.altitudeDeg, 1).c_str(),
+        p.hasSet ? tableTime(scales, p.set.jd).c_str() : "", yesNo(p.sunlit), yesNo(p.visible));
+    const std::string magnitude =
+        entry.magnitude ? "  " + fixed(*entry.magnitude, 1) : std::string();
+    std::puts(withMagnitude ? magnitude.c_str() : "");
+}
+
+// Lines gathered to about this many bytes, then written: the output is never held whole.
+constexpr std::size_t kSliceBytes = 1 << 16;
 
 } // namespace
 
@@ -185,14 +188,34 @@ int runPasses(const CommandOptions& options) {
     request.window.horizon = &horizon;
     request.magnitudes = &magnitudes;
     request.threads = unsigned(threads);
-    const std::vector<PlannedPass> passes = planCatalogue(catalogue, scales, site, request).passes;
-    const std::vector<ExportedPass> rows = exportedPasses(passes, catalogue);
+    // The passes are written as the plan hands them on, none kept but the calendar's.
+    std::string slice;
+    std::vector<ExportedPass> events;
     if (csv)
-        std::fputs(passesCsv(rows, scales, withMagnitude).c_str(), stdout);
-    else if (ics)
-        std::fputs(passesICalendar(rows, scales, site, utc(scales, scales.currentJd())).c_str(),
+        slice = passesCsvHeader(withMagnitude);
+    else if (!ics)
+        printTableHeader(withMagnitude);
+    request.passSink = [&](PlannedPass& entry) {
+        const CatalogueEntry& satellite = catalogue[entry.satellite];
+        if (csv) {
+            appendPassCsv(slice, int(satellite.elements.satnum), satellite.nameLine, entry.pass,
+                          entry.magnitude, scales, withMagnitude);
+            if (slice.size() >= kSliceBytes) {
+                std::fwrite(slice.data(), 1, slice.size(), stdout);
+                slice.clear();
+            }
+        } else if (ics) {
+            if (entry.pass.whole()) // the calendar holds no other
+                events.push_back({int(satellite.elements.satnum), satellite.nameLine, entry.pass,
+                                  entry.magnitude});
+        } else {
+            printTableRow(entry, scales, withMagnitude);
+        }
+    };
+    planCatalogue(catalogue, scales, site, request);
+    if (ics)
+        std::fputs(passesICalendar(events, scales, site, utc(scales, scales.currentJd())).c_str(),
                    stdout);
-    else
-        printTable(passes, scales, withMagnitude);
+    std::fwrite(slice.data(), 1, slice.size(), stdout);
     return finishOutput();
 }
