@@ -36,3 +36,10 @@ benchmark::Counter timePerItem(double items_per_iteration) {
     return benchmark::Counter(items_per_iteration, benchmark::Counter::kIsIterationInvariantRate |
                                                        benchmark::Counter::kInvert);
 }
+
+bool readBenchCatalogue(benchmark::State& state, Catalogue& catalogue, std::size_t limit) {
+    if (readCatalogueFile(benchDataPath("active-2026-03.txt").c_str(), limit, catalogue) == 0)
+        return true;
+    state.SkipWithError("catalogue not found");
+    return false;
+}

@@ -1,6 +1,11 @@
 #pragma once
 
+#include "astro/site.h"
+#include "catalogue/catalogue.h"
+
 #include <benchmark/benchmark.h>
+
+#include <cstddef>
 
 #include <string>
 #include <vector>
@@ -29,3 +34,12 @@ void addMinStatistic(benchmark::internal::Benchmark* b);
 // A counter that reports the time per item (seconds; the console shows e.g. "250.1ns"), given the
 // items done in one iteration.
 benchmark::Counter timePerItem(double items_per_iteration);
+
+// The real catalogue read as the program reads it (limit 0: every set); false, with the run
+// marked as skipped, when it cannot be read.
+bool readBenchCatalogue(benchmark::State& state, Catalogue& catalogue, std::size_t limit = 0);
+
+// The site the searches are measured from: 47.5 N, 8.5 E.
+inline Site benchSite(double elevationM) {
+    return Site::fromDegrees(47.5, 8.5, elevationM);
+}

@@ -12,12 +12,10 @@ namespace {
 // propagations per satellite-day, every refinement included.
 void BM_Passes500(benchmark::State& state) {
     Catalogue catalogue;
-    if (readCatalogueFile(benchDataPath("active-2026-03.txt").c_str(), 500, catalogue) != 0) {
-        state.SkipWithError("catalogue not found");
+    if (!readBenchCatalogue(state, catalogue, 500))
         return;
-    }
     const TimeScales scales = TimeScales::fromFolders();
-    const Site site = Site::fromDegrees(47.5, 8.5, 450.0);
+    const Site site = benchSite(450.0);
     std::size_t propagations = 0, passes = 0;
     for (auto _ : state) {
         propagations = passes = 0;

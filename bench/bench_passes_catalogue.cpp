@@ -11,12 +11,10 @@ namespace {
 
 void BM_PassesCatalogue(benchmark::State& state) {
     Catalogue catalogue;
-    if (readCatalogueFile(benchDataPath("active-2026-03.txt").c_str(), 0, catalogue) != 0) {
-        state.SkipWithError("catalogue not found");
+    if (!readBenchCatalogue(state, catalogue))
         return;
-    }
     const TimeScales scales = TimeScales::fromFolders();
-    const Site site{47.5 * 0.017453292519943295, -8.5 * 0.017453292519943295, 450.0};
+    const Site site = benchSite(450.0);
     const double from = scales.workingJdFromUtcCalendar({2026, 3, 20, 12, 0, 0, 0});
     const PassWindow window{from, from + 1.0, 0.0};
     const unsigned threads = state.range(0) > 0 ? unsigned(state.range(0)) : passSearchThreads();
@@ -35,12 +33,10 @@ void BM_PassesCatalogue(benchmark::State& state) {
 // it sampled on a common grid: the figure to compare with.
 void BM_PassesCatalogueSetBySet(benchmark::State& state) {
     Catalogue catalogue;
-    if (readCatalogueFile(benchDataPath("active-2026-03.txt").c_str(), 0, catalogue) != 0) {
-        state.SkipWithError("catalogue not found");
+    if (!readBenchCatalogue(state, catalogue))
         return;
-    }
     const TimeScales scales = TimeScales::fromFolders();
-    const Site site{47.5 * 0.017453292519943295, -8.5 * 0.017453292519943295, 450.0};
+    const Site site = benchSite(450.0);
     const double from = scales.workingJdFromUtcCalendar({2026, 3, 20, 12, 0, 0, 0});
     const PassWindow window{from, from + 1.0, 0.0};
     std::size_t passes = 0;
@@ -59,12 +55,10 @@ BENCHMARK(BM_PassesCatalogueSetBySet)->Unit(benchmark::kMillisecond)->Apply(addM
 // search's memory does not grow with the window.
 void BM_PassesCatalogueWeek(benchmark::State& state) {
     Catalogue catalogue;
-    if (readCatalogueFile(benchDataPath("active-2026-03.txt").c_str(), 0, catalogue) != 0) {
-        state.SkipWithError("catalogue not found");
+    if (!readBenchCatalogue(state, catalogue))
         return;
-    }
     const TimeScales scales = TimeScales::fromFolders();
-    const Site site{47.5 * 0.017453292519943295, -8.5 * 0.017453292519943295, 0.0}; // 8.5 E
+    const Site site = benchSite(0.0);
     const double from = scales.workingJdFromUtcCalendar({2026, 3, 19, 0, 0, 0, 0});
     const PassWindow window{from, from + 7.0, 0.0};
     CatalogueSearch search;

@@ -11,12 +11,10 @@ namespace {
 
 void BM_Transits500(benchmark::State& state) {
     Catalogue catalogue;
-    if (readCatalogueFile(benchDataPath("active-2026-03.txt").c_str(), 500, catalogue) != 0) {
-        state.SkipWithError("catalogue not found");
+    if (!readBenchCatalogue(state, catalogue, 500))
         return;
-    }
     const TimeScales scales = TimeScales::fromFolders();
-    const Site site{47.5 * 0.017453292519943295, -8.5 * 0.017453292519943295, 450.0};
+    const Site site = benchSite(450.0);
     const double from = scales.workingJdFromUtcCalendar({2026, 3, 20, 12, 0, 0, 0});
     const PassWindow window{from, from + 3.0, 0.0};
     const bool transitsOnly = state.range(0) == 1;
@@ -39,12 +37,10 @@ void BM_Transits500(benchmark::State& state) {
 // unrefined as they are found.
 void BM_TransitsCatalogue(benchmark::State& state) {
     Catalogue catalogue;
-    if (readCatalogueFile(benchDataPath("active-2026-03.txt").c_str(), 0, catalogue) != 0) {
-        state.SkipWithError("catalogue not found");
+    if (!readBenchCatalogue(state, catalogue))
         return;
-    }
     const TimeScales scales = TimeScales::fromFolders();
-    const Site site{47.5 * 0.017453292519943295, -8.5 * 0.017453292519943295, 0.0}; // 8.5 E
+    const Site site = benchSite(0.0);
     const double from = scales.workingJdFromUtcCalendar({2026, 3, 19, 0, 0, 0, 0});
     const PassWindow window{from, from + 7.0, 0.0};
     TransitOptions options;

@@ -125,12 +125,10 @@ void BM_Tick20000Map(benchmark::State& state) {
 void BM_PlannerWeekStall(benchmark::State& state) {
     ensureApplication();
     Catalogue catalogue;
-    if (readCatalogueFile(benchDataPath("active-2026-03.txt").c_str(), 0, catalogue) != 0) {
-        state.SkipWithError("catalogue not found");
+    if (!readBenchCatalogue(state, catalogue))
         return;
-    }
     const TimeScales scales = TimeScales::fromFolders();
-    const Site site{47.5 * 0.017453292519943295, -8.5 * 0.017453292519943295, 450.0};
+    const Site site = benchSite(450.0);
     const double from = scales.workingJdFromUtcCalendar({2026, 3, 19, 0, 0, 0, 0});
     double longestMs = 0, showMs = 0;
     std::size_t passes = 0;
