@@ -68,7 +68,10 @@ MapDock::MapDock(const SkySession& session, const QSortFilterProxyModel& shown,
     connect(&shown, &QAbstractItemModel::modelReset, filterChanged, qOverload<>(&QTimer::start));
     connect(&shown, &QAbstractItemModel::layoutChanged, filterChanged, qOverload<>(&QTimer::start));
     connect(&session, &SkySession::rowsChanged, this, &MapDock::refresh);
-    connect(&session, &SkySession::catalogueChanged, this, &MapDock::refresh);
+    connect(&session, &SkySession::catalogueChanged, this, [this] {
+        trackFor = -1; // its index may name another satellite now
+        refresh();
+    });
     connect(table.selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &MapDock::refresh);
     connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
@@ -139,17 +142,26 @@ void MapDock::refresh() {
         map->setSelection(-1, {}, {});
         return;
     }
-    // A copy: the track's propagations must leave the session's set where the tick left it.
-    CatalogueEntry satellite = sets[std::size_t(selected)];
-    const Vec3 now = earthFixed(satellite);
-    const double orbitDays =
-        std::min(kLongestTrackDays, kTwoPi / satellite.elements.no / kMinutesPerDay);
-    const std::vector<GroundPoint> track =
-        std::isfinite(orbitDays) && orbitDays > 0.0
-            ? groundTrack(satellite, scales, jd - orbitDays, jd + orbitDays,
-                          orbitDays * kSecondsPerDay / kTrackPointsPerOrbit)
-            : std::vector<GroundPoint>();
-    map->setSelection(selected, lonLats(track), lonLats(visibilityCircle(now, 0.0, kCirclePoints)));
+    const CatalogueEntry& chosen = sets[std::size_t(selected)];
+    const Vec3 now = earthFixed(chosen);
+    // The track is propagated again only once the instant has moved by one of its steps, not on
+    // every tick.
+    if (selected != trackFor || !(std::fabs(jd - trackJd) < trackStepDays)) {
+        const double orbitDays =
+            std::min(kLongestTrackDays, kTwoPi / chosen.elements.no / kMinutesPerDay);
+        trackFor = selected;
+        trackJd = jd;
+        trackStepDays = orbitDays / kTrackPointsPerOrbit;
+        trackPoints.clear();
+        if (std::isfinite(orbitDays) && orbitDays > 0.0) {
+            // A copy: the track's propagations must leave the session's set where the tick left
+            // it.
+            CatalogueEntry satellite = chosen;
+            trackPoints = lonLats(groundTrack(satellite, scales, jd - orbitDays, jd + orbitDays,
+                                              trackStepDays * kSecondsPerDay));
+        }
+    }
+    map->setSelection(selected, trackPoints, lonLats(visibilityCircle(now, 0.0, kCirclePoints)));
 }
 
 void MapDock::showTransit(const PlannedTransit& transit) {

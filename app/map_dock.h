@@ -2,6 +2,7 @@
 
 #include <QDockWidget>
 #include <QPointF>
+#include <QVector>
 
 #include <optional>
 
@@ -47,4 +48,9 @@ private:
     QTimer* filterChanged = nullptr; // gathers a filter's many row signals into one refresh
     int shownRows = -1;              // at the last refresh
     std::optional<QPointF> mountSite;
+    // The selected satellite's ground track, kept while the instant stays within one step of it.
+    int trackFor = -1;
+    double trackJd = 0.0;
+    double trackStepDays = 0.0;
+    QVector<QPointF> trackPoints;
 };
