@@ -22,7 +22,22 @@ set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/aarch64-linux-gnu/pkgconfig:/usr/share/pkgco
 # one (/lib/ld-linux-aarch64.so.1 and /lib/aarch64-linux-gnu), as on the Pi. The cross tool
 # chain's own loader (under /usr/aarch64-linux-gnu) is built apart from the multiarch C library
 # and does not fit it: with the two mixed, the first thread a program starts never runs.
+#
+# The emulator starts through tools/emulator/emulator_launcher.cpp, built here for this machine:
+# qemu-user 7.2 mishandles the process descriptors Qt's QProcess asks for, and the launcher makes
+# Qt fall back to the way it starts programs on older kernels.
 find_program(ORBITRAK_QEMU_AARCH64 qemu-aarch64-static)
-if(ORBITRAK_QEMU_AARCH64)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${ORBITRAK_QEMU_AARCH64} -L /)
+find_program(ORBITRAK_HOST_CXX NAMES c++ g++)
+if(ORBITRAK_QEMU_AARCH64 AND ORBITRAK_HOST_CXX)
+    set(_orbitrak_launcher_source ${CMAKE_CURRENT_LIST_DIR}/../tools/emulator/emulator_launcher.cpp)
+    set(_orbitrak_launcher ${CMAKE_BINARY_DIR}/host/orbitrak-emulator)
+    if(NOT EXISTS ${_orbitrak_launcher} OR ${_orbitrak_launcher_source} IS_NEWER_THAN ${_orbitrak_launcher})
+        file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/host)
+        execute_process(COMMAND ${ORBITRAK_HOST_CXX} -std=c++17 -O2 -Wall -Wextra -o ${_orbitrak_launcher}
+                                ${_orbitrak_launcher_source} RESULT_VARIABLE _orbitrak_failed)
+        if(_orbitrak_failed)
+            message(FATAL_ERROR "cannot build the emulator launcher for this machine")
+        endif()
+    endif()
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${_orbitrak_launcher} ${ORBITRAK_QEMU_AARCH64} -L /)
 endif()
