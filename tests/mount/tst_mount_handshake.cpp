@@ -6,6 +6,7 @@
 
 #include <QSignalSpy>
 
+#include <cstddef>
 #include <deque>
 #include <tuple>
 
@@ -280,9 +281,14 @@ private slots:
         const auto waiting = [listener] {
             tcp_info info{};
             socklen_t size = sizeof info;
-            getsockopt(listener, IPPROTO_TCP, TCP_INFO, &info, &size);
+            if (getsockopt(listener, IPPROTO_TCP, TCP_INFO, &info, &size) != 0 ||
+                size < offsetof(tcp_info, tcpi_sacked) + sizeof info.tcpi_sacked)
+                return std::pair<int, int>(-1, -1);
             return std::pair<int, int>(info.tcpi_unacked, info.tcpi_sacked);
         };
+        // qemu-user hands on only the first word of the report.
+        if (waiting().first < 0)
+            QSKIP("The system does not report a listener's queue (TCP_INFO).");
         std::deque<QTcpSocket> fillers;
         while (waiting().first <= waiting().second) {
             fillers.emplace_back().connectToHost(QHostAddress::LocalHost, ntohs(address.sin_port));
