@@ -30,7 +30,10 @@ void readCatalogueText(std::string_view text, std::size_t maxSets, Catalogue& ca
     satellites.clear();
     catalogue.setsInFile = 0;
     catalogue.skippedSets = 0;
-    for (const GroupedElementLines& set : groupElementLines(text)) {
+    const std::vector<GroupedElementLines> sets = groupElementLines(text);
+    // Room for them all at once: a vector grown by doubling keeps up to as much again.
+    satellites.reserve(maxSets != 0 ? std::min(maxSets, sets.size()) : sets.size());
+    for (const GroupedElementLines& set : sets) {
         if (!set.complete()) {
             ++catalogue.skippedSets;
             continue;

@@ -9,6 +9,7 @@
 #include "planning/pass_scan.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <thread>
@@ -75,7 +76,8 @@ public:
         std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
             return strides[x - first] < strides[y - first];
         });
-        sets.resize(n);
+        // The batch takes its copies; the rest of the search reads the catalogue's sets.
+        std::vector<ElementSet> sets(n);
         for (std::size_t k = 0; k < n; ++k) {
             sets[k] = catalogue[order[k]].elements;
             const std::uint64_t stride = strides[order[k] - first];
@@ -88,6 +90,8 @@ public:
         for (std::size_t k = 0; k < n; ++k)
             scans.emplace_back(window, search.clearanceSought, search.onlyNear);
         passes.resize(n);
+        if (search.clearances)
+            clearances.resize(n);
     }
 
     // Per thread: what one propagation call fills.
@@ -96,6 +100,7 @@ public:
         std::vector<int> errors;
         std::vector<double> east, north, up, elevation;
         std::vector<Vec3> positions;
+        std::vector<ScannedPass> found; // by one scan, until kept
     };
 
     void search(Catalogue& catalogue, const WindowClock& clock, const PassWindow& window,
@@ -116,9 +121,9 @@ public:
                 rv + 4 * n + from, rv + 5 * n + from, b.errors.data() + from};
             batch.propagateAt(instant.utcJd, from, to, at);
             for (std::size_t k = from; k < to; ++k) {
-                b.positions[k] =
-                    satellitePosition(sets[k], minutesSinceEpoch(sets[k], instant.utcJd),
-                                      {rv[k], rv[n + k], rv[2 * n + k]}, b.errors[k]);
+                const ElementSet& set = catalogue[order[k]].elements;
+                b.positions[k] = satellitePosition(set, minutesSinceEpoch(set, instant.utcJd),
+                                                   {rv[k], rv[n + k], rv[2 * n + k]}, b.errors[k]);
                 const Vec3 enu = horizonVector(b.positions[k], instant.frame);
                 b.east[k] = enu.x;
                 b.north[k] = enu.y;
@@ -136,7 +141,8 @@ public:
                     s.altitudeDeg = b.elevation[k] * kDegreesPerRadian;
                 AltitudeCurve curve(catalogue[order[k]], clock, window.fromJd);
                 scans[k].add(curve, clock, s, withBodies ? &stretch.bodies[2 * j] : nullptr,
-                             passes[k]);
+                             b.found);
+                keep(k, b.found);
             }
         };
         const std::size_t count = stretch.instants.size() - (stretch.last ? 1 : 0);
@@ -149,7 +155,8 @@ public:
         sampleAt(count, 0, n); // the window's end, as findPasses samples it
         for (std::size_t k = 0; k < n; ++k) {
             AltitudeCurve curve(catalogue[order[k]], clock, window.fromJd);
-            scans[k].finish(curve, clock, passes[k]);
+            scans[k].finish(curve, clock, b.found);
+            keep(k, b.found);
         }
     }
 
@@ -163,30 +170,35 @@ public:
         if (search.trackPoints > 0) {
             tracks.resize(n);
             for (std::size_t k = 0; k < n; ++k)
-                for (const ScannedPass& p : passes[k])
+                for (const SatellitePass& p : passes[k])
                     tracks[k].push_back(
-                        passTrack(catalogue[order[k]], scales, site, p.pass, search.trackPoints));
+                        passTrack(catalogue[order[k]], scales, site, p, search.trackPoints));
         }
+        // Each row's passes were gathered one by one: their spare room would hold a fifth more.
+        for (std::vector<SatellitePass>& row : passes)
+            row.shrink_to_fit();
+        for (std::vector<Clearance>& row : clearances)
+            row.shrink_to_fit();
         std::vector<std::size_t>().swap(order);
         std::vector<Group>().swap(groups);
-        std::vector<ElementSet>().swap(sets);
         batch = Sgp4Batch();
         std::vector<PassScan>().swap(scans);
     }
 
     std::size_t rows() const { return n; }
-    const std::vector<ScannedPass>& passesOf(std::size_t row) const { return passes[slotOf[row]]; }
+    const std::vector<SatellitePass>& passesOf(std::size_t row) const {
+        return passes[slotOf[row]];
+    }
 
     // A pass found, handed out once; with clearances where the search bounds them.
-    CataloguePass take(std::size_t row, std::size_t at, bool clearances) {
+    CataloguePass take(std::size_t row, std::size_t at, bool withClearances) {
         const std::size_t k = slotOf[row];
-        const ScannedPass& p = passes[k][at];
-        CataloguePass entry{first + row, p.pass, {}};
+        CataloguePass entry{first + row, passes[k][at], {}};
         if (!tracks.empty())
             entry.track = std::move(tracks[k][at]);
-        if (clearances) {
-            entry.sunClearance = p.clearance[0];
-            entry.moonClearance = p.clearance[1];
+        if (withClearances) {
+            entry.sunClearance = clearances[k][at][0];
+            entry.moonClearance = clearances[k][at][1];
         }
         return entry;
     }
@@ -201,10 +213,22 @@ private:
     std::size_t first = 0, n = 0;
     std::vector<std::size_t> order; // catalogue rows by slot
     std::vector<Group> groups;
-    std::vector<ElementSet> sets;
     Sgp4Batch batch;
     std::vector<PassScan> scans;
-    std::vector<std::vector<ScannedPass>> passes;
+    // The passes by slot, and their clearances when sought: a week of a whole catalogue holds
+    // some 600,000 passes.
+    using Clearance = std::array<double, 2>;
+    std::vector<std::vector<SatellitePass>> passes;
+    std::vector<std::vector<Clearance>> clearances;
+
+    void keep(std::size_t k, std::vector<ScannedPass>& found) {
+        for (const ScannedPass& f : found) {
+            passes[k].push_back(f.pass);
+            if (!clearances.empty())
+                clearances[k].push_back({f.clearance[0], f.clearance[1]});
+        }
+        found.clear();
+    }
     std::vector<std::size_t> slotOf;                         // slots by row, once finished
     std::vector<std::vector<std::vector<PassPoint>>> tracks; // by slot, then pass
 };
@@ -328,43 +352,65 @@ std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeS
     if (stopped)
         return all;
 
-    // Put in order by small keys, each pass then taken once from where the scan left it.
-    // The catalogue's order (row, then time) breaks ties.
-    struct Key {
+    // Put in order (start, then catalogue number, then the catalogue's order, then time) by
+    // merging the rows, each pass taken once from where the scan left it: no copy of the
+    // passes, nor a key for each. A row whose passes did not come in order of their start is
+    // merged through an order of its own.
+    struct Head {
         double startJd;
         std::int32_t satnum;
-        std::uint32_t row, at;
+        std::uint32_t row, next;
     };
-    std::size_t total = 0;
-    for (const Share& share : shares)
-        for (std::size_t r = 0; r < share.rows(); ++r)
-            total += share.passesOf(r).size();
-    std::vector<Key> keys;
-    keys.reserve(total);
-    for (std::size_t c = 0; c < count; ++c)
-        for (std::size_t r = 0; r < shares[c].rows(); ++r) {
-            const std::size_t row = c * kShareSize + r;
-            const std::vector<ScannedPass>& passes = shares[c].passesOf(r);
-            for (std::size_t k = 0; k < passes.size(); ++k)
-                keys.push_back({passes[k].pass.startJd, catalogue[row].elements.satnum,
-                                std::uint32_t(row), std::uint32_t(k)});
-        }
-    std::sort(keys.begin(), keys.end(), [](const Key& x, const Key& y) {
+    const auto later = [](const Head& x, const Head& y) {
         if (x.startJd != y.startJd)
-            return x.startJd < y.startJd;
-        if (x.satnum != y.satnum)
-            return x.satnum < y.satnum;
-        return x.row != y.row ? x.row < y.row : x.at < y.at;
-    });
+            return x.startJd > y.startJd;
+        return x.satnum != y.satnum ? x.satnum > y.satnum : x.row > y.row;
+    };
+    std::vector<std::vector<std::uint32_t>> orders(catalogue.size());
+    std::vector<Head> heads;
+    std::size_t total = 0;
+    const auto passAt = [&](std::uint32_t row, std::uint32_t next) -> const SatellitePass& {
+        const std::uint32_t at = orders[row].empty() ? next : orders[row][next];
+        return shares[row / kShareSize].passesOf(row % kShareSize)[at];
+    };
+    for (std::size_t row = 0; row < catalogue.size(); ++row) {
+        const std::vector<SatellitePass>& passes =
+            shares[row / kShareSize].passesOf(row % kShareSize);
+        total += passes.size();
+        if (passes.empty())
+            continue;
+        const auto earlier = [&passes](std::uint32_t x, std::uint32_t y) {
+            return passes[x].startJd < passes[y].startJd;
+        };
+        std::vector<std::uint32_t> order(passes.size());
+        for (std::size_t k = 0; k < passes.size(); ++k)
+            order[k] = std::uint32_t(k);
+        if (!std::is_sorted(order.begin(), order.end(), earlier)) {
+            std::stable_sort(order.begin(), order.end(), earlier);
+            orders[row] = std::move(order);
+        }
+        heads.push_back({passAt(std::uint32_t(row), 0).startJd,
+                         catalogue[row].elements.satnum, std::uint32_t(row), 0});
+    }
+    std::make_heap(heads.begin(), heads.end(), later);
     if (!search.sink)
         all.reserve(total);
-    for (const Key& key : keys) {
-        CataloguePass pass =
-            shares[key.row / kShareSize].take(key.row % kShareSize, key.at, search.clearances);
+    while (!heads.empty()) {
+        std::pop_heap(heads.begin(), heads.end(), later);
+        Head& head = heads.back();
+        const std::uint32_t at = orders[head.row].empty() ? head.next : orders[head.row][head.next];
+        CataloguePass pass = shares[head.row / kShareSize].take(head.row % kShareSize, at,
+                                                                 search.clearances);
         if (search.sink)
             search.sink(pass);
         else
             all.push_back(std::move(pass));
+        if (++head.next < shares[head.row / kShareSize].passesOf(head.row % kShareSize).size()) {
+            head.startJd = passAt(head.row, head.next).startJd;
+            std::push_heap(heads.begin(), heads.end(), later);
+        } else {
+            heads.pop_back();
+        }
     }
     return all;
 }

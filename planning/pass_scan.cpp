@@ -188,8 +188,10 @@ void PassScan::finish(AltitudeCurve& curve, const WindowClock& clock,
     if (pending == 0)
         return;
     process(curve, clock, nullptr, out);
-    if (open)
-        emit(curve, clock, current, out); // still up at the window's end
+    if (open) {
+        Found last{current}; // still up at the window's end
+        emit(curve, clock, last, out);
+    }
     pending = 0;
 }
 
@@ -279,22 +281,23 @@ void PassScan::process(AltitudeCurve& curve, const WindowClock& clock, const Sam
     }
     if (i == 0) {
         open = above(s);
-        current = Found();
+        current = Rising();
         current.best = s;
     }
     if (previous && above(*previous) != above(s)) {
         if (above(s)) {
-            current = Found();
+            current = Rising();
             current.hasRise = true;
             current.riseBefore = *previous;
             current.riseAfter = s;
             markBest(i, s);
             open = true;
         } else {
-            current.hasSet = true;
-            current.setBefore = *previous;
-            current.setAfter = s;
-            emit(curve, clock, current, out);
+            Found ended{current};
+            ended.hasSet = true;
+            ended.setBefore = *previous;
+            ended.setAfter = s;
+            emit(curve, clock, ended, out);
             open = false;
         }
     }

@@ -209,21 +209,29 @@ Sample peakNear(AltitudeCurve& curve, const Sample* before, const Sample& s, con
 bool mayRiseBetween(AltitudeCurve& curve, const Sample& s, const Sample& neighbour,
                     double threshold, int splits = 2);
 
-struct Found {
+// What the scan carries while a pass is under way, for each set of a catalogue.
+struct Rising {
     bool hasRise = false;
-    Sample rise;
-    bool hasSet = false;
-    Sample set;
-    // Until the pass is known to be wanted, the samples around its crossings.
-    bool crossingsKnown = false;
-    Sample riseBefore, riseAfter, setBefore, setAfter;
+    bool hasBefore = false, hasAfter = false;
+    // Until the pass is known to be wanted, the samples around its rise.
+    Sample riseBefore, riseAfter;
     // The highest sample, when the pass holds any, and its neighbours (none at the window's
     // edges).
     Sample best;
-    bool hasBefore = false, hasAfter = false;
     Sample beforeBest, afterBest;
     std::size_t bestIndex = 0;
+};
+
+// A pass ended (or the window), as it is refined.
+struct Found : Rising {
+    Found() = default;
+    explicit Found(const Rising& r) : Rising(r) {}
+
+    bool hasSet = false;
+    bool crossingsKnown = false;
     bool peakKnown = false;
+    Sample rise, set;
+    Sample setBefore, setAfter;
     Sample peak;
     double bound[2] = {0.0, 0.0};
 };
@@ -326,7 +334,7 @@ private:
     std::size_t pending = 0; // the samples fed
     Sample before, here;
     bool open = false;
-    Found current;
+    Rising current;
 };
 
 } // namespace pass_scan

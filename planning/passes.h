@@ -29,16 +29,16 @@ struct PassPoint {
 // there and, computed, carries rounding of about 1e-6 deg, so the culmination of a low pass is
 // only defined to some 0.1 s (of a geostationary one, to minutes). Its altitude is not affected.
 struct SatellitePass {
-    bool hasRise = false; // false: the pass was under way when the window opened
     PassPoint rise;
     PassPoint culmination; // the highest point within the window
-    bool hasSet = false;   // false: still under way when the window closes
     PassPoint set;
     double startJd = 0.0; // the rise, or the window's start
     double endJd = 0.0;   // the set, or the window's end
-    // At culmination.
-    bool sunlit = false;
-    double sunAltitudeDeg = 0.0;
+    double sunAltitudeDeg = 0.0; // at culmination
+    // The flags together: a week of a whole catalogue holds some 600,000 passes.
+    bool hasRise = false; // false: the pass was under way when the window opened
+    bool hasSet = false;  // false: still under way when the window closes
+    bool sunlit = false;  // at culmination
     bool visible = false;
 
     // Risen and set within the window: what a calendar can hold.
