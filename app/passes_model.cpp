@@ -157,6 +157,14 @@ void PassesProxyModel::setBrighterThan(std::optional<double> magnitude) {
 }
 
 bool PassesProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const {
+    if (!visibleOnly && !brighterThan)
+        return true; // a week's search: a million rows at once
+    if (passes) {
+        const PlannedPass& p = passes->pass(sourceRow);
+        if (visibleOnly && !p.pass.visible)
+            return false;
+        return !brighterThan || (p.magnitude && *p.magnitude < *brighterThan);
+    }
     const QModelIndex index = sourceModel()->index(sourceRow, 0, sourceParent);
     if (visibleOnly && !index.data(PassesModel::VisibleRole).toBool())
         return false;

@@ -9,6 +9,13 @@ PlannedTableModel::PlannedTableModel(const TimeScales& scales, std::vector<const
                                      QObject* parent)
     : QAbstractTableModel(parent), scales(scales), titles(std::move(titles)) {}
 
+QModelIndex PlannedTableModel::index(int row, int column, const QModelIndex& parent) const {
+    if (parent.isValid() || row < 0 || column < 0 || std::size_t(row) >= rows() ||
+        std::size_t(column) >= titles.size())
+        return QModelIndex();
+    return createIndex(row, column);
+}
+
 int PlannedTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(rows());
 }

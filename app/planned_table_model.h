@@ -23,6 +23,10 @@ public:
         SatelliteRole = Qt::UserRole + 1, // the satellite's row in the session's catalogue
     };
 
+    // The bounds checked here, not through rowCount and columnCount: sorting a week's passes
+    // asks for millions of indexes.
+    QModelIndex index(int row, int column,
+                      const QModelIndex& parent = QModelIndex()) const override;
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;

@@ -389,8 +389,8 @@ std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeS
             std::stable_sort(order.begin(), order.end(), earlier);
             orders[row] = std::move(order);
         }
-        heads.push_back({passAt(std::uint32_t(row), 0).startJd,
-                         catalogue[row].elements.satnum, std::uint32_t(row), 0});
+        heads.push_back({passAt(std::uint32_t(row), 0).startJd, catalogue[row].elements.satnum,
+                         std::uint32_t(row), 0});
     }
     std::make_heap(heads.begin(), heads.end(), later);
     if (!search.sink)
@@ -399,8 +399,8 @@ std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeS
         std::pop_heap(heads.begin(), heads.end(), later);
         Head& head = heads.back();
         const std::uint32_t at = orders[head.row].empty() ? head.next : orders[head.row][head.next];
-        CataloguePass pass = shares[head.row / kShareSize].take(head.row % kShareSize, at,
-                                                                 search.clearances);
+        CataloguePass pass =
+            shares[head.row / kShareSize].take(head.row % kShareSize, at, search.clearances);
         if (search.sink)
             search.sink(pass);
         else

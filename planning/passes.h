@@ -32,8 +32,8 @@ struct SatellitePass {
     PassPoint rise;
     PassPoint culmination; // the highest point within the window
     PassPoint set;
-    double startJd = 0.0; // the rise, or the window's start
-    double endJd = 0.0;   // the set, or the window's end
+    double startJd = 0.0;        // the rise, or the window's start
+    double endJd = 0.0;          // the set, or the window's end
     double sunAltitudeDeg = 0.0; // at culmination
     // The flags together: a week of a whole catalogue holds some 600,000 passes.
     bool hasRise = false; // false: the pass was under way when the window opened

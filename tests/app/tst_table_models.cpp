@@ -83,9 +83,9 @@ private slots:
         passes[0].pass.startJd = 10.0;
         passes[0].pass.endJd = 10.5;
         passes[1].satellite = 4;
-        passes[1].pass = {true, {11.0, 0, 0}, {11.1, 0, 50}, true, {11.2, 0, 0}, 11.0, 11.2};
+        passes[1].pass = {{11.0, 0, 0}, {11.1, 0, 50}, {11.2, 0, 0}, 11.0, 11.2, 0.0, true, true};
         passes[2].satellite = 7;
-        passes[2].pass = {true, {10.1, 0, 0}, {10.15, 0, 5}, true, {10.2, 0, 0}, 10.1, 10.2};
+        passes[2].pass = {{10.1, 0, 0}, {10.15, 0, 5}, {10.2, 0, 0}, 10.1, 10.2, 0.0, true, true};
         passes[2].pass.visible = true;
         model.setPasses(passes);
         PassesProxyModel proxy;
