@@ -122,6 +122,15 @@ HWY_INLINE Elements NearEarthElements(D d, const double* p, std::size_t stride, 
 
 // Vector slots [first, last) of near-Earth sets at one UTC Julian date; slot s's result at
 // index[s] - base.
+// A whole register of sets that lie side by side in the results, stored a row at a time.
+HWY_INLINE void StoreRegister(D d, const Block& b, const Sgp4States& out, std::size_t k) {
+    double* rows[6] = {out.rx, out.ry, out.rz, out.vx, out.vy, out.vz};
+    for (std::size_t r = 0; r < 6; ++r)
+        hn::StoreU(hn::Load(d, b.row[r]), d, rows[r] + k);
+    for (std::size_t i = 0; i < hn::Lanes(d); ++i)
+        out.error[k + i] = static_cast<int>(b.row[6][i]);
+}
+
 void PropagateSlots(const double* soa, std::size_t stride, std::size_t first, std::size_t last,
                     double jd, const std::uint32_t* index, std::size_t base,
                     const Sgp4States& out) {
@@ -133,6 +142,10 @@ void PropagateSlots(const double* soa, std::size_t stride, std::size_t first, st
             (hn::Set(d, jd) - hn::LoadU(d, soa + kJdEpoch * stride + s)) * hn::Set(d, 1440.0);
         StateOf(d, NearEarthElements(d, soa + s, stride, t), b);
         const std::size_t lanes = std::min(n, last - s);
+        if (lanes == n && index[s + n - 1] - index[s] == n - 1) {
+            StoreRegister(d, b, out, index[s] - base);
+            continue;
+        }
         for (std::size_t i = 0; i < lanes; ++i)
             storeLane(b, i, out, index[s + i] - base);
     }
@@ -178,6 +191,10 @@ void DeepSlots(double* soa, std::size_t stride, std::size_t first, std::size_t l
             (hn::Set(d, jd) - hn::LoadU(d, soa + kDJdEpoch * stride + s)) * hn::Set(d, 1440.0);
         const std::size_t lanes = std::min(n, last - s);
         DeepBlock<kRez>(d, soa + s, stride, t, soa + kDAtime * stride + s, stride, lanes, b);
+        if (lanes == n && index[s + n - 1] - index[s] == n - 1) {
+            StoreRegister(d, b, out, index[s] - base);
+            continue;
+        }
         for (std::size_t i = 0; i < lanes; ++i)
             storeLane(b, i, out, index[s + i] - base);
     }
