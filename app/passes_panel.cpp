@@ -399,7 +399,7 @@ void PassesPanel::passChosen(const QModelIndex& current) {
     hasChoice = true;
     chosenSatellite = p.satellite;
     chosenCulmination = p.pass.culmination.jd;
-    ui->skyPlot->setPass(p.pass, p.track);
+    ui->skyPlot->setPass(p.pass, p.track.empty() ? planner->track(p) : p.track);
     showPosition();
 }
 
@@ -437,7 +437,7 @@ void PassesPanel::showPass(int sourceRow, bool reveal) {
     }
     const PlannedPass& p = model->pass(sourceRow);
     chosenCulmination = p.pass.culmination.jd;
-    ui->skyPlot->setPass(p.pass, p.track);
+    ui->skyPlot->setPass(p.pass, p.track.empty() ? planner->track(p) : p.track);
 }
 
 void PassesPanel::showPosition() {

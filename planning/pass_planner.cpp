@@ -4,8 +4,7 @@
 
 PassPlanner::PassPlanner(const TimeScales& scales, QObject* parent)
     : QObject(parent), scales(scales) {
-    connect(&watcher, &QFutureWatcher<std::shared_ptr<const CataloguePlan>>::finished, this,
-            &PassPlanner::finished);
+    connect(&watcher, &QFutureWatcher<Outcome>::finished, this, &PassPlanner::finished);
 }
 
 PassPlanner::~PassPlanner() {
@@ -46,7 +45,8 @@ void PassPlanner::cancel() {
 
 void PassPlanner::start(Job job) {
     runningAbandoned = job.abandoned;
-    watcher.setFuture(QtConcurrent::run([this, job] { return run(job); }));
+    watcher.setFuture(
+        QtConcurrent::run([this, job = std::move(job)]() mutable { return run(std::move(job)); }));
 }
 
 void PassPlanner::finished() {
@@ -59,16 +59,17 @@ void PassPlanner::finished() {
         return;
     }
     if (!abandoned) {
-        latestPlan = watcher.result();
+        const Outcome outcome = watcher.result();
+        latestPlan = outcome.plan;
+        latestSearched = outcome.searched;
         emit planned(latestPlan->passes, latestPlan->transits);
     }
 }
 
-std::shared_ptr<const CataloguePlan> PassPlanner::run(Job job) {
+PassPlanner::Outcome PassPlanner::run(Job job) {
     PlanRequest request;
     request.window = job.window;
     request.window.horizon = &job.horizon; // the worker's own copy
-    request.trackPoints = kTrackPoints;
     request.magnitudes = job.magnitudes.get();
     request.night = true;
     request.transits = TransitOptions();
@@ -83,6 +84,19 @@ std::shared_ptr<const CataloguePlan> PassPlanner::run(Job job) {
         if (!*abandoned)
             emit progressed(int(share * 100));
     };
-    return std::make_shared<const CataloguePlan>(
+    Outcome outcome;
+    outcome.plan = std::make_shared<const CataloguePlan>(
         planCatalogue(job.catalogue, job.scales, job.site, request));
+    outcome.searched = std::make_shared<const Searched>(
+        Searched{std::move(job.catalogue), std::move(job.scales), job.site});
+    return outcome;
+}
+
+std::vector<PassPoint> PassPlanner::track(const PlannedPass& pass) const {
+    if (!latestSearched || pass.satellite >= latestSearched->catalogue.size())
+        return {};
+    // A copy: propagation changes a set's working values, and the plan's sets stay as they were.
+    CatalogueEntry satellite = latestSearched->catalogue[pass.satellite];
+    return passTrack(satellite, latestSearched->scales, latestSearched->site, pass.pass,
+                     kTrackPoints);
 }

@@ -15,11 +15,11 @@
 #include <optional>
 #include <vector>
 
-// Searches the coming passes of a whole catalogue (planCatalogue, with tracks, magnitudes, the
-// night passes and the transits) on a worker thread. Each search works on
-// copies of the catalogue and the time scales (propagation changes a set's working values, and
-// the time table's lookup cache is not shared between threads), so the window's tick never
-// waits for it. A new request abandons a search still running for older inputs.
+// Searches the coming passes of a whole catalogue (planCatalogue, with magnitudes, the night
+// passes and the transits; tracks on demand) on a worker thread. Each search works on copies of
+// the catalogue and the time scales (propagation changes a set's working values), so the
+// window's tick never waits for it. A new request abandons a search still running for older
+// inputs.
 class PassPlanner : public QObject {
     Q_OBJECT
 
@@ -46,6 +46,10 @@ public:
     bool isPlanning() const { return watcher.isRunning() || pending.has_value(); }
     // The plan the latest planned() told: a receiver keeps it by this, not by copying.
     std::shared_ptr<const CataloguePlan> latest() const { return latestPlan; }
+    // A pass's path across the sky, kTrackPoints points from its rise to its set, drawn from the
+    // sets, site and time scales of the latest plan; empty for a pass not of its catalogue. The
+    // plan holds none: a week of the whole catalogue would hold half a gigabyte of them.
+    std::vector<PassPoint> track(const PlannedPass& pass) const;
 
 signals:
     // The passes of the latest request, in time order, and their crossings of the Sun and the
@@ -67,14 +71,26 @@ private:
         std::shared_ptr<const StandardMagnitudes> magnitudes;
     };
 
+    // What a plan was drawn from, kept for its passes' tracks.
+    struct Searched {
+        Catalogue catalogue;
+        TimeScales scales;
+        Site site;
+    };
+    struct Outcome {
+        std::shared_ptr<const CataloguePlan> plan;
+        std::shared_ptr<const Searched> searched;
+    };
+
     void start(Job job);
     void finished();
-    std::shared_ptr<const CataloguePlan> run(Job job);
+    Outcome run(Job job);
 
     const TimeScales& scales;
     // The plan is shared, not copied, on its way to the window: it may hold a million passes.
-    QFutureWatcher<std::shared_ptr<const CataloguePlan>> watcher;
+    QFutureWatcher<Outcome> watcher;
     std::shared_ptr<const CataloguePlan> latestPlan;
+    std::shared_ptr<const Searched> latestSearched;
     std::shared_ptr<std::atomic<bool>> runningAbandoned;
     std::optional<Job> pending;
     std::shared_ptr<const StandardMagnitudes> magnitudes;

@@ -182,6 +182,26 @@ private slots:
         QVERIFY(planned[0] > 1000);
         planner.cancel(); // nothing under way: nothing to say
         QCOMPARE(cancelled.size(), 1);
+
+        // The plan holds no tracks; each is drawn when asked, from the plan's own inputs.
+        const std::vector<PlannedPass>& passes = planner.latest()->passes;
+        for (std::size_t k = 0; k < passes.size();
+             k += std::max<std::size_t>(1, passes.size() / 7)) {
+            const PlannedPass& p = passes[k];
+            QVERIFY(p.track.empty());
+            Catalogue copy = catalogue;
+            const std::vector<PassPoint> expected =
+                passTrack(copy[p.satellite], scales, kZurich, p.pass, PassPlanner::kTrackPoints);
+            const std::vector<PassPoint> track = planner.track(p);
+            QCOMPARE(track.size(), expected.size());
+            QVERIFY(track.size() >= std::size_t(PassPlanner::kTrackPoints));
+            for (std::size_t i = 0; i < track.size(); ++i)
+                QCOMPARE(track[i].altitudeDeg, expected[i].altitudeDeg);
+            QCOMPARE(track.front().jd, p.pass.startJd);
+        }
+        PlannedPass stranger;
+        stranger.satellite = catalogue.size();
+        QVERIFY(planner.track(stranger).empty());
     }
 };
 
