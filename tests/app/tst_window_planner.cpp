@@ -6,6 +6,7 @@
 #include "app/stretched_column.h"
 #include "app/transits_model.h"
 #include "astro/time_scales.h"
+#include "astro/time_units.h"
 #include "planning/pass_planner.h"
 #include "planning/pass_reminders.h"
 #include "planning/transit_export.h"
@@ -44,6 +45,28 @@ namespace {
 ThreeLines satelliteUpNow(const TimeScales& scales) {
     return setOverLongitude(setsNamed("EUTELSAT 139 WEST A").value(0), scales.currentJd(),
                             Site().eastLongitudeDeg(), scales);
+}
+
+// The ISS moved to the present instant and turned so that it passes over the window's default
+// site within its next orbit, whatever the hour: where its track first meets the site's
+// latitude, it is turned onto the site's longitude.
+ThreeLines issOverheadSoon(const TimeScales& scales) {
+    const ThreeLines iss = setsNamed("ISS (ZARYA)").value(0);
+    const double now = scales.currentJd();
+    ThreeLines moved = setOverLongitude(iss, now, 0.0, scales);
+    double meets = now;
+    double closest = 180.0;
+    for (double t = now + 20.0 / kMinutesPerDay; t < now + 120.0 / kMinutesPerDay;
+         t += 0.5 / kMinutesPerDay) {
+        const double off =
+            std::fabs(groundPoint(moved.satellite, t, scales).latitudeDeg - Site().latitudeDeg());
+        if (off < closest) {
+            closest = off;
+            meets = t;
+        }
+    }
+    const double there = groundPoint(moved.satellite, meets, scales).eastLongitudeDeg;
+    return setOverLongitude(iss, now, Site().eastLongitudeDeg() - there, scales);
 }
 
 // Ticks or unticks "Remind me" in the context menu of a row of the pass table.
@@ -351,8 +374,7 @@ private slots:
     // passes... writes what the table shows, and says so.
     void passMagnitudesFilterAndExport() {
         const ThreeLines satellite = satelliteUpNow(scales);
-        const ThreeLines iss =
-            movedSet(setsNamed("ISS (ZARYA)").value(0), scales.utcFromJd(scales.currentJd()));
+        const ThreeLines iss = issOverheadSoon(scales);
         QVERIFY(writeBytes("satell.txt", satellite.text() + iss.text()));
         QVERIFY(writeMagnitudeFile("good.mag"));
         QVERIFY(writeBytes(
