@@ -379,14 +379,16 @@ std::vector<CataloguePass> findCataloguePasses(Catalogue& catalogue, const TimeS
         total += passes.size();
         if (passes.empty())
             continue;
-        const auto earlier = [&passes](std::uint32_t x, std::uint32_t y) {
-            return passes[x].startJd < passes[y].startJd;
+        const auto startsFirst = [](const SatellitePass& a, const SatellitePass& b) {
+            return a.startJd < b.startJd;
         };
-        std::vector<std::uint32_t> order(passes.size());
-        for (std::size_t k = 0; k < passes.size(); ++k)
-            order[k] = std::uint32_t(k);
-        if (!std::is_sorted(order.begin(), order.end(), earlier)) {
-            std::stable_sort(order.begin(), order.end(), earlier);
+        if (!std::is_sorted(passes.begin(), passes.end(), startsFirst)) {
+            std::vector<std::uint32_t> order(passes.size());
+            for (std::size_t k = 0; k < passes.size(); ++k)
+                order[k] = std::uint32_t(k);
+            std::stable_sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
+                return startsFirst(passes[x], passes[y]);
+            });
             orders[row] = std::move(order);
         }
         heads.push_back({passAt(std::uint32_t(row), 0).startJd, catalogue[row].elements.satnum,
