@@ -121,12 +121,22 @@ CalendarTime ttToUtcCalendar(const UtcTable& table, double tt) {
         return c;
 
     const double tai = tt - kTtMinusTaiDays;
+    // A record of bounded offset and rate gives a UTC within 0.25 days of TAI for a million
+    // days around its reference, so within a day of a UT1 near TAI: no division tells more.
+    const bool ut1NearTai = std::fabs(tai - ut1) < 0.25;
+    const auto nearUt1 = [&](const LeapRecord& r) {
+        return ut1NearTai && std::fabs(r.offset) <= 1e4 && std::fabs(r.rate) <= 0.01f &&
+               std::fabs(tai - (static_cast<double>(r.refMjd) + kMjdOffset)) <= 1e6;
+    };
     std::size_t k = 1;
     for (; k < leaps.size(); ++k) {
-        const double x = utcForRecord(tai, leaps[k]);
         // A step dated over a year before the instant cannot lie ahead of a UTC within a day of
         // it: the calendar need not say so (a week's search converts millions of instants).
-        if (std::int64_t(leaps[k].year) + 1 < c.year && std::fabs(x - ut1) < 1.0)
+        const bool yearsAgo = std::int64_t(leaps[k].year) + 1 < c.year;
+        if (yearsAgo && nearUt1(leaps[k]))
+            continue;
+        const double x = utcForRecord(tai, leaps[k]);
+        if (yearsAgo && std::fabs(x - ut1) < 1.0)
             continue;
         if (dateBefore(jdToCalendar(&table, x), leaps[k]))
             break;

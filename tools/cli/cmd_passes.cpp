@@ -13,8 +13,15 @@
 #include "tools/cli/options.h"
 
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -111,19 +118,130 @@ void printTableHeader(bool withMagnitude) {
     std::puts(withMagnitude ? "  Mag" : "");
 }
 
-void printTableRow(const PlannedPass& entry, const TimeScales& scales, bool withMagnitude) {
+void appendTableRow(std::string& out, const PlannedPass& entry, const TimeScales& scales,
+                    bool withMagnitude) {
     const SatellitePass& p = entry.pass;
-    std::printf(
-        kTableFormat, entry.name.c_str(), p.hasRise ? tableTime(scales, p.rise.jd).c_str() : "",
-        tableTime(scales, p.culmination.jd).c_str(), fixed(p.culmination.altitudeDeg, 1).c_str(),
-        p.hasSet ? tableTime(scales, p.set.jd).c_str() : "", yesNo(p.sunlit), yesNo(p.visible));
-    const std::string magnitude =
-        entry.magnitude ? "  " + fixed(*entry.magnitude, 1) : std::string();
-    std::puts(withMagnitude ? magnitude.c_str() : "");
+    const std::string rise = p.hasRise ? tableTime(scales, p.rise.jd) : std::string();
+    const std::string culmination = tableTime(scales, p.culmination.jd);
+    const std::string altitude = fixed(p.culmination.altitudeDeg, 1);
+    const std::string set = p.hasSet ? tableTime(scales, p.set.jd) : std::string();
+    const auto print = [&](char* to, std::size_t room) {
+        return std::snprintf(to, room, kTableFormat, entry.name.c_str(), rise.c_str(),
+                             culmination.c_str(), altitude.c_str(), set.c_str(), yesNo(p.sunlit),
+                             yesNo(p.visible));
+    };
+    const int length = print(nullptr, 0);
+    if (length > 0) {
+        const std::size_t at = out.size();
+        out.resize(at + std::size_t(length) + 1);
+        print(&out[at], std::size_t(length) + 1);
+        out.resize(at + std::size_t(length));
+    }
+    if (withMagnitude && entry.magnitude)
+        out += "  " + fixed(*entry.magnitude, 1);
+    out += '\n';
 }
 
 // Lines gathered to about this many bytes, then written: the output is never held whole.
 constexpr std::size_t kSliceBytes = 1 << 16;
+
+// Formats and writes the passes on a thread of its own, in the order they come, while the plan
+// goes on putting the next ones in order: a week of a catalogue is 600,000 lines, and their
+// times' calendars alone took a second on the plan's thread. Without a thread, it formats
+// them as they come.
+class PassWriter {
+public:
+    using Format = std::function<void(std::string&, const PlannedPass&)>;
+
+    PassWriter(std::string header, Format format)
+        : slice(std::move(header)), format(std::move(format)) {
+        try {
+            worker = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+            // Formatted where they come.
+        }
+    }
+    ~PassWriter() { finish(); }
+
+    void add(PlannedPass& pass) {
+        batch.push_back(std::move(pass));
+        if (batch.size() >= kBatch)
+            handOver();
+    }
+
+    // Everything handed over is written when this returns.
+    void finish() {
+        handOver();
+        if (worker.joinable()) {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                done = true;
+            }
+            changed.notify_all();
+            worker.join();
+        }
+        write(true);
+    }
+
+private:
+    static constexpr std::size_t kBatch = 2048;
+    static constexpr std::size_t kMostWaiting = 4; // batches
+
+    void handOver() {
+        if (batch.empty())
+            return;
+        if (!worker.joinable()) {
+            formatAll(batch);
+            batch.clear();
+            return;
+        }
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [this] { return waiting.size() < kMostWaiting; });
+        waiting.push_back(std::move(batch));
+        batch = {};
+        lock.unlock();
+        changed.notify_all();
+    }
+
+    void run() {
+        for (;;) {
+            std::vector<PlannedPass> next;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                changed.wait(lock, [this] { return done || !waiting.empty(); });
+                if (waiting.empty())
+                    return;
+                next = std::move(waiting.front());
+                waiting.pop_front();
+            }
+            changed.notify_all();
+            formatAll(next);
+        }
+    }
+
+    void formatAll(const std::vector<PlannedPass>& passes) {
+        for (const PlannedPass& p : passes) {
+            format(slice, p);
+            write(false);
+        }
+    }
+
+    void write(bool all) {
+        if (all || slice.size() >= kSliceBytes) {
+            std::fwrite(slice.data(), 1, slice.size(), stdout);
+            slice.clear();
+        }
+    }
+
+    std::string slice; // the writing thread's alone
+    Format format;
+    std::vector<PlannedPass> batch;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::vector<PlannedPass>> waiting;
+    bool done = false;
+    std::thread worker;
+};
 
 } // namespace
 
@@ -189,33 +307,35 @@ int runPasses(const CommandOptions& options) {
     request.magnitudes = &magnitudes;
     request.threads = unsigned(threads);
     // The passes are written as the plan hands them on, none kept but the calendar's.
-    std::string slice;
     std::vector<ExportedPass> events;
-    if (csv)
-        slice = passesCsvHeader(withMagnitude);
-    else if (!ics)
+    std::optional<PassWriter> writer;
+    if (csv) {
+        writer.emplace(passesCsvHeader(withMagnitude), [&](std::string& out, const PlannedPass& p) {
+            const CatalogueEntry& satellite = catalogue[p.satellite];
+            appendPassCsv(out, int(satellite.elements.satnum), satellite.nameLine, p.pass,
+                          p.magnitude, scales, withMagnitude);
+        });
+    } else if (!ics) {
         printTableHeader(withMagnitude);
+        std::fflush(stdout);
+        writer.emplace(std::string(), [&](std::string& out, const PlannedPass& p) {
+            appendTableRow(out, p, scales, withMagnitude);
+        });
+    }
     request.passSink = [&](PlannedPass& entry) {
-        const CatalogueEntry& satellite = catalogue[entry.satellite];
-        if (csv) {
-            appendPassCsv(slice, int(satellite.elements.satnum), satellite.nameLine, entry.pass,
-                          entry.magnitude, scales, withMagnitude);
-            if (slice.size() >= kSliceBytes) {
-                std::fwrite(slice.data(), 1, slice.size(), stdout);
-                slice.clear();
-            }
-        } else if (ics) {
-            if (entry.pass.whole()) // the calendar holds no other
-                events.push_back({int(satellite.elements.satnum), satellite.nameLine, entry.pass,
-                                  entry.magnitude});
-        } else {
-            printTableRow(entry, scales, withMagnitude);
+        if (writer) {
+            writer->add(entry);
+        } else if (entry.pass.whole()) { // the calendar holds no other
+            const CatalogueEntry& satellite = catalogue[entry.satellite];
+            events.push_back(
+                {int(satellite.elements.satnum), satellite.nameLine, entry.pass, entry.magnitude});
         }
     };
     planCatalogue(catalogue, scales, site, request);
+    if (writer)
+        writer->finish();
     if (ics)
         std::fputs(passesICalendar(events, scales, site, utc(scales, scales.currentJd())).c_str(),
                    stdout);
-    std::fwrite(slice.data(), 1, slice.size(), stdout);
     return finishOutput();
 }
