@@ -72,20 +72,68 @@ void PassesModel::setPasses(std::shared_ptr<const std::vector<PlannedPass>> newS
     shown = std::move(rows);
     for (std::vector<double>& column : keys)
         column.clear();
+    findFirstEnd();
     endResetModel();
 }
 
 void PassesModel::dropEndedBefore(double jd) {
-    for (int row = int(shown.size()) - 1; row >= 0; --row) {
-        const SatellitePass& p = at(std::size_t(row)).pass;
-        if (p.hasSet && p.endJd < jd) {
-            beginRemoveRows(QModelIndex(), row, row);
-            shown.erase(shown.begin() + row);
+    // Called at every tick: nothing to look at before the first pass of the table sets.
+    if (!(jd > firstEnd))
+        return;
+    const auto ended = [&](std::size_t row) {
+        const SatellitePass& p = at(row).pass;
+        return p.hasSet && p.endJd < jd;
+    };
+    std::vector<std::pair<std::size_t, std::size_t>> runs; // [first, last] of ended rows
+    for (std::size_t row = 0; row < shown.size(); ++row)
+        if (ended(row)) {
+            if (!runs.empty() && runs.back().second + 1 == row)
+                runs.back().second = row;
+            else
+                runs.push_back({row, row});
+        }
+    if (runs.size() > kMostRemovals) {
+        // Each removal costs the views a pass over every row: many at once (after the computer
+        // slept, say) are one reset instead.
+        beginResetModel();
+        keep([&](std::size_t row) { return !ended(row); });
+        endResetModel();
+    } else {
+        // From the last, so that the rows before keep their numbers.
+        for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+            beginRemoveRows(QModelIndex(), int(run->first), int(run->second));
+            const auto first = std::ptrdiff_t(run->first), end = std::ptrdiff_t(run->second + 1);
+            shown.erase(shown.begin() + first, shown.begin() + end);
             for (std::vector<double>& column : keys)
                 if (!column.empty())
-                    column.erase(column.begin() + row);
+                    column.erase(column.begin() + first, column.begin() + end);
             endRemoveRows();
         }
+    }
+    findFirstEnd();
+}
+
+template <typename Keep> void PassesModel::keep(Keep wanted) {
+    std::size_t to = 0;
+    for (std::size_t row = 0; row < shown.size(); ++row)
+        if (wanted(row)) {
+            for (std::vector<double>& column : keys)
+                if (!column.empty())
+                    column[to] = column[row];
+            shown[to++] = shown[row];
+        }
+    shown.resize(to);
+    for (std::vector<double>& column : keys)
+        if (!column.empty())
+            column.resize(to);
+}
+
+void PassesModel::findFirstEnd() {
+    firstEnd = kNever;
+    for (std::size_t row = 0; row < shown.size(); ++row) {
+        const SatellitePass& p = at(row).pass;
+        if (p.hasSet && p.endJd < firstEnd)
+            firstEnd = p.endJd;
     }
 }
 

@@ -4,6 +4,7 @@
 #include "app/planned_table_model.h"
 #include "planning/planned.h"
 
+#include <limits>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -62,6 +63,13 @@ private:
     // rows at random, and a million passes spread far wider than the caches of the processor.
     mutable std::vector<double> keys[ColumnCount];
     double keyOf(std::size_t row, int column) const;
+    // The earliest set among the rows (working date; kNever without one).
+    static constexpr double kNever = std::numeric_limits<double>::infinity();
+    static constexpr std::size_t kMostRemovals = 16; // separate runs of rows; more: a reset
+    double firstEnd = kNever;
+    void findFirstEnd();
+    // Keeps the rows `wanted` takes, in their order, their sort keys with them.
+    template <typename Keep> void keep(Keep wanted);
 };
 
 // Sorts the pass table like the live table and can hide every pass that is not visible or not

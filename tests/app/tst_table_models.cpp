@@ -125,6 +125,57 @@ private slots:
         QCOMPARE(&model.pass(0), &(*store)[0]);
     }
 
+    // Ended passes leave in runs of rows, or, when they lie scattered, all at once; the rows
+    // that stay keep their order and their sort keys, and a sorted view follows.
+    void passTableDropsManyEnded_data() {
+        QTest::addColumn<int>("period"); // every period-th pass sets early
+        QTest::addColumn<int>("run");    // that many in a row
+        QTest::newRow("a few runs") << 40 << 3;
+        QTest::newRow("scattered") << 3 << 1;
+        QTest::newRow("none") << 0 << 0;
+    }
+
+    void passTableDropsManyEnded() {
+        QFETCH(int, period);
+        QFETCH(int, run);
+        std::vector<PlannedPass> passes(120);
+        std::vector<std::size_t> staying;
+        for (std::size_t k = 0; k < passes.size(); ++k) {
+            const bool early = period > 0 && int(k % std::size_t(period)) < run;
+            SatellitePass& p = passes[k].pass;
+            p.hasRise = p.hasSet = true;
+            p.startJd = 10.0 + 0.001 * double(k);
+            p.endJd = early ? 10.2 : 11.0 + 0.001 * double(k % 7);
+            p.culmination.altitudeDeg = double(k % 11);
+            passes[k].satellite = k;
+            if (!early)
+                staying.push_back(k);
+        }
+        PassesModel model(scales);
+        model.setPasses(passes);
+        PassesProxyModel proxy;
+        proxy.setSourceModel(&model);
+        proxy.sort(PassesModel::MaxAltitude);
+        QCOMPARE(model.sortKey(5, PassesModel::MaxAltitude), 5.0); // keys taken
+        model.dropEndedBefore(10.5);
+        QCOMPARE(model.rowCount(), int(staying.size()));
+        QCOMPARE(proxy.rowCount(), int(staying.size()));
+        for (std::size_t row = 0; row < staying.size(); ++row) {
+            QCOMPARE(model.pass(int(row)).satellite, staying[row]);
+            QCOMPARE(model.sortKey(int(row), PassesModel::MaxAltitude), double(staying[row] % 11));
+        }
+        for (int row = 1; row < proxy.rowCount(); ++row)
+            QVERIFY(
+                proxy.index(row - 1, PassesModel::MaxAltitude)
+                    .data(PassesModel::SortRole)
+                    .toDouble() <=
+                proxy.index(row, PassesModel::MaxAltitude).data(PassesModel::SortRole).toDouble());
+        model.dropEndedBefore(10.9); // before any of the others sets
+        QCOMPARE(model.rowCount(), int(staying.size()));
+        model.dropEndedBefore(12.0);
+        QCOMPARE(model.rowCount(), 0);
+    }
+
     // Passes to the nearest second, none for a set the pass lacks, transits to the millisecond;
     // a transit sorted by its instant; names as UTF-8 spells them.
     void tablesShowUtc() {
