@@ -2,6 +2,7 @@
 
 #include "astro/time_units.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -85,13 +86,17 @@ void PassesModel::dropEndedBefore(double jd) {
         return p.hasSet && p.endJd < jd;
     };
     std::vector<std::pair<std::size_t, std::size_t>> runs; // [first, last] of ended rows
-    for (std::size_t row = 0; row < shown.size(); ++row)
+    double nextEnd = kNever;
+    for (std::size_t row = 0; row < shown.size(); ++row) {
         if (ended(row)) {
             if (!runs.empty() && runs.back().second + 1 == row)
                 runs.back().second = row;
             else
                 runs.push_back({row, row});
+        } else if (at(row).pass.hasSet) {
+            nextEnd = std::min(nextEnd, at(row).pass.endJd);
         }
+    }
     if (runs.size() > kMostRemovals) {
         // Each removal costs the views a pass over every row: many at once (after the computer
         // slept, say) are one reset instead.
@@ -110,7 +115,7 @@ void PassesModel::dropEndedBefore(double jd) {
             endRemoveRows();
         }
     }
-    findFirstEnd();
+    firstEnd = nextEnd;
 }
 
 template <typename Keep> void PassesModel::keep(Keep wanted) {

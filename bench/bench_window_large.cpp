@@ -171,8 +171,55 @@ void BM_PlannerWeekStall(benchmark::State& state) {
     state.counters["passes"] = double(passes);
 }
 
+// A week's pass table (600,000 passes of 5 to 15 minutes, sorted by rise as the Passes panel
+// sorts it) as the ticks drop the passes that have set: after a tick (about one pass), after a
+// minute (about 60) and after an hour asleep (about 3,600).
+void BM_PassTableDropEnded(benchmark::State& state) {
+    ensureApplication();
+    const double wait = double(state.range(0)) / 86400.0;
+    const TimeScales scales;
+    constexpr std::size_t kPasses = 600000;
+    std::vector<PlannedPass> passes(kPasses);
+    for (std::size_t k = 0; k < kPasses; ++k) {
+        SatellitePass& p = passes[k].pass;
+        p.hasRise = p.hasSet = true;
+        p.startJd = 7.0 * double(k) / kPasses;
+        p.endJd = p.startJd + (5.0 + double(k * 7919 % 601) / 60.0) / 1440.0;
+        passes[k].satellite = k % 14710;
+    }
+    const auto store = std::make_shared<const std::vector<PlannedPass>>(std::move(passes));
+    double dropped = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        PassesModel model(scales);
+        PassesProxyModel proxy;
+        proxy.setSourceModel(&model);
+        proxy.setDynamicSortFilter(true);
+        proxy.sort(PassesModel::Rise);
+        std::vector<std::size_t> rows(kPasses);
+        for (std::size_t k = 0; k < kPasses; ++k)
+            rows[k] = k;
+        model.setPasses(store, std::move(rows));
+        const double now = 0.5; // half a day in: the first passes have long set
+        model.dropEndedBefore(now);
+        const int before = model.rowCount();
+        state.ResumeTiming();
+        model.dropEndedBefore(now + wait);
+        state.PauseTiming();
+        dropped = double(before - model.rowCount());
+        state.ResumeTiming();
+    }
+    state.counters["dropped"] = dropped;
+}
+
 } // namespace
 
+BENCHMARK(BM_PassTableDropEnded)
+    ->Arg(1)
+    ->Arg(60)
+    ->Arg(3600)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 BENCHMARK(BM_PlannerWeekStall)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_Tick20000)->Unit(benchmark::kMillisecond)->Apply(addMinStatistic);
 BENCHMARK(BM_Tick20000Map)->Unit(benchmark::kMillisecond)->Apply(addMinStatistic);
