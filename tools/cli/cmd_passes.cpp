@@ -142,23 +142,22 @@ void appendTableRow(std::string& out, const PlannedPass& entry, const TimeScales
     out += '\n';
 }
 
-// Lines gathered to about this many bytes, then written: the output is never held whole.
-constexpr std::size_t kSliceBytes = 1 << 16;
-
-// Formats and writes the passes on a thread of its own, in the order they come, while the plan
-// goes on putting the next ones in order: a week of a catalogue is 600,000 lines, and their
-// times' calendars alone took a second on the plan's thread. Without a thread, it formats
-// them as they come.
+// Formats and writes the passes on threads of their own, in the order they come, while the
+// plan goes on putting the next ones in order: a week of a catalogue is 600,000 lines, and
+// their times' calendars alone took a second on the plan's thread. Batches are formatted side
+// by side and written in turn; without threads, each as it comes.
 class PassWriter {
 public:
     using Format = std::function<void(std::string&, const PlannedPass&)>;
 
-    PassWriter(std::string header, Format format)
-        : slice(std::move(header)), format(std::move(format)) {
+    PassWriter(const std::string& header, Format format, unsigned threads)
+        : format(std::move(format)) {
+        std::fwrite(header.data(), 1, header.size(), stdout);
         try {
-            worker = std::thread([this] { run(); });
+            for (unsigned k = 0; k < threads; ++k)
+                workers.emplace_back([this] { run(); });
         } catch (const std::system_error&) {
-            // Formatted where they come.
+            // Fewer threads, or none: formatted where they come.
         }
     }
     ~PassWriter() { finish(); }
@@ -172,15 +171,14 @@ public:
     // Everything handed over is written when this returns.
     void finish() {
         handOver();
-        if (worker.joinable()) {
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                done = true;
-            }
-            changed.notify_all();
-            worker.join();
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            done = true;
         }
-        write(true);
+        changed.notify_all();
+        for (std::thread& worker : workers)
+            worker.join();
+        workers.clear();
     }
 
 private:
@@ -190,8 +188,11 @@ private:
     void handOver() {
         if (batch.empty())
             return;
-        if (!worker.joinable()) {
-            formatAll(batch);
+        if (workers.empty()) {
+            std::string text;
+            for (const PlannedPass& p : batch)
+                format(text, p);
+            std::fwrite(text.data(), 1, text.size(), stdout);
             batch.clear();
             return;
         }
@@ -199,6 +200,7 @@ private:
         changed.wait(lock, [this] { return waiting.size() < kMostWaiting; });
         waiting.push_back(std::move(batch));
         batch = {};
+        batch.reserve(kBatch);
         lock.unlock();
         changed.notify_all();
     }
@@ -206,6 +208,7 @@ private:
     void run() {
         for (;;) {
             std::vector<PlannedPass> next;
+            std::size_t number = 0;
             {
                 std::unique_lock<std::mutex> lock(mutex);
                 changed.wait(lock, [this] { return done || !waiting.empty(); });
@@ -213,34 +216,29 @@ private:
                     return;
                 next = std::move(waiting.front());
                 waiting.pop_front();
+                number = taken++;
             }
             changed.notify_all();
-            formatAll(next);
+            std::string text;
+            for (const PlannedPass& p : next)
+                format(text, p);
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [&] { return written == number; });
+            std::fwrite(text.data(), 1, text.size(), stdout);
+            ++written;
+            lock.unlock();
+            changed.notify_all();
         }
     }
 
-    void formatAll(const std::vector<PlannedPass>& passes) {
-        for (const PlannedPass& p : passes) {
-            format(slice, p);
-            write(false);
-        }
-    }
-
-    void write(bool all) {
-        if (all || slice.size() >= kSliceBytes) {
-            std::fwrite(slice.data(), 1, slice.size(), stdout);
-            slice.clear();
-        }
-    }
-
-    std::string slice; // the writing thread's alone
     Format format;
     std::vector<PlannedPass> batch;
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<std::vector<PlannedPass>> waiting;
+    std::size_t taken = 0, written = 0; // batches
     bool done = false;
-    std::thread worker;
+    std::vector<std::thread> workers;
 };
 
 } // namespace
@@ -310,17 +308,23 @@ int runPasses(const CommandOptions& options) {
     std::vector<ExportedPass> events;
     std::optional<PassWriter> writer;
     if (csv) {
-        writer.emplace(passesCsvHeader(withMagnitude), [&](std::string& out, const PlannedPass& p) {
-            const CatalogueEntry& satellite = catalogue[p.satellite];
-            appendPassCsv(out, int(satellite.elements.satnum), satellite.nameLine, p.pass,
-                          p.magnitude, scales, withMagnitude);
-        });
+        writer.emplace(
+            passesCsvHeader(withMagnitude),
+            [&](std::string& out, const PlannedPass& p) {
+                const CatalogueEntry& satellite = catalogue[p.satellite];
+                appendPassCsv(out, int(satellite.elements.satnum), satellite.nameLine, p.pass,
+                              p.magnitude, scales, withMagnitude);
+            },
+            request.threads);
     } else if (!ics) {
         printTableHeader(withMagnitude);
         std::fflush(stdout);
-        writer.emplace(std::string(), [&](std::string& out, const PlannedPass& p) {
-            appendTableRow(out, p, scales, withMagnitude);
-        });
+        writer.emplace(
+            std::string(),
+            [&](std::string& out, const PlannedPass& p) {
+                appendTableRow(out, p, scales, withMagnitude);
+            },
+            request.threads);
     }
     request.passSink = [&](PlannedPass& entry) {
         if (writer) {
