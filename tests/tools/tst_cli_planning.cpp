@@ -113,6 +113,34 @@ private slots:
         QVERIFY2(refused.err.contains("line 3"), refused.err);
     }
 
+    // Thousands of passes, formatted in batches on several threads, come out in the plan's
+    // order: the same bytes on one thread and on two, and as the window's planner exports them.
+    void cliWritesManyPassesInOrder() {
+        QVERIFY(writeBytes("many.txt", activeCatalogueHead(600).join()));
+        const QStringList args{"passes",  "--tle",  "many.txt", "--from",  "2026-03-19T00:00:00Z",
+                               "--hours", "72",     "--lat",    "47.5",    "--lon",
+                               "8.5",     "--elev", "0",        "--limit", "0",
+                               "--csv"};
+        const ProgramRun one = runProgram(ORBITRAK_CLI, args + QStringList{"--threads", "1"});
+        const ProgramRun two = runProgram(ORBITRAK_CLI, args + QStringList{"--threads", "2"});
+        QCOMPARE(one.exitCode, 0);
+        QCOMPARE(two.exitCode, 0);
+        QVERIFY(one.out.count('\n') > 3 * 2048);
+        QVERIFY(one.out == two.out);
+        Catalogue catalogue;
+        readCatalogueFile("many.txt", 0, catalogue);
+        const std::vector<PlannedPass> passes =
+            planned(catalogue, Site{47.5 * kDeg, -8.5 * kDeg, 0}, 3.0);
+        QVERIFY(one.out ==
+                QByteArray::fromStdString(passesCsv(exportedPasses(passes, catalogue), scales)));
+        // The table: a header and a line per pass.
+        const ProgramRun table =
+            runProgram(ORBITRAK_CLI, args.mid(0, args.size() - 1) + QStringList{"--threads", "2"});
+        QCOMPARE(table.exitCode, 0);
+        QCOMPARE(table.out.count('\n'),
+                 one.out.count('\n') + table.out.left(table.out.indexOf("Name")).count('\n'));
+    }
+
     // orbitrak-cli --site NAME: the named site of the settings, with its horizon file, gives what
     // the same values given by hand give; --horizon wins over the site's file. (Its refusals are
     // tst_cli_options'.)
