@@ -71,8 +71,8 @@ Command passesCommand() {
               "(or --min-alt, where that is higher)"},
              kLimitOption,
              {"threads", "N",
-              "threads the search runs on (default: one per processor); the passes\n"
-              "are the same for any number"},
+              "threads the search and the writing of its lines run on (default:\n"
+              "one per processor); the passes are the same for any number"},
              kCsvOption.describedAs(
                  "CSV instead of the aligned table:\n"
                  "  catalog,name,rise_utc,rise_azimuth_deg,culmination_utc,\n"
