@@ -12,6 +12,7 @@
 #include "tools/cli/commands.h"
 #include "tools/cli/options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
@@ -304,7 +305,9 @@ int runPasses(const CommandOptions& options) {
     request.window.horizon = &horizon;
     request.magnitudes = &magnitudes;
     request.threads = unsigned(threads);
-    // The passes are written as the plan hands them on, none kept but the calendar's.
+    // The passes are written as the plan hands them on, none kept but the calendar's; their
+    // lines formatted on no more threads than there are processors.
+    const unsigned writers = std::min(request.threads, passSearchThreads());
     std::vector<ExportedPass> events;
     std::optional<PassWriter> writer;
     if (csv) {
@@ -315,7 +318,7 @@ int runPasses(const CommandOptions& options) {
                 appendPassCsv(out, int(satellite.elements.satnum), satellite.nameLine, p.pass,
                               p.magnitude, scales, withMagnitude);
             },
-            request.threads);
+            writers);
     } else if (!ics) {
         printTableHeader(withMagnitude);
         std::fflush(stdout);
@@ -324,7 +327,7 @@ int runPasses(const CommandOptions& options) {
             [&](std::string& out, const PlannedPass& p) {
                 appendTableRow(out, p, scales, withMagnitude);
             },
-            request.threads);
+            writers);
     }
     request.passSink = [&](PlannedPass& entry) {
         if (writer) {
